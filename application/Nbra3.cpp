@@ -1,0 +1,7 @@
+// Program entry.
+#include "classlib/Forms.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  Application->Title = "Nembra";
+  return 0;
+}

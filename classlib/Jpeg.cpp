@@ -1,0 +1,109 @@
+#include "Jpeg.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace {
+
+struct ErrorMgr {
+  jpeg_error_mgr pub;
+  jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorMgr*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  longjmp(err->jump, 1);
+}
+
+void OutputNothing(j_common_ptr) {}
+
+// Decodes into RGB rows; returns an empty string or libjpeg's message.
+// No object with a destructor lives in this frame, so longjmp is safe.
+const char* DecodeRgb(const unsigned char* data, unsigned long size, std::vector<unsigned char>* rgb, int* w,
+                      int* h, ErrorMgr* err) {
+  jpeg_decompress_struct cinfo;
+  cinfo.err = jpeg_std_error(&err->pub);
+  err->pub.error_exit = ErrorExit;
+  err->pub.output_message = OutputNothing;
+  if (setjmp(err->jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return err->message;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data, size);
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  *w = static_cast<int>(cinfo.output_width);
+  *h = static_cast<int>(cinfo.output_height);
+  rgb->resize(static_cast<size_t>(*w) * *h * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = rgb->data() + static_cast<size_t>(cinfo.output_scanline) * *w * 3;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return "";
+}
+
+}  // namespace
+
+void TJPEGImage::LoadFromMemory(const void* data, size_t size) {
+  if (size == 0) throw EJPEG("JPEG error #1: empty picture");
+  std::vector<unsigned char> rgb;
+  int w = 0, h = 0;
+  ErrorMgr err{};
+  const char* msg = DecodeRgb(static_cast<const unsigned char*>(data), static_cast<unsigned long>(size), &rgb, &w,
+                              &h, &err);
+  if (*msg) throw EJPEG(String("JPEG error: ") + msg);
+  width_ = w;
+  height_ = h;
+  stride_ = (w * 3 + 3) & ~3;
+  bits_.assign(static_cast<size_t>(stride_) * h, 0);
+  for (int y = 0; y < h; ++y) {
+    const unsigned char* src = rgb.data() + static_cast<size_t>(y) * w * 3;
+    unsigned char* dst = bits_.data() + static_cast<size_t>(h - 1 - y) * stride_;
+    for (int x = 0; x < w; ++x) {
+      dst[x * 3] = src[x * 3 + 2];
+      dst[x * 3 + 1] = src[x * 3 + 1];
+      dst[x * 3 + 2] = src[x * 3];
+    }
+  }
+}
+
+void TJPEGImage::LoadFromStream(TStream* stream) {
+  int64_t n = stream->Size() - stream->Position();
+  std::vector<unsigned char> buf(static_cast<size_t>(n > 0 ? n : 0));
+  if (n > 0) stream->ReadBuffer(buf.data(), n);
+  LoadFromMemory(buf.data(), buf.size());
+}
+
+void TJPEGImage::LoadFromFile(const String& fileName) {
+  TFileStream fs(fileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&fs);
+}
+
+COLORREF TJPEGImage::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  const unsigned char* p = bits_.data() + static_cast<size_t>(height_ - 1 - y) * stride_ + x * 3;
+  return RGB(p[2], p[1], p[0]);
+}
+
+void TJPEGImage::Draw(HDC dc, const RECT& rect) const {
+  if (Empty()) return;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width_;
+  bi.bmiHeader.biHeight = height_;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  StretchDIBits(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0, 0, width_, height_,
+                bits_.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+}

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include "classlib/Extctrls.h"
+#include "support/Testutil.h"
+
+namespace {
+class TWindowOwner : public TObject {
+ public:
+  TWindowOwner() { wnd = AllocateHWnd({this, &TWindowOwner::WndProc}); }
+  ~TWindowOwner() override { DeallocateHWnd(wnd); }
+  void WndProc(TMessage& m) {
+    if (m.Msg == WM_USER + 7) {
+      received.push_back(static_cast<int>(m.WParam));
+      m.Result = 99;
+      return;
+    }
+    if (m.Msg == WM_USER + 8) throw Exception("boom in handler");
+    if (m.Msg == WM_USER + 9) {
+      Free();  // destroys the window from inside its own procedure
+      return;
+    }
+    m.Result = DefWindowProcA(wnd, m.Msg, m.WParam, m.LParam);
+  }
+  HWND wnd;
+  std::vector<int> received;
+};
+}  // namespace
+
+TEST(HiddenWindow, PostedAndSentMessagesReachTheMethod) {
+  TWindowOwner o;
+  ASSERT_NE(o.wnd, nullptr);
+  PostMessageA(o.wnd, WM_USER + 7, 1, 0);
+  PostMessageA(o.wnd, WM_USER + 7, 2, 0);
+  EXPECT_TRUE(o.received.empty());  // posted: only from the message loop
+  EXPECT_TRUE(PumpUntil([&] { return o.received.size() == 2; }));
+  EXPECT_EQ(SendMessageA(o.wnd, WM_USER + 7, 3, 0), 99);
+  EXPECT_EQ(o.received, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(HiddenWindow, ExceptionGoesToTheApplicationHook) {
+  TWindowOwner o;
+  std::vector<String> seen;
+  Application->OnException = [&](TObject*, Exception& e) { seen.push_back(e.Message); };
+  PostMessageA(o.wnd, WM_USER + 8, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+  EXPECT_EQ(seen, std::vector<String>{"boom in handler"});
+}
+
+TEST(HiddenWindow, OwnerFreedInsideItsHandler) {
+  auto* o = new TWindowOwner;
+  HWND w = o->wnd;
+  PostMessageA(w, WM_USER + 9, 0, 0);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(w); }));
+}
+
+TEST(Application, NestedPumpKeepsQuitForTheOuterLoop) {
+  PostQuitMessage(3);
+  Application->ProcessMessages();
+  EXPECT_TRUE(Application->Terminated());
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 3u);
+  Application->ResetTerminated();
+}
+
+TEST(Application, ExceptionHookAndErrorBox) {
+  TScopedDialogs d;
+  Application->OnException = nullptr;
+  Application->Title = "Nembra";
+  try {
+    throw Exception("Disk full");
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  try {
+    Abort();
+  } catch (...) {
+    Application->HandleException(nullptr);  // silent
+  }
+  ASSERT_EQ(d.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(d.Dialogs.Boxes[0].text, "Disk full.");
+  EXPECT_EQ(d.Dialogs.Boxes[0].caption, "Nembra");
+  EXPECT_EQ(d.Dialogs.Boxes[0].flags, UINT(MB_OK | MB_ICONSTOP));
+}
+
+TEST(Timer, FiresWhileEnabledAndStops) {
+  TTimer t(nullptr);
+  int ticks = 0;
+  t.SetInterval(20);
+  t.SetOnTimer([&](TObject*) { ++ticks; });
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000));
+  t.SetEnabled(false);
+  int at = ticks;
+  PumpFor(150);
+  EXPECT_EQ(ticks, at);
+}
