@@ -14,6 +14,9 @@ start)
   if [ -f "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
     echo "display $(cat "$dir/display") already running"
   else
+    # Several build trees may start displays at once: choose under a lock.
+    exec 9>/tmp/nembra-display.lock
+    flock 9
     n=90
     while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
     setsid Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$dir/xvfb.log" 2>&1 &
@@ -24,6 +27,7 @@ start)
     done
     [ -e /tmp/.X11-unix/X$n ] || { echo "Xvfb did not start"; cat "$dir/xvfb.log"; exit 1; }
     echo ":$n" >"$dir/display"
+    flock -u 9
     echo "display :$n started"
   fi
   . "$top/scripts/wine-env.sh"
