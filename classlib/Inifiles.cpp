@@ -105,3 +105,201 @@ void TIniFile::DeleteKey(const String& section, const String& ident) {
 }
 
 void TIniFile::UpdateFile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName_.c_str()); }
+
+// ---------------------------------------------------------------- TMemIniFile
+
+namespace {
+// Names match as they read back from the file: trimmed and without regard
+// to case (case folding only: a locale comparison could call different
+// names equal).
+bool SameName(const String& a, const String& b) { return AnsiUpperCase(Trim(a)) == AnsiUpperCase(Trim(b)); }
+
+String OneLine(String s) {
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return s;
+}
+}  // namespace
+
+TMemIniFile::TMemIniFile(const String& fileName) : fileName_(ExpandFileName(fileName)) { Load(); }
+
+TMemIniFile::~TMemIniFile() = default;
+
+void TMemIniFile::Rename(const String& fileName, bool reload) {
+  fileName_ = ExpandFileName(fileName);
+  if (reload) Load();
+}
+
+void TMemIniFile::Load() {
+  TStringList lines;
+  if (FileExists(fileName_)) lines.LoadFromFile(fileName_);
+  SetStrings(&lines);
+}
+
+const TMemIniFile::Section* TMemIniFile::Find(const String& section) const {
+  for (const Section& s : sections_)
+    if (SameName(s.name, section)) return &s;
+  return nullptr;
+}
+
+TMemIniFile::Section* TMemIniFile::Find(const String& section) {
+  return const_cast<Section*>(static_cast<const TMemIniFile*>(this)->Find(section));
+}
+
+void TMemIniFile::SetStrings(const TStrings* strings) {
+  std::vector<Section> sections;
+  Section* current = nullptr;
+  for (int i = 0; i < strings->Count(); ++i) {
+    String line = Trim(strings->Get(i));
+    if (line.empty() || line[0] == ';') continue;
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      String name = Trim(line.substr(1, line.size() - 2));
+      current = nullptr;
+      for (Section& s : sections)
+        if (SameName(s.name, name)) current = &s;
+      if (!current) {
+        sections.push_back(Section{name, {}});
+        current = &sections.back();
+      }
+      continue;
+    }
+    auto eq = line.find('=');
+    if (!current || eq == String::npos) continue;
+    String key = Trim(line.substr(0, eq));
+    if (key.empty()) continue;
+    bool known = false;
+    for (auto& kv : current->keys)
+      if (SameName(kv.first, key)) known = true;
+    if (!known) current->keys.emplace_back(key, Trim(line.substr(eq + 1)));
+  }
+  sections_ = std::move(sections);
+}
+
+void TMemIniFile::GetStrings(TStrings* strings) const {
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    for (const Section& s : sections_) {
+      strings->Add("[" + s.name + "]");
+      for (auto& kv : s.keys) strings->Add(kv.first + "=" + kv.second);
+      strings->Add("");
+    }
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
+  }
+  strings->EndUpdate();
+}
+
+void TMemIniFile::UpdateFile() {
+  TStringList lines;
+  GetStrings(&lines);
+  ReplaceFileContents(fileName_, lines.Text());
+}
+
+String TMemIniFile::ReadString(const String& section, const String& ident, const String& def) const {
+  if (const Section* s = Find(section))
+    for (auto& kv : s->keys)
+      if (SameName(kv.first, ident)) return kv.second;
+  return def;
+}
+
+void TMemIniFile::WriteString(const String& section, const String& ident, const String& value) {
+  Section* s = Find(section);
+  if (!s) {
+    sections_.push_back(Section{OneLine(section), {}});
+    s = &sections_.back();
+  }
+  String key = OneLine(ident);
+  for (auto& kv : s->keys)
+    if (SameName(kv.first, key)) {
+      kv.first = key;
+      kv.second = OneLine(value);
+      return;
+    }
+  s->keys.emplace_back(key, OneLine(value));
+}
+
+int TMemIniFile::ReadInteger(const String& section, const String& ident, int def) const {
+  String s = ReadString(section, ident, "");
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = "$" + s.substr(2);
+  return StrToIntDef(s, def);
+}
+
+void TMemIniFile::WriteInteger(const String& section, const String& ident, int value) {
+  WriteString(section, ident, IntToStr(value));
+}
+
+bool TMemIniFile::ReadBool(const String& section, const String& ident, bool def) const {
+  return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+void TMemIniFile::WriteBool(const String& section, const String& ident, bool value) {
+  WriteString(section, ident, value ? "1" : "0");
+}
+
+bool TMemIniFile::SectionExists(const String& section) const { return Find(section) != nullptr; }
+
+bool TMemIniFile::ValueExists(const String& section, const String& ident) const {
+  if (const Section* s = Find(section))
+    for (auto& kv : s->keys)
+      if (SameName(kv.first, ident)) return true;
+  return false;
+}
+
+void TMemIniFile::ReadSection(const String& section, TStrings* strings) const {
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    if (const Section* s = Find(section))
+      for (auto& kv : s->keys) strings->Add(kv.first);
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
+  }
+  strings->EndUpdate();
+}
+
+void TMemIniFile::ReadSections(TStrings* strings) const {
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    for (const Section& s : sections_) strings->Add(s.name);
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
+  }
+  strings->EndUpdate();
+}
+
+void TMemIniFile::ReadSectionValues(const String& section, TStrings* strings) const {
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    if (const Section* s = Find(section))
+      for (auto& kv : s->keys) strings->Add(kv.first + "=" + kv.second);
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
+  }
+  strings->EndUpdate();
+}
+
+void TMemIniFile::EraseSection(const String& section) {
+  for (auto it = sections_.begin(); it != sections_.end(); ++it)
+    if (SameName(it->name, section)) {
+      sections_.erase(it);
+      return;
+    }
+}
+
+void TMemIniFile::DeleteKey(const String& section, const String& ident) {
+  if (Section* s = Find(section))
+    for (auto it = s->keys.begin(); it != s->keys.end(); ++it)
+      if (SameName(it->first, ident)) {
+        s->keys.erase(it);
+        return;
+      }
+}
+
+void TMemIniFile::Clear() { sections_.clear(); }

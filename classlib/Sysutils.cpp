@@ -737,6 +737,59 @@ int64_t FileSizeOf(const String& name) {
   return (static_cast<int64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
 
+void ReplaceFileContents(const String& fileName, const String& data) {
+  String target = ExpandFileName(fileName);
+  auto fail = [&](DWORD code) {
+    throw EFCreateError(Format("Cannot create file %s. %s", target, SysErrorMessage(code)));
+  };
+  String dir = ExtractFilePath(target);
+  char temp[MAX_PATH];
+  if (!GetTempFileNameA(dir.c_str(), "~nb", 0, temp)) fail(GetLastError());
+  HANDLE h = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD code = GetLastError();
+    DeleteFileA(temp);
+    fail(code);
+  }
+  DWORD code = ERROR_SUCCESS;
+  size_t done = 0;
+  while (done < data.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(h, data.data() + done, chunk, &written, nullptr) || written == 0) {
+      code = GetLastError();
+      if (code == ERROR_SUCCESS) code = ERROR_HANDLE_DISK_FULL;
+      break;
+    }
+    done += written;
+  }
+  if (code == ERROR_SUCCESS && !FlushFileBuffers(h)) code = GetLastError();
+  if (!CloseHandle(h) && code == ERROR_SUCCESS) code = GetLastError();
+  if (code == ERROR_SUCCESS) {
+    bool ok;
+    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      // ReplaceFile keeps the old file's attributes and security.
+      ok = ReplaceFileA(target.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+      if (!ok) {
+        code = GetLastError();
+        // The old file is gone already: the new one must take its name.
+        if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+          if (MoveFileExA(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+          // Keep the only copy of the data where it is.
+          throw EFCreateError(Format("Cannot create file %s. %s. The data was kept in %s", target,
+                                     SysErrorMessage(code), String(temp)));
+        }
+      }
+    } else {
+      ok = MoveFileExA(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      if (!ok) code = GetLastError();
+    }
+    if (ok) return;
+  }
+  DeleteFileA(temp);
+  fail(code);
+}
+
 // ---------------------------------------------------------------- dates
 
 namespace {

@@ -170,6 +170,12 @@ bool RenameFileStr(const String& from, const String& to);
 String GetCurrentDirStr();
 // Size of a file in bytes, -1 when it cannot be opened.
 int64_t FileSizeOf(const String& name);
+// Puts data in place of the file's contents without ever leaving a partly
+// written file: the data goes to a new file in the same folder, which then
+// replaces the old file. On failure the old file stays as it was, the new
+// one is removed and EFCreateError "Cannot create file %s. <reason>" is
+// raised.
+void ReplaceFileContents(const String& fileName, const String& data);
 
 // ---------------------------------------------------------------- dates
 

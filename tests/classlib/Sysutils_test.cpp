@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "classlib/Sysutils.h"
+#include "support/Testutil.h"
 
 TEST(Sysutils, FormatTable) {
   struct Case {
@@ -90,6 +91,32 @@ TEST(Sysutils, FileNameHelpers) {
   EXPECT_EQ(ExcludeTrailingBackslash("C:\\x\\"), "C:\\x");
   EXPECT_EQ(ExtractFileDrive("C:\\x"), "C:");
   EXPECT_EQ(ExtractFileDrive("\\\\srv\\share\\x"), "\\\\srv\\share");
+}
+
+TEST(Sysutils, ReplaceFileContentsNeverLeavesAPartFile) {
+  String dir = MakeTempFolder("replace");
+  String file = dir + "\\data.txt";
+  ReplaceFileContents(file, "first");
+  EXPECT_EQ(ReadFileBytes(file), "first");
+  ReplaceFileContents(file, String(3 << 20, 'x'));
+  EXPECT_EQ(FileSizeOf(file), 3 << 20);
+  ReplaceFileContents(file, "");
+  EXPECT_EQ(ReadFileBytes(file), "");
+
+  ReplaceFileContents(file, "kept");
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  try {
+    ReplaceFileContents(file, "lost");
+    ADD_FAILURE() << "a read-only file was replaced";
+  } catch (EFCreateError& e) {
+    EXPECT_EQ(e.Message.rfind("Cannot create file " + file + ". ", 0), 0u) << e.Message;
+  }
+  SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFileBytes(file), "kept");
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*.tmp").c_str(), &fd);
+  EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "left behind: " << fd.cFileName;
+  if (h != INVALID_HANDLE_VALUE) FindClose(h);
 }
 
 TEST(Sysutils, DatesRoundTrip) {
