@@ -2,6 +2,6 @@
 #include "classlib/Forms.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  Application->Title = "Nembra";
+  Application->Title = "Nembra3";
   return 0;
 }
