@@ -135,7 +135,7 @@ int TICMP::Ping() {
     return 0;
   }
 
-  std::vector<char> request(static_cast<size_t>(size_), ' ');
+  std::vector<char> request(static_cast<size_t>(std::max(size_, 1)), ' ');
   std::memcpy(request.data(), kPayload, std::min(size_, PayloadLength));
   replyBuffer_.assign(sizeof(ICMP_ECHO_REPLY) + static_cast<size_t>(size_) + kErrorReplyRoom, 0);
   reply_ = ICMP_ECHO_REPLY{};

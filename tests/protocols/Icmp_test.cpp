@@ -167,10 +167,11 @@ TEST(Icmp, UnresolvableNameIsReportedNotRaised) {
   EXPECT_EQ(icmp.GetErrorString(), "Bad Destination");
   EXPECT_EQ(log.Events, (std::vector<String>{"display Unable to resolve " + name, "display Invalid host address"}));
 
-  // A new address is resolved again.
+  // A new address is resolved again, here by name.
   log.Events.clear();
-  icmp.SetAddress("127.0.0.1");
+  icmp.SetAddress("localhost");
   EXPECT_EQ(icmp.Ping(), 1);
+  EXPECT_EQ(icmp.HostName(), "localhost");
   EXPECT_EQ(icmp.HostIP(), "127.0.0.1");
   EXPECT_EQ(log.Events, (std::vector<String>{"request", "reply 1"}));
 }
