@@ -9,6 +9,8 @@ packages=(
   g++-mingw-w64-x86-64-posix cmake ninja-build make dpkg-dev
   wine wine64 xvfb xauth fonts-wine netbase googletest
   python3 iproute2 procps psmisc
+  # network namespaces of the ICMP tests: drop rule, reachability check
+  nftables iputils-ping
   # test peers
   nginx-light vsftpd dante-server openssh-server openssh-client
   dnsmasq-base tinyproxy efingerd
