@@ -1,6 +1,8 @@
 # Sourced by the peer scripts after ports.sh: helpers to run a daemon detached
 # from the test run's output pipes, wait for its port, and stop it.
 
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
+
 # wait_port PORT [tcp|udp]: waits up to 10 s for a listener on 127.0.0.1:PORT.
 wait_port() {
   local port=$1 proto=${2:-tcp} flag=-ltn

@@ -8,6 +8,7 @@
 # or "ftp", any password) reads the same folder and cannot write. Passive
 # ports PASV_PROFTPD_MIN-MAX on 127.0.0.1; active mode (PORT) allowed;
 # uploads, APPE, REST (also for STOR), MKD, RMD, DELE, RNFR/RNTO allowed.
+# Answers SIZE only after TYPE I ("550 SIZE not allowed in ASCII mode").
 # Logs: proftpd.log (server), xfer.log (transfers), commands.log (commands
 # and replies).
 set -euo pipefail

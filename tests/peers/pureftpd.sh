@@ -7,8 +7,10 @@
 # BUILD/peers/pureftpd/root, which start empties and seeds (see ftplib.sh;
 # manifest.sha256 and manifest.txt beside it). No anonymous login. Passive
 # ports PASV_PUREFTPD_MIN-MAX on 127.0.0.1; active mode (PORT) allowed;
-# uploads, APPE, REST, MKD, RMD, DELE, RNFR/RNTO allowed. Transfer log:
-# transfer.log.
+# uploads, APPE, REST, MKD, RMD, DELE, RNFR/RNTO allowed. Its banner has
+# several lines ("220-..."), and its 257 replies do not double a quote in
+# the folder name ('257 "/a"b" is your current location'). Idle sessions
+# end after 2 minutes. Transfer log: transfer.log.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/ports.sh"
