@@ -45,8 +45,7 @@ SH
 printf 'finger: %s: no such user.\r\n' "$3"
 SH
   chmod 755 "$dir/efingerd" "$dir/efingerd/"*
-  run_detached "$dir/inetd.pid" "$dir/stdout.log" \
-    unshare --mount sh -c 'mount --bind "$1" /etc/efingerd && shift && exec "$@"' sh "$dir/efingerd" \
+  run_detached "$dir/inetd.pid" "$dir/stdout.log" "$here/mounted.sh" "$dir/efingerd" /etc/efingerd -- \
     /usr/bin/python3 "$here/inetd.py" 127.0.0.1 "$PORT_FINGER" nobody 20 efingerd -n -u -t 15
   wait_port "$PORT_FINGER"
   ;;

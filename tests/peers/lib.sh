@@ -3,6 +3,13 @@
 
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 
+# A daemon whose unprivileged processes read or write its files runs under
+# mounted.sh, which shows its folder of the build tree at PEER_VIEW (an empty
+# folder, only a mount point) in a mount namespace of its own; its
+# configuration names its files there.
+PEER_VIEW=/run/nembra-peer
+mkdir -p -m 755 "$PEER_VIEW"
+
 # wait_port PORT [tcp|udp]: waits up to 10 s for a listener on 127.0.0.1:PORT.
 wait_port() {
   local port=$1 proto=${2:-tcp} flag=-ltn

@@ -48,23 +48,24 @@ start)
     chains="$chains    location = /chain/$n { return 302 /chain/$((n - 1)); }
 "
   done
+  v=$PEER_VIEW
   cat >"$dir/nginx.conf" <<CONF
 daemon off;
 worker_processes 1;
-pid $dir/nginx.pid;
-error_log $dir/error.log;
+pid $v/nginx.pid;
+error_log $v/error.log;
 events { worker_connections 64; }
 http {
-  access_log $dir/access.log;
-  client_body_temp_path $dir/tmp;
-  proxy_temp_path $dir/tmp;
-  fastcgi_temp_path $dir/tmp;
-  uwsgi_temp_path $dir/tmp;
-  scgi_temp_path $dir/tmp;
+  access_log $v/access.log;
+  client_body_temp_path $v/tmp;
+  proxy_temp_path $v/tmp;
+  fastcgi_temp_path $v/tmp;
+  uwsgi_temp_path $v/tmp;
+  scgi_temp_path $v/tmp;
   types { text/html html; application/octet-stream bin; text/plain sha256; }
   server {
     listen 127.0.0.1:$PORT_HTTP;
-    root $dir/www;
+    root $v/www;
     absolute_redirect off;
     location = /redirect/relative { return 302 /index.html; }
     location = /redirect/sibling { return 302 index.html; }
@@ -76,7 +77,7 @@ http {
 $chains    location = /chain/1 { return 302 /index.html; }
     location /private/ {
       auth_basic "Nembra test";
-      auth_basic_user_file $dir/htpasswd;
+      auth_basic_user_file $v/htpasswd;
     }
     location = /echo {
       default_type text/plain;
@@ -85,9 +86,11 @@ $chains    location = /chain/1 { return 302 /index.html; }
   }
 }
 CONF
-  nginx -t -q -c "$dir/nginx.conf" -p "$dir" 2>"$dir/configtest.log" || { cat "$dir/configtest.log" >&2; exit 1; }
+  "$here/mounted.sh" "$dir" "$v" -- nginx -t -q -c "$v/nginx.conf" -p "$v" 2>"$dir/configtest.log" ||
+    { cat "$dir/configtest.log" >&2; exit 1; }
   # nginx also writes its own pid file (the same process).
-  run_detached "$dir/launcher.pid" "$dir/stdout.log" nginx -c "$dir/nginx.conf" -p "$dir"
+  run_detached "$dir/launcher.pid" "$dir/stdout.log" \
+    "$here/mounted.sh" "$dir" "$v" -- nginx -c "$v/nginx.conf" -p "$v"
   wait_port "$PORT_HTTP"
   ;;
 stop)

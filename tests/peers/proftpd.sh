@@ -26,6 +26,7 @@ start)
   [ -x "$bin/sbin/proftpd" ] || { echo "$bin/sbin/proftpd missing: run scripts/setup.sh" >&2; exit 1; }
   ftp_account
   ftp_seed "$dir/root" "$dir"
+  v=$PEER_VIEW
   cat >"$dir/proftpd.conf" <<CONF
 ServerType standalone
 ServerName "Nembra test"
@@ -36,21 +37,21 @@ SocketBindTight on
 UseIPv6 off
 User nobody
 Group nogroup
-PidFile $dir/proftpd.pid
-ScoreboardFile $dir/proftpd.scoreboard
+PidFile $v/proftpd.pid
+ScoreboardFile $v/proftpd.scoreboard
 ControlsEngine off
 DelayEngine off
 WtmpLog off
 UseReverseDNS off
 LangEngine off
-SystemLog $dir/proftpd.log
-TransferLog $dir/xfer.log
+SystemLog $v/proftpd.log
+TransferLog $v/xfer.log
 LogFormat commands "%h %u \"%r\" %s"
-ExtendedLog $dir/commands.log ALL commands
+ExtendedLog $v/commands.log ALL commands
 AuthOrder mod_auth_unix.c
 AuthPAM off
 RequireValidShell off
-DefaultRoot $dir/root
+DefaultRoot $v/root
 Umask 022
 AllowOverwrite on
 AllowStoreRestart on
@@ -59,7 +60,7 @@ PassivePorts $PASV_PROFTPD_MIN $PASV_PROFTPD_MAX
 MaxInstances 100
 TimeoutIdle 120
 TimeoutNoTransfer 120
-<Anonymous $dir/root>
+<Anonymous $v/root>
   User ftp
   Group nogroup
   UserAlias anonymous ftp
@@ -69,10 +70,10 @@ TimeoutNoTransfer 120
   </Limit>
 </Anonymous>
 CONF
-  "$bin/sbin/proftpd" --configtest --config "$dir/proftpd.conf" >"$dir/configtest.log" 2>&1 ||
-    { cat "$dir/configtest.log" >&2; exit 1; }
+  "$here/mounted.sh" "$dir" "$v" -- "$bin/sbin/proftpd" --configtest --config "$v/proftpd.conf" \
+    >"$dir/configtest.log" 2>&1 || { cat "$dir/configtest.log" >&2; exit 1; }
   run_detached "$dir/launcher.pid" "$dir/stdout.log" \
-    "$bin/sbin/proftpd" --nodaemon --config "$dir/proftpd.conf"
+    "$here/mounted.sh" "$dir" "$v" -- "$bin/sbin/proftpd" --nodaemon --config "$v/proftpd.conf"
   wait_port "$PORT_PROFTPD"
   ;;
 stop)

@@ -27,12 +27,13 @@ start)
   # sshd's compiled-in folder for its unprivileged child (what the package's
   # service would make); empty and shared by every sshd.
   mkdir -p -m 755 /run/sshd
+  v=$PEER_VIEW
   cat >"$dir/sshd_config" <<CONF
 Port $PORT_SSHD
 ListenAddress 127.0.0.1
-HostKey $dir/host_key
+HostKey $v/host_key
 PidFile none
-AuthorizedKeysFile $dir/authorized_keys
+AuthorizedKeysFile $v/authorized_keys
 StrictModes no
 UsePAM no
 PubkeyAuthentication yes
@@ -69,9 +70,9 @@ Host *
   LogLevel VERBOSE
 CONF
   if ! alive "$dir/sshd.pid"; then
-    /usr/sbin/sshd -t -f "$dir/sshd_config"
+    "$here/mounted.sh" "$dir" "$v" -- /usr/sbin/sshd -t -f "$v/sshd_config"
     run_detached "$dir/sshd.pid" "$dir/stdout.log" \
-      /usr/sbin/sshd -D -f "$dir/sshd_config" -E "$dir/sshd.log"
+      "$here/mounted.sh" "$dir" "$v" -- /usr/sbin/sshd -D -f "$v/sshd_config" -E "$v/sshd.log"
     wait_port "$PORT_SSHD"
   fi
   stop_pid "$dir/ssh.pid"

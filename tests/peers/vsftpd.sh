@@ -8,7 +8,8 @@
 # on 127.0.0.1; active mode (PORT) allowed; uploads, APPE, REST, MKD, RMD,
 # DELE, RNFR/RNTO allowed. Log: vsftpd.log (commands and replies).
 # The login goes through PAM with a stack of our own, bound over the
-# package's /etc/pam.d/vsftpd in a mount namespace that only vsftpd sees.
+# package's /etc/pam.d/vsftpd in a mount namespace that only vsftpd sees
+# (mounted.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/ports.sh"
@@ -30,6 +31,7 @@ auth     required pam_unix.so
 account  required pam_unix.so
 session  required pam_permit.so
 PAM
+  v=$PEER_VIEW
   cat >"$dir/vsftpd.conf" <<CONF
 listen=YES
 listen_ipv6=NO
@@ -37,16 +39,16 @@ listen_address=127.0.0.1
 listen_port=$PORT_VSFTPD
 background=NO
 seccomp_sandbox=NO
-secure_chroot_dir=$dir/empty
+secure_chroot_dir=$v/empty
 pam_service_name=vsftpd
 local_enable=YES
 write_enable=YES
 local_umask=022
-local_root=$dir/root
+local_root=$v/root
 chroot_local_user=YES
 allow_writeable_chroot=YES
 anonymous_enable=YES
-anon_root=$dir/root
+anon_root=$v/root
 no_anon_password=YES
 anon_upload_enable=NO
 anon_mkdir_write_enable=NO
@@ -60,14 +62,13 @@ connect_from_port_20=NO
 xferlog_enable=YES
 xferlog_std_format=NO
 log_ftp_protocol=YES
-vsftpd_log_file=$dir/vsftpd.log
+vsftpd_log_file=$v/vsftpd.log
 use_localtime=NO
 idle_session_timeout=120
 data_connection_timeout=60
 CONF
   run_detached "$dir/vsftpd.pid" "$dir/stdout.log" \
-    unshare --mount sh -c 'mount --bind "$1" /etc/pam.d/vsftpd && exec vsftpd "$2"' \
-    sh "$dir/pam" "$dir/vsftpd.conf"
+    "$here/mounted.sh" "$dir" "$v" "$dir/pam" /etc/pam.d/vsftpd -- vsftpd "$v/vsftpd.conf"
   wait_port "$PORT_VSFTPD"
   ;;
 stop)
