@@ -122,6 +122,7 @@ for peer in vsftpd:$PORT_VSFTPD pureftpd:$PORT_PUREFTPD proftpd:$PORT_PROFTPD; d
   head -c 60000 "$work/up.bin" | c -T - "$ftp/$up" 2>/dev/null
   c -C - -T "$work/up.bin" --ftp-port 127.0.0.1 "$ftp/$up" 2>/dev/null
   check "$name STOR and REST" cmp "$work/up.bin" "$peers/$name/root/$up"
+  check "$name CWD quote\"dir" c -o /dev/null -Q 'CWD quote"dir' -Q 'CDUP' "$ftp/"
   check "$name MKD RNFR RNTO DELE RMD" c -o /dev/null -Q "MKD $up.d" -Q "RNFR $up" \
     -Q "RNTO $up.d/moved" -Q "DELE $up.d/moved" -Q "RMD $up.d" "$ftp/"
 done

@@ -18,6 +18,7 @@
 #                   (OFFSET in decimal) repeated and cut at 65536 bytes
 #   sub/            a folder holding nested.txt ("nested file\n", 12 B)
 #   upload/         an empty folder
+#   quote"dir/      an empty folder whose name holds a double quote
 # The random files are new at every start. DIR/manifest.sha256 lists every
 # file as `sha256sum` does ("HASH  PATH", PATH relative to ROOT, "/"
 # separators); DIR/manifest.txt adds the sizes ("HASH SIZE PATH").
@@ -31,7 +32,7 @@ ftp_account() { ensure_account "$FTP_USER" "$FTP_PASSWORD" "Nembra FTP test" /; 
 ftp_seed() {
   local root=$1 dir=$2 n
   rm -rf "$root"
-  mkdir -p "$root/sub" "$root/upload"
+  mkdir -p "$root/sub" "$root/upload" "$root/quote\"dir"
   printf "Hello from Nembra's test FTP server\r\n" >"$root/hello.txt"
   printf 'nested file\n' >"$root/sub/nested.txt"
   : >"$root/size0.bin"
