@@ -11,9 +11,11 @@ packages=(
   python3 iproute2 procps psmisc
   # network namespaces of the ICMP tests: drop rule, reachability check
   nftables iputils-ping
-  # test peers
+  # test peers, and the clients that check them
   nginx-light vsftpd dante-server openssh-server openssh-client
-  dnsmasq-base tinyproxy efingerd
+  dnsmasq-base tinyproxy efingerd curl openssl passwd util-linux
+  # libraries of the unpacked pure-ftpd and proftpd (scripts/unpack-debs.sh)
+  libsodium23 libhiredis0.14 libmemcached11 libmemcachedutil2 libpcre2-posix3
   # fuzzing of pure code with the native compiler
   clang libclang-rt-14-dev
 )

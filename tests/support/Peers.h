@@ -1,10 +1,14 @@
-// Ports of the test peers started by the test run (tests/peers/ports.sh).
+// The test peers started by the test run (tests/peers/*.sh, whose headers
+// describe each peer's paths, files and answers).
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
+#include <map>
 
 #include "classlib/Sysutils.h"
 
+// Ports: NEMBRA_PORT_BASE plus these offsets (tests/peers/ports.sh).
 enum TPeerPort {
   ppHttp = 0,
   ppHttpProxy = 1,
@@ -24,3 +28,38 @@ inline int PeerPort(TPeerPort peer) {
   return (b ? std::atoi(b) : 20000) + static_cast<int>(peer);
 }
 inline String PeerPortStr(TPeerPort peer) { return IntToStr(PeerPort(peer)); }
+
+// Passive data ports of the FTP servers: first and last.
+inline int PeerPasvMin(TPeerPort ftp) { return PeerPort(ppHttp) + 100 + (ftp - ppVsftpd) * 100; }
+inline int PeerPasvMax(TPeerPort ftp) { return PeerPasvMin(ftp) + 99; }
+
+// efingerd answers on the finger port itself.
+inline constexpr int kFingerPort = 79;
+
+// Accounts.
+inline constexpr const char* kFtpUser = "nembraftp";  // vsftpd, pure-ftpd, proftpd
+inline constexpr const char* kFtpPassword = "nembra-ftp";
+inline constexpr const char* kSocksUser = "nembrasocks";  // dante on ppSocksAuth
+inline constexpr const char* kSocksPassword = "nembra-socks";
+inline constexpr const char* kHttpUser = "nembra";  // nginx /private/
+inline constexpr const char* kHttpPassword = "nembra-http";
+inline constexpr const char* kFingerUser = "nembrafinger";
+
+// The folder of a peer's files in the build tree (BUILD/peers/NAME, NAME as
+// the peer script's: "nginx", "vsftpd", "pureftpd", "proftpd", ...) through
+// Wine's Z: drive, with a trailing backslash. The FTP servers' root folders
+// are PeerFolder(name) + "root\\".
+String PeerFolder(const String& name);
+
+// The seeded files of an FTP peer ("vsftpd", "pureftpd", "proftpd"), from its
+// manifest: path relative to the root ("sub/nested.txt") -> hash and size.
+struct TPeerFile {
+  String Sha256;  // lower-case hex
+  int64_t Size = 0;
+};
+std::map<String, TPeerFile> PeerManifest(const String& name);
+
+// The SHA-256 of a file (any size) or of bytes, in lower-case hex; a file
+// that cannot be read gives "".
+String FileSha256(const String& path);
+String Sha256Hex(const String& data);

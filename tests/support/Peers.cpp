@@ -1,0 +1,99 @@
+#include "Peers.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <vector>
+
+namespace {
+class TSha256 {
+ public:
+  TSha256() {
+    if (BCryptOpenAlgorithmProvider(&alg_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0)
+      BCryptCreateHash(alg_, &hash_, nullptr, 0, nullptr, 0, 0);
+  }
+  ~TSha256() {
+    if (hash_) BCryptDestroyHash(hash_);
+    if (alg_) BCryptCloseAlgorithmProvider(alg_, 0);
+  }
+  bool Update(const void* p, ULONG n) {
+    return hash_ && BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(p)), n, 0) == 0;
+  }
+  String Hex() {
+    UCHAR d[32];
+    if (!hash_ || BCryptFinishHash(hash_, d, sizeof d, 0) != 0) return "";
+    static const char digits[] = "0123456789abcdef";
+    String s;
+    for (UCHAR c : d) {
+      s += digits[c >> 4];
+      s += digits[c & 15];
+    }
+    return s;
+  }
+
+ private:
+  BCRYPT_ALG_HANDLE alg_ = nullptr;
+  BCRYPT_HASH_HANDLE hash_ = nullptr;
+};
+}  // namespace
+
+String PeerFolder(const String& name) {
+  const char* b = std::getenv("NEMBRA_BUILD");
+  String s = String("Z:") + (b ? b : "") + "/peers/" + name + "/";
+  for (char& c : s)
+    if (c == '/') c = '\\';
+  return s;
+}
+
+std::map<String, TPeerFile> PeerManifest(const String& name) {
+  std::map<String, TPeerFile> files;
+  HANDLE h = CreateFileA((PeerFolder(name) + "manifest.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return files;
+  String text;
+  char buf[4096];
+  DWORD got;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+  CloseHandle(h);
+  // Lines "HASH SIZE PATH".
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == String::npos) end = text.size();
+    String line = text.substr(pos, end - pos);
+    pos = end + 1;
+    size_t a = line.find(' '), b = a == String::npos ? a : line.find(' ', a + 1);
+    if (b == String::npos) continue;
+    TPeerFile f;
+    f.Sha256 = line.substr(0, a);
+    f.Size = _strtoi64(line.substr(a + 1, b - a - 1).c_str(), nullptr, 10);
+    files[line.substr(b + 1)] = f;
+  }
+  return files;
+}
+
+String FileSha256(const String& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  TSha256 sha;
+  std::vector<char> buf(1 << 20);
+  DWORD got;
+  bool ok = true;
+  while ((ok = ReadFile(h, buf.data(), static_cast<DWORD>(buf.size()), &got, nullptr)) && got > 0) sha.Update(buf.data(), got);
+  CloseHandle(h);
+  return ok ? sha.Hex() : "";
+}
+
+String Sha256Hex(const String& data) {
+  TSha256 sha;
+  const char* p = data.data();
+  size_t left = data.size();
+  do {
+    ULONG n = static_cast<ULONG>(std::min<size_t>(left, 1u << 30));
+    sha.Update(p, n);
+    p += n;
+    left -= n;
+  } while (left > 0);
+  return sha.Hex();
+}
