@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Creates the private Wine prefix of the build tree (once).
+# Creates the private Wine prefix of the build tree and applies its settings
+# (once per settings version).
 set -euo pipefail
 export NEMBRA_BUILD=${1:?build tree}
 . "$(dirname "$0")/wine-env.sh"
-[ -f "$WINEPREFIX/.nembra-ready" ] && exit 0
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX" "$HOME"
-# No display is needed to create the prefix.
-DISPLAY= "$WINE64" wineboot -i >/dev/null 2>&1 || true
-"$WINESERVER" -w
+version=2
+marker=$WINEPREFIX/.nembra-ready
+[ "$(cat "$marker" 2>/dev/null)" = "$version" ] && exit 0
+mkdir -p "$HOME"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  # No display is needed to create the prefix.
+  DISPLAY= "$WINE64" wineboot -i >/dev/null 2>&1 || true
+  "$WINESERVER" -w
+fi
 reg=$(mktemp --suffix=.reg)
+# Managed=N: without a window manager, hiding a managed window takes 2 s.
+# ShowCrashDialog=0: a crashing test prints a backtrace and ends instead of
+# waiting for someone to close the crash dialog.
 cat > "$reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
 REG
 DISPLAY= "$WINE64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
 "$WINESERVER" -w
 rm -f "$reg"
 cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-touch "$WINEPREFIX/.nembra-ready"
+echo "$version" >"$marker"
