@@ -2,7 +2,27 @@
 
 #include <vector>
 
-TIniFile::TIniFile(const String& fileName) : fileName_(ExpandFileName(fileName)) {}
+TCustomIniFile::TCustomIniFile(const String& fileName) : fileName_(ExpandFileName(fileName)) {}
+
+int TCustomIniFile::ReadInteger(const String& section, const String& ident, int def) const {
+  String s = ReadString(section, ident, "");
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = "$" + s.substr(2);
+  return StrToIntDef(s, def);
+}
+
+void TCustomIniFile::WriteInteger(const String& section, const String& ident, int value) {
+  WriteString(section, ident, IntToStr(value));
+}
+
+bool TCustomIniFile::ReadBool(const String& section, const String& ident, bool def) const {
+  return ReadInteger(section, ident, def ? 1 : 0) != 0;
+}
+
+void TCustomIniFile::WriteBool(const String& section, const String& ident, bool value) {
+  WriteString(section, ident, value ? "1" : "0");
+}
+
+TIniFile::TIniFile(const String& fileName) : TCustomIniFile(fileName) {}
 
 TIniFile::~TIniFile() = default;
 
@@ -19,24 +39,6 @@ String TIniFile::ReadString(const String& section, const String& ident, const St
 void TIniFile::WriteString(const String& section, const String& ident, const String& value) {
   if (!WritePrivateProfileStringA(section.c_str(), ident.c_str(), value.c_str(), fileName_.c_str()))
     throw EIniFileException(Format("Unable to write to %s", fileName_));
-}
-
-int TIniFile::ReadInteger(const String& section, const String& ident, int def) const {
-  String s = ReadString(section, ident, "");
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = "$" + s.substr(2);
-  return StrToIntDef(s, def);
-}
-
-void TIniFile::WriteInteger(const String& section, const String& ident, int value) {
-  WriteString(section, ident, IntToStr(value));
-}
-
-bool TIniFile::ReadBool(const String& section, const String& ident, bool def) const {
-  return ReadInteger(section, ident, def ? 1 : 0) != 0;
-}
-
-void TIniFile::WriteBool(const String& section, const String& ident, bool value) {
-  WriteString(section, ident, value ? "1" : "0");
 }
 
 void TIniFile::ReadList(const char* section, TStrings* strings) const {
@@ -121,7 +123,7 @@ String OneLine(String s) {
 }
 }  // namespace
 
-TMemIniFile::TMemIniFile(const String& fileName) : fileName_(ExpandFileName(fileName)) { Load(); }
+TMemIniFile::TMemIniFile(const String& fileName) : TCustomIniFile(fileName) { Load(); }
 
 TMemIniFile::~TMemIniFile() = default;
 
@@ -218,24 +220,6 @@ void TMemIniFile::WriteString(const String& section, const String& ident, const 
       return;
     }
   s->keys.emplace_back(key, OneLine(value));
-}
-
-int TMemIniFile::ReadInteger(const String& section, const String& ident, int def) const {
-  String s = ReadString(section, ident, "");
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s = "$" + s.substr(2);
-  return StrToIntDef(s, def);
-}
-
-void TMemIniFile::WriteInteger(const String& section, const String& ident, int value) {
-  WriteString(section, ident, IntToStr(value));
-}
-
-bool TMemIniFile::ReadBool(const String& section, const String& ident, bool def) const {
-  return ReadInteger(section, ident, def ? 1 : 0) != 0;
-}
-
-void TMemIniFile::WriteBool(const String& section, const String& ident, bool value) {
-  WriteString(section, ident, value ? "1" : "0");
 }
 
 bool TMemIniFile::SectionExists(const String& section) const { return Find(section) != nullptr; }

@@ -8,22 +8,36 @@
 
 NEMBRA_EXCEPTION(EIniFileException, Exception);
 
-class TIniFile : public TObject {
+// What both INI classes share: the typed readers and writers over the
+// text ones.
+class TCustomIniFile : public TObject {
+ public:
+  explicit TCustomIniFile(const String& fileName);
+  const String& FileName() const { return fileName_; }
+
+  virtual String ReadString(const String& section, const String& ident, const String& def) const = 0;
+  virtual void WriteString(const String& section, const String& ident, const String& value) = 0;
+  // Accepts decimal, "$" hex and "0x" hex; anything else gives def.
+  int ReadInteger(const String& section, const String& ident, int def) const;
+  void WriteInteger(const String& section, const String& ident, int value);
+  // Any integer but 0 reads as true; written as "1" or "0".
+  bool ReadBool(const String& section, const String& ident, bool def) const;
+  void WriteBool(const String& section, const String& ident, bool value);
+
+ protected:
+  String fileName_;
+};
+
+class TIniFile : public TCustomIniFile {
  public:
   // The name is made absolute, so the profile functions never fall back
   // to the Windows folder.
   explicit TIniFile(const String& fileName);
   ~TIniFile() override;
-  const String& FileName() const { return fileName_; }
 
-  String ReadString(const String& section, const String& ident, const String& def) const;
+  String ReadString(const String& section, const String& ident, const String& def) const override;
   // "Unable to write to %s" on failure.
-  void WriteString(const String& section, const String& ident, const String& value);
-  // Accepts decimal, "$" hex and "0x" hex; anything else gives def.
-  int ReadInteger(const String& section, const String& ident, int def) const;
-  void WriteInteger(const String& section, const String& ident, int value);
-  bool ReadBool(const String& section, const String& ident, bool def) const;
-  void WriteBool(const String& section, const String& ident, bool value);
+  void WriteString(const String& section, const String& ident, const String& value) override;
 
   bool SectionExists(const String& section) const;
   bool ValueExists(const String& section, const String& ident) const;
@@ -41,7 +55,6 @@ class TIniFile : public TObject {
  private:
   // Reads a double-NUL-terminated list from the profile functions.
   void ReadList(const char* section, TStrings* strings) const;
-  String fileName_;
 };
 
 // An INI file held in memory: loaded when made, written back as a whole by
@@ -53,27 +66,20 @@ class TIniFile : public TObject {
 // before the copy is written and read again. A section that comes
 // again is merged into its first occurrence, and of a key that comes again
 // within a section the first value is kept.
-class TMemIniFile : public TObject {
+class TMemIniFile : public TCustomIniFile {
  public:
   // The name is made absolute. A missing file gives an empty copy; one that
   // cannot be read raises EFOpenError.
   explicit TMemIniFile(const String& fileName);
   ~TMemIniFile() override;
-  const String& FileName() const { return fileName_; }
   // Takes another file name; with reload the copy is read again from it.
   void Rename(const String& fileName, bool reload);
 
-  String ReadString(const String& section, const String& ident, const String& def) const;
+  String ReadString(const String& section, const String& ident, const String& def) const override;
   // A value written to an existing key replaces it in place; a new key goes
   // to the end of its section, a new section to the end of the file. Line
   // breaks in names, keys and values are stored as blanks.
-  void WriteString(const String& section, const String& ident, const String& value);
-  // Accepts decimal, "$" hex and "0x" hex; anything else gives def.
-  int ReadInteger(const String& section, const String& ident, int def) const;
-  void WriteInteger(const String& section, const String& ident, int value);
-  // Any integer but 0 reads as true; written as "1" or "0".
-  bool ReadBool(const String& section, const String& ident, bool def) const;
-  void WriteBool(const String& section, const String& ident, bool value);
+  void WriteString(const String& section, const String& ident, const String& value) override;
 
   bool SectionExists(const String& section) const;
   bool ValueExists(const String& section, const String& ident) const;
@@ -101,6 +107,5 @@ class TMemIniFile : public TObject {
   const Section* Find(const String& section) const;
   Section* Find(const String& section);
   void Load();
-  String fileName_;
   std::vector<Section> sections_;
 };
