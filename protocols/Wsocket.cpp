@@ -450,6 +450,18 @@ TCustomWSocket::TCustomWSocket(TComponent* AOwner) : TComponent(AOwner) {
 
 TCustomWSocket::~TCustomWSocket() {
   Destroying();
+  // The owner may be half destroyed: nothing is reported any more.
+  OnChangeState = nullptr;
+  OnSessionConnected = nullptr;
+  OnSessionAvailable = nullptr;
+  OnDataAvailable = nullptr;
+  OnDataSent = nullptr;
+  OnSendData = nullptr;
+  OnSessionClosed = nullptr;
+  OnDnsLookupDone = nullptr;
+  OnError = nullptr;
+  OnBgException = nullptr;
+  OnDiagnostic = nullptr;
   try {
     CancelDnsLookup();
   } catch (...) {

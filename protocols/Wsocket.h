@@ -34,9 +34,9 @@
 //   constructor runs only its own version, so a layer also initialises its
 //   fields in its constructor.
 // - WndProc is virtual; a layer handles its own private messages (the line
-//   layer's WM_TRIGGER_DATA_AVAILABLE) inside a try/catch that passes
-//   exceptions to HandleBackGroundException, and calls the parent's WndProc
-//   for all others.
+//   layer's WM_TRIGGER_DATA_AVAILABLE) inside a try/catch whose handler
+//   calls HandleCurrentException, and calls the parent's WndProc for all
+//   others. No exception may leave WndProc.
 // - Blocking layers wait with MessagePump and honour FTerminated (the
 //   component's own pump met WM_QUIT) and Application->Terminated().
 // - A handler must not free its component directly; it calls Release.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "protocols/Wsocket.h"
 #include "support/Testutil.h"
@@ -159,6 +160,9 @@ TEST(WSocketUnit, ResolversConvert) {
 }
 
 TEST(WSocketUnit, WinsockInfoLoadsForTheCallOnly) {
+  // Lookups that earlier tests left running hold the library until they end.
+  WinsockInfo();
+  ASSERT_TRUE(PumpUntil([] { return GetModuleHandleA("wsock32.dll") == nullptr; }, 5000));
   WSADATA info = WinsockInfo();
   EXPECT_EQ(sizeof info, 408u);
   EXPECT_EQ(info.wVersion, MAKEWORD(1, 1));
@@ -260,6 +264,13 @@ TEST(WSocketProps, RefusalTexts) {
   EXPECT_EQ(refusal([&] { l->ReverseDnsLookup(""); }), "ReverseDnsLookup: Invalid host name.");
   EXPECT_EQ(refusal([&] { l->SetLingerOption(); }), "Cannot set linger option at this time");
   EXPECT_EQ(refusal([&] { l->ThreadAttach(); }), "Cannot attach when not detached");
+  String detach;
+  std::thread([&] { detach = refusal([&] { l->ThreadDetach(); }); }).join();
+  EXPECT_EQ(detach, "Cannot detach from other thread");
+  l->ThreadDetach();
+  EXPECT_EQ(l->Handle(), nullptr);
+  l->ThreadAttach();
+  EXPECT_NE(l->Handle(), nullptr);
   EXPECT_EQ(refusal([&] { l->Send("x", 1); }), "Error 10057 in function Send\r\nSocket is not connected");
 
   // A listening socket refuses changes and a second start.
