@@ -692,9 +692,14 @@ void TCustomWSocket::SocketError(const String& SockFunc) {
 }
 
 void TCustomWSocket::HandleBackGroundException(Exception& E) {
-  bool canClose = true;
-  if (OnBgException) OnBgException(this, E, canClose);
-  if (canClose) Abort();
+  // What fails here has nowhere else to go but the application.
+  try {
+    bool canClose = true;
+    if (OnBgException) OnBgException(this, E, canClose);
+    if (canClose) Abort();
+  } catch (...) {
+    if (Application) Application->HandleException(this);
+  }
 }
 
 void TCustomWSocket::HandleCurrentException() {

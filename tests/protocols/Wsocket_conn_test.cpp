@@ -468,21 +468,47 @@ TEST_F(WSocketConn, HandlerExceptionsReachBgException) {
       s->CloseDelayed();
       ASSERT_TRUE(PumpUntil([&] { return bg.size() == 3; }));
       EXPECT_EQ(bg[2], "closed handler failed");
+      // The close still returned the defaults: Addr and Port are unassigned.
+      EXPECT_EQ(s->State(), wsClosed);
+      try {
+        s->Connect();
+        ADD_FAILURE() << "connected without a port";
+      } catch (ESocketException& e) {
+        EXPECT_EQ(e.Message, "Connect: No Port Specified");
+      }
     }
     s->OnSessionClosed = nullptr;
     s->Close();
   }
 }
 
-// An exception that escapes OnBgException itself goes to the application.
+// An exception that escapes OnBgException itself goes to the application,
+// once.
 TEST_F(WSocketConn, FailingBgExceptionHandlerReachesApplication) {
+  TScriptedPeer peer([](SOCKET c) {
+    SendBytes(c, "x");
+    RecvUntilClosed(c);
+  });
   auto* s = New();
-  s->OnBgException = [](TObject*, Exception&, bool&) { throw ESocketException("handler of handlers"); };
+  int bgCalls = 0;
+  s->OnBgException = [&](TObject*, Exception&, bool&) {
+    ++bgCalls;
+    throw ESocketException("handler of handlers");
+  };
   std::vector<String> app;
   Application->OnException = [&](TObject*, Exception& e) { app.push_back(e.Message); };
   PostMessageA(s->Handle(), WM_TRIGGER_EXCEPTION, 0, 0);
   ASSERT_TRUE(PumpUntil([&] { return !app.empty(); }));
   EXPECT_EQ(app, std::vector<String>{"handler of handlers"});
+
+  // The same from a data handler inside the receive loop.
+  s->OnDataAvailable = [&](TObject*, WORD) { throw ESocketException("data"); };
+  ConnectTo(s, peer.Port());
+  ASSERT_TRUE(PumpUntil([&] { return app.size() == 2; }));
+  PumpFor(50);
+  EXPECT_EQ(bgCalls, 2);
+  EXPECT_EQ(app.size(), 2u);
+  s->Close();
 }
 
 // A handler that closes the socket while the remote close drains the data:
