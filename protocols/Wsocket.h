@@ -39,6 +39,11 @@
 //   others. No exception may leave WndProc.
 // - Blocking layers wait with MessagePump and honour FTerminated (the
 //   component's own pump met WM_QUIT) and Application->Terminated().
+// - A layer's own delivery loops (lines to OnDataAvailable) end when a pass
+//   took nothing, as the receive loop does.
+// - Nothing is reported while the component is being destroyed (the events
+//   are cleared and ChangeState stays silent); a layer keeps its own events
+//   quiet there too (IsDestroying()).
 // - A handler must not free its component directly; it calls Release.
 #pragma once
 
