@@ -1,0 +1,1641 @@
+#include "Wsocket.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+// ================================================================ WinSock binding
+
+namespace {
+
+const char kWinsockDll[] = "wsock32.dll";
+// wsock32's own setsockopt takes the WinSock 1 numbers of the IP options.
+const int kWs1IpMulticastTtl = 3;
+const int kWs1IpAddMembership = 5;
+struct TIpMreq {
+  in_addr imr_multiaddr;
+  in_addr imr_interface;
+};
+
+HMODULE gWSocketModule = nullptr;
+WSADATA gWSocketData{};
+// Live sockets (and lookup keepers), plus one while the library is forced loaded.
+int gSocketCount = 0;
+bool gForceLoaded = false;
+
+#define WSOCKET_PROCS(X)                                                                                   \
+  X(WSAStartup, int, (WORD a, WSADATA * b), (a, b))                                                       \
+  X(WSACleanup, int, (), ())                                                                               \
+  X(WSASetLastError, void, (int a), (a))                                                                   \
+  X(WSAGetLastError, int, (), ())                                                                          \
+  X(WSACancelAsyncRequest, int, (HANDLE a), (a))                                                           \
+  X(WSAAsyncGetHostByName, HANDLE, (HWND a, u_int b, const char* c, char* d, int e), (a, b, c, d, e))     \
+  X(WSAAsyncGetHostByAddr, HANDLE, (HWND a, u_int b, const char* c, int d, int e, char* f, int g),         \
+    (a, b, c, d, e, f, g))                                                                                 \
+  X(WSAAsyncSelect, int, (TSocket a, HWND b, u_int c, long d), (a, b, c, d))                               \
+  X(getservbyname, servent*, (const char* a, const char* b), (a, b))                                       \
+  X(getprotobyname, protoent*, (const char* a), (a))                                                       \
+  X(gethostbyname, hostent*, (const char* a), (a))                                                         \
+  X(gethostbyaddr, hostent*, (const char* a, int b, int c), (a, b, c))                                     \
+  X(gethostname, int, (char* a, int b), (a, b))                                                            \
+  X(socket, TSocket, (int a, int b, int c), (a, b, c))                                                     \
+  X(shutdown, int, (TSocket a, int b), (a, b))                                                             \
+  X(setsockopt, int, (TSocket a, int b, int c, const char* d, int e), (a, b, c, d, e))                     \
+  X(getsockopt, int, (TSocket a, int b, int c, char* d, int* e), (a, b, c, d, e))                          \
+  X(sendto, int, (TSocket a, const char* b, int c, int d, const sockaddr* e, int f), (a, b, c, d, e, f))   \
+  X(send, int, (TSocket a, const char* b, int c, int d), (a, b, c, d))                                     \
+  X(ntohs, u_short, (u_short a), (a))                                                                      \
+  X(ntohl, u_long, (u_long a), (a))                                                                        \
+  X(listen, int, (TSocket a, int b), (a, b))                                                               \
+  X(ioctlsocket, int, (TSocket a, long b, u_long* c), (a, b, c))                                           \
+  X(inet_ntoa, char*, (in_addr a), (a))                                                                    \
+  X(inet_addr, u_long, (const char* a), (a))                                                               \
+  X(htons, u_short, (u_short a), (a))                                                                      \
+  X(htonl, u_long, (u_long a), (a))                                                                        \
+  X(getsockname, int, (TSocket a, sockaddr* b, int* c), (a, b, c))                                         \
+  X(getpeername, int, (TSocket a, sockaddr* b, int* c), (a, b, c))                                         \
+  X(connect, int, (TSocket a, const sockaddr* b, int c), (a, b, c))                                        \
+  X(closesocket, int, (TSocket a), (a))                                                                    \
+  X(bind, int, (TSocket a, const sockaddr* b, int c), (a, b, c))                                           \
+  X(accept, TSocket, (TSocket a, sockaddr* b, int* c), (a, b, c))                                          \
+  X(recv, int, (TSocket a, char* b, int c, int d), (a, b, c, d))                                           \
+  X(recvfrom, int, (TSocket a, char* b, int c, int d, sockaddr* e, int* f), (a, b, c, d, e, f))
+
+enum TProcIndex {
+#define WSOCKET_INDEX(name, ret, params, args) piWs_##name,
+  WSOCKET_PROCS(WSOCKET_INDEX)
+#undef WSOCKET_INDEX
+  piWsCount
+};
+
+FARPROC gProcs[piWsCount] = {};
+
+[[noreturn]] void ThrowMissingProc(const String& name, DWORD code) {
+  throw ESocketException("Procedure " + name + " not found in " + kWinsockDll + " Error #" + IntToStr(code));
+}
+
+void LoadWinsock() {
+  if (gWSocketModule) return;
+  HMODULE h = LoadLibraryA(kWinsockDll);
+  if (!h) throw ESocketException(String("Unable to load ") + kWinsockDll + " Error #" + IntToStr(GetLastError()));
+  using TStartup = int(WINAPI*)(WORD, WSADATA*);
+  auto startup = reinterpret_cast<TStartup>(reinterpret_cast<void*>(GetProcAddress(h, "WSAStartup")));
+  if (!startup) {
+    DWORD code = GetLastError();
+    FreeLibrary(h);
+    ThrowMissingProc("WSAStartup", code);
+  }
+  int r = startup(MAKEWORD(1, 1), &gWSocketData);
+  if (r != 0) {
+    FreeLibrary(h);
+    throw ESocketException(Format("%s: WSAStartup error #%d", kWinsockDll, r));
+  }
+  gWSocketModule = h;
+}
+
+template <class Fn>
+Fn BoundProc(TProcIndex index, const char* name) {
+  if (!gProcs[index]) gProcs[index] = WSocketGetProc(name);
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(gProcs[index]));
+}
+
+// The asynchronous lookups run on WinSock's own threads, which may still be
+// inside the library when their reply is handled; the library's code stays
+// mapped once a lookup has been started.
+void PinLookupLibrary() {
+  static bool pinned = false;
+  if (pinned) return;
+  HMODULE h = nullptr;
+  pinned = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, "ws2_32.dll", &h) != 0;
+}
+
+void UncountSocket() {
+  if (--gSocketCount <= 0) {
+    gSocketCount = 0;
+    WSocketUnloadWinsock();
+  }
+}
+
+}  // namespace
+
+#define WSOCKET_WRAPPER(name, ret, params, args)                            \
+  ret WSocket_##name params {                                               \
+    using TFn = ret(WINAPI*) params;                                        \
+    return BoundProc<TFn>(piWs_##name, #name) args;                         \
+  }
+WSOCKET_PROCS(WSOCKET_WRAPPER)
+#undef WSOCKET_WRAPPER
+
+FARPROC WSocketGetProc(const String& ProcName) {
+  LoadWinsock();
+  if (ProcName.empty()) return nullptr;
+  FARPROC p = GetProcAddress(gWSocketModule, ProcName.c_str());
+  if (!p) ThrowMissingProc(ProcName, GetLastError());
+  return p;
+}
+
+void WSocketUnloadWinsock() {
+  if (gWSocketModule) {
+    using TCleanup = int(WINAPI*)();
+    auto cleanup =
+        reinterpret_cast<TCleanup>(reinterpret_cast<void*>(GetProcAddress(gWSocketModule, "WSACleanup")));
+    if (cleanup) cleanup();
+    FreeLibrary(gWSocketModule);
+    gWSocketModule = nullptr;
+    std::fill(std::begin(gProcs), std::end(gProcs), nullptr);
+  }
+  gSocketCount = 0;
+  gForceLoaded = false;
+}
+
+void WSocketForceLoadWinsock() {
+  if (gForceLoaded) return;
+  gForceLoaded = true;
+  ++gSocketCount;
+  WSocketGetProc("");
+}
+
+void WSocketCancelForceLoadWinsock() {
+  if (!gForceLoaded) return;
+  gForceLoaded = false;
+  if (--gSocketCount < 1) {
+    gSocketCount = 0;
+    WSocketUnloadWinsock();
+  }
+}
+
+WSADATA WinsockInfo() {
+  WSocketGetProc("");
+  WSADATA info = gWSocketData;
+  if (gSocketCount <= 0 && !gForceLoaded) WSocketUnloadWinsock();
+  return info;
+}
+
+// ================================================================ error texts
+
+String WSocketErrorDesc(int ErrCode) {
+  switch (ErrCode) {
+    case 0: return "No Error";
+    case WSAEINTR: return "Interrupted system call";
+    case WSAEBADF: return "Bad file number";
+    case WSAEACCES: return "Permission denied";
+    case WSAEFAULT: return "Bad address";
+    case WSAEINVAL: return "Invalid argument";
+    case WSAEMFILE: return "Too many open files";
+    case WSAEWOULDBLOCK: return "Operation would block";
+    case WSAEINPROGRESS: return "Operation now in progress";
+    case WSAEALREADY: return "Operation already in progress";
+    case WSAENOTSOCK: return "Socket operation on non-socket";
+    case WSAEDESTADDRREQ: return "Destination address required";
+    case WSAEMSGSIZE: return "Message too long";
+    case WSAEPROTOTYPE: return "Protocol wrong type for socket";
+    case WSAENOPROTOOPT: return "Protocol not available";
+    case WSAEPROTONOSUPPORT: return "Protocol not supported";
+    case WSAESOCKTNOSUPPORT: return "Socket type not supported";
+    case WSAEOPNOTSUPP: return "Operation not supported on socket";
+    case WSAEPFNOSUPPORT: return "Protocol family not supported";
+    case WSAEAFNOSUPPORT: return "Address family not supported by protocol family";
+    case WSAEADDRINUSE: return "Address already in use";
+    case WSAEADDRNOTAVAIL: return "Address not available";
+    case WSAENETDOWN: return "Network is down";
+    case WSAENETUNREACH: return "Network is unreachable";
+    case WSAENETRESET: return "Network dropped connection on reset";
+    case WSAECONNABORTED: return "Connection aborted";
+    case WSAECONNRESET: return "Connection reset by peer";
+    case WSAENOBUFS: return "No buffer space available";
+    case WSAEISCONN: return "Socket is already connected";
+    case WSAENOTCONN: return "Socket is not connected";
+    case WSAESHUTDOWN: return "Can't send after socket shutdown";
+    case WSAETOOMANYREFS: return "Too many references: can't splice";
+    case WSAETIMEDOUT: return "Connection timed out";
+    case WSAECONNREFUSED: return "Connection refused";
+    case WSAELOOP: return "Too many levels of symbolic links";
+    case WSAENAMETOOLONG: return "File name too long";
+    case WSAEHOSTDOWN: return "Host is down";
+    case WSAEHOSTUNREACH: return "No route to host";
+    case WSAENOTEMPTY: return "Directory not empty";
+    case WSAEPROCLIM: return "Too many processes";
+    case WSAEUSERS: return "Too many users";
+    case WSAEDQUOT: return "Disc quota exceeded";
+    case WSAESTALE: return "Stale NFS file handle";
+    case WSAEREMOTE: return "Too many levels of remote in path";
+    case WSASYSNOTREADY: return "Network sub-system is unusable";
+    case WSAVERNOTSUPPORTED: return "WinSock DLL cannot support this application";
+    case WSANOTINITIALISED: return "WinSock not initialized";
+    case WSAHOST_NOT_FOUND: return "Host not found";
+    case WSATRY_AGAIN: return "Non-authoritative host not found";
+    case WSANO_RECOVERY: return "Non-recoverable error";
+    case WSANO_DATA: return "No Data";
+    default: return "Not a WinSock error";
+  }
+}
+
+// ================================================================ resolvers
+
+bool WSocketIsDottedIP(const String& S) {
+  size_t i = 0, n = S.size();
+  while (i < n && S[i] == ' ') ++i;
+  if (i < n && S[i] == '.') return false;
+  int dots = 0;
+  int part = 0;
+  for (; i < n; ++i) {
+    char c = S[i];
+    if (c == '.') {
+      if (++dots > 3 || part > 255) return false;
+      if (i + 1 >= n || S[i + 1] < '0' || S[i + 1] > '9') return false;
+      part = 0;
+    } else if (c >= '0' && c <= '9') {
+      part = std::min(part * 10 + (c - '0'), 256);
+    } else {
+      while (i < n && S[i] == ' ') ++i;
+      if (i < n) return false;
+      break;
+    }
+  }
+  return dots == 3 && part <= 255;
+}
+
+u_long WSocketResolveHost(const String& InAddr) {
+  if (InAddr.empty() || InAddr.size() >= 257)
+    throw ESocketException("WSocketResolveHost: '" + InAddr + "' Invalid Hostname.");
+  String s = Trim(InAddr);
+  if (WSocketIsDottedIP(s)) {
+    u_long a = WSocket_inet_addr(s.c_str());
+    if (a == INADDR_NONE && s != "255.255.255.255")
+      throw ESocketException("WSocketResolveHost: '" + InAddr + "' Invalid IP address.");
+    return a;
+  }
+  hostent* he = WSocket_gethostbyname(s.c_str());
+  if (!he || !he->h_addr_list || !he->h_addr_list[0])
+    throw ESocketException(
+        Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d", s, WSocket_WSAGetLastError()));
+  u_long a;
+  std::memcpy(&a, he->h_addr_list[0], sizeof a);
+  return a;
+}
+
+u_short WSocketResolvePort(const String& Port, const String& Proto) {
+  if (Port.empty() || Port.size() >= 32) throw ESocketException("WSocketResolvePort: Invalid Port.");
+  if (Proto.empty() || Proto.size() >= 32) throw ESocketException("WSocketResolvePort: Invalid Proto.");
+  if (Port[0] >= '0' && Port[0] <= '9') {
+    long v = 0;
+    for (size_t i = 0; i < Port.size() && Port[i] >= '0' && Port[i] <= '9'; ++i) {
+      v = v * 10 + (Port[i] - '0');
+      // A number beyond the port range would wrap to another port.
+      if (v > 65535) throw ESocketException("WSocketResolvePort: Invalid Port.");
+    }
+    return static_cast<u_short>(v);
+  }
+  servent* se = WSocket_getservbyname(Trim(Port).c_str(), Trim(Proto).c_str());
+  if (!se)
+    throw ESocketException(
+        Format("WSocketResolvePort: Cannot convert port '%s', Error #%d", Port, WSocket_WSAGetLastError()));
+  return WSocket_ntohs(se->s_port);
+}
+
+int WSocketResolveProto(const String& Proto) {
+  if (Proto.empty() || Proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
+  if (Proto[0] >= '0' && Proto[0] <= '9') {
+    int v = 0;
+    for (size_t i = 0; i < Proto.size() && Proto[i] >= '0' && Proto[i] <= '9'; ++i) v = std::min(v * 10 + (Proto[i] - '0'), 1 << 20);
+    return v;
+  }
+  protoent* pe = WSocket_getprotobyname(Trim(Proto).c_str());
+  if (!pe)
+    throw ESocketException(
+        Format("WSocketResolveProto: Cannot convert protocol '%s', Error #%d", Proto, WSocket_WSAGetLastError()));
+  return pe->p_proto;
+}
+
+hostent* WSocketGetHostByAddr(const String& Addr) {
+  if (Addr.empty() || Addr.size() >= 257) throw ESocketException("WSocketGetHostByAddr: Invalid address.");
+  u_long a = WSocket_inet_addr(Addr.c_str());
+  return WSocket_gethostbyaddr(reinterpret_cast<const char*>(&a), 4, PF_INET);
+}
+
+String WSocketResolveIp(const String& IpAddr) {
+  hostent* he = WSocketGetHostByAddr(IpAddr);
+  return he && he->h_name ? String(he->h_name) : String();
+}
+
+hostent* WSocketGetHostByName(const String& Name) {
+  if (Name.empty() || Name.size() >= 257) throw ESocketException("WSocketGetHostByName: Invalid Hostname.");
+  return WSocket_gethostbyname(Name.c_str());
+}
+
+String LocalHostName() {
+  // Host names may be longer than 64 characters.
+  char name[256] = {};
+  if (WSocket_gethostname(name, sizeof name) != 0) throw ESocketException("Winsock.GetHostName failed");
+  return name;
+}
+
+namespace {
+TStringList gLocalIPList;
+}
+
+TStrings* LocalIPList() {
+  gLocalIPList.Clear();
+  hostent* he = WSocketGetHostByName(LocalHostName());
+  if (he && he->h_addr_list) {
+    for (char** p = he->h_addr_list; *p; ++p) {
+      in_addr a;
+      std::memcpy(&a, *p, sizeof a);
+      gLocalIPList.Add(WSocket_inet_ntoa(a));
+    }
+  }
+  return &gLocalIPList;
+}
+
+// ================================================================ hidden window
+
+namespace {
+
+const char kWindowClass[] = "XSocketWindowClass";
+const UINT_PTR kReaperTimer = 1;
+const UINT kReaperTimeoutMs = 5 * 60 * 1000;
+
+// Keeps the window of a destroyed socket while lookups it started are still
+// running: WinSock writes their results into the buffers before it posts the
+// reply, so each buffer is freed only when its reply comes. Past the time-out
+// the window goes and any buffer left is never freed.
+class TLookupReaper : public TObject {
+ public:
+  TLookupReaper(HWND wnd, std::vector<std::pair<HANDLE, char*>> pending) : wnd_(wnd), pending_(std::move(pending)) {
+    ++gSocketCount;
+    SetWindowLongPtrA(wnd_, 0, reinterpret_cast<LONG_PTR>(static_cast<TObject*>(this)));
+    SetTimer(wnd_, kReaperTimer, kReaperTimeoutMs, nullptr);
+  }
+
+  // True when the message was handled.
+  bool Handle(UINT msg, WPARAM w) {
+    if (msg == WM_ASYNCGETHOSTBYNAME || msg == WM_ASYNCGETHOSTBYADDR) {
+      auto it = std::find_if(pending_.begin(), pending_.end(),
+                             [w](const auto& p) { return p.first == reinterpret_cast<HANDLE>(w); });
+      if (it != pending_.end()) {
+        delete[] it->second;
+        pending_.erase(it);
+      }
+      if (pending_.empty()) Finish();
+      return true;
+    }
+    if (msg == WM_TIMER && w == kReaperTimer) {
+      pending_.clear();
+      Finish();
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  void Finish() {
+    KillTimer(wnd_, kReaperTimer);
+    SetWindowLongPtrA(wnd_, 0, 0);
+    DestroyWindow(wnd_);
+    delete this;
+    UncountSocket();
+  }
+  HWND wnd_;
+  std::vector<std::pair<HANDLE, char*>> pending_;
+};
+
+LRESULT CALLBACK XSocketWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  auto* obj = reinterpret_cast<TObject*>(GetWindowLongPtrA(h, 0));
+  if (auto* sock = dynamic_cast<TCustomWSocket*>(obj)) {
+    TMessage msg{m, w, l, 0};
+    try {
+      sock->WndProc(msg);
+    } catch (...) {
+      if (Application) Application->HandleException(nullptr);
+    }
+    return msg.Result;
+  }
+  if (auto* reaper = dynamic_cast<TLookupReaper*>(obj)) {
+    if (reaper->Handle(m, w)) return 0;
+  }
+  return DefWindowProcA(h, m, w, l);
+}
+
+void RegisterSocketClass() {
+  HINSTANCE inst = GetModuleHandleA(nullptr);
+  WNDCLASSA wc;
+  if (GetClassInfoA(inst, kWindowClass, &wc)) return;
+  wc = WNDCLASSA{};
+  wc.style = 0;
+  wc.lpfnWndProc = XSocketWindowProc;
+  wc.cbClsExtra = 0;
+  wc.cbWndExtra = sizeof(LONG_PTR);
+  wc.hInstance = inst;
+  wc.lpszClassName = kWindowClass;
+  RegisterClassA(&wc);
+}
+
+// Waits for a message to arrive, at most ms milliseconds.
+void WaitForMessage(DWORD ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
+
+}  // namespace
+
+void WSocketUnregisterClass() { UnregisterClassA(kWindowClass, GetModuleHandleA(nullptr)); }
+
+// ================================================================ TCustomWSocket
+
+TCustomWSocket::TCustomWSocket(TComponent* AOwner) : TComponent(AOwner) {
+  AllocateSocketHWnd();
+  FSendBlockSize = 1460;
+  FDnsResultList = new TStringList;
+  FMultiCastIpTTL = 1;
+  AssignDefaultValue();
+  ++gSocketCount;
+}
+
+TCustomWSocket::~TCustomWSocket() {
+  Destroying();
+  // The owner may be half destroyed: nothing is reported any more.
+  OnChangeState = nullptr;
+  OnSessionConnected = nullptr;
+  OnSessionAvailable = nullptr;
+  OnDataAvailable = nullptr;
+  OnDataSent = nullptr;
+  OnSendData = nullptr;
+  OnSessionClosed = nullptr;
+  OnDnsLookupDone = nullptr;
+  OnError = nullptr;
+  OnBgException = nullptr;
+  OnDiagnostic = nullptr;
+  try {
+    CancelDnsLookup();
+  } catch (...) {
+  }
+  try {
+    if (FState != wsClosed) Close();
+  } catch (...) {
+  }
+  if (FHSocket != INVALID_SOCKET) {
+    WSocket_closesocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
+  }
+  DeleteBufferedData();
+  delete FDnsResultList;
+  FDnsResultList = nullptr;
+  // The window goes before the library may be unloaded: a lookup keeper
+  // counts itself as a live socket.
+  DeallocateSocketHWnd();
+  UncountSocket();
+}
+
+void TCustomWSocket::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+}
+
+void TCustomWSocket::AllocateSocketHWnd() {
+  RegisterSocketClass();
+  FWindowHandle = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+  if (!FWindowHandle) {
+    RaiseException("Cannot create a hidden window for TWSocket");
+    return;
+  }
+  SetWindowLongPtrA(FWindowHandle, 0, reinterpret_cast<LONG_PTR>(static_cast<TObject*>(this)));
+  FThreadId = GetCurrentThreadId();
+}
+
+void TCustomWSocket::DeallocateSocketHWnd() {
+  if (!FWindowHandle) return;
+  HWND wnd = FWindowHandle;
+  FWindowHandle = nullptr;
+  SetWindowLongPtrA(wnd, 0, 0);
+  ForgetLookup();
+  if (!FStaleLookups.empty()) {
+    new TLookupReaper(wnd, std::move(FStaleLookups));
+    FStaleLookups.clear();
+  } else {
+    DestroyWindow(wnd);
+  }
+}
+
+void TCustomWSocket::AssignDefaultValue() {
+  std::memset(&FSin, 0, sizeof FSin);
+  FSin.sin_family = AF_INET;
+  FAddrFormat = PF_INET;
+  FAddrAssigned = false;
+  FAddrResolved = false;
+  FPortAssigned = false;
+  FPortResolved = false;
+  FProtoAssigned = true;
+  FProtoResolved = false;
+  FProto = IPPROTO_TCP;
+  FProtoStr = "tcp";
+  FType = SOCK_STREAM;
+  FLocalPortStr = "0";
+  FLocalPortResolved = false;
+  FLocalAddr = "0.0.0.0";
+  FLingerOnOff = wsLingerOn;
+  FLingerTimeout = 0;
+  FHSocket = INVALID_SOCKET;
+  FSelectEvent = 0;
+  FState = wsClosed;
+  FAllSent = true;
+  FReadCount = 0;
+  FPaused = false;
+  FCloseInvoked = false;
+  FFlushTimeout = 60;
+}
+
+// ---------------------------------------------------------------- properties
+
+void TCustomWSocket::SetAddr(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Cannot change Addr if not closed");
+    return;
+  }
+  String s = Trim(Value);
+  if (FAddrAssigned && s == FAddrStr) return;
+  FAddrStr = s;
+  FAddrAssigned = !s.empty();
+  FAddrResolved = false;
+}
+
+void TCustomWSocket::SetRemotePort(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Cannot change Port if not closed");
+    return;
+  }
+  String s = Trim(Value);
+  if (FPortAssigned && s == FPortStr) return;
+  FPortStr = s;
+  FPortAssigned = !s.empty();
+  FPortResolved = false;
+}
+
+void TCustomWSocket::SetProto(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Cannot change Proto if not closed");
+    return;
+  }
+  String s = Trim(Value);
+  if (FProtoAssigned && s == FProtoStr) return;
+  FProtoStr = s;
+  FProtoAssigned = !s.empty();
+  FProtoResolved = false;
+}
+
+void TCustomWSocket::SetLocalAddr(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Cannot change LocalAddr if not closed");
+    return;
+  }
+  FLocalAddr = Value.empty() ? String("0.0.0.0") : Value;
+}
+
+void TCustomWSocket::SetLocalPort(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Cannot change LocalPort if not closed");
+    return;
+  }
+  FLocalPortStr = Value;
+  FLocalPortResolved = false;
+}
+
+TSocketSendFlags TCustomWSocket::SendFlags() {
+  switch (FSendFlags) {
+    case 0: return wsSendNormal;
+    case MSG_OOB: return wsSendUrgent;
+    default:
+      RaiseException("Invalid internal SendFlags");
+      return wsSendNormal;
+  }
+}
+
+void TCustomWSocket::SetSendFlags(TSocketSendFlags Value) {
+  switch (Value) {
+    case wsSendNormal: FSendFlags = 0; break;
+    case wsSendUrgent: FSendFlags = MSG_OOB; break;
+    default: RaiseException("Invalid SendFlags");
+  }
+}
+
+// ---------------------------------------------------------------- events
+
+void TCustomWSocket::ChangeState(TSocketState NewState) {
+  TSocketState old = FState;
+  FState = NewState;
+  // No events reach an owner that is destroying this component.
+  if (!IsDestroying()) TriggerChangeState(old, NewState);
+}
+
+void TCustomWSocket::TriggerChangeState(TSocketState OldState, TSocketState NewState) {
+  if (OnChangeState) OnChangeState(this, OldState, NewState);
+}
+
+bool TCustomWSocket::TriggerDataAvailable(WORD Error) {
+  if (!OnDataAvailable) return false;
+  OnDataAvailable(this, Error);
+  return true;
+}
+
+void TCustomWSocket::TriggerSessionAvailable(WORD Error) {
+  if (OnSessionAvailable) OnSessionAvailable(this, Error);
+}
+
+void TCustomWSocket::TriggerSessionConnected(WORD Error) {
+  if (OnSessionConnected) OnSessionConnected(this, Error);
+}
+
+void TCustomWSocket::TriggerSessionClosed(WORD Error) {
+  if (OnSessionClosed) OnSessionClosed(this, Error);
+}
+
+void TCustomWSocket::TriggerDataSent(WORD Error) {
+  if (OnDataSent) OnDataSent(this, Error);
+}
+
+void TCustomWSocket::TriggerDNSLookupDone(WORD Error) {
+  if (OnDnsLookupDone) OnDnsLookupDone(this, Error);
+}
+
+void TCustomWSocket::TriggerError() {
+  if (OnError) OnError(this);
+}
+
+void TCustomWSocket::TriggerSendData(int BytesSent) {
+  if (OnSendData) OnSendData(this, BytesSent);
+}
+
+void TCustomWSocket::TriggerDisplay(String Msg) {
+  if (OnDiagnostic) OnDiagnostic(this, Msg);
+}
+
+// ---------------------------------------------------------------- errors
+
+void TCustomWSocket::RaiseException(const String& Msg) {
+  if (OnError)
+    TriggerError();
+  else
+    throw ESocketException(Msg);
+}
+
+void TCustomWSocket::RaiseExceptionFmt(const String& Fmt, const std::vector<TVarRec>& Args) {
+  RaiseException(FormatArgs(Fmt, Args.data(), Args.size()));
+}
+
+void TCustomWSocket::SocketError(const String& SockFunc) {
+  int code = WSocket_WSAGetLastError();
+  String line = "Error " + IntToStr(code) + " in function " + SockFunc + "\r\n" + WSocketErrorDesc(code);
+  if (code == WSAECONNRESET || code == WSAENOTCONN) {
+    if (FHSocket != INVALID_SOCKET) WSocket_closesocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
+    if (FState != wsClosed) TriggerSessionClosed(static_cast<WORD>(code));
+    ChangeState(wsClosed);
+  }
+  FLastError = code;
+  RaiseException(line);
+}
+
+void TCustomWSocket::HandleBackGroundException(Exception& E) {
+  // What fails here has nowhere else to go but the application.
+  try {
+    bool canClose = true;
+    if (OnBgException) OnBgException(this, E, canClose);
+    if (canClose) Abort();
+  } catch (...) {
+    if (Application) Application->HandleException(this);
+  }
+}
+
+void TCustomWSocket::HandleCurrentException() {
+  try {
+    throw;
+  } catch (Exception& e) {
+    HandleBackGroundException(e);
+  } catch (std::exception& e) {
+    Exception wrapped(e.what());
+    HandleBackGroundException(wrapped);
+  } catch (...) {
+    Exception wrapped("Unknown exception");
+    HandleBackGroundException(wrapped);
+  }
+}
+
+// ---------------------------------------------------------------- window
+
+void TCustomWSocket::WndProc(TMessage& MsgRec) {
+  if (IsDestroying()) {
+    // Only the replies of cancelled lookups still matter: they free buffers.
+    if ((MsgRec.Msg == WM_ASYNCGETHOSTBYNAME || MsgRec.Msg == WM_ASYNCGETHOSTBYADDR) &&
+        ReapStaleLookup(reinterpret_cast<HANDLE>(MsgRec.WParam)))
+      return;
+    MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
+    return;
+  }
+  try {
+    switch (MsgRec.Msg) {
+      case WM_ASYNCSELECT: WMASyncSelect(MsgRec); break;
+      case WM_ASYNCGETHOSTBYNAME: WMAsyncGetHostByName(MsgRec); break;
+      case WM_ASYNCGETHOSTBYADDR: WMAsyncGetHostByAddr(MsgRec); break;
+      case WM_CLOSE_DELAYED: WMCloseDelayed(MsgRec); break;
+      case WM_WSOCKET_RELEASE: WMRelease(MsgRec); return;  // the component is gone
+      case WM_TRIGGER_EXCEPTION: throw ESocketException("Test exception in WSocket");
+      default: MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
+    }
+  } catch (...) {
+    HandleCurrentException();
+  }
+}
+
+void TCustomWSocket::WMCloseDelayed(TMessage&) { Close(); }
+
+void TCustomWSocket::WMRelease(TMessage&) { Free(); }
+
+void TCustomWSocket::WMASyncSelect(TMessage& Msg) {
+  TSocket s = static_cast<TSocket>(Msg.WParam);
+  if (s != FHSocket || FPaused) return;
+  WORD events = LOWORD(Msg.LParam);
+  WORD error = HIWORD(Msg.LParam);
+  // A handler may close the socket (or open a new one): what is left of the
+  // message then no longer concerns the current socket.
+  auto gone = [&] { return FHSocket != s; };
+
+  if ((events & FD_CONNECT) && FState != wsConnected) {
+    ChangeState(wsConnected);
+    TriggerSessionConnected(error);
+    if (error != 0 && FState != wsClosed && !gone()) Close();
+  }
+  if (gone()) return;
+  if (events & FD_READ) {
+    if (FState != wsConnected) {
+      ChangeState(wsConnected);
+      TriggerSessionConnected(error);
+      if (gone()) return;
+    }
+    ASyncReceive(error, FComponentOptions);
+  }
+  if (gone()) return;
+  if (events & FD_WRITE) {
+    TryToSend();
+    if (gone()) return;
+    if (FAllSent) TriggerDataSent(error);
+  }
+  if (gone()) return;
+  if (events & FD_ACCEPT) TriggerSessionAvailable(error);
+  if (gone()) return;
+  if ((events & FD_CLOSE) && FState != wsConnecting) {
+    ASyncReceive(0, FComponentOptions - wsoNoReceiveLoop);
+    if (gone()) return;
+    if (!FCloseInvoked) {
+      FCloseInvoked = true;
+      TriggerSessionClosed(error);
+    }
+    if (FState != wsClosed && !gone()) Close();
+  }
+}
+
+// ---------------------------------------------------------------- receiving
+
+int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
+  int r = WSocket_recv(FHSocket, static_cast<char*>(Buffer), BufferSize, Flags);
+  if (r > 0 && !(Flags & MSG_PEEK)) FRecvTaken += static_cast<uint64_t>(r);
+  return r;
+}
+
+int TCustomWSocket::DoRecvFrom(void* Buffer, int BufferSize, int Flags, sockaddr_in& From, int& FromLen) {
+  int r = WSocket_recvfrom(FHSocket, static_cast<char*>(Buffer), BufferSize, Flags, reinterpret_cast<sockaddr*>(&From),
+                           &FromLen);
+  if (r > 0 && !(Flags & MSG_PEEK)) FRecvTaken += static_cast<uint64_t>(r);
+  return r;
+}
+
+int TCustomWSocket::Receive(void* Buffer, int BufferSize) {
+  int r = DoRecv(Buffer, BufferSize, 0);
+  if (r < 0)
+    FLastError = WSocket_WSAGetLastError();
+  else
+    FReadCount += r;
+  return r;
+}
+
+String TCustomWSocket::ReceiveStr() {
+  int n = GetRcvdCount();
+  if (n < 0) return String();
+  if (n == 0) n = 255;
+  String s(static_cast<size_t>(n), '\0');
+  int r = Receive(s.data(), n);
+  if (r <= 0) return String();
+  s.resize(static_cast<size_t>(r));
+  return s;
+}
+
+int TCustomWSocket::ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From, int& FromLen) {
+  int r = DoRecvFrom(Buffer, BufferSize, 0, From, FromLen);
+  if (r < 0)
+    FLastError = WSocket_WSAGetLastError();
+  else
+    FReadCount += r;
+  return r;
+}
+
+int TCustomWSocket::PeekData(void* Buffer, int BufferSize) {
+  int r = DoRecv(Buffer, BufferSize, MSG_PEEK);
+  if (r < 0) FLastError = WSocket_WSAGetLastError();
+  return r;
+}
+
+int TCustomWSocket::GetRcvdCount() {
+  if (IsDesigning()) return -1;
+  u_long n = 0;
+  if (WSocket_ioctlsocket(FHSocket, FIONREAD, &n) == SOCKET_ERROR) {
+    SocketError("ioctlSocket");
+    return -1;
+  }
+  return static_cast<int>(n);
+}
+
+void TCustomWSocket::ASyncReceive(WORD Error, TWSocketOptions Options) {
+  TSocket s = FHSocket;
+  for (;;) {
+    FLastError = 0;
+    uint64_t takenBefore = FRecvTaken;
+    bool handled = false;
+    try {
+      handled = TriggerDataAvailable(Error);
+    } catch (...) {
+      // A failing handler ends the loop; the owner hears of it.
+      HandleCurrentException();
+      return;
+    }
+    if (!handled) {
+      char junk[1024];
+      if (DoRecv(junk, sizeof junk, 0) < 0) {
+        FLastError = WSocket_WSAGetLastError();
+        if (FLastError == WSAEWOULDBLOCK) {
+          FLastError = 0;
+          return;
+        }
+      }
+    }
+    if (Options.Contains(wsoNoReceiveLoop)) return;
+    if (FLastError != 0) return;
+    if (FHSocket != s || FHSocket == INVALID_SOCKET) return;
+    // A pass that took nothing would be repeated for ever: the data stays
+    // for the owner to read later.
+    if (FRecvTaken == takenBefore) return;
+    u_long pending = 0;
+    if (WSocket_ioctlsocket(FHSocket, FIONREAD, &pending) == SOCKET_ERROR) {
+      FLastError = WSocket_WSAGetLastError();
+      return;
+    }
+    if (pending == 0) return;
+  }
+}
+
+// ---------------------------------------------------------------- sending
+
+void TCustomWSocket::DeleteBufferedData() {
+  for (TBuffer* b : FBufList) delete b;
+  FBufList.clear();
+}
+
+void TCustomWSocket::PutDataInSendBuffer(const void* Data, int Len) {
+  if (Len <= 0) return;
+  const char* p = static_cast<const char*>(Data);
+  if (FBufList.empty()) FBufList.push_back(new TBuffer(FSendBlockSize));
+  int n = FBufList.back()->Write(p, Len);
+  p += n;
+  Len -= n;
+  while (Len > 0) {
+    auto* b = new TBuffer(FSendBlockSize);
+    FBufList.push_back(b);
+    n = b->Write(p, Len);
+    p += n;
+    Len -= n;
+  }
+}
+
+int TCustomWSocket::RealSend(const void* Data, int Len) {
+  int r;
+  if (FType == SOCK_DGRAM)
+    r = WSocket_sendto(FHSocket, static_cast<const char*>(Data), Len, FSendFlags,
+                       reinterpret_cast<const sockaddr*>(&FSin), sizeof FSin);
+  else
+    r = WSocket_send(FHSocket, static_cast<const char*>(Data), Len, FSendFlags);
+  if (r > 0) TriggerSendData(r);
+  return r;
+}
+
+void TCustomWSocket::TryToSend() {
+  if (FHSocket == INVALID_SOCKET || FBufList.empty()) return;
+  for (;;) {
+    TBuffer* b = FBufList.front();
+    int len = 0;
+    const char* p = b->Peek(len);
+    if (len > 0) {
+      int r = RealSend(p, len);
+      if (r == 0) return;
+      if (r == SOCKET_ERROR) {
+        int e = WSocket_WSAGetLastError();
+        if (e == WSAECONNRESET || e == WSAENOTSOCK || e == WSAENOTCONN || e == WSAEINVAL || e == WSAECONNABORTED) {
+          FCloseInvoked = true;
+          Close();
+          TriggerSessionClosed(static_cast<WORD>(e));
+        } else if (e != WSAEWOULDBLOCK) {
+          WSocket_WSASetLastError(e);
+          SocketError("TryToSend failed");
+        }
+        return;
+      }
+      b->Remove(r);
+      if (r < len) return;
+    }
+    if (b->Pending() == 0) {
+      if (FBufList.size() > 1) {
+        delete b;
+        FBufList.erase(FBufList.begin());
+      } else {
+        FAllSent = true;
+        return;
+      }
+    }
+  }
+}
+
+int TCustomWSocket::Send(const void* Data, int Len) {
+  if (FState != wsConnected) {
+    WSocket_WSASetLastError(WSAENOTCONN);
+    SocketError("Send");
+    return -1;
+  }
+  if (Len <= 0) return 0;
+  FAllSent = false;
+  PutDataInSendBuffer(Data, Len);
+  TryToSend();
+  // OnDataSent always comes from the message loop, never inside Send.
+  if (FAllSent && FHSocket != INVALID_SOCKET && FWindowHandle)
+    PostMessageA(FWindowHandle, WM_ASYNCSELECT, static_cast<WPARAM>(FHSocket), MAKELPARAM(FD_WRITE, 0));
+  return Len;
+}
+
+int TCustomWSocket::SendStr(const String& Str) {
+  if (Str.empty()) return 0;
+  return Send(Str.data(), static_cast<int>(Str.size()));
+}
+
+int TCustomWSocket::SendTo(const sockaddr_in& Dest, int DestLen, const void* Data, int Len) {
+  int r = WSocket_sendto(FHSocket, static_cast<const char*>(Data), Len, FSendFlags,
+                         reinterpret_cast<const sockaddr*>(&Dest), DestLen);
+  if (r > 0) TriggerSendData(r);
+  return r;
+}
+
+void TCustomWSocket::Flush() {
+  while (FHSocket != INVALID_SOCKET && !FAllSent) {
+    TryToSend();
+    if (FHSocket == INVALID_SOCKET || FAllSent) break;
+    MessagePump();
+    if (FTerminated || Application->Terminated()) break;
+    WaitForMessage(INFINITE);
+  }
+}
+
+// ---------------------------------------------------------------- closing
+
+void TCustomWSocket::Close() { InternalClose(true, 0); }
+
+void TCustomWSocket::CloseDelayed() {
+  if (FWindowHandle) PostMessageA(FWindowHandle, WM_CLOSE_DELAYED, 0, 0);
+}
+
+void TCustomWSocket::Release() {
+  if (FWindowHandle) PostMessageA(FWindowHandle, WM_WSOCKET_RELEASE, 0, 0);
+}
+
+void TCustomWSocket::InternalClose(bool bShut, WORD Error) {
+  if (FHSocket == INVALID_SOCKET) {
+    if (FState != wsClosed) {
+      ChangeState(wsClosed);
+      AssignDefaultValue();
+    }
+    return;
+  }
+  if (FState == wsClosed) return;
+  if (bShut) Shutdown(1);
+  TSocket s = FHSocket;
+  for (;;) {
+    if (WSocket_closesocket(s) == 0) break;
+    int e = WSocket_WSAGetLastError();
+    if (e != WSAEWOULDBLOCK) {
+      FHSocket = INVALID_SOCKET;
+      if (e == WSANOTINITIALISED) break;
+      WSocket_WSASetLastError(e);
+      SocketError("Disconnect (closesocket)");
+      return;
+    }
+    MessagePump();
+    if (FHSocket != s) return;  // closed by a handler meanwhile
+    WaitForMessage(10);
+  }
+  FHSocket = INVALID_SOCKET;
+  ChangeState(wsClosed);
+  // The defaults return after the close event, also when its handler
+  // fails; a handler that opened a new connection keeps it.
+  auto resetDefaults = [this] {
+    if (FHSocket != INVALID_SOCKET) return;
+    try {
+      AssignDefaultValue();
+    } catch (...) {
+    }
+  };
+  if (!IsDestroying() && !FCloseInvoked) {
+    FCloseInvoked = true;
+    try {
+      TriggerSessionClosed(Error);
+    } catch (...) {
+      resetDefaults();
+      throw;
+    }
+  }
+  resetDefaults();
+}
+
+void TCustomWSocket::Abort() {
+  CancelDnsLookup();
+  DeleteBufferedData();
+  if (FState == wsConnected && FProto == IPPROTO_TCP) {
+    FLingerOnOff = wsLingerOff;
+    if (!SetLingerOption()) return;
+  }
+  InternalClose(false, 0);
+}
+
+void TCustomWSocket::Shutdown(int How) {
+  if (FHSocket != INVALID_SOCKET) WSocket_shutdown(FHSocket, How);
+}
+
+void TCustomWSocket::Pause() {
+  FPaused = true;
+  if (FHSocket != INVALID_SOCKET) WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, 0, 0);
+}
+
+void TCustomWSocket::Resume() {
+  FPaused = false;
+  if (FHSocket != INVALID_SOCKET) WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent);
+}
+
+void TCustomWSocket::WaitForClose() {
+  while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+    MessagePump();
+    if (FHSocket == INVALID_SOCKET || FState == wsClosed) break;
+    u_long pending = 0;
+    if (WSocket_ioctlsocket(FHSocket, FIONREAD, &pending) == SOCKET_ERROR) break;
+    if (pending > 0) TriggerDataAvailable(0);
+    if (FHSocket == INVALID_SOCKET) break;
+    char c;
+    if (DoRecv(&c, 0, 0) < 0) {
+      int e = WSocket_WSAGetLastError();
+      if (e != WSAEWOULDBLOCK) {
+        FLastError = e;
+        break;
+      }
+    }
+    MessagePump();
+    if (FTerminated || Application->Terminated()) break;
+    WaitForMessage(100);
+  }
+}
+
+// ---------------------------------------------------------------- options
+
+bool TCustomWSocket::SetOption(int Level, int OptName, int Value, const char* FuncName) {
+  if (WSocket_setsockopt(FHSocket, Level, OptName, reinterpret_cast<const char*>(&Value), sizeof Value) == 0)
+    return true;
+  SocketError(FuncName);
+  return false;
+}
+
+bool TCustomWSocket::SetLingerOption() {
+  if (FLingerOnOff == wsLingerNoSet) return true;
+  if (FHSocket == INVALID_SOCKET) {
+    RaiseException("Cannot set linger option at this time");
+    return false;
+  }
+  linger l;
+  l.l_onoff = static_cast<u_short>(FLingerOnOff);
+  l.l_linger = static_cast<u_short>(FLingerTimeout);
+  if (WSocket_setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l) != 0) {
+    SocketError("setsockopt(SO_LINGER)");
+    return false;
+  }
+  return true;
+}
+
+bool TCustomWSocket::BindSocket() {
+  sockaddr_in local{};
+  local.sin_family = static_cast<short>(FAddrFormat);
+  local.sin_addr.s_addr = WSocketResolveHost(FLocalAddr);
+  local.sin_port = WSocket_htons(static_cast<u_short>(FLocalPortNum));
+  if (WSocket_bind(FHSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    RaiseExceptionFmt("winsock.bind failed, error #%d", {WSocket_WSAGetLastError()});
+    return false;
+  }
+  int len = sizeof local;
+  if (WSocket_getsockname(FHSocket, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    RaiseExceptionFmt("winsock.getsockname failed, error #%d", {WSocket_WSAGetLastError()});
+    return false;
+  }
+  FLocalPortNum = WSocket_ntohs(local.sin_port);
+  FLocalPortStr = IntToStr(FLocalPortNum);
+  return true;
+}
+
+// ---------------------------------------------------------------- connect, listen, accept
+
+void TCustomWSocket::Connect() {
+  if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
+    RaiseException("Connect: Socket already in use");
+    return;
+  }
+  if (!FPortAssigned) {
+    RaiseException("Connect: No Port Specified");
+    return;
+  }
+  if (!FAddrAssigned) {
+    RaiseException("Connect: No IP Address Specified");
+    return;
+  }
+  if (!FProtoAssigned) {
+    RaiseException("Connect: No Protocol Specified");
+    return;
+  }
+  try {
+    if (!FProtoResolved) {
+      FProto = WSocketResolveProto(FProtoStr);
+      FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+      FProtoResolved = true;
+    }
+    if (!FPortResolved) {
+      FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
+      FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
+      FPortResolved = true;
+    }
+    if (!FLocalPortResolved) {
+      FLocalPortNum = WSocketResolvePort(FLocalPortStr, FProtoStr);
+      FLocalPortResolved = true;
+    }
+    if (!FAddrResolved) {
+      FSin.sin_addr.s_addr = WSocketResolveHost(FAddrStr);
+      FAddrResolved = true;
+    }
+  } catch (Exception& e) {
+    RaiseException("connect: " + e.Message);
+    return;
+  }
+  FSin.sin_family = static_cast<short>(FAddrFormat);
+
+  DeleteBufferedData();
+  FHSocket = WSocket_socket(FAddrFormat, FType, FProto);
+  if (FHSocket == INVALID_SOCKET) {
+    SocketError("Connect (socket)");
+    return;
+  }
+  FCloseInvoked = false;
+  ChangeState(wsOpened);
+
+  if (FType == SOCK_STREAM) {
+    if (!SetOption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) return;
+    if (FComponentOptions.Contains(wsoTcpNoDelay) &&
+        !SetOption(IPPROTO_TCP, TCP_NODELAY, 1, "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+      return;
+    if (!SetLingerOption()) return;
+    if (!SetOption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)")) return;
+    if ((FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") && !BindSocket()) return;
+  } else {
+    if (!BindSocket()) return;
+    if (FMultiCast && FMultiCastIpTTL != 1 &&
+        !SetOption(IPPROTO_IP, kWs1IpMulticastTtl, FMultiCastIpTTL, "setsockopt(IP_MULTICAST_TTL)"))
+      return;
+    if (FSin.sin_addr.s_addr == INADDR_BROADCAST &&
+        !SetOption(SOL_SOCKET, SO_BROADCAST, 1, "setsockopt(SO_BROADCAST)"))
+      return;
+  }
+
+  FSelectEvent = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+  if (WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent) != 0) {
+    SocketError("WSAAsyncSelect");
+    return;
+  }
+
+  if (FType == SOCK_DGRAM) {
+    ChangeState(wsConnected);
+    TriggerSessionConnected(0);
+    return;
+  }
+  if (WSocket_connect(FHSocket, reinterpret_cast<const sockaddr*>(&FSin), sizeof FSin) == 0 ||
+      WSocket_WSAGetLastError() == WSAEWOULDBLOCK) {
+    ChangeState(wsConnecting);
+    return;
+  }
+  FLastError = WSocket_WSAGetLastError();
+  SocketError("Connect");
+}
+
+// Closes the handle of a socket that never left wsClosed (so that Close would
+// not see it), keeping the WinSock error for the report that follows.
+void TCustomWSocket::CloseFailedHandle() {
+  int e = WSocket_WSAGetLastError();
+  WSocket_closesocket(FHSocket);
+  FHSocket = INVALID_SOCKET;
+  WSocket_WSASetLastError(e);
+}
+
+void TCustomWSocket::Listen() {
+  const char* refusal = !FPortAssigned    ? "listen: port not assigned"
+                        : !FProtoAssigned ? "listen: protocol not assigned"
+                        : !FAddrAssigned  ? "listen: address not assigned"
+                                          : nullptr;
+  if (refusal) {
+    WSocket_WSASetLastError(WSAEINVAL);
+    SocketError(refusal);
+    return;
+  }
+  try {
+    if (!FProtoResolved) {
+      FProto = WSocketResolveProto(FProtoStr);
+      FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+      FProtoResolved = true;
+    }
+    if (!FPortResolved) {
+      FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
+      FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
+      FPortResolved = true;
+    }
+    if (!FAddrResolved) {
+      FSin.sin_addr.s_addr = WSocketResolveHost(FAddrStr);
+      FAddrResolved = true;
+    }
+  } catch (Exception& e) {
+    RaiseException("listen: " + e.Message);
+    return;
+  }
+  FSin.sin_family = static_cast<short>(FAddrFormat);
+
+  DeleteBufferedData();
+  FHSocket = WSocket_socket(FAddrFormat, FType, FProto);
+  if (FHSocket == INVALID_SOCKET) {
+    SocketError("socket");
+    return;
+  }
+  FCloseInvoked = false;
+  if (FType == SOCK_DGRAM && FReuseAddr) {
+    int on = 1;
+    if (WSocket_setsockopt(FHSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
+      CloseFailedHandle();
+      SocketError("setsockopt(SO_REUSEADDR)");
+      return;
+    }
+  }
+  if (WSocket_bind(FHSocket, reinterpret_cast<const sockaddr*>(&FSin), sizeof FSin) != 0) {
+    CloseFailedHandle();
+    SocketError("Bind");
+    Close();
+    return;
+  }
+  ChangeState(wsBound);
+
+  if (FType == SOCK_DGRAM) {
+    if (FMultiCast) {
+      TIpMreq mreq;
+      mreq.imr_multiaddr.s_addr = WSocket_inet_addr(FMultiCastAddrStr.c_str());
+      mreq.imr_interface.s_addr = WSocket_htonl(INADDR_ANY);
+      if (WSocket_setsockopt(FHSocket, IPPROTO_IP, kWs1IpAddMembership, reinterpret_cast<const char*>(&mreq),
+                             sizeof mreq) != 0) {
+        SocketError("setsockopt(IP MULTICAST)");
+        return;
+      }
+    }
+    ChangeState(wsListening);
+    ChangeState(wsConnected);
+    TriggerSessionConnected(0);
+  } else {
+    if (WSocket_listen(FHSocket, 5) != 0) {
+      SocketError("Listen");
+      return;
+    }
+    ChangeState(wsListening);
+  }
+
+  FSelectEvent = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;
+  if (WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent) != 0) {
+    SocketError("WSAASyncSelect");
+    return;
+  }
+}
+
+TSocket TCustomWSocket::Accept() {
+  if (FState != wsListening) {
+    WSocket_WSASetLastError(WSAEINVAL);
+    SocketError("not a listening socket");
+    return INVALID_SOCKET;
+  }
+  int len = sizeof FSin;
+  TSocket s = WSocket_accept(FHSocket, reinterpret_cast<sockaddr*>(&FSin), &len);
+  if (s == INVALID_SOCKET) {
+    SocketError("Accept");
+    return INVALID_SOCKET;
+  }
+  return s;
+}
+
+void TCustomWSocket::Dup(TSocket NewHSocket) {
+  if (NewHSocket == 0 || NewHSocket == INVALID_SOCKET) {
+    WSocket_WSASetLastError(WSAEINVAL);
+    SocketError("Dup");
+    return;
+  }
+  if (FState != wsClosed) {
+    if (FHSocket != INVALID_SOCKET && WSocket_closesocket(FHSocket) != 0) {
+      SocketError("Dup (closesocket)");
+      return;
+    }
+    FHSocket = INVALID_SOCKET;
+    ChangeState(wsClosed);
+  }
+  FHSocket = NewHSocket;
+  FCloseInvoked = false;
+  if (!SetLingerOption()) return;
+  FSelectEvent = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
+  if (WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent) != 0) {
+    SocketError("WSAAsyncSelect");
+    return;
+  }
+  ChangeState(wsConnected);
+}
+
+// ---------------------------------------------------------------- lookups
+
+bool TCustomWSocket::ReapStaleLookup(HANDLE LookupHandle) {
+  auto it = std::find_if(FStaleLookups.begin(), FStaleLookups.end(),
+                         [LookupHandle](const auto& p) { return p.first == LookupHandle; });
+  if (it == FStaleLookups.end()) return false;
+  delete[] it->second;
+  FStaleLookups.erase(it);
+  return true;
+}
+
+// Drops the pending lookup; its buffer is kept until its reply comes.
+void TCustomWSocket::ForgetLookup() {
+  if (FDnsLookupHandle) FStaleLookups.emplace_back(FDnsLookupHandle, FDnsLookupBuffer);
+  FDnsLookupHandle = nullptr;
+  FDnsLookupBuffer = nullptr;
+}
+
+void TCustomWSocket::DnsLookup(const String& HostName) {
+  if (HostName.empty()) {
+    RaiseException("DNS lookup: invalid host name.");
+    TriggerDNSLookupDone(WSAEINVAL);
+    return;
+  }
+  if (FDnsLookupHandle) {
+    WSocket_WSACancelAsyncRequest(FDnsLookupHandle);
+    ForgetLookup();
+  }
+  FDnsResult.clear();
+  FDnsResultList->Clear();
+
+  u_long addr = WSocket_inet_addr(HostName.c_str());
+  if (addr != INADDR_NONE) {
+    in_addr a;
+    a.s_addr = addr;
+    FDnsResult = WSocket_inet_ntoa(a);
+    TriggerDNSLookupDone(0);
+    return;
+  }
+  if (!FWindowHandle) {
+    RaiseException("DnsLookup: Window not assigned");
+    return;
+  }
+  FDnsLookupCheckMsg = false;
+  PinLookupLibrary();
+  std::unique_ptr<char[]> buffer(new char[kDnsLookupBufSize]);
+  HANDLE h = WSocket_WSAAsyncGetHostByName(FWindowHandle, WM_ASYNCGETHOSTBYNAME, HostName.c_str(), buffer.get(),
+                                           kDnsLookupBufSize);
+  if (!h) {
+    RaiseExceptionFmt("%s: can't start DNS lookup, error #%d", {HostName, WSocket_WSAGetLastError()});
+    return;
+  }
+  FDnsLookupHandle = h;
+  FDnsLookupBuffer = buffer.release();
+  if (FDnsLookupCheckMsg) {
+    // The reply was handled before its handle was known.
+    FDnsLookupCheckMsg = false;
+    WMAsyncGetHostByName(FDnsLookupTempMsg);
+  }
+}
+
+void TCustomWSocket::WMAsyncGetHostByName(TMessage& Msg) {
+  HANDLE h = reinterpret_cast<HANDLE>(Msg.WParam);
+  if (ReapStaleLookup(h)) return;
+  if (!FDnsLookupHandle) {
+    FDnsLookupTempMsg = Msg;
+    FDnsLookupCheckMsg = true;
+    return;
+  }
+  if (h != FDnsLookupHandle) return;
+  std::unique_ptr<char[]> buffer(FDnsLookupBuffer);
+  FDnsLookupHandle = nullptr;
+  FDnsLookupBuffer = nullptr;
+  WORD error = HIWORD(Msg.LParam);
+  if (error == 0) {
+    auto* he = reinterpret_cast<hostent*>(buffer.get());
+    if (he->h_addr_list) {
+      for (char** p = he->h_addr_list; *p; ++p) {
+        in_addr a;
+        std::memcpy(&a, *p, sizeof a);
+        FDnsResultList->Add(WSocket_inet_ntoa(a));
+      }
+    }
+    if (FDnsResultList->Count() > 0) FDnsResult = FDnsResultList->Get(0);
+  }
+  buffer.reset();
+  TriggerDNSLookupDone(error);
+}
+
+void TCustomWSocket::ReverseDnsLookup(const String& HostAddr) {
+  if (HostAddr.empty() || HostAddr.size() >= 257) {
+    RaiseException("ReverseDnsLookup: Invalid host name.");
+    TriggerDNSLookupDone(WSAEINVAL);
+    return;
+  }
+  if (FDnsLookupHandle) {
+    WSocket_WSACancelAsyncRequest(FDnsLookupHandle);
+    ForgetLookup();
+  }
+  FDnsResult.clear();
+  FDnsResultList->Clear();
+  u_long addr = WSocket_inet_addr(HostAddr.c_str());
+  if (!FWindowHandle) {
+    RaiseException("ReverseDnsLookup: Window not assigned");
+    return;
+  }
+  PinLookupLibrary();
+  std::unique_ptr<char[]> buffer(new char[kDnsLookupBufSize]);
+  HANDLE h = WSocket_WSAAsyncGetHostByAddr(FWindowHandle, WM_ASYNCGETHOSTBYADDR, reinterpret_cast<const char*>(&addr),
+                                           4, PF_INET, buffer.get(), kDnsLookupBufSize);
+  if (!h) {
+    RaiseExceptionFmt("%s: can't start DNS lookup, error #%d", {HostAddr, WSocket_WSAGetLastError()});
+    return;
+  }
+  FDnsLookupHandle = h;
+  FDnsLookupBuffer = buffer.release();
+}
+
+void TCustomWSocket::WMAsyncGetHostByAddr(TMessage& Msg) {
+  HANDLE h = reinterpret_cast<HANDLE>(Msg.WParam);
+  if (ReapStaleLookup(h)) return;
+  if (!FDnsLookupHandle || h != FDnsLookupHandle) return;
+  std::unique_ptr<char[]> buffer(FDnsLookupBuffer);
+  FDnsLookupHandle = nullptr;
+  FDnsLookupBuffer = nullptr;
+  WORD error = HIWORD(Msg.LParam);
+  if (error == 0) {
+    auto* he = reinterpret_cast<hostent*>(buffer.get());
+    FDnsResult = he->h_name ? he->h_name : "";
+    FDnsResultList->Add(FDnsResult);
+  }
+  buffer.reset();
+  TriggerDNSLookupDone(error);
+}
+
+void TCustomWSocket::CancelDnsLookup() {
+  if (!FDnsLookupHandle) return;
+  int r = WSocket_WSACancelAsyncRequest(FDnsLookupHandle);
+  ForgetLookup();
+  if (r != 0) {
+    SocketError("WSACancelAsyncRequest");
+    return;
+  }
+  if (!IsDestroying()) TriggerDNSLookupDone(WSAEINTR);
+}
+
+// ---------------------------------------------------------------- addresses
+
+String TCustomWSocket::GetPeerAddr() {
+  if (FState != wsConnected) return "error";
+  sockaddr_in sa{};
+  int len = sizeof sa;
+  if (WSocket_getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    SocketError("GetPeerName");
+    return "error";
+  }
+  return WSocket_inet_ntoa(sa.sin_addr);
+}
+
+String TCustomWSocket::GetPeerPort() {
+  if (FState != wsConnected) return "error";
+  sockaddr_in sa{};
+  int len = sizeof sa;
+  if (WSocket_getpeername(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    SocketError("GetPeerPort");
+    return "error";
+  }
+  return IntToStr(WSocket_ntohs(sa.sin_port));
+}
+
+int TCustomWSocket::GetPeerName(sockaddr_in& Name, int NameLen) {
+  if (FState != wsConnected) return -1;
+  return WSocket_getpeername(FHSocket, reinterpret_cast<sockaddr*>(&Name), &NameLen);
+}
+
+int TCustomWSocket::GetSockName(sockaddr_in& saddr, int& saddrlen) {
+  return WSocket_getsockname(FHSocket, reinterpret_cast<sockaddr*>(&saddr), &saddrlen);
+}
+
+String TCustomWSocket::GetXPort() {
+  if (FState != wsBound && FState != wsConnected && FState != wsListening) return "error";
+  sockaddr_in sa{};
+  int len = sizeof sa;
+  if (WSocket_getsockname(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
+  return IntToStr(WSocket_ntohs(sa.sin_port));
+}
+
+String TCustomWSocket::GetXAddr() {
+  if (FState != wsBound && FState != wsConnected && FState != wsListening) return "error";
+  sockaddr_in sa{};
+  int len = sizeof sa;
+  if (WSocket_getsockname(FHSocket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return "error";
+  return WSocket_inet_ntoa(sa.sin_addr);
+}
+
+// ---------------------------------------------------------------- timeval helpers
+
+bool TCustomWSocket::TimerIsSet(const timeval& tv) { return tv.tv_sec != 0 || tv.tv_usec != 0; }
+
+void TCustomWSocket::TimerClear(timeval& tv) {
+  tv.tv_sec = 0;
+  tv.tv_usec = 0;
+}
+
+bool TCustomWSocket::TimerCmp(const timeval& tv, const timeval& uv, bool IsEqual) {
+  bool same = tv.tv_sec == uv.tv_sec && tv.tv_usec == uv.tv_usec;
+  return same == IsEqual;
+}
+
+// ---------------------------------------------------------------- pumps and threads
+
+void TCustomWSocket::MessagePump() {
+  if (!FMultiThreaded)
+    Application->ProcessMessages();
+  else
+    ProcessMessages();
+}
+
+bool TCustomWSocket::ProcessMessage() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    FTerminated = true;
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+void TCustomWSocket::ProcessMessages() {
+  while (ProcessMessage()) {
+  }
+}
+
+void TCustomWSocket::MessageLoop() {
+  MSG msg;
+  for (;;) {
+    BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+    if (r == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (r < 0) break;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  FTerminated = true;
+}
+
+void TCustomWSocket::ThreadDetach() {
+  if (GetCurrentThreadId() != FThreadId) {
+    RaiseException("Cannot detach from other thread");
+    return;
+  }
+  // A lookup answers to the window that is about to go.
+  CancelDnsLookup();
+  if (FHSocket != INVALID_SOCKET) WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, 0, 0);
+  DeallocateSocketHWnd();
+}
+
+void TCustomWSocket::ThreadAttach() {
+  if (FWindowHandle) {
+    RaiseException("Cannot attach when not detached");
+    return;
+  }
+  AllocateSocketHWnd();
+  if (FHSocket != INVALID_SOCKET && FWindowHandle)
+    WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent);
+}

@@ -1,0 +1,459 @@
+// Asynchronous WinSock 1.1 socket component.
+//
+// Each component owns one socket and a hidden window (class
+// "XSocketWindowClass", the component pointer in the window's extra bytes as
+// a LONG_PTR). The socket is switched to asynchronous selection; WinSock posts
+// WM_ASYNCSELECT and the lookup replies to that window and WndProc turns them
+// into events. Nothing blocks but the name resolvers named below.
+//
+// Class chain (each layer adds to its parent, all in this unit):
+//   TCustomWSocket       socket, window, dispatch, send queue, resolvers
+//   TCustomSocksWSocket  SOCKS 4/4A/5 client layer
+//   TCustomLineWSocket   line mode
+//   TCustomSyncWSocket   blocking waits (ReadLine, WaitUntilReady)
+//   TWSocket             the class owners use
+//   TSocksWSocket
+//
+// How a layer plugs in:
+// - Events fire only through the virtual Trigger... operations; a layer
+//   overrides the trigger (TriggerDataAvailable, TriggerSessionConnected,
+//   TriggerSessionClosed, ...) and calls the parent's version to reach the
+//   owner's handler. TriggerDataAvailable returns whether a handler took the
+//   call; the receive loop reads and drops the data when it returns false.
+// - Every read of the socket goes through DoRecv (Receive, ReceiveStr,
+//   PeekData and the receive loop's drop). A layer that buffers bytes
+//   overrides DoRecv to serve its own bytes first, and GetRcvdCount to report
+//   them. The receive loop counts bytes only when the base DoRecv takes them
+//   from the socket, so a layer that moves socket data into its own buffer
+//   (calling the parent's DoRecv) keeps the loop going.
+// - Connect and Listen are virtual; a layer may prepare the remote address
+//   record and port itself (FSin, FPortNum) and set FAddrResolved /
+//   FPortResolved so that the base Connect uses them as they are.
+// - AssignDefaultValue runs at the end of every close; a layer overrides it
+//   to reset its own state and calls the parent's version. The base
+//   constructor runs only its own version, so a layer also initialises its
+//   fields in its constructor.
+// - WndProc is virtual; a layer handles its own private messages (the line
+//   layer's WM_TRIGGER_DATA_AVAILABLE) inside a try/catch whose handler
+//   calls HandleCurrentException, and calls the parent's WndProc for all
+//   others. No exception may leave WndProc.
+// - Blocking layers wait with MessagePump and honour FTerminated (the
+//   component's own pump met WM_QUIT) and Application->Terminated().
+// - A layer's own delivery loops (lines to OnDataAvailable) end when a pass
+//   took nothing, as the receive loop does.
+// - Nothing is reported while the component is being destroyed (the events
+//   are cleared and ChangeState stays silent); a layer keeps its own events
+//   quiet there too (IsDestroying()).
+// - A handler must not free its component directly; it calls Release.
+#pragma once
+
+#include <winsock2.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/Forms.h"
+#include "protocols/Wsockbuf.h"
+
+NEMBRA_EXCEPTION(ESocketException, Exception);
+
+using TSocket = SOCKET;
+
+// Private messages of the socket's hidden window.
+constexpr UINT WM_ASYNCSELECT = WM_USER + 1;
+constexpr UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;
+constexpr UINT WM_ASYNCGETHOSTBYADDR = WM_USER + 3;
+constexpr UINT WM_CLOSE_DELAYED = WM_USER + 4;
+constexpr UINT WM_WSOCKET_RELEASE = WM_USER + 5;
+constexpr UINT WM_TRIGGER_EXCEPTION = WM_USER + 6;
+constexpr UINT WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;
+
+// Size of the host-entry buffer of an asynchronous lookup.
+constexpr int kDnsLookupBufSize = 1025;
+
+enum TSocketState {
+  wsInvalidState,
+  wsOpened,
+  wsBound,
+  wsConnecting,
+  wsConnected,
+  wsAccepting,
+  wsListening,
+  wsClosed
+};
+enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+enum TWSocketOption { wsoNoReceiveLoop, wsoTcpNoDelay };
+
+// A set of TWSocketOption.
+class TWSocketOptions {
+ public:
+  constexpr TWSocketOptions() = default;
+  constexpr TWSocketOptions(std::initializer_list<TWSocketOption> items) {
+    for (auto o : items) bits_ |= Bit(o);
+  }
+  constexpr bool Contains(TWSocketOption o) const { return (bits_ & Bit(o)) != 0; }
+  constexpr TWSocketOptions operator+(TWSocketOption o) const { return FromBits(bits_ | Bit(o)); }
+  constexpr TWSocketOptions operator-(TWSocketOption o) const { return FromBits(bits_ & ~Bit(o)); }
+  constexpr bool operator==(const TWSocketOptions& o) const { return bits_ == o.bits_; }
+  constexpr bool Empty() const { return bits_ == 0; }
+
+ private:
+  static constexpr unsigned Bit(TWSocketOption o) { return 1u << static_cast<unsigned>(o); }
+  static constexpr TWSocketOptions FromBits(unsigned b) {
+    TWSocketOptions s;
+    s.bits_ = b;
+    return s;
+  }
+  unsigned bits_ = 0;
+};
+
+// Event types; the component passes itself as Sender.
+using TChangeState = TEvent<TObject*, TSocketState, TSocketState>;
+using TSessionConnected = TEvent<TObject*, WORD>;
+using TSessionAvailable = TEvent<TObject*, WORD>;
+using TSessionClosed = TEvent<TObject*, WORD>;
+using TDataAvailable = TEvent<TObject*, WORD>;
+using TDataSent = TEvent<TObject*, WORD>;
+using TSendData = TEvent<TObject*, int>;
+using TDnsLookupDone = TEvent<TObject*, WORD>;
+using TBgExceptionEvent = TEvent<TObject*, Exception&, bool&>;
+using TDebugDisplay = TEvent<TObject*, String&>;
+
+class TCustomWSocket : public TComponent {
+ public:
+  explicit TCustomWSocket(TComponent* AOwner);
+  ~TCustomWSocket() override;
+
+  // ---- connection
+  virtual void Connect();
+  virtual void Close();
+  // Closes (or frees the component) when the window handles the posted message.
+  virtual void CloseDelayed();
+  virtual void Release();
+  virtual void Abort();
+  // Sends the queue, pumping messages, until it is empty or the socket closes.
+  virtual void Flush();
+  virtual void WaitForClose();
+  virtual void Listen();
+  virtual TSocket Accept();
+  // Takes over an accepted handle; no OnSessionConnected.
+  virtual void Dup(TSocket NewHSocket);
+  virtual void Shutdown(int How);
+  virtual void Pause();
+  virtual void Resume();
+  // Binds to LocalAddr and the local port; false when it failed (reported).
+  virtual bool BindSocket();
+  // Applies LingerOnOff / LingerTimeout; false when it failed (reported).
+  bool SetLingerOption();
+
+  // ---- data
+  virtual int Receive(void* Buffer, int BufferSize);
+  virtual String ReceiveStr();
+  virtual int ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From, int& FromLen);
+  int PeekData(void* Buffer, int BufferSize);
+  virtual int Send(const void* Data, int Len);
+  virtual int SendTo(const sockaddr_in& Dest, int DestLen, const void* Data, int Len);
+  virtual int SendStr(const String& Str);
+  void SendText(const String& Str) { SendStr(Str); }
+  // Bytes waiting to be read (FIONREAD); -1 at design time or on failure.
+  virtual int GetRcvdCount();
+
+  // ---- lookups (answered through OnDnsLookupDone)
+  virtual void DnsLookup(const String& HostName);
+  virtual void ReverseDnsLookup(const String& HostAddr);
+  virtual void CancelDnsLookup();
+
+  // ---- addresses
+  virtual String GetPeerAddr();
+  virtual String GetPeerPort();
+  virtual int GetPeerName(sockaddr_in& Name, int NameLen);
+  virtual String GetXPort();
+  virtual String GetXAddr();
+  virtual int GetSockName(sockaddr_in& saddr, int& saddrlen);
+
+  // ---- timeval helpers
+  virtual bool TimerIsSet(const timeval& tv);
+  virtual void TimerClear(timeval& tv);
+  virtual bool TimerCmp(const timeval& tv, const timeval& uv, bool IsEqual);
+
+  // ---- message pumps and threads
+  virtual void MessagePump();
+  // One message; WM_QUIT sets the terminated flag, is posted again and
+  // gives false like an empty queue.
+  bool ProcessMessage();
+  void ProcessMessages();
+  void MessageLoop();
+  void ThreadAttach();
+  void ThreadDetach();
+
+  // ---- properties
+  const String& Addr() const { return FAddrStr; }
+  void SetAddr(const String& Value);
+  const String& Port() const { return FPortStr; }
+  void SetPort(const String& Value) { SetRemotePort(Value); }
+  const String& Proto() const { return FProtoStr; }
+  virtual void SetProto(const String& Value);
+  const String& LocalAddr() const { return FLocalAddr; }
+  void SetLocalAddr(const String& Value);
+  const String& LocalPort() const { return FLocalPortStr; }
+  void SetLocalPort(const String& Value);
+  String PeerPort() { return GetPeerPort(); }
+  String PeerAddr() { return GetPeerAddr(); }
+  const String& DnsResult() const { return FDnsResult; }
+  TStrings* DnsResultList() const { return FDnsResultList; }
+  TSocketState State() const { return FState; }
+  int64_t ReadCount() const { return FReadCount; }
+  int RcvdCount() { return GetRcvdCount(); }
+  int LastError() const { return FLastError; }
+  bool MultiThreaded() const { return FMultiThreaded; }
+  void SetMultiThreaded(bool Value) { FMultiThreaded = Value; }
+  bool MultiCast() const { return FMultiCast; }
+  void SetMultiCast(bool Value) { FMultiCast = Value; }
+  const String& MultiCastAddrStr() const { return FMultiCastAddrStr; }
+  void SetMultiCastAddrStr(const String& Value) { FMultiCastAddrStr = Value; }
+  int MultiCastIpTTL() const { return FMultiCastIpTTL; }
+  void SetMultiCastIpTTL(int Value) { FMultiCastIpTTL = Value; }
+  bool ReuseAddr() const { return FReuseAddr; }
+  void SetReuseAddr(bool Value) { FReuseAddr = Value; }
+  TWSocketOptions ComponentOptions() const { return FComponentOptions; }
+  void SetComponentOptions(TWSocketOptions Value) { FComponentOptions = Value; }
+  int FlushTimeout() const { return FFlushTimeout; }
+  void SetFlushTimeout(int Value) { FFlushTimeout = Value; }
+  TSocketSendFlags SendFlags();
+  void SetSendFlags(TSocketSendFlags Value);
+  TSocketLingerOnOff LingerOnOff() const { return FLingerOnOff; }
+  void SetLingerOnOff(TSocketLingerOnOff Value) { FLingerOnOff = Value; }
+  int LingerTimeout() const { return FLingerTimeout; }
+  void SetLingerTimeout(int Value) { FLingerTimeout = Value; }
+  int SendBlockSize() const { return FSendBlockSize; }
+  void SetSendBlockSize(int Value) { FSendBlockSize = Value; }
+  // The socket handle, INVALID_SOCKET when there is none.
+  TSocket HSocket() const { return FHSocket; }
+  // The hidden window.
+  HWND Handle() const { return FWindowHandle; }
+
+  // ---- events
+  TChangeState OnChangeState;
+  TSessionConnected OnSessionConnected;
+  TSessionAvailable OnSessionAvailable;
+  TDataAvailable OnDataAvailable;
+  TDataSent OnDataSent;
+  TSendData OnSendData;
+  TSessionClosed OnSessionClosed;
+  TDnsLookupDone OnDnsLookupDone;
+  TNotifyEvent OnError;
+  TBgExceptionEvent OnBgException;
+  TDebugDisplay OnDiagnostic;
+
+  // Fires OnDiagnostic when set.
+  void TriggerDisplay(String Msg);
+
+  // Called by the window class procedure.
+  virtual void WndProc(TMessage& MsgRec);
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+  virtual void AllocateSocketHWnd();
+  virtual void DeallocateSocketHWnd();
+  virtual void AssignDefaultValue();
+  virtual void InternalClose(bool bShut, WORD Error);
+  virtual void SetRemotePort(const String& Value);
+  virtual int RealSend(const void* Data, int Len);
+  virtual void RaiseExceptionFmt(const String& Fmt, const std::vector<TVarRec>& Args);
+  virtual void RaiseException(const String& Msg);
+  virtual void HandleBackGroundException(Exception& E);
+  virtual bool TriggerDataAvailable(WORD Error);
+  virtual void TriggerSessionAvailable(WORD Error);
+  virtual void TriggerSessionConnected(WORD Error);
+  virtual void TriggerSessionClosed(WORD Error);
+  virtual void TriggerDataSent(WORD Error);
+  virtual void TriggerChangeState(TSocketState OldState, TSocketState NewState);
+  virtual void TriggerDNSLookupDone(WORD Error);
+  virtual void TriggerError();
+  virtual int DoRecv(void* Buffer, int BufferSize, int Flags);
+  virtual int DoRecvFrom(void* Buffer, int BufferSize, int Flags, sockaddr_in& From, int& FromLen);
+  void TriggerSendData(int BytesSent);
+
+  // Composes "Error N in function F" with the error text and reports it;
+  // a reset or not-connected error closes the socket first.
+  void SocketError(const String& SockFunc);
+  // Sets State and fires OnChangeState (also when the state is unchanged).
+  void ChangeState(TSocketState NewState);
+  void ASyncReceive(WORD Error, TWSocketOptions Options);
+  void TryToSend();
+  void PutDataInSendBuffer(const void* Data, int Len);
+  void DeleteBufferedData();
+  void WMASyncSelect(TMessage& Msg);
+  void WMAsyncGetHostByName(TMessage& Msg);
+  void WMAsyncGetHostByAddr(TMessage& Msg);
+  void WMCloseDelayed(TMessage& Msg);
+  void WMRelease(TMessage& Msg);
+  // Call inside a catch block: hands the exception being handled (of any
+  // type) to HandleBackGroundException.
+  void HandleCurrentException();
+
+  HWND FWindowHandle = nullptr;
+  TSocket FHSocket = INVALID_SOCKET;
+  String FAddrStr;
+  bool FAddrAssigned = false;
+  bool FAddrResolved = false;
+  int FAddrFormat = PF_INET;
+  String FProtoStr;
+  bool FProtoAssigned = false;
+  bool FProtoResolved = false;
+  int FProto = IPPROTO_TCP;
+  int FType = SOCK_STREAM;
+  String FPortStr;
+  bool FPortAssigned = false;
+  bool FPortResolved = false;
+  int FPortNum = 0;
+  String FLocalPortStr;
+  bool FLocalPortResolved = false;
+  int FLocalPortNum = 0;
+  String FLocalAddr;
+  sockaddr_in FSin{};
+  std::vector<TBuffer*> FBufList;
+  int FSendBlockSize = 1460;
+  bool FAllSent = true;
+  bool FPaused = false;
+  bool FCloseInvoked = false;
+  long FSelectEvent = 0;
+  // The pending lookup: its handle (nullptr when none) and host-entry buffer.
+  HANDLE FDnsLookupHandle = nullptr;
+  char* FDnsLookupBuffer = nullptr;
+  bool FDnsLookupCheckMsg = false;
+  TMessage FDnsLookupTempMsg{};
+  // Cancelled lookups whose replies have not come yet: WinSock may still
+  // write into their buffers, which are freed when the reply arrives.
+  std::vector<std::pair<HANDLE, char*>> FStaleLookups;
+  DWORD FThreadId = 0;
+  bool FTerminated = false;
+
+  TSocketState FState = wsClosed;
+  int FLastError = 0;
+  int64_t FReadCount = 0;
+  // Bytes the base DoRecv/DoRecvFrom took from the socket; the receive loop
+  // ends a pass that took nothing.
+  uint64_t FRecvTaken = 0;
+  String FDnsResult;
+  TStringList* FDnsResultList = nullptr;
+  bool FMultiThreaded = false;
+  bool FMultiCast = false;
+  String FMultiCastAddrStr;
+  int FMultiCastIpTTL = 1;
+  bool FReuseAddr = false;
+  TWSocketOptions FComponentOptions;
+  int FFlushTimeout = 60;
+  int FSendFlags = 0;
+  TSocketLingerOnOff FLingerOnOff = wsLingerOn;
+  int FLingerTimeout = 0;
+
+ private:
+  bool ReapStaleLookup(HANDLE LookupHandle);
+  void ForgetLookup();
+  bool SetOption(int Level, int OptName, int Value, const char* FuncName);
+  void CloseFailedHandle();
+};
+
+// SOCKS 4, 4A and 5 client layer; passes everything through when no SOCKS
+// server is set.
+class TCustomSocksWSocket : public TCustomWSocket {
+ public:
+  using TCustomWSocket::TCustomWSocket;
+};
+
+// Line mode: OnDataAvailable once per line.
+class TCustomLineWSocket : public TCustomSocksWSocket {
+ public:
+  using TCustomSocksWSocket::TCustomSocksWSocket;
+};
+
+// Blocking waits that pump messages.
+class TCustomSyncWSocket : public TCustomLineWSocket {
+ public:
+  using TCustomLineWSocket::TCustomLineWSocket;
+};
+
+class TWSocket : public TCustomSyncWSocket {
+ public:
+  using TCustomSyncWSocket::TCustomSyncWSocket;
+};
+
+class TSocksWSocket : public TWSocket {
+ public:
+  using TWSocket::TWSocket;
+};
+
+// ---------------------------------------------------------------- unit routines
+
+// Four decimal parts of at most 255 separated by single dots, blanks allowed
+// before and after.
+bool WSocketIsDottedIP(const String& S);
+// The address in network order; dotted addresses are converted, names
+// looked up (blocking). ESocketException on failure.
+u_long WSocketResolveHost(const String& InAddr);
+// The port in host order; numbers are read, names looked up.
+u_short WSocketResolvePort(const String& Port, const String& Proto);
+int WSocketResolveProto(const String& Proto);
+// Blocking lookups; the entry belongs to WinSock, nullptr when none.
+hostent* WSocketGetHostByAddr(const String& Addr);
+hostent* WSocketGetHostByName(const String& Name);
+String WSocketResolveIp(const String& IpAddr);
+String LocalHostName();
+// The unit's own list of the local host's addresses.
+TStrings* LocalIPList();
+String WSocketErrorDesc(int ErrCode);
+// The start-up record of the library (loaded for the call when needed).
+WSADATA WinsockInfo();
+void WSocketForceLoadWinsock();
+void WSocketCancelForceLoadWinsock();
+void WSocketUnloadWinsock();
+// The entry point of a WinSock function; loads and starts the library on
+// first use; nullptr for an empty name.
+FARPROC WSocketGetProc(const String& ProcName);
+// AllocateHWnd and DeallocateHWnd (hidden windows whose messages go to a
+// method) are the class library's, declared in classlib/Forms.h.
+void WSocketUnregisterClass();
+
+// The WinSock functions, bound by name from "wsock32.dll" on first call.
+int WSocket_WSAStartup(WORD wVersionRequired, WSADATA* lpWSAData);
+int WSocket_WSACleanup();
+void WSocket_WSASetLastError(int iError);
+int WSocket_WSAGetLastError();
+int WSocket_WSACancelAsyncRequest(HANDLE hAsyncTaskHandle);
+HANDLE WSocket_WSAAsyncGetHostByName(HWND hWnd, u_int wMsg, const char* name, char* buf, int buflen);
+HANDLE WSocket_WSAAsyncGetHostByAddr(HWND hWnd, u_int wMsg, const char* addr, int len, int type, char* buf,
+                                     int buflen);
+int WSocket_WSAAsyncSelect(TSocket s, HWND hWnd, u_int wMsg, long lEvent);
+servent* WSocket_getservbyname(const char* name, const char* proto);
+protoent* WSocket_getprotobyname(const char* name);
+hostent* WSocket_gethostbyname(const char* name);
+hostent* WSocket_gethostbyaddr(const char* addr, int len, int type);
+int WSocket_gethostname(char* name, int len);
+TSocket WSocket_socket(int af, int type, int protocol);
+int WSocket_shutdown(TSocket s, int how);
+int WSocket_setsockopt(TSocket s, int level, int optname, const char* optval, int optlen);
+int WSocket_getsockopt(TSocket s, int level, int optname, char* optval, int* optlen);
+int WSocket_sendto(TSocket s, const char* buf, int len, int flags, const sockaddr* to, int tolen);
+int WSocket_send(TSocket s, const char* buf, int len, int flags);
+u_short WSocket_ntohs(u_short netshort);
+u_long WSocket_ntohl(u_long netlong);
+int WSocket_listen(TSocket s, int backlog);
+int WSocket_ioctlsocket(TSocket s, long cmd, u_long* argp);
+char* WSocket_inet_ntoa(in_addr inaddr);
+u_long WSocket_inet_addr(const char* cp);
+u_short WSocket_htons(u_short hostshort);
+u_long WSocket_htonl(u_long hostlong);
+int WSocket_getsockname(TSocket s, sockaddr* name, int* namelen);
+int WSocket_getpeername(TSocket s, sockaddr* name, int* namelen);
+int WSocket_connect(TSocket s, const sockaddr* name, int namelen);
+int WSocket_closesocket(TSocket s);
+int WSocket_bind(TSocket s, const sockaddr* addr, int namelen);
+TSocket WSocket_accept(TSocket s, sockaddr* addr, int* addrlen);
+int WSocket_recv(TSocket s, char* buf, int len, int flags);
+int WSocket_recvfrom(TSocket s, char* buf, int len, int flags, sockaddr* from, int* fromlen);
