@@ -507,14 +507,15 @@ class TFtpClient : public TCustomFtpCli {
   bool RestGet() { return Synchronize(&TCustomFtpCli::RestGetAsync); }
   bool RestartGet() { return Synchronize(&TCustomFtpCli::RestartGetAsync); }
 
- protected:
-  bool Progress() override;
   // Runs Proc (an asynchronous request), then WaitUntilReady; false when
   // either raised or the request was refused.
-  virtual bool Synchronize(TFtpNextProc Proc);
+  virtual bool Synchronize(void (TCustomFtpCli::*Proc)());
   // Pumps messages until the component is ready; on time-out (or when the
   // application ends) aborts with "426 Timeout".
   virtual bool WaitUntilReady();
+
+ protected:
+  bool Progress() override;
   void MessagePump();
 
   int FTimeout = 15;
