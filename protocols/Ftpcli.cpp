@@ -1078,7 +1078,7 @@ bool TFtpClient::Progress() {
 }
 
 void TFtpClient::MessagePump() {
-  if (FMultiThreaded) {
+  if (FMultiThreaded || !Application) {
     if (FControlSocket) FControlSocket->ProcessMessages();
   } else {
     Application->ProcessMessages();
@@ -1100,7 +1100,7 @@ bool TFtpClient::WaitUntilReady() {
   FDeadline = GetTickCount64() + static_cast<uint64_t>(FTimeout > 0 ? FTimeout : 0) * 1000;
   for (;;) {
     if (FState == ftpReady || FState == ftpInternalReady) return FStatusCode == 0;
-    if (Application->Terminated() || QuitPending()) break;
+    if ((Application && Application->Terminated()) || QuitPending()) break;
     uint64_t now = GetTickCount64();
     if (FTimeout > 0 && now >= FDeadline) break;
     MessagePump();
