@@ -565,3 +565,25 @@ TEST_F(FtpScripted, StepThatCannotStartEndsTheSequence) {
   // The next request is an ordinary one again.
   EXPECT_EQ(Quote("NOOP").Request, ftpQuoteAsync);
 }
+
+TEST_F(FtpScripted, ConnectionTypeIsFixedWhileConnected) {
+  Serve("220 hi\r\n", {});
+  Open();
+  try {
+    ftp->SetConnectionType(ftpSocks5);
+    ADD_FAILURE() << "no exception";
+  } catch (FtpException& e) {
+    EXPECT_EQ(e.Message, "FTP component connected");
+  }
+  EXPECT_EQ(ftp->ConnectionType(), ftpDirect);
+  EXPECT_FALSE(ftp->Passive());
+  ftp->AbortAsync();
+  ftp->SetConnectionType(static_cast<TFtpConnectionType>(9));
+  EXPECT_EQ(ftp->ConnectionType(), ftpDirect);
+  ftp->SetShareMode(static_cast<TFtpShareMode>(9));
+  EXPECT_EQ(ftp->ShareMode(), ftpShareExclusive);
+  ftp->SetShareMode(ftpShareDenyNone);
+  EXPECT_EQ(ftp->ShareMode(), ftpShareDenyNone);
+  ftp->SetDisplayFileMode(static_cast<TFtpDisplayFileMode>(7));
+  EXPECT_EQ(ftp->DisplayFileMode(), ftpLineByLine);
+}
