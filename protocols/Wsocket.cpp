@@ -2126,9 +2126,15 @@ void TCustomLineWSocket::RemoveRcvd(int Count) {
   FRcvdCnt -= Count;
 }
 
+void TCustomLineWSocket::SetLineEnd(const String& Value) {
+  FLineEnd = Value;
+  FLineRescan = true;
+}
+
 void TCustomLineWSocket::SetLineMode(bool Value) {
   if (Value == FLineMode) return;
   FLineMode = Value;
+  FLineRescan = true;
   // What is buffered is delivered from the message loop in the new mode.
   if ((FRcvdCnt > 0 || FLineLength > 0) && FWindowHandle) PostMessageA(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
 }
@@ -2155,6 +2161,7 @@ int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
     if (!peek) {
       RemoveRcvd(n);
       FLineLength = std::max(0, FLineLength - n);
+      FLineRescan = true;
     }
     return n;
   }
@@ -2187,13 +2194,14 @@ bool TCustomLineWSocket::TriggerDataAvailable(WORD Error) {
       Send(FRcvdBuf.data() + FRcvdCnt, len);
     if (FHSocket != s) return true;
     // A terminator may have been split over two receipts.
-    searchFrom = std::max(0, FRcvdCnt - static_cast<int>(FLineEnd.size()));
+    if (!FLineRescan) searchFrom = std::max(0, FRcvdCnt - static_cast<int>(FLineEnd.size()));
     FRcvdCnt += len;
   } else if (FRcvdCnt == 0) {
     return true;
   }
   // Otherwise nothing new came (a re-trigger): the buffered bytes are
   // searched from the start.
+  FLineRescan = false;
 
   while (FLineMode && !FLineEnd.empty()) {
     const String end = FLineEnd;
@@ -2221,6 +2229,7 @@ bool TCustomLineWSocket::TriggerDataAvailable(WORD Error) {
       // A handler that took nothing leaves the line for a later reader.
       if (FLineLength == lineBefore && FRcvdCnt == cntBefore) {
         stalled = true;
+        FLineRescan = true;
         break;
       }
     }

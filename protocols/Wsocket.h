@@ -503,7 +503,7 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
   void SetLineLimit(int Value) { FLineLimit = Value; }
   // An empty LineEnd delivers raw chunks although LineMode is on.
   const String& LineEnd() const { return FLineEnd; }
-  void SetLineEnd(const String& Value) { FLineEnd = Value; }
+  void SetLineEnd(const String& Value);
   bool LineEcho() const { return FLineEcho; }
   void SetLineEcho(bool Value) { FLineEcho = Value; }
   bool LineEdit() const { return FLineEdit; }
@@ -533,6 +533,9 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
   int FLineLength = 0;
   bool FLineReceivedFlag = false;
   bool FLineClearData = false;
+  // The buffered bytes may hold lines not searched for yet (a line left
+  // untaken, a change of mode or terminator, bytes read in ordinary mode).
+  bool FLineRescan = false;
 
  private:
   void WMTriggerDataAvailable();
