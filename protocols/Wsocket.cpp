@@ -2140,13 +2140,16 @@ void TCustomLineWSocket::SetLineMode(bool Value) {
 }
 
 int TCustomLineWSocket::GetRcvdCount() {
-  if (FLineMode) return FLineLength;
+  if (FLineMode && !FLineEnd.empty()) return FLineLength;
+  // Bytes left in the buffer are read before the socket's.
+  if (FRcvdCnt > 0) return FRcvdCnt;
   return TCustomSocksWSocket::GetRcvdCount();
 }
 
 int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
   bool peek = (Flags & MSG_PEEK) != 0;
-  if (FLineMode && FLineLength > 0) {
+  bool lines = FLineMode && !FLineEnd.empty();
+  if (lines && FLineLength > 0) {
     int n = std::max(0, std::min(BufferSize, FLineLength));
     std::memcpy(Buffer, FRcvdBuf.data(), static_cast<size_t>(n));
     if (!peek) {
@@ -2155,7 +2158,7 @@ int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
     }
     return n;
   }
-  if (!FLineMode && FRcvdCnt > 0) {
+  if (!lines && FRcvdCnt > 0) {
     int n = std::max(0, std::min(BufferSize, FRcvdCnt));
     std::memcpy(Buffer, FRcvdBuf.data(), static_cast<size_t>(n));
     if (!peek) {
@@ -2299,7 +2302,7 @@ void TCustomLineWSocket::EditLine(int& Len) {
 void TCustomLineWSocket::DeliverLastLine() {
   FLineReceivedFlag = true;
   if (FRcvdCnt > 0 && !FLineClearData) {
-    if (FLineMode) FLineLength = FRcvdCnt;
+    if (FLineMode && !FLineEnd.empty()) FLineLength = FRcvdCnt;
     while (FRcvdCnt > 0) {
       int before = FRcvdCnt;
       if (!TCustomSocksWSocket::TriggerDataAvailable(0)) break;
