@@ -1771,8 +1771,13 @@ void TCustomSocksWSocket::Connect() {
   FSocksRcvCnt = 0;
   FSocksLeftCnt = 0;
   FSocksLeftPos = 0;
-  TCustomWSocket::Connect();
-  // A connect that failed at once never reaches the SOCKS server.
+  // A connect that fails at once never reaches the SOCKS server.
+  try {
+    TCustomWSocket::Connect();
+  } catch (...) {
+    if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
+    throw;
+  }
   if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
 }
 
@@ -2325,10 +2330,8 @@ void TCustomLineWSocket::WMTriggerDataAvailable() {
   if (s == INVALID_SOCKET) return;
   while (FRcvdCnt > 0) {
     int before = FRcvdCnt, lineBefore = FLineLength;
-    if (!TriggerDataAvailable(0)) {
-      char junk[1024];
-      DoRecv(junk, sizeof junk, 0);
-    }
+    // Without a handler the bytes stay for a later reader (ReadLine).
+    TriggerDataAvailable(0);
     if (FHSocket != s) return;
     if (FRcvdCnt == before && FLineLength == lineBefore) break;
   }
