@@ -1639,3 +1639,836 @@ void TCustomWSocket::ThreadAttach() {
   if (FHSocket != INVALID_SOCKET && FWindowHandle)
     WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent);
 }
+
+// ================================================================ TCustomSocksWSocket
+
+namespace {
+
+// SOCKS 5 reply codes 1 to 8 and their texts.
+String Socks5ReplyText(int Code, int& ErrCode) {
+  static const char* const kTexts[] = {
+      "general SOCKS server failure", "connection not allowed by ruleset", "network unreachable",
+      "host unreachable",             "connection refused",                "time to live expired",
+      "command not supported",        "address type not supported"};
+  if (Code >= 1 && Code <= 8) {
+    ErrCode = socksGeneralFailure + Code - 1;
+    return kTexts[Code - 1];
+  }
+  ErrCode = socksUnassignedError;
+  return "unassigned error #" + IntToStr(Code);
+}
+
+// An IPv6 address in its usual text form (the longest run of zero groups
+// written as "::").
+String Ip6ToStr(const unsigned char* p) {
+  unsigned groups[8];
+  for (int i = 0; i < 8; ++i) groups[i] = (p[2 * i] << 8) | p[2 * i + 1];
+  int bestStart = -1, bestLen = 0;
+  for (int i = 0; i < 8;) {
+    if (groups[i] != 0) {
+      ++i;
+      continue;
+    }
+    int j = i;
+    while (j < 8 && groups[j] == 0) ++j;
+    if (j - i > bestLen && j - i > 1) {
+      bestStart = i;
+      bestLen = j - i;
+    }
+    i = j;
+  }
+  String s;
+  for (int i = 0; i < 8; ++i) {
+    if (i == bestStart) {
+      s += "::";
+      i += bestLen - 1;
+      continue;
+    }
+    if (!s.empty() && s.back() != ':') s += ':';
+    s += LowerCase(IntToHex(groups[i], 1));
+  }
+  return s;
+}
+
+}  // namespace
+
+TCustomSocksWSocket::TCustomSocksWSocket(TComponent* AOwner) : TCustomWSocket(AOwner) {}
+
+void TCustomSocksWSocket::AssignDefaultValue() {
+  TCustomWSocket::AssignDefaultValue();
+  FSocksState = socksData;
+  FSocksServer.clear();
+  FSocksServerAssigned = false;
+  FSocksPort.clear();
+  FSocksPortAssigned = false;
+  FSocksLevel = "5";
+  FSocksRcvCnt = 0;
+  FSocksLeftCnt = 0;
+  FSocksLeftPos = 0;
+}
+
+void TCustomSocksWSocket::SetSocksServer(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Can't change socks server if not closed");
+    return;
+  }
+  FSocksServer = Trim(Value);
+  FSocksServerAssigned = !FSocksServer.empty();
+  // The remote address record follows the server.
+  FAddrResolved = false;
+}
+
+void TCustomSocksWSocket::SetSocksPort(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Can't change socks port if not closed");
+    return;
+  }
+  FSocksPort = Trim(Value);
+  FSocksPortAssigned = !FSocksPort.empty();
+  FPortResolved = false;
+}
+
+void TCustomSocksWSocket::SetSocksLevel(const String& Value) {
+  if (FState != wsClosed) {
+    RaiseException("Can't change socks level if not closed");
+    return;
+  }
+  String v = UpperCase(Value);
+  if (v != "4" && v != "4A" && v != "5") {
+    RaiseException("Invalid socks level. Must be 4, 4A or 5.");
+    return;
+  }
+  FSocksLevel = v;
+}
+
+void TCustomSocksWSocket::Connect() {
+  // Without a server, and for every refusal of the base, the base decides.
+  if (!FSocksServerAssigned || (FHSocket != INVALID_SOCKET && FState != wsClosed) || !FPortAssigned ||
+      !FAddrAssigned || !FProtoAssigned) {
+    TCustomWSocket::Connect();
+    return;
+  }
+  if (LowerCase(FProtoStr) != "tcp") {
+    RaiseException("tcp is the only protocol supported thru socks server");
+    return;
+  }
+  try {
+    if (!FPortResolved) {
+      FPortNum = WSocketResolvePort(FSocksPort, "tcp");
+      FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
+      FPortResolved = true;
+    }
+    if (!FAddrResolved) {
+      FSin.sin_addr.s_addr = WSocketResolveHost(FSocksServer);
+      FAddrResolved = true;
+    }
+    FSocksTargetPort = WSocketResolvePort(FPortStr, FProtoStr);
+  } catch (Exception& e) {
+    RaiseException("connect: " + e.Message);
+    return;
+  }
+  FSocksState = socksNegociateMethods;
+  FSocksRcvCnt = 0;
+  FSocksLeftCnt = 0;
+  FSocksLeftPos = 0;
+  // A connect that fails at once never reaches the SOCKS server.
+  try {
+    TCustomWSocket::Connect();
+  } catch (...) {
+    if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
+    throw;
+  }
+  if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
+}
+
+void TCustomSocksWSocket::Listen() {
+  if (FSocksServerAssigned) {
+    RaiseException("Listening is not supported thru socks server");
+    return;
+  }
+  TCustomWSocket::Listen();
+}
+
+int TCustomSocksWSocket::GetRcvdCount() {
+  if (FSocksLeftCnt > 0) return FSocksLeftCnt;
+  return TCustomWSocket::GetRcvdCount();
+}
+
+int TCustomSocksWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
+  if (FSocksLeftCnt > 0) {
+    if (BufferSize <= 0) return 0;
+    int n = std::min(BufferSize, FSocksLeftCnt);
+    std::memcpy(Buffer, FSocksRcvBuf + FSocksLeftPos, static_cast<size_t>(n));
+    if (!(Flags & MSG_PEEK)) {
+      FSocksLeftPos += n;
+      FSocksLeftCnt -= n;
+    }
+    return n;
+  }
+  return TCustomWSocket::DoRecv(Buffer, BufferSize, Flags);
+}
+
+void TCustomSocksWSocket::TriggerSocksConnected(WORD Error) {
+  if (OnSocksConnected) OnSocksConnected(this, Error);
+}
+
+void TCustomSocksWSocket::TriggerSocksError(int Error, const String& Msg) {
+  if (OnSocksError) OnSocksError(this, Error, Msg);
+}
+
+void TCustomSocksWSocket::TriggerSocksAuthState(TSocksAuthState AuthState) {
+  if (OnSocksAuthState) OnSocksAuthState(this, AuthState);
+}
+
+void TCustomSocksWSocket::DataAvailableError(int ErrCode, const String& Msg) {
+  TSocket s = FHSocket;
+  TriggerSocksError(ErrCode, Msg);
+  FSocksState = socksData;
+  TriggerSessionConnected(static_cast<WORD>(ErrCode));
+  // A handler may have closed the socket (or opened another) meanwhile.
+  if (FHSocket == s && FHSocket != INVALID_SOCKET) InternalClose(true, static_cast<WORD>(ErrCode));
+}
+
+bool TCustomSocksWSocket::SocksSend(const String& Data) {
+  try {
+    Send(Data.data(), static_cast<int>(Data.size()));
+  } catch (...) {
+    // A failed send closes the socket; the close reports it.
+  }
+  return FHSocket != INVALID_SOCKET;
+}
+
+// Refuses what the requests cannot carry, before anything is sent.
+bool TCustomSocksWSocket::SocksCheckFieldLengths() {
+  const size_t limit = kSocksMaxFieldLen;
+  bool level5 = FSocksLevel == "5";
+  // SOCKS 4 resolves the host itself; 4A and 5 send its name.
+  bool sendsName = FSocksLevel != "4";
+  // SOCKS 4 sends the user code as its user id; SOCKS 5 only to authenticate.
+  bool sendsUser = !level5 || (FSocksAuthentication == socksAuthenticateUsercode && !FSocksUsercode.empty());
+  const char* what = nullptr;
+  if (sendsName && FAddrStr.size() > limit)
+    what = "host name too long";
+  else if (sendsUser && FSocksUsercode.size() > limit)
+    what = "usercode too long";
+  else if (level5 && sendsUser && FSocksPassword.size() > limit)
+    what = "password too long";
+  if (!what) return true;
+  DataAvailableError(socksRequestTooLong, what);
+  return false;
+}
+
+void TCustomSocksWSocket::TriggerSessionConnected(WORD Error) {
+  if (FSocksState != socksNegociateMethods) {
+    TCustomWSocket::TriggerSessionConnected(Error);
+    return;
+  }
+  TSocket s = FHSocket;
+  TriggerSocksConnected(Error);
+  if (FHSocket != s || FHSocket == INVALID_SOCKET) return;
+  if (Error != 0) {
+    FSocksState = socksData;
+    TCustomWSocket::TriggerSessionConnected(Error);
+    return;
+  }
+  if (!SocksCheckFieldLengths()) return;
+  if (FSocksLevel[0] == '4') {
+    SocksDoConnect();
+    return;
+  }
+  FSocksAuthOffered = FSocksAuthentication == socksAuthenticateUsercode && !FSocksUsercode.empty();
+  FSocksRcvCnt = 0;
+  SocksSend(FSocksAuthOffered ? String("\x05\x02\x00\x02", 4) : String("\x05\x01\x00", 3));
+}
+
+void TCustomSocksWSocket::SocksDoAuthenticate() {
+  FSocksState = socksAuthenticate;
+  FSocksRcvCnt = 0;
+  TSocket s = FHSocket;
+  TriggerSocksAuthState(socksAuthStart);
+  if (FHSocket != s || FHSocket == INVALID_SOCKET) return;
+  String req;
+  req += '\x01';
+  req += static_cast<char>(FSocksUsercode.size());
+  req += FSocksUsercode;
+  req += static_cast<char>(FSocksPassword.size());
+  req += FSocksPassword;
+  SocksSend(req);
+}
+
+void TCustomSocksWSocket::SocksDoConnect() {
+  FSocksState = socksConnect;
+  FSocksRcvCnt = 0;
+  u_short port = WSocket_htons(static_cast<u_short>(FSocksTargetPort));
+  String req;
+  if (FSocksLevel[0] == '5') {
+    req.assign("\x05\x01\x00\x03", 4);
+    req += static_cast<char>(FAddrStr.size());
+    req += FAddrStr;
+    req.append(reinterpret_cast<const char*>(&port), 2);
+  } else {
+    u_long addr;
+    if (FSocksLevel == "4A") {
+      addr = WSocket_htonl(1);
+    } else {
+      try {
+        addr = WSocketResolveHost(FAddrStr);
+      } catch (Exception& e) {
+        DataAvailableError(socksHostResolutionFailed, e.ClassName() + " " + e.Message);
+        return;
+      }
+    }
+    req.assign("\x04\x01", 2);
+    req.append(reinterpret_cast<const char*>(&port), 2);
+    req.append(reinterpret_cast<const char*>(&addr), 4);
+    req += FSocksUsercode;
+    req += '\0';
+    if (FSocksLevel == "4A") {
+      req += FAddrStr;
+      req += '\0';
+    }
+  }
+  SocksSend(req);
+}
+
+// Reads up to Want more bytes behind those in the buffer; false when the
+// exchange ended (the failure is reported) or nothing came.
+bool TCustomSocksWSocket::SocksReceive(int Want) {
+  Want = std::min(Want, kSocksRcvBufSize - FSocksRcvCnt);
+  if (Want <= 0) return true;
+  int n = TCustomWSocket::DoRecv(FSocksRcvBuf + FSocksRcvCnt, Want, 0);
+  if (n > 0) {
+    FSocksRcvCnt += n;
+    return true;
+  }
+  if (n < 0) {
+    int e = WSocket_WSAGetLastError();
+    if (e == WSAEWOULDBLOCK) return false;
+    FLastError = e;
+    if (FSocksState == socksAuthenticate) TriggerSocksAuthState(socksAuthFailure);
+    DataAvailableError(e, "data receive error");
+    return false;
+  }
+  // The server closed the connection before its reply was complete.
+  if (FSocksState == socksAuthenticate) TriggerSocksAuthState(socksAuthFailure);
+  DataAvailableError(WSAECONNRESET, "data receive error");
+  return false;
+}
+
+bool TCustomSocksWSocket::TriggerDataAvailable(WORD Error) {
+  if (FSocksState == socksData) return TCustomWSocket::TriggerDataAvailable(Error);
+  if (Error != 0) {
+    if (FSocksState == socksAuthenticate) TriggerSocksAuthState(socksAuthFailure);
+    DataAvailableError(Error, "data receive error");
+    return true;
+  }
+  switch (FSocksState) {
+    case socksNegociateMethods: return SocksHandleMethodReply();
+    case socksAuthenticate: return SocksHandleAuthReply();
+    case socksConnect: return FSocksLevel[0] == '4' ? SocksHandleConnect4Reply() : SocksHandleConnect5Reply();
+    default:
+      DataAvailableError(socksInternalError, "internal error");
+      return false;
+  }
+}
+
+bool TCustomSocksWSocket::SocksHandleMethodReply() {
+  if (FSocksLevel[0] == '4') {
+    DataAvailableError(socksProtocolError, "TWSocket logic error");
+    return true;
+  }
+  if (!SocksReceive(2 - FSocksRcvCnt) || FSocksRcvCnt < 1) return true;
+  if (FSocksRcvBuf[0] != 5) {
+    DataAvailableError(socksVersionError, "socks version error");
+    return true;
+  }
+  if (FSocksRcvCnt < 2) return true;
+  unsigned char method = FSocksRcvBuf[1];
+  FSocksRcvCnt = 0;
+  if (method == 0) {
+    if (FSocksAuthOffered) {
+      TSocket s = FHSocket;
+      TriggerSocksAuthState(socksAuthNotRequired);
+      if (FHSocket != s || FHSocket == INVALID_SOCKET) return true;
+    }
+    SocksDoConnect();
+  } else if (method == 2 && FSocksAuthOffered) {
+    SocksDoAuthenticate();
+  } else {
+    DataAvailableError(socksAuthMethodError, "authentification method not acceptable");
+  }
+  return true;
+}
+
+bool TCustomSocksWSocket::SocksHandleAuthReply() {
+  // The server says nothing more until it has the request: read all there is.
+  if (!SocksReceive(kSocksRcvBufSize) || FSocksRcvCnt < 1) return true;
+  if (FSocksRcvBuf[0] != 1) {
+    DataAvailableError(socksVersionError, "socks version error");
+    return true;
+  }
+  if (FSocksRcvCnt > 2) {
+    DataAvailableError(socksProtocolError, "too much data availaible");
+    return true;
+  }
+  if (FSocksRcvCnt < 2) return true;
+  if (FSocksRcvBuf[1] != 0) {
+    TriggerSocksAuthState(socksAuthFailure);
+    if (FHSocket != INVALID_SOCKET) DataAvailableError(socksAuthenticationFailed, "socks authentication failed");
+    return true;
+  }
+  FSocksRcvCnt = 0;
+  TSocket s = FHSocket;
+  TriggerSocksAuthState(socksAuthSuccess);
+  if (FHSocket != s || FHSocket == INVALID_SOCKET) return true;
+  SocksDoConnect();
+  return true;
+}
+
+bool TCustomSocksWSocket::SocksHandleConnect4Reply() {
+  if (!SocksReceive(8 - FSocksRcvCnt) || FSocksRcvCnt < 1) return true;
+  if (FSocksRcvBuf[0] != 0) {
+    DataAvailableError(socksVersionError, "socks version error");
+    return true;
+  }
+  if (FSocksRcvCnt < 8) return true;
+  switch (FSocksRcvBuf[1]) {
+    case 90: break;
+    case 91: DataAvailableError(socksRejectedOrFailed, "request rejected or failed"); return true;
+    case 92: DataAvailableError(socksConnectionRefused, "connection refused"); return true;
+    case 93: DataAvailableError(socksAuthenticationFailed, "authentification failed"); return true;
+    default: DataAvailableError(socksUnassignedError, "unassigned error #" + IntToStr(FSocksRcvBuf[1])); return true;
+  }
+  FSocksRcvCnt = 0;
+  return SocksGranted();
+}
+
+bool TCustomSocksWSocket::SocksHandleConnect5Reply() {
+  // The reply may be followed by the peer's first data: read all there is.
+  if (!SocksReceive(kSocksRcvBufSize) || FSocksRcvCnt < 1) return true;
+  if (FSocksRcvBuf[0] != 5) {
+    DataAvailableError(socksVersionError, "socks version error");
+    return true;
+  }
+  if (FSocksRcvCnt < 2) return true;
+  if (FSocksRcvBuf[1] != 0) {
+    int code;
+    String text = Socks5ReplyText(FSocksRcvBuf[1], code);
+    DataAvailableError(code, text);
+    return true;
+  }
+  if (FSocksRcvCnt < 5) return true;
+  int need;
+  switch (FSocksRcvBuf[3]) {
+    case 1: need = 10; break;
+    case 3: need = 7 + FSocksRcvBuf[4]; break;
+    case 4: need = 22; break;
+    default: DataAvailableError(socksUnknownAddressType, "address type not supported"); return true;
+  }
+  if (FSocksRcvCnt < need) return true;
+  int portAt;
+  if (FSocksRcvBuf[3] == 1) {
+    FBoundAddr = IntToStr(FSocksRcvBuf[4]) + "." + IntToStr(FSocksRcvBuf[5]) + "." + IntToStr(FSocksRcvBuf[6]) +
+                 "." + IntToStr(FSocksRcvBuf[7]);
+    portAt = 8;
+  } else if (FSocksRcvBuf[3] == 3) {
+    FBoundAddr.assign(reinterpret_cast<const char*>(FSocksRcvBuf + 5), FSocksRcvBuf[4]);
+    portAt = 5 + FSocksRcvBuf[4];
+  } else {
+    FBoundAddr = Ip6ToStr(FSocksRcvBuf + 4);
+    portAt = 20;
+  }
+  FBoundPort = IntToStr((FSocksRcvBuf[portAt] << 8) | FSocksRcvBuf[portAt + 1]);
+  FSocksLeftPos = need;
+  FSocksLeftCnt = FSocksRcvCnt - need;
+  FSocksRcvCnt = 0;
+  return SocksGranted();
+}
+
+// The request was granted: the owner is connected, and data that came with
+// the reply (or behind it) goes to the higher layers.
+bool TCustomSocksWSocket::SocksGranted() {
+  FSocksState = socksData;
+  TSocket s = FHSocket;
+  TriggerSessionConnected(0);
+  if (FHSocket != s || FHSocket == INVALID_SOCKET) return true;
+  if (FSocksLeftCnt <= 0) {
+    u_long pending = 0;
+    if (WSocket_ioctlsocket(FHSocket, FIONREAD, &pending) == SOCKET_ERROR || pending == 0) return true;
+  }
+  return TriggerDataAvailable(0);
+}
+
+void TCustomSocksWSocket::TriggerSessionClosed(WORD Error) {
+  if (FSocksState == socksAuthenticate) {
+    FSocksState = socksData;
+    TriggerSocksAuthState(socksAuthFailure);
+  }
+  TCustomWSocket::TriggerSessionClosed(Error);
+}
+
+// ================================================================ TCustomLineWSocket
+
+TCustomLineWSocket::TCustomLineWSocket(TComponent* AOwner) : TCustomSocksWSocket(AOwner) {}
+
+TCustomLineWSocket::~TCustomLineWSocket() = default;
+
+void TCustomLineWSocket::AssignDefaultValue() {
+  TCustomSocksWSocket::AssignDefaultValue();
+  // Nothing of a connection that ended reaches the next one.
+  FRcvdCnt = 0;
+  FLineLength = 0;
+}
+
+void TCustomLineWSocket::GrowRcvdBuf(int Size) {
+  if (static_cast<int>(FRcvdBuf.size()) < Size) FRcvdBuf.resize(static_cast<size_t>(Size));
+}
+
+void TCustomLineWSocket::RemoveRcvd(int Count) {
+  Count = std::min(Count, FRcvdCnt);
+  if (Count <= 0) return;
+  std::memmove(FRcvdBuf.data(), FRcvdBuf.data() + Count, static_cast<size_t>(FRcvdCnt - Count));
+  FRcvdCnt -= Count;
+}
+
+void TCustomLineWSocket::SetLineEnd(const String& Value) {
+  FLineEnd = Value;
+  FLineRescan = true;
+}
+
+void TCustomLineWSocket::SetLineMode(bool Value) {
+  if (Value == FLineMode) return;
+  FLineMode = Value;
+  FLineRescan = true;
+  // What is buffered is delivered from the message loop in the new mode.
+  if ((FRcvdCnt > 0 || FLineLength > 0) && FWindowHandle) PostMessageA(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
+}
+
+int TCustomLineWSocket::GetRcvdCount() {
+  if (FLineMode && !FLineEnd.empty()) return FLineLength;
+  // Bytes left in the buffer are read before the socket's.
+  if (FRcvdCnt > 0) return FRcvdCnt;
+  return TCustomSocksWSocket::GetRcvdCount();
+}
+
+int TCustomLineWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
+  bool peek = (Flags & MSG_PEEK) != 0;
+  bool lines = FLineMode && !FLineEnd.empty();
+  if (lines && FLineLength > 0) {
+    int n = std::max(0, std::min(BufferSize, FLineLength));
+    std::memcpy(Buffer, FRcvdBuf.data(), static_cast<size_t>(n));
+    if (!peek) {
+      RemoveRcvd(n);
+      FLineLength -= n;
+    }
+    return n;
+  }
+  if (!lines && FRcvdCnt > 0) {
+    int n = std::max(0, std::min(BufferSize, FRcvdCnt));
+    std::memcpy(Buffer, FRcvdBuf.data(), static_cast<size_t>(n));
+    if (!peek) {
+      RemoveRcvd(n);
+      FLineLength = std::max(0, FLineLength - n);
+      FLineRescan = true;
+    }
+    return n;
+  }
+  return TCustomSocksWSocket::DoRecv(Buffer, BufferSize, Flags);
+}
+
+void TCustomLineWSocket::TriggerLineLimitExceeded(int Cnt, bool& ClearData) {
+  if (OnLineLimitExceeded) OnLineLimitExceeded(this, Cnt, ClearData);
+}
+
+bool TCustomLineWSocket::TriggerDataAvailable(WORD Error) {
+  if (!FLineMode || FLineEnd.empty() || FSocksState != socksData)
+    return TCustomSocksWSocket::TriggerDataAvailable(Error);
+
+  TSocket s = FHSocket;
+  int cnt = TCustomSocksWSocket::GetRcvdCount();
+  if (cnt < 0) return true;
+  if (cnt == 0) cnt = 255;
+  GrowRcvdBuf(FRcvdCnt + cnt + 1);
+  int len = TCustomSocksWSocket::DoRecv(FRcvdBuf.data() + FRcvdCnt, cnt, 0);
+  if (len < 0)
+    FLastError = WSocket_WSAGetLastError();
+  else
+    FReadCount += len;
+  int searchFrom = 0;
+  if (len > 0) {
+    if (FLineEdit)
+      EditLine(len);
+    else if (FLineEcho)
+      Send(FRcvdBuf.data() + FRcvdCnt, len);
+    if (FHSocket != s) return true;
+    // A terminator may have been split over two receipts.
+    if (!FLineRescan) searchFrom = std::max(0, FRcvdCnt - static_cast<int>(FLineEnd.size()));
+    FRcvdCnt += len;
+  } else if (FRcvdCnt == 0) {
+    return true;
+  }
+  // Otherwise nothing new came (a re-trigger): the buffered bytes are
+  // searched from the start.
+  FLineRescan = false;
+
+  while (FLineMode && !FLineEnd.empty()) {
+    const String end = FLineEnd;
+    const int endLen = static_cast<int>(end.size());
+    int found = -1;
+    for (int i = searchFrom; i + endLen <= FRcvdCnt; ++i) {
+      if (FRcvdBuf[i] == end[0] && std::memcmp(FRcvdBuf.data() + i, end.data(), end.size()) == 0) {
+        found = i;
+        break;
+      }
+    }
+    if (found < 0) break;
+    FLineLength = found + endLen;
+    FLineReceivedFlag = true;
+    bool stalled = false;
+    while (FLineMode && FLineLength > 0) {
+      int lineBefore = FLineLength, cntBefore = FRcvdCnt;
+      if (!TCustomSocksWSocket::TriggerDataAvailable(0)) {
+        // No handler: the line is dropped.
+        RemoveRcvd(FLineLength);
+        FLineLength = 0;
+        break;
+      }
+      if (FHSocket != s) return true;
+      // A handler that took nothing leaves the line for a later reader.
+      if (FLineLength == lineBefore && FRcvdCnt == cntBefore) {
+        stalled = true;
+        FLineRescan = true;
+        break;
+      }
+    }
+    if (stalled) break;
+    searchFrom = 0;
+  }
+
+  if (FLineLimit > 0 && FRcvdCnt > FLineLimit) {
+    FLineClearData = true;
+    TriggerLineLimitExceeded(FRcvdCnt, FLineClearData);
+    if (FHSocket == s && FLineClearData) {
+      FRcvdCnt = 0;
+      FLineLength = 0;
+    }
+    FLineClearData = false;
+  }
+  return true;
+}
+
+void TCustomLineWSocket::EditLine(int& Len) {
+  const int oldCnt = FRcvdCnt;
+  // The edited bytes; made at the first backspace or tab.
+  std::vector<char> edit;
+  bool editing = false;
+  int pos = oldCnt;
+  int lowest = oldCnt;
+  auto startEdit = [&] {
+    if (editing) return;
+    editing = true;
+    edit.reserve(static_cast<size_t>(((oldCnt + Len + 256) / 256) * 256));
+    edit.assign(FRcvdBuf.begin(), FRcvdBuf.begin() + pos);
+  };
+  auto put = [&](char c) {
+    if (static_cast<int>(edit.size()) <= pos) edit.resize(static_cast<size_t>(pos) + 1);
+    edit[static_cast<size_t>(pos)] = c;
+  };
+  for (int i = 0; i < Len; ++i) {
+    char c = FRcvdBuf[static_cast<size_t>(oldCnt + i)];
+    if (c == '\b') {
+      startEdit();
+      if (FLineEcho && pos >= 1) SendStr("\b \b");
+      if (pos > 0) --pos;
+      lowest = std::min(lowest, pos);
+    } else if (c == '\t') {
+      startEdit();
+      do {
+        put(' ');
+        if (FLineEcho) SendStr(" ");
+        ++pos;
+      } while (pos % 8 != 0);
+    } else {
+      if (FLineEcho) Send(&c, 1);
+      if (editing)
+        put(c);
+      else
+        FRcvdBuf[static_cast<size_t>(pos)] = c;
+      ++pos;
+    }
+  }
+  if (!editing) return;
+  GrowRcvdBuf(pos + 1);
+  std::memcpy(FRcvdBuf.data(), edit.data(), static_cast<size_t>(pos));
+  FRcvdCnt = lowest;
+  Len = pos - lowest;
+}
+
+void TCustomLineWSocket::DeliverLastLine() {
+  FLineReceivedFlag = true;
+  if (FRcvdCnt > 0 && !FLineClearData) {
+    if (FLineMode && !FLineEnd.empty()) FLineLength = FRcvdCnt;
+    while (FRcvdCnt > 0) {
+      int before = FRcvdCnt;
+      if (!TCustomSocksWSocket::TriggerDataAvailable(0)) break;
+      if (FRcvdCnt == before) break;
+    }
+  }
+  FRcvdBuf.clear();
+  FRcvdBuf.shrink_to_fit();
+  FRcvdCnt = 0;
+  FLineLength = 0;
+}
+
+void TCustomLineWSocket::TriggerSessionClosed(WORD Error) {
+  DeliverLastLine();
+  TCustomSocksWSocket::TriggerSessionClosed(Error);
+}
+
+void TCustomLineWSocket::WMTriggerDataAvailable() {
+  TSocket s = FHSocket;
+  if (s == INVALID_SOCKET) return;
+  while (FRcvdCnt > 0) {
+    int before = FRcvdCnt, lineBefore = FLineLength;
+    // Without a handler the bytes stay for a later reader (ReadLine).
+    TriggerDataAvailable(0);
+    if (FHSocket != s) return;
+    if (FRcvdCnt == before && FLineLength == lineBefore) break;
+  }
+  // Data that waited in the socket behind the buffered bytes: only a read
+  // makes WinSock report more, so it is announced once again.
+  u_long pending = 0;
+  if (FRcvdCnt == 0 && WSocket_ioctlsocket(s, FIONREAD, &pending) == 0 && pending > 0)
+    PostMessageA(FWindowHandle, WM_ASYNCSELECT, static_cast<WPARAM>(s), MAKELPARAM(FD_READ, 0));
+}
+
+void TCustomLineWSocket::WndProc(TMessage& MsgRec) {
+  if (MsgRec.Msg == WM_TRIGGER_DATA_AVAILABLE && !IsDestroying()) {
+    try {
+      WMTriggerDataAvailable();
+    } catch (...) {
+      HandleCurrentException();
+    }
+    return;
+  }
+  TCustomSocksWSocket::WndProc(MsgRec);
+}
+
+// ================================================================ TCustomSyncWSocket
+
+TCustomSyncWSocket::TCustomSyncWSocket(TComponent* AOwner) : TCustomLineWSocket(AOwner) {}
+
+TCustomSyncWSocket::~TCustomSyncWSocket() { *FAlive = false; }
+
+int TCustomSyncWSocket::Synchronize(const TWSocketSyncProc& Proc, bool& DoneFlag) {
+  std::shared_ptr<bool> alive = FAlive;
+  DoneFlag = false;
+  if (Proc) {
+    Proc();
+    if (!*alive) return kWSocketWaitTimeout;
+  }
+  return WaitUntilReady(DoneFlag);
+}
+
+int TCustomSyncWSocket::WaitUntilReady(bool& DoneFlag) {
+  // The component (and DoneFlag with it) may be freed by any handler that
+  // runs while messages are processed: nothing of it is touched after that.
+  std::shared_ptr<bool> alive = FAlive;
+  const int64_t timeout = FTimeout;
+  const uint64_t stop = GetTickCount64() + static_cast<uint64_t>(std::max<int64_t>(timeout, 0));
+  FTimeStop = stop;
+  while (!DoneFlag) {
+    if (timeout > 0 && GetTickCount64() >= stop) return kWSocketWaitTimeout;
+    if (FTerminated || Application->Terminated()) return kWSocketWaitTimeout;
+    if (!FMultiThreaded) {
+      MessagePump();
+    } else {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          if (*alive) FTerminated = true;
+          PostQuitMessage(static_cast<int>(msg.wParam));
+          break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+        if (!*alive) break;
+      }
+    }
+    if (!*alive) return kWSocketWaitTimeout;
+    if (DoneFlag) break;
+    if (FTerminated || Application->Terminated()) return kWSocketWaitTimeout;
+    DWORD wait = INFINITE;
+    if (timeout > 0) {
+      uint64_t now = GetTickCount64();
+      wait = now >= stop ? 0 : static_cast<DWORD>(std::min<uint64_t>(stop - now, INFINITE - 1));
+    }
+    Application->WaitMessageTimeout(wait);
+  }
+  return 0;
+}
+
+void TCustomSyncWSocket::ReadLineDataAvailable(TObject*, WORD) {
+  // One line per ReadLine; later lines stay for the next reader.
+  if (FReadLineTaken || !FReadLineBuffer) return;
+  String line;
+  int n = FLineLength;
+  if (n > 0) {
+    line.resize(static_cast<size_t>(n));
+    int r = Receive(line.data(), n);
+    line.resize(static_cast<size_t>(std::max(r, 0)));
+  }
+  *FReadLineBuffer = line;
+  FReadLineTaken = true;
+}
+
+void TCustomSyncWSocket::ReadLine(int Timeout, String& Buffer) {
+  Buffer.clear();
+  if (FState != wsConnected) {
+    RaiseException("ReadLine failed: not connected");
+    return;
+  }
+  if (Timeout == 0)
+    FTimeout = 60000;
+  else if (Timeout > 0)
+    FTimeout = static_cast<int64_t>(Timeout) * 1000;
+  else
+    FTimeout = -static_cast<int64_t>(Timeout);
+
+  std::shared_ptr<bool> alive = FAlive;
+  TDataAvailable savedHandler = OnDataAvailable;
+  bool savedLineMode = FLineMode;
+  String* savedBuffer = FReadLineBuffer;
+  bool savedTaken = FReadLineTaken;
+  auto restore = [&] {
+    OnDataAvailable = savedHandler;
+    FReadLineBuffer = savedBuffer;
+    FReadLineTaken = savedTaken;
+    SetLineMode(savedLineMode);
+    // Lines that came behind the one taken go to the owner's handler.
+    if (FRcvdCnt > 0 && FWindowHandle) PostMessageA(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
+  };
+
+  FReadLineBuffer = &Buffer;
+  FReadLineTaken = false;
+  FLineReceivedFlag = false;
+  OnDataAvailable = {this, &TCustomSyncWSocket::ReadLineDataAvailable};
+  SetLineMode(true);
+  if (savedLineMode && FRcvdCnt > 0 && FWindowHandle) PostMessageA(FWindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
+
+  int r;
+  try {
+    r = Synchronize(nullptr, FLineReceivedFlag);
+  } catch (...) {
+    if (*alive) restore();
+    throw;
+  }
+  if (!*alive) return;
+  if (r == kWSocketWaitTimeout && !FReadLineTaken && FRcvdCnt > 0) {
+    // The incomplete line.
+    Buffer.assign(FRcvdBuf.data(), static_cast<size_t>(FRcvdCnt));
+    FRcvdCnt = 0;
+    FLineLength = 0;
+  }
+  restore();
+}

@@ -51,6 +51,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -360,23 +361,226 @@ class TCustomWSocket : public TComponent {
   void CloseFailedHandle();
 };
 
+// ---------------------------------------------------------------- SOCKS layer
+
+enum TSocksState { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
+enum TSocksAuthentication { socksNoAuthentication, socksAuthenticateUsercode };
+enum TSocksAuthState { socksAuthStart, socksAuthSuccess, socksAuthFailure, socksAuthNotRequired };
+
+using TSocksErrorEvent = TEvent<TObject*, int, String>;
+using TSocksAuthStateEvent = TEvent<TObject*, TSocksAuthState>;
+
+// Room for the largest SOCKS reply: a SOCKS 5 reply with a 255-byte bound
+// host name is 262 bytes.
+constexpr int kSocksRcvBufSize = 512;
+// Host names, user codes and passwords longer than this cannot be sent.
+constexpr int kSocksMaxFieldLen = 255;
+
+// SOCKS error codes (Error of OnSocksError and of the OnSessionConnected and
+// OnSessionClosed that follow it).
+constexpr int socksProtocolError = 20001;
+constexpr int socksVersionError = 20002;
+constexpr int socksAuthMethodError = 20003;
+constexpr int socksGeneralFailure = 20004;
+constexpr int socksConnectionNotAllowed = 20005;
+constexpr int socksNetworkUnreachable = 20006;
+constexpr int socksHostUnreachable = 20007;
+constexpr int socksConnectionRefused = 20008;
+constexpr int socksTtlExpired = 20009;
+constexpr int socksUnknownCommand = 20010;
+constexpr int socksUnknownAddressType = 20011;
+constexpr int socksUnassignedError = 20012;
+constexpr int socksInternalError = 20013;
+constexpr int socksRequestTooLong = 20014;
+constexpr int socksAuthenticationFailed = 20015;
+constexpr int socksRejectedOrFailed = 20016;
+constexpr int socksHostResolutionFailed = 20017;
+
 // SOCKS 4, 4A and 5 client layer; passes everything through when no SOCKS
-// server is set.
+// server is set. With SocksServer set, Connect goes to the SOCKS server,
+// runs the exchange for SocksLevel and only then fires OnSessionConnected
+// (0, or the TCP or SOCKS error code). Every SOCKS failure fires
+// OnSocksError, then OnSessionConnected with the code, then closes.
+// SocksServer, SocksPort and SocksLevel return to their defaults after every
+// close; SocksUsercode, SocksPassword and SocksAuthentication stay.
 class TCustomSocksWSocket : public TCustomWSocket {
  public:
-  using TCustomWSocket::TCustomWSocket;
+  explicit TCustomSocksWSocket(TComponent* AOwner);
+
+  void Connect() override;
+  void Listen() override;
+  int GetRcvdCount() override;
+
+  const String& SocksServer() const { return FSocksServer; }
+  virtual void SetSocksServer(const String& Value);
+  const String& SocksPort() const { return FSocksPort; }
+  virtual void SetSocksPort(const String& Value);
+  // "4", "5" or "4A" ("4a" is stored upper-cased); "5" by default.
+  const String& SocksLevel() const { return FSocksLevel; }
+  void SetSocksLevel(const String& Value);
+  // User name for SOCKS 5 authentication, user id for SOCKS 4.
+  const String& SocksUsercode() const { return FSocksUsercode; }
+  void SetSocksUsercode(const String& Value) { FSocksUsercode = Value; }
+  const String& SocksPassword() const { return FSocksPassword; }
+  void SetSocksPassword(const String& Value) { FSocksPassword = Value; }
+  // socksAuthenticateUsercode offers the user name/password method besides
+  // "no authentication" when SocksUsercode is not empty.
+  TSocksAuthentication SocksAuthentication() const { return FSocksAuthentication; }
+  void SetSocksAuthentication(TSocksAuthentication Value) { FSocksAuthentication = Value; }
+
+  // The TCP connection to the SOCKS server is up (or failed).
+  TSessionConnected OnSocksConnected;
+  TSocksErrorEvent OnSocksError;
+  TSocksAuthStateEvent OnSocksAuthState;
+
+ protected:
+  void AssignDefaultValue() override;
+  bool TriggerDataAvailable(WORD Error) override;
+  void TriggerSessionConnected(WORD Error) override;
+  void TriggerSessionClosed(WORD Error) override;
+  int DoRecv(void* Buffer, int BufferSize, int Flags) override;
+  virtual void TriggerSocksConnected(WORD Error);
+  virtual void TriggerSocksError(int Error, const String& Msg);
+  void TriggerSocksAuthState(TSocksAuthState AuthState);
+  void SocksDoConnect();
+  void SocksDoAuthenticate();
+  // Reports a SOCKS failure: OnSocksError, OnSessionConnected (ErrCode),
+  // then the close with that code.
+  void DataAvailableError(int ErrCode, const String& Msg);
+
+  TSocksState FSocksState = socksData;
+  String FSocksServer;
+  String FSocksLevel = "5";
+  String FSocksPort;
+  bool FSocksPortAssigned = false;
+  bool FSocksServerAssigned = false;
+  // Methods offered in the SOCKS 5 greeting: 0 alone, or 0 and 2.
+  bool FSocksAuthOffered = false;
+  // Bound address and port of the SOCKS 5 reply, as text.
+  String FBoundAddr;
+  String FBoundPort;
+  String FSocksUsercode;
+  String FSocksPassword;
+  TSocksAuthentication FSocksAuthentication = socksNoAuthentication;
+  // Target port (host order), resolved from Port at every Connect.
+  int FSocksTargetPort = 0;
+  unsigned char FSocksRcvBuf[kSocksRcvBufSize] = {};
+  int FSocksRcvCnt = 0;
+  // Bytes that followed the SOCKS 5 reply in the same receipt.
+  int FSocksLeftCnt = 0;
+  int FSocksLeftPos = 0;
+
+ private:
+  bool SocksReceive(int Want);
+  bool SocksCheckFieldLengths();
+  bool SocksSend(const String& Data);
+  bool SocksHandleMethodReply();
+  bool SocksHandleAuthReply();
+  bool SocksHandleConnect4Reply();
+  bool SocksHandleConnect5Reply();
+  bool SocksGranted();
 };
 
-// Line mode: OnDataAvailable once per line.
+// ---------------------------------------------------------------- line layer
+
+using TLineLimitEvent = TEvent<TObject*, int, bool&>;
+
+// Line mode: OnDataAvailable once per line ending with LineEnd (the line
+// includes its terminator), read with Receive or ReceiveStr as usual. Acts
+// only once the SOCKS exchange is over.
 class TCustomLineWSocket : public TCustomSocksWSocket {
  public:
-  using TCustomSocksWSocket::TCustomSocksWSocket;
+  explicit TCustomLineWSocket(TComponent* AOwner);
+  ~TCustomLineWSocket() override;
+
+  int GetRcvdCount() override;
+  void WndProc(TMessage& MsgRec) override;
+
+  bool LineMode() const { return FLineMode; }
+  virtual void SetLineMode(bool Value);
+  // Buffered bytes without a line end before OnLineLimitExceeded; 0 or less: no limit.
+  int LineLimit() const { return FLineLimit; }
+  void SetLineLimit(int Value) { FLineLimit = Value; }
+  // An empty LineEnd delivers raw chunks although LineMode is on.
+  const String& LineEnd() const { return FLineEnd; }
+  void SetLineEnd(const String& Value);
+  bool LineEcho() const { return FLineEcho; }
+  void SetLineEcho(bool Value) { FLineEcho = Value; }
+  bool LineEdit() const { return FLineEdit; }
+  void SetLineEdit(bool Value) { FLineEdit = Value; }
+
+  TLineLimitEvent OnLineLimitExceeded;
+
+ protected:
+  int DoRecv(void* Buffer, int BufferSize, int Flags) override;
+  bool TriggerDataAvailable(WORD Error) override;
+  void TriggerSessionClosed(WORD Error) override;
+  void AssignDefaultValue() override;
+  virtual void TriggerLineLimitExceeded(int Cnt, bool& ClearData);
+  // Applies backspace and tab editing to the Len bytes just received at the
+  // end of the buffer.
+  virtual void EditLine(int& Len);
+
+  bool FLineMode = false;
+  int FLineLimit = 65536;
+  String FLineEnd = "\r\n";
+  bool FLineEcho = false;
+  bool FLineEdit = false;
+  // Received bytes; FRcvdCnt of them are buffered, the first FLineLength
+  // form the line being delivered (0 when none).
+  std::vector<char> FRcvdBuf;
+  int FRcvdCnt = 0;
+  int FLineLength = 0;
+  bool FLineReceivedFlag = false;
+  bool FLineClearData = false;
+  // The buffered bytes may hold lines not searched for yet (a line left
+  // untaken, a change of mode or terminator, bytes read in ordinary mode).
+  bool FLineRescan = false;
+
+ private:
+  void WMTriggerDataAvailable();
+  void GrowRcvdBuf(int Size);
+  void RemoveRcvd(int Count);
+  // Hands the buffered bytes out at close.
+  void DeliverLastLine();
 };
 
-// Blocking waits that pump messages.
+// ---------------------------------------------------------------- wait layer
+
+// A procedure started by Synchronize.
+using TWSocketSyncProc = TEvent<>;
+
+// Result of a wait that timed out or met the application's end.
+constexpr int kWSocketWaitTimeout = 12001;
+
+// Blocking waits that process the thread's messages. A wait ends with
+// kWSocketWaitTimeout when its socket is freed meanwhile.
 class TCustomSyncWSocket : public TCustomLineWSocket {
  public:
-  using TCustomLineWSocket::TCustomLineWSocket;
+  explicit TCustomSyncWSocket(TComponent* AOwner);
+  ~TCustomSyncWSocket() override;
+
+  // Clears DoneFlag, calls Proc when assigned, then WaitUntilReady.
+  virtual int Synchronize(const TWSocketSyncProc& Proc, bool& DoneFlag);
+  // 0 when DoneFlag became true, kWSocketWaitTimeout on time-out (the
+  // time-out of the last ReadLine; 0 or less waits without limit) or when
+  // the application ends.
+  virtual int WaitUntilReady(bool& DoneFlag);
+  // Waits for one line, terminator included. Timeout 0: 60 s; above 0:
+  // seconds; below 0: milliseconds. On time-out Buffer holds the bytes
+  // received so far.
+  void ReadLine(int Timeout, String& Buffer);
+
+ protected:
+  int64_t FTimeout = 0;
+  uint64_t FTimeStop = 0;
+  String* FReadLineBuffer = nullptr;
+  bool FReadLineTaken = false;
+  // Cleared when the component is destroyed; waits keep a reference.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+
+ private:
+  void ReadLineDataAvailable(TObject* Sender, WORD Error);
 };
 
 class TWSocket : public TCustomSyncWSocket {
