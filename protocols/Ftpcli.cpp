@@ -193,7 +193,56 @@ void TCustomFtpCli::SetConnectionType(TFtpConnectionType Value) {
     case ftpSocks5: FConnectionType = Value; break;
     default: FConnectionType = ftpDirect;
   }
+  for (TWSocket* sock : {FControlSocket, FDataSocket}) {
+    if (!sock) continue;
+    switch (FConnectionType) {
+      case ftpSocks4: sock->SetSocksLevel("4"); break;
+      case ftpSocks4A: sock->SetSocksLevel("4A"); break;
+      case ftpSocks5: sock->SetSocksLevel("5"); break;
+      default: break;
+    }
+    bool socks = FConnectionType == ftpSocks4 || FConnectionType == ftpSocks4A || FConnectionType == ftpSocks5;
+    sock->SetSocksAuthentication(socks ? socksAuthenticateUsercode : socksNoAuthentication);
+  }
   if (FConnectionType != ftpDirect) FPassive = true;
+}
+
+void TCustomFtpCli::SetSocksServer(const String& Value) {
+  FSocksServer = Value;
+  if (FControlSocket) FControlSocket->SetSocksServer(Value);
+  if (FDataSocket) FDataSocket->SetSocksServer(Value);
+}
+
+void TCustomFtpCli::SetSocksPort(const String& Value) {
+  FSocksPort = Value;
+  if (FControlSocket) FControlSocket->SetSocksPort(Value);
+  if (FDataSocket) FDataSocket->SetSocksPort(Value);
+}
+
+void TCustomFtpCli::SetSocksUserCode(const String& Value) {
+  FSocksUserCode = Value;
+  if (FControlSocket) FControlSocket->SetSocksUsercode(Value);
+  if (FDataSocket) FDataSocket->SetSocksUsercode(Value);
+}
+
+void TCustomFtpCli::SetSocksPassword(const String& Value) {
+  FSocksPassword = Value;
+  if (FControlSocket) FControlSocket->SetSocksPassword(Value);
+  if (FDataSocket) FDataSocket->SetSocksPassword(Value);
+}
+
+void TCustomFtpCli::ApplySocks(TWSocket* Socket) {
+  if (!Socket || FSocksServer.empty()) return;
+  Socket->SetSocksServer(FSocksServer);
+  Socket->SetSocksPort(FSocksPort);
+  switch (FConnectionType) {
+    case ftpSocks4: Socket->SetSocksLevel("4"); break;
+    case ftpSocks4A: Socket->SetSocksLevel("4A"); break;
+    case ftpSocks5: Socket->SetSocksLevel("5"); break;
+    default: break;  // the socket's own default level
+  }
+  Socket->SetSocksUsercode(FSocksUserCode);
+  Socket->SetSocksPassword(FSocksPassword);
 }
 
 void TCustomFtpCli::SetPassive(bool Value) { FPassive = (FConnectionType == ftpDirect) ? Value : true; }
@@ -381,6 +430,7 @@ void TCustomFtpCli::ControlSocketDnsLookupDone(TObject*, WORD Error) {
       FControlSocket->SetPort(FProxyPort);
     else
       FControlSocket->SetPort(FPort);
+    ApplySocks(FControlSocket);
     StateChange(ftpWaitingBanner);
     FControlSocket->Connect();
   } catch (Exception& e) {

@@ -269,6 +269,16 @@ class TCustomFtpCli : public TComponent {
   void SetConnectionType(TFtpConnectionType Value);
   const String& ProxyServer() const { return FProxyServer; }
   void SetProxyServer(const String& Value) { FProxyServer = Value; }
+  // SOCKS server of both connections. The sockets forget it at every close;
+  // the component keeps it and gives it to each socket before it connects.
+  const String& SocksServer() const { return FSocksServer; }
+  void SetSocksServer(const String& Value);
+  const String& SocksPort() const { return FSocksPort; }
+  void SetSocksPort(const String& Value);
+  const String& SocksUserCode() const { return FSocksUserCode; }
+  void SetSocksUserCode(const String& Value);
+  const String& SocksPassword() const { return FSocksPassword; }
+  void SetSocksPassword(const String& Value);
 
   // ---- public state
   TWSocket* CommandSocket() const { return FControlSocket; }
@@ -359,6 +369,9 @@ class TCustomFtpCli : public TComponent {
   // the close reports the pending request with StatusCode.
   void CloseControlLocally();
   void CallHandleCurrentException();
+  // Gives a socket the SOCKS server, port, level and account before it
+  // connects (call it for TransferSocket too).
+  void ApplySocks(TWSocket* Socket);
 
   // Control socket events.
   void ControlSocketDnsLookupDone(TObject* Sender, WORD Error);
@@ -391,6 +404,10 @@ class TCustomFtpCli : public TComponent {
   String FProxyServer;
   // Port of the FTP proxy; empty means Port.
   String FProxyPort = "ftp";
+  String FSocksServer;
+  String FSocksPort;
+  String FSocksUserCode;
+  String FSocksPassword;
 
   // Request state.
   TFtpState FState = ftpReady;
