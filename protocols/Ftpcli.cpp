@@ -342,22 +342,25 @@ void TCustomFtpCli::WMFtpRequestDone(TMessage& Msg) {
   if (OnRequestDone) OnRequestDone(this, FRequestType, LOWORD(Msg.LParam));
 }
 
-void TCustomFtpCli::WMFtpSendData(TMessage&) {
-  // The upload's first block goes from here once transfers are built.
-}
-
 // ---------------------------------------------------------------- request completion
 
 void TCustomFtpCli::TriggerRequestDone(WORD Error) {
   if (FRequestDoneFlag) return;
   FRequestDoneFlag = true;
   if (Error == 0 && FNextRequest) {
-    if (FState != ftpAbort && !(FFctSet.Contains(ftpFctPut) && FPassive)) StateChange(ftpInternalReady);
+    // A PASV that leads straight into STOR keeps the state; every other
+    // step (USER, TYPE, REST, ...) must find the component ready.
+    const bool pasvIntoPut =
+        FPassive && FFct == ftpFctPort && FFctSet.Contains(ftpFctPut) && !FFctSet.Contains(ftpFctRest);
+    if (FState != ftpAbort && !pasvIntoPut) StateChange(ftpInternalReady);
     (this->*FNextRequest)();
     return;
   }
   StateChange(ftpReady);
+  // Nothing of the data connection reaches the handlers after the report.
+  DetachDataSocket();
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  ReleaseLocalFile(Error != 0);
   if (FHighLevelFlag && FStatusCodeSave >= 0) {
     FLastResponse = FLastResponseSave;
     FReplyCode = FStatusCodeSave;
@@ -840,6 +843,7 @@ void TCustomFtpCli::RestAsync() {
   FFct = ftpFctRest;
   if (FRequestType != ftpRestPutAsync && FRequestType != ftpRestartPutAsync && !FOptions.Contains(ftpNoAutoResumeAt))
     FRestartOffset = LocalFileSize(FLocalFileName);
+  FRestSent = FRestartOffset >= 1;
   if (FRestartOffset < 1) {
     // Nothing to resume: no REST, the request (or step) succeeds at once.
     FRequestDoneFlag = false;
@@ -875,37 +879,648 @@ void TCustomFtpCli::AbortAsync() {
 }
 
 // ---------------------------------------------------------------- data connection
-// The data connection is not built yet: these steps refuse to start.
 
-void TCustomFtpCli::PortAsync() { HandleError("PORT/PASV: data connections not available"); }
+void TCustomFtpCli::DetachDataSocket() {
+  if (!FDataSocket) return;
+  FDataSocket->OnSessionAvailable = nullptr;
+  FDataSocket->OnSessionConnected = nullptr;
+  FDataSocket->OnSessionClosed = nullptr;
+  FDataSocket->OnDataAvailable = nullptr;
+  FDataSocket->OnDataSent = nullptr;
+}
 
-void TCustomFtpCli::ExecGetAsync() { HandleError("RETR: data connections not available"); }
+void TCustomFtpCli::PortAsync() {
+  if (!CheckReady()) return;
+  if (!FConnected || !FDataSocket) {
+    HandleError("FTP component not connected");
+    return;
+  }
+  // A data socket left from an earlier PORT or transfer goes first.
+  DetachDataSocket();
+  if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+  FDataSocket->SetProto("tcp");
+  FDataSocket->SetAddr("0.0.0.0");
+  FDataSocket->SetPort("0");
 
-void TCustomFtpCli::ExecDirAsync() { HandleError("LIST: data connections not available"); }
+  sockaddr_in peer{};
+  FServerAddr = FControlSocket->GetPeerName(peer, sizeof peer) == 0 ? peer.sin_addr.s_addr : 0;
+  String cmd;
+  if (!FPassive) {
+    FDataSocket->SetLingerOnOff(wsLingerOn);
+    FDataSocket->SetLingerTimeout(10);
+    FDataSocket->Listen();
+    sockaddr_in local{};
+    int len = sizeof local;
+    FDataSocket->GetSockName(local, len);
+    const int p = WSocket_ntohs(local.sin_port);
+    sockaddr_in ctrl{};
+    len = sizeof ctrl;
+    FControlSocket->GetSockName(ctrl, len);
+    if (FServerAddr == WSocket_htonl(INADDR_LOOPBACK)) {
+      cmd = Format("PORT 127,0,0,1,%d,%d", p / 256, p % 256);
+    } else {
+      const auto* a = reinterpret_cast<const unsigned char*>(&ctrl.sin_addr.s_addr);
+      cmd = Format("PORT %d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3], p / 256, p % 256);
+    }
+  } else {
+    cmd = "PASV";
+    FPasvResponse.clear();  // a reply without an address must not reuse an old one
+  }
+  FByteCount = 0;
+  FFct = ftpFctPort;
+  ExecAsync(ftpPortAsync, cmd, {200, 227}, nullptr);
+}
 
-void TCustomFtpCli::ExecLsAsync() { HandleError("NLST: data connections not available"); }
+namespace {
+
+// The data address of a PASV reply: six numbers 0-255 separated by commas,
+// after the first "(" or else after the reply code. False for anything else.
+bool ParsePasvReply(const String& line, String& addr, int& port) {
+  size_t i = line.find('(');
+  if (i == String::npos) {
+    ParseReplyCode(line, i);
+    while (i < line.size() && !IsDigit(line[i])) ++i;
+  } else {
+    ++i;
+  }
+  int v[6];
+  for (int k = 0; k < 6; ++k) {
+    while (i < line.size() && line[i] == ' ') ++i;
+    if (i >= line.size() || !IsDigit(line[i])) return false;
+    int x = 0, digits = 0;
+    while (i < line.size() && IsDigit(line[i])) {
+      if (++digits > 3) return false;
+      x = x * 10 + (line[i++] - '0');
+    }
+    if (x > 255) return false;
+    v[k] = x;
+    while (i < line.size() && line[i] == ' ') ++i;
+    if (k < 5) {
+      if (i >= line.size() || line[i] != ',') return false;
+      ++i;
+    }
+  }
+  if (i < line.size() && (line[i] == ',' || IsDigit(line[i]))) return false;  // more than six
+  port = v[4] * 256 + v[5];
+  if (port == 0) return false;
+  addr = Format("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
+  return true;
+}
+
+const char* const kBadPasvText = "Unable to establish data connection, invalid PASV reply";
+
+}  // namespace
+
+void TCustomFtpCli::ResetTransfer() {
+  FRequestDoneFlag = false;
+  FTransferFinal = false;
+  FDataClosed = false;
+  FDataError = 0;
+  FByteCount = 0;
+  FStartTime = 0;
+  FStopTime = 0;
+  FPutAccepted = false;
+  FPutDataOpen = false;
+  FEofFlag = false;
+  FGetAccepted = false;
+  FTruncatePending = false;
+  FCreatedFile.clear();
+  FTransferFailCode = 0;
+  FTransferFailText.clear();
+  FErrorMessage.clear();
+}
+
+void TCustomFtpCli::SetTransferFailure(int Code, const String& Text) {
+  if (FTransferFailCode != 0) return;
+  FTransferFailCode = Code;
+  FTransferFailText = Text;
+}
+
+void TCustomFtpCli::ReportTransfer(int ServerCode) {
+  FNext = nullptr;
+  int code;
+  if (FTransferFailCode != 0) {
+    FLastResponse = FTransferFailText;
+    FReplyCode = FTransferFailCode;
+    FErrorMessage = FTransferFailText;
+    code = FTransferFailCode;
+  } else if (ServerCode != 0) {
+    SetErrorMessage();
+    code = ServerCode;
+  } else {
+    code = FDataError;
+  }
+  FRestartOffset = 0;
+  FStatusCode = static_cast<WORD>(code);
+  TriggerRequestDone(static_cast<WORD>(code));
+}
+
+void TCustomFtpCli::CheckTransferDone() {
+  if (FRequestDoneFlag || !FTransferFinal || !FDataClosed) return;
+  TransfertStats();
+  ReportTransfer(0);
+}
+
+void TCustomFtpCli::ReleaseLocalFile(bool Failed) {
+  if (!FStreamFlag) DestroyLocalStream();
+  if (Failed && !FCreatedFile.empty() && !FGetAccepted) ::DeleteFileA(FCreatedFile.c_str());
+  FCreatedFile.clear();
+}
+
+bool TCustomFtpCli::ConnectPassive(const TSessionConnected& Connected) {
+  String addr;
+  int port = 0;
+  if (!ParsePasvReply(FPasvResponse, addr, port)) {
+    TriggerDisplay(String("! ") + kBadPasvText);
+    SetTransferFailure(550, kBadPasvText);
+    ReportTransfer(550);
+    return false;
+  }
+  FDataSocket->SetPort(IntToStr(port));
+  FDataSocket->SetAddr(addr);
+  FDataSocket->SetLocalAddr(FLocalAddr);
+  FDataSocket->OnSessionConnected = Connected;
+  FDataSocket->SetLingerOnOff(wsLingerOff);
+  FDataSocket->SetLingerTimeout(0);
+  ApplySocks(FDataSocket);
+  FDataSocket->Connect();
+  return true;
+}
+
+TSocket TCustomFtpCli::AcceptServerConnection() {
+  TSocket s = FDataSocket->Accept();
+  if (s == INVALID_SOCKET) return s;
+  sockaddr_in from{};
+  int len = sizeof from;
+  if (WSocket_getpeername(s, reinterpret_cast<sockaddr*>(&from), &len) == 0 && FServerAddr != 0 &&
+      from.sin_addr.s_addr == FServerAddr)
+    return s;
+  // Not the server: refused, and the socket goes on listening.
+  linger l{1, 0};
+  WSocket_setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+  WSocket_closesocket(s);
+  TriggerDisplay("! Data connection from " + String(WSocket_inet_ntoa(from.sin_addr)) + " refused");
+  return INVALID_SOCKET;
+}
+
+// ---------------------------------------------------------------- downloads
+
+void TCustomFtpCli::ExecGetAsync() { DoGetAsync(ftpGetAsync); }
+
+void TCustomFtpCli::ExecDirAsync() { DoGetAsync(ftpDirAsync); }
+
+void TCustomFtpCli::ExecLsAsync() { DoGetAsync(ftpLsAsync); }
+
+void TCustomFtpCli::DoGetAsync(TFtpRequest RqType) {
+  const String word = RqType == ftpDirAsync ? "LIST" : RqType == ftpLsAsync ? "NLST" : "RETR";
+  if (!FConnected) {
+    HandleError(word + ": not connected");
+    return;
+  }
+  const bool callerStream = FStreamFlag && FLocalStream;
+  if (FLocalFileName.empty() && !FDisplayFileFlag && !callerStream) {
+    HandleError("LocalFileName empty");
+    return;
+  }
+  if (!CheckReady()) return;
+  if (!FHighLevelFlag) FRequestType = RqType;
+  FDataCommand = word;
+  ResetTransfer();
+  const String cmd = FHostFileName.empty() ? word : word + " " + FHostFileName;
+  if (HoldsLineBreak(cmd)) {
+    FailRequest(501, "501 Command not sent: its text holds CR, LF or NUL");
+    return;
+  }
+  FDataSocket->OnSessionAvailable = {this, &TCustomFtpCli::DataGetSessionAvailable};
+
+  if (!FDisplayFileFlag) {
+    if (!FStreamFlag) DestroyLocalStream();
+    try {
+      if (FRestartOffset > 0) {
+        if (!FLocalStream) FLocalStream = new TFileStream(FLocalFileName, fmOpenWrite | FShareMode);
+        if (FLocalStream->Seek(FRestartOffset, soBeginning) != FRestartOffset)
+          throw EStreamError("Cannot seek in " + FLocalFileName);
+      } else if (!FLocalStream) {
+        // An existing file keeps its content until the server accepts.
+        DWORD attr = ::GetFileAttributesA(FLocalFileName.c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY)) {
+          FLocalStream = new TFileStream(FLocalFileName, fmOpenWrite | FShareMode);
+          FTruncatePending = true;
+        } else {
+          FLocalStream = new TFileStream(FLocalFileName, fmCreate | FShareMode);
+          FCreatedFile = FLocalFileName;
+        }
+      }
+    } catch (Exception&) {
+      DestroyLocalStream();
+      FLastResponse = "Unable to open local file " + FLocalFileName;
+      FReplyCode = 550;
+      SetErrorMessage();
+      FStatusCode = 550;
+      TriggerRequestDone(550);
+      return;
+    }
+  }
+
+  try {
+    if (FPassive && !ConnectPassive({this, &TCustomFtpCli::DataGetSessionConnected})) return;
+  } catch (Exception& e) {
+    SetTransferFailure(550, "550 " + e.ClassName() + ": " + e.Message);
+    ReportTransfer(550);
+    return;
+  }
+  StateChange(ftpWaitingResponse);
+  FNext = &TCustomFtpCli::GetFirstReply;
+  if (!SendCommand(cmd)) {
+    if (!FControlSocket || FControlSocket->State() != wsConnected)
+      SetTransferFailure(500, "500 Control connection not open.");
+    else
+      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
+    ReportTransfer(0);
+  }
+}
+
+void TCustomFtpCli::DownloadAccepted() {
+  if (FGetAccepted) return;
+  FGetAccepted = true;
+  if (!FTruncatePending) return;
+  FTruncatePending = false;
+  if (!FLocalStream) return;
+  try {
+    FLocalStream->SetSize(0);
+  } catch (Exception&) {
+    TriggerDisplay("! Error writing local file");
+    SetTransferFailure(550, "Error writing local file");
+    if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  }
+  if (FDataClosed) DestroyLocalStream();
+}
+
+void TCustomFtpCli::DataGetSessionAvailable(TObject*, WORD) {
+  TSocket s = AcceptServerConnection();
+  if (s == INVALID_SOCKET) return;
+  FDataSocket->OnSessionAvailable = nullptr;
+  FDataSocket->OnSessionClosed = {this, &TCustomFtpCli::DataGetSessionClosed};
+  FDataSocket->OnDataAvailable = {this, &TCustomFtpCli::DataGetDataAvailable};
+  FDataSocket->OnDataSent = nullptr;
+  FDataSocket->SetLingerOnOff(wsLingerOff);
+  FDataSocket->SetLingerTimeout(0);
+  FDataSocket->Dup(s);  // closes the listening socket
+  FStartTime = GetTickCount64();
+}
+
+void TCustomFtpCli::DataGetSessionConnected(TObject*, WORD Error) {
+  if (FRequestDoneFlag) return;
+  if (Error != 0) {
+    // The command went out already: its reply ends the request.
+    const String text = "Unable to establish data connection, error #" + IntToStr(Error);
+    TriggerDisplay("! " + text);
+    SetTransferFailure(550, text);
+    FDataClosed = true;
+    DetachDataSocket();
+    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+    if (!FTruncatePending) DestroyLocalStream();
+    CheckTransferDone();
+    return;
+  }
+  FDataSocket->OnSessionClosed = {this, &TCustomFtpCli::DataGetSessionClosed};
+  FDataSocket->OnDataAvailable = {this, &TCustomFtpCli::DataGetDataAvailable};
+  FDataSocket->OnDataSent = nullptr;
+  FStartTime = GetTickCount64();
+}
+
+void TCustomFtpCli::DataGetDataAvailable(TObject*, WORD) {
+  TWSocket* sock = FDataSocket;
+  if (!Progress()) return;
+  // A handler may have ended the transfer meanwhile.
+  if (FRequestDoneFlag || FDataSocket != sock || sock->State() != wsConnected) return;
+  int n = sock->Receive(FRecvBuffer, kRecvBlockSize);
+  if (n > 0) {
+    DownloadAccepted();
+    FByteCount += n;
+    if (FLocalStream && FTransferFailCode == 0) {
+      int64_t put = -1;
+      try {
+        put = FLocalStream->Write(FRecvBuffer, n);
+      } catch (Exception&) {
+        put = -1;
+      }
+      if (put != n) {
+        // Disk full or the like: nothing more is taken; the request ends
+        // with this failure once the server has answered.
+        TriggerDisplay("! Error writing local file");
+        SetTransferFailure(550, "Error writing local file");
+        if (sock->State() != wsClosed) sock->Close();
+        return;
+      }
+    }
+    if (FDisplayFileFlag) {
+      if (FDisplayFileMode == ftpBinary) {
+        TriggerDisplayFile(String(FRecvBuffer, static_cast<size_t>(n)));
+      } else {
+        // One event per line; runs of CR and LF separate lines.
+        int p = 0;
+        while (p < n) {
+          int e = p;
+          while (e < n && FRecvBuffer[e] != '\r' && FRecvBuffer[e] != '\n') ++e;
+          TriggerDisplayFile(String(FRecvBuffer + p, static_cast<size_t>(e - p)));
+          while (e < n && (FRecvBuffer[e] == '\r' || FRecvBuffer[e] == '\n')) ++e;
+          p = e;
+        }
+      }
+    }
+  } else if (n < 0) {
+    int e = sock->LastError();
+    if (sock->State() == wsConnected && e != WSAEWOULDBLOCK) {
+      TriggerDisplay("! Data: Receive error " + IntToStr(e));
+      sock->Shutdown(2);
+    }
+  }
+}
+
+void TCustomFtpCli::DataGetSessionClosed(TObject*, WORD Error) {
+  FDataClosed = true;
+  FDataError = Error;
+  // An existing file not yet accepted stays open (and untouched) until the
+  // server's reply settles it.
+  if (!FTruncatePending) DestroyLocalStream();
+  CheckTransferDone();
+}
+
+void TCustomFtpCli::GetFirstReply() {
+  DisplayLastResponse();
+  const int code = FReplyCode;
+  if (code == 125 || (code >= 150 && code <= 159)) {
+    // Nothing can arrive once the data connection failed: the file stays.
+    if (FTransferFailCode == 0) DownloadAccepted();
+    FNext = &TCustomFtpCli::GetFinalReply;
+    return;
+  }
+  // Refused: the local file is left as it was.
+  DetachDataSocket();
+  if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  ReportTransfer(code);
+}
+
+void TCustomFtpCli::GetFinalReply() {
+  DisplayLastResponse();
+  const int code = FReplyCode;
+  if (code == 125 || code == 226 || code == 250) {
+    FTransferFinal = true;
+    CheckTransferDone();
+    return;
+  }
+  DetachDataSocket();
+  DestroyLocalStream();
+  if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  TriggerDisplay("! RETR/LIST/NLST Failed");
+  ReportTransfer(code);
+}
+
+// ---------------------------------------------------------------- uploads
 
 void TCustomFtpCli::ExecPutAsync() {
+  FAppendFlag = false;
   FRequestType = ftpPutAsync;
-  HandleError("STOR/APPE: data connections not available");
+  DoPutAppendAsync();
 }
 
 void TCustomFtpCli::ExecAppendAsync() {
+  FAppendFlag = true;
   FRequestType = ftpAppendAsync;
-  HandleError("STOR/APPE: data connections not available");
+  DoPutAppendAsync();
 }
+
+void TCustomFtpCli::DoPutAppendAsync() {
+  if (!FConnected) {
+    HandleError("STOR/APPE: not connected");
+    return;
+  }
+  const bool callerStream = FStreamFlag && FLocalStream;
+  if (!callerStream && FLocalFileName.empty()) {
+    HandleError("LocalFileName empty");
+    return;
+  }
+  ResetTransfer();
+  const String cmd = (FAppendFlag ? "APPE " : "STOR ") + FHostFileName;
+  if (HoldsLineBreak(cmd)) {
+    FailRequest(501, "501 Command not sent: its text holds CR, LF or NUL");
+    return;
+  }
+
+  bool cancel = false;
+  TriggerReadyToTransmit(cancel);
+  if (cancel) {
+    FLastResponse = FErrorMessage = "426 Transmit cancelled by application";
+    FReplyCode = 426;
+    TriggerDisplay("! " + FErrorMessage);
+    FStatusCode = 426;
+    TriggerRequestDone(426);
+    return;
+  }
+
+  FDataSocket->OnSessionAvailable = {this, &TCustomFtpCli::DataPutSessionAvailable};
+  if (!FStreamFlag) DestroyLocalStream();
+  try {
+    if (!FLocalStream) FLocalStream = new TFileStream(FLocalFileName, fmOpenRead | FShareMode);
+    if (FRestartOffset > 0 && FLocalStream->Seek(FRestartOffset, soBeginning) != FRestartOffset)
+      throw EStreamError("Cannot seek in " + FLocalFileName);
+  } catch (Exception&) {
+    DestroyLocalStream();
+    FLastResponse = FErrorMessage = "426 Unable to open local file " + FLocalFileName;
+    FReplyCode = 426;
+    TriggerDisplay("! " + FErrorMessage);
+    FStatusCode = 426;
+    TriggerRequestDone(426);
+    return;
+  }
+
+  if (FPassive) {
+    // The command goes once the data connection is up.
+    StateChange(ftpWaitingResponse);
+    try {
+      ConnectPassive({this, &TCustomFtpCli::DataPutSessionConnected});
+    } catch (Exception& e) {
+      SetTransferFailure(426, "426 " + e.ClassName() + ": " + e.Message);
+      ReportTransfer(426);
+    }
+    return;
+  }
+  StateChange(ftpWaitingResponse);
+  FNext = &TCustomFtpCli::PutFirstReply;
+  if (!SendCommand(cmd)) {
+    if (!FControlSocket || FControlSocket->State() != wsConnected)
+      SetTransferFailure(500, "500 Control connection not open.");
+    else
+      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
+    ReportTransfer(0);
+  }
+}
+
+void TCustomFtpCli::DataPutSessionConnected(TObject*, WORD Error) {
+  if (FRequestDoneFlag) return;
+  if (Error != 0) {
+    // Nothing was sent yet: the request ends here.
+    const String text = "Unable to establish data connection, error #" + IntToStr(Error);
+    TriggerDisplay("! " + text);
+    SetTransferFailure(550, text);
+    DetachDataSocket();
+    if (FDataSocket->State() != wsClosed) FDataSocket->Close();
+    ReportTransfer(550);
+    return;
+  }
+  FDataSocket->OnSessionClosed = {this, &TCustomFtpCli::DataPutSessionClosed};
+  FDataSocket->OnDataAvailable = nullptr;
+  FDataSocket->OnDataSent = nullptr;
+  FPutDataOpen = true;
+  FStartTime = GetTickCount64();
+  StateChange(ftpWaitingResponse);
+  FNext = &TCustomFtpCli::PutFirstReply;
+  if (!SendCommand((FAppendFlag ? "APPE " : "STOR ") + FHostFileName)) {
+    if (!FControlSocket || FControlSocket->State() != wsConnected)
+      SetTransferFailure(500, "500 Control connection not open.");
+    else
+      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
+    ReportTransfer(0);
+  }
+}
+
+void TCustomFtpCli::DataPutSessionAvailable(TObject*, WORD) {
+  TSocket s = AcceptServerConnection();
+  if (s == INVALID_SOCKET) return;
+  FDataSocket->OnSessionAvailable = nullptr;
+  FDataSocket->OnSessionClosed = {this, &TCustomFtpCli::DataPutSessionClosed};
+  FDataSocket->OnDataAvailable = {this, &TCustomFtpCli::DataPutDataAvailable};
+  FDataSocket->OnDataSent = {this, &TCustomFtpCli::DataPutDataSent};
+  // A graceful close that still sends what is queued.
+  FDataSocket->SetLingerOnOff(wsLingerOff);
+  FDataSocket->SetLingerTimeout(10);
+  FDataSocket->Dup(s);  // closes the listening socket
+  FPutDataOpen = true;
+  if (FPutAccepted && FStartTime == 0) PostMessageA(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+}
+
+void TCustomFtpCli::DataPutDataAvailable(TObject*, WORD) {
+  char junk[2048];
+  if (FDataSocket) FDataSocket->Receive(junk, sizeof junk);
+}
+
+void TCustomFtpCli::WMFtpSendData(TMessage&) {
+  if (FRequestDoneFlag || !FPutAccepted || !FPutDataOpen) return;
+  FStartTime = GetTickCount64();
+  DataPutDataSent(FDataSocket, 0);
+}
+
+void TCustomFtpCli::DataPutDataSent(TObject*, WORD Error) {
+  if (!FLocalStream || FRequestDoneFlag) return;
+  TWSocket* sock = FDataSocket;
+  if (!Progress()) return;
+  if (!FLocalStream || FRequestDoneFlag || FDataSocket != sock) return;
+  if (Error != 0) {
+    const String text = "Error #" + IntToStr(Error) + " sending data";
+    TriggerDisplay("! " + text);
+    SetTransferFailure(426, "426 " + text);
+    if (sock->State() != wsClosed) sock->Close();
+    return;
+  }
+  if (FEofFlag || !FPutAccepted || !FPutDataOpen || sock->State() != wsConnected) return;
+  int64_t n = -1;
+  try {
+    n = FLocalStream->Read(FSendBuffer, kSendBlockSize);
+  } catch (Exception&) {
+    n = -1;
+  }
+  if (n < 0) {
+    // The server would take the truncated file for a complete one.
+    TriggerDisplay("! Error reading file");
+    SetTransferFailure(426, "426 Error reading local file");
+    sock->Close();
+    return;
+  }
+  if (n == 0) {
+    // OnDataSent comes with an empty queue: the close loses nothing.
+    FEofFlag = true;
+    sock->Close();
+    return;
+  }
+  FByteCount += n;
+  try {
+    sock->Send(FSendBuffer, static_cast<int>(n));
+  } catch (Exception& e) {
+    TriggerDisplay("! " + e.Message);
+    SetTransferFailure(426, "426 Error #" + IntToStr(sock->LastError()) + " sending data");
+    if (sock->State() != wsClosed) sock->Close();
+  }
+}
+
+void TCustomFtpCli::DataPutSessionClosed(TObject*, WORD Error) {
+  DestroyLocalStream();
+  FDataClosed = true;
+  FDataError = Error;
+  CheckTransferDone();
+}
+
+void TCustomFtpCli::PutFirstReply() {
+  DisplayLastResponse();
+  const int code = FReplyCode;
+  if (code == 125 || code == 150) {
+    FPutAccepted = true;
+    FNext = &TCustomFtpCli::PutFinalReply;
+    if (FPassive) {
+      if (FDataSocket) FDataSocket->OnDataSent = {this, &TCustomFtpCli::DataPutDataSent};
+      DataPutDataSent(FDataSocket, 0);
+    } else if (FPutDataOpen && FStartTime == 0) {
+      PostMessageA(FWindowHandle, WM_FTP_SENDDATA, 0, 0);
+    }
+    return;
+  }
+  DetachDataSocket();
+  if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  DestroyLocalStream();
+  ReportTransfer(code);
+}
+
+void TCustomFtpCli::PutFinalReply() {
+  DisplayLastResponse();
+  const int code = FReplyCode;
+  if (code == 226 || code == 250) {
+    FTransferFinal = true;
+    CheckTransferDone();
+    return;
+  }
+  DetachDataSocket();
+  DestroyLocalStream();
+  if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  TriggerDisplay("! STOR Failed");
+  ReportTransfer(code);
+}
+
+// ---------------------------------------------------------------- progress
 
 bool TCustomFtpCli::Progress() {
   bool abort = false;
   if (OnProgress) OnProgress(this, FByteCount + FRestartOffset, abort);
   if (abort) {
     TriggerDisplay("! Abort requested");
-    if (FDataSocket) FDataSocket->Close();
+    // The transfer is incomplete whatever the server answers.
+    SetTransferFailure(426, "426 Transfer cancelled by application");
+    if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
   }
   return !abort;
 }
 
-void TCustomFtpCli::TransfertStats() {}
+void TCustomFtpCli::TransfertStats() {
+  FStopTime = GetTickCount64();
+  const uint64_t ms = FStopTime >= FStartTime ? FStopTime - FStartTime : 0;
+  String text = IntToStr(FByteCount) + " bytes received/sent in " + IntToStr(static_cast<int64_t>(ms / 1000)) +
+                " seconds";
+  if (ms != 0) {
+    const int64_t dt = static_cast<int64_t>(ms);
+    const int64_t rate = FByteCount < 32768 ? FByteCount * 1000 / dt : (FByteCount / dt) * 1000;
+    text += " (" + IntToStr(rate) + " Bytes/sec)";
+  }
+  TriggerDisplay("! " + text);
+}
 
 // ---------------------------------------------------------------- sequences
 
@@ -1000,7 +1615,18 @@ void TCustomFtpCli::DoHighLevelAsync() {
     if (!(done == ftpFctRest && FRestartOffset >= 0 && FReplyCode == 350)) FRestartOffset = 0;
     return RunStep(ftpFctGet, &TCustomFtpCli::ExecGetAsync);
   }
-  if (take(ftpFctPut)) return RunStep(ftpFctPut, &TCustomFtpCli::ExecPutAsync);
+  if (take(ftpFctPut)) {
+    // A REST answered with anything but 350 did not take the offset: the
+    // tail alone would replace the server's file.
+    if (done == ftpFctRest && FRestSent && FReplyCode != 350) {
+      FStatusCode = static_cast<WORD>(FReplyCode);
+      SetErrorMessage();
+      FRequestDoneFlag = false;
+      TriggerRequestDone(FStatusCode);
+      return;
+    }
+    return RunStep(ftpFctPut, &TCustomFtpCli::ExecPutAsync);
+  }
   if (take(ftpFctAppend)) return RunStep(ftpFctAppend, &TCustomFtpCli::ExecAppendAsync);
   if (take(ftpFctDir)) return RunStep(ftpFctDir, &TCustomFtpCli::ExecDirAsync);
   if (take(ftpFctLs)) return RunStep(ftpFctLs, &TCustomFtpCli::ExecLsAsync);

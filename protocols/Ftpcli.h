@@ -25,11 +25,21 @@
 //   text, command while the control connection is closed, a step of a
 //   sequence that cannot start) go through FailRequest: a reply-like text in
 //   LastResponse and ErrorMessage and a posted OnRequestDone with the code.
-// - Data connection and transfers plug in through the virtual PortAsync,
-//   ExecGetAsync, ExecDirAsync, ExecLsAsync, ExecPutAsync, ExecAppendAsync,
-//   WMFtpSendData (WM_USER+2 of the hidden window), Progress and
-//   TransfertStats, with the transfer fields below (FByteCount, the tick
-//   counts, FPasvResponse, FLocalStream).
+// - Data connection: PortAsync listens (PORT) or asks for the server's
+//   address (PASV, the 227 line kept in FPasvResponse). DoGetAsync (RETR,
+//   LIST, NLST) and DoPutAppendAsync (STOR, APPE) run the transfer on
+//   TransferSocket; its events go to the DataGet... and DataPut... handlers,
+//   the replies to GetFirstReply/GetFinalReply and PutFirstReply/
+//   PutFinalReply. A transfer ends once both its final reply and the close
+//   of the data connection came (CheckTransferDone), or at the first
+//   failing reply; ReportTransfer then reports it.
+// - A failure on this side after the command went out (local file, data
+//   connection, a cancel from OnProgress) is kept in FTransferFailCode and
+//   FTransferFailText and reported instead of the server's reply, but only
+//   once that reply came, so that it never answers the next command.
+// - A download without resume leaves an existing local file untouched until
+//   the server accepts (first 1xx reply or first data byte); a file the
+//   download created is removed again when the request fails before that.
 #pragma once
 
 #include <cstdint>
@@ -365,6 +375,10 @@ class TCustomFtpCli : public TComponent {
   bool CheckReady();
   void SetErrorMessage();
   void DestroyLocalStream();
+  // A component-owned stream is freed (a caller's stays); after a failure a
+  // file that this download created and the server never accepted is
+  // removed.
+  void ReleaseLocalFile(bool Failed);
   // Closes the control connection from this side (QUIT, refused banner):
   // the close reports the pending request with StatusCode.
   void CloseControlLocally();
@@ -381,6 +395,43 @@ class TCustomFtpCli : public TComponent {
   // One complete line of the control connection, already in LastResponse.
   // Returns false when the rest of the buffer must be dropped.
   bool HandleResponseLine(WORD Error);
+
+  // Transfers.
+  void DoGetAsync(TFtpRequest RqType);
+  void DoPutAppendAsync();
+  void GetFirstReply();
+  void GetFinalReply();
+  void PutFirstReply();
+  void PutFinalReply();
+  void DataGetSessionAvailable(TObject* Sender, WORD Error);
+  void DataGetSessionConnected(TObject* Sender, WORD Error);
+  void DataGetDataAvailable(TObject* Sender, WORD Error);
+  void DataGetSessionClosed(TObject* Sender, WORD Error);
+  void DataPutSessionAvailable(TObject* Sender, WORD Error);
+  void DataPutSessionConnected(TObject* Sender, WORD Error);
+  void DataPutDataAvailable(TObject* Sender, WORD Error);
+  void DataPutDataSent(TObject* Sender, WORD Error);
+  void DataPutSessionClosed(TObject* Sender, WORD Error);
+  // Clears the transfer state before a transfer starts.
+  void ResetTransfer();
+  // The data socket's events go nowhere any more.
+  void DetachDataSocket();
+  // Connects TransferSocket to the address of the saved PASV reply; false
+  // (and the request reported) when the reply holds no valid address.
+  bool ConnectPassive(const TSessionConnected& Connected);
+  // Takes a connection on the listening TransferSocket. A connection from
+  // any other host than the server's is refused (INVALID_SOCKET) and the
+  // socket keeps listening.
+  TSocket AcceptServerConnection();
+  // The server accepted the download: an existing file is emptied now.
+  void DownloadAccepted();
+  // Records the first failure made on this side during a transfer.
+  void SetTransferFailure(int Code, const String& Text);
+  // Final reply and data close both came: statistics, then the report.
+  void CheckTransferDone();
+  // Reports the transfer: this side's failure first, else ServerCode (the
+  // failing reply, 0 for none), else the data connection's close error.
+  void ReportTransfer(int ServerCode);
 
   HWND FWindowHandle = nullptr;
   TWSocket* FControlSocket = nullptr;
@@ -464,6 +515,34 @@ class TCustomFtpCli : public TComponent {
   TStream* FLocalStream = nullptr;
   bool FStreamFlag = false;
   TFtpDisplayFileMode FDisplayFileMode = ftpLineByLine;
+  // The REST of the running sequence was sent (not skipped for offset 0).
+  bool FRestSent = false;
+  // Address (network order) the server's data connections must come from.
+  u_long FServerAddr = 0;
+  // "RETR", "LIST" or "NLST".
+  String FDataCommand;
+  // The final reply came; the data connection closed (with FDataError).
+  bool FTransferFinal = false;
+  bool FDataClosed = false;
+  WORD FDataError = 0;
+  // Upload: a 1xx reply came; the data connection is up; end of the file
+  // reached; APPE instead of STOR.
+  bool FPutAccepted = false;
+  bool FPutDataOpen = false;
+  bool FEofFlag = false;
+  bool FAppendFlag = false;
+  // Download: the server accepted (1xx reply or data); an existing file
+  // still waits to be emptied; the file this download created.
+  bool FGetAccepted = false;
+  bool FTruncatePending = false;
+  String FCreatedFile;
+  // First failure made on this side during the transfer (0: none).
+  int FTransferFailCode = 0;
+  String FTransferFailText;
+  static constexpr int kSendBlockSize = 1460;
+  static constexpr int kRecvBlockSize = 4096;
+  char FSendBuffer[kSendBlockSize] = {};
+  char FRecvBuffer[kRecvBlockSize] = {};
 
  private:
   void RunStep(TFtpFct Fct, TFtpNextProc Proc);

@@ -3,39 +3,45 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <algorithm>
 #include <vector>
 
-namespace {
-class TSha256 {
- public:
-  TSha256() {
-    if (BCryptOpenAlgorithmProvider(&alg_, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0)
-      BCryptCreateHash(alg_, &hash_, nullptr, 0, nullptr, 0, 0);
-  }
-  ~TSha256() {
-    if (hash_) BCryptDestroyHash(hash_);
-    if (alg_) BCryptCloseAlgorithmProvider(alg_, 0);
-  }
-  bool Update(const void* p, ULONG n) {
-    return hash_ && BCryptHashData(hash_, static_cast<PUCHAR>(const_cast<void*>(p)), n, 0) == 0;
-  }
-  String Hex() {
-    UCHAR d[32];
-    if (!hash_ || BCryptFinishHash(hash_, d, sizeof d, 0) != 0) return "";
-    static const char digits[] = "0123456789abcdef";
-    String s;
-    for (UCHAR c : d) {
-      s += digits[c >> 4];
-      s += digits[c & 15];
-    }
-    return s;
-  }
+TSha256Sum::TSha256Sum() {
+  BCRYPT_ALG_HANDLE alg = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (BCryptOpenAlgorithmProvider(&alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0)
+    BCryptCreateHash(alg, &hash, nullptr, 0, nullptr, 0, 0);
+  alg_ = alg;
+  hash_ = hash;
+}
 
- private:
-  BCRYPT_ALG_HANDLE alg_ = nullptr;
-  BCRYPT_HASH_HANDLE hash_ = nullptr;
-};
-}  // namespace
+TSha256Sum::~TSha256Sum() {
+  if (hash_) BCryptDestroyHash(hash_);
+  if (alg_) BCryptCloseAlgorithmProvider(alg_, 0);
+}
+
+bool TSha256Sum::Update(const void* p, size_t n) {
+  const char* c = static_cast<const char*>(p);
+  while (n > 0) {
+    ULONG part = static_cast<ULONG>(std::min<size_t>(n, 1u << 30));
+    if (!hash_ || BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(c)), part, 0) != 0) return false;
+    c += part;
+    n -= part;
+  }
+  return true;
+}
+
+String TSha256Sum::Hex() {
+  UCHAR d[32];
+  if (!hash_ || BCryptFinishHash(hash_, d, sizeof d, 0) != 0) return "";
+  static const char digits[] = "0123456789abcdef";
+  String s;
+  for (UCHAR c : d) {
+    s += digits[c >> 4];
+    s += digits[c & 15];
+  }
+  return s;
+}
 
 String PeerFolder(const String& name) {
   const char* b = std::getenv("NEMBRA_BUILD");
@@ -76,7 +82,7 @@ String FileSha256(const String& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return "";
-  TSha256 sha;
+  TSha256Sum sha;
   std::vector<char> buf(1 << 20);
   DWORD got;
   bool ok = true;
@@ -86,14 +92,7 @@ String FileSha256(const String& path) {
 }
 
 String Sha256Hex(const String& data) {
-  TSha256 sha;
-  const char* p = data.data();
-  size_t left = data.size();
-  do {
-    ULONG n = static_cast<ULONG>(std::min<size_t>(left, 1u << 30));
-    sha.Update(p, n);
-    p += n;
-    left -= n;
-  } while (left > 0);
+  TSha256Sum sha;
+  sha.Update(data.data(), data.size());
   return sha.Hex();
 }

@@ -63,3 +63,18 @@ std::map<String, TPeerFile> PeerManifest(const String& name);
 // that cannot be read gives "".
 String FileSha256(const String& path);
 String Sha256Hex(const String& data);
+
+// SHA-256 of data given in pieces; Hex() once, at the end ("" on failure).
+class TSha256Sum {
+ public:
+  TSha256Sum();
+  ~TSha256Sum();
+  TSha256Sum(const TSha256Sum&) = delete;
+  TSha256Sum& operator=(const TSha256Sum&) = delete;
+  bool Update(const void* data, size_t size);
+  String Hex();
+
+ private:
+  void* alg_ = nullptr;
+  void* hash_ = nullptr;
+};
