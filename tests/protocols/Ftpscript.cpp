@@ -1,5 +1,8 @@
 #include "Ftpscript.h"
 
+#include <cstdio>
+#include <memory>
+
 #include "support/Testutil.h"
 
 bool ReadCmd(SOCKET s, String& line) {
@@ -63,6 +66,109 @@ void Dialogue(SOCKET s, const String& banner, const std::vector<String>& replies
     if (cmd == "QUIT") {
       SendBytes(s, "221 Bye\r\n");
       return;
+    }
+  }
+}
+
+bool NextCmd(SOCKET s, TCmdLog& log, String& cmd) {
+  if (!ReadCmd(s, cmd)) return false;
+  log.Add(cmd);
+  return true;
+}
+
+TDataListener::TDataListener() {
+  StartTestWinsock();
+  listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+  listen(listener_, 5);
+  int len = sizeof sa;
+  getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len);
+  port_ = ntohs(sa.sin_port);
+}
+
+TDataListener::~TDataListener() { closesocket(listener_); }
+
+String TDataListener::PasvReply() const {
+  return "227 Entering Passive Mode (127,0,0,1," + IntToStr(port_ / 256) + "," + IntToStr(port_ % 256) + ")\r\n";
+}
+
+SOCKET TDataListener::Accept() {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(listener_, &set);
+  timeval tv{10, 0};
+  if (select(0, &set, nullptr, nullptr, &tv) != 1) return INVALID_SOCKET;
+  SOCKET c = accept(listener_, nullptr, nullptr);
+  if (c != INVALID_SOCKET) SetPeerTimeouts(c);
+  return c;
+}
+
+SOCKET ConnectToPort(const String& portCommand, const String& from) {
+  int v[6];
+  if (sscanf(portCommand.c_str(), "PORT %d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) != 6)
+    return INVALID_SOCKET;
+  SOCKET c = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = inet_addr(from.c_str());
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(static_cast<u_long>((v[0] << 24) | (v[1] << 16) | (v[2] << 8) | v[3]));
+  to.sin_port = htons(static_cast<u_short>(v[4] * 256 + v[5]));
+  if (bind(c, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      connect(c, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    closesocket(c);
+    return INVALID_SOCKET;
+  }
+  SetPeerTimeouts(c);
+  return c;
+}
+
+void TransferServer(SOCKET s, TCmdLog& log, const TTransferServer& server) {
+  // Replies go at once, not held back until the client acknowledges the last.
+  BOOL on = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  SendBytes(s, "220 hi\r\n");
+  std::unique_ptr<TDataListener> listener;
+  String portCmd, cmd;
+  size_t pasv = 0, transfer = 0;
+  while (NextCmd(s, log, cmd)) {
+    String verb = cmd.substr(0, cmd.find(' '));
+    if (verb == "PASV") {
+      listener = std::make_unique<TDataListener>();
+      portCmd.clear();
+      String addr = "127,0,0,1," + IntToStr(listener->Port() / 256) + "," + IntToStr(listener->Port() % 256);
+      String reply = pasv < server.PasvReplies.size() ? server.PasvReplies[pasv++] : "227 Entering Passive Mode ({})\r\n";
+      size_t at = reply.find("{}");
+      if (at != String::npos) reply.replace(at, 2, addr);
+      SendBytes(s, reply);
+    } else if (verb == "PORT") {
+      listener.reset();
+      portCmd = cmd;
+      SendBytes(s, "200 PORT ok\r\n");
+    } else if (verb == "TYPE") {
+      SendBytes(s, "200 Type set\r\n");
+    } else if (verb == "REST") {
+      SendBytes(s, server.RestReply);
+    } else if (verb == "NOOP") {
+      SendBytes(s, "200 NOOP ok\r\n");
+    } else if (verb == "QUIT") {
+      SendBytes(s, "221 Bye\r\n");
+      return;
+    } else if (verb == "RETR" || verb == "LIST" || verb == "NLST" || verb == "STOR" || verb == "APPE") {
+      if (transfer >= server.Transfers.size()) {
+        SendBytes(s, "550 No script\r\n");
+        continue;
+      }
+      TDataListener* l = listener.get();
+      String port = portCmd;
+      TXfer x{s, cmd, portCmd, [l, port]() { return l ? l->Accept() : ConnectToPort(port); }};
+      if (!server.Transfers[transfer++](x)) return;
+    } else {
+      SendBytes(s, "502 No\r\n");
     }
   }
 }

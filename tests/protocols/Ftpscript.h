@@ -2,6 +2,7 @@
 // recorder of a client's events.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -18,6 +19,10 @@ class TCmdLog {
   std::vector<String> Get() const {
     std::lock_guard<std::mutex> g(m_);
     return v_;
+  }
+  void Clear() {
+    std::lock_guard<std::mutex> g(m_);
+    v_.clear();
   }
 
  private:
@@ -43,6 +48,63 @@ void Dialogue(SOCKET s, const String& banner, const std::vector<String>& replies
 
 // Sends text one byte per segment.
 void SendByteByByte(SOCKET s, const String& text);
+
+// Reads the next command into `cmd` and records it; false on close.
+bool NextCmd(SOCKET s, TCmdLog& log, String& cmd);
+
+// The data side of a scripted server in passive mode: a listener on
+// 127.0.0.1 whose 227 reply line PasvReply gives.
+class TDataListener {
+ public:
+  TDataListener();
+  ~TDataListener();
+  TDataListener(const TDataListener&) = delete;
+  TDataListener& operator=(const TDataListener&) = delete;
+  int Port() const { return port_; }
+  // "227 Entering Passive Mode (127,0,0,1,P1,P2)" with CR LF.
+  String PasvReply() const;
+  // The client's connection (10 s time-outs); INVALID_SOCKET when none
+  // came within 10 s.
+  SOCKET Accept();
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Active mode: connects from the local address `from` to the address of a
+// "PORT h1,h2,h3,h4,p1,p2" command; INVALID_SOCKET on failure.
+SOCKET ConnectToPort(const String& portCommand, const String& from = "127.0.0.1");
+
+// One transfer command (RETR, LIST, NLST, STOR, APPE) met by TransferServer.
+struct TXfer {
+  SOCKET Ctrl;
+  String Cmd;       // as received, "RETR name"
+  String PortCmd;   // the PORT command before it; empty in passive mode
+  // The data connection: accepted (passive) or made from 127.0.0.1 (active).
+  std::function<SOCKET()> Data;
+};
+// Plays the transfer; false ends the session (the control connection is
+// closed after it).
+using TXferScript = std::function<bool(TXfer&)>;
+
+struct TTransferServer {
+  // Reply to REST.
+  String RestReply = "350 Restarting\r\n";
+  // Replies to PASV, taken front first; "{}" stands for the address of
+  // the server's own listener ("127,0,0,1,P1,P2"). When none is left:
+  // "227 Entering Passive Mode ({})".
+  std::vector<String> PasvReplies;
+  // One script per transfer command, in order; a transfer command beyond
+  // them is answered "550 No script".
+  std::vector<TXferScript> Transfers;
+};
+
+// A scripted server session: banner "220 hi", then PASV, PORT ("200 PORT
+// ok"), TYPE ("200 Type set"), REST, NOOP ("200 NOOP ok"), QUIT ("221 Bye")
+// and the transfer commands as `server` says; other commands get "502 No".
+// Every command is recorded in `log`.
+void TransferServer(SOCKET s, TCmdLog& log, const TTransferServer& server);
 
 // The events of one FTP client, recorded.
 struct TFtpRecorder {
