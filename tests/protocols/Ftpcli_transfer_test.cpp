@@ -251,6 +251,36 @@ TEST_P(FtpTransfers, ResumedDownloadBeyond4GiB) {
   EXPECT_EQ(TailSha256(local, from), TailSha256(ServerPath("sparse4g.bin"), from));
 }
 
+// A local disk that fills up (a 1 MiB tmpfs) ends the download with 550,
+// once the server has answered.
+TEST(FtpLocalDisk, FullDiskIsAnError) {
+  TComponent owner(nullptr);
+  auto* ftp = new TFtpClient(&owner);
+  TFtpRecorder rec;
+  rec.Attach(ftp);
+  ftp->SetHostName("127.0.0.1");
+  ftp->SetPort(PeerPortStr(ppVsftpd));
+  ftp->SetUserName(kFtpUser);
+  ftp->SetPassWord(kFtpPassword);
+  ftp->SetPassive(true);
+  ftp->SetTimeout(30);
+  ASSERT_TRUE(ftp->Connect()) << ftp->ErrorMessage();
+  ASSERT_TRUE(ftp->TypeBinary());
+  String local = PeerFolder("smalldisk-" + PeerPortStr(ppHttp)) + "size10m.bin";
+  ftp->SetHostFileName("size10m.bin");
+  ftp->SetLocalFileName(local);
+  EXPECT_FALSE(ftp->Get());
+  ASSERT_EQ(rec.Done.size(), 3u);
+  EXPECT_EQ(rec.Done[2].Error, 550);
+  EXPECT_EQ(ftp->ErrorMessage(), "Error writing local file");
+  EXPECT_EQ(ftp->ReplyCode(), 550);
+  EXPECT_LE(ReadFileBytes(local).size(), 1u << 20);
+  DeleteFileA(local.c_str());
+  ftp->SetLocalFileName("NOOP");
+  EXPECT_TRUE(ftp->Quote());
+  EXPECT_EQ(ftp->ReplyCode(), 200);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, FtpTransfers,
                          ::testing::Values(TMode{"vsftpd", ppVsftpd, true}, TMode{"vsftpd", ppVsftpd, false},
                                            TMode{"pureftpd", ppPureftpd, true}, TMode{"pureftpd", ppPureftpd, false},
