@@ -180,6 +180,49 @@ TEST_P(FtpTransfers, ListingsIntoAFileAndToOnDisplayFile) {
     EXPECT_EQ(names.count(name), 1u) << name;
 }
 
+// The sequences that connect, log in, transfer and quit in one request.
+TEST_P(FtpTransfers, SequencesWithTheirOwnConnection) {
+  const String a = ReadFileBytes(ServerPath("size1461.bin")), b = ReadFileBytes(ServerPath("size1459.bin"));
+  struct TStep {
+    void (TCustomFtpCli::*Request)();
+    TFtpRequest Reported;
+    const char* Dir;
+    String Remote, Local;
+    int64_t Restart;
+  };
+  const String r = Upload("seq.bin"), rp = Upload("seq-rp.bin");
+  WriteFileBytes(tmp + "\\part.bin", a.substr(0, 1000));
+  WriteFileBytes(tmp + "\\rg.bin", a.substr(0, 700));
+  const TStep steps[] = {
+      {&TCustomFtpCli::ReceiveAsync, ftpReceiveAsync, "sub", "nested.txt", tmp + "\\nested.txt", 0},
+      {&TCustomFtpCli::TransmitAsync, ftpPutAsync, "upload", r, ServerPath("size1461.bin"), 0},
+      {&TCustomFtpCli::AppendFileAsync, ftpAppendAsync, "upload", r, ServerPath("size1459.bin"), 0},
+      {&TCustomFtpCli::TransmitAsync, ftpPutAsync, "upload", rp, tmp + "\\part.bin", 0},
+      {&TCustomFtpCli::RestartPutAsync, ftpPutAsync, "upload", rp, ServerPath("size1461.bin"), 1000},
+      {&TCustomFtpCli::RestartGetAsync, ftpRestartGetAsync, "", "size1461.bin", tmp + "\\rg.bin", 0},
+      {&TCustomFtpCli::DirectoryAsync, ftpDirectoryAsync, "sub", "", tmp + "\\dir.txt", 0},
+      {&TCustomFtpCli::ListAsync, ftpListAsync, "sub", "", tmp + "\\ls.txt", 0},
+  };
+  for (const auto& st : steps) {
+    SCOPED_TRACE(st.Reported);
+    ftp->SetHostDirName(st.Dir);
+    ftp->SetHostFileName(st.Remote);
+    ftp->SetLocalFileName(st.Local);
+    ftp->SetRestartOffset(st.Restart);
+    auto d = Run(st.Request);
+    EXPECT_EQ(d.Request, st.Reported);
+    EXPECT_EQ(d.Error, 0) << d.ErrorMessage;
+    EXPECT_TRUE(d.ReplyCode == 226 || d.ReplyCode == 250) << d.LastResponse;  // not QUIT's 221
+    EXPECT_FALSE(ftp->Connected());
+  }
+  EXPECT_EQ(ReadFileBytes(tmp + "\\nested.txt"), "nested file\n");
+  EXPECT_EQ(ReadFileBytes(ServerPath("upload\\" + r)), a + b);
+  EXPECT_EQ(ReadFileBytes(ServerPath("upload\\" + rp)), a);
+  EXPECT_EQ(ReadFileBytes(tmp + "\\rg.bin"), a);
+  EXPECT_NE(ReadFileBytes(tmp + "\\dir.txt").find("nested.txt"), String::npos);
+  EXPECT_NE(ReadFileBytes(tmp + "\\ls.txt").find("nested.txt"), String::npos);
+}
+
 // The connection drops in the middle of a transfer (both connections close
 // at once); a new session resumes from what arrived.
 TEST_P(FtpTransfers, ResumeGetAndPutAfterADrop) {
