@@ -49,6 +49,15 @@ class FtpData : public ::testing::Test {
   void TearDown() override {
     owner_->Free();
     peer_.reset();
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((tmp + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        DeleteFileA((tmp + "\\" + fd.cFileName).c_str());
+      } while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    RemoveDirectoryA(tmp.c_str());
   }
   void Serve(TTransferServer server) {
     ServeScript([this, server](SOCKET s) { TransferServer(s, cmds, server); });
