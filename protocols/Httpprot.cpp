@@ -849,7 +849,10 @@ void THttpCli::SendRequest(const String& Method, const String& Version) {
   SendCommand("Host: " + HostWithPort(FTargetHost, FTargetPort));
   if (FNoCache) SendCommand("Pragma: no-cache");
   // The bytes that will be sent: the stream from its current position.
-  if (post) SendCommand("Content-Length: " + IntToStr(std::max<int64_t>(FPostStream->Size() - FPostStream->Position(), 0)));
+  if (post) {
+    const int64_t left = FPostStream->Size() - FPostStream->Position();
+    SendCommand("Content-Length: " + IntToStr(std::max<int64_t>(left, 0)));
+  }
   if (FModifiedSince != 0) SendCommand("If-Modified-Since: " + RFC1123_Date(FModifiedSince) + " GMT");
   if (!FUsername.empty()) SendCommand("Authorization: Basic " + EncodeStr(encBase64, FUsername + ":" + FPassword));
   if (!FProxy.empty() && !FProxyUsername.empty())

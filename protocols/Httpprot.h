@@ -100,10 +100,13 @@ using THttpRawDataEvent = TEvent<TObject*, WORD>;
 // directly, through an HTTP proxy or through a SOCKS server. Every request
 // ends with one OnRequestDone from the message loop (the error 0, a WinSock
 // code or an httperr... code). The body goes to ReceiveStream and OnDocData
-// until the server closes the connection; Location headers are followed
-// (at most kHttpMaxRelocations times). Get, Head and Post wait, processing
-// messages, and raise EHttpException for every failure and every status of
-// 400 and more.
+// until the server closes the connection (a body shorter than its
+// Content-Length is a failure; the length never ends the body early); a
+// reply to HEAD, or with status 204 or 304 or length 0, ends with its
+// header. Location headers are followed (at most kHttpMaxRelocations times,
+// http only; the credentials are dropped when the server changes). Get,
+// Head and Post wait, processing messages, and raise EHttpException for
+// every failure and every status of 400 and more.
 class THttpCli : public TComponent {
  public:
   explicit THttpCli(TComponent* AOwner);
@@ -167,6 +170,7 @@ class THttpCli : public TComponent {
   // SOCKS settings, given to the socket before every connection.
   const String& SocksServer() const { return FSocksServer; }
   void SetSocksServer(const String& Value) { FSocksServer = Value; }
+  // "4", "4A" or "5"; ESocketException for any other.
   const String& SocksLevel() const { return FSocksLevel; }
   void SetSocksLevel(const String& Value);
   const String& SocksPort() const { return FSocksPort; }

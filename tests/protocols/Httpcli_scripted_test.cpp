@@ -8,8 +8,6 @@ namespace {
 
 const String kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n";
 
-String HeaderOf(const String& request) { return request.substr(0, request.find("\r\n\r\n") + 4); }
-
 }  // namespace
 
 TEST(HttpCliScripted, DefaultRequestAndHostPort) {
@@ -25,6 +23,16 @@ TEST(HttpCliScripted, DefaultRequestAndHostPort) {
             "Host: 127.0.0.1:" + IntToStr(server.Port()) + "\r\n\r\n");
   EXPECT_EQ(run->DocName(), "p");
   EXPECT_EQ(run->CurrentLocation(), server.Url("/dir/p?q=1"));
+
+  // Port 80 is left out (the scripted server acts as a proxy here).
+  THttpScriptServer proxy({Send(kOk + "x")});
+  THttpRun viaProxy("http://example.test:80");
+  viaProxy->SetProxy("127.0.0.1");
+  viaProxy->SetProxyPort(IntToStr(proxy.Port()));
+  EXPECT_EQ(viaProxy.Get(), "");
+  const String request = proxy.Requests()[0];
+  EXPECT_EQ(request.substr(0, request.find("\r\n")), "GET http://example.test:80/ HTTP/1.0");
+  EXPECT_NE(request.find("\r\nHost: example.test\r\n"), String::npos) << request;
 }
 
 TEST(HttpCliScripted, EveryHeaderInOrderThroughAProxy) {
@@ -137,6 +145,8 @@ TEST(HttpCliScripted, BrokenRepliesEndTheRequest) {
       {"not HTTP", SendAndHold("220 FTP server ready\r\n"), httperrInvalidReply, "Invalid HTTP status line"},
       {"bad length", SendAndHold("HTTP/1.0 200 OK\r\nContent-Length: 12x\r\n\r\n"), httperrInvalidReply,
        "Invalid Content-Length"},
+      {"relocation without host", Send("HTTP/1.0 302 Found\r\nLocation: http:///x\r\n\r\n"), httperrBadURL,
+       "Relocation to an unsupported URL: http:///x"},
       {"short body", Send("HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + String(100, 'c')),
        httperrIncompleteReply, "Connection closed before the end of the document"},
   };
@@ -190,7 +200,8 @@ TEST(HttpCliScripted, ResetInTheBody) {
       run.DocDataBytes += len;
       if (run.DocDataBytes == 1000) {
         TWSocket* s = THttpProbe::Socket(run.Cli.get());
-        PostMessageA(s->Handle(), WM_ASYNCSELECT, static_cast<WPARAM>(s->HSocket()), MAKELPARAM(FD_CLOSE, WSAECONNRESET));
+        PostMessageA(s->Handle(), WM_ASYNCSELECT, static_cast<WPARAM>(s->HSocket()),
+                     MAKELPARAM(FD_CLOSE, WSAECONNRESET));
       }
     };
     EXPECT_EQ(run.Get(), "404: Connection reset by peer (Error #10054)");
@@ -269,7 +280,8 @@ TEST(HttpCliScripted, CredentialsStayWithTheirServer) {
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
     THttpScriptServer second({Send(kOk + "second")});
-    THttpScriptServer first({Send("HTTP/1.0 302 Found\r\nLocation: " + Format(c.location, second.Port()) + "\r\n\r\n")});
+    const String location = Format(c.location, second.Port());
+    THttpScriptServer first({Send("HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n")});
     THttpRun run("http://u:p@127.0.0.1:" + IntToStr(first.Port()) + "/start");
     EXPECT_EQ(run.Get(), "");
     EXPECT_NE(first.Requests()[0].find(auth), String::npos);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
 #include <memory>
 #include <thread>
 #include <vector>
