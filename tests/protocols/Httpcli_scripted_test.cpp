@@ -400,4 +400,14 @@ TEST(HttpCliScripted, LocalFailuresAndMisuse) {
   ASSERT_TRUE(PumpUntil([&] { return !busy.Done.empty(); }));
   EXPECT_EQ(busy.Error(), httperrAborted);
   EXPECT_EQ(busy->ResponseText(), "Connection aborted on request");
+
+  // Abort while the name is looked up.
+  THttpRun lookup("http://localhost:" + IntToStr(FreePort()) + "/");
+  lookup->GetASync();
+  EXPECT_EQ(lookup->State(), httpDnsLookup);
+  lookup->Abort();
+  EXPECT_EQ(lookup->State(), httpReady);
+  PumpFor(300);
+  EXPECT_EQ(lookup.Done, (std::vector<std::pair<int, int>>{{httpGET, httperrAborted}}));
+  EXPECT_EQ(lookup->State(), httpReady);
 }
