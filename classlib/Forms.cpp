@@ -144,27 +144,13 @@ void TApplication::Terminate() { PostQuitMessage(0); }
 
 void TApplication::HandleException(TObject* sender) {
   try {
-    try {
-      throw;
-    } catch (EAbort&) {
-    } catch (Exception& e) {
+    DispatchCurrentException([&](Exception& e) {
+      if (dynamic_cast<EAbort*>(&e)) return;
       if (OnException)
         OnException(sender, e);
       else
         ShowException(e);
-    } catch (std::exception& e) {
-      Exception wrapped(e.what());
-      if (OnException)
-        OnException(sender, wrapped);
-      else
-        ShowException(wrapped);
-    } catch (...) {
-      Exception wrapped("Unknown exception");
-      if (OnException)
-        OnException(sender, wrapped);
-      else
-        ShowException(wrapped);
-    }
+    });
   } catch (...) {
     // The hook itself failed: nothing more can be reported.
   }

@@ -54,6 +54,23 @@ NEMBRA_EXCEPTION(EComponentError, Exception);
 NEMBRA_EXCEPTION(EOSError, Exception);
 
 [[noreturn]] void Abort();  // raises EAbort
+
+// Call inside a catch block: passes the exception being handled to handler
+// as an Exception (other C++ exceptions are wrapped, keeping their text).
+template <class Handler>
+void DispatchCurrentException(Handler&& handler) {
+  try {
+    throw;
+  } catch (Exception& e) {
+    handler(e);
+  } catch (std::exception& e) {
+    Exception wrapped(e.what());
+    handler(wrapped);
+  } catch (...) {
+    Exception wrapped("Unknown exception");
+    handler(wrapped);
+  }
+}
 // Raises EOSError for GetLastError() (or the given code).
 [[noreturn]] void RaiseLastOSError(DWORD code = 0);
 String SysErrorMessage(DWORD code);

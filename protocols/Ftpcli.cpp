@@ -307,17 +307,7 @@ void TCustomFtpCli::HandleBackGroundException(Exception& E) {
 }
 
 void TCustomFtpCli::CallHandleCurrentException() {
-  try {
-    throw;
-  } catch (Exception& e) {
-    HandleBackGroundException(e);
-  } catch (std::exception& e) {
-    Exception wrapped(e.what());
-    HandleBackGroundException(wrapped);
-  } catch (...) {
-    Exception wrapped("Unknown exception");
-    HandleBackGroundException(wrapped);
-  }
+  DispatchCurrentException([this](Exception& e) { HandleBackGroundException(e); });
 }
 
 // ---------------------------------------------------------------- hidden window

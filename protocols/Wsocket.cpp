@@ -703,17 +703,7 @@ void TCustomWSocket::HandleBackGroundException(Exception& E) {
 }
 
 void TCustomWSocket::HandleCurrentException() {
-  try {
-    throw;
-  } catch (Exception& e) {
-    HandleBackGroundException(e);
-  } catch (std::exception& e) {
-    Exception wrapped(e.what());
-    HandleBackGroundException(wrapped);
-  } catch (...) {
-    Exception wrapped("Unknown exception");
-    HandleBackGroundException(wrapped);
-  }
+  DispatchCurrentException([this](Exception& e) { HandleBackGroundException(e); });
 }
 
 // ---------------------------------------------------------------- window
