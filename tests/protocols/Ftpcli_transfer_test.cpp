@@ -31,6 +31,8 @@ class FtpTransfers : public ::testing::TestWithParam<TMode> {
     ftp->SetUserName(kFtpUser);
     ftp->SetPassWord(kFtpPassword);
     ftp->SetPassive(GetParam().Passive);
+    // Uploads read the server's own files, which other test programs read at the same time.
+    ftp->SetShareMode(ftpShareDenyWrite);
     rec.Attach(ftp);
     tmp = MakeTempFolder("ftpcli_transfer");
     manifest = PeerManifest(GetParam().Name);
