@@ -1000,7 +1000,6 @@ void TCustomFtpCli::ReportTransfer(int ServerCode) {
   } else {
     code = FDataError;
   }
-  FRestartOffset = 0;
   FStatusCode = static_cast<WORD>(code);
   TriggerRequestDone(static_cast<WORD>(code));
 }
@@ -1008,6 +1007,7 @@ void TCustomFtpCli::ReportTransfer(int ServerCode) {
 void TCustomFtpCli::CheckTransferDone() {
   if (FRequestDoneFlag || !FTransferFinal || !FDataClosed) return;
   TransfertStats();
+  FRestartOffset = 0;
   ReportTransfer(0);
 }
 
@@ -1120,14 +1120,18 @@ void TCustomFtpCli::DoGetAsync(TFtpRequest RqType) {
     return;
   }
   StateChange(ftpWaitingResponse);
-  FNext = &TCustomFtpCli::GetFirstReply;
-  if (!SendCommand(cmd)) {
-    if (!FControlSocket || FControlSocket->State() != wsConnected)
-      SetTransferFailure(500, "500 Control connection not open.");
-    else
-      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
-    ReportTransfer(0);
-  }
+  SendTransferCommand(cmd, &TCustomFtpCli::GetFirstReply);
+}
+
+// Sends the transfer command; a command that cannot go ends the transfer.
+void TCustomFtpCli::SendTransferCommand(const String& Cmd, TFtpNextProc Next) {
+  FNext = Next;
+  if (SendCommand(Cmd)) return;
+  if (!FControlSocket || FControlSocket->State() != wsConnected)
+    SetTransferFailure(500, "500 Control connection not open.");
+  else
+    SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
+  ReportTransfer(0);
 }
 
 void TCustomFtpCli::DownloadAccepted() {
@@ -1249,6 +1253,7 @@ void TCustomFtpCli::GetFirstReply() {
   // Refused: the local file is left as it was.
   DetachDataSocket();
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
+  FRestartOffset = 0;
   ReportTransfer(code);
 }
 
@@ -1337,14 +1342,7 @@ void TCustomFtpCli::DoPutAppendAsync() {
     return;
   }
   StateChange(ftpWaitingResponse);
-  FNext = &TCustomFtpCli::PutFirstReply;
-  if (!SendCommand(cmd)) {
-    if (!FControlSocket || FControlSocket->State() != wsConnected)
-      SetTransferFailure(500, "500 Control connection not open.");
-    else
-      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
-    ReportTransfer(0);
-  }
+  SendTransferCommand(cmd, &TCustomFtpCli::PutFirstReply);
 }
 
 void TCustomFtpCli::DataPutSessionConnected(TObject*, WORD Error) {
@@ -1365,14 +1363,7 @@ void TCustomFtpCli::DataPutSessionConnected(TObject*, WORD Error) {
   FPutDataOpen = true;
   FStartTime = GetTickCount64();
   StateChange(ftpWaitingResponse);
-  FNext = &TCustomFtpCli::PutFirstReply;
-  if (!SendCommand((FAppendFlag ? "APPE " : "STOR ") + FHostFileName)) {
-    if (!FControlSocket || FControlSocket->State() != wsConnected)
-      SetTransferFailure(500, "500 Control connection not open.");
-    else
-      SetTransferFailure(501, "501 Command not sent: its text holds CR, LF or NUL");
-    ReportTransfer(0);
-  }
+  SendTransferCommand((FAppendFlag ? "APPE " : "STOR ") + FHostFileName, &TCustomFtpCli::PutFirstReply);
 }
 
 void TCustomFtpCli::DataPutSessionAvailable(TObject*, WORD) {
@@ -1397,6 +1388,9 @@ void TCustomFtpCli::DataPutDataAvailable(TObject*, WORD) {
 
 void TCustomFtpCli::WMFtpSendData(TMessage&) {
   if (FRequestDoneFlag || !FPutAccepted || !FPutDataOpen) return;
+  // The socket's own write event may have started the blocks already: one
+  // block in flight, never two.
+  if (FByteCount > 0 || FEofFlag) return;
   FStartTime = GetTickCount64();
   DataPutDataSent(FDataSocket, 0);
 }
@@ -1414,6 +1408,7 @@ void TCustomFtpCli::DataPutDataSent(TObject*, WORD Error) {
     return;
   }
   if (FEofFlag || !FPutAccepted || !FPutDataOpen || sock->State() != wsConnected) return;
+  if (FStartTime == 0) FStartTime = GetTickCount64();
   int64_t n = -1;
   try {
     n = FLocalStream->Read(FSendBuffer, kSendBlockSize);
@@ -1467,6 +1462,7 @@ void TCustomFtpCli::PutFirstReply() {
   DetachDataSocket();
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
   DestroyLocalStream();
+  FRestartOffset = 0;
   ReportTransfer(code);
 }
 

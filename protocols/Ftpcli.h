@@ -432,6 +432,7 @@ class TCustomFtpCli : public TComponent {
   // Reports the transfer: this side's failure first, else ServerCode (the
   // failing reply, 0 for none), else the data connection's close error.
   void ReportTransfer(int ServerCode);
+  void SendTransferCommand(const String& Cmd, TFtpNextProc Next);
 
   HWND FWindowHandle = nullptr;
   TWSocket* FControlSocket = nullptr;
