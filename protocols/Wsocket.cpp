@@ -538,6 +538,7 @@ void TCustomWSocket::AssignDefaultValue() {
   FReadCount = 0;
   FPaused = false;
   FCloseInvoked = false;
+  FPeerEof = false;
   FFlushTimeout = 60;
 }
 
@@ -771,12 +772,17 @@ void TCustomWSocket::WMASyncSelect(TMessage& Msg) {
   if ((events & FD_CLOSE) && FState != wsConnecting) {
     ASyncReceive(0, FComponentOptions - wsoNoReceiveLoop);
     if (gone()) return;
-    if (!FCloseInvoked) {
-      FCloseInvoked = true;
-      TriggerSessionClosed(error);
-    }
-    if (FState != wsClosed && !gone()) Close();
+    PeerClosed(error);
   }
+}
+
+void TCustomWSocket::PeerClosed(WORD Error) {
+  TSocket s = FHSocket;
+  if (!FCloseInvoked) {
+    FCloseInvoked = true;
+    TriggerSessionClosed(Error);
+  }
+  if (FState != wsClosed && FHSocket == s) Close();
 }
 
 // ---------------------------------------------------------------- receiving
@@ -784,6 +790,8 @@ void TCustomWSocket::WMASyncSelect(TMessage& Msg) {
 int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
   int r = WSocket_recv(FHSocket, static_cast<char*>(Buffer), BufferSize, Flags);
   if (r > 0 && !(Flags & MSG_PEEK)) FRecvTaken += static_cast<uint64_t>(r);
+  // Nothing for a stream that asked for bytes: the peer closed its side.
+  if (r == 0 && BufferSize > 0 && FType == SOCK_STREAM) FPeerEof = true;
   return r;
 }
 
@@ -862,9 +870,15 @@ void TCustomWSocket::ASyncReceive(WORD Error, TWSocketOptions Options) {
         }
       }
     }
+    if (FHSocket != s || FHSocket == INVALID_SOCKET) return;
+    // The peer's close was read: some stacks go on reporting the socket as
+    // readable and never send the close event, so it is handled here.
+    if (FPeerEof) {
+      PeerClosed(0);
+      return;
+    }
     if (Options.Contains(wsoNoReceiveLoop)) return;
     if (FLastError != 0) return;
-    if (FHSocket != s || FHSocket == INVALID_SOCKET) return;
     // A pass that took nothing would be repeated for ever: the data stays
     // for the owner to read later.
     if (FRecvTaken == takenBefore) return;
@@ -1186,6 +1200,7 @@ void TCustomWSocket::Connect() {
     return;
   }
   FCloseInvoked = false;
+  FPeerEof = false;
   ChangeState(wsOpened);
 
   if (FType == SOCK_STREAM) {
@@ -1273,6 +1288,7 @@ void TCustomWSocket::Listen() {
     return;
   }
   FCloseInvoked = false;
+  FPeerEof = false;
   if (FType == SOCK_DGRAM && FReuseAddr) {
     int on = 1;
     if (WSocket_setsockopt(FHSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
@@ -1349,6 +1365,7 @@ void TCustomWSocket::Dup(TSocket NewHSocket) {
   }
   FHSocket = NewHSocket;
   FCloseInvoked = false;
+  FPeerEof = false;
   if (!SetLingerOption()) return;
   FSelectEvent = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
   if (WSocket_WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent) != 0) {

@@ -293,6 +293,8 @@ class TCustomWSocket : public TComponent {
   void WMAsyncGetHostByName(TMessage& Msg);
   void WMAsyncGetHostByAddr(TMessage& Msg);
   void WMCloseDelayed(TMessage& Msg);
+  // The close event's work: OnSessionClosed once, then Close.
+  void PeerClosed(WORD Error);
   void WMRelease(TMessage& Msg);
   // Call inside a catch block: hands the exception being handled (of any
   // type) to HandleBackGroundException.
@@ -341,6 +343,7 @@ class TCustomWSocket : public TComponent {
   // Bytes the base DoRecv/DoRecvFrom took from the socket; the receive loop
   // ends a pass that took nothing.
   uint64_t FRecvTaken = 0;
+  bool FPeerEof = false;  // a stream read returned 0
   String FDnsResult;
   TStringList* FDnsResultList = nullptr;
   bool FMultiThreaded = false;

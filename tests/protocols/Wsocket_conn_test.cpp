@@ -531,6 +531,40 @@ TEST_F(WSocketConn, CloseInsideDrainFiresOneSessionClosed) {
   EXPECT_EQ(s->State(), wsClosed);
 }
 
+// A stack that reports the peer's close only as the socket being readable
+// (the close event stuck behind queued read events): the read that returns
+// nothing is the close, reported once, and the socket is closed.
+TEST_F(WSocketConn, PeerCloseSeenByTheReadWithoutCloseEvent) {
+  class TNoCloseEvent : public TWSocket {
+   public:
+    using TWSocket::TWSocket;
+
+   protected:
+    void WndProc(TMessage& Msg) override {
+      if (Msg.Msg == WM_ASYNCSELECT && (Msg.LParam & FD_CLOSE))
+        Msg.LParam = (Msg.LParam & ~static_cast<LPARAM>(FD_CLOSE)) | FD_READ;
+      TWSocket::WndProc(Msg);
+    }
+  };
+  TScriptedPeer peer([](SOCKET c) { SendBytes(c, "hello"); });
+  auto* s = New<TNoCloseEvent>();
+  TEventLog log;
+  log.Attach(s);
+  String got;
+  s->OnDataAvailable = [&](TObject*, WORD) {
+    char buf[64];
+    int n = s->Receive(buf, sizeof buf);
+    if (n > 0) got.append(buf, static_cast<size_t>(n));
+  };
+  ConnectTo(s, peer.Port());
+  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  PumpFor(200);
+  EXPECT_EQ(got, "hello");
+  EXPECT_EQ(log.Count("closed"), 1);
+  EXPECT_EQ(log.First("closed"), "closed 0");
+  EXPECT_EQ(s->State(), wsClosed);
+}
+
 // OnSessionClosed may open the next connection on the same component.
 TEST_F(WSocketConn, ReconnectFromSessionClosed) {
   TScriptedPeer peer([](SOCKET c) {
