@@ -1257,10 +1257,13 @@ void TCustomFtpCli::GetFirstReply() {
   ReportTransfer(code);
 }
 
-void TCustomFtpCli::GetFinalReply() {
+void TCustomFtpCli::GetFinalReply() { TransferFinalReply(true); }
+
+// The reply that ends a transfer; a failing one ends it at once.
+void TCustomFtpCli::TransferFinalReply(bool Download) {
   DisplayLastResponse();
   const int code = FReplyCode;
-  if (code == 125 || code == 226 || code == 250) {
+  if ((Download && code == 125) || code == 226 || code == 250) {
     FTransferFinal = true;
     CheckTransferDone();
     return;
@@ -1268,7 +1271,7 @@ void TCustomFtpCli::GetFinalReply() {
   DetachDataSocket();
   DestroyLocalStream();
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
-  TriggerDisplay("! RETR/LIST/NLST Failed");
+  TriggerDisplay(Download ? "! RETR/LIST/NLST Failed" : "! STOR Failed");
   ReportTransfer(code);
 }
 
@@ -1466,20 +1469,7 @@ void TCustomFtpCli::PutFirstReply() {
   ReportTransfer(code);
 }
 
-void TCustomFtpCli::PutFinalReply() {
-  DisplayLastResponse();
-  const int code = FReplyCode;
-  if (code == 226 || code == 250) {
-    FTransferFinal = true;
-    CheckTransferDone();
-    return;
-  }
-  DetachDataSocket();
-  DestroyLocalStream();
-  if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
-  TriggerDisplay("! STOR Failed");
-  ReportTransfer(code);
-}
+void TCustomFtpCli::PutFinalReply() { TransferFinalReply(false); }
 
 // ---------------------------------------------------------------- progress
 

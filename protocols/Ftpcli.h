@@ -433,6 +433,7 @@ class TCustomFtpCli : public TComponent {
   // failing reply, 0 for none), else the data connection's close error.
   void ReportTransfer(int ServerCode);
   void SendTransferCommand(const String& Cmd, TFtpNextProc Next);
+  void TransferFinalReply(bool Download);
 
   HWND FWindowHandle = nullptr;
   TWSocket* FControlSocket = nullptr;

@@ -38,13 +38,9 @@ TEST(FtpLargeFile, WholeFileBeyond4GiBIntoAStream) {
   ASSERT_GT(size, int64_t{1} << 32);
 
   TComponent owner(nullptr);
-  auto* ftp = new TFtpClient(&owner);
+  auto* ftp = NewPeerFtpClient(&owner, PeerPort(ppVsftpd));
   TFtpRecorder rec;
   rec.Attach(ftp);
-  ftp->SetHostName("127.0.0.1");
-  ftp->SetPort(PeerPortStr(ppVsftpd));
-  ftp->SetUserName(kFtpUser);
-  ftp->SetPassWord(kFtpPassword);
   ftp->SetPassive(true);
   for (TWSocket* s : {ftp->CommandSocket(), ftp->TransferSocket()})
     s->SetComponentOptions(s->ComponentOptions() + wsoNoReceiveLoop);

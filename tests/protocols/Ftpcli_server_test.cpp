@@ -19,11 +19,7 @@ class FtpServers : public ::testing::TestWithParam<TServer> {
  protected:
   void SetUp() override {
     owner_ = new TComponent(nullptr);
-    ftp = new TFtpClient(owner_);
-    ftp->SetHostName("127.0.0.1");
-    ftp->SetPort(PeerPortStr(GetParam().Port));
-    ftp->SetUserName(kFtpUser);
-    ftp->SetPassWord(kFtpPassword);
+    ftp = NewPeerFtpClient(owner_, PeerPort(GetParam().Port));
     rec.Attach(ftp);
   }
   void TearDown() override {

@@ -22,11 +22,7 @@ class FtpThroughSocks : public ::testing::TestWithParam<TSocksCase> {
  protected:
   void SetUp() override {
     owner_ = new TComponent(nullptr);
-    ftp = new TFtpClient(owner_);
-    ftp->SetHostName("127.0.0.1");
-    ftp->SetPort(PeerPortStr(ppVsftpd));
-    ftp->SetUserName(kFtpUser);
-    ftp->SetPassWord(kFtpPassword);
+    ftp = NewPeerFtpClient(owner_, PeerPort(ppVsftpd));
     ftp->SetConnectionType(GetParam().Type);
     ftp->SetSocksServer("127.0.0.1");
     ftp->SetSocksPort(PeerPortStr(GetParam().Socks));
@@ -78,13 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FtpSocks, RefusedAccountEndsTheConnectWithTheSocksCode) {
   TComponent owner(nullptr);
-  auto* ftp = new TFtpClient(&owner);
+  auto* ftp = NewPeerFtpClient(&owner, PeerPort(ppVsftpd));
   TFtpRecorder rec;
   rec.Attach(ftp);
-  ftp->SetHostName("127.0.0.1");
-  ftp->SetPort(PeerPortStr(ppVsftpd));
-  ftp->SetUserName(kFtpUser);
-  ftp->SetPassWord(kFtpPassword);
   ftp->SetConnectionType(ftpSocks5);
   ftp->SetSocksServer("127.0.0.1");
   ftp->SetSocksPort(PeerPortStr(ppSocksAuth));

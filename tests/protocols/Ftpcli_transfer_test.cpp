@@ -25,11 +25,7 @@ class FtpTransfers : public ::testing::TestWithParam<TMode> {
  protected:
   void SetUp() override {
     owner_ = new TComponent(nullptr);
-    ftp = new TFtpClient(owner_);
-    ftp->SetHostName("127.0.0.1");
-    ftp->SetPort(PeerPortStr(GetParam().Port));
-    ftp->SetUserName(kFtpUser);
-    ftp->SetPassWord(kFtpPassword);
+    ftp = NewPeerFtpClient(owner_, PeerPort(GetParam().Port));
     ftp->SetPassive(GetParam().Passive);
     // Uploads read the server's own files, which other test programs read at the same time.
     ftp->SetShareMode(ftpShareDenyWrite);
@@ -300,13 +296,9 @@ TEST_P(FtpTransfers, ResumedDownloadBeyond4GiB) {
 // once the server has answered.
 TEST(FtpLocalDisk, FullDiskIsAnError) {
   TComponent owner(nullptr);
-  auto* ftp = new TFtpClient(&owner);
+  auto* ftp = NewPeerFtpClient(&owner, PeerPort(ppVsftpd));
   TFtpRecorder rec;
   rec.Attach(ftp);
-  ftp->SetHostName("127.0.0.1");
-  ftp->SetPort(PeerPortStr(ppVsftpd));
-  ftp->SetUserName(kFtpUser);
-  ftp->SetPassWord(kFtpPassword);
   ftp->SetPassive(true);
   ftp->SetTimeout(30);
   ASSERT_TRUE(ftp->Connect()) << ftp->ErrorMessage();

@@ -3,7 +3,17 @@
 #include <cstdio>
 #include <memory>
 
+#include "support/Peers.h"
 #include "support/Testutil.h"
+
+TFtpClient* NewPeerFtpClient(TComponent* owner, int port) {
+  auto* ftp = new TFtpClient(owner);
+  ftp->SetHostName("127.0.0.1");
+  ftp->SetPort(IntToStr(port));
+  ftp->SetUserName(kFtpUser);
+  ftp->SetPassWord(kFtpPassword);
+  return ftp;
+}
 
 bool ReadCmd(SOCKET s, String& line) {
   line.clear();

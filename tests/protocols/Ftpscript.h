@@ -106,6 +106,10 @@ struct TTransferServer {
 // Every command is recorded in `log`.
 void TransferServer(SOCKET s, TCmdLog& log, const TTransferServer& server);
 
+// A client owned by `owner` for the FTP server on loopback `port`, with the
+// test account.
+TFtpClient* NewPeerFtpClient(TComponent* owner, int port);
+
 // The events of one FTP client, recorded.
 struct TFtpRecorder {
   struct TDone {
