@@ -544,40 +544,31 @@ void TCustomWSocket::AssignDefaultValue() {
 
 // ---------------------------------------------------------------- properties
 
-void TCustomWSocket::SetAddr(const String& Value) {
+// Addr, Port and Proto change only while closed; setting the same text
+// again is accepted and keeps a resolved value.
+void TCustomWSocket::AssignWhileClosed(const char* Name, const String& Value, String& Text, bool& Assigned,
+                                       bool& Resolved) {
   if (FState != wsClosed) {
-    RaiseException("Cannot change Addr if not closed");
+    RaiseException(String("Cannot change ") + Name + " if not closed");
     return;
   }
   String s = Trim(Value);
-  if (FAddrAssigned && s == FAddrStr) return;
-  FAddrStr = s;
-  FAddrAssigned = !s.empty();
-  FAddrResolved = false;
+  if (Assigned && s == Text) return;
+  Text = s;
+  Assigned = !s.empty();
+  Resolved = false;
+}
+
+void TCustomWSocket::SetAddr(const String& Value) {
+  AssignWhileClosed("Addr", Value, FAddrStr, FAddrAssigned, FAddrResolved);
 }
 
 void TCustomWSocket::SetRemotePort(const String& Value) {
-  if (FState != wsClosed) {
-    RaiseException("Cannot change Port if not closed");
-    return;
-  }
-  String s = Trim(Value);
-  if (FPortAssigned && s == FPortStr) return;
-  FPortStr = s;
-  FPortAssigned = !s.empty();
-  FPortResolved = false;
+  AssignWhileClosed("Port", Value, FPortStr, FPortAssigned, FPortResolved);
 }
 
 void TCustomWSocket::SetProto(const String& Value) {
-  if (FState != wsClosed) {
-    RaiseException("Cannot change Proto if not closed");
-    return;
-  }
-  String s = Trim(Value);
-  if (FProtoAssigned && s == FProtoStr) return;
-  FProtoStr = s;
-  FProtoAssigned = !s.empty();
-  FProtoResolved = false;
+  AssignWhileClosed("Proto", Value, FProtoStr, FProtoAssigned, FProtoResolved);
 }
 
 void TCustomWSocket::SetLocalAddr(const String& Value) {
@@ -1169,24 +1160,7 @@ void TCustomWSocket::Connect() {
     return;
   }
   try {
-    if (!FProtoResolved) {
-      FProto = WSocketResolveProto(FProtoStr);
-      FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-      FProtoResolved = true;
-    }
-    if (!FPortResolved) {
-      FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
-      FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
-      FPortResolved = true;
-    }
-    if (!FLocalPortResolved) {
-      FLocalPortNum = WSocketResolvePort(FLocalPortStr, FProtoStr);
-      FLocalPortResolved = true;
-    }
-    if (!FAddrResolved) {
-      FSin.sin_addr.s_addr = WSocketResolveHost(FAddrStr);
-      FAddrResolved = true;
-    }
+    ResolveEndpoint(true);
   } catch (Exception& e) {
     RaiseException("connect: " + e.Message);
     return;
@@ -1250,6 +1224,29 @@ void TCustomWSocket::CloseFailedHandle() {
   WSocket_WSASetLastError(e);
 }
 
+// Resolves what is not resolved yet: protocol (and socket type), port, the
+// local port for a connect, address. Raises on a name that cannot be resolved.
+void TCustomWSocket::ResolveEndpoint(bool WithLocalPort) {
+  if (!FProtoResolved) {
+    FProto = WSocketResolveProto(FProtoStr);
+    FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+    FProtoResolved = true;
+  }
+  if (!FPortResolved) {
+    FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
+    FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
+    FPortResolved = true;
+  }
+  if (WithLocalPort && !FLocalPortResolved) {
+    FLocalPortNum = WSocketResolvePort(FLocalPortStr, FProtoStr);
+    FLocalPortResolved = true;
+  }
+  if (!FAddrResolved) {
+    FSin.sin_addr.s_addr = WSocketResolveHost(FAddrStr);
+    FAddrResolved = true;
+  }
+}
+
 void TCustomWSocket::Listen() {
   const char* refusal = !FPortAssigned    ? "listen: port not assigned"
                         : !FProtoAssigned ? "listen: protocol not assigned"
@@ -1261,20 +1258,7 @@ void TCustomWSocket::Listen() {
     return;
   }
   try {
-    if (!FProtoResolved) {
-      FProto = WSocketResolveProto(FProtoStr);
-      FType = FProto == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-      FProtoResolved = true;
-    }
-    if (!FPortResolved) {
-      FPortNum = WSocketResolvePort(FPortStr, FProtoStr);
-      FSin.sin_port = WSocket_htons(static_cast<u_short>(FPortNum));
-      FPortResolved = true;
-    }
-    if (!FAddrResolved) {
-      FSin.sin_addr.s_addr = WSocketResolveHost(FAddrStr);
-      FAddrResolved = true;
-    }
+    ResolveEndpoint(false);
   } catch (Exception& e) {
     RaiseException("listen: " + e.Message);
     return;

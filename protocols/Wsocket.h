@@ -295,6 +295,8 @@ class TCustomWSocket : public TComponent {
   void WMCloseDelayed(TMessage& Msg);
   // The close event's work: OnSessionClosed once, then Close.
   void PeerClosed(WORD Error);
+  void ResolveEndpoint(bool WithLocalPort);
+  void AssignWhileClosed(const char* Name, const String& Value, String& Text, bool& Assigned, bool& Resolved);
   void WMRelease(TMessage& Msg);
   // Call inside a catch block: hands the exception being handled (of any
   // type) to HandleBackGroundException.

@@ -88,15 +88,7 @@ bool NextCmd(SOCKET s, TCmdLog& log, String& cmd) {
 
 TDataListener::TDataListener() {
   StartTestWinsock();
-  listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  listen(listener_, 5);
-  int len = sizeof sa;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len);
-  port_ = ntohs(sa.sin_port);
+  listener_ = ListenOnLoopback(5, port_);
 }
 
 TDataListener::~TDataListener() { closesocket(listener_); }

@@ -23,15 +23,7 @@ String ReadRequest(SOCKET s) {
 
 THttpScriptServer::THttpScriptServer(std::vector<TScript> scripts) {
   StartTestWinsock();
-  listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-  listen(listener_, 5);
-  int len = sizeof sa;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len);
-  port_ = ntohs(sa.sin_port);
+  listener_ = ListenOnLoopback(5, port_);
   thread_ = std::thread([this, scripts = std::move(scripts)] {
     for (const auto& script : scripts) {
       fd_set set;

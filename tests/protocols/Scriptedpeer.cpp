@@ -10,8 +10,6 @@ void StartTestWinsock() {
   (void)started;
 }
 
-namespace {
-
 SOCKET ListenOnLoopback(int backlog, int& port) {
   SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in sa{};
@@ -24,8 +22,6 @@ SOCKET ListenOnLoopback(int backlog, int& port) {
   port = ntohs(sa.sin_port);
   return s;
 }
-
-}  // namespace
 
 TScriptedPeer::TScriptedPeer(TScript script, int backlog) {
   StartTestWinsock();

@@ -42,5 +42,7 @@ String RecvUntilClosed(SOCKET s, size_t limit = 1 << 24);
 bool SendBytes(SOCKET s, const String& data);
 // Makes the close that ends the script a reset (linger on, time 0).
 void ResetClose(SOCKET s);
+// A listening TCP socket on 127.0.0.1 with a port of the system's choice.
+SOCKET ListenOnLoopback(int backlog, int& port);
 // A free TCP port on 127.0.0.1 (bound and released again).
 int FreePort();
