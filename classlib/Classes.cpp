@@ -107,6 +107,7 @@ void TComponent::InsertComponent(TComponent* component) {
   if (!component->name_.empty() && FindComponent(component->name_))
     throw EComponentError(Format("A component named %s already exists", component->name_));
   Insert(component);
+  if (state_ & csLoading) component->state_ |= csLoading;
   Notification(component, opInsert);
 }
 
@@ -174,6 +175,24 @@ void TComponent::Notification(TComponent* component, TOperation operation) {
     --i;
     if (i >= ComponentCount()) i = ComponentCount() - 1;
   }
+}
+
+void TComponent::BeginLoading() {
+  state_ |= csLoading;
+  for (auto* c : components_) c->state_ |= csLoading;
+}
+
+void TComponent::EndLoading() {
+  // Loaded may make or free components: walk by index over a snapshot.
+  std::vector<TComponent*> order = components_;
+  for (TComponent* c : order) {
+    if (std::find(components_.begin(), components_.end(), c) == components_.end()) continue;
+    if (!(c->state_ & csLoading)) continue;
+    c->state_ &= ~csLoading;
+    c->Loaded();
+  }
+  state_ &= ~csLoading;
+  Loaded();
 }
 
 void TComponent::SetComponentState(unsigned flags, bool on) {

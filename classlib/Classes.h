@@ -1,6 +1,7 @@
 // Objects, components with ownership, events, string lists and streams.
 #pragma once
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -30,10 +31,22 @@ void FreeAndNil(T*& obj) {
   if (o) o->Free();
 }
 
+// Owns an object and frees it with Free, so a component always passes
+// through BeforeDestruction.
+struct TFreeDeleter {
+  void operator()(TObject* obj) const {
+    if (obj) obj->Free();
+  }
+};
+template <class T>
+using TOwned = std::unique_ptr<T, TFreeDeleter>;
+
 // ---------------------------------------------------------------- events
 
 // A method pointer: an object's member function, or any callable.
 // Bind with `Comp->OnX = {this, &TForm::CompX};` and fire with `if (OnX) OnX(...)`.
+// Two events bound to the same object and member compare equal; a plain
+// callable equals only a copy of itself.
 template <typename... Args>
 class TEvent {
  public:
@@ -41,19 +54,31 @@ class TEvent {
   TEvent(std::nullptr_t) {}
   template <class C, class B, class = std::enable_if_t<std::is_base_of_v<B, C>>>
   TEvent(C* obj, void (B::*method)(Args...))
-      : fn_([obj, method](Args... a) { (static_cast<B*>(obj)->*method)(std::forward<Args>(a)...); }), target_(obj) {}
+      : fn_(std::make_shared<Fn>([obj, method](Args... a) { (static_cast<B*>(obj)->*method)(std::forward<Args>(a)...); })),
+        target_(static_cast<B*>(obj)) {
+    static_assert(sizeof(method) <= sizeof(member_));
+    std::memcpy(member_, &method, sizeof(method));
+  }
   template <class F, class = std::enable_if_t<std::is_invocable_v<F&, Args...> &&
                                               !std::is_same_v<std::decay_t<F>, TEvent>>>
-  TEvent(F f) : fn_(std::move(f)) {}
+  TEvent(F f) : fn_(std::make_shared<Fn>(std::move(f))) {}
 
-  explicit operator bool() const { return static_cast<bool>(fn_); }
-  void operator()(Args... a) const { fn_(std::forward<Args>(a)...); }
+  explicit operator bool() const { return fn_ != nullptr; }
+  void operator()(Args... a) const { (*fn_)(std::forward<Args>(a)...); }
   // The object a method was bound to (nullptr for a plain callable).
   const void* Target() const { return target_; }
+  bool operator==(const TEvent& o) const {
+    if (!fn_ || !o.fn_) return !fn_ && !o.fn_;
+    if (target_) return target_ == o.target_ && std::memcmp(member_, o.member_, sizeof member_) == 0;
+    return fn_ == o.fn_;
+  }
+  bool operator!=(const TEvent& o) const { return !(*this == o); }
 
  private:
-  std::function<void(Args...)> fn_;
+  using Fn = std::function<void(Args...)>;
+  std::shared_ptr<Fn> fn_;
   const void* target_ = nullptr;
+  unsigned char member_[2 * sizeof(void*)] = {};
 };
 
 using TNotifyEvent = TEvent<TObject*>;
@@ -111,6 +136,14 @@ class TComponent : public TPersistent {
   unsigned ComponentState() const { return state_; }
   bool IsDestroying() const { return (state_ & csDestroying) != 0; }
   bool IsDesigning() const { return (state_ & csDesigning) != 0; }
+  bool IsLoading() const { return (state_ & csLoading) != 0; }
+
+  // Construction of a form in code, as streaming its resource did: between
+  // the two calls every component made with this owner is loading (setters
+  // only store). EndLoading clears the flag of each owned component in
+  // creation order and calls its Loaded, then does the same for this one.
+  void BeginLoading();
+  void EndLoading();
 
   // Links this component and `component` so that each hears of the other's
   // destruction through Notification(other, opRemove).

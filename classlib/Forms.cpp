@@ -1,66 +1,5 @@
 #include "Forms.h"
 
-// ---------------------------------------------------------------- utility windows
-
-namespace {
-
-struct UtilWindow {
-  TWndMethod method;
-  int depth = 0;
-  bool dead = false;
-};
-
-const char kUtilClass[] = "TPUtilWindow";
-
-LRESULT CALLBACK UtilWndProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  auto* uw = reinterpret_cast<UtilWindow*>(GetWindowLongPtrA(h, GWLP_USERDATA));
-  if (!uw || uw->dead) return DefWindowProcA(h, m, w, l);
-  TMessage msg{m, w, l, 0};
-  ++uw->depth;
-  try {
-    uw->method(msg);
-  } catch (...) {
-    if (Application) Application->HandleException(nullptr);
-  }
-  if (--uw->depth == 0 && uw->dead) delete uw;
-  return msg.Result;
-}
-
-void RegisterUtilClass() {
-  WNDCLASSA wc;
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  if (GetClassInfoA(inst, kUtilClass, &wc)) return;
-  wc = WNDCLASSA{};
-  wc.lpfnWndProc = UtilWndProc;
-  wc.hInstance = inst;
-  wc.lpszClassName = kUtilClass;
-  RegisterClassA(&wc);
-}
-
-}  // namespace
-
-HWND AllocateHWnd(TWndMethod method) {
-  RegisterUtilClass();
-  HWND h = CreateWindowExA(WS_EX_TOOLWINDOW, kUtilClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                           GetModuleHandleA(nullptr), nullptr);
-  if (!h) return nullptr;
-  if (method) SetWindowLongPtrA(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new UtilWindow{std::move(method)}));
-  return h;
-}
-
-void DeallocateHWnd(HWND wnd) {
-  if (!wnd) return;
-  auto* uw = reinterpret_cast<UtilWindow*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
-  SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
-  DestroyWindow(wnd);
-  if (uw) {
-    if (uw->depth == 0)
-      delete uw;
-    else
-      uw->dead = true;
-  }
-}
-
 // ---------------------------------------------------------------- system dialogs
 
 int TSystemDialogs::MessageBox(HWND owner, const String& text, const String& caption, UINT flags) {
@@ -94,8 +33,15 @@ TApplication gApplication(nullptr);
 }
 TApplication* Application = &gApplication;
 
+namespace {
+void ApplicationSink(TObject* sender) {
+  if (Application) Application->HandleException(sender);
+}
+}  // namespace
+
 TApplication::TApplication(TComponent* owner) : TComponent(owner) {
   Title = ChangeFileExt(ExtractFileName(ExeName()), "");
+  SetExceptionSink(ApplicationSink);
 }
 
 TApplication::~TApplication() {
@@ -108,23 +54,12 @@ String TApplication::ExeName() const {
   return String(buf, n);
 }
 
-bool TApplication::ProcessMessage(MSG& msg) {
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-  if (msg.message == WM_QUIT) {
-    terminated_ = true;
-    PostQuitMessage(static_cast<int>(msg.wParam));
-    return false;
-  }
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
-  return true;
+bool TApplication::ProcessMessage(MSG&) {
+  bool quit = false;
+  return DispatchOneMessage(quit);
 }
 
-void TApplication::ProcessMessages() {
-  MSG msg;
-  while (ProcessMessage(msg)) {
-  }
-}
+void TApplication::ProcessMessages() { ProcessQueuedMessages(); }
 
 bool TApplication::WaitMessageTimeout(DWORD ms) {
   DWORD r = MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -132,12 +67,12 @@ bool TApplication::WaitMessageTimeout(DWORD ms) {
 }
 
 void TApplication::HandleMessage() {
-  MSG msg;
-  if (!ProcessMessage(msg) && !terminated_) WaitMessageTimeout(INFINITE);
+  bool quit = false;
+  if (!DispatchOneMessage(quit) && !quit) WaitMessageTimeout(INFINITE);
 }
 
 void TApplication::Run() {
-  while (!terminated_) HandleMessage();
+  while (!Terminated()) PumpUntil(nullptr, kPumpForever);
 }
 
 void TApplication::Terminate() { PostQuitMessage(0); }

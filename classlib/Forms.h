@@ -3,25 +3,9 @@
 #pragma once
 
 #include "Classes.h"
+#include "Wndclass.h"
 
 #include <commdlg.h>
-
-struct TMessage {
-  UINT Msg;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result;
-};
-
-// A window procedure bound to an object; it must call DefWindowProc for the
-// messages it does not handle.
-using TWndMethod = TEvent<TMessage&>;
-
-// Creates a hidden window (class "TPUtilWindow") whose messages go to method.
-// An exception raised by the method goes to Application->HandleException.
-HWND AllocateHWnd(TWndMethod method);
-// Destroys the window; safe to call from inside its own method.
-void DeallocateHWnd(HWND wnd);
 
 // The dialogs that block until a person answers. Tests install their own.
 class TSystemDialogs {
@@ -56,8 +40,8 @@ class TApplication : public TComponent {
   // messages count); returns whether one is there.
   bool WaitMessageTimeout(DWORD ms);
   void Terminate();
-  bool Terminated() const { return terminated_; }
-  void ResetTerminated() { terminated_ = false; }
+  bool Terminated() const { return QuitReceived(); }
+  void ResetTerminated() { ResetQuitReceived(); }
 
   // Call from inside a catch block: EAbort is ignored; other exceptions go
   // to OnException when set, else to ShowException.
@@ -73,9 +57,6 @@ class TApplication : public TComponent {
   String ExeName() const;
   String Title;
   String HelpFile;
-
- private:
-  bool terminated_ = false;
 };
 
 extern TApplication* Application;

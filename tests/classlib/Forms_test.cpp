@@ -32,7 +32,7 @@ TEST(HiddenWindow, PostedAndSentMessagesReachTheMethod) {
   PostMessageA(o.wnd, WM_USER + 7, 1, 0);
   PostMessageA(o.wnd, WM_USER + 7, 2, 0);
   EXPECT_TRUE(o.received.empty());  // posted: only from the message loop
-  EXPECT_TRUE(PumpUntil([&] { return o.received.size() == 2; }));
+  EXPECT_TRUE(WaitFor([&] { return o.received.size() == 2; }));
   EXPECT_EQ(SendMessageA(o.wnd, WM_USER + 7, 3, 0), 99);
   EXPECT_EQ(o.received, (std::vector<int>{1, 2, 3}));
 }
@@ -42,7 +42,7 @@ TEST(HiddenWindow, ExceptionGoesToTheApplicationHook) {
   std::vector<String> seen;
   Application->OnException = [&](TObject*, Exception& e) { seen.push_back(e.Message); };
   PostMessageA(o.wnd, WM_USER + 8, 0, 0);
-  EXPECT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+  EXPECT_TRUE(WaitFor([&] { return !seen.empty(); }));
   EXPECT_EQ(seen, std::vector<String>{"boom in handler"});
 }
 
@@ -50,7 +50,7 @@ TEST(HiddenWindow, OwnerFreedInsideItsHandler) {
   auto* o = new TWindowOwner;
   HWND w = o->wnd;
   PostMessageA(w, WM_USER + 9, 0, 0);
-  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(w); }));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(w); }));
 }
 
 TEST(Application, NestedPumpKeepsQuitForTheOuterLoop) {
@@ -88,7 +88,7 @@ TEST(Timer, FiresWhileEnabledAndStops) {
   int ticks = 0;
   t.SetInterval(20);
   t.SetOnTimer([&](TObject*) { ++ticks; });
-  EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return ticks >= 3; }, 5000));
   t.SetEnabled(false);
   int at = ticks;
   PumpFor(150);

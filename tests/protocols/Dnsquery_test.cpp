@@ -154,7 +154,7 @@ struct TDoneLog {
   }
   bool Wait(DWORD ms = 10000) {
     size_t before = Errors.size();
-    return PumpUntil([&] { return Errors.size() > before; }, ms);
+    return WaitFor([&] { return Errors.size() > before; }, ms);
   }
 };
 
@@ -438,7 +438,7 @@ TEST(DnsQueryReplies, ScriptedServer) {
     }
     if (c.check) c.check(dns);
     // Whatever else the server sends changes nothing.
-    PumpUntil([&] { return peer.Done(); });
+    WaitFor([&] { return peer.Done(); });
     PumpFor(100);
     EXPECT_EQ(log.Errors.size(), 1u);
   }

@@ -60,7 +60,7 @@ TEST(FingerCli, QueriesAgainstEfingerd) {
     run.Attach(f.get());
     f->SetQuery(c.query);
     f->StartQuery();
-    ASSERT_TRUE(PumpUntil([&] { return !run.Done.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !run.Done.empty(); }));
     PumpFor(50);
     EXPECT_EQ(run.Answer, c.want);
     EXPECT_EQ(run.Done, std::vector<int>{0});
@@ -96,7 +96,7 @@ TEST(FingerCli, ConnectFailingAfterLookup) {
   f->Socket()->SetLocalAddr("192.0.2.1");
   f->SetQuery("nembrafinger@localhost");
   f->StartQuery();
-  ASSERT_TRUE(PumpUntil([&] { return !run.Done.empty(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !run.Done.empty(); }, 5000));
   PumpFor(100);
   ASSERT_EQ(run.Done.size(), 1u);
   EXPECT_NE(run.Done[0], 0);
@@ -119,7 +119,7 @@ TEST(FingerCli, AbortDuringLookup) {
   // The next query starts afresh.
   f->SetQuery("@127.0.0.1");
   f->StartQuery();
-  ASSERT_TRUE(PumpUntil([&] { return run.Done.size() == 2; }));
+  ASSERT_TRUE(WaitFor([&] { return run.Done.size() == 2; }));
   EXPECT_EQ(run.Done[1], 0);
   EXPECT_TRUE(StartsText("Login         Name\r\n", run.Answer)) << run.Answer;
 }

@@ -257,7 +257,7 @@ TEST_F(FtpScripted, AbortReports426ForAPendingRequest) {
   Open();
   ftp->SetLocalFileName("NOOP");
   ftp->QuoteAsync();
-  ASSERT_TRUE(PumpUntil([&] { return cmds.Get().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return cmds.Get().size() == 1; }));
   ftp->AbortAsync();
   EXPECT_EQ(ftp->ClientState(), ftpReady);
   EXPECT_FALSE(ftp->Connected());
@@ -271,7 +271,7 @@ TEST_F(FtpScripted, AbortReports426ForAPendingRequest) {
 TEST_F(FtpScripted, AbortEndsARunningSequenceWith426) {
   Serve("220 hi\r\n", {""});
   ftp->ConnectAsync();
-  ASSERT_TRUE(PumpUntil([&] { return cmds.Get().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return cmds.Get().size() == 1; }));
   ftp->AbortAsync();
   ASSERT_TRUE(rec.WaitDone());
   EXPECT_EQ(rec.Done[0].Request, ftpConnectAsync);
@@ -495,12 +495,12 @@ TEST_F(FtpScripted, ExceptionInOnRequestDoneGoesToOnBgException) {
   ftp->OnRequestDone = [](TObject*, TFtpRequest, WORD) { throw Exception("boom in handler"); };
   ftp->SetLocalFileName("NOOP");
   ftp->QuoteAsync();
-  ASSERT_TRUE(PumpUntil([&] { return !seen.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !seen.empty(); }));
   EXPECT_EQ(seen, Cmds{"boom in handler"});
   // Without OnBgException the exception ends there as well.
   ftp->OnBgException = nullptr;
   ftp->QuoteAsync();
-  ASSERT_TRUE(PumpUntil([&] { return ftp->ClientState() == ftpReady; }));
+  ASSERT_TRUE(WaitFor([&] { return ftp->ClientState() == ftpReady; }));
   PumpFor(100);
   rec.Attach(ftp);
   EXPECT_EQ(Quote("NOOP").Error, 0);

@@ -185,7 +185,7 @@ void TFtpRecorder::Attach(TCustomFtpCli* ftp) {
 }
 
 bool TFtpRecorder::WaitDone(size_t n, DWORD ms) {
-  return PumpUntil([&] { return Done.size() >= n; }, ms);
+  return WaitFor([&] { return Done.size() >= n; }, ms);
 }
 
 int TFtpRecorder::ShownAt(const String& s) const {

@@ -131,7 +131,7 @@ TEST(HttpCliNginx, LargeBodyAndAbort) {
     if (aborted.DocDataBytes >= 100000) aborted->Abort();
   };
   aborted->GetASync();
-  ASSERT_TRUE(PumpUntil([&] { return !aborted.Done.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !aborted.Done.empty(); }));
   EXPECT_EQ(aborted.Done, (std::vector<std::pair<int, int>>{{httpGET, httperrAborted}}));
   EXPECT_EQ(aborted->ResponseCode(), 404);
   EXPECT_EQ(aborted->ResponseText(), "Connection aborted on request");

@@ -397,7 +397,7 @@ TEST(HttpCliScripted, LocalFailuresAndMisuse) {
   }
   busy->Abort();
   EXPECT_EQ(busy->State(), httpReady);
-  ASSERT_TRUE(PumpUntil([&] { return !busy.Done.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !busy.Done.empty(); }));
   EXPECT_EQ(busy.Error(), httperrAborted);
   EXPECT_EQ(busy->ResponseText(), "Connection aborted on request");
 

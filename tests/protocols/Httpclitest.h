@@ -52,7 +52,7 @@ struct THttpRun {
       result = IntToStr(e.ErrorCode) + ": " + e.Message;
     }
     // OnRequestDone follows from the message loop.
-    EXPECT_TRUE(PumpUntil([&] { return !Done.empty(); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !Done.empty(); }, 5000));
     return result;
   }
   String Get() { return Sync(&THttpCli::Get); }

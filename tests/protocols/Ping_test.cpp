@@ -103,13 +103,13 @@ TEST(Ping, LooksNamesUpAsynchronously) {
   log.Attach(ping);
   ping.DnsLookup("localhost");
   EXPECT_TRUE(log.Calls.empty());
-  ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }, 5000));
   EXPECT_EQ(log.Calls[0].error, 0);
   EXPECT_EQ(log.Calls[0].result, "127.0.0.1");
 
   log.Calls.clear();
   ping.DnsLookup(kLongName);
-  ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }, 5000));
   EXPECT_NE(log.Calls[0].error, 0);
   EXPECT_EQ(log.Calls[0].result, "");
 }
@@ -122,7 +122,7 @@ TEST(Ping, CancelledLookupsStayQuiet) {
   // A second lookup replaces the first without an event for it.
   ping.DnsLookup("localhost");
   ping.DnsLookup("localhost");
-  ASSERT_TRUE(PumpUntil([&] { return !log.Calls.empty(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }, 5000));
   PumpFor(200);
   ASSERT_EQ(log.Calls.size(), 1u);
   EXPECT_EQ(log.Calls[0].error, 0);
@@ -153,7 +153,7 @@ TEST(Ping, DestroyingWithALookupPendingTellsCancelAndCleansUp) {
   EXPECT_EQ(log.Calls[0].error, 10004);
   // The window stays for the reply that may still fill the lookup's buffer,
   // and goes once it came.
-  EXPECT_TRUE(PumpUntil([&] { return PingWindowCount() == before; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return PingWindowCount() == before; }, 5000));
   EXPECT_EQ(log.Calls.size(), 1u);
 
   {
@@ -176,7 +176,7 @@ TEST(Ping, WindowFindsAComponentAboveFourGigabytes) {
     error = e;
   };
   ping->DnsLookup("localhost");
-  EXPECT_TRUE(PumpUntil([&] { return sender != nullptr; }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return sender != nullptr; }, 5000));
   EXPECT_EQ(sender, ping);
   EXPECT_EQ(error, 0);
   EXPECT_EQ(ping->DnsResult(), "127.0.0.1");

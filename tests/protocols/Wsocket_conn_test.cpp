@@ -95,7 +95,7 @@ TEST_F(WSocketConn, NginxRequestUntilClosed) {
   s->OnDataAvailable = [&](TObject*, WORD) { reply += s->ReceiveStr(); };
   ConnectTo(s, PeerPort(ppHttp));
   EXPECT_EQ(s->State(), wsConnecting);
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   PumpFor(100);
 
   EXPECT_TRUE(StartsText("HTTP/1.1 200", reply)) << reply;
@@ -120,7 +120,7 @@ TEST_F(WSocketConn, RefusedPort) {
   TEventLog log;
   log.Attach(s);
   ConnectTo(s, FreePort());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   PumpFor(50);
   EXPECT_EQ(log.First("connected"), "connected 10061");
   EXPECT_EQ(log.Count("connected"), 1);
@@ -155,7 +155,7 @@ TEST_F(WSocketConn, ListenAcceptDupAndEcho) {
   client->OnDataAvailable = [&](TObject*, WORD) { got += client->ReceiveStr(); };
   ConnectTo(client, StrToInt(port));
 
-  ASSERT_TRUE(PumpUntil([&] { return got == "pong:ping"; })) << got;
+  ASSERT_TRUE(WaitFor([&] { return got == "pong:ping"; })) << got;
   EXPECT_EQ(conn->State(), wsConnected);
   EXPECT_EQ(connLog.Count("connected"), 0);  // Dup fires no OnSessionConnected
   EXPECT_EQ(conn->PeerAddr(), "127.0.0.1");
@@ -164,7 +164,7 @@ TEST_F(WSocketConn, ListenAcceptDupAndEcho) {
   EXPECT_EQ(server->State(), wsListening);
 
   client->Close();
-  ASSERT_TRUE(PumpUntil([&] { return connLog.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return connLog.Count("closed") > 0; }));
   EXPECT_EQ(conn->State(), wsClosed);
 }
 
@@ -227,7 +227,7 @@ TEST_F(WSocketConn, UdpConnectAndListen) {
   to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   to.sin_port = htons(static_cast<u_short>(StrToInt(l->GetXPort())));
   sendto(peer, "hello", 5, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-  ASSERT_TRUE(PumpUntil([&] { return got == "hello"; }));
+  ASSERT_TRUE(WaitFor([&] { return got == "hello"; }));
   EXPECT_EQ(gotFrom, IntToStr(ntohs(sa.sin_port)));
   EXPECT_EQ(l->ReadCount(), 5);
 
@@ -257,7 +257,7 @@ TEST_F(WSocketConn, SendQueueBlocks) {
   std::vector<int> sends;
   s->OnSendData = [&](TObject*, int n) { sends.push_back(n); };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   PumpFor(100);  // the FD_WRITE that follows the connect
   log.Items.clear();
 
@@ -282,7 +282,7 @@ TEST_F(WSocketConn, FlushSendsTheWholeQueue) {
   TScriptedPeer peer([&](SOCKET c) { received = RecvBytes(c, kSize).size(); });
   auto* s = New<TProbeSocket>();
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   s->SendStr(String(kSize, 'f'));
   s->Flush();
   EXPECT_EQ(s->QueuedBytes(), 0);
@@ -328,7 +328,7 @@ TEST_F(WSocketConn, RemoteCloseDuringConnect) {
   EXPECT_EQ(s->State(), wsConnecting);
 
   PostMessageA(s->Handle(), WM_ASYNCSELECT, s->HSocket(), MAKELPARAM(FD_CONNECT, WSAECONNREFUSED));
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsClosed; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsClosed; }));
   PumpFor(50);
   std::vector<String> want = {"state 3>4", "connected 10061", "state 4>7", "closed 0"};
   EXPECT_EQ(log.Items, want);
@@ -348,7 +348,7 @@ TEST_F(WSocketConn, ResetWhileSending) {
   String big(8 << 20, 'z');
   s->OnSessionConnected = [&](TObject*, WORD) { s->SendStr(big); };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   PumpFor(200);
   EXPECT_EQ(s->State(), wsClosed);
   EXPECT_EQ(log.Count("closed"), 1);
@@ -365,7 +365,7 @@ TEST_F(WSocketConn, MessageForOldSocketIgnored) {
   TScriptedPeer second([](SOCKET c) { RecvUntilClosed(c); });
   auto* s = New();
   ConnectTo(s, first.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   TSocket old = s->HSocket();
   s->Close();
   // Takes the old handle's value (once the system has freed it) so that the
@@ -377,7 +377,7 @@ TEST_F(WSocketConn, MessageForOldSocketIgnored) {
     PumpFor(10);
   }
   ConnectTo(s, second.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   ASSERT_NE(s->HSocket(), old);
 
   TEventLog log;
@@ -402,7 +402,7 @@ TEST_F(WSocketConn, DataWithoutHandlerIsDropped) {
   TEventLog log;
   log.Attach(s);
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   EXPECT_EQ(log.First("closed"), "closed 0");
   ASSERT_GE(s->RecvSizes.size(), 5u);
   for (int n : s->RecvSizes) EXPECT_EQ(n, 1024);
@@ -419,7 +419,7 @@ TEST_F(WSocketConn, HandlerLeavingDataDoesNotSpin) {
   int calls = 0;
   s->OnDataAvailable = [&](TObject*, WORD) { ++calls; };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return calls > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return calls > 0; }));
   PumpFor(200);
   EXPECT_LE(calls, 2);
   EXPECT_EQ(s->RcvdCount(), 10);
@@ -454,7 +454,7 @@ TEST_F(WSocketConn, HandlerExceptionsReachBgException) {
       canClose = !c.keepOpen;
     };
     ConnectTo(s, peer.Port());
-    ASSERT_TRUE(PumpUntil([&] { return !bg.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !bg.empty(); }));
     PumpFor(50);
     EXPECT_EQ(bg, std::vector<String>{"data handler failed"});
     EXPECT_EQ(s->State(), c.keepOpen ? wsConnected : wsClosed);
@@ -462,11 +462,11 @@ TEST_F(WSocketConn, HandlerExceptionsReachBgException) {
     if (c.keepOpen) {
       // The window's test message, and a failing OnSessionClosed.
       PostMessageA(s->Handle(), WM_TRIGGER_EXCEPTION, 0, 0);
-      ASSERT_TRUE(PumpUntil([&] { return bg.size() == 2; }));
+      ASSERT_TRUE(WaitFor([&] { return bg.size() == 2; }));
       EXPECT_EQ(bg[1], "Test exception in WSocket");
       s->OnSessionClosed = [&](TObject*, WORD) { throw ESocketException("closed handler failed"); };
       s->CloseDelayed();
-      ASSERT_TRUE(PumpUntil([&] { return bg.size() == 3; }));
+      ASSERT_TRUE(WaitFor([&] { return bg.size() == 3; }));
       EXPECT_EQ(bg[2], "closed handler failed");
       // The close still returned the defaults: Addr and Port are unassigned.
       EXPECT_EQ(s->State(), wsClosed);
@@ -498,13 +498,13 @@ TEST_F(WSocketConn, FailingBgExceptionHandlerReachesApplication) {
   std::vector<String> app;
   Application->OnException = [&](TObject*, Exception& e) { app.push_back(e.Message); };
   PostMessageA(s->Handle(), WM_TRIGGER_EXCEPTION, 0, 0);
-  ASSERT_TRUE(PumpUntil([&] { return !app.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return !app.empty(); }));
   EXPECT_EQ(app, std::vector<String>{"handler of handlers"});
 
   // The same from a data handler inside the receive loop.
   s->OnDataAvailable = [&](TObject*, WORD) { throw ESocketException("data"); };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return app.size() == 2; }));
+  ASSERT_TRUE(WaitFor([&] { return app.size() == 2; }));
   PumpFor(50);
   EXPECT_EQ(bgCalls, 2);
   EXPECT_EQ(app.size(), 2u);
@@ -524,7 +524,7 @@ TEST_F(WSocketConn, CloseInsideDrainFiresOneSessionClosed) {
     if (got == "bye") s->Close();
   };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   PumpFor(200);
   EXPECT_EQ(got, "bye");
   EXPECT_EQ(log.Count("closed"), 1);
@@ -557,7 +557,7 @@ TEST_F(WSocketConn, PeerCloseSeenByTheReadWithoutCloseEvent) {
     if (n > 0) got.append(buf, static_cast<size_t>(n));
   };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("closed") > 0; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Count("closed") > 0; }));
   PumpFor(200);
   EXPECT_EQ(got, "hello");
   EXPECT_EQ(log.Count("closed"), 1);
@@ -585,7 +585,7 @@ TEST_F(WSocketConn, ReconnectFromSessionClosed) {
     }
   };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return closed == 2; }));
+  ASSERT_TRUE(WaitFor([&] { return closed == 2; }));
   EXPECT_TRUE(StartsText("first", got)) << got;
   EXPECT_TRUE(EndsText("Hello from nginx\n", got)) << got;
 }
@@ -621,13 +621,13 @@ TEST_F(WSocketConn, PauseAndResume) {
   String got;
   s->OnDataAvailable = [&](TObject*, WORD) { got += s->ReceiveStr(); };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   s->Pause();
   s->SendStr("go");
   PumpFor(300);
   EXPECT_EQ(got, "");
   s->Resume();
-  ASSERT_TRUE(PumpUntil([&] { return got == "late"; })) << got;
+  ASSERT_TRUE(WaitFor([&] { return got == "late"; })) << got;
   s->Close();
 }
 
@@ -636,7 +636,7 @@ TEST_F(WSocketConn, DestroyFiresNoEvents) {
   TScriptedPeer peer([](SOCKET c) { RecvUntilClosed(c); });
   auto* s = New();
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
   s->DnsLookup("localhost");
   auto log = std::make_unique<TEventLog>();
   log->Attach(s);
@@ -652,5 +652,5 @@ TEST_F(WSocketConn, ReleaseFromHandler) {
   auto* s = new TWSocket(&owner);
   s->OnSessionClosed = [&](TObject*, WORD) { s->Release(); };
   ConnectTo(s, peer.Port());
-  ASSERT_TRUE(PumpUntil([&] { return owner.ComponentCount() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return owner.ComponentCount() == 0; }));
 }

@@ -49,7 +49,7 @@ void ConnectTo(TWSocket* s, const TScriptedPeer& peer) {
   s->SetAddr("127.0.0.1");
   s->SetPort(peer.PortStr());
   s->Connect();
-  ASSERT_TRUE(PumpUntil([&] { return connected; }));
+  ASSERT_TRUE(WaitFor([&] { return connected; }));
   s->OnSessionConnected = previous;
 }
 
@@ -147,7 +147,7 @@ TEST(WSocketLine, PiecesToLines) {
     };
     s->OnSessionClosed = [&](TObject*, WORD) { got.push_back("<closed>"); };
     ConnectTo(s.get(), *peer.Peer);
-    ASSERT_TRUE(PumpUntil([&] { return got.size() >= c.want.size(); }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return got.size() >= c.want.size(); }, 5000));
     PumpFor(c.peerCloses ? 20 : 100);
     EXPECT_EQ(got, c.want);
     s->Close();
@@ -170,7 +170,7 @@ TEST(WSocketLine, HandlerThatTakesNothing) {
     got.push_back(s->ReceiveStr());
   };
   ConnectTo(s.get(), *peer.Peer);
-  ASSERT_TRUE(PumpUntil([&] { return got.size() >= 3; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return got.size() >= 3; }, 5000));
   std::vector<String> want = {"a\r\n", "b\r\n", "c\r\n"};
   EXPECT_EQ(got, want);
   EXPECT_EQ(calls, 4);
@@ -196,7 +196,7 @@ TEST(WSocketLine, LineModeOffInHandler) {
   };
   s->OnSessionClosed = [&](TObject*, WORD) { closed = true; };
   ConnectTo(s.get(), *peer.Peer);
-  ASSERT_TRUE(PumpUntil([&] { return closed; }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return closed; }, 5000));
   EXPECT_EQ(first, "l1\r\n");
   EXPECT_EQ(raw, "rest-more\r\n");
 }
@@ -269,7 +269,7 @@ TEST(WSocketReadLine, LastLineAtCloseAndNotConnected) {
   s->ReadLine(-5000, line);
   EXPECT_EQ(line, "last");
   EXPECT_LT(ElapsedSince(start), 2000u);
-  PumpUntil([&] { return s->State() == wsClosed; }, 2000);
+  WaitFor([&] { return s->State() == wsClosed; }, 2000);
   try {
     s->ReadLine(-100, line);
     ADD_FAILURE();

@@ -23,7 +23,7 @@ struct TLookup {
     Socket->OnDnsLookupDone = [this](TObject*, WORD e) { Done.push_back(e); };
   }
   bool Wait(DWORD ms = 20000) {
-    return PumpUntil([&] { return !Done.empty(); }, ms);
+    return WaitFor([&] { return !Done.empty(); }, ms);
   }
 };
 
@@ -146,7 +146,7 @@ TEST(WSocketLookup, CancelAndDestroyDuringLookupRepeated) {
   }
   EXPECT_EQ(answered, kRounds / 4 * 3);  // only the cancels answered, with 10004
   // Every reply comes; the last one lets the library go.
-  EXPECT_TRUE(PumpUntil([] { return GetModuleHandleA("wsock32.dll") == nullptr; }, 15000));
+  EXPECT_TRUE(WaitFor([] { return GetModuleHandleA("wsock32.dll") == nullptr; }, 15000));
   EXPECT_TRUE(AllHeapsValid());
 
   TLookup after;

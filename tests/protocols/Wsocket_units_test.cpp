@@ -162,7 +162,7 @@ TEST(WSocketUnit, ResolversConvert) {
 TEST(WSocketUnit, WinsockInfoLoadsForTheCallOnly) {
   // Lookups that earlier tests left running hold the library until they end.
   WinsockInfo();
-  ASSERT_TRUE(PumpUntil([] { return GetModuleHandleA("wsock32.dll") == nullptr; }, 5000));
+  ASSERT_TRUE(WaitFor([] { return GetModuleHandleA("wsock32.dll") == nullptr; }, 5000));
   WSADATA info = WinsockInfo();
   EXPECT_EQ(sizeof info, 408u);
   EXPECT_EQ(info.wVersion, MAKEWORD(1, 1));

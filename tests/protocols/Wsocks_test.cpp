@@ -166,7 +166,7 @@ class WSocks : public ::testing::Test {
         if (i == "connected 0") return true;
       return false;
     };
-    EXPECT_TRUE(PumpUntil([&] { return log.Closed || granted(); }));
+    EXPECT_TRUE(WaitFor([&] { return log.Closed || granted(); }));
     if (!log.Closed) s->Close();
     peer->Join();
     PumpFor(20);
@@ -246,7 +246,7 @@ TEST_F(WSocks, ChangesRefusedWhileOpenAndDefaultsAfterClose) {
       EXPECT_EQ(e.Message, text);
     }
   }
-  ASSERT_TRUE(PumpUntil([&] { return s->State() == wsConnected && log.Items.size() >= 2; }));
+  ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected && log.Items.size() >= 2; }));
   s->Close();
   peer->Join();
   EXPECT_EQ(s->SocksLevel(), "5");
@@ -292,7 +292,7 @@ TEST_F(WSocks, RealServersReachNginx) {
     s->SetSocksPassword(c.password);
     s->SetSocksAuthentication(*c.user && *c.password ? socksAuthenticateUsercode : socksNoAuthentication);
     Start(s, c.level, PeerPort(c.server), c.addr, PeerPortStr(ppHttp));
-    ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
+    ASSERT_TRUE(WaitFor([&] { return log.Closed; }));
     EXPECT_EQ(log.Text(), String(c.events) + "|closed 0");
     EXPECT_TRUE(StartsText("HTTP/1.1 200", log.Data)) << log.Data;
     EXPECT_TRUE(EndsText("\r\n\r\nHello from nginx\n", log.Data)) << log.Data;
@@ -311,7 +311,7 @@ TEST_F(WSocks, LineModeThroughDante) {
   s->OnDataAvailable = [&](TObject*, WORD) { lines.push_back(s->ReceiveStr()); };
   s->OnSessionClosed = [&](TObject*, WORD) { closed = true; };
   Start(s, "5", PeerPort(ppSocks), "127.0.0.1", PeerPortStr(ppHttp));
-  ASSERT_TRUE(PumpUntil([&] { return closed; }));
+  ASSERT_TRUE(WaitFor([&] { return closed; }));
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[0], "HTTP/1.1 200 OK\r\n");
   EXPECT_EQ(lines.back(), "Hello from nginx\n");  // the last line, at the close
@@ -339,7 +339,7 @@ TEST_F(WSocks, DanteRefusals) {
     s->SetSocksPassword(c.password);
     s->SetSocksAuthentication(socksAuthenticateUsercode);
     Start(s, "5", PeerPort(ppSocksAuth), "127.0.0.1", PeerPortStr(ppHttp));
-    ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
+    ASSERT_TRUE(WaitFor([&] { return log.Closed; }));
     EXPECT_EQ(log.Text(), c.events);
     EXPECT_EQ(s->State(), wsClosed);
   }
@@ -551,7 +551,7 @@ TEST_F(WSocks, RepliesSplitAndFollowedByData) {
     };
     auto peer = SocksServer(c.level, x);
     Start(s, c.level, peer->Port());
-    ASSERT_TRUE(PumpUntil([&] { return log.Data == "hello"; })) << log.Data;
+    ASSERT_TRUE(WaitFor([&] { return log.Data == "hello"; })) << log.Data;
     EXPECT_EQ(dataAtConnect, "");
     EXPECT_EQ(log.Text(), "socks 0|connected 0");
     if (*c.bound) {
@@ -594,7 +594,7 @@ TEST_F(WSocks, OverlongFieldsRefusedBeforeSending) {
     s->SetSocksPassword(c.password);
     s->SetSocksAuthentication(socksAuthenticateUsercode);
     Start(s, c.level, peer.Port(), c.addr);
-    ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
+    ASSERT_TRUE(WaitFor([&] { return log.Closed; }));
     peer.Join();
     EXPECT_EQ(received, "");
     EXPECT_TRUE(StartsText(c.events, log.Text())) << log.Text();
@@ -611,7 +611,7 @@ TEST_F(WSocks, SocksServerUnreachable) {
   TSocksLog log;
   log.Attach(s);
   Start(s, "5", FreePort());
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
+  ASSERT_TRUE(WaitFor([&] { return log.Closed; }));
   PumpFor(50);
   EXPECT_EQ(log.Text(), "socks 10061|connected 10061|closed 0");
 }

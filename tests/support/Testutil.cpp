@@ -2,18 +2,13 @@
 
 #include <windows.h>
 
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-  ULONGLONG end = GetTickCount64() + timeoutMs;
-  for (;;) {
-    Application->ProcessMessages();
-    if (done()) return true;
-    ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    Application->WaitMessageTimeout(static_cast<DWORD>(std::min<ULONGLONG>(end - now, 50)));
-  }
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs) {
+  ProcessQueuedMessages();
+  if (done()) return true;
+  return PumpUntil(done, DeadlineAfter(timeoutMs)) == prDone;
 }
 
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+void PumpFor(DWORD ms) { PumpUntil(nullptr, DeadlineAfter(ms)); }
 
 namespace {
 void RemoveTree(const String& dir) {

@@ -6,8 +6,9 @@
 
 #include "classlib/Forms.h"
 
-// Pumps the thread's messages until done() holds or timeoutMs passes.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Handles the queued messages, then pumps until done() holds or timeoutMs
+// passes; true when it holds.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Pumps messages for about ms milliseconds.
 void PumpFor(DWORD ms);
 

@@ -1,0 +1,360 @@
+#include "Wndclass.h"
+
+#include <algorithm>
+#include <deque>
+#include <exception>
+#include <vector>
+
+struct TDispatchFrame {
+  TDispatchFrame* next;
+  bool gone;
+};
+
+TWindowObject::~TWindowObject() {
+  for (TDispatchFrame* f = frames_; f; f = f->next) f->gone = true;
+}
+
+namespace {
+
+const char kObjectProp[] = "NembraObject";
+const char kOldProcProp[] = "NembraOldProc";
+
+// The classes registered by this module, found by atom.
+std::vector<TObjectWindowClass*>& Registered() {
+  static std::vector<TObjectWindowClass*> v;
+  return v;
+}
+
+// The object whose window is being made on this thread; its first message
+// binds it.
+thread_local TWindowObject* gCreating = nullptr;
+
+}  // namespace
+
+// ---------------------------------------------------------------- classes
+
+TObjectWindowClass::TObjectWindowClass(const char* name, int slot, UINT style, int extraBytes, HBRUSH background,
+                                       HCURSOR cursor)
+    : name_(name), slot_(slot), style_(style), extraBytes_(extraBytes), background_(background), cursor_(cursor) {}
+
+TObjectWindowClass TObjectWindowClass::Superclass(const char* name, const char* baseClass) {
+  TObjectWindowClass c;
+  c.name_ = name;
+  c.base_ = baseClass;
+  return c;
+}
+
+void TObjectWindowClass::Register() {
+  if (atom_) return;
+  HINSTANCE inst = GetModuleHandleA(nullptr);
+  WNDCLASSA wc{};
+  if (base_) {
+    if (!GetClassInfoA(nullptr, base_, &wc) && !GetClassInfoA(inst, base_, &wc))
+      throw EOutOfResources(Format("Window class %s is not available", base_));
+    baseProc_ = wc.lpfnWndProc;
+    wc.style &= ~CS_GLOBALCLASS;
+  } else {
+    wc.style = style_;
+    wc.cbWndExtra = extraBytes_;
+    wc.hbrBackground = background_;
+    wc.hCursor = cursor_ ? cursor_ : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    baseProc_ = DefWindowProcA;
+  }
+  wc.lpfnWndProc = ClassProc;
+  wc.hInstance = inst;
+  wc.lpszClassName = name_;
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof existing;
+  if (ATOM a = static_cast<ATOM>(GetClassInfoExA(inst, name_, &existing))) {
+    // Another object of the same class registered it first.
+    atom_ = a;
+  } else {
+    atom_ = RegisterClassA(&wc);
+    if (!atom_) throw EOutOfResources(Format("Cannot register window class %s (error %d)", name_, GetLastError()));
+  }
+  auto& reg = Registered();
+  reg.erase(std::remove_if(reg.begin(), reg.end(), [&](TObjectWindowClass* c) { return c->atom_ == atom_; }),
+            reg.end());
+  reg.push_back(this);
+}
+
+HWND TObjectWindowClass::Create(TWindowObject* obj, DWORD exStyle, const char* caption, DWORD style, int x, int y,
+                                int w, int h, HWND parent, HMENU menu, void* param) {
+  Register();
+  TWindowObject* saved = gCreating;
+  gCreating = obj;
+  HWND wnd = CreateWindowExA(exStyle, name_, caption ? caption : "", style, x, y, w, h, parent, menu,
+                             GetModuleHandleA(nullptr), param);
+  gCreating = saved;
+  if (wnd && obj && Slot(wnd) != obj) SetSlot(wnd, obj);
+  return wnd;
+}
+
+TObjectWindowClass* TObjectWindowClass::ClassOf(HWND wnd) {
+  ATOM atom = static_cast<ATOM>(GetClassWord(wnd, GCW_ATOM));
+  if (!atom) return nullptr;
+  for (TObjectWindowClass* c : Registered())
+    if (c->atom_ == atom) return c;
+  return nullptr;
+}
+
+TWindowObject* TObjectWindowClass::Slot(HWND wnd) const {
+  return reinterpret_cast<TWindowObject*>(GetWindowLongPtrA(wnd, slot_));
+}
+
+void TObjectWindowClass::SetSlot(HWND wnd, TWindowObject* obj) const {
+  SetWindowLongPtrA(wnd, slot_, reinterpret_cast<LONG_PTR>(obj));
+}
+
+TWindowObject* TObjectWindowClass::ObjectOf(HWND wnd) {
+  if (!wnd) return nullptr;
+  if (auto* p = static_cast<TWindowObject*>(GetPropA(wnd, kObjectProp))) return p;
+  if (TObjectWindowClass* c = ClassOf(wnd)) return c->Slot(wnd);
+  return nullptr;
+}
+
+void TObjectWindowClass::Detach(HWND wnd) {
+  if (!wnd) return;
+  if (GetPropA(wnd, kObjectProp)) {
+    Unsubclass(wnd);
+    return;
+  }
+  if (TObjectWindowClass* c = ClassOf(wnd)) c->SetSlot(wnd, nullptr);
+}
+
+WNDPROC TObjectWindowClass::Subclass(HWND wnd, TWindowObject* obj) {
+  if (WNDPROC old = SubclassedProc(wnd)) {
+    SetPropA(wnd, kObjectProp, obj);
+    return old;
+  }
+  auto old = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC));
+  SetPropA(wnd, kOldProcProp, reinterpret_cast<HANDLE>(old));
+  SetPropA(wnd, kObjectProp, obj);
+  SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SubclassProc));
+  return old;
+}
+
+void TObjectWindowClass::Unsubclass(HWND wnd) {
+  WNDPROC old = SubclassedProc(wnd);
+  if (!old) return;
+  SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+  RemovePropA(wnd, kObjectProp);
+  RemovePropA(wnd, kOldProcProp);
+}
+
+WNDPROC TObjectWindowClass::SubclassedProc(HWND wnd) {
+  return reinterpret_cast<WNDPROC>(GetPropA(wnd, kOldProcProp));
+}
+
+LRESULT TObjectWindowClass::Dispatch(TWindowObject* obj, HWND h, UINT m, WPARAM w, LPARAM l) {
+  TMessage msg{m, w, l, 0};
+  TDispatchFrame frame{obj->frames_, false};
+  obj->frames_ = &frame;
+  try {
+    obj->WindowMessage(h, msg);
+  } catch (...) {
+    HandleExceptionLater(frame.gone ? nullptr : dynamic_cast<TObject*>(obj));
+  }
+  if (!frame.gone) obj->frames_ = frame.next;
+  return msg.Result;
+}
+
+LRESULT CALLBACK TObjectWindowClass::ClassProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  TObjectWindowClass* cls = ClassOf(h);
+  if (!cls) return DefWindowProcA(h, m, w, l);
+  TWindowObject* obj = cls->Slot(h);
+  if (!obj && gCreating && (m == WM_GETMINMAXINFO || m == WM_NCCREATE)) {
+    obj = gCreating;
+    gCreating = nullptr;
+    cls->SetSlot(h, obj);
+  }
+  if (!obj) return CallWindowProcA(cls->baseProc_, h, m, w, l);
+  LRESULT r = Dispatch(obj, h, m, w, l);
+  if (m == WM_NCDESTROY && cls->Slot(h) == obj) cls->SetSlot(h, nullptr);
+  return r;
+}
+
+LRESULT CALLBACK TObjectWindowClass::SubclassProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  auto* obj = static_cast<TWindowObject*>(GetPropA(h, kObjectProp));
+  WNDPROC old = SubclassedProc(h);
+  if (!obj) return old ? CallWindowProcA(old, h, m, w, l) : DefWindowProcA(h, m, w, l);
+  LRESULT r = Dispatch(obj, h, m, w, l);
+  if (m == WM_NCDESTROY) Unsubclass(h);
+  return r;
+}
+
+LRESULT TObjectWindowClass::DefaultProc(HWND wnd, TMessage& msg) {
+  WNDPROC proc = SubclassedProc(wnd);
+  if (!proc) {
+    TObjectWindowClass* cls = ClassOf(wnd);
+    proc = cls ? cls->baseProc_ : DefWindowProcA;
+  }
+  msg.Result = CallWindowProcA(proc, wnd, msg.Msg, msg.WParam, msg.LParam);
+  return msg.Result;
+}
+
+// ---------------------------------------------------------------- utility windows
+
+namespace {
+
+class TUtilWindow : public TWindowObject {
+ public:
+  explicit TUtilWindow(TWndMethod m) : method(std::move(m)) {}
+  void WindowMessage(HWND wnd, TMessage& msg) override {
+    if (method)
+      method(msg);
+    else
+      DefaultProc(wnd, msg);
+  }
+  TWndMethod method;
+};
+
+TObjectWindowClass& UtilClass() {
+  static TObjectWindowClass c("TPUtilWindow");
+  return c;
+}
+
+}  // namespace
+
+HWND AllocateHWnd(TWndMethod method) {
+  // The method hears only of messages after the window exists.
+  HWND h = UtilClass().Create(nullptr, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+  if (h) UtilClass().Attach(h, new TUtilWindow(std::move(method)));
+  return h;
+}
+
+void DeallocateHWnd(HWND wnd) {
+  if (!wnd) return;
+  auto* obj = dynamic_cast<TUtilWindow*>(TObjectWindowClass::ObjectOf(wnd));
+  TObjectWindowClass::Detach(wnd);
+  DestroyWindow(wnd);
+  delete obj;  // a dispatch still running for it sees that it is gone
+}
+
+// ---------------------------------------------------------------- exceptions
+
+namespace {
+
+struct TPendingException {
+  TObject* sender;
+  std::exception_ptr error;
+};
+
+std::deque<TPendingException>& Pending() {
+  static std::deque<TPendingException> q;
+  return q;
+}
+TExceptionSink gSink = nullptr;
+HWND gDeliveryWindow = nullptr;
+
+void DeliveryMessage(TMessage& msg) {
+  if (msg.Msg == WM_APP_HANDLEEXCEPTION) {
+    DeliverPendingExceptions();
+    return;
+  }
+  msg.Result = DefWindowProcA(gDeliveryWindow, msg.Msg, msg.WParam, msg.LParam);
+}
+
+}  // namespace
+
+void SetExceptionSink(TExceptionSink sink) { gSink = sink; }
+
+void HandleExceptionLater(TObject* sender) {
+  Pending().push_back({sender, std::current_exception()});
+  if (!gDeliveryWindow) gDeliveryWindow = AllocateHWnd(TWndMethod(DeliveryMessage));
+  if (!gDeliveryWindow || !PostMessageA(gDeliveryWindow, WM_APP_HANDLEEXCEPTION, 0, 0)) DeliverPendingExceptions();
+}
+
+void DeliverPendingExceptions() {
+  auto& q = Pending();
+  while (!q.empty()) {
+    TPendingException p = q.front();
+    q.pop_front();
+    try {
+      std::rethrow_exception(p.error);
+    } catch (...) {
+      if (gSink) gSink(p.sender);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- the pump
+
+namespace {
+bool gQuit = false;
+TMessageFilter gFilter = nullptr;
+TIdleHandler gIdle = nullptr;
+}  // namespace
+
+bool QuitReceived() { return gQuit; }
+void ResetQuitReceived() { gQuit = false; }
+void SetMessageFilter(TMessageFilter filter) { gFilter = filter; }
+void SetIdleHandler(TIdleHandler handler) { gIdle = handler; }
+
+uint64_t DeadlineAfter(uint64_t ms) {
+  uint64_t now = GetTickCount64();
+  return ms >= kPumpForever - now ? kPumpForever : now + ms;
+}
+
+bool DispatchOneMessage(bool& quit, HWND onlyWindow) {
+  quit = false;
+  MSG msg;
+  if (!PeekMessageA(&msg, onlyWindow, 0, 0, PM_REMOVE)) {
+    // A component pumping for itself still ends with the application.
+    if (onlyWindow && PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+      gQuit = true;
+      quit = true;
+      PostQuitMessage(static_cast<int>(msg.wParam));
+    }
+    return false;
+  }
+  if (msg.message == WM_QUIT) {
+    gQuit = true;
+    quit = true;
+    PostQuitMessage(static_cast<int>(msg.wParam));
+    return false;
+  }
+  try {
+    if (gFilter && gFilter(msg)) return true;
+  } catch (...) {
+    HandleExceptionLater(nullptr);
+    return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, const std::shared_ptr<bool>& alive,
+                      HWND onlyWindow) {
+  auto gone = [&] { return alive && !*alive; };
+  for (;;) {
+    if (gone()) return prCallerGone;
+    if (done && done()) return prDone;
+    bool quit = false;
+    if (DispatchOneMessage(quit, onlyWindow)) {
+      if (deadline != kPumpQueued && deadline != kPumpForever && GetTickCount64() >= deadline) {
+        if (gone()) return prCallerGone;
+        return done && done() ? prDone : prTimeout;
+      }
+      continue;
+    }
+    if (quit) return prQuit;
+    // The queue is empty.
+    if (deadline == kPumpQueued) return prTimeout;
+    if (gIdle && !onlyWindow) {
+      gIdle();
+      if (gone()) return prCallerGone;
+      if (done && done()) return prDone;
+    }
+    DWORD wait = INFINITE;
+    if (deadline != kPumpForever) {
+      uint64_t now = GetTickCount64();
+      if (now >= deadline) return prTimeout;
+      wait = static_cast<DWORD>(std::min<uint64_t>(deadline - now, INFINITE - 1));
+    }
+    // Pumping for one window, other windows' messages stay queued: wait for
+    // new ones only.
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, onlyWindow ? 0 : MWMO_INPUTAVAILABLE);
+  }
+}
