@@ -1132,3 +1132,44 @@ String FormatDateTime(const String& format, TDateTime dt) {
 String DateToStr(TDateTime dt) { return FormatDateTime("ddddd", dt); }
 String TimeToStr(TDateTime dt) { return FormatDateTime("tt", dt); }
 String DateTimeToStr(TDateTime dt) { return FormatDateTime("c", dt); }
+
+// ---------------------------------------------------------------- code page
+
+bool TryWideToString(const wchar_t* s, int length, String& out) {
+  out.clear();
+  if (!s) return true;
+  if (length < 0) length = static_cast<int>(wcslen(s));
+  if (length == 0) return true;
+  BOOL usedDefault = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s, length, nullptr, 0, nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return false;
+  out.resize(static_cast<size_t>(n));
+  usedDefault = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, s, length, out.data(), n, nullptr, &usedDefault);
+  if (usedDefault) {
+    out.clear();
+    return false;
+  }
+  // A round trip must give the same characters (no best-fit mapping).
+  return StringToWide(out) == std::wstring(s, static_cast<size_t>(length));
+}
+
+String WideToString(const std::wstring& s) {
+  String out;
+  if (TryWideToString(s.c_str(), static_cast<int>(s.size()), out)) return out;
+  String shown;
+  int n = WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, "?", nullptr);
+  if (n > 0) {
+    shown.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), shown.data(), n, "?", nullptr);
+  }
+  throw EConvertError(Format("The name \"%s\" cannot be represented in the system code page", shown));
+}
+
+std::wstring StringToWide(const String& s) {
+  if (s.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+  std::wstring w(static_cast<size_t>(std::max(n, 0)), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+  return w;
+}

@@ -164,6 +164,18 @@ String AnsiExtractQuotedStr(const String& s, size_t& pos, char quote);
 bool StartsText(const String& prefix, const String& s);
 bool EndsText(const String& suffix, const String& s);
 
+// ---------------------------------------------------------------- code page
+
+// String holds text in the system's ANSI code page (the test run pins it to
+// 1252). Text from UTF-16 sources (the shell, file searches) that the code
+// page cannot hold is refused, never replaced by a look-alike or "?".
+// False when a character has no exact form in the code page.
+bool TryWideToString(const wchar_t* s, int length, String& out);  // length -1: up to the NUL
+// Raises EConvertError "The name \"%s\" cannot be represented in the
+// system code page" (the name shown with "?" for what it cannot hold).
+String WideToString(const std::wstring& s);
+std::wstring StringToWide(const String& s);
+
 // ---------------------------------------------------------------- file names
 
 String ExtractFilePath(const String& name);  // with the trailing '\' or ':'

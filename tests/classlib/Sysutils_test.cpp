@@ -151,3 +151,21 @@ TEST(Sysutils, FormatFloatPictures) {
   EXPECT_EQ(FormatFloat("0.##", 2.5), "2.5");
   EXPECT_EQ(FormatFloat("0", -3.0), "-3");
 }
+
+TEST(Sysutils, WideNamesOutsideTheCodePageAreRefused) {
+  String out;
+  EXPECT_TRUE(TryWideToString(L"Quellmark \u00ae caf\u00e9", -1, out));
+  EXPECT_EQ(out, "Quellmark \xae caf\xe9");
+  EXPECT_EQ(StringToWide(out), L"Quellmark \u00ae caf\u00e9");
+  // No "?" and no best-fit look-alike ("a" for a-macron) ever stands in.
+  for (const wchar_t* name : {L"\u0416.txt", L"\u0101bc", L"\u4e2d"}) {
+    EXPECT_FALSE(TryWideToString(name, -1, out));
+    EXPECT_EQ(out, "");
+  }
+  try {
+    WideToString(L"x\u0416y");
+    FAIL() << "no exception";
+  } catch (EConvertError& e) {
+    EXPECT_EQ(e.Message, "The name \"x?y\" cannot be represented in the system code page");
+  }
+}
