@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include <mmsystem.h>
+
 // ---------------------------------------------------------------- system dialogs
 
 int TSystemDialogs::MessageBox(HWND owner, const String& text, const String& caption, UINT flags) {
@@ -11,6 +13,10 @@ bool TSystemDialogs::GetOpenFileName(OPENFILENAMEA& ofn) { return ::GetOpenFileN
 
 bool TSystemDialogs::WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data) {
   return ::WinHelpA(wnd, helpFile.c_str(), command, data) != 0;
+}
+
+bool TSystemDialogs::PlaySound(const String& alias, UINT flags) {
+  return ::PlaySoundA(alias.c_str(), nullptr, flags | SND_ALIAS) != 0;
 }
 
 namespace {
