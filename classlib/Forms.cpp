@@ -15,7 +15,7 @@ bool TSystemDialogs::WinHelp(HWND wnd, const String& helpFile, UINT command, ULO
   return ::WinHelpA(wnd, helpFile.c_str(), command, data) != 0;
 }
 
-bool TSystemDialogs::PlaySound(const String& alias, UINT flags) {
+bool TSystemDialogs::PlaySystemSound(const String& alias, UINT flags) {
   return ::PlaySoundA(alias.c_str(), nullptr, flags | SND_ALIAS) != 0;
 }
 

@@ -16,7 +16,7 @@ class TSystemDialogs {
   virtual bool GetOpenFileName(OPENFILENAMEA& ofn);
   virtual bool WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data);
   // PlaySoundA with a system sound alias (SND_ALIAS is added).
-  virtual bool PlaySound(const String& alias, UINT flags);
+  virtual bool PlaySystemSound(const String& alias, UINT flags);
 };
 TSystemDialogs* SystemDialogs();
 // Installs d (nullptr: the real dialogs) and returns the one it replaces.
