@@ -95,9 +95,23 @@ struct TSize : SIZE {
 
 inline TRect Bounds(int left, int top, int width, int height) { return TRect(left, top, left + width, top + height); }
 
+// ---------------------------------------------------------------- exceptions
+
+// A picture whose data cannot be read ("Bitmap image is not valid", ...).
+NEMBRA_EXCEPTION(EInvalidGraphic, Exception);
+// An operation a picture does not allow.
+NEMBRA_EXCEPTION(EInvalidGraphicOperation, Exception);
+// An operation an object cannot do in its present state (a canvas without a
+// device context, an image list index out of range).
+NEMBRA_EXCEPTION(EInvalidOperation, Exception);
+// "Resource %s not found".
+NEMBRA_EXCEPTION(EResNotFound, Exception);
+
 // ---------------------------------------------------------------- graphics objects
 
-// Base of fonts, brushes and pens: a change fires OnChange.
+// Base of fonts, brushes and pens: a change fires OnChange. When a change
+// makes a new GDI object necessary, OnChange runs before the old object is
+// deleted, so a canvas can deselect it first.
 class TGraphicsObject : public TPersistent {
  public:
   TNotifyEvent OnChange;
@@ -112,13 +126,15 @@ enum TFontPitch { fpDefault, fpVariable, fpFixed };
 
 class TFont : public TGraphicsObject {
  public:
-  TFont();
+  TFont() = default;
   ~TFont() override;
   void Assign(TPersistent* source) override;
 
   // The font's GDI object, made on demand and kept until the font changes.
   HFONT Handle();
-  // Takes the attributes of an existing font (the font does not own it).
+  // Takes the attributes of an existing font and uses it until the next
+  // change (the font does not own it). nullptr goes back to a font made
+  // from the attributes.
   void SetHandle(HFONT font);
 
   const String& Name() const { return name_; }
@@ -140,7 +156,7 @@ class TFont : public TGraphicsObject {
   static int PixelsPerInch();
 
  private:
-  void FreeHandle();
+  void Modified();
   String name_ = "Tahoma";
   int height_ = -11;
   TFontStyles style_;
@@ -160,19 +176,23 @@ class TBrush : public TGraphicsObject {
   TBrush() = default;
   ~TBrush() override;
   void Assign(TPersistent* source) override;
+  // A solid, hatched or pattern brush; bsClear gives the stock hollow brush.
   HBRUSH Handle();
-  // Uses an existing brush (not owned).
+  // Uses an existing brush (not owned) until the next change; its colour
+  // and style are read from it. nullptr goes back to a brush made from the
+  // attributes.
   void SetHandle(HBRUSH brush);
   TColor Color() const { return color_; }
   void SetColor(TColor value);
   TBrushStyle Style() const { return style_; }
   void SetStyle(TBrushStyle value);
-  // A pattern brush of the bitmap (not owned; kept only while set).
+  // A pattern brush of the bitmap (not owned; kept only while set). The
+  // brush is made from the bitmap as it is when the handle is made.
   TBitmap* Bitmap() const { return bitmap_; }
   void SetBitmap(TBitmap* bitmap);
 
  private:
-  void FreeHandle();
+  void Modified();
   TColor color_ = clWhite;
   TBrushStyle style_ = bsSolid;
   TBitmap* bitmap_ = nullptr;
@@ -196,11 +216,12 @@ class TPen : public TGraphicsObject {
   void SetWidth(int value);
   TPenStyle Style() const { return style_; }
   void SetStyle(TPenStyle value);
+  // The raster operation (SetROP2) the canvas draws the pen with.
   TPenMode Mode() const { return mode_; }
   void SetMode(TPenMode value);
 
  private:
-  void FreeHandle();
+  void Modified();
   TColor color_ = clBlack;
   int width_ = 1;
   TPenStyle style_ = psSolid;
@@ -213,28 +234,34 @@ class TPen : public TGraphicsObject {
 class TGraphic;
 
 // Drawing on a device context with a font, brush and pen that are selected
-// into it when something is drawn.
+// into it when something is drawn. The font sets the text colour, the brush
+// the background colour and mode (opaque for bsSolid, else transparent),
+// the pen the raster operation of lines.
 class TCanvas : public TPersistent {
  public:
   TCanvas();
   ~TCanvas() override;
 
-  // The device context; a canvas over a window or bitmap makes it on demand
-  // (CreateHandle). SetHandle attaches one the canvas does not own (nullptr
-  // detaches it, deselecting the canvas's objects).
+  // The device context with the canvas's font, brush and pen selected; a
+  // canvas over a window or bitmap makes it on demand (CreateHandle);
+  // EInvalidOperation "Canvas does not allow drawing" when there is none.
+  // SetHandle attaches one the canvas does not own (nullptr detaches it,
+  // deselecting the canvas's objects and dropping saved clip regions).
   HDC Handle();
   void SetHandle(HDC dc);
   bool HandleAllocated() const { return dc_ != nullptr; }
 
-  TFont* Font() const { return font_; }
-  TBrush* Brush() const { return brush_; }
-  TPen* Pen() const { return pen_; }
+  TFont* Font() const { return font_.get(); }
+  TBrush* Brush() const { return brush_.get(); }
+  TPen* Pen() const { return pen_.get(); }
   void SetFont(TFont* value) { font_->Assign(value); }
   void SetBrush(TBrush* value) { brush_->Assign(value); }
   void SetPen(TPen* value) { pen_->Assign(value); }
   TPoint PenPos();
   void SetPenPos(const TPoint& p) { MoveTo(p.x, p.y); }
 
+  // Lines and outlines follow GDI: the last point of LineTo and Polyline is
+  // not drawn, Rectangle and FillRect cover [left, right) x [top, bottom).
   void MoveTo(int x, int y);
   void LineTo(int x, int y);
   void Rectangle(int x1, int y1, int x2, int y2);
@@ -244,9 +271,11 @@ class TCanvas : public TPersistent {
   void Ellipse(int x1, int y1, int x2, int y2);
   void Polygon(const TPoint* points, int count);
   void Polyline(const TPoint* points, int count);
+  // Inverts a dotted frame; drawing it twice restores the pixels.
   void DrawFocusRect(const TRect& r);
   void TextOut(int x, int y, const String& text);
-  // Text clipped to r, drawn at (x, y).
+  // Text clipped to r, drawn at (x, y); r is filled with the brush unless
+  // its style is bsClear.
   void TextRect(const TRect& r, int x, int y, const String& text);
   TSize TextExtent(const String& text);
   int TextWidth(const String& text);
@@ -269,6 +298,7 @@ class TCanvas : public TPersistent {
   // Lock and Unlock mark a canvas in use by another thread (nestable).
   void Lock();
   void Unlock();
+  int LockCount() const { return lockCount_; }
 
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
@@ -277,16 +307,20 @@ class TCanvas : public TPersistent {
   virtual void CreateHandle() {}
   void Changing();
   void Changed();
-  // Selects the font, brush and pen that changed since the last drawing.
+  // Makes the handle when needed and selects the font, brush and pen asked
+  // for that changed since the last drawing.
   void RequiredState(bool font, bool brush, bool pen);
   void DeselectObjects();
+  // The device context without making one.
+  HDC CurrentHandle() const { return dc_; }
 
  private:
   void ObjectChanged(TObject* sender);
+  void DropClips();
   HDC dc_ = nullptr;
-  TFont* font_;
-  TBrush* brush_;
-  TPen* pen_;
+  TOwned<TFont> font_;
+  TOwned<TBrush> brush_;
+  TOwned<TPen> pen_;
   HGDIOBJ oldFont_ = nullptr, oldBrush_ = nullptr, oldPen_ = nullptr;
   bool fontSelected_ = false, brushSelected_ = false, penSelected_ = false;
   std::vector<HRGN> clips_;
@@ -294,8 +328,187 @@ class TCanvas : public TPersistent {
   CRITICAL_SECTION lock_;
 };
 
-// A canvas over a memory device context compatible with the screen.
+// A canvas over a memory device context compatible with the screen, which
+// it makes on demand and deletes when it is freed.
 class TMemoryCanvas : public TCanvas {
+ public:
+  ~TMemoryCanvas() override;
+
  protected:
   void CreateHandle() override;
+
+ private:
+  HDC ownDC_ = nullptr;
+};
+
+// ---------------------------------------------------------------- pictures
+
+// A picture that can draw itself on a canvas and be stored in a stream.
+class TGraphic : public TPersistent {
+ public:
+  // Paints the picture stretched into rect.
+  virtual void Draw(TCanvas* canvas, const TRect& rect) = 0;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual bool Empty() const = 0;
+  // Drawn with its transparent parts leaving the canvas as it was.
+  virtual bool Transparent() const { return transparent_; }
+  virtual void SetTransparent(bool value);
+  // Reads the picture from the stream's position; a bad stream raises
+  // EInvalidGraphic (or its descendant) and leaves the picture as it was.
+  virtual void LoadFromStream(TStream* stream) = 0;
+  virtual void SaveToStream(TStream* stream) = 0;
+  void LoadFromFile(const String& fileName);
+  // Writes the whole file or, on failure, leaves the old one in place.
+  void SaveToFile(const String& fileName);
+
+  TNotifyEvent OnChange;
+
+ protected:
+  virtual void Changed();
+  bool transparent_ = false;
+};
+
+// pfDevice: a device-dependent bitmap; pf1bit: monochrome; pf24bit and
+// pf32bit: DIB sections; pfCustom: a DIB section of another depth taken
+// through SetHandle.
+enum TPixelFormat { pfDevice, pf1bit, pf24bit, pf32bit, pfCustom };
+enum TTransparentMode { tmAuto, tmFixed };
+
+class TBitmapCanvas;
+
+// A bitmap with a canvas of its own: a memory device context with the
+// bitmap selected, made when the canvas is first drawn on.
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  ~TBitmap() override;
+  // From another TBitmap (a copy), or nullptr (empty).
+  void Assign(TPersistent* source) override;
+  void Draw(TCanvas* canvas, const TRect& rect) override;
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  bool Empty() const override { return width_ == 0 || height_ == 0; }
+  // A new size keeps the pixels of the overlapping part; new pixels are
+  // black. EOutOfResources when the bitmap cannot be made.
+  void SetSize(int width, int height);
+  void SetWidth(int value) { SetSize(value, height_); }
+  void SetHeight(int value) { SetSize(width_, value); }
+
+  TCanvas* Canvas();
+  // The bitmap (nullptr while empty). While the canvas's device context
+  // exists the bitmap is selected into it; FreeContext releases it before
+  // the handle is selected into another device context.
+  HBITMAP Handle() const { return handle_; }
+  // Takes ownership of a bitmap (nullptr: empty); EInvalidGraphic when it
+  // is not one.
+  void SetHandle(HBITMAP bitmap);
+  // Gives up the bitmap to the caller; the TBitmap is then empty.
+  HBITMAP ReleaseHandle();
+  void FreeContext();
+
+  TPixelFormat PixelFormat() const { return pixelFormat_; }
+  // Converts to pfDevice, pf1bit, pf24bit or pf32bit; pfCustom raises
+  // EInvalidGraphic "Invalid pixel format".
+  void SetPixelFormat(TPixelFormat value);
+
+  // tmAuto: the colour of the bottom-left pixel; tmFixed: the colour set.
+  TColor TransparentColor();
+  // clDefault goes back to tmAuto, any other colour makes the mode tmFixed.
+  void SetTransparentColor(TColor value);
+  TTransparentMode TransparentMode() const { return transparentMode_; }
+  void SetTransparentMode(TTransparentMode value);
+  // Turns the bitmap into a monochrome mask: white where the pixel had the
+  // transparent colour, black elsewhere.
+  void Mask(TColor transparentColor);
+
+  // A bitmap resource (RT_BITMAP), checked like a stream. EResNotFound
+  // "Resource %s not found" when there is none.
+  void LoadFromResourceName(HINSTANCE instance, const String& name);
+  void LoadFromResourceID(HINSTANCE instance, int id);
+  // A BMP file (1, 4, 8, 16, 24 or 32 bits per pixel, run-length or bit
+  // field coded); "Bitmap image is not valid" otherwise. An empty stream
+  // makes the bitmap empty. Saving writes 1 (pf1bit), 32 (pf32bit) or 24
+  // bits per pixel; an empty bitmap writes nothing.
+  void LoadFromStream(TStream* stream) override;
+  void SaveToStream(TStream* stream) override;
+
+ private:
+  friend class TBitmapCanvas;
+  void Replace(HBITMAP bitmap, TPixelFormat format, int width, int height);
+  void CanvasChanged(TObject* sender);
+  void LoadFromResource(HINSTANCE instance, LPCSTR name, const String& shownName);
+  HBITMAP handle_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  TPixelFormat pixelFormat_ = pf24bit;
+  TColor transparentColor_ = clDefault;
+  TTransparentMode transparentMode_ = tmAuto;
+  TOwned<TBitmapCanvas> canvas_;
+};
+
+// An icon; the HICON is owned. Always drawn transparently.
+class TIcon : public TGraphic {
+ public:
+  TIcon() = default;
+  ~TIcon() override;
+  // From another TIcon (a copy), or nullptr (empty).
+  void Assign(TPersistent* source) override;
+  void Draw(TCanvas* canvas, const TRect& rect) override;
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  bool Empty() const override { return handle_ == nullptr; }
+  bool Transparent() const override { return true; }
+
+  HICON Handle() const { return handle_; }
+  // Takes ownership of an icon (nullptr: empty).
+  void SetHandle(HICON icon);
+  HICON ReleaseHandle();
+
+  // An icon resource at the system's icon size; EResNotFound when missing.
+  void LoadFromResourceName(HINSTANCE instance, const String& name);
+  // An .ico file: the image nearest the system's icon size is taken;
+  // "Icon image is not valid" for a bad file. Saving writes one 32-bit image
+  // with its mask.
+  void LoadFromStream(TStream* stream) override;
+  void SaveToStream(TStream* stream) override;
+
+ private:
+  void Replace(HICON icon);
+  HICON handle_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// Holds one picture of any kind.
+class TPicture : public TPersistent {
+ public:
+  TPicture() = default;
+  ~TPicture() override;
+  // The picture held, nullptr when there is none.
+  TGraphic* Graphic() const { return graphic_.get(); }
+  // Holds a copy of value (nullptr: none).
+  void SetGraphic(TGraphic* value);
+  // The picture as a bitmap or icon; a picture of another kind is replaced
+  // by an empty one.
+  TBitmap* Bitmap();
+  TIcon* Icon();
+  int Width() const { return graphic_ ? graphic_->Width() : 0; }
+  int Height() const { return graphic_ ? graphic_->Height() : 0; }
+  // Chooses the kind by extension: .bmp, .ico, .jpg or .jpeg; another
+  // raises EInvalidGraphic "Unknown picture file extension (.%s)". On any
+  // failure the picture is left as it was.
+  void LoadFromFile(const String& fileName);
+  void SaveToFile(const String& fileName);
+  // From a TPicture, a TGraphic, or nullptr.
+  void Assign(TPersistent* source) override;
+
+  TNotifyEvent OnChange;
+
+ private:
+  void Hold(TGraphic* graphic);
+  void GraphicChanged(TObject* sender);
+  void Changed();
+  TOwned<TGraphic> graphic_;
 };

@@ -62,19 +62,24 @@ void TJPEGImage::LoadFromMemory(const void* data, size_t size) {
   const char* msg = DecodeRgb(static_cast<const unsigned char*>(data), static_cast<unsigned long>(size), &rgb, &w,
                               &h, &err);
   if (*msg) throw EJPEG(String("JPEG error: ") + msg);
-  width_ = w;
-  height_ = h;
-  stride_ = (w * 3 + 3) & ~3;
-  bits_.assign(static_cast<size_t>(stride_) * h, 0);
+  const int stride = (w * 3 + 3) & ~3;
+  std::vector<unsigned char> bits(static_cast<size_t>(stride) * h, 0);
   for (int y = 0; y < h; ++y) {
     const unsigned char* src = rgb.data() + static_cast<size_t>(y) * w * 3;
-    unsigned char* dst = bits_.data() + static_cast<size_t>(h - 1 - y) * stride_;
+    unsigned char* dst = bits.data() + static_cast<size_t>(h - 1 - y) * stride;
     for (int x = 0; x < w; ++x) {
       dst[x * 3] = src[x * 3 + 2];
       dst[x * 3 + 1] = src[x * 3 + 1];
       dst[x * 3 + 2] = src[x * 3];
     }
   }
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  data_.assign(bytes, bytes + size);
+  bits_ = std::move(bits);
+  stride_ = stride;
+  width_ = w;
+  height_ = h;
+  Changed();
 }
 
 void TJPEGImage::LoadFromStream(TStream* stream) {
@@ -84,15 +89,39 @@ void TJPEGImage::LoadFromStream(TStream* stream) {
   LoadFromMemory(buf.data(), buf.size());
 }
 
-void TJPEGImage::LoadFromFile(const String& fileName) {
-  TFileStream fs(fileName, fmOpenRead | fmShareDenyWrite);
-  LoadFromStream(&fs);
+void TJPEGImage::SaveToStream(TStream* stream) {
+  if (!data_.empty()) stream->WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+}
+
+void TJPEGImage::Assign(TPersistent* source) {
+  if (source == this) return;
+  if (!source) {
+    width_ = height_ = stride_ = 0;
+    bits_.clear();
+    data_.clear();
+    Changed();
+    return;
+  }
+  if (auto* j = dynamic_cast<TJPEGImage*>(source)) {
+    width_ = j->width_;
+    height_ = j->height_;
+    stride_ = j->stride_;
+    bits_ = j->bits_;
+    data_ = j->data_;
+    Changed();
+    return;
+  }
+  TGraphic::Assign(source);
 }
 
 COLORREF TJPEGImage::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const unsigned char* p = bits_.data() + static_cast<size_t>(height_ - 1 - y) * stride_ + x * 3;
   return RGB(p[2], p[1], p[0]);
+}
+
+void TJPEGImage::Draw(TCanvas* canvas, const TRect& rect) {
+  if (canvas) Draw(canvas->Handle(), rect);
 }
 
 void TJPEGImage::Draw(HDC dc, const RECT& rect) const {

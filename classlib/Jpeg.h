@@ -1,22 +1,27 @@
 // JPEG pictures decoded through libjpeg.
 #pragma once
 
-#include "Classes.h"
+#include "Graphics.h"
 
-NEMBRA_EXCEPTION(EJPEG, Exception);
+NEMBRA_EXCEPTION(EJPEG, EInvalidGraphic);
 
-class TJPEGImage : public TPersistent {
+class TJPEGImage : public TGraphic {
  public:
-  // EJPEG with libjpeg's message when the data is not a readable JPEG.
-  void LoadFromStream(TStream* stream);
-  void LoadFromFile(const String& fileName);
+  // EJPEG with libjpeg's message when the data is not a readable JPEG; the
+  // picture is then left as it was.
+  void LoadFromStream(TStream* stream) override;
   void LoadFromMemory(const void* data, size_t size);
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  bool Empty() const { return width_ == 0; }
+  // Writes the JPEG data as it was read.
+  void SaveToStream(TStream* stream) override;
+  // From another TJPEGImage (a copy), or nullptr (empty).
+  void Assign(TPersistent* source) override;
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  bool Empty() const override { return width_ == 0; }
   // The colour of a pixel as RGB(r, g, b); 0 outside the picture.
   COLORREF Pixel(int x, int y) const;
   // Paints the picture stretched into rect.
+  void Draw(TCanvas* canvas, const TRect& rect) override;
   void Draw(HDC dc, const RECT& rect) const;
 
  private:
@@ -25,4 +30,5 @@ class TJPEGImage : public TPersistent {
   // Bottom-up rows of blue, green, red, each padded to 4 bytes, as a DIB wants.
   std::vector<unsigned char> bits_;
   int stride_ = 0;
+  std::vector<unsigned char> data_;  // the JPEG data
 };
