@@ -172,6 +172,10 @@ void TBasicAction::UnRegisterChanges(TBasicActionLink* link) {
   links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
 }
 
+bool TBasicAction::HasLink(TBasicActionLink* link) const {
+  return std::find(links_.begin(), links_.end(), link) != links_.end();
+}
+
 void TBasicAction::Change() {
   // A client's update may unregister links: walk a copy, skipping the gone.
   std::vector<TBasicActionLink*> copy = links_;
@@ -232,14 +236,22 @@ bool TCustomAction::Execute() {
   return TContainedAction::Execute();
 }
 
+template <class F>
+void TCustomAction::ForLinks(F f) {
+  for (TBasicActionLink* l : Links())
+    if (HasLink(l))
+      if (auto* al = dynamic_cast<TActionLink*>(l)) f(al);
+}
+
 void TCustomAction::SetCaption(const String& value) {
   if (value == caption_) return;
+  ForLinks([&](TActionLink* l) { l->SetCaption(value); });
   caption_ = value;
   Change();
 }
-
 void TCustomAction::SetChecked(bool value) {
   if (value == checked_) return;
+  ForLinks([&](TActionLink* l) { l->SetChecked(value); });
   checked_ = value;
   if (value && groupIndex_ > 0 && ActionList()) {
     TCustomActionList* list = ActionList();
@@ -251,44 +263,45 @@ void TCustomAction::SetChecked(bool value) {
   Change();
 }
 
-void TCustomAction::SetEnabled(bool value) {
-  if (value == enabled_) return;
-  enabled_ = value;
-  Change();
-}
-
 void TCustomAction::SetGroupIndex(int value) {
   if (value == groupIndex_) return;
   groupIndex_ = value;
   Change();
 }
 
+void TCustomAction::SetEnabled(bool value) {
+  if (value == enabled_) return;
+  ForLinks([&](TActionLink* l) { l->SetEnabled(value); });
+  enabled_ = value;
+  Change();
+}
 void TCustomAction::SetHelpContext(int value) {
   if (value == helpContext_) return;
+  ForLinks([&](TActionLink* l) { l->SetHelpContext(value); });
   helpContext_ = value;
   Change();
 }
-
 void TCustomAction::SetHint(const String& value) {
   if (value == hint_) return;
+  ForLinks([&](TActionLink* l) { l->SetHint(value); });
   hint_ = value;
   Change();
 }
-
 void TCustomAction::SetImageIndex(int value) {
   if (value == imageIndex_) return;
+  ForLinks([&](TActionLink* l) { l->SetImageIndex(value); });
   imageIndex_ = value;
   Change();
 }
-
 void TCustomAction::SetShortCut(TShortCut value) {
   if (value == shortCut_) return;
+  ForLinks([&](TActionLink* l) { l->SetShortCut(value); });
   shortCut_ = value;
   Change();
 }
-
 void TCustomAction::SetVisible(bool value) {
   if (value == visible_) return;
+  ForLinks([&](TActionLink* l) { l->SetVisible(value); });
   visible_ = value;
   Change();
 }
@@ -298,22 +311,18 @@ void TCustomAction::SetVisible(bool value) {
 void TActionLink::ApplyAll() {
   TCustomAction* a = CustomAction();
   if (!a) return;
-  if (IsCaptionLinked()) SetCaption(a->Caption());
-  if (IsCheckedLinked()) SetChecked(a->Checked());
-  if (IsEnabledLinked()) SetEnabled(a->Enabled());
-  if (IsHelpContextLinked()) SetHelpContext(a->HelpContext());
-  if (IsHintLinked()) SetHint(a->Hint());
-  if (IsImageIndexLinked()) SetImageIndex(a->ImageIndex());
-  if (IsShortCutLinked()) SetShortCut(a->ShortCut());
-  if (IsVisibleLinked()) SetVisible(a->Visible());
+  ApplyingAll = true;
+  SetCaption(a->Caption());
+  SetChecked(a->Checked());
+  SetEnabled(a->Enabled());
+  SetHelpContext(a->HelpContext());
+  SetHint(a->Hint());
+  SetImageIndex(a->ImageIndex());
+  SetShortCut(a->ShortCut());
+  SetVisible(a->Visible());
+  ApplyingAll = false;
 }
 
-void TActionLink::Change() {
-  // Every property is copied: a client that overrides one keeps its own
-  // through its Is...Linked answer.
-  ApplyAll();
-  TBasicActionLink::Change();
-}
 
 // ---------------------------------------------------------------- TCustomActionList
 

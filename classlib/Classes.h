@@ -149,6 +149,9 @@ class TComponent : public TPersistent {
   // destruction through Notification(other, opRemove).
   void FreeNotification(TComponent* component);
   void RemoveFreeNotification(TComponent* component);
+  // Brings the state of the component's action (if any) up to date; the
+  // application calls it at idle time for the components of visible forms.
+  virtual void InitiateAction() {}
 
  protected:
   // Called on insertion and removal of owned components, cascading to

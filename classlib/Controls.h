@@ -23,6 +23,7 @@ class TControl;
 class TCustomForm;
 class TCustomImageList;
 
+
 // ---------------------------------------------------------------- enumerations
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
@@ -174,7 +175,9 @@ class TControl : public TComponent {
 
   TWinControl* Parent() const { return parent_; }
   virtual void SetParent(TWinControl* parent);
-  TCustomForm* ParentForm() const;  // the form the control is on (nullptr when none)
+  // The top-most windowed ancestor that is a form (this one when it is);
+  // GetParentForm (Forms.h) gives it as a form.
+  TWinControl* FormControl() const;
 
   // Bounds in the parent's client coordinates.
   int Left() const { return left_; }
@@ -255,6 +258,10 @@ class TControl : public TComponent {
   TBasicAction* Action() const;
   void SetAction(TBasicAction* value);
   TControlActionLink* ActionLink() const { return actionLink_; }
+  // Updates the bound action (visible controls only).
+  void InitiateAction() override {
+    if (actionLink_ && visible_) actionLink_->Update();
+  }
 
   TControlStyle ControlStyle;
   TControlState ControlState;
@@ -463,6 +470,17 @@ class TWinControl : public TControl, public TWindowObject {
   // notification to it as CN_ (true when a child took it).
   bool ReflectToChild(HWND child, TMessage& msg);
 
+  // What a form does for the controls on it (TCustomForm overrides these).
+  virtual bool IsFormControl() const { return false; }
+  // A control on the form took the focus.
+  virtual void FocusChanged(TWinControl* focused) {}
+  // The form sees keys first when it previews them; true: taken.
+  virtual bool PreviewKeyDown(WORD& key, TShiftState shift) { return false; }
+  virtual bool PreviewKeyUp(WORD& key, TShiftState shift) { return false; }
+  virtual bool PreviewKeyPress(char& key) { return false; }
+  // The form's shortcuts (its menu and action lists); true: carried out.
+  virtual bool FormShortCut(WORD key, TShiftState shift) { return false; }
+
  protected:
   friend class TControl;
   friend class TCustomForm;
@@ -494,6 +512,9 @@ class TWinControl : public TControl, public TWindowObject {
   virtual bool IsMenuKey(WORD key, TShiftState shift);
   virtual void DoEnter();
   virtual void DoExit();
+  // OnContextPopup, then the control's PopupMenu when it pops up by itself;
+  // otherwise the parent hears of it.
+  virtual void WMContextMenu(TMessage& msg);
 
   void FontChanged() override;
   void ColorChanged() override;
@@ -583,12 +604,21 @@ String GetShortHint(const String& hint);
 String GetLongHint(const String& hint);
 // The shift state of a mouse message's key flags.
 TShiftState MouseKeysToShiftState(WPARAM keys);
-TCustomForm* GetParentForm(TControl* control);
 // The character marked with "&" in a caption, upper-cased (0 when none;
 // "&&" is a literal ampersand).
 char AccelChar(const String& caption);
 bool IsAccel(WORD key, const String& caption);
 // The comctl32 version in use, read once; tests may force it.
+// The cursor table: the system's cursors under their ids, and the
+// application's own added with SetCursorHandle. The screen cursor, when not
+// crDefault, shows over every window of the program.
+HCURSOR CursorHandle(TCursor cursor);
+void SetCursorHandle(TCursor cursor, HCURSOR handle);
+TCursor ScreenCursor();
+void SetScreenCursor(TCursor cursor);
+// The drag manager's look at a message before it is dispatched (called by
+// the application's message filter); true when the drag took it.
+bool DragFilterMessage(MSG& msg);
 struct TComCtlVersion {
   int Major = 0;
   int Minor = 0;

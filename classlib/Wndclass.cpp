@@ -14,6 +14,12 @@ TWindowObject::~TWindowObject() {
   for (TDispatchFrame* f = frames_; f; f = f->next) f->gone = true;
 }
 
+int TWindowObject::DispatchCount() const {
+  int n = 0;
+  for (TDispatchFrame* f = frames_; f; f = f->next) ++n;
+  return n;
+}
+
 namespace {
 
 const char kObjectProp[] = "NembraObject";
@@ -146,15 +152,23 @@ WNDPROC TObjectWindowClass::SubclassedProc(HWND wnd) {
   return reinterpret_cast<WNDPROC>(GetPropA(wnd, kOldProcProp));
 }
 
+namespace {
+thread_local int gDispatchDepth = 0;
+}
+
+int DispatchDepth() { return gDispatchDepth; }
+
 LRESULT TObjectWindowClass::Dispatch(TWindowObject* obj, HWND h, UINT m, WPARAM w, LPARAM l) {
   TMessage msg{m, w, l, 0};
   TDispatchFrame frame{obj->frames_, false};
   obj->frames_ = &frame;
+  ++gDispatchDepth;
   try {
     obj->WindowMessage(h, msg);
   } catch (...) {
     HandleExceptionLater(frame.gone ? nullptr : dynamic_cast<TObject*>(obj));
   }
+  --gDispatchDepth;
   if (!frame.gone) obj->frames_ = frame.next;
   return msg.Result;
 }

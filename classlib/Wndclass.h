@@ -34,6 +34,11 @@ class TWindowObject {
   // One message of one of the object's windows; a message it does not
   // handle it passes to the default procedure itself (DefaultProc).
   virtual void WindowMessage(HWND wnd, TMessage& msg) = 0;
+  // A message of one of the object's windows is being handled right now
+  // (the object's code is somewhere on the stack).
+  bool Dispatching() const { return frames_ != nullptr; }
+  // How many of its messages are being handled (nested).
+  int DispatchCount() const;
 
  private:
   friend class TObjectWindowClass;
@@ -104,6 +109,10 @@ class TObjectWindowClass {
 };
 
 inline LRESULT DefaultProc(HWND wnd, TMessage& msg) { return TObjectWindowClass::DefaultProc(wnd, msg); }
+
+// How many object dispatches are running on this thread (0 outside any
+// message handler): what a deferred free compares with.
+int DispatchDepth();
 
 // ---------------------------------------------------------------- utility windows
 
