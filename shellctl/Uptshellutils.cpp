@@ -45,8 +45,6 @@ LPITEMIDLIST MakeIdList(IMalloc* malloc, const BYTE* items, UINT len) {
   return static_cast<LPITEMIDLIST>(p);
 }
 
-bool WideToText(const wchar_t* s, int length, String& out) { return TryWideToString(s, length, out); }
-
 const HRESULT kNoTranslation = HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
 
 }  // namespace
@@ -304,7 +302,7 @@ String ShellGetPathFromIdList(LPCITEMIDLIST pidl) {
   wchar_t buf[MAX_PATH + 1] = {};
   if (!SHGetPathFromIDListW(OrEmpty(pidl), buf)) return String();
   String path;
-  if (!WideToText(buf, -1, path)) return String();
+  if (!TryWideToString(buf, -1, path)) return String();
   return path;
 }
 
@@ -318,7 +316,7 @@ String ShellGetSpecialFolderPath(HWND owner, TCSIDL csidl) {
   wchar_t buf[MAX_PATH + 1] = {};
   if (!SHGetSpecialFolderPathW(owner, buf, csidl, FALSE)) return String();
   String path;
-  if (!WideToText(buf, -1, path)) return String();
+  if (!TryWideToString(buf, -1, path)) return String();
   return path;
 }
 
@@ -448,7 +446,7 @@ String StrretToString(LPCITEMIDLIST pidl, const STRRET& strret) {
   switch (strret.uType) {
     case STRRET_WSTR: {
       String s;
-      if (!strret.pOleStr || !WideToText(strret.pOleStr, -1, s)) return String();
+      if (!strret.pOleStr || !TryWideToString(strret.pOleStr, -1, s)) return String();
       return s;
     }
     case STRRET_OFFSET: {
@@ -933,7 +931,7 @@ HRESULT MakeLink(TComPtr<IShellLinkW>& link, TComPtr<IPersistFile>& file) {
   return link->QueryInterface(IID_IPersistFile, file.PutVoid());
 }
 
-HRESULT ToText(const wchar_t* s, String& out) { return WideToText(s, -1, out) ? S_OK : kNoTranslation; }
+HRESULT ToText(const wchar_t* s, String& out) { return TryWideToString(s, -1, out) ? S_OK : kNoTranslation; }
 
 }  // namespace
 
@@ -1064,7 +1062,8 @@ bool PTClsidFromFileType(const String& fileType, GUID& clsid) {
   std::wstring text;
   static const wchar_t kPrefix[] = L"clsid\\";
   const int prefixLen = 6;
-  if (value.size() >= prefixLen && CompareStringOrdinal(value.c_str(), prefixLen, kPrefix, prefixLen, TRUE) == CSTR_EQUAL) {
+  if (value.size() >= prefixLen &&
+      CompareStringOrdinal(value.c_str(), prefixLen, kPrefix, prefixLen, TRUE) == CSTR_EQUAL) {
     text = value.substr(prefixLen);
   } else {
     TRegKey sub(key.Get(), L"CLSID");

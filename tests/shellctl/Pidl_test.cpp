@@ -142,7 +142,8 @@ TEST(PidlList, SortedInsertAndDuplicates) {
 
 TEST(PidlList, BinaryAndLinearSearchAgree) {
   std::vector<std::string> keep;
-  for (int i = 0; i < 40; ++i) keep.push_back(PidlBytes({std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26))}));
+  for (int i = 0; i < 40; ++i)
+    keep.push_back(PidlBytes({std::string(1 + i % 3, static_cast<char>('a' + (i * 7) % 26))}));
   TPTPidlList list;
   list.Duplicates = dupIgnore;
   list.SetSorted(true);

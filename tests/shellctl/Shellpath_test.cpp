@@ -200,6 +200,37 @@ TEST(ShellNames, FriendlyNamesAndRefusedNames) {
   EXPECT_EQ(ShellGetPathFromIdList(cjk.get()), "");
 }
 
+TEST(ShellMemory, RoutinesFreeWhatTheyMake) {
+  String dir = MakeShellTestFolder("memory\\Child");
+  ASSERT_EQ(CreateQuickShortcut(dir + ".lnk", dir), S_OK);
+  TScopedShellMalloc scoped;
+  {
+    TPidl pidl;
+    ASSERT_EQ(ShellGetIdListFromPath(dir, pidl), S_OK);
+    EXPECT_EQ(ShellGetFriendlyNameForLastIdListElement(pidl.get()), "Child");
+    EXPECT_EQ(ShellFindCSIDLFromIdList(pidl.get()), csidlNone);
+    TPTIdListArray array(pidl.get());
+    EXPECT_TRUE(array.GoUp(1));
+    EXPECT_TRUE(array.GetItem(0));
+    TPTShellLocator locator;
+    locator.SetIdList(pidl.get());
+    locator.SetCSIDL(csidlPersonal);
+    EXPECT_TRUE(locator.GetIdList());
+    locator.SetPathName(dir);
+    TStringStream out;
+    locator.WriteData(&out);
+    TPTShellLocator read;
+    TStringStream in(out.DataString());
+    read.ReadData(&in);
+    EXPECT_TRUE(read.IsEqual(&locator));
+    TLinkData link;
+    ASSERT_EQ(ResolveShortcut(dir + ".lnk", link, true), S_OK);
+    EXPECT_TRUE(link.IdList);
+  }
+  EXPECT_GT(scoped.Malloc.Made, 0u);
+  EXPECT_EQ(scoped.Malloc.Live(), 0u);
+}
+
 TEST(ShellIcons, IndicesAgree) {
   String dir = MakeShellTestFolder("icons");
   TPidl pidl;

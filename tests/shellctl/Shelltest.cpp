@@ -106,7 +106,10 @@ HRESULT STDMETHODCALLTYPE TCountingMalloc::QueryInterface(REFIID iid, void** out
 void* STDMETHODCALLTYPE TCountingMalloc::Alloc(SIZE_T size) {
   if (FailAlloc) return nullptr;
   void* p = Task()->Alloc(size);
-  if (p) live_.insert(p);
+  if (p) {
+    live_.insert(p);
+    ++Made;
+  }
   return p;
 }
 

@@ -41,6 +41,7 @@ class TCountingMalloc : public IMalloc {
   void STDMETHODCALLTYPE HeapMinimize() override {}
 
   size_t Live() const { return live_.size(); }
+  size_t Made = 0;  // blocks handed out in all
   // While set, Alloc fails.
   bool FailAlloc = false;
 
