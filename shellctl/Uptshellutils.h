@@ -161,8 +161,6 @@ using TPidl = std::unique_ptr<ITEMIDLIST, TPidlDeleter>;
 UINT IdListLen(LPCITEMIDLIST pidl);
 // Number of items (0 for nullptr and the empty list).
 int IdListCount(LPCITEMIDLIST pidl);
-// The empty list (the desktop).
-inline bool IsEmptyIdList(LPCITEMIDLIST pidl) { return pidl && pidl->mkid.cb == 0; }
 
 // 0 when both are nullptr or both empty; -1 when exactly one is nullptr or
 // exactly one is empty; otherwise the desktop's CompareIDs (negative, 0 or

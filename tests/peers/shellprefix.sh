@@ -18,6 +18,9 @@ pidfile=$dir/wineserver.pid
 case $action in
 start)
   "$top/scripts/wineprefix.sh" "$NEMBRA_BUILD" shell
+  if alive "$pidfile"; then
+    timeout 10 "$WINESERVER" -k 2>/dev/null || true
+  fi
   stop_pid "$pidfile"
   # A server that a stray run started ends once its last program has.
   timeout 10 "$WINESERVER" -w 2>/dev/null || true
@@ -33,6 +36,11 @@ start)
   alive "$pidfile" || { echo "the shell prefix's wineserver did not start"; cat "$dir/wineserver.log"; exit 1; }
   ;;
 stop)
+  # The server ends the prefix's programs (a program whose server is killed
+  # under it may hang on this kernel), then the server itself goes by its pid.
+  if alive "$pidfile"; then
+    timeout 10 "$WINESERVER" -k 2>/dev/null || true
+  fi
   stop_pid "$pidfile"
   ;;
 esac
