@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Creates the private Wine prefix of the build tree and applies its settings
 # (once per settings version).
+#   wineprefix.sh BUILD [shell]
+# "shell": the prefix of the shell tests (BUILD/wine/shell), without Z: and
+# with T: on BUILD/wine/shell/t.
 set -euo pipefail
 export NEMBRA_BUILD=${1:?build tree}
+variant=${2:-}
+if [ -n "$variant" ]; then
+  [ "$variant" = shell ] || { echo "unknown prefix variant: $variant" >&2; exit 2; }
+  export NEMBRA_WINE_PREFIX=$variant
+fi
 . "$(dirname "$0")/wine-env.sh"
 version=2
 marker=$WINEPREFIX/.nembra-ready
@@ -32,4 +40,15 @@ DISPLAY= "$WINE64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
 "$WINESERVER" -w
 rm -f "$reg"
 cp -f /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+if [ "$variant" = shell ]; then
+  # The shell tests see no host file system, only their own drive T:: no Z:
+  # and no "/" folder on the desktop.
+  DISPLAY= "$WINE64" reg delete \
+    'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\Namespace\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}' \
+    /f >/dev/null 2>&1 || true
+  "$WINESERVER" -w
+  rm -f "$WINEPREFIX/dosdevices/z:"
+  mkdir -p "$NEMBRA_BUILD/wine/shell/t"
+  ln -sfn "$NEMBRA_BUILD/wine/shell/t" "$WINEPREFIX/dosdevices/t:"
+fi
 echo "$version" >"$marker"

@@ -1,0 +1,3 @@
+#include "Uptshconsts.h"
+
+String PTLoadStr(const String& text) { return text; }
