@@ -10,22 +10,26 @@
 
 // ---------------------------------------------------------------- window classes
 
+// The classes live as long as the process; the map's keys hold their names.
 TObjectWindowClass& ControlWindowClass(const char* name, UINT style) {
   static std::map<String, std::unique_ptr<TObjectWindowClass>> classes;
-  auto& c = classes[name];
-  if (!c) {
-    static std::vector<String> names;  // keeps the names' storage
-    names.push_back(name);
-    c = std::make_unique<TObjectWindowClass>(name, kSlotUserData, style, 0, nullptr, nullptr);
+  auto it = classes.find(name);
+  if (it == classes.end()) {
+    it = classes.emplace(name, nullptr).first;
+    it->second = std::make_unique<TObjectWindowClass>(it->first.c_str(), kSlotUserData, style, 0, nullptr, nullptr);
   }
-  return *c;
+  return *it->second;
 }
 
 TObjectWindowClass& ControlSuperclass(const char* name, const char* baseClass) {
-  static std::map<String, std::unique_ptr<TObjectWindowClass>> classes;
-  auto& c = classes[name];
-  if (!c) c = std::make_unique<TObjectWindowClass>(TObjectWindowClass::Superclass(name, baseClass));
-  return *c;
+  static std::map<String, std::pair<String, std::unique_ptr<TObjectWindowClass>>> classes;
+  auto it = classes.find(name);
+  if (it == classes.end()) {
+    it = classes.emplace(name, std::make_pair(String(baseClass), nullptr)).first;
+    it->second.second = std::make_unique<TObjectWindowClass>(
+        TObjectWindowClass::Superclass(it->first.c_str(), it->second.first.c_str()));
+  }
+  return *it->second.second;
 }
 
 // ---------------------------------------------------------------- helpers

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "classlib/Forms.h"
+#include "support/Testutil.h"
+
+namespace {
+
+class TBox : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int paints = 0;
+
+ protected:
+  void Paint() override {
+    ++paints;
+    Canvas()->Brush()->SetColor(clNavy);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+class TSampleForm : public TForm {
+ public:
+  explicit TSampleForm(TComponent* owner) : TForm(owner) {
+    SetCaption("Sample");
+    SetBounds(100, 100, 400, 300);
+    top = Make("Top", alTop, 40);
+    left = Make("Left", alLeft, 120);
+    bottom = Make("Bottom", alBottom, 20);
+    client = Make("Client", alClient, 0);
+    EndLoading();
+  }
+  TBox* Make(const char* name, TAlign a, int size) {
+    auto* b = new TBox(this);
+    b->SetName(name);
+    b->SetParent(this);
+    b->SetBounds(0, 0, size, size);
+    b->SetAlign(a);
+    return b;
+  }
+  TBox *top, *left, *bottom, *client;
+};
+
+}  // namespace
+
+TEST(Controls, AlignLaysOutInThePlatformOrder) {
+  auto* f = new TSampleForm(Application);
+  f->Show();
+  ASSERT_TRUE(WaitFor([&] { return f->client->paints > 0; }));
+  TRect c = f->ClientRect();
+  EXPECT_EQ(f->top->BoundsRect(), TRect(0, 0, c.right, 40));
+  EXPECT_EQ(f->bottom->BoundsRect(), TRect(0, c.bottom - 20, c.right, c.bottom));
+  EXPECT_EQ(f->left->BoundsRect(), TRect(0, 40, 120, c.bottom - 20));
+  EXPECT_EQ(f->client->BoundsRect(), TRect(120, 40, c.right, c.bottom - 20));
+  f->SetBounds(100, 100, 600, 500);
+  PumpFor(50);
+  c = f->ClientRect();
+  EXPECT_EQ(f->client->BoundsRect(), TRect(120, 40, c.right, c.bottom - 20));
+  RECT wr;
+  GetWindowRect(f->client->Handle(), &wr);
+  MapWindowPoints(HWND_DESKTOP, f->Handle(), reinterpret_cast<POINT*>(&wr), 2);
+  EXPECT_EQ(TRect(wr), f->client->BoundsRect());
+  f->Free();
+}
