@@ -34,12 +34,16 @@ const TKeyName kKeyNames[] = {
     {VK_UP, "Up"},      {VK_RIGHT, "Right"}, {VK_DOWN, "Down"},  {VK_INSERT, "Ins"},   {VK_DELETE, "Del"},
 };
 
-String KeyName(WORD key) {
+String OwnKeyName(WORD key) {
   for (const auto& k : kKeyNames)
     if (k.key == key) return k.name;
   if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return String(1, static_cast<char>(key));
   if (key >= VK_F1 && key <= VK_F24) return "F" + IntToStr(key - VK_F1 + 1);
   if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return "Num " + IntToStr(key - VK_NUMPAD0);
+  return "";
+}
+
+String SystemKeyName(WORD key) {
   UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
   if (!scan) return "";
   char buf[64];
@@ -47,10 +51,42 @@ String KeyName(WORD key) {
   return n > 0 ? String(buf, static_cast<size_t>(n)) : String();
 }
 
+// The names of the keys 1 to 255 under the current keyboard layout, unique
+// without regard to case so that a text names one key. The layout names
+// several keys alike (the left and right Shift, a numeric-pad key and the
+// key it shares a scan code with): a name already taken gives way to "#"
+// and the key's code.
+const String* KeyNames() {
+  static String names[256];
+  static HKL layout = nullptr;
+  static bool built = false;
+  HKL now = GetKeyboardLayout(0);
+  if (built && now == layout) return names;
+  built = true;
+  layout = now;
+  std::vector<String> taken;
+  auto isTaken = [&](const String& s) {
+    return std::find(taken.begin(), taken.end(), UpperCase(s)) != taken.end();
+  };
+  for (WORD key = 1; key < 256; ++key) {
+    names[key] = OwnKeyName(key);
+    if (!names[key].empty()) taken.push_back(UpperCase(names[key]));
+  }
+  for (WORD key = 1; key < 256; ++key) {
+    if (!names[key].empty()) continue;
+    String s = SystemKeyName(key);
+    if (s.empty()) continue;
+    if (isTaken(s)) s = "#" + IntToStr(key);
+    taken.push_back(UpperCase(s));
+    names[key] = s;
+  }
+  return names;
+}
+
 }  // namespace
 
 String ShortCutToText(TShortCut shortCut) {
-  String name = KeyName(shortCut & 0xFF);
+  const String& name = KeyNames()[shortCut & 0xFF];
   if (name.empty()) return "";
   String s;
   if (shortCut & scShift) s += "Shift+";
@@ -77,8 +113,9 @@ TShortCut TextToShortCut(const String& text) {
     }
   }
   if (rest.empty()) return 0;
-  for (WORD key = 8; key <= 255; ++key)
-    if (SameText(KeyName(key), rest)) return mods | key;
+  const String* names = KeyNames();
+  for (WORD key = 1; key < 256; ++key)
+    if (SameText(names[key], rest)) return mods | key;
   return 0;
 }
 
@@ -172,6 +209,10 @@ void TBasicAction::UnRegisterChanges(TBasicActionLink* link) {
   links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
 }
 
+bool TBasicAction::HasLink(TBasicActionLink* link) const {
+  return std::find(links_.begin(), links_.end(), link) != links_.end();
+}
+
 void TBasicAction::Change() {
   // A client's update may unregister links: walk a copy, skipping the gone.
   std::vector<TBasicActionLink*> copy = links_;
@@ -232,14 +273,23 @@ bool TCustomAction::Execute() {
   return TContainedAction::Execute();
 }
 
+template <class F>
+void TCustomAction::ForLinks(F f) {
+  for (TBasicActionLink* l : Links())
+    if (HasLink(l))
+      if (auto* al = dynamic_cast<TActionLink*>(l)) f(al);
+}
+
 void TCustomAction::SetCaption(const String& value) {
   if (value == caption_) return;
+  ForLinks([&](TActionLink* l) { l->SetCaption(value); });
   caption_ = value;
   Change();
 }
 
 void TCustomAction::SetChecked(bool value) {
   if (value == checked_) return;
+  ForLinks([&](TActionLink* l) { l->SetChecked(value); });
   checked_ = value;
   if (value && groupIndex_ > 0 && ActionList()) {
     TCustomActionList* list = ActionList();
@@ -253,6 +303,7 @@ void TCustomAction::SetChecked(bool value) {
 
 void TCustomAction::SetEnabled(bool value) {
   if (value == enabled_) return;
+  ForLinks([&](TActionLink* l) { l->SetEnabled(value); });
   enabled_ = value;
   Change();
 }
@@ -265,30 +316,35 @@ void TCustomAction::SetGroupIndex(int value) {
 
 void TCustomAction::SetHelpContext(int value) {
   if (value == helpContext_) return;
+  ForLinks([&](TActionLink* l) { l->SetHelpContext(value); });
   helpContext_ = value;
   Change();
 }
 
 void TCustomAction::SetHint(const String& value) {
   if (value == hint_) return;
+  ForLinks([&](TActionLink* l) { l->SetHint(value); });
   hint_ = value;
   Change();
 }
 
 void TCustomAction::SetImageIndex(int value) {
   if (value == imageIndex_) return;
+  ForLinks([&](TActionLink* l) { l->SetImageIndex(value); });
   imageIndex_ = value;
   Change();
 }
 
 void TCustomAction::SetShortCut(TShortCut value) {
   if (value == shortCut_) return;
+  ForLinks([&](TActionLink* l) { l->SetShortCut(value); });
   shortCut_ = value;
   Change();
 }
 
 void TCustomAction::SetVisible(bool value) {
   if (value == visible_) return;
+  ForLinks([&](TActionLink* l) { l->SetVisible(value); });
   visible_ = value;
   Change();
 }

@@ -80,8 +80,11 @@ class TBasicAction : public TComponent {
   int LinkCount() const { return static_cast<int>(links_.size()); }
 
  protected:
-  // Tells every link.
+  // Tells every link that something changed.
   void Change();
+  // The links now (a copy: a client's update may unregister one).
+  std::vector<TBasicActionLink*> Links() const { return links_; }
+  bool HasLink(TBasicActionLink* link) const;
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
@@ -113,6 +116,8 @@ class TContainedAction : public TBasicAction {
 // The action the Parts bind controls and menu items to.
 class TCustomAction : public TContainedAction {
  public:
+  // Each setter hands the new value to the links before storing it, so a
+  // link can still tell whether its client followed the old value.
   explicit TCustomAction(TComponent* owner);
   bool Execute() override;
 
@@ -150,6 +155,9 @@ class TCustomAction : public TContainedAction {
   TShortCut shortCut_ = 0;
   bool visible_ = true;
   bool autoCheck_ = false;
+
+  template <class F>
+  void ForLinks(F f);
 };
 
 class TAction : public TCustomAction {
