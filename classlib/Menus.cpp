@@ -281,12 +281,24 @@ void TMenuActionLink::SetVisible(bool value) {
 TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner) { command_ = AllocateCommand(this); }
 
 TMenuItem::~TMenuItem() {
-  // The entry leaves the parent's HMENU before this item's sub-menu goes.
+  // The entry leaves the parent's HMENU before this item's sub-menu goes
+  // (DestroyMenu of the parent's would free it a second time).
   if (parent_) {
     TMenuItem* p = parent_;
     p->items_.erase(std::remove(p->items_.begin(), p->items_.end(), this), p->items_.end());
     parent_ = nullptr;
-    p->MenuChanged(true);
+    if (p->handle_)
+      for (int pos = GetMenuItemCount(p->handle_) - 1; pos >= 0; --pos)
+        if (GetMenuItemID(p->handle_, pos) == command_ || (handle_ && GetSubMenu(p->handle_, pos) == handle_))
+          RemoveMenu(p->handle_, static_cast<UINT>(pos), MF_BYPOSITION);
+    // A parent going as well needs no new layout. A failure to lay the
+    // rest out again cannot leave a destructor.
+    if (!p->IsDestroying()) {
+      try {
+        p->MenuChanged(true);
+      } catch (...) {
+      }
+    }
   }
   // Each sub-item takes itself out when freed.
   for (size_t n = items_.size(); n > 0 && !items_.empty(); --n) items_.back()->Free();

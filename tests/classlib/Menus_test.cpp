@@ -109,32 +109,19 @@ void After(UINT ms, std::function<void()> action) {
   SetTimer(nullptr, 0, ms, RunTimerAction);
 }
 
+// Keys for the menu's loop, which reads the thread's queue: posted there
+// rather than typed, so that no other program on the display can take them.
 void SendKeys(const std::vector<WORD>& keys) {
-  std::vector<INPUT> input;
   for (WORD k : keys) {
-    INPUT in{};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = k;
-    input.push_back(in);
-    in.ki.dwFlags = KEYEVENTF_KEYUP;
-    input.push_back(in);
+    auto data = static_cast<LPARAM>(MapVirtualKeyA(k, MAPVK_VK_TO_VSC) << 16 | 1);
+    PostMessageA(PopupListWindow(), WM_KEYDOWN, k, data);
+    PostMessageA(PopupListWindow(), WM_KEYUP, k, data | 0xC0000000);
   }
-  SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
 }
 
-// Typed keys go to the thread of the foreground window: a window of the
-// test's own is made the foreground one.
-void TakeForeground() {
-  static HWND wnd = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "menus", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
-                                    nullptr, nullptr, nullptr, nullptr);
-  SetForegroundWindow(wnd);
-  SetFocus(wnd);
-}
-
-// Opens the popup while the keys are typed into it; a menu still open after
+// Opens the popup and hands it the keys; a menu still open after
 // three seconds is closed so that no run waits for a person.
 void PopupWithKeys(TPopupMenu* menu, std::vector<WORD> keys, std::function<void()> whileShown = nullptr) {
-  TakeForeground();
   TimerActions().clear();
   After(50, [keys, whileShown] {
     if (whileShown) whileShown();
@@ -379,9 +366,15 @@ TEST_F(MenuTest, TreeOperationsRefuseWhatWouldBreakTheTree) {
 
   // Freeing an item takes it out of its parent, with its sub-items.
   UINT openCommand = open->Command();
+  HMENU fileMenu = file->Handle();
+  HMENU rootMenu = menu->Handle();
   file->Free();
   EXPECT_EQ(root->Count(), 0);
   EXPECT_EQ(TMenu::FindCommand(openCommand), nullptr);
+  EXPECT_FALSE(IsMenu(fileMenu));
+  EXPECT_EQ(GetMenuItemCount(rootMenu), 0);
+  menu->Free();
+  EXPECT_FALSE(IsMenu(rootMenu));
 }
 
 // ---------------------------------------------------------------- actions
