@@ -34,12 +34,16 @@ const TKeyName kKeyNames[] = {
     {VK_UP, "Up"},      {VK_RIGHT, "Right"}, {VK_DOWN, "Down"},  {VK_INSERT, "Ins"},   {VK_DELETE, "Del"},
 };
 
-String KeyName(WORD key) {
+String OwnKeyName(WORD key) {
   for (const auto& k : kKeyNames)
     if (k.key == key) return k.name;
   if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) return String(1, static_cast<char>(key));
   if (key >= VK_F1 && key <= VK_F24) return "F" + IntToStr(key - VK_F1 + 1);
   if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) return "Num " + IntToStr(key - VK_NUMPAD0);
+  return "";
+}
+
+String SystemKeyName(WORD key) {
   UINT scan = MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
   if (!scan) return "";
   char buf[64];
@@ -47,10 +51,42 @@ String KeyName(WORD key) {
   return n > 0 ? String(buf, static_cast<size_t>(n)) : String();
 }
 
+// The names of the keys 1 to 255 under the current keyboard layout, unique
+// without regard to case so that a text names one key. The layout names
+// several keys alike (the left and right Shift, a numeric-pad key and the
+// key it shares a scan code with): a name already taken gives way to "#"
+// and the key's code.
+const String* KeyNames() {
+  static String names[256];
+  static HKL layout = nullptr;
+  static bool built = false;
+  HKL now = GetKeyboardLayout(0);
+  if (built && now == layout) return names;
+  built = true;
+  layout = now;
+  std::vector<String> taken;
+  auto isTaken = [&](const String& s) {
+    return std::find(taken.begin(), taken.end(), UpperCase(s)) != taken.end();
+  };
+  for (WORD key = 1; key < 256; ++key) {
+    names[key] = OwnKeyName(key);
+    if (!names[key].empty()) taken.push_back(UpperCase(names[key]));
+  }
+  for (WORD key = 1; key < 256; ++key) {
+    if (!names[key].empty()) continue;
+    String s = SystemKeyName(key);
+    if (s.empty()) continue;
+    if (isTaken(s)) s = "#" + IntToStr(key);
+    taken.push_back(UpperCase(s));
+    names[key] = s;
+  }
+  return names;
+}
+
 }  // namespace
 
 String ShortCutToText(TShortCut shortCut) {
-  String name = KeyName(shortCut & 0xFF);
+  const String& name = KeyNames()[shortCut & 0xFF];
   if (name.empty()) return "";
   String s;
   if (shortCut & scShift) s += "Shift+";
@@ -77,8 +113,9 @@ TShortCut TextToShortCut(const String& text) {
     }
   }
   if (rest.empty()) return 0;
-  for (WORD key = 8; key <= 255; ++key)
-    if (SameText(KeyName(key), rest)) return mods | key;
+  const String* names = KeyNames();
+  for (WORD key = 1; key < 256; ++key)
+    if (SameText(names[key], rest)) return mods | key;
   return 0;
 }
 
