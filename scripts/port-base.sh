@@ -3,18 +3,21 @@
 # BASE+0..BASE+399 (tests/peers/ports.sh):
 #   port-base.sh BUILD
 # NEMBRA_PORT_BASE, when set, is the base. Otherwise the tree keeps the block
-# it claimed before, and a tree without one claims the first block of
-# NEMBRA_PORT_RANGE ("FIRST LAST", default "25000 32399": above the bases
-# given by hand, below Linux's ephemeral ports) that no other tree claims and
-# of which no port is in use. A claim is a file CLAIMS/BASE naming the tree
+# it claimed before (one of the blocks below) while no other program uses a
+# port of it, and else claims
+# the first of NEMBRA_PORT_BLOCKS that no other tree claims and of which no
+# port is in use. The default blocks start at N*1000+500, between the bases
+# given by hand (N*1000), skip 29500 (the FTP benchmark's) and end below
+# Linux's ephemeral ports. A claim is a file CLAIMS/BASE naming the tree
 # (CLAIMS: NEMBRA_PORT_CLAIMS, default /tmp/nembra-ports), made under a lock;
 # the tree notes its base in BUILD/port-base. A claim whose tree no longer
 # notes that base is free again.
 set -euo pipefail
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin:$PATH
 build=$(realpath -m "${1:?build tree}")
 span=400
 claims=${NEMBRA_PORT_CLAIMS:-/tmp/nembra-ports}
-read -r first last <<<"${NEMBRA_PORT_RANGE:-25000 32399}"
+blocks=${NEMBRA_PORT_BLOCKS:-20500 21500 22500 23500 24500 25500 26500 27500 28500 30500 31500}
 mkdir -p "$claims" "$build"
 exec 9>"$claims/lock"
 flock -w 60 9 || { echo "port base: the lock $claims/lock stays busy" >&2; exit 1; }
@@ -46,11 +49,39 @@ other_claim() {
   return 1
 }
 
-# in_use BASE: a socket (any state, TCP or UDP) uses a port of the block.
-in_use() {
-  ss -Htuan 2>/dev/null | awk -v lo="$1" -v hi=$(($1 + span - 1)) '
-    { n = split($5, a, ":"); p = a[n] + 0; if (p >= lo && p <= hi) found = 1 }
-    END { exit found ? 0 : 1 }'
+# sockets BASE: "PORT PID" of each socket (TCP or UDP, any state) on a port
+# of the block; PID "-" when no process holds it (TIME_WAIT).
+sockets() {
+  ss -Htuanp 2>/dev/null | awk -v lo="$1" -v hi=$(($1 + span - 1)) '
+    { n = split($5, a, ":"); p = a[n] + 0
+      if (p < lo || p > hi) next
+      pid = "-"; if (match($0, /pid=[0-9]+/)) pid = substr($0, RSTART + 4, RLENGTH - 4)
+      print p, pid }'
+}
+
+# ours PID: PID is one of this tree's peers (tests/peers/lib.sh's pid files
+# under BUILD/peers) or runs below one.
+ours() {
+  local pid=$1 own i
+  own=" $(cat "$build"/peers/*/*.pid 2>/dev/null | awk '{printf "%s ", $1}')"
+  for i in $(seq 1 64); do
+    [ "$pid" -gt 1 ] 2>/dev/null || return 1
+    case $own in *" $pid "*) return 0 ;; esac
+    pid=$(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ') || return 1
+  done
+  return 1
+}
+
+# stranger BASE: prints a port of the block that another program uses.
+stranger() {
+  local port pid
+  while read -r port pid; do
+    [ "$pid" = - ] && continue
+    ours "$pid" && continue
+    echo "$port"
+    return 0
+  done < <(sockets "$1")
+  return 1
 }
 
 claim() {
@@ -72,21 +103,23 @@ if [ -n "${NEMBRA_PORT_BASE:-}" ]; then
 fi
 
 own=$(cat "$build/port-base" 2>/dev/null || true)
-if [ -n "$own" ] && [ "$(cat "$claims/$own" 2>/dev/null)" = "$build" ]; then
-  echo "$own"
-  exit 0
+# A base given by hand before is not kept once none is given.
+case " $blocks " in *" $own "*) ;; *) own= ;; esac
+if [ -n "$own" ]; then
+  if port=$(stranger "$own"); then
+    echo "port base $own: port $port is used by another program; choosing another block" >&2
+  elif [ "$(cat "$claims/$own" 2>/dev/null)" = "$build" ] || ! other_claim "$own" >/dev/null; then
+    # Still ours, or lost with a cleared claims folder and free again.
+    claim "$own"
+    exit 0
+  fi
 fi
-# The claim was lost (the claims folder was cleared): the same block again
-# when it is still free.
-if [ -n "$own" ] && ! other_claim "$own" >/dev/null && ! in_use "$own"; then
-  claim "$own"
-  exit 0
-fi
-for ((b = first; b + span - 1 <= last; b += span)); do
+for b in $blocks; do
+  [ "$b" = "$own" ] && continue
   other_claim "$b" >/dev/null && continue
-  in_use "$b" && continue
+  [ -n "$(sockets "$b")" ] && continue
   claim "$b"
   exit 0
 done
-echo "port base: no free block of $span ports in $first-$last (claims in $claims)" >&2
+echo "port base: no free block of $span ports among $blocks (claims in $claims)" >&2
 exit 1

@@ -58,16 +58,30 @@ check "a tree keeps its block" "$("$pick" "$work/a")" "${base[a]}"
 check "NEMBRA_PORT_BASE is taken as given" "$(NEMBRA_PORT_BASE=24600 "$pick" "$work/c")" 24600
 rm -rf "$work/c"
 
-# A block where a port is in use is passed over; a full range fails; a
-# claim whose tree is gone is free again.
-private() { NEMBRA_PORT_CLAIMS=$work/claims NEMBRA_PORT_RANGE="31200 31999" "$pick" "$@"; }
+# A block where another program uses a port is passed over, and left by
+# the tree that had it; a full list fails; a claim whose tree is gone is free
+# again; the tree's own peers on its ports are no reason to move.
+private() { NEMBRA_PORT_CLAIMS=$work/claims NEMBRA_PORT_BLOCKS="31200 31600 32000" "$pick" "$@"; }
 listen 31390
 check "a block with a port in use is passed over" "$(private "$work/r1")" 31600
-out=$(private "$work/r2" 2>&1)
-check "no free block: a failure" "$? ${out##*: }" "1 no free block of 400 ports in 31200-31999 (claims in $work/claims)"
+check "the next free block" "$(private "$work/r2")" 32000
+out=$(private "$work/r3" 2>&1)
+check "no free block: a failure" "$? ${out##*: }" "1 no free block of 400 ports among 31200 31600 32000 (claims in $work/claims)"
 rm -rf "$work/r1"
-check "the block of a removed tree is free again" "$(private "$work/r2")" 31600
+check "the block of a removed tree is free again" "$(private "$work/r3")" 31600
 kill "${listeners[-1]}"
+wait "${listeners[-1]}" 2>/dev/null
+check "a block free again is taken" "$(private "$work/r4")" 31200
+rm -rf "$work/r2"
+listen 31210
+out=$(private "$work/r4" 2>"$work/r4.err")
+check "a tree leaves its block when another program uses a port of it" "$out" 32000
+check "and says why" "$(cat "$work/r4.err")" "port base 31200: port 31210 is used by another program; choosing another block"
+mkdir -p "$work/r4/peers/fake"
+listen 32010
+echo "${listeners[-1]} 0" >"$work/r4/peers/fake/fake.pid"
+check "the tree's own peers do not move it" "$(private "$work/r4")" 32000
+kill "${listeners[@]: -2}"
 
 # A peer's start with its port taken names the port.
 listen "${base[a]}"
