@@ -7,6 +7,8 @@ build=${NEMBRA_BUILD:-$top/build}
 
 packages=(
   g++-mingw-w64-x86-64-posix cmake ninja-build make dpkg-dev
+  # zlib for the PNG screenshots of the window tests
+  libz-mingw-w64-dev
   wine wine64 xvfb xauth fonts-wine netbase googletest
   python3 iproute2 procps psmisc
   # network namespaces of the ICMP tests: drop rule, reachability check

@@ -12,7 +12,7 @@ if [ -n "$variant" ]; then
   export NEMBRA_WINE_PREFIX=$variant
 fi
 . "$(dirname "$0")/wine-env.sh"
-version=2
+version=3
 marker=$WINEPREFIX/.nembra-ready
 [ "$(cat "$marker" 2>/dev/null)" = "$version" ] && exit 0
 mkdir -p "$HOME"
@@ -27,6 +27,9 @@ reg=$(mktemp --suffix=.reg)
 # Managed=N: without a window manager, hiding a managed window takes 2 s.
 # ShowCrashDialog=0: a crashing test prints a backtrace and ends instead of
 # waiting for someone to close the crash dialog.
+# Explorer Desktop: every program of the prefix runs inside one virtual
+# desktop of the display's size, where Wine itself activates, focuses and
+# stacks the windows (there is no window manager).
 cat > "$reg" <<'REG'
 REGEDIT4
 
@@ -35,6 +38,12 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
+"Default"="1280x1024"
 REG
 DISPLAY= "$WINE64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
 "$WINESERVER" -w

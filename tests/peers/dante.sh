@@ -50,8 +50,10 @@ start)
   for inst in noauth auth; do
     alive "$dir/$inst.pid" && continue
     if [ $inst = noauth ]; then
+      ports_free dante "$PORT_SOCKS"
       config noauth "$PORT_SOCKS" none
     else
+      ports_free dante "$PORT_SOCKS_AUTH"
       config auth "$PORT_SOCKS_AUTH" username
     fi
     danted -V -f "$dir/$inst.conf" >"$dir/$inst.check.log" 2>&1 ||

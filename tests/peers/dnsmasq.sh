@@ -31,6 +31,7 @@ mkdir -p "$dir"
 case $1 in
 start)
   alive "$dir/dnsmasq.pid" && exit 0
+  ports_free dnsmasq "udp:$PORT_DNS" "$PORT_DNS"
   records=(
     --host-record=host.nembra.test,192.0.2.10
     --address=/multi.nembra.test/192.0.2.23

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Test peer: efingerd on 127.0.0.1:79 (the finger port, so one build tree at
-# a time), run per connection by tests/peers/inetd.py as user nobody.
+# Test peer: efingerd on 127.0.0.1:79 (the finger port: build trees that test
+# at once take turns, see start), run per connection by tests/peers/inetd.py as user nobody.
 #   finger.sh start|stop BUILD PORTBASE
 # Its answer scripts are ours (BUILD/peers/finger/efingerd, bound over the
 # package's /etc/efingerd in a mount namespace that only this server sees).
@@ -27,6 +27,22 @@ case $1 in
 start)
   alive "$dir/inetd.pid" && exit 0
   ensure_account nembrafinger '*' "Nembra Finger"
+  # Port 79 is one for the whole machine: build trees take turns. The server
+  # inherits the lock (fd 7) and holds it for as long as it runs.
+  exec 7>/tmp/nembra-finger.lock
+  deadline=$((SECONDS + 240))
+  if ! flock -n 7; then
+    echo "finger: tcp port 79 is held by another build tree's finger peer; waiting up to 240 s" >&2
+    flock -w 240 7 || { echo "finger: tcp port 79 is still held by another build tree's finger peer" >&2; exit 1; }
+  fi
+  # A tree whose peer takes no lock may hold the port all the same.
+  until ports_free finger "$PORT_FINGER" 2>/dev/null; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      ports_free finger "$PORT_FINGER"
+      exit 1
+    fi
+    sleep 1
+  done
   # $1 remote user, $2 remote address, $3 the user asked for.
   cat >"$dir/efingerd/list" <<'SH'
 #!/bin/sh

@@ -22,6 +22,30 @@ wait_port() {
   return 1
 }
 
+# ports_free PEER PORT... : fails, naming the port and who holds it, when
+# something already listens on one of the ports the peer PEER is to use.
+# PORT: N or FIRST-LAST (TCP), udp:N or udp:FIRST-LAST.
+ports_free() {
+  local peer=$1 spec proto lo hi taken
+  shift
+  for spec in "$@"; do
+    proto=tcp
+    if [ "${spec#udp:}" != "$spec" ]; then
+      proto=udp
+      spec=${spec#udp:}
+    fi
+    lo=${spec%-*}
+    hi=${spec#*-}
+    taken=$(ss -Hlnp --"$proto" 2>/dev/null | awk -v lo="$lo" -v hi="$hi" '
+      { n = split($4, a, ":"); p = a[n] + 0
+        if (p >= lo && p <= hi) { print p " (listener " $4 (NF >= 6 ? " " $6 : "") ")"; exit } }')
+    if [ -n "$taken" ]; then
+      echo "$peer: $proto port ${taken%% *} is already taken ${taken#* }" >&2
+      return 1
+    fi
+  done
+}
+
 # run_detached PIDFILE LOG COMMAND...: starts COMMAND in a session of its own.
 # PIDFILE gets its pid and start time, so that a later run never takes an
 # unrelated process that reuses the pid for it.

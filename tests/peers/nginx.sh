@@ -36,6 +36,7 @@ mkdir -p "$dir/www" "$dir/tmp"
 case $1 in
 start)
   alive "$dir/launcher.pid" && exit 0
+  ports_free nginx "$PORT_HTTP"
   rm -rf "$dir/www"
   mkdir -p "$dir/www/private"
   printf 'Hello from nginx\n' >"$dir/www/index.html"

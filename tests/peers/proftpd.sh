@@ -23,6 +23,7 @@ mkdir -p "$dir"
 case $1 in
 start)
   alive "$dir/launcher.pid" && exit 0
+  ports_free proftpd "$PORT_PROFTPD" "$PASV_PROFTPD_MIN-$PASV_PROFTPD_MAX"
   [ -x "$bin/sbin/proftpd" ] || { echo "$bin/sbin/proftpd missing: run scripts/setup.sh" >&2; exit 1; }
   ftp_account
   ftp_seed "$dir/root" "$dir"

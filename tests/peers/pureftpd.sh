@@ -23,6 +23,7 @@ mkdir -p "$dir"
 case $1 in
 start)
   alive "$dir/pure-ftpd.pid" && exit 0
+  ports_free pure-ftpd "$PORT_PUREFTPD" "$PASV_PUREFTPD_MIN-$PASV_PUREFTPD_MAX"
   [ -x "$bin/sbin/pure-ftpd" ] || { echo "$bin/sbin/pure-ftpd missing: run scripts/setup.sh" >&2; exit 1; }
   ftp_account
   ftp_seed "$dir/root" "$dir"

@@ -70,12 +70,14 @@ Host *
   LogLevel VERBOSE
 CONF
   if ! alive "$dir/sshd.pid"; then
+    ports_free sshd "$PORT_SSHD"
     "$here/mounted.sh" "$dir" "$v" -- /usr/sbin/sshd -t -f "$v/sshd_config"
     run_detached "$dir/sshd.pid" "$dir/stdout.log" \
       "$here/mounted.sh" "$dir" "$v" -- /usr/sbin/sshd -D -f "$v/sshd_config" -E "$v/sshd.log"
     wait_port "$PORT_SSHD"
   fi
   stop_pid "$dir/ssh.pid"
+  ports_free ssh-socks "$PORT_SSH_SOCKS"
   run_detached "$dir/ssh.pid" "$dir/stdout.log" \
     ssh -F "$dir/ssh_config" -E "$dir/ssh.log" -N -D "127.0.0.1:$PORT_SSH_SOCKS" 127.0.0.1
   wait_port "$PORT_SSH_SOCKS" || { tail -n 5 "$dir/ssh.log" "$dir/sshd.log" >&2; exit 1; }

@@ -16,6 +16,7 @@ mkdir -p "$dir"
 case $1 in
 start)
   alive "$dir/tinyproxy.pid" && exit 0
+  ports_free tinyproxy "$PORT_HTTP_PROXY"
   printf '^127\\.0\\.0\\.1$\n^localhost$\n' >"$dir/filter"
   # tinyproxy writes its log as the unprivileged user.
   : >"$dir/tinyproxy.log"

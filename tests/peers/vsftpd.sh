@@ -21,6 +21,7 @@ mkdir -p "$dir"
 case $1 in
 start)
   alive "$dir/vsftpd.pid" && exit 0
+  ports_free vsftpd "$PORT_VSFTPD" "$PASV_VSFTPD_MIN-$PASV_VSFTPD_MAX"
   ftp_account
   ftp_seed "$dir/root" "$dir"
   # vsftpd's own empty, root-owned folder for its unprivileged processes.

@@ -1,7 +1,9 @@
-// Test entry: no dialog may block a test run, and an exception that reaches
-// the application's hook fails the running test unless the test expects it.
+// Test entry: no dialog may block a test run, an exception that reaches the
+// application's hook fails the running test unless the test expects it, and
+// every window a test shows leaves a screenshot.
 #include <gtest/gtest.h>
 
+#include "Screenshot.h"
 #include "Testutil.h"
 
 namespace {
@@ -43,5 +45,6 @@ int main(int argc, char** argv) {
   SetSystemDialogs(&dialogs);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new TAppHookReset);
+  ::testing::UnitTest::GetInstance()->listeners().Append(NewScreenshotListener());
   return RUN_ALL_TESTS();
 }

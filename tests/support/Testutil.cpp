@@ -56,29 +56,71 @@ void WriteFileBytes(const String& path, const String& data) {
   if (!data.empty()) fs.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
 }
 
-int TRecordingDialogs::MessageBox(HWND, const String& text, const String& caption, UINT flags) {
-  Boxes.push_back({text, caption, flags});
-  if (Answers.empty()) return IDOK;
-  int a = Answers.front();
-  Answers.erase(Answers.begin());
-  return a;
+namespace {
+template <class T>
+T TakeFront(std::vector<T>& queue, T empty) {
+  if (queue.empty()) return empty;
+  T v = queue.front();
+  queue.erase(queue.begin());
+  return v;
+}
+
+String OrEmpty(const char* s) { return s ? s : ""; }
+
+// "a\0b\0\0" -> "a|b"
+String FilterText(const char* f) {
+  String s;
+  while (f && *f) {
+    if (!s.empty()) s += '|';
+    s += f;
+    f += strlen(f) + 1;
+  }
+  return s;
+}
+
+TRecordingDialogs::TFileDialog Describe(const OPENFILENAMEA& ofn) {
+  return {ofn.hwndOwner, OrEmpty(ofn.lpstrTitle), FilterText(ofn.lpstrFilter), OrEmpty(ofn.lpstrInitialDir),
+          OrEmpty(ofn.lpstrDefExt), ofn.lpstrFile ? String(ofn.lpstrFile) : String(), ofn.Flags, ofn.nFilterIndex};
+}
+
+bool Answer(OPENFILENAMEA& ofn, std::vector<String>& names) {
+  String name = TakeFront<String>(names, "");
+  if (name.empty() || !ofn.lpstrFile || ofn.nMaxFile <= name.size()) return false;
+  memcpy(ofn.lpstrFile, name.c_str(), name.size() + 1);
+  size_t slash = name.find_last_of("\\/");
+  size_t file = slash == String::npos ? 0 : slash + 1;
+  size_t dot = name.find_last_of('.');
+  ofn.nFileOffset = static_cast<WORD>(file);
+  ofn.nFileExtension = static_cast<WORD>(dot == String::npos || dot < file ? 0 : dot + 1);
+  return true;
+}
+}  // namespace
+
+int TRecordingDialogs::MessageBox(HWND owner, const String& text, const String& caption, UINT flags) {
+  Boxes.push_back({text, caption, flags, owner});
+  return TakeFront(Answers, int(IDOK));
 }
 
 bool TRecordingDialogs::GetSaveFileName(OPENFILENAMEA& ofn) {
-  if (SaveNames.empty()) return false;
-  String name = SaveNames.front();
-  SaveNames.erase(SaveNames.begin());
-  if (ofn.lpstrFile && ofn.nMaxFile > name.size()) {
-    memcpy(ofn.lpstrFile, name.c_str(), name.size() + 1);
-    return true;
-  }
-  return false;
+  SaveDialogs.push_back(Describe(ofn));
+  return Answer(ofn, SaveNames);
 }
 
-bool TRecordingDialogs::WinHelp(HWND, const String& helpFile, UINT command, ULONG_PTR data) {
+bool TRecordingDialogs::GetOpenFileName(OPENFILENAMEA& ofn) {
+  OpenDialogs.push_back(Describe(ofn));
+  return Answer(ofn, OpenNames);
+}
+
+bool TRecordingDialogs::WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data) {
+  Helps.push_back({wnd, helpFile, command, data});
   String topic = (command == HELP_COMMAND && data) ? String(reinterpret_cast<const char*>(data)) : String();
   HelpCalls.push_back(helpFile + "|" + IntToStr(command) + "|" + topic);
-  return true;
+  return TakeFront(HelpResults, true);
+}
+
+bool TRecordingDialogs::PlaySystemSound(const String& alias, UINT flags) {
+  Sounds.push_back({alias, flags});
+  return TakeFront(SoundResults, true);
 }
 
 TScopedDialogs::TScopedDialogs() : previous_(SetSystemDialogs(&Dialogs)) {}

@@ -17,21 +17,49 @@ String MakeTempFolder(const String& name);
 String ReadFileBytes(const String& path);
 void WriteFileBytes(const String& path, const String& data);
 
-// Records the dialogs a test shows and answers them from a queue.
+// Records every call of the system dialogs seam with its arguments and
+// answers it from a queue (front first).
 class TRecordingDialogs : public TSystemDialogs {
  public:
   struct Box {
     String text, caption;
     UINT flags;
+    HWND owner;
+  };
+  // A save or open dialog as the caller set it up.
+  struct TFileDialog {
+    HWND Owner;
+    String Title, Filter, InitialDir, DefaultExt, FileName;  // Filter: "|" for each NUL
+    DWORD Flags;
+    DWORD FilterIndex;
+  };
+  struct THelp {
+    HWND Wnd;
+    String File;
+    UINT Command;
+    ULONG_PTR Data;
+  };
+  struct TSound {
+    String Alias;
+    UINT Flags;
   };
   int MessageBox(HWND owner, const String& text, const String& caption, UINT flags) override;
   bool GetSaveFileName(OPENFILENAMEA& ofn) override;
+  bool GetOpenFileName(OPENFILENAMEA& ofn) override;
   bool WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data) override;
+  bool PlaySystemSound(const String& alias, UINT flags) override;
 
   std::vector<Box> Boxes;
-  std::vector<int> Answers;        // taken front first; IDOK when empty
-  std::vector<String> SaveNames;   // taken front first; cancelled when empty
-  std::vector<String> HelpCalls;   // "file|command|topic"
+  std::vector<int> Answers;        // IDOK when empty
+  std::vector<TFileDialog> SaveDialogs, OpenDialogs;
+  // The full name chosen: written to lpstrFile with nFileOffset and
+  // nFileExtension; cancelled when empty (or when it does not fit).
+  std::vector<String> SaveNames, OpenNames;
+  std::vector<THelp> Helps;
+  std::vector<String> HelpCalls;   // "file|command|topic" (topic: HELP_COMMAND's text)
+  std::vector<bool> HelpResults;   // true when empty
+  std::vector<TSound> Sounds;
+  std::vector<bool> SoundResults;  // true when empty
 };
 
 // Installs a TRecordingDialogs for the lifetime of the object.
@@ -39,6 +67,8 @@ class TScopedDialogs {
  public:
   TScopedDialogs();
   ~TScopedDialogs();
+  TScopedDialogs(const TScopedDialogs&) = delete;
+  TScopedDialogs& operator=(const TScopedDialogs&) = delete;
   TRecordingDialogs Dialogs;
 
  private:

@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "support/Testutil.h"
+
+#include <mmsystem.h>
+
+TEST(RecordingDialogs, EveryCallIsRecordedAndAnsweredFromItsQueue) {
+  TSystemDialogs* before = SystemDialogs();
+  {
+    TScopedDialogs d;
+    ASSERT_EQ(SystemDialogs(), &d.Dialogs);
+    d.Dialogs.Answers = {IDNO};
+    d.Dialogs.SaveNames = {"C:\\out\\log.txt", "C:\\out\\way-too-long-for-the-buffer.txt"};
+    d.Dialogs.OpenNames = {"C:\\in.d\\noext"};
+    d.Dialogs.HelpResults = {false};
+    d.Dialogs.SoundResults = {false};
+    HWND owner = reinterpret_cast<HWND>(0x1234);
+
+    EXPECT_EQ(SystemDialogs()->MessageBox(owner, "Sure?", "Nembra", MB_YESNO), IDNO);
+    EXPECT_EQ(SystemDialogs()->MessageBox(owner, "Done.", "Nembra", MB_OK), IDOK);  // queue empty
+
+    char file[32] = "start.txt";
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.lpstrFilter = "Text files\0*.txt\0All files\0*.*\0";
+    ofn.nFilterIndex = 2;
+    ofn.lpstrTitle = "Save Log";
+    ofn.lpstrDefExt = "txt";
+    ofn.Flags = OFN_OVERWRITEPROMPT;
+    EXPECT_TRUE(SystemDialogs()->GetSaveFileName(ofn));
+    EXPECT_STREQ(file, "C:\\out\\log.txt");
+    EXPECT_EQ(ofn.nFileOffset, 7);
+    EXPECT_EQ(ofn.nFileExtension, 11);
+    EXPECT_FALSE(SystemDialogs()->GetSaveFileName(ofn));  // does not fit: cancelled, buffer untouched
+    EXPECT_STREQ(file, "C:\\out\\log.txt");
+    EXPECT_FALSE(SystemDialogs()->GetSaveFileName(ofn));  // queue empty
+    EXPECT_TRUE(SystemDialogs()->GetOpenFileName(ofn));
+    EXPECT_EQ(ofn.nFileOffset, 8);
+    EXPECT_EQ(ofn.nFileExtension, 0);  // the dot is in the folder's name
+
+    EXPECT_FALSE(SystemDialogs()->WinHelp(owner, "nembra3.hlp", HELP_COMMAND,
+                                          reinterpret_cast<ULONG_PTR>("JI(`',`IDH_login')")));
+    EXPECT_TRUE(SystemDialogs()->WinHelp(owner, "nembra3.hlp", HELP_QUIT, 0));
+    EXPECT_FALSE(SystemDialogs()->PlaySystemSound("MenuPopup", SND_ASYNC));
+    EXPECT_TRUE(SystemDialogs()->PlaySystemSound("MenuCommand", SND_ASYNC));
+
+    ASSERT_EQ(d.Dialogs.Boxes.size(), 2u);
+    EXPECT_EQ(d.Dialogs.Boxes[0].text, "Sure?");
+    EXPECT_EQ(d.Dialogs.Boxes[0].owner, owner);
+    EXPECT_EQ(d.Dialogs.Boxes[1].flags, UINT(MB_OK));
+    ASSERT_EQ(d.Dialogs.SaveDialogs.size(), 3u);
+    const auto& s = d.Dialogs.SaveDialogs[0];
+    EXPECT_EQ(s.Owner, owner);
+    EXPECT_EQ(s.Title, "Save Log");
+    EXPECT_EQ(s.Filter, "Text files|*.txt|All files|*.*");
+    EXPECT_EQ(s.FilterIndex, 2u);
+    EXPECT_EQ(s.DefaultExt, "txt");
+    EXPECT_EQ(s.FileName, "start.txt");
+    EXPECT_EQ(s.Flags, DWORD(OFN_OVERWRITEPROMPT));
+    ASSERT_EQ(d.Dialogs.OpenDialogs.size(), 1u);
+    EXPECT_EQ(d.Dialogs.HelpCalls, (std::vector<String>{"nembra3.hlp|258|JI(`',`IDH_login')", "nembra3.hlp|2|"}));
+    ASSERT_EQ(d.Dialogs.Helps.size(), 2u);
+    EXPECT_EQ(d.Dialogs.Helps[1].Command, UINT(HELP_QUIT));
+    ASSERT_EQ(d.Dialogs.Sounds.size(), 2u);
+    EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuPopup");
+    EXPECT_EQ(d.Dialogs.Sounds[0].Flags, UINT(SND_ASYNC));
+  }
+  EXPECT_EQ(SystemDialogs(), before);
+}
