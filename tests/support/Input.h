@@ -10,7 +10,7 @@
 
 #include <initializer_list>
 
-#include "classlib/Sysutils.h"
+#include "classlib/Controls.h"
 
 #include <windows.h>
 
@@ -28,7 +28,7 @@ POINT CentreOf(HWND wnd);
 // back from the X server late, so the position is checked, not assumed.
 ::testing::AssertionResult MoveTo(POINT screen);
 
-enum TMouseButton { mbLeft, mbRight, mbMiddle };
+// The class library's TMouseButton (mbLeft, mbRight, mbMiddle).
 ::testing::AssertionResult MouseDown(TMouseButton button = mbLeft);
 ::testing::AssertionResult MouseUp(TMouseButton button = mbLeft);
 
