@@ -220,12 +220,28 @@ int TCustomImageList::AddIcon(TIcon* image) {
   return index;
 }
 
-// Moves count images starting at from to start at to (to < from), one swap
-// with the neighbour at a time.
+// Moves count images starting at from to start at to (to < from), one
+// exchange with the neighbour at a time. Each exchange goes through a spare
+// image at the end with plain copies, which keep the image and mask bits
+// exactly (comctl32's own exchange loses them on some systems).
 void TCustomImageList::MoveImages(int from, int count, int to) {
-  for (int k = 0; k < count; ++k)
-    for (int p = from + k; p > to + k; --p)
-      if (!ImageList_Copy(handle_, p - 1, handle_, p, ILCF_SWAP)) throw EInvalidOperation(kInsertFailed);
+  int spare = Count();
+  if (!ImageList_SetImageCount(handle_, spare + 1)) throw EInvalidOperation(kInsertFailed);
+  auto copy = [&](int dst, int src) {
+    if (!ImageList_Copy(handle_, dst, handle_, src, ILCF_MOVE)) throw EInvalidOperation(kInsertFailed);
+  };
+  try {
+    for (int k = 0; k < count; ++k)
+      for (int p = from + k; p > to + k; --p) {
+        copy(spare, p - 1);
+        copy(p - 1, p);
+        copy(p, spare);
+      }
+  } catch (...) {
+    ImageList_Remove(handle_, spare);
+    throw;
+  }
+  ImageList_Remove(handle_, spare);
 }
 
 void TCustomImageList::Insert(int index, TBitmap* image, TBitmap* mask) {
