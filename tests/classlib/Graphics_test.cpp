@@ -394,6 +394,57 @@ TEST(Bitmap, SizeCanvasAndHandle) {
   taken.Canvas()->SetPixel(1, 1, clBlue);
   EXPECT_EQ(copy.Canvas()->Pixel(1, 1), kRed);
   EXPECT_NE(copy.Handle(), taken.Handle());
+
+  // A top-down DIB section taken over and copied keeps its rows in order.
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = 1;
+  bi.bmiHeader.biHeight = -2;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(dib, nullptr);
+  static_cast<uint32_t*>(bits)[0] = 0x0000FF;  // the top row: blue
+  static_cast<uint32_t*>(bits)[1] = 0xFFFFFF;
+  TBitmap held;
+  held.SetHandle(dib);
+  EXPECT_EQ(held.PixelFormat(), pf32bit);
+  EXPECT_EQ(held.Canvas()->Pixel(0, 0), kBlue);
+  TBitmap rows;
+  rows.Assign(&held);
+  EXPECT_EQ(rows.Canvas()->Pixel(0, 0), kBlue);
+  EXPECT_EQ(rows.Canvas()->Pixel(0, 1), kWhite);
+}
+
+TEST(GraphicsObjects, HandlesTakenFromOutsideAreReadAndNeverDeleted) {
+  HFONT foreign = CreateFontA(-20, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "Courier New");
+  TFont font;
+  font.SetHandle(foreign);
+  EXPECT_EQ(font.Name(), "Courier New");
+  EXPECT_EQ(font.Height(), -20);
+  EXPECT_EQ(font.Style(), (TFontStyles{fsBold, fsItalic}));
+  EXPECT_EQ(font.Pitch(), fpFixed);
+  EXPECT_EQ(font.Handle(), foreign);
+  TFont copy;
+  copy.Assign(&font);
+  EXPECT_EQ(copy.Height(), -20);
+  EXPECT_NE(copy.Handle(), foreign);
+  font.SetHeight(-10);  // a font of its own from now on
+  EXPECT_NE(font.Handle(), foreign);
+  EXPECT_EQ(GetObjectType(foreign), static_cast<DWORD>(OBJ_FONT));
+  DeleteObject(foreign);
+
+  HBRUSH hatch = CreateHatchBrush(HS_CROSS, RGB(1, 2, 3));
+  {
+    TBrush brush;
+    brush.SetHandle(hatch);
+    EXPECT_EQ(brush.Style(), bsCross);
+    EXPECT_EQ(brush.Color(), static_cast<TColor>(RGB(1, 2, 3)));
+    EXPECT_EQ(brush.Handle(), hatch);
+  }
+  EXPECT_EQ(GetObjectType(hatch), static_cast<DWORD>(OBJ_BRUSH));
+  DeleteObject(hatch);
 }
 
 TEST(Bitmap, TransparentDrawingAndMask) {
