@@ -69,6 +69,19 @@ void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, 
     if (b) DeleteObject(b);
 }
 
+// A list made by comctl32 from a resource or file.
+HIMAGELIST LoadListImage(HINSTANCE instance, TResType resType, const String& name, int width, int grow,
+                         TLoadResources loadFlags, COLORREF mask) {
+  UINT flags = 0;
+  if (loadFlags.Contains(lrDefaultSize)) flags |= LR_DEFAULTSIZE;
+  if (loadFlags.Contains(lrFromFile)) flags |= LR_LOADFROMFILE;
+  if (loadFlags.Contains(lrMap3DColors)) flags |= LR_LOADMAP3DCOLORS;
+  if (loadFlags.Contains(lrTransparent)) flags |= LR_LOADTRANSPARENT;
+  if (loadFlags.Contains(lrMonoChrome)) flags |= LR_MONOCHROME;
+  UINT type = resType == rtBitmap ? IMAGE_BITMAP : resType == rtCursor ? IMAGE_CURSOR : IMAGE_ICON;
+  return ImageList_LoadImageA(instance, name.c_str(), width, grow, mask, type, flags);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- TChangeLink
@@ -325,16 +338,32 @@ void TCustomImageList::DoDraw(int index, TCanvas* canvas, int x, int y, UINT sty
 
 bool TCustomImageList::GetInstRes(HINSTANCE instance, TResType resType, const String& name, int width,
                                   TLoadResources loadFlags, TColor maskColor) {
-  UINT flags = 0;
-  if (loadFlags.Contains(lrDefaultSize)) flags |= LR_DEFAULTSIZE;
-  if (loadFlags.Contains(lrFromFile)) flags |= LR_LOADFROMFILE;
-  if (loadFlags.Contains(lrMap3DColors)) flags |= LR_LOADMAP3DCOLORS;
-  if (loadFlags.Contains(lrTransparent)) flags |= LR_LOADTRANSPARENT;
-  if (loadFlags.Contains(lrMonoChrome)) flags |= LR_MONOCHROME;
-  UINT type = resType == rtBitmap ? IMAGE_BITMAP : resType == rtCursor ? IMAGE_CURSOR : IMAGE_ICON;
   COLORREF mask = maskColor == clNone ? CLR_NONE : ColorToRGB(maskColor) & 0xFFFFFF;
-  HIMAGELIST list = ImageList_LoadImageA(instance, name.c_str(), width, allocBy_, mask, type, flags);
-  if (!list) return false;
+  HIMAGELIST list = nullptr;
+  if (resType == rtBitmap && loadFlags.Contains(lrFromFile) &&
+      (loadFlags - TLoadResources{lrFromFile, lrDefaultColor, lrDefaultSize}).Empty()) {
+    // A bitmap file is read by the checked BMP reader, not the system's.
+    TBitmap strip;
+    try {
+      strip.LoadFromFile(name);
+    } catch (Exception&) {
+      return false;
+    }
+    if (width <= 0 || strip.Width() < width || strip.Height() < 1) return false;
+    list = ImageList_Create(width, strip.Height(), ILC_COLOR24 | (mask != CLR_NONE ? ILC_MASK : 0), allocBy_,
+                            allocBy_);
+    if (!list) return false;
+    strip.FreeContext();
+    int added = mask != CLR_NONE ? ImageList_AddMasked(list, strip.Handle(), mask)
+                                 : ImageList_Add(list, strip.Handle(), nullptr);
+    if (added < 0) {
+      ImageList_Destroy(list);
+      return false;
+    }
+  } else {
+    list = LoadListImage(instance, resType, name, width, allocBy_, loadFlags, mask);
+    if (!list) return false;
+  }
   FreeHandle();
   handle_ = list;
   shareImages_ = false;

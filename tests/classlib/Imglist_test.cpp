@@ -305,4 +305,17 @@ TEST(ImageList, LoadsStripsFromResourcesAndFiles) {
   list.Draw(&a.Canvas, 0, 0, 2);
   EXPECT_EQ(s.At(8, 8), kGreen);
   EXPECT_EQ(s.At(0, 0), RGB(1, 2, 3));
+
+  // Files that do not give a strip leave the list as it is.
+  String broken = ReadFileBytes(dir + "\\strip.bmp");
+  broken[28] = 3;  // 3 bits per pixel
+  WriteFileBytes(dir + "\\broken.bmp", broken);
+  TBitmap narrow;
+  MakeStrip(narrow, {kRedCell});
+  narrow.SetWidth(8);
+  narrow.SaveToFile(dir + "\\narrow.bmp");
+  for (const char* name : {"broken.bmp", "narrow.bmp", "missing.bmp"}) {
+    EXPECT_FALSE(list.FileLoad(rtBitmap, dir + "\\" + name, clFuchsia)) << name;
+    EXPECT_EQ(list.Count(), 3);
+  }
 }
