@@ -51,8 +51,8 @@ bool DibReadLayout(const uint8_t* head, size_t headSize, size_t bitsOffset, uint
 struct TDibPixels {
   int Width = 0;
   int Height = 0;
-  int BitCount = 0;          // of the source
-  bool Monochrome = false;   // 1 bit per pixel with a black and white palette
+  int BitCount = 0;         // of the source
+  bool Monochrome = false;  // 1 bit per pixel with a black and white palette
   std::vector<uint32_t> Pixels;
 };
 

@@ -358,9 +358,10 @@ void TCanvas::RequiredState(bool font, bool brush, bool pen) {
     SetBkMode(dc_, brush_->Style() == bsSolid ? OPAQUE : TRANSPARENT);
   }
   if (pen && !penSelected_) {
-    static const int rops[] = {R2_BLACK,       R2_WHITE,       R2_NOP,         R2_NOT,        R2_COPYPEN,  R2_NOTCOPYPEN,
-                               R2_MERGEPENNOT, R2_MASKPENNOT,  R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN, R2_NOTMERGEPEN,
-                               R2_MASKPEN,     R2_NOTMASKPEN,  R2_XORPEN,      R2_NOTXORPEN};
+    static const int rops[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                               R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                               R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
+                               R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
     oldPen_ = SelectObject(dc_, pen_->Handle());
     penSelected_ = true;
     SetROP2(dc_, rops[pen_->Mode()]);
@@ -1189,8 +1190,7 @@ void TIcon::LoadFromStream(TStream* stream) {
     if (dirSize == 0 || static_cast<int64_t>(dirSize) > available) throw invalid();
     data.resize(dirSize);
     stream->ReadBuffer(data.data() + 6, static_cast<int64_t>(dirSize - 6));
-    if (!IcoReadDirectory(data.data(), dirSize, static_cast<uint64_t>(available), entries, fileSize))
-      throw invalid();
+    if (!IcoReadDirectory(data.data(), dirSize, static_cast<uint64_t>(available), entries, fileSize)) throw invalid();
     data.resize(fileSize);
     stream->ReadBuffer(data.data() + dirSize, static_cast<int64_t>(fileSize - dirSize));
   } catch (EReadError&) {

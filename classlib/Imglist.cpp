@@ -32,8 +32,7 @@ HBITMAP TopDownDib(int w, int h, uint32_t** bits) {
 // Draws an image in greys over what dc shows. The image is drawn once on
 // black and once on white: where the two differ the canvas shows through
 // (fully where the mask is set, partly where an alpha channel says so).
-void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, COLORREF bk, COLORREF fg,
-                UINT style) {
+void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, COLORREF bk, COLORREF fg, UINT style) {
   uint32_t *under = nullptr, *onBlack = nullptr, *onWhite = nullptr;
   HBITMAP bu = TopDownDib(w, h, &under), bb = TopDownDib(w, h, &onBlack), bw = TopDownDib(w, h, &onWhite);
   HDC mem = CreateCompatibleDC(nullptr);
@@ -50,7 +49,8 @@ void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, 
     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
       uint32_t b = onBlack[i], wh = onWhite[i], u = under[i];
       int see = ((wh & 0xFF) - (b & 0xFF) + ((wh >> 8) & 0xFF) - ((b >> 8) & 0xFF) + ((wh >> 16) & 0xFF) -
-                 ((b >> 16) & 0xFF)) / 3;  // 0: opaque, 255: the canvas shows
+                 ((b >> 16) & 0xFF)) /
+                3;  // 0: opaque, 255: the canvas shows
       see = std::clamp(see, 0, 255);
       int grey = ((b & 0xFF) + ((b >> 8) & 0xFF) + ((b >> 16) & 0xFF)) / 3;
       uint32_t out = 0;
@@ -350,8 +350,7 @@ bool TCustomImageList::GetInstRes(HINSTANCE instance, TResType resType, const St
       return false;
     }
     if (width <= 0 || strip.Width() < width || strip.Height() < 1) return false;
-    list = ImageList_Create(width, strip.Height(), ILC_COLOR24 | (mask != CLR_NONE ? ILC_MASK : 0), allocBy_,
-                            allocBy_);
+    list = ImageList_Create(width, strip.Height(), ILC_COLOR24 | (mask != CLR_NONE ? ILC_MASK : 0), allocBy_, allocBy_);
     if (!list) return false;
     strip.FreeContext();
     int added = mask != CLR_NONE ? ImageList_AddMasked(list, strip.Handle(), mask)

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Graphics.h"
-
+// After Graphics.h: commctrl.h needs windows.h first.
 #include <commctrl.h>
 
 enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };

@@ -1,3 +1,5 @@
+#include "classlib/Graphics.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -5,7 +7,6 @@
 #include <functional>
 
 #include "classlib/Dib.h"
-#include "classlib/Graphics.h"
 #include "support/Testutil.h"
 #include "tests/classlib/Surface.h"
 
@@ -178,7 +179,9 @@ TEST(Canvas, LinesLeaveOutTheirLastPoint) {
   for (int i = 0; i < 2; ++i) {
     a.Canvas.MoveTo(0, 3);
     a.Canvas.LineTo(12, 3);
-    if (i == 0) EXPECT_EQ(s.At(0, 3), RGB(0, 0, 0));
+    if (i == 0) {
+      EXPECT_EQ(s.At(0, 3), RGB(0, 0, 0));
+    }
   }
   EXPECT_EQ(s.Snapshot(), before);
 }
@@ -418,7 +421,8 @@ TEST(Bitmap, SizeCanvasAndHandle) {
 }
 
 TEST(GraphicsObjects, HandlesTakenFromOutsideAreReadAndNeverDeleted) {
-  HFONT foreign = CreateFontA(-20, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "Courier New");
+  HFONT foreign =
+      CreateFontA(-20, 0, 0, 0, FW_BOLD, TRUE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH, "Courier New");
   TFont font;
   font.SetHandle(foreign);
   EXPECT_EQ(font.Name(), "Courier New");
@@ -576,18 +580,16 @@ TEST(Bitmap, ReadsEveryBmpKind) {
     s.Palette = {0xFF0000, 0x00FF00, 0x0000FF};
     cases.push_back({"8 bits", s, pf24bit, {{{0, 0}, kBlue}, {{1, 0}, kRed}, {{2, 0}, kGreen}}});
   }
-  cases.push_back({"16 bits, 5-5-5", spec(2, 1, 16, {0x00, 0x7C, 0x1F, 0x00}), pf24bit,
-                   {{{0, 0}, kRed}, {{1, 0}, kBlue}}});
+  cases.push_back(
+      {"16 bits, 5-5-5", spec(2, 1, 16, {0x00, 0x7C, 0x1F, 0x00}), pf24bit, {{{0, 0}, kRed}, {{1, 0}, kBlue}}});
   {
     TBmpSpec s = spec(2, 1, 16, {0x00, 0xF8, 0xE0, 0x07});
     s.Compression = 3;
     s.Masks = {0xF800, 0x07E0, 0x001F};
     cases.push_back({"16 bits, 5-6-5 bit fields", s, pf24bit, {{{0, 0}, kRed}, {{1, 0}, kGreen}}});
   }
-  cases.push_back({"24 bits, top-down",
-                   spec(1, -2, 24, {0, 0, 255, 0, 255, 0, 0, 0}),
-                   pf24bit,
-                   {{{0, 0}, kRed}, {{0, 1}, kBlue}}});
+  cases.push_back(
+      {"24 bits, top-down", spec(1, -2, 24, {0, 0, 255, 0, 255, 0, 0, 0}), pf24bit, {{{0, 0}, kRed}, {{0, 1}, kBlue}}});
   cases.push_back({"32 bits", spec(1, 1, 32, {0x10, 0x20, 0x30, 0x40}), pf32bit, {{{0, 0}, RGB(0x30, 0x20, 0x10)}}});
   {
     TBmpSpec s = spec(1, 1, 32, {0x00, 0x00, 0xFF, 0x00});  // 0x00FF0000 read through the masks below
@@ -850,10 +852,10 @@ TEST(Icon, BrokenFilesAreRefusedAndTheOldIconKept) {
       {"odd height", at32(img + 8, 31)},
       {"3 bits", at16(img + 14, 3)},
       {"compressed", at32(img + 16, 1)},
-      {"more colours than the bits can index", [&](std::vector<uint8_t>& v) { Put16(v, img + 14, 8), Put32(v, img + 32, 300); }},
+      {"more colours than the bits can index",
+       [&](std::vector<uint8_t>& v) { Put16(v, img + 14, 8), Put32(v, img + 32, 300); }},
       {"file cut short", [](std::vector<uint8_t>& v) { v.resize(v.size() - 1); }},
-      {"only a PNG image",
-       [&](std::vector<uint8_t>& v) { std::memcpy(v.data() + img, "\x89PNG\r\n\x1a\n", 8); }},
+      {"only a PNG image", [&](std::vector<uint8_t>& v) { std::memcpy(v.data() + img, "\x89PNG\r\n\x1a\n", 8); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
-
 #include "classlib/Imglist.h"
 
+#include <gtest/gtest.h>
 #include <shellapi.h>
+
 #include "support/Testutil.h"
 #include "tests/classlib/Surface.h"
 
