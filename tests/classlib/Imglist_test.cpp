@@ -77,6 +77,8 @@ TEST(ImageList, AddsAndDrawsThroughMasks) {
   mask.Mask(clFuchsia);
   EXPECT_EQ(list.Add(&image, &mask), 2);
   EXPECT_EQ(list.Add(&image, nullptr), 3);
+  EXPECT_EQ(image.Canvas()->Pixel(0, 0), kFuchsia);
+  EXPECT_EQ(mask.Canvas()->Pixel(0, 0), RGB(255, 255, 255));
   s.Fill(kGreen);
   list.Draw(&a.Canvas, 0, 0, 2);
   list.Draw(&a.Canvas, 16, 0, 3);
