@@ -199,8 +199,8 @@ bool DibReadLayout(const uint8_t* head, size_t headSize, size_t bitsOffset, uint
 bool DibDecode(const uint8_t* data, size_t size, const TDibLayout& L, TDibPixels& out) {
   out = TDibPixels{};
   size_t paletteEnd = L.PaletteOffset + static_cast<size_t>(L.PaletteCount) * L.PaletteEntrySize;
-  if (L.Width <= 0 || L.Height <= 0 || static_cast<int64_t>(L.Width) * L.Height > kDibMaxPixels ||
-      paletteEnd > size || L.BitsOffset > size || L.BitsSize > size - L.BitsOffset)
+  if (L.Width <= 0 || L.Height <= 0 || static_cast<int64_t>(L.Width) * L.Height > kDibMaxPixels || paletteEnd > size ||
+      L.BitsOffset > size || L.BitsSize > size - L.BitsOffset)
     return false;
   const int w = L.Width, h = L.Height;
   std::vector<uint32_t> palette(static_cast<size_t>(L.PaletteCount));
@@ -235,8 +235,8 @@ bool DibDecode(const uint8_t* data, size_t size, const TDibLayout& L, TDibPixels
             break;
           case 16: {
             uint32_t v = Get16(row + 2 * x);
-            dst[x] = Argb(Channel(v, L.Masks[3]), Channel(v, L.Masks[0]), Channel(v, L.Masks[1]),
-                          Channel(v, L.Masks[2]));
+            dst[x] =
+                Argb(Channel(v, L.Masks[3]), Channel(v, L.Masks[0]), Channel(v, L.Masks[1]), Channel(v, L.Masks[2]));
             break;
           }
           case 24:
@@ -244,10 +244,9 @@ bool DibDecode(const uint8_t* data, size_t size, const TDibLayout& L, TDibPixels
             break;
           case 32: {
             uint32_t v = Get32(row + 4 * x);
-            dst[x] = L.Compression == kDibBitfields
-                         ? Argb(Channel(v, L.Masks[3]), Channel(v, L.Masks[0]), Channel(v, L.Masks[1]),
-                                Channel(v, L.Masks[2]))
-                         : v;
+            dst[x] = L.Compression == kDibBitfields ? Argb(Channel(v, L.Masks[3]), Channel(v, L.Masks[0]),
+                                                           Channel(v, L.Masks[1]), Channel(v, L.Masks[2]))
+                                                    : v;
             break;
           }
         }

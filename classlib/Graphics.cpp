@@ -358,9 +358,10 @@ void TCanvas::RequiredState(bool font, bool brush, bool pen) {
     SetBkMode(dc_, brush_->Style() == bsSolid ? OPAQUE : TRANSPARENT);
   }
   if (pen && !penSelected_) {
-    static const int rops[] = {R2_BLACK,       R2_WHITE,       R2_NOP,         R2_NOT,        R2_COPYPEN,  R2_NOTCOPYPEN,
-                               R2_MERGEPENNOT, R2_MASKPENNOT,  R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN, R2_NOTMERGEPEN,
-                               R2_MASKPEN,     R2_NOTMASKPEN,  R2_XORPEN,      R2_NOTXORPEN};
+    static const int rops[] = {R2_BLACK,       R2_WHITE,      R2_NOP,         R2_NOT,
+                               R2_COPYPEN,     R2_NOTCOPYPEN, R2_MERGEPENNOT, R2_MASKPENNOT,
+                               R2_MERGENOTPEN, R2_MASKNOTPEN, R2_MERGEPEN,    R2_NOTMERGEPEN,
+                               R2_MASKPEN,     R2_NOTMASKPEN, R2_XORPEN,      R2_NOTXORPEN};
     oldPen_ = SelectObject(dc_, pen_->Handle());
     penSelected_ = true;
     SetROP2(dc_, rops[pen_->Mode()]);
@@ -688,16 +689,37 @@ HBITMAP CreateOfFormat(TPixelFormat format, int w, int h) {
   return b;
 }
 
+bool ReadPixels(HBITMAP b, int w, int h, std::vector<uint32_t>& px);
+
+BITMAPINFO TopDown32(int w, int h) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+// True for a 32-bit bitmap of exactly w x h.
+bool Whole32(HBITMAP b, int w, int h) {
+  BITMAP bm{};
+  return GetObjectA(b, sizeof bm, &bm) && bm.bmBitsPixel * bm.bmPlanes == 32 && bm.bmWidth == w &&
+         (bm.bmHeight == h || bm.bmHeight == -h);
+}
+
 // Copies the top-left w x h pixels of src onto dst; neither may be selected
 // into another device context. Monochrome pixels map 0 to black, 1 to white.
 void CopyPixels(HBITMAP dst, HBITMAP src, int w, int h, DWORD rop = SRCCOPY) {
-  DIBSECTION a{}, b{};
-  if (rop == SRCCOPY && GetObjectA(dst, sizeof a, &a) == sizeof a && GetObjectA(src, sizeof b, &b) == sizeof b &&
-      a.dsBm.bmBitsPixel == b.dsBm.bmBitsPixel && a.dsBm.bmWidth == b.dsBm.bmWidth && a.dsBm.bmWidth == w &&
-      a.dsBm.bmHeight == b.dsBm.bmHeight && a.dsBm.bmHeight == h && a.dsBm.bmBits && b.dsBm.bmBits) {
-    GdiFlush();  // same format and size: the exact bytes, alpha included
-    std::memcpy(a.dsBm.bmBits, b.dsBm.bmBits, static_cast<size_t>(a.dsBm.bmWidthBytes) * h);
-    return;
+  if (rop == SRCCOPY && Whole32(dst, w, h) && Whole32(src, w, h)) {
+    // Through 32-bit rows, which keep the fourth byte that a blit may drop.
+    std::vector<uint32_t> px;
+    BITMAPINFO bi = TopDown32(w, h);
+    HDC screen = GetDC(nullptr);
+    bool done = ReadPixels(src, w, h, px) && SetDIBits(screen, dst, 0, h, px.data(), &bi, DIB_RGB_COLORS) == h;
+    ReleaseDC(nullptr, screen);
+    if (done) return;
   }
   HDC s = CreateCompatibleDC(nullptr), d = CreateCompatibleDC(nullptr);
   HGDIOBJ os = SelectObject(s, src), od = SelectObject(d, dst);
@@ -789,13 +811,7 @@ HBITMAP BitmapOfPixels(const TDibPixels& px, TPixelFormat& format) {
 // The pixels of a bitmap (not selected anywhere) as top-down 32-bit rows.
 bool ReadPixels(HBITMAP b, int w, int h, std::vector<uint32_t>& px) {
   px.assign(static_cast<size_t>(w) * h, 0);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = TopDown32(w, h);
   HDC screen = GetDC(nullptr);
   int rows = GetDIBits(screen, b, 0, h, px.data(), &bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
@@ -1174,8 +1190,7 @@ void TIcon::LoadFromStream(TStream* stream) {
     if (dirSize == 0 || static_cast<int64_t>(dirSize) > available) throw invalid();
     data.resize(dirSize);
     stream->ReadBuffer(data.data() + 6, static_cast<int64_t>(dirSize - 6));
-    if (!IcoReadDirectory(data.data(), dirSize, static_cast<uint64_t>(available), entries, fileSize))
-      throw invalid();
+    if (!IcoReadDirectory(data.data(), dirSize, static_cast<uint64_t>(available), entries, fileSize)) throw invalid();
     data.resize(fileSize);
     stream->ReadBuffer(data.data() + dirSize, static_cast<int64_t>(fileSize - dirSize));
   } catch (EReadError&) {

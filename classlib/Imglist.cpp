@@ -32,8 +32,7 @@ HBITMAP TopDownDib(int w, int h, uint32_t** bits) {
 // Draws an image in greys over what dc shows. The image is drawn once on
 // black and once on white: where the two differ the canvas shows through
 // (fully where the mask is set, partly where an alpha channel says so).
-void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, COLORREF bk, COLORREF fg,
-                UINT style) {
+void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, COLORREF bk, COLORREF fg, UINT style) {
   uint32_t *under = nullptr, *onBlack = nullptr, *onWhite = nullptr;
   HBITMAP bu = TopDownDib(w, h, &under), bb = TopDownDib(w, h, &onBlack), bw = TopDownDib(w, h, &onWhite);
   HDC mem = CreateCompatibleDC(nullptr);
@@ -50,7 +49,8 @@ void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, 
     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
       uint32_t b = onBlack[i], wh = onWhite[i], u = under[i];
       int see = ((wh & 0xFF) - (b & 0xFF) + ((wh >> 8) & 0xFF) - ((b >> 8) & 0xFF) + ((wh >> 16) & 0xFF) -
-                 ((b >> 16) & 0xFF)) / 3;  // 0: opaque, 255: the canvas shows
+                 ((b >> 16) & 0xFF)) /
+                3;  // 0: opaque, 255: the canvas shows
       see = std::clamp(see, 0, 255);
       int grey = ((b & 0xFF) + ((b >> 8) & 0xFF) + ((b >> 16) & 0xFF)) / 3;
       uint32_t out = 0;
@@ -67,6 +67,19 @@ void DrawGreyed(HIMAGELIST list, int index, HDC dc, int x, int y, int w, int h, 
   if (mem) DeleteDC(mem);
   for (HBITMAP b : {bu, bb, bw})
     if (b) DeleteObject(b);
+}
+
+// A list made by comctl32 from a resource or file.
+HIMAGELIST LoadListImage(HINSTANCE instance, TResType resType, const String& name, int width, int grow,
+                         TLoadResources loadFlags, COLORREF mask) {
+  UINT flags = 0;
+  if (loadFlags.Contains(lrDefaultSize)) flags |= LR_DEFAULTSIZE;
+  if (loadFlags.Contains(lrFromFile)) flags |= LR_LOADFROMFILE;
+  if (loadFlags.Contains(lrMap3DColors)) flags |= LR_LOADMAP3DCOLORS;
+  if (loadFlags.Contains(lrTransparent)) flags |= LR_LOADTRANSPARENT;
+  if (loadFlags.Contains(lrMonoChrome)) flags |= LR_MONOCHROME;
+  UINT type = resType == rtBitmap ? IMAGE_BITMAP : resType == rtCursor ? IMAGE_CURSOR : IMAGE_ICON;
+  return ImageList_LoadImageA(instance, name.c_str(), width, grow, mask, type, flags);
 }
 
 }  // namespace
@@ -220,12 +233,28 @@ int TCustomImageList::AddIcon(TIcon* image) {
   return index;
 }
 
-// Moves count images starting at from to start at to (to < from), one swap
-// with the neighbour at a time.
+// Moves count images starting at from to start at to (to < from), one
+// exchange with the neighbour at a time. Each exchange goes through a spare
+// image at the end with plain copies, which keep the image and mask bits
+// exactly (comctl32's own exchange loses them on some systems).
 void TCustomImageList::MoveImages(int from, int count, int to) {
-  for (int k = 0; k < count; ++k)
-    for (int p = from + k; p > to + k; --p)
-      if (!ImageList_Copy(handle_, p - 1, handle_, p, ILCF_SWAP)) throw EInvalidOperation(kInsertFailed);
+  int spare = Count();
+  if (!ImageList_SetImageCount(handle_, spare + 1)) throw EInvalidOperation(kInsertFailed);
+  auto copy = [&](int dst, int src) {
+    if (!ImageList_Copy(handle_, dst, handle_, src, ILCF_MOVE)) throw EInvalidOperation(kInsertFailed);
+  };
+  try {
+    for (int k = 0; k < count; ++k)
+      for (int p = from + k; p > to + k; --p) {
+        copy(spare, p - 1);
+        copy(p - 1, p);
+        copy(p, spare);
+      }
+  } catch (...) {
+    ImageList_Remove(handle_, spare);
+    throw;
+  }
+  ImageList_Remove(handle_, spare);
 }
 
 void TCustomImageList::Insert(int index, TBitmap* image, TBitmap* mask) {
@@ -309,16 +338,31 @@ void TCustomImageList::DoDraw(int index, TCanvas* canvas, int x, int y, UINT sty
 
 bool TCustomImageList::GetInstRes(HINSTANCE instance, TResType resType, const String& name, int width,
                                   TLoadResources loadFlags, TColor maskColor) {
-  UINT flags = 0;
-  if (loadFlags.Contains(lrDefaultSize)) flags |= LR_DEFAULTSIZE;
-  if (loadFlags.Contains(lrFromFile)) flags |= LR_LOADFROMFILE;
-  if (loadFlags.Contains(lrMap3DColors)) flags |= LR_LOADMAP3DCOLORS;
-  if (loadFlags.Contains(lrTransparent)) flags |= LR_LOADTRANSPARENT;
-  if (loadFlags.Contains(lrMonoChrome)) flags |= LR_MONOCHROME;
-  UINT type = resType == rtBitmap ? IMAGE_BITMAP : resType == rtCursor ? IMAGE_CURSOR : IMAGE_ICON;
   COLORREF mask = maskColor == clNone ? CLR_NONE : ColorToRGB(maskColor) & 0xFFFFFF;
-  HIMAGELIST list = ImageList_LoadImageA(instance, name.c_str(), width, allocBy_, mask, type, flags);
-  if (!list) return false;
+  HIMAGELIST list = nullptr;
+  if (resType == rtBitmap && loadFlags.Contains(lrFromFile) &&
+      (loadFlags - TLoadResources{lrFromFile, lrDefaultColor, lrDefaultSize}).Empty()) {
+    // A bitmap file is read by the checked BMP reader, not the system's.
+    TBitmap strip;
+    try {
+      strip.LoadFromFile(name);
+    } catch (Exception&) {
+      return false;
+    }
+    if (width <= 0 || strip.Width() < width || strip.Height() < 1) return false;
+    list = ImageList_Create(width, strip.Height(), ILC_COLOR24 | (mask != CLR_NONE ? ILC_MASK : 0), allocBy_, allocBy_);
+    if (!list) return false;
+    strip.FreeContext();
+    int added = mask != CLR_NONE ? ImageList_AddMasked(list, strip.Handle(), mask)
+                                 : ImageList_Add(list, strip.Handle(), nullptr);
+    if (added < 0) {
+      ImageList_Destroy(list);
+      return false;
+    }
+  } else {
+    list = LoadListImage(instance, resType, name, width, allocBy_, loadFlags, mask);
+    if (!list) return false;
+  }
   FreeHandle();
   handle_ = list;
   shareImages_ = false;

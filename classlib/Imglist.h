@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Graphics.h"
-
+// After Graphics.h: commctrl.h needs windows.h first.
 #include <commctrl.h>
 
 enum TDrawingStyle { dsFocus, dsSelected, dsNormal, dsTransparent };
@@ -101,6 +101,7 @@ class TCustomImageList : public TComponent {
   // Replaces the list by one loaded from a resource (or a file with
   // lrFromFile): a strip of images width pixels wide, maskColor transparent
   // (clNone: no mask). False, with the list unchanged, when nothing loads.
+  // A bitmap file is read by TBitmap's checked reader.
   bool GetInstRes(HINSTANCE instance, TResType resType, const String& name, int width, TLoadResources loadFlags,
                   TColor maskColor);
   // From the program's own resources, images Width wide.

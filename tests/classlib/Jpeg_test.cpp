@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 extern "C" {
@@ -8,6 +9,7 @@ extern "C" {
 }
 
 #include "classlib/Jpeg.h"
+#include "support/Testutil.h"
 
 namespace {
 // A 32 x 16 picture: red on the left half, blue on the right.
@@ -68,4 +70,37 @@ TEST(Jpeg, GarbageRaises) {
   const char junk[] = "not a jpeg at all";
   EXPECT_THROW(img.LoadFromMemory(junk, sizeof junk), EJPEG);
   EXPECT_TRUE(img.Empty());
+}
+
+TEST(Jpeg, DrawsAsAGraphicAndSavesItsData) {
+  auto data = MakeJpeg();
+  TJPEGImage img;
+  img.LoadFromMemory(data.data(), data.size());
+
+  TBitmap target;
+  target.SetSize(64, 16);
+  target.Canvas()->StretchDraw(TRect(0, 0, 64, 16), &img);
+  COLORREF left = target.Canvas()->Pixel(4, 8), right = target.Canvas()->Pixel(60, 8);
+  EXPECT_TRUE(Near(GetRValue(left), 255) && Near(GetBValue(left), 0)) << std::hex << left;
+  EXPECT_TRUE(Near(GetRValue(right), 0) && Near(GetBValue(right), 255)) << std::hex << right;
+
+  TMemoryStream m;
+  img.SaveToStream(&m);
+  ASSERT_EQ(m.Size(), static_cast<int64_t>(data.size()));
+  EXPECT_EQ(std::memcmp(m.Memory(), data.data(), data.size()), 0);
+
+  // Through a picture: a copy of the JPEG, and a bad file keeps it.
+  String dir = MakeTempFolder("jpeg");
+  m.SaveToFile(dir + "\\a.jpeg");
+  WriteFileBytes(dir + "\\bad.jpg", "not a jpeg");
+  TPicture p;
+  p.LoadFromFile(dir + "\\a.jpeg");
+  ASSERT_NE(dynamic_cast<TJPEGImage*>(p.Graphic()), nullptr);
+  EXPECT_EQ(p.Width(), 32);
+  EXPECT_THROW(p.LoadFromFile(dir + "\\bad.jpg"), EInvalidGraphic);
+  EXPECT_EQ(p.Width(), 32);
+  TPicture q;
+  q.Assign(&p);
+  EXPECT_NE(q.Graphic(), p.Graphic());
+  EXPECT_EQ(static_cast<TJPEGImage*>(q.Graphic())->Pixel(2, 3), img.Pixel(2, 3));
 }
