@@ -97,6 +97,13 @@ TComCtlVersion ComCtlVersion() {
       DLLVERSIONINFO info{};
       info.cbSize = sizeof info;
       if (get && SUCCEEDED(get(&info))) v = {static_cast<int>(info.dwMajorVersion), static_cast<int>(info.dwMinorVersion)};
+      // Wine's version 6 (loaded through the manifest from its side-by-side
+      // assembly) still answers 5.81: the assembly decides.
+      char path[MAX_PATH * 2] = {};
+      GetModuleFileNameA(m, path, sizeof path - 1);
+      String p = LowerCase(path);
+      if (v.Major < 6 && p.find("microsoft.windows.common-controls") != String::npos && p.find("_6.") != String::npos)
+        v = {6, 0};
     }
     return v;
   }();

@@ -61,3 +61,16 @@ TEST(Controls, AlignLaysOutInThePlatformOrder) {
   EXPECT_EQ(TRect(wr), f->client->BoundsRect());
   f->Free();
 }
+
+TEST(Controls, ManifestLoadsTheVersion6CommonControls) {
+  Application->Initialize();
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
+  EXPECT_EQ(ComCtlVersion().Major, 6) << path;
+  TComCtlVersion old{4, 71};
+  ForceComCtlVersion(&old);
+  EXPECT_TRUE(ComCtlVersion().AtLeast(4, 70));
+  EXPECT_FALSE(ComCtlVersion().AtLeast(4, 72));
+  ForceComCtlVersion(nullptr);
+  EXPECT_EQ(ComCtlVersion().Major, 6);
+}
