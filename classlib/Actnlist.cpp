@@ -214,10 +214,9 @@ bool TBasicAction::HasLink(TBasicActionLink* link) const {
 }
 
 void TBasicAction::Change() {
-  // A client's update may unregister links: walk a copy, skipping the gone.
-  std::vector<TBasicActionLink*> copy = links_;
-  for (TBasicActionLink* l : copy)
-    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->Change();
+  // The links heard of the property itself (each setter tells them first);
+  // a link's Change is for a new action only.
+  if (OnChange) OnChange(this);
 }
 
 void TBasicAction::Notification(TComponent* component, TOperation operation) {

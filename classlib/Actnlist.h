@@ -74,13 +74,15 @@ class TBasicAction : public TComponent {
 
   TNotifyEvent OnExecute;
   TNotifyEvent OnUpdate;
+  // Some property of the action changed (the lists and editors listen).
+  TNotifyEvent OnChange;
 
   void RegisterChanges(TBasicActionLink* link);
   void UnRegisterChanges(TBasicActionLink* link);
   int LinkCount() const { return static_cast<int>(links_.size()); }
 
  protected:
-  // Tells every link that something changed.
+  // Fires OnChange.
   void Change();
   // The links now (a copy: a client's update may unregister one).
   std::vector<TBasicActionLink*> Links() const { return links_; }

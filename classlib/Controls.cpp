@@ -293,10 +293,11 @@ struct TDragManager {
 
 TDragManager gDrag;
 
+// Where the mouse was for the message being handled (GetCursorPos may lag
+// behind or run ahead of the queue).
 TPoint CursorPos() {
-  POINT p;
-  GetCursorPos(&p);
-  return TPoint(p);
+  DWORD pos = GetMessagePos();
+  return TPoint(GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
 }
 
 void ShowDragCursor() {
@@ -1187,7 +1188,7 @@ void TWinControl::Dispatch(TMessage& msg) {
         if (ControlStyle.Contains(csCaptureMouse) && handle_ && GetCapture() != handle_) SetCapture(handle_);
         if (ControlStyle.Contains(csClickEvents)) ControlState << csClicked;
         if (dbl) DblClick();
-        if (!dbl && dragMode_ == dmAutomatic && !gDrag.active && (GetKeyState(VK_LBUTTON) & 0x8000)) BeginDrag(false);
+        if (dragMode_ == dmAutomatic && !gDrag.active && (GetKeyState(VK_LBUTTON) & 0x8000)) BeginDrag(false);
       }
       MouseDown(b, shift, x, y);
       return;
@@ -1198,14 +1199,14 @@ void TWinControl::Dispatch(TMessage& msg) {
       TMouseButton b = ButtonOf(msg.Msg);
       int x = GET_X_LPARAM(msg.LParam), y = GET_Y_LPARAM(msg.LParam);
       DefaultHandler(msg);
+      bool click = false;
       if (b == mbLeft) {
+        click = ControlState.Contains(csClicked) && ClientRect().Contains(TPoint(x, y));
+        ControlState >> csClicked;
         if (ControlStyle.Contains(csCaptureMouse) && handle_ && GetCapture() == handle_) ReleaseCapture();
-        if (ControlState.Contains(csClicked)) {
-          ControlState >> csClicked;
-          if (ClientRect().Contains(TPoint(x, y))) Click();
-        }
       }
       MouseUp(b, MouseKeysToShiftState(msg.WParam), x, y);
+      if (click) Click();
       return;
     }
     case WM_MOUSEMOVE:
@@ -1223,7 +1224,7 @@ void TWinControl::Dispatch(TMessage& msg) {
     }
     case WM_CAPTURECHANGED:
       if (gDrag.active && gDrag.source == this && reinterpret_cast<HWND>(msg.LParam) != handle_) DragDone(false);
-      ControlState >> csClicked;
+      if (reinterpret_cast<HWND>(msg.LParam) != handle_) ControlState >> csClicked;
       DefaultHandler(msg);
       return;
     case WM_CANCELMODE:

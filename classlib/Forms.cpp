@@ -38,9 +38,10 @@ TSystemDialogs* SetSystemDialogs(TSystemDialogs* d) {
 
 // ---------------------------------------------------------------- globals
 
+// The screen outlives the application, whose forms leave it as they go.
 namespace {
-TApplication gApplication(nullptr);
 TScreen gScreen(nullptr);
+TApplication gApplication(nullptr);
 }  // namespace
 TApplication* Application = &gApplication;
 TScreen* Screen = &gScreen;
@@ -75,7 +76,7 @@ TCustomForm::~TCustomForm() {
   *alive_ = false;
   Destroying();
   if (Application && Application->MainForm() == this) Application->SetMainForm(nullptr);
-  Screen->RemoveForm(this);
+  if (Screen) Screen->RemoveForm(this);
   // Children first (they may talk to the form as they go), then the window.
   while (!controls_.empty()) {
     TControl* c = controls_.back();
@@ -1037,7 +1038,13 @@ bool IsMDIMsg(MSG& msg) {
   return TranslateMDISysAccel(main->ClientHandle(), &msg) != 0;
 }
 
+// The mouse's last position as the queue saw it.
+TPoint gMousePos(-1, -1);
+
 bool ApplicationFilter(MSG& msg) {
+  if ((msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
+      (msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCMBUTTONDBLCLK))
+    gMousePos = TPoint(msg.pt);
   if (DragFilterMessage(msg)) return true;
   if (Application) Application->HintMouseMessage(TControl::FindControl(msg.hwnd), msg);
   if (IsMDIMsg(msg)) return true;
@@ -1046,9 +1053,7 @@ bool ApplicationFilter(MSG& msg) {
 
 void ApplicationIdle() {
   if (!Application) return;
-  TPoint p;
-  GetCursorPos(&p);
-  Application->HintMouseMessage(TControl::FindDragTarget(p), MSG{nullptr, WM_NULL, 0, 0, 0, {}});
+  if (gMousePos.x != -1 || gMousePos.y != -1) Application->HintControlAt(TControl::FindDragTarget(gMousePos));
   if (Application->OnIdle) Application->OnIdle(Application);
   Application->UpdateActions();
 }
@@ -1061,6 +1066,11 @@ TApplication::TApplication(TComponent* owner) : TComponent(owner) {
 }
 
 TApplication::~TApplication() {
+  // The forms and the rest of what it owns go while the application still
+  // answers for them.
+  Destroying();
+  DestroyComponents();
+  hintWindow_ = nullptr;
   if (handle_) DeallocateHWnd(handle_);
   handle_ = nullptr;
   if (Application == this) Application = nullptr;
@@ -1216,6 +1226,8 @@ void TApplication::SetShowHint(bool value) {
 }
 
 void TApplication::CancelHint() {
+
+
   if (handle_) {
     KillTimer(handle_, kHintShowTimer);
     KillTimer(handle_, kHintHideTimer);
@@ -1239,11 +1251,14 @@ void TApplication::HintMouseMessage(TControl* control, const MSG& msg) {
       CancelHint();
       return;
     case WM_MOUSEMOVE:
-    case WM_NULL:
-      break;
+      HintControlAt(control);
+      return;
     default:
       return;
   }
+}
+
+void TApplication::HintControlAt(TControl* control) {
   if (control && dynamic_cast<THintWindow*>(control)) return;
   if (control == hintControl_) return;
   if (hintControl_) hintControl_->RemoveFreeNotification(this);
@@ -1258,8 +1273,7 @@ void TApplication::HintMouseMessage(TControl* control, const MSG& msg) {
 
 void TApplication::ShowHintNow() {
   if (!hintControl_) return;
-  TPoint p;
-  GetCursorPos(&p);
+  TPoint p = gMousePos;
   if (TControl::FindDragTarget(p) != hintControl_) return;
   if (!hintWindow_) hintWindow_ = new THintWindow(this);
   hintWindow_->SetColor(HintColor);

@@ -331,6 +331,8 @@ class TApplication : public TComponent {
   void CancelHint();
   // The message filter's look at mouse and keyboard messages for hints.
   void HintMouseMessage(TControl* control, const MSG& msg);
+  // The mouse is over this control now (nullptr: over none of ours).
+  void HintControlAt(TControl* control);
   TNotifyEvent OnHint;
   TNotifyEvent OnIdle;
   TNotifyEvent OnActivate;

@@ -3,6 +3,8 @@
 // every window a test shows leaves a screenshot.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "Screenshot.h"
 #include "Testutil.h"
 
@@ -39,8 +41,23 @@ class TAppHookReset : public ::testing::EmptyTestEventListener {
 
 }  // namespace
 
+namespace {
+// Under Wine a crashed process ends with exit code 0 after the debugger's
+// backtrace, so CTest would count a crash as a pass: a crash ends the
+// program with a failure code instead.
+LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
+  fprintf(stderr, "CRASH: exception %08lx at %p\n", info->ExceptionRecord->ExceptionCode,
+          info->ExceptionRecord->ExceptionAddress);
+  fflush(stderr);
+  fflush(stdout);
+  TerminateProcess(GetCurrentProcess(), 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(CrashFilter);
   static TFailingDialogs dialogs;
   SetSystemDialogs(&dialogs);
   ::testing::InitGoogleTest(&argc, argv);
