@@ -1,5 +1,6 @@
 #include "Screenshot.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 
@@ -53,7 +54,12 @@ void AutoShot(HWND wnd) {
   String path = ScreenshotPath(caption.empty() ? WindowClass(wnd) : caption);
   RECT r{};
   GetWindowRect(wnd, &r);
-  if (!SavePng(CaptureScreen(r), path)) ADD_FAILURE() << "could not write the screenshot " << path;
+  // A prefix whose drives do not reach the folder loses only these shots.
+  static bool warned = false;
+  if (!SavePng(CaptureScreen(r), path) && !warned) {
+    warned = true;
+    fprintf(stderr, "screenshots: could not write %s (NEMBRA_SCREENSHOTS names the folder)\n", path.c_str());
+  }
 }
 
 LRESULT CALLBACK HideHook(int code, WPARAM w, LPARAM l) {

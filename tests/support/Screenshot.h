@@ -7,7 +7,8 @@
 // a visible top-level window of the test's thread is shot as it is hidden or
 // destroyed, and every one of the process still visible when the test ends
 // is shot then (suffix: its caption, else its class), unless the test shot
-// it itself.
+// it itself. Those automatic shots only warn once on stderr when the folder
+// cannot be written; SaveScreenshot fails the test.
 #pragma once
 
 #include <gtest/gtest.h>

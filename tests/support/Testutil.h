@@ -7,7 +7,8 @@
 #include "classlib/Forms.h"
 
 // Handles the queued messages, then pumps until done() holds or timeoutMs
-// passes; true when it holds.
+// passes; true when it holds. done() is checked after each message only: for
+// state that changes without a message to this thread, WaitUntil (Winwait.h).
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Pumps messages for about ms milliseconds.
 void PumpFor(DWORD ms);
