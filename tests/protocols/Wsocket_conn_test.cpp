@@ -378,6 +378,7 @@ TEST_F(WSocketConn, MessageForOldSocketIgnored) {
   }
   ConnectTo(s, second.Port());
   ASSERT_TRUE(WaitFor([&] { return s->State() == wsConnected; }));
+  PumpFor(100);  // the FD_WRITE that follows the connect
   ASSERT_NE(s->HSocket(), old);
 
   TEventLog log;
@@ -387,7 +388,7 @@ TEST_F(WSocketConn, MessageForOldSocketIgnored) {
   PostMessageA(s->Handle(), WM_ASYNCSELECT, old, MAKELPARAM(FD_READ | FD_CLOSE, 0));
   PostMessageA(s->Handle(), WM_ASYNCSELECT, old, MAKELPARAM(FD_CONNECT, WSAECONNREFUSED));
   PumpFor(150);
-  EXPECT_TRUE(log.Items.empty());
+  EXPECT_TRUE(log.Items.empty()) << log.Items[0];
   EXPECT_EQ(data, 0);
   EXPECT_EQ(s->State(), wsConnected);
   s->Close();
