@@ -614,7 +614,9 @@ void WSocketUnloadWinsock();
 // first use; nullptr for an empty name.
 FARPROC WSocketGetProc(const String& ProcName);
 // AllocateHWnd and DeallocateHWnd (hidden windows whose messages go to a
-// method) are the class library's, declared in classlib/Forms.h.
+// method or an object) are the class library's, declared in
+// classlib/Wndclass.h.
+// Unregisters "XSocketWindowClass" once no window of it is left.
 void WSocketUnregisterClass();
 
 // The library calls behind the resolvers' name cache (WSocketResolvePort,
