@@ -1743,11 +1743,20 @@ bool TFtpClient::WaitUntilReady() {
   std::shared_ptr<bool> alive = FAlive;
   auto ready = [this] { return FState == ftpReady || FState == ftpInternalReady; };
   FDeadline = GetTickCount64() + static_cast<uint64_t>(FTimeout > 0 ? FTimeout : 0) * 1000;
+  if (ready()) return FStatusCode == 0;
   for (;;) {
     const uint64_t deadline = FTimeout > 0 ? FDeadline : kPumpForever;
     TPumpResult r = PumpUntil([&] { return ready() || QuitReceived(); }, deadline, alive);
     if (r == prCallerGone) return false;
-    if (ready()) return FStatusCode == 0;
+    if (ready()) {
+      // As the application's pump does, what is queued (the request's own
+      // report among it) is handled before the call returns.
+      r = PumpUntil(nullptr, kPumpQueued, alive);
+      if (r == prCallerGone) return false;
+      if (ready()) return FStatusCode == 0;
+      if (r == prQuit) break;
+      continue;  // a handler started another request
+    }
     // Progress moves the deadline on while a transfer runs.
     if (r != prTimeout || FTimeout <= 0 || GetTickCount64() >= FDeadline) break;
   }

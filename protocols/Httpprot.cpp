@@ -571,7 +571,7 @@ void THttpCli::PrepareConnection() {
 void THttpCli::DoRequestSync(THttpRequest Rq) {
   DoRequestAsync(Rq);
   std::shared_ptr<bool> alive = FAlive;
-  for (;;) {
+  while (FState != httpReady) {
     uint64_t deadline = kPumpForever;
     if (FTimeout > 0) {
       const uint64_t limit = static_cast<uint64_t>(FTimeout) * 1000;
@@ -583,7 +583,13 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
     }
     TPumpResult r = PumpUntil([&] { return FState == httpReady || QuitReceived(); }, deadline, alive);
     if (r == prCallerGone) throw EHttpException("Connection aborted on request", 404);
-    if (FState == httpReady) break;
+    if (FState == httpReady) {
+      // As the application's pump does, what is queued is handled before
+      // the call returns; a handler may start another request meanwhile.
+      if (PumpUntil(nullptr, kPumpQueued, alive) == prCallerGone)
+        throw EHttpException("Connection aborted on request", 404);
+      continue;
+    }
     if (r == prQuit || QuitReceived()) {
       Abort();
       break;

@@ -2397,10 +2397,19 @@ int TCustomSyncWSocket::WaitUntilReady(bool& DoneFlag) {
   const int64_t timeout = FTimeout;
   FTimeStop = GetTickCount64() + static_cast<uint64_t>(std::max<int64_t>(timeout, 0));
   const uint64_t deadline = timeout > 0 ? FTimeStop : kPumpForever;
+  if (DoneFlag) return 0;
   TPumpResult r = PumpUntil([&] { return DoneFlag || FTerminated || QuitReceived(); }, deadline, alive);
   if (r == prCallerGone) return kWSocketWaitTimeout;
   if (r == prQuit) FTerminated = true;
-  return DoneFlag ? 0 : kWSocketWaitTimeout;
+  if (!DoneFlag) return kWSocketWaitTimeout;
+  if (r == prDone) {
+    // As the application's pump does, what is queued is handled before the
+    // wait returns.
+    r = PumpUntil(nullptr, kPumpQueued, alive);
+    if (r == prCallerGone) return kWSocketWaitTimeout;
+    if (r == prQuit) FTerminated = true;
+  }
+  return 0;
 }
 
 void TCustomSyncWSocket::ReadLineDataAvailable(TObject*, WORD) {

@@ -165,12 +165,16 @@ class TCustomWSocket : public TComponent, public TWindowObject {
   virtual void TimerClear(timeval& tv);
   virtual bool TimerCmp(const timeval& tv, const timeval& uv, bool IsEqual);
 
-  // ---- message pumps and threads
+  // ---- message pumps and threads (all on the class library's pump, for
+  // every window of the thread)
+  // The queued messages; the same whether MultiThreaded or not.
   virtual void MessagePump();
   // One message; WM_QUIT sets the terminated flag, is posted again and
   // gives false like an empty queue.
   bool ProcessMessage();
+  // The queued messages; WM_QUIT sets the terminated flag.
   void ProcessMessages();
+  // Until WM_QUIT (posted again), which sets the terminated flag.
   void MessageLoop();
   void ThreadAttach();
   void ThreadDetach();
