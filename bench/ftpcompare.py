@@ -25,13 +25,18 @@ def winpath(path):
     return "Z:" + path.replace("/", "\\")
 
 
+# The wineserver runs under the binary's own name: wineserver64 on Debian
+# (/usr/lib/wine/wineserver is a script that starts it).
+WINESERVER_NAMES = ("wineserver", "wineserver64")
+
+
 def wineserver_cpu():
     """CPU seconds of the wineserver of this build's prefix."""
     prefix = os.path.join(build, "wine", "prefix")
     tick = os.sysconf("SC_CLK_TCK")
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
-            if open(f"/proc/{pid}/comm").read().strip() != "wineserver":
+            if open(f"/proc/{pid}/comm").read().strip() not in WINESERVER_NAMES:
                 continue
             env = open(f"/proc/{pid}/environ", "rb").read().split(b"\0")
             if f"WINEPREFIX={prefix}".encode() not in env:
@@ -40,7 +45,7 @@ def wineserver_cpu():
             return (int(fields[11]) + int(fields[12])) / tick
         except OSError:
             continue
-    return 0.0
+    sys.exit(f"no wineserver runs for {prefix}: its CPU time cannot be counted")
 
 
 def run(cmd):

@@ -84,6 +84,13 @@ void TObjectWindowClass::Register() {
   reg.push_back(this);
 }
 
+void TObjectWindowClass::Unregister() {
+  if (!atom_ || !UnregisterClassA(name_, GetModuleHandleA(nullptr))) return;
+  auto& reg = Registered();
+  reg.erase(std::remove(reg.begin(), reg.end(), this), reg.end());
+  atom_ = 0;
+}
+
 HWND TObjectWindowClass::Create(TWindowObject* obj, DWORD exStyle, const char* caption, DWORD style, int x, int y,
                                 int w, int h, HWND parent, HMENU menu, void* param) {
   Register();
@@ -234,6 +241,12 @@ HWND AllocateHWnd(TWndMethod method) {
   // The method hears only of messages after the window exists.
   HWND h = UtilClass().Create(nullptr, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
   if (h) UtilClass().Attach(h, new TUtilWindow(std::move(method)));
+  return h;
+}
+
+HWND AllocateHWnd(TWindowObject* obj) {
+  HWND h = UtilClass().Create(nullptr, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+  if (h) UtilClass().Attach(h, obj);
   return h;
 }
 

@@ -63,6 +63,9 @@ class TObjectWindowClass {
   const char* Name() const { return name_; }
   // Registers the class once; raises EOutOfResources on failure.
   void Register();
+  // Unregisters the class once no window of it is left (else nothing
+  // changes); the next Create registers it again.
+  void Unregister();
   // Makes a window whose messages go to obj, from the very first one.
   // Returns nullptr when the window could not be made.
   HWND Create(TWindowObject* obj, DWORD exStyle, const char* caption, DWORD style, int x, int y, int w, int h,
@@ -122,6 +125,9 @@ using TWndMethod = TEvent<TMessage&>;
 
 // Creates a hidden window (class "TPUtilWindow") whose messages go to method.
 HWND AllocateHWnd(TWndMethod method);
+// The same for an object: its messages after the window exists go to obj,
+// which stays its owner's.
+HWND AllocateHWnd(TWindowObject* obj);
 // Destroys the window; safe to call from inside its own method.
 void DeallocateHWnd(HWND wnd);
 

@@ -395,9 +395,9 @@ void TDnsQuery::Finish(WORD Error) {
   try {
     TriggerRequestDone(Error);
   } catch (...) {
-    // A failing handler is the application's to report; the socket's
-    // background path would only abort it.
-    if (Application) Application->HandleException(this);
+    // A failing handler is the application's to report, once the message
+    // has returned; the socket's background path would only abort it.
+    HandleExceptionLater(this);
   }
 }
 

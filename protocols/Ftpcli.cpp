@@ -91,12 +91,6 @@ String WinsockErrorText(WORD Error) {
   return WSocketErrorDesc(Error) + " (Winsock error #" + IntToStr(Error) + ")";
 }
 
-// A WM_QUIT is waiting: the application is ending.
-bool QuitPending() {
-  MSG m;
-  return PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != 0;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- construction
@@ -112,6 +106,7 @@ TCustomFtpCli::TCustomFtpCli(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TCustomFtpCli::~TCustomFtpCli() {
+  *FAlive = false;
   // The sockets close quietly from here on.
   Destroying();
   FtpCliDeallocateHWnd();
@@ -125,7 +120,7 @@ void TCustomFtpCli::Notification(TComponent* AComponent, TOperation Operation) {
   if (AComponent == FDataSocket) FDataSocket = nullptr;
 }
 
-void TCustomFtpCli::FtpCliAllocateHWnd() { FWindowHandle = AllocateHWnd(TWndMethod(this, &TCustomFtpCli::WndProc)); }
+void TCustomFtpCli::FtpCliAllocateHWnd() { FWindowHandle = AllocateHWnd(this); }
 
 void TCustomFtpCli::FtpCliDeallocateHWnd() {
   HWND h = FWindowHandle;
@@ -297,13 +292,11 @@ void TCustomFtpCli::SetErrorMessage() {
 }
 
 void TCustomFtpCli::HandleBackGroundException(Exception& E) {
-  // The exception ends here: nothing leaves the window procedure.
-  try {
-    bool canClose = true;
-    if (OnBgException) OnBgException(this, E, canClose);
-  } catch (...) {
-    if (Application) Application->HandleException(this);
-  }
+  // What leaves here (the silent abort, a failing OnBgException) leaves the
+  // window procedure for the application, which ignores the silent abort.
+  bool canClose = true;
+  if (OnBgException) OnBgException(this, E, canClose);
+  if (canClose) ::Abort();
 }
 
 void TCustomFtpCli::CallHandleCurrentException() {
@@ -1729,13 +1722,9 @@ bool TFtpClient::Progress() {
   return goOn;
 }
 
-void TFtpClient::MessagePump() {
-  if (FMultiThreaded || !Application) {
-    if (FControlSocket) FControlSocket->ProcessMessages();
-  } else {
-    Application->ProcessMessages();
-  }
-}
+// The application's pump and the control socket's own are the class
+// library's one pump.
+void TFtpClient::MessagePump() { ProcessQueuedMessages(); }
 
 bool TFtpClient::Synchronize(TFtpNextProc Proc) {
   unsigned errors = FHandleErrorCount;
@@ -1749,20 +1738,27 @@ bool TFtpClient::Synchronize(TFtpNextProc Proc) {
 }
 
 bool TFtpClient::WaitUntilReady() {
+  // A handler may free the component while messages are processed: nothing
+  // of it is touched after that.
+  std::shared_ptr<bool> alive = FAlive;
+  auto ready = [this] { return FState == ftpReady || FState == ftpInternalReady; };
   FDeadline = GetTickCount64() + static_cast<uint64_t>(FTimeout > 0 ? FTimeout : 0) * 1000;
+  if (ready()) return FStatusCode == 0;
   for (;;) {
-    if (FState == ftpReady || FState == ftpInternalReady) return FStatusCode == 0;
-    if ((Application && Application->Terminated()) || QuitPending()) break;
-    uint64_t now = GetTickCount64();
-    if (FTimeout > 0 && now >= FDeadline) break;
-    MessagePump();
-    if (FState == ftpReady || FState == ftpInternalReady) continue;
-    DWORD wait = INFINITE;
-    if (FTimeout > 0) {
-      now = GetTickCount64();
-      wait = now >= FDeadline ? 0 : static_cast<DWORD>(std::min<uint64_t>(FDeadline - now, 0x7FFFFFFF));
+    const uint64_t deadline = FTimeout > 0 ? FDeadline : kPumpForever;
+    TPumpResult r = PumpUntil([&] { return ready() || QuitReceived(); }, deadline, alive);
+    if (r == prCallerGone) return false;
+    if (ready()) {
+      // As the application's pump does, what is queued (the request's own
+      // report among it) is handled before the call returns.
+      r = PumpUntil(nullptr, kPumpQueued, alive);
+      if (r == prCallerGone) return false;
+      if (ready()) return FStatusCode == 0;
+      if (r == prQuit) break;
+      continue;  // a handler started another request
     }
-    if (!QuitPending()) MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Progress moves the deadline on while a transfer runs.
+    if (r != prTimeout || FTimeout <= 0 || GetTickCount64() >= FDeadline) break;
   }
   AbortAsync();
   FErrorMessage = "426 Timeout";

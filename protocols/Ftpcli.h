@@ -44,7 +44,9 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 
+#include "classlib/Sets.h"
 #include "protocols/Wsocket.h"
 
 NEMBRA_EXCEPTION(FtpException, Exception);
@@ -145,33 +147,8 @@ enum TFtpShareMode { ftpShareCompat, ftpShareExclusive, ftpShareDenyWrite, ftpSh
 enum TFtpDisplayFileMode { ftpLineByLine, ftpBinary };
 enum TFtpConnectionType { ftpDirect, ftpProxy, ftpSocks4, ftpSocks4A, ftpSocks5 };
 
-// A set of enumeration values held in 32 bits, bit n for value n.
-template <class E>
-class TFtpSet {
- public:
-  constexpr TFtpSet() = default;
-  constexpr TFtpSet(std::initializer_list<E> items) {
-    for (E e : items) bits_ |= Bit(e);
-  }
-  constexpr bool Contains(E e) const { return (bits_ & Bit(e)) != 0; }
-  constexpr TFtpSet operator+(E e) const { return FromBits(bits_ | Bit(e)); }
-  constexpr TFtpSet operator-(E e) const { return FromBits(bits_ & ~Bit(e)); }
-  constexpr bool operator==(const TFtpSet& o) const { return bits_ == o.bits_; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr uint32_t Bits() const { return bits_; }
-
- private:
-  static constexpr uint32_t Bit(E e) { return 1u << static_cast<unsigned>(e); }
-  static constexpr TFtpSet FromBits(uint32_t b) {
-    TFtpSet s;
-    s.bits_ = b;
-    return s;
-  }
-  uint32_t bits_ = 0;
-};
-
-using TFtpOptions = TFtpSet<TFtpOption>;
-using TFtpFctSet = TFtpSet<TFtpFct>;
+using TFtpOptions = TSet<TFtpOption>;
+using TFtpFctSet = TSet<TFtpFct>;
 
 // Event types; the component passes itself as Sender.
 using TFtpDisplay = TEvent<TObject*, String&>;
@@ -180,7 +157,7 @@ using TFtpProgress = TEvent<TObject*, int64_t, bool&>;
 using TFtpRequestDone = TEvent<TObject*, TFtpRequest, WORD>;
 using TFtpReadyToTransmit = TEvent<TObject*, bool&>;
 
-class TCustomFtpCli : public TComponent {
+class TCustomFtpCli : public TComponent, public TWindowObject {
  public:
   explicit TCustomFtpCli(TComponent* AOwner);
   ~TCustomFtpCli() override;
@@ -314,8 +291,9 @@ class TCustomFtpCli : public TComponent {
   bool Connected() const { return GetConnected(); }
   // Bytes moved by the current transfer.
   int64_t ByteCount() const { return FByteCount; }
-  // The hidden window.
+  // The hidden window; its messages go to WndProc.
   HWND Handle() const { return FWindowHandle; }
+  void WindowMessage(HWND Wnd, TMessage& Msg) override { WndProc(Msg); }
 
   // ---- events
   TFtpDisplay OnDisplay;
@@ -438,6 +416,8 @@ class TCustomFtpCli : public TComponent {
   HWND FWindowHandle = nullptr;
   TWSocket* FControlSocket = nullptr;
   TWSocket* FDataSocket = nullptr;
+  // Cleared when the component is destroyed; waits keep a copy.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
   // Published values.
   String FHostName;

@@ -382,7 +382,7 @@ THttpCli::~THttpCli() {
   HTTPCliDeallocateHWnd();
 }
 
-void THttpCli::HTTPCliAllocateHWnd() { FWindowHandle = AllocateHWnd({this, &THttpCli::WndProc}); }
+void THttpCli::HTTPCliAllocateHWnd() { FWindowHandle = AllocateHWnd(this); }
 
 void THttpCli::HTTPCliDeallocateHWnd() {
   if (!FWindowHandle) return;
@@ -391,24 +391,22 @@ void THttpCli::HTTPCliDeallocateHWnd() {
   DeallocateHWnd(wnd);
 }
 
+// What a handler raises here leaves for the window class's catch, which
+// hands it to the application once the message has returned.
 void THttpCli::WndProc(TMessage& Msg) {
-  try {
-    switch (Msg.Msg) {
-      case WM_HTTP_REQUEST_DONE:
-        if (OnRequestDone && !IsDestroying())
-          OnRequestDone(this, static_cast<THttpRequest>(Msg.WParam), static_cast<WORD>(Msg.LParam));
-        break;
-      case WM_HTTP_SET_READY:
-        if (static_cast<uint32_t>(Msg.WParam) == FSerial && FState != httpReady) SetState(httpReady);
-        break;
-      case WM_HTTP_LOGIN:
-        if (IsActive(static_cast<uint32_t>(Msg.WParam))) Login();
-        break;
-      default:
-        Msg.Result = FWindowHandle ? DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam) : 0;
-    }
-  } catch (...) {
-    if (Application) Application->HandleException(this);
+  switch (Msg.Msg) {
+    case WM_HTTP_REQUEST_DONE:
+      if (OnRequestDone && !IsDestroying())
+        OnRequestDone(this, static_cast<THttpRequest>(Msg.WParam), static_cast<WORD>(Msg.LParam));
+      break;
+    case WM_HTTP_SET_READY:
+      if (static_cast<uint32_t>(Msg.WParam) == FSerial && FState != httpReady) SetState(httpReady);
+      break;
+    case WM_HTTP_LOGIN:
+      if (IsActive(static_cast<uint32_t>(Msg.WParam))) Login();
+      break;
+    default:
+      Msg.Result = FWindowHandle ? DefWindowProcA(FWindowHandle, Msg.Msg, Msg.WParam, Msg.LParam) : 0;
   }
 }
 
@@ -573,46 +571,33 @@ void THttpCli::PrepareConnection() {
 void THttpCli::DoRequestSync(THttpRequest Rq) {
   DoRequestAsync(Rq);
   std::shared_ptr<bool> alive = FAlive;
-  bool quit = false;
   while (FState != httpReady) {
-    if (FMultiThreaded)
-      PumpOwnMessages(alive, quit);
-    else
-      Application->ProcessMessages();
-    if (!*alive) throw EHttpException("Connection aborted on request", 404);
-    if (FState == httpReady) break;
-    if (quit || Application->Terminated()) {
-      Abort();
-      break;
-    }
-    DWORD wait = INFINITE;
+    uint64_t deadline = kPumpForever;
     if (FTimeout > 0) {
       const uint64_t limit = static_cast<uint64_t>(FTimeout) * 1000;
-      const uint64_t idle = GetTickCount64() - FLastActivity;
-      if (idle >= limit) {
+      if (GetTickCount64() - FLastActivity >= limit) {
         EndRequest(httperrTimeout, "Request timed out");
         break;
       }
-      wait = static_cast<DWORD>(std::min<uint64_t>(limit - idle, INFINITE - 1));
+      deadline = FLastActivity + limit;
     }
-    Application->WaitMessageTimeout(wait);
+    TPumpResult r = PumpUntil([&] { return FState == httpReady || QuitReceived(); }, deadline, alive);
+    if (r == prCallerGone) throw EHttpException("Connection aborted on request", 404);
+    if (FState == httpReady) {
+      // As the application's pump does, what is queued is handled before
+      // the call returns; a handler may start another request meanwhile.
+      if (PumpUntil(nullptr, kPumpQueued, alive) == prCallerGone)
+        throw EHttpException("Connection aborted on request", 404);
+      continue;
+    }
+    if (r == prQuit || QuitReceived()) {
+      Abort();
+      break;
+    }
+    // The deadline passed: idle for the whole time-out, or active meanwhile.
   }
   if (FRequestDoneError != 0 || FResponseCode >= 400)
     throw EHttpException(FResponseText, static_cast<WORD>(FResponseCode));
-}
-
-void THttpCli::PumpOwnMessages(const std::shared_ptr<bool>& Alive, bool& Quit) {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      Quit = true;
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    if (!*Alive) return;
-  }
 }
 
 void THttpCli::Login() {

@@ -107,7 +107,7 @@ using THttpRawDataEvent = TEvent<TObject*, WORD>;
 // http only; the credentials are dropped when the server changes). Get,
 // Head and Post wait, processing messages, and raise EHttpException for
 // every failure and every status of 400 and more.
-class THttpCli : public TComponent {
+class THttpCli : public TComponent, public TWindowObject {
  public:
   explicit THttpCli(TComponent* AOwner);
   ~THttpCli() override;
@@ -256,6 +256,7 @@ class THttpCli : public TComponent {
   virtual void HTTPCliDeallocateHWnd();
 
   void WndProc(TMessage& Msg);
+  void WindowMessage(HWND Wnd, TMessage& Msg) override { WndProc(Msg); }
   // The document name (set to the path) becomes a plain file name.
   void AdjustDocName();
   void DoRequestAsync(THttpRequest Rq);
@@ -273,7 +274,6 @@ class THttpCli : public TComponent {
   void HeaderEnded();
   void BodyPiece(const char* Data, int Len);
   void ProcessReceived(WORD Error);
-  void PumpOwnMessages(const std::shared_ptr<bool>& Alive, bool& Quit);
   // Records the failure (the first one counts): request-done error,
   // ResponseCode 404 and ResponseText.
   void SetFailure(WORD Error, const String& Text);

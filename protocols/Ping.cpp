@@ -6,8 +6,6 @@
 
 namespace {
 
-const char kPingWindowClass[] = "ICSPingWindowClass";
-const char kLeftoversProp[] = "NembraPingLeftovers";
 const UINT WM_ASYNCGETHOSTBYNAME = WM_USER + 2;
 const int kLookupBufferSize = 1025;  // at least MAXGETHOSTSTRUCT
 const WORD kLookupCancelled = 10004;  // WSAEINTR
@@ -15,42 +13,42 @@ const WORD kLookupCancelled = 10004;  // WSAEINTR
 const UINT_PTR kLeftoversTimer = 1;
 const UINT kLeftoversLifetime = 10 * 60 * 1000;
 
+TObjectWindowClass& PingWindowClass() {
+  static TObjectWindowClass c("ICSPingWindowClass", kSlotUserData);
+  return c;
+}
+
 }  // namespace
 
 // The result buffers of cancelled lookups still owed a reply when their TPing
-// went away; the window stays until the replies came (or gave up).
-struct TPing::TLeftovers {
-  TLookupBuffers Buffers;
-};
+// went away; it keeps the window until the replies came (or gave up).
+class TPing::TLeftovers : public TWindowObject {
+ public:
+  TLeftovers(HWND wnd, TLookupBuffers buffers) : buffers_(std::move(buffers)) {
+    PingWindowClass().Attach(wnd, this);
+    SetTimer(wnd, kLeftoversTimer, kLeftoversLifetime, nullptr);
+  }
 
-LRESULT CALLBACK TPing::WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* ping = reinterpret_cast<TPing*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
-  if (ping) {
-    TMessage m{msg, wParam, lParam, 0};
-    try {
-      ping->WndProc(m);
-    } catch (...) {
-      if (Application) Application->HandleException(nullptr);
-    }
-    return m.Result;
-  }
-  auto* left = static_cast<TLeftovers*>(GetPropA(wnd, kLeftoversProp));
-  if (left) {
-    if (msg == WM_ASYNCGETHOSTBYNAME || (msg == WM_TIMER && wParam == kLeftoversTimer)) {
-      if (msg == WM_ASYNCGETHOSTBYNAME)
-        left->Buffers.erase(reinterpret_cast<HANDLE>(wParam));
+  void WindowMessage(HWND wnd, TMessage& msg) override {
+    if (msg.Msg == WM_ASYNCGETHOSTBYNAME || (msg.Msg == WM_TIMER && msg.WParam == kLeftoversTimer)) {
+      if (msg.Msg == WM_ASYNCGETHOSTBYNAME)
+        buffers_.erase(reinterpret_cast<HANDLE>(msg.WParam));
       else
-        left->Buffers.clear();
-      if (left->Buffers.empty()) DestroyWindow(wnd);
-      return 0;
+        buffers_.clear();
+      if (buffers_.empty()) {
+        TObjectWindowClass::Detach(wnd);
+        DestroyWindow(wnd);
+        delete this;
+      }
+      return;
     }
-    if (msg == WM_NCDESTROY) {
-      RemovePropA(wnd, kLeftoversProp);
-      delete left;
-    }
+    DefaultProc(wnd, msg);
+    if (msg.Msg == WM_NCDESTROY) delete this;  // the window went another way
   }
-  return DefWindowProcA(wnd, msg, wParam, lParam);
-}
+
+ private:
+  TLookupBuffers buffers_;
+};
 
 TPing::TPing(TComponent* owner) : TComponent(owner) {
   icmp_ = new TICMP;
@@ -58,41 +56,31 @@ TPing::TPing(TComponent* owner) : TComponent(owner) {
   icmp_->OnEchoRequest = {this, &TPing::IcmpEchoRequest};
   icmp_->OnEchoReply = {this, &TPing::IcmpEchoReply};
 
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  WNDCLASSA wc;
-  if (!GetClassInfoA(inst, kPingWindowClass, &wc)) {
-    wc = WNDCLASSA{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = inst;
-    wc.lpszClassName = kPingWindowClass;
-    RegisterClassA(&wc);
-  }
-  wnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kPingWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst,
-                         nullptr);
-  if (!wnd_) {
-    DWORD err = GetLastError();
+  try {
+    wnd_ = PingWindowClass().Create(nullptr, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+    if (!wnd_) throw EOutOfResources(Format("Cannot create the ping window (error %d)", GetLastError()));
+  } catch (...) {
     delete icmp_;
     icmp_ = nullptr;
-    throw EOutOfResources(Format("Cannot create the ping window (error %d)", err));
+    throw;
   }
-  SetWindowLongPtrA(wnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  PingWindowClass().Attach(wnd_, this);
 }
 
 TPing::~TPing() {
   try {
     CancelDnsLookup();
   } catch (...) {
-    if (Application) Application->HandleException(this);
+    // Nothing can leave a destructor: the application hears of it once the
+    // current message has returned.
+    HandleExceptionLater(nullptr);
   }
   if (wnd_) {
-    SetWindowLongPtrA(wnd_, GWLP_USERDATA, 0);
-    if (lookupBuffers_.empty()) {
+    TObjectWindowClass::Detach(wnd_);
+    if (lookupBuffers_.empty())
       DestroyWindow(wnd_);
-    } else {
-      auto* left = new TLeftovers{std::move(lookupBuffers_)};
-      SetPropA(wnd_, kLeftoversProp, left);
-      SetTimer(wnd_, kLeftoversTimer, kLeftoversLifetime, nullptr);
-    }
+    else
+      new TLeftovers(wnd_, std::move(lookupBuffers_));
     wnd_ = nullptr;
   }
   delete icmp_;
@@ -102,7 +90,7 @@ void TPing::WndProc(TMessage& msg) {
   if (msg.Msg == WM_ASYNCGETHOSTBYNAME)
     WMAsyncGetHostByName(msg);
   else
-    msg.Result = DefWindowProcA(wnd_, msg.Msg, msg.WParam, msg.LParam);
+    DefaultProc(wnd_, msg);
 }
 
 void TPing::WMAsyncGetHostByName(TMessage& msg) {

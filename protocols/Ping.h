@@ -1,5 +1,6 @@
 // The ping component: owns a TICMP, relays its events and adds an
-// asynchronous host-name lookup through a hidden window.
+// asynchronous host-name lookup through a hidden window (class
+// "ICSPingWindowClass", the component in the window's user data).
 #pragma once
 
 #include <map>
@@ -15,7 +16,7 @@ using TPingRequest = TEvent<TObject*, TICMP*>;
 using TPingReply = TEvent<TObject*, TICMP*, int>;
 using TPingDisplay = TEvent<TObject*, TICMP*, String&>;
 
-class TPing : public TComponent {
+class TPing : public TComponent, public TWindowObject {
  public:
   // Raises TICMPException when its TICMP cannot be made.
   explicit TPing(TComponent* owner);
@@ -52,15 +53,15 @@ class TPing : public TComponent {
   TPingReply OnEchoReply;
   TPingDisplay OnDisplay;
 
+  void WindowMessage(HWND wnd, TMessage& msg) override { WndProc(msg); }
+
  protected:
   virtual void WndProc(TMessage& msg);
   void WMAsyncGetHostByName(TMessage& msg);
 
  private:
   using TLookupBuffers = std::map<HANDLE, std::unique_ptr<char[]>>;
-  struct TLeftovers;
-
-  static LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  class TLeftovers;
 
   // Cancels without an event; false when nothing was pending.
   bool AbortDnsLookup();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 
 // ================================================================ WinSock binding
 
@@ -232,6 +234,70 @@ String WSocketErrorDesc(int ErrCode) {
 
 // ================================================================ resolvers
 
+namespace {
+
+// What the library answered for a protocol or service name: the number
+// (a port in host order), or the error of the failure.
+struct TNameAnswer {
+  bool Found;
+  int Value;
+  int Error;
+};
+
+// Wine reads its protocols and services files for every lookup: each name
+// goes to the library once per process.
+std::mutex gNameLock;
+std::map<String, TNameAnswer> gProtoNames;
+std::map<std::pair<String, String>, TNameAnswer> gServiceNames;
+TWSocketGetServByName gGetServByName = nullptr;
+TWSocketGetProtoByName gGetProtoByName = nullptr;
+
+// An answer from the cache leaves the library's last error as the call
+// would have left it.
+TNameAnswer Remembered(const TNameAnswer& a) {
+  if (!a.Found) WSocket_WSASetLastError(a.Error);
+  return a;
+}
+
+TNameAnswer LookUpService(const String& Name, const String& Proto) {
+  const std::pair<String, String> key(Name, Proto);
+  {
+    std::lock_guard<std::mutex> lock(gNameLock);
+    auto it = gServiceNames.find(key);
+    if (it != gServiceNames.end()) return Remembered(it->second);
+  }
+  servent* se = gGetServByName ? gGetServByName(Name.c_str(), Proto.c_str())
+                               : WSocket_getservbyname(Name.c_str(), Proto.c_str());
+  TNameAnswer a = se ? TNameAnswer{true, WSocket_ntohs(se->s_port), 0}
+                     : TNameAnswer{false, 0, WSocket_WSAGetLastError()};
+  std::lock_guard<std::mutex> lock(gNameLock);
+  gServiceNames.emplace(key, a);
+  return a;
+}
+
+TNameAnswer LookUpProtocol(const String& Name) {
+  {
+    std::lock_guard<std::mutex> lock(gNameLock);
+    auto it = gProtoNames.find(Name);
+    if (it != gProtoNames.end()) return Remembered(it->second);
+  }
+  protoent* pe = gGetProtoByName ? gGetProtoByName(Name.c_str()) : WSocket_getprotobyname(Name.c_str());
+  TNameAnswer a = pe ? TNameAnswer{true, pe->p_proto, 0} : TNameAnswer{false, 0, WSocket_WSAGetLastError()};
+  std::lock_guard<std::mutex> lock(gNameLock);
+  gProtoNames.emplace(Name, a);
+  return a;
+}
+
+}  // namespace
+
+void WSocketSetNameLookups(TWSocketGetServByName GetServByName, TWSocketGetProtoByName GetProtoByName) {
+  std::lock_guard<std::mutex> lock(gNameLock);
+  gGetServByName = GetServByName;
+  gGetProtoByName = GetProtoByName;
+  gServiceNames.clear();
+  gProtoNames.clear();
+}
+
 bool WSocketIsDottedIP(const String& S) {
   size_t i = 0, n = S.size();
   while (i < n && S[i] == ' ') ++i;
@@ -286,11 +352,9 @@ u_short WSocketResolvePort(const String& Port, const String& Proto) {
     }
     return static_cast<u_short>(v);
   }
-  servent* se = WSocket_getservbyname(Trim(Port).c_str(), Trim(Proto).c_str());
-  if (!se)
-    throw ESocketException(
-        Format("WSocketResolvePort: Cannot convert port '%s', Error #%d", Port, WSocket_WSAGetLastError()));
-  return WSocket_ntohs(se->s_port);
+  TNameAnswer a = LookUpService(Trim(Port), Trim(Proto));
+  if (!a.Found) throw ESocketException(Format("WSocketResolvePort: Cannot convert port '%s', Error #%d", Port, a.Error));
+  return static_cast<u_short>(a.Value);
 }
 
 int WSocketResolveProto(const String& Proto) {
@@ -300,11 +364,10 @@ int WSocketResolveProto(const String& Proto) {
     for (size_t i = 0; i < Proto.size() && Proto[i] >= '0' && Proto[i] <= '9'; ++i) v = std::min(v * 10 + (Proto[i] - '0'), 1 << 20);
     return v;
   }
-  protoent* pe = WSocket_getprotobyname(Trim(Proto).c_str());
-  if (!pe)
-    throw ESocketException(
-        Format("WSocketResolveProto: Cannot convert protocol '%s', Error #%d", Proto, WSocket_WSAGetLastError()));
-  return pe->p_proto;
+  TNameAnswer a = LookUpProtocol(Trim(Proto));
+  if (!a.Found)
+    throw ESocketException(Format("WSocketResolveProto: Cannot convert protocol '%s', Error #%d", Proto, a.Error));
+  return a.Value;
 }
 
 hostent* WSocketGetHostByAddr(const String& Addr) {
@@ -351,46 +414,50 @@ TStrings* LocalIPList() {
 
 namespace {
 
-const char kWindowClass[] = "XSocketWindowClass";
 const UINT_PTR kReaperTimer = 1;
 const UINT kReaperTimeoutMs = 5 * 60 * 1000;
+
+// "XSocketWindowClass": the component in the window's extra bytes, whole.
+TObjectWindowClass& SocketWindowClass() {
+  static TObjectWindowClass c("XSocketWindowClass", SlotExtra(0), 0, sizeof(LONG_PTR));
+  return c;
+}
 
 // Keeps the window of a destroyed socket while lookups it started are still
 // running: WinSock writes their results into the buffers before it posts the
 // reply, so each buffer is freed only when its reply comes. Past the time-out
 // the window goes and any buffer left is never freed.
-class TLookupReaper : public TObject {
+class TLookupReaper : public TWindowObject {
  public:
   TLookupReaper(HWND wnd, std::vector<std::pair<HANDLE, char*>> pending) : wnd_(wnd), pending_(std::move(pending)) {
     ++gSocketCount;
-    SetWindowLongPtrA(wnd_, 0, reinterpret_cast<LONG_PTR>(static_cast<TObject*>(this)));
+    SocketWindowClass().Attach(wnd_, this);
     SetTimer(wnd_, kReaperTimer, kReaperTimeoutMs, nullptr);
   }
 
-  // True when the message was handled.
-  bool Handle(UINT msg, WPARAM w) {
-    if (msg == WM_ASYNCGETHOSTBYNAME || msg == WM_ASYNCGETHOSTBYADDR) {
+  void WindowMessage(HWND wnd, TMessage& msg) override {
+    if (msg.Msg == WM_ASYNCGETHOSTBYNAME || msg.Msg == WM_ASYNCGETHOSTBYADDR) {
       auto it = std::find_if(pending_.begin(), pending_.end(),
-                             [w](const auto& p) { return p.first == reinterpret_cast<HANDLE>(w); });
+                             [&](const auto& p) { return p.first == reinterpret_cast<HANDLE>(msg.WParam); });
       if (it != pending_.end()) {
         delete[] it->second;
         pending_.erase(it);
       }
       if (pending_.empty()) Finish();
-      return true;
+      return;
     }
-    if (msg == WM_TIMER && w == kReaperTimer) {
+    if (msg.Msg == WM_TIMER && msg.WParam == kReaperTimer) {
       pending_.clear();
       Finish();
-      return true;
+      return;
     }
-    return false;
+    DefaultProc(wnd, msg);
   }
 
  private:
   void Finish() {
     KillTimer(wnd_, kReaperTimer);
-    SetWindowLongPtrA(wnd_, 0, 0);
+    TObjectWindowClass::Detach(wnd_);
     DestroyWindow(wnd_);
     delete this;
     UncountSocket();
@@ -399,43 +466,9 @@ class TLookupReaper : public TObject {
   std::vector<std::pair<HANDLE, char*>> pending_;
 };
 
-LRESULT CALLBACK XSocketWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
-  auto* obj = reinterpret_cast<TObject*>(GetWindowLongPtrA(h, 0));
-  if (auto* sock = dynamic_cast<TCustomWSocket*>(obj)) {
-    TMessage msg{m, w, l, 0};
-    try {
-      sock->WndProc(msg);
-    } catch (...) {
-      if (Application) Application->HandleException(nullptr);
-    }
-    return msg.Result;
-  }
-  if (auto* reaper = dynamic_cast<TLookupReaper*>(obj)) {
-    if (reaper->Handle(m, w)) return 0;
-  }
-  return DefWindowProcA(h, m, w, l);
-}
-
-void RegisterSocketClass() {
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  WNDCLASSA wc;
-  if (GetClassInfoA(inst, kWindowClass, &wc)) return;
-  wc = WNDCLASSA{};
-  wc.style = 0;
-  wc.lpfnWndProc = XSocketWindowProc;
-  wc.cbClsExtra = 0;
-  wc.cbWndExtra = sizeof(LONG_PTR);
-  wc.hInstance = inst;
-  wc.lpszClassName = kWindowClass;
-  RegisterClassA(&wc);
-}
-
-// Waits for a message to arrive, at most ms milliseconds.
-void WaitForMessage(DWORD ms) { MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE); }
-
 }  // namespace
 
-void WSocketUnregisterClass() { UnregisterClassA(kWindowClass, GetModuleHandleA(nullptr)); }
+void WSocketUnregisterClass() { SocketWindowClass().Unregister(); }
 
 // ================================================================ TCustomWSocket
 
@@ -449,6 +482,7 @@ TCustomWSocket::TCustomWSocket(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TCustomWSocket::~TCustomWSocket() {
+  *FAlive = false;
   Destroying();
   // The owner may be half destroyed: nothing is reported any more.
   OnChangeState = nullptr;
@@ -488,14 +522,13 @@ void TCustomWSocket::Notification(TComponent* AComponent, TOperation Operation) 
 }
 
 void TCustomWSocket::AllocateSocketHWnd() {
-  RegisterSocketClass();
-  FWindowHandle = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+  TObjectWindowClass& cls = SocketWindowClass();
+  FWindowHandle = cls.Create(nullptr, WS_EX_TOOLWINDOW, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
   if (!FWindowHandle) {
     RaiseException("Cannot create a hidden window for TWSocket");
     return;
   }
-  SetWindowLongPtrA(FWindowHandle, 0, reinterpret_cast<LONG_PTR>(static_cast<TObject*>(this)));
+  cls.Attach(FWindowHandle, this);
   FThreadId = GetCurrentThreadId();
 }
 
@@ -503,7 +536,7 @@ void TCustomWSocket::DeallocateSocketHWnd() {
   if (!FWindowHandle) return;
   HWND wnd = FWindowHandle;
   FWindowHandle = nullptr;
-  SetWindowLongPtrA(wnd, 0, 0);
+  TObjectWindowClass::Detach(wnd);
   ForgetLookup();
   if (!FStaleLookups.empty()) {
     new TLookupReaper(wnd, std::move(FStaleLookups));
@@ -684,18 +717,22 @@ void TCustomWSocket::SocketError(const String& SockFunc) {
 }
 
 void TCustomWSocket::HandleBackGroundException(Exception& E) {
-  // What fails here has nowhere else to go but the application.
-  try {
-    bool canClose = true;
-    if (OnBgException) OnBgException(this, E, canClose);
-    if (canClose) Abort();
-  } catch (...) {
-    if (Application) Application->HandleException(this);
-  }
+  // What fails here leaves the window procedure for the application.
+  bool canClose = true;
+  if (OnBgException) OnBgException(this, E, canClose);
+  if (canClose) Abort();
 }
 
 void TCustomWSocket::HandleCurrentException() {
-  DispatchCurrentException([this](Exception& e) { HandleBackGroundException(e); });
+  // It left HandleBackGroundException further down this message: it is on
+  // its way out of the window procedure and is not handled twice.
+  if (FBgEscape && std::current_exception() == FBgEscape) throw;
+  try {
+    DispatchCurrentException([this](Exception& e) { HandleBackGroundException(e); });
+  } catch (...) {
+    FBgEscape = std::current_exception();
+    throw;
+  }
 }
 
 // ---------------------------------------------------------------- window
@@ -981,13 +1018,16 @@ int TCustomWSocket::SendTo(const sockaddr_in& Dest, int DestLen, const void* Dat
 }
 
 void TCustomWSocket::Flush() {
-  while (FHSocket != INVALID_SOCKET && !FAllSent) {
-    TryToSend();
-    if (FHSocket == INVALID_SOCKET || FAllSent) break;
-    MessagePump();
-    if (FTerminated || Application->Terminated()) break;
-    WaitForMessage(INFINITE);
-  }
+  std::shared_ptr<bool> alive = FAlive;
+  auto sent = [this] { return FHSocket == INVALID_SOCKET || FAllSent; };
+  TPumpResult r = PumpUntil(
+      [&] {
+        if (sent()) return true;
+        TryToSend();
+        return sent() || FTerminated || QuitReceived();
+      },
+      kPumpForever, alive);
+  if (r == prQuit) FTerminated = true;
 }
 
 // ---------------------------------------------------------------- closing
@@ -1023,9 +1063,11 @@ void TCustomWSocket::InternalClose(bool bShut, WORD Error) {
       SocketError("Disconnect (closesocket)");
       return;
     }
-    MessagePump();
-    if (FHSocket != s) return;  // closed by a handler meanwhile
-    WaitForMessage(10);
+    std::shared_ptr<bool> alive = FAlive;
+    TPumpResult r = PumpUntil([&] { return FHSocket != s; }, DeadlineAfter(10), alive);
+    // Freed, or closed by a handler meanwhile.
+    if (r == prCallerGone || r == prDone) return;
+    if (r == prQuit) FTerminated = true;
   }
   FHSocket = INVALID_SOCKET;
   ChangeState(wsClosed);
@@ -1075,13 +1117,20 @@ void TCustomWSocket::Resume() {
 }
 
 void TCustomWSocket::WaitForClose() {
-  while (FHSocket != INVALID_SOCKET && FState != wsClosed) {
-    MessagePump();
-    if (FHSocket == INVALID_SOCKET || FState == wsClosed) break;
+  std::shared_ptr<bool> alive = FAlive;
+  auto closed = [this] { return FHSocket == INVALID_SOCKET || FState == wsClosed; };
+  // Ends with the close; prQuit and prCallerGone end it too.
+  auto pump = [&](uint64_t deadline) {
+    TPumpResult r = PumpUntil(closed, deadline, alive);
+    if (r == prQuit) FTerminated = true;
+    return r == prTimeout;
+  };
+  while (!closed()) {
+    if (!pump(kPumpQueued)) return;
     u_long pending = 0;
     if (WSocket_ioctlsocket(FHSocket, FIONREAD, &pending) == SOCKET_ERROR) break;
     if (pending > 0) TriggerDataAvailable(0);
-    if (FHSocket == INVALID_SOCKET) break;
+    if (!*alive || FHSocket == INVALID_SOCKET) break;
     char c;
     if (DoRecv(&c, 0, 0) < 0) {
       int e = WSocket_WSAGetLastError();
@@ -1090,9 +1139,8 @@ void TCustomWSocket::WaitForClose() {
         break;
       }
     }
-    MessagePump();
-    if (FTerminated || Application->Terminated()) break;
-    WaitForMessage(100);
+    if (FTerminated || QuitReceived()) break;
+    if (!pump(DeadlineAfter(100))) return;
   }
 }
 
@@ -1570,44 +1618,25 @@ bool TCustomWSocket::TimerCmp(const timeval& tv, const timeval& uv, bool IsEqual
 
 // ---------------------------------------------------------------- pumps and threads
 
-void TCustomWSocket::MessagePump() {
-  if (!FMultiThreaded)
-    Application->ProcessMessages();
-  else
-    ProcessMessages();
-}
+// The application's pump and the component's own are the class library's one
+// pump.
+void TCustomWSocket::MessagePump() { ProcessMessages(); }
 
 bool TCustomWSocket::ProcessMessage() {
-  MSG msg;
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-  if (msg.message == WM_QUIT) {
-    FTerminated = true;
-    PostQuitMessage(static_cast<int>(msg.wParam));
-    return false;
-  }
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
-  return true;
+  bool quit = false;
+  bool taken = DispatchOneMessage(quit);
+  if (quit) FTerminated = true;  // not dispatched: the component is there
+  return taken;
 }
 
 void TCustomWSocket::ProcessMessages() {
-  while (ProcessMessage()) {
-  }
+  std::shared_ptr<bool> alive = FAlive;
+  if (PumpUntil(nullptr, kPumpQueued, alive) == prQuit) FTerminated = true;
 }
 
 void TCustomWSocket::MessageLoop() {
-  MSG msg;
-  for (;;) {
-    BOOL r = GetMessageA(&msg, nullptr, 0, 0);
-    if (r == 0) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    if (r < 0) break;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  FTerminated = true;
+  std::shared_ptr<bool> alive = FAlive;
+  if (PumpUntil(nullptr, kPumpForever, alive) == prQuit) FTerminated = true;
 }
 
 void TCustomWSocket::ThreadDetach() {
@@ -2366,35 +2395,19 @@ int TCustomSyncWSocket::WaitUntilReady(bool& DoneFlag) {
   // runs while messages are processed: nothing of it is touched after that.
   std::shared_ptr<bool> alive = FAlive;
   const int64_t timeout = FTimeout;
-  const uint64_t stop = GetTickCount64() + static_cast<uint64_t>(std::max<int64_t>(timeout, 0));
-  FTimeStop = stop;
-  while (!DoneFlag) {
-    if (timeout > 0 && GetTickCount64() >= stop) return kWSocketWaitTimeout;
-    if (FTerminated || Application->Terminated()) return kWSocketWaitTimeout;
-    if (!FMultiThreaded) {
-      MessagePump();
-    } else {
-      MSG msg;
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-          if (*alive) FTerminated = true;
-          PostQuitMessage(static_cast<int>(msg.wParam));
-          break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-        if (!*alive) break;
-      }
-    }
-    if (!*alive) return kWSocketWaitTimeout;
-    if (DoneFlag) break;
-    if (FTerminated || Application->Terminated()) return kWSocketWaitTimeout;
-    DWORD wait = INFINITE;
-    if (timeout > 0) {
-      uint64_t now = GetTickCount64();
-      wait = now >= stop ? 0 : static_cast<DWORD>(std::min<uint64_t>(stop - now, INFINITE - 1));
-    }
-    Application->WaitMessageTimeout(wait);
+  FTimeStop = GetTickCount64() + static_cast<uint64_t>(std::max<int64_t>(timeout, 0));
+  const uint64_t deadline = timeout > 0 ? FTimeStop : kPumpForever;
+  if (DoneFlag) return 0;
+  TPumpResult r = PumpUntil([&] { return DoneFlag || FTerminated || QuitReceived(); }, deadline, alive);
+  if (r == prCallerGone) return kWSocketWaitTimeout;
+  if (r == prQuit) FTerminated = true;
+  if (!DoneFlag) return kWSocketWaitTimeout;
+  if (r == prDone) {
+    // As the application's pump does, what is queued is handled before the
+    // wait returns.
+    r = PumpUntil(nullptr, kPumpQueued, alive);
+    if (r == prCallerGone) return kWSocketWaitTimeout;
+    if (r == prQuit) FTerminated = true;
   }
   return 0;
 }

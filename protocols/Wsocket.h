@@ -1,10 +1,12 @@
 // Asynchronous WinSock 1.1 socket component.
 //
 // Each component owns one socket and a hidden window (class
-// "XSocketWindowClass", the component pointer in the window's extra bytes as
-// a LONG_PTR). The socket is switched to asynchronous selection; WinSock posts
-// WM_ASYNCSELECT and the lookup replies to that window and WndProc turns them
-// into events. Nothing blocks but the name resolvers named below.
+// "XSocketWindowClass" of the class library's object windows, the component
+// in the window's extra bytes as a LONG_PTR). The socket is switched to
+// asynchronous selection; WinSock posts WM_ASYNCSELECT and the lookup replies
+// to that window and WndProc turns them into events. Nothing blocks but the
+// name resolvers named below; protocol and service names are looked up once
+// per process.
 //
 // Class chain (each layer adds to its parent, all in this unit):
 //   TCustomWSocket       socket, window, dispatch, send queue, resolvers
@@ -36,9 +38,11 @@
 // - WndProc is virtual; a layer handles its own private messages (the line
 //   layer's WM_TRIGGER_DATA_AVAILABLE) inside a try/catch whose handler
 //   calls HandleCurrentException, and calls the parent's WndProc for all
-//   others. No exception may leave WndProc.
-// - Blocking layers wait with MessagePump and honour FTerminated (the
-//   component's own pump met WM_QUIT) and Application->Terminated().
+//   others. What escapes HandleBackGroundException (a failing OnBgException)
+//   leaves WndProc for the window class's catch, which hands it to the
+//   application once the message has returned.
+// - Blocking layers wait with PumpUntil, with a copy of FAlive, and honour
+//   FTerminated (the component's own pump met WM_QUIT) and QuitReceived().
 // - A layer's own delivery loops (lines to OnDataAvailable) end when a pass
 //   took nothing, as the receive loop does.
 // - Nothing is reported while the component is being destroyed (the events
@@ -50,13 +54,14 @@
 #include <winsock2.h>
 
 #include <cstdint>
-#include <initializer_list>
+#include <exception>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "classlib/Classes.h"
 #include "classlib/Forms.h"
+#include "classlib/Sets.h"
 #include "protocols/Wsockbuf.h"
 
 NEMBRA_EXCEPTION(ESocketException, Exception);
@@ -89,28 +94,7 @@ enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum TWSocketOption { wsoNoReceiveLoop, wsoTcpNoDelay };
 
-// A set of TWSocketOption.
-class TWSocketOptions {
- public:
-  constexpr TWSocketOptions() = default;
-  constexpr TWSocketOptions(std::initializer_list<TWSocketOption> items) {
-    for (auto o : items) bits_ |= Bit(o);
-  }
-  constexpr bool Contains(TWSocketOption o) const { return (bits_ & Bit(o)) != 0; }
-  constexpr TWSocketOptions operator+(TWSocketOption o) const { return FromBits(bits_ | Bit(o)); }
-  constexpr TWSocketOptions operator-(TWSocketOption o) const { return FromBits(bits_ & ~Bit(o)); }
-  constexpr bool operator==(const TWSocketOptions& o) const { return bits_ == o.bits_; }
-  constexpr bool Empty() const { return bits_ == 0; }
-
- private:
-  static constexpr unsigned Bit(TWSocketOption o) { return 1u << static_cast<unsigned>(o); }
-  static constexpr TWSocketOptions FromBits(unsigned b) {
-    TWSocketOptions s;
-    s.bits_ = b;
-    return s;
-  }
-  unsigned bits_ = 0;
-};
+using TWSocketOptions = TSet<TWSocketOption>;
 
 // Event types; the component passes itself as Sender.
 using TChangeState = TEvent<TObject*, TSocketState, TSocketState>;
@@ -124,7 +108,7 @@ using TDnsLookupDone = TEvent<TObject*, WORD>;
 using TBgExceptionEvent = TEvent<TObject*, Exception&, bool&>;
 using TDebugDisplay = TEvent<TObject*, String&>;
 
-class TCustomWSocket : public TComponent {
+class TCustomWSocket : public TComponent, public TWindowObject {
  public:
   explicit TCustomWSocket(TComponent* AOwner);
   ~TCustomWSocket() override;
@@ -181,12 +165,16 @@ class TCustomWSocket : public TComponent {
   virtual void TimerClear(timeval& tv);
   virtual bool TimerCmp(const timeval& tv, const timeval& uv, bool IsEqual);
 
-  // ---- message pumps and threads
+  // ---- message pumps and threads (all on the class library's pump, for
+  // every window of the thread)
+  // The queued messages; the same whether MultiThreaded or not.
   virtual void MessagePump();
   // One message; WM_QUIT sets the terminated flag, is posted again and
   // gives false like an empty queue.
   bool ProcessMessage();
+  // The queued messages; WM_QUIT sets the terminated flag.
   void ProcessMessages();
+  // Until WM_QUIT (posted again), which sets the terminated flag.
   void MessageLoop();
   void ThreadAttach();
   void ThreadDetach();
@@ -253,8 +241,9 @@ class TCustomWSocket : public TComponent {
   // Fires OnDiagnostic when set.
   void TriggerDisplay(String Msg);
 
-  // Called by the window class procedure.
+  // The messages of the hidden window.
   virtual void WndProc(TMessage& MsgRec);
+  void WindowMessage(HWND Wnd, TMessage& Msg) override { WndProc(Msg); }
 
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -299,7 +288,8 @@ class TCustomWSocket : public TComponent {
   void AssignWhileClosed(const char* Name, const String& Value, String& Text, bool& Assigned, bool& Resolved);
   void WMRelease(TMessage& Msg);
   // Call inside a catch block: hands the exception being handled (of any
-  // type) to HandleBackGroundException.
+  // type) to HandleBackGroundException. What escapes from there passes
+  // every later call of this for the same message.
   void HandleCurrentException();
 
   HWND FWindowHandle = nullptr;
@@ -338,6 +328,10 @@ class TCustomWSocket : public TComponent {
   std::vector<std::pair<HANDLE, char*>> FStaleLookups;
   DWORD FThreadId = 0;
   bool FTerminated = false;
+  // Cleared when the component is destroyed; waits keep a copy.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // The exception that left HandleBackGroundException last.
+  std::exception_ptr FBgEscape;
 
   TSocketState FState = wsClosed;
   int FLastError = 0;
@@ -581,8 +575,6 @@ class TCustomSyncWSocket : public TCustomLineWSocket {
   uint64_t FTimeStop = 0;
   String* FReadLineBuffer = nullptr;
   bool FReadLineTaken = false;
-  // Cleared when the component is destroyed; waits keep a reference.
-  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 
  private:
   void ReadLineDataAvailable(TObject* Sender, WORD Error);
@@ -626,8 +618,19 @@ void WSocketUnloadWinsock();
 // first use; nullptr for an empty name.
 FARPROC WSocketGetProc(const String& ProcName);
 // AllocateHWnd and DeallocateHWnd (hidden windows whose messages go to a
-// method) are the class library's, declared in classlib/Forms.h.
+// method or an object) are the class library's, declared in
+// classlib/Wndclass.h.
+// Unregisters "XSocketWindowClass" once no window of it is left.
 void WSocketUnregisterClass();
+
+// The library calls behind the resolvers' name cache (WSocketResolvePort,
+// WSocketResolveProto): each protocol name, and each service name per
+// protocol, is looked up once per process, failures included. A test puts
+// counting calls in their place; nullptr stands for the library's own.
+// Setting them empties the cache.
+using TWSocketGetServByName = servent* (*)(const char* Name, const char* Proto);
+using TWSocketGetProtoByName = protoent* (*)(const char* Name);
+void WSocketSetNameLookups(TWSocketGetServByName GetServByName, TWSocketGetProtoByName GetProtoByName);
 
 // The WinSock functions, bound by name from "wsock32.dll" on first call.
 int WSocket_WSAStartup(WORD wVersionRequired, WSADATA* lpWSAData);

@@ -53,6 +53,53 @@ TEST(HiddenWindow, OwnerFreedInsideItsHandler) {
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(w); }));
 }
 
+namespace {
+struct TCountingObject : TWindowObject {
+  std::vector<int> received;
+  void WindowMessage(HWND wnd, TMessage& m) override {
+    if (m.Msg == WM_USER + 7)
+      received.push_back(static_cast<int>(m.WParam));
+    else
+      DefaultProc(wnd, m);
+  }
+};
+}  // namespace
+
+// A hidden window for an object: the object hears its messages and stays its
+// owner's when the window goes.
+TEST(HiddenWindow, ObjectWindowLeavesTheObjectToItsOwner) {
+  TCountingObject obj;
+  HWND w = AllocateHWnd(&obj);
+  ASSERT_NE(w, nullptr);
+  PostMessageA(w, WM_USER + 7, 1, 0);
+  EXPECT_TRUE(WaitFor([&] { return !obj.received.empty(); }));
+  DeallocateHWnd(w);
+  EXPECT_FALSE(IsWindow(w));
+  EXPECT_EQ(obj.received, std::vector<int>{1});
+}
+
+// A class unregisters only once no window of it is left, and registers again
+// for the next window.
+TEST(HiddenWindow, ClassUnregistersWhenItsWindowsAreGone) {
+  TObjectWindowClass cls("NembraUnregisterTest");
+  TCountingObject obj;
+  auto make = [&] { return cls.Create(&obj, 0, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr); };
+  WNDCLASSA wc;
+  HWND a = make();
+  ASSERT_NE(a, nullptr);
+  cls.Unregister();
+  SendMessageA(a, WM_USER + 7, 1, 0);
+  DestroyWindow(a);
+  cls.Unregister();
+  EXPECT_FALSE(GetClassInfoA(GetModuleHandleA(nullptr), "NembraUnregisterTest", &wc));
+  HWND b = make();
+  ASSERT_NE(b, nullptr);
+  SendMessageA(b, WM_USER + 7, 2, 0);
+  DestroyWindow(b);
+  cls.Unregister();
+  EXPECT_EQ(obj.received, (std::vector<int>{1, 2}));
+}
+
 TEST(Application, NestedPumpKeepsQuitForTheOuterLoop) {
   PostQuitMessage(3);
   Application->ProcessMessages();

@@ -576,4 +576,38 @@ TEST(DnsQueryServer, NewQueryReplacesTheWaitingOne) {
   EXPECT_EQ(dns.GetAddress(0), NetAddr(192, 0, 2, 10));
 }
 
+// A failing OnRequestDone reaches the application's hook once, after the
+// message that ran it; the component answers the next query as before.
+TEST(DnsQueryServer, FailingRequestDoneReachesTheApplicationOnce) {
+  TUdpPeer peer([](const String& q) { return One(GoodReply(q, Ipv4(192, 0, 2, 1))); }, 2);
+  TDnsQuery dns(nullptr);
+  dns.SetTimeout(5000);
+  dns.SetAddr("127.0.0.1");
+  dns.SetPort(peer.PortStr());
+  std::vector<String> app;
+  Application->OnException = [&](TObject* sender, Exception& e) {
+    EXPECT_EQ(sender, &dns);
+    app.push_back(e.Message);
+  };
+  int calls = 0;
+  dns.OnRequestDone = [&](TObject*, WORD) {
+    ++calls;
+    EXPECT_TRUE(app.empty());
+    throw EDnsException("done handler failed");
+  };
+  dns.ALookup("host.nembra.test");
+  ASSERT_TRUE(WaitFor([&] { return !app.empty(); }));
+  PumpFor(100);
+  EXPECT_EQ(app, std::vector<String>{"done handler failed"});
+  EXPECT_EQ(calls, 1);
+
+  TDoneLog log;
+  log.Attach(dns);
+  dns.ALookup("host.nembra.test");
+  ASSERT_TRUE(log.Wait());
+  EXPECT_EQ(log.Errors, std::vector<WORD>{0});
+  EXPECT_EQ(dns.GetAddress(0), NetAddr(192, 0, 2, 1));
+  EXPECT_EQ(app.size(), 1u);
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Ftpscript.h"
+#include "classlib/Extctrls.h"
 #include "support/Testutil.h"
 
 namespace {
@@ -505,6 +506,74 @@ TEST_F(FtpScripted, ExceptionInOnRequestDoneGoesToOnBgException) {
   rec.Attach(ftp);
   EXPECT_EQ(Quote("NOOP").Error, 0);
   EXPECT_TRUE(ftp->Connected());
+}
+
+// What escapes OnBgException reaches the application's hook, once; the
+// component goes on.
+TEST_F(FtpScripted, FailingBgExceptionHandlerReachesTheApplicationOnce) {
+  Serve("220 hi\r\n", {"200 a\r\n", "200 b\r\n"});
+  Open();
+  std::vector<String> app;
+  Application->OnException = [&](TObject* sender, Exception& e) {
+    EXPECT_EQ(sender, ftp);
+    app.push_back(e.Message);
+  };
+  int bgCalls = 0;
+  ftp->OnBgException = [&](TObject*, Exception&, bool&) {
+    ++bgCalls;
+    throw Exception("handler of handlers");
+  };
+  ftp->OnRequestDone = [](TObject*, TFtpRequest, WORD) { throw Exception("boom in handler"); };
+  ftp->SetLocalFileName("NOOP");
+  ftp->QuoteAsync();
+  ASSERT_TRUE(WaitFor([&] { return !app.empty(); }));
+  PumpFor(100);
+  EXPECT_EQ(app, Cmds{"handler of handlers"});
+  EXPECT_EQ(bgCalls, 1);
+  rec.Attach(ftp);
+  EXPECT_EQ(Quote("NOOP").Error, 0);
+  EXPECT_EQ(app.size(), 1u);
+}
+
+// The blocking layer's wait ends at WM_QUIT (as a time-out, the message
+// left for the outer loop), and when a handler frees the component, which
+// it then leaves alone.
+TEST_F(FtpScripted, BlockingWaitEndsAtQuitAndWhenFreed) {
+  for (bool quit : {true, false}) {
+    SCOPED_TRACE(quit ? "quit" : "freed");
+    Serve("220 hi\r\n", {""});
+    ftp->SetTimeout(20);
+    ASSERT_TRUE(ftp->Open());
+    TTimer timer(nullptr);
+    timer.SetInterval(100);
+    timer.SetOnTimer([&](TObject*) {
+      timer.SetEnabled(false);
+      if (quit) {
+        PostQuitMessage(5);
+      } else {
+        ftp->Free();
+        ftp = nullptr;
+      }
+    });
+    TTestFtp* waiting = ftp;
+    waiting->SetLocalFileName("NOOP");
+    const uint64_t start = GetTickCount64();
+    EXPECT_FALSE(waiting->Quote());
+    EXPECT_LT(GetTickCount64() - start, 3000u);
+    if (quit) {
+      EXPECT_EQ(ftp->ErrorMessage(), "426 Timeout");
+      EXPECT_FALSE(ftp->Connected());
+      MSG msg;
+      EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+      EXPECT_EQ(msg.wParam, 5u);
+      Application->ResetTerminated();
+      ASSERT_TRUE(rec.WaitDone(2));  // Open's, then Quote's
+      EXPECT_EQ(rec.Done[1].Error, 426);
+      rec.Done.clear();
+    } else {
+      EXPECT_EQ(ftp, nullptr);
+    }
+  }
 }
 
 // A handler that pumps messages while a reply is being read: the rest of

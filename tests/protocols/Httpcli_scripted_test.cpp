@@ -361,6 +361,35 @@ TEST(HttpCliScripted, QuitEndsTheWait) {
   }
 }
 
+// A failing OnRequestDone reaches the application's hook once, after the
+// message that ran it; the component goes on with the next request.
+TEST(HttpCliScripted, FailingRequestDoneReachesTheApplicationOnce) {
+  THttpScriptServer server({Send(kOk + "first"), Send(kOk + "second")});
+  THttpRun run(server.Url("/"));
+  std::vector<String> app;
+  Application->OnException = [&](TObject* sender, Exception& e) {
+    EXPECT_EQ(sender, run.Cli.get());
+    app.push_back(e.Message);
+  };
+  int calls = 0;
+  run->OnRequestDone = [&](TObject*, THttpRequest, WORD) {
+    ++calls;
+    EXPECT_TRUE(app.empty());
+    throw EHttpException("done handler failed", 1);
+  };
+  run->GetASync();
+  ASSERT_TRUE(WaitFor([&] { return !app.empty(); }));
+  PumpFor(100);
+  EXPECT_EQ(app, std::vector<String>{"done handler failed"});
+  EXPECT_EQ(calls, 1);
+
+  run->OnRequestDone = [&](TObject*, THttpRequest rq, WORD error) { run.Done.emplace_back(rq, error); };
+  EXPECT_EQ(run.Get(), "");
+  EXPECT_EQ(run.Error(), 0);
+  EXPECT_EQ(run.Body.DataString(), "firstsecond");
+  EXPECT_EQ(app.size(), 1u);
+}
+
 TEST(HttpCliScripted, LocalFailuresAndMisuse) {
   // Nothing listens on the port.
   THttpRun refused("http://127.0.0.1:" + IntToStr(FreePort()) + "/");

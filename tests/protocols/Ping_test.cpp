@@ -184,4 +184,33 @@ TEST(Ping, WindowFindsAComponentAboveFourGigabytes) {
   VirtualFree(mem, 0, MEM_RELEASE);
 }
 
+// A failing lookup handler reaches the application's hook once; the
+// component looks the next name up as before.
+TEST(Ping, FailingLookupHandlerReachesTheApplicationOnce) {
+  TPing ping(nullptr);
+  std::vector<String> app;
+  Application->OnException = [&](TObject* sender, Exception& e) {
+    EXPECT_EQ(sender, &ping);
+    app.push_back(e.Message);
+  };
+  int calls = 0;
+  ping.OnDnsLookupDone = [&](TObject*, WORD) {
+    ++calls;
+    throw Exception("lookup handler failed");
+  };
+  ping.DnsLookup("localhost");
+  ASSERT_TRUE(WaitFor([&] { return !app.empty(); }, 5000));
+  PumpFor(100);
+  EXPECT_EQ(app, std::vector<String>{"lookup handler failed"});
+  EXPECT_EQ(calls, 1);
+
+  TLookupLog log;
+  log.Attach(ping);
+  ping.DnsLookup("localhost");
+  ASSERT_TRUE(WaitFor([&] { return !log.Calls.empty(); }, 5000));
+  EXPECT_EQ(log.Calls[0].error, 0);
+  EXPECT_EQ(log.Calls[0].result, "127.0.0.1");
+  EXPECT_EQ(app.size(), 1u);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "protocols/Wsocket.h"
 #include "support/Testutil.h"
@@ -159,6 +160,69 @@ TEST(WSocketUnit, ResolversConvert) {
   EXPECT_EQ(WSocketResolveIp("127.0.0.1").empty(), false);
 }
 
+// Protocol and service names (per protocol) reach the library once per
+// process: a second resolution gives the same answer, failures included,
+// without calling it again.
+TEST(WSocketUnit, NamesReachTheLibraryOnce) {
+  static int servCalls, protoCalls;
+  servCalls = protoCalls = 0;
+  WSocketSetNameLookups(
+      [](const char* name, const char* proto) {
+        ++servCalls;
+        return WSocket_getservbyname(name, proto);
+      },
+      [](const char* name) {
+        ++protoCalls;
+        return WSocket_getprotobyname(name);
+      });
+  struct TRestore {
+    ~TRestore() { WSocketSetNameLookups(nullptr, nullptr); }
+  } restore;
+
+  std::vector<String> first;
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<String> got = {
+        IntToStr(WSocketResolvePort("ftp", "tcp")),
+        IntToStr(WSocketResolvePort(" ftp ", "tcp ")),  // the same names once trimmed
+        IntToStr(WSocketResolvePort("domain", "udp")),
+        IntToStr(WSocketResolvePort("domain", "tcp")),
+        IntToStr(WSocketResolvePort("21", "tcp")),  // numbers never reach the library
+        IntToStr(WSocketResolveProto("udp")),
+        IntToStr(WSocketResolveProto("tcp")),
+        SocketExceptionText([] { WSocketResolvePort("no-such-service", "tcp"); }),
+        IntToStr(WSocket_WSAGetLastError()),
+        SocketExceptionText([] { WSocketResolveProto("no-such-proto"); }),
+        IntToStr(WSocket_WSAGetLastError()),
+    };
+    if (round == 0) {
+      first = got;
+      EXPECT_EQ(got[0], "21");
+      EXPECT_EQ(got[2], "53");
+      EXPECT_EQ(got[5], IntToStr(IPPROTO_UDP));
+      EXPECT_TRUE(EndsText("Error #" + got[8], got[7])) << got[7];
+      EXPECT_TRUE(EndsText("Error #" + got[10], got[9])) << got[9];
+    } else {
+      EXPECT_EQ(got, first);
+    }
+    EXPECT_EQ(servCalls, 4);  // ftp/tcp, domain/udp, domain/tcp, no-such-service/tcp
+    EXPECT_EQ(protoCalls, 3);  // udp, tcp, no-such-proto
+  }
+
+  // Every connect resolves the protocol and port again: from the cache.
+  auto s = NewSocket();
+  for (int i = 0; i < 2; ++i) {
+    s->SetProto("udp");
+    s->SetAddr("127.0.0.1");
+    s->SetPort("domain");
+    s->Connect();
+    EXPECT_EQ(s->State(), wsConnected);
+    s->Close();
+  }
+  EXPECT_EQ(servCalls, 4);
+  EXPECT_EQ(protoCalls, 3);
+}
+
 TEST(WSocketUnit, WinsockInfoLoadsForTheCallOnly) {
   // Lookups that earlier tests left running hold the library until they end.
   WinsockInfo();
@@ -214,8 +278,9 @@ TEST(WSocketProps, DefaultsAfterConstruction) {
   EXPECT_EQ(s->PeerPort(), "error");
   EXPECT_EQ(s->GetXPort(), "error");
   EXPECT_EQ(s->GetXAddr(), "error");
-  // The component pointer lives in the window's extra bytes, whole.
-  EXPECT_EQ(GetWindowLongPtrA(s->Handle(), 0), reinterpret_cast<LONG_PTR>(static_cast<TObject*>(s.get())));
+  // The component lives in the window's extra bytes, as a whole pointer.
+  EXPECT_EQ(GetWindowLongPtrA(s->Handle(), 0), reinterpret_cast<LONG_PTR>(static_cast<TWindowObject*>(s.get())));
+  EXPECT_EQ(TObjectWindowClass::ObjectOf(s->Handle()), s.get());
   char cls[64] = {};
   GetClassNameA(s->Handle(), cls, sizeof cls);
   EXPECT_STREQ(cls, "XSocketWindowClass");
