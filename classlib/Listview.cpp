@@ -500,9 +500,12 @@ void TCustomListView::CreateWnd() {
   PushColumns();
   int count = items_->Count();
   if (count > 0 || allocBy_ > 0) SendMessageA(handle_, LVM_SETITEMCOUNT, std::max(count, allocBy_), 0);
+  // Redrawn once at the end: a window that redraws adds each item in time
+  // proportional to the items before it.
+  SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
   for (TListItem* it : items_->items_) PushItem(it);
   // An update that began before the window goes on in it.
-  if (items_->Updating()) SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
+  if (!items_->Updating()) SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
   UpdateAutoSizeColumns();
 }
 
@@ -513,13 +516,17 @@ void TCustomListView::PushColumns() {
 void TCustomListView::PushItem(TListItem* item) {
   if (!HandleAllocated()) return;
   LVITEMA lv{};
-  lv.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+  lv.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   lv.iItem = item->index_;
   lv.pszText = LPSTR_TEXTCALLBACKA;
   lv.iImage = I_IMAGECALLBACK;
   lv.lParam = reinterpret_cast<LPARAM>(item);
-  lv.state = item->StateBits();
-  lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED | LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+  // A state given at insertion costs the window change notifications.
+  if (UINT state = item->StateBits()) {
+    lv.mask |= LVIF_STATE;
+    lv.state = state;
+    lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED | LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+  }
   if (SendMessageA(handle_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&lv)) != item->index_)
     throw EOutOfResources("Unable to insert an item");
   for (int k = 1; k <= item->subItems_->Count(); ++k) SetCellText(this, item->index_, k, true);

@@ -557,12 +557,14 @@ void TCustomTreeView::CreateWnd() {
   PushImageList(TVSIL_NORMAL);
   PushImageList(TVSIL_STATE);
   if (indent_ > 0) SendMessageA(handle_, TVM_SETINDENT, indent_, 0);
+  SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
   for (TTreeNode* n : items_->roots_) PushTree(n);
   for (TTreeNode* n : items_->roots_) ApplyExpansion(n);
   if (savedSelection_ && savedSelection_->handle_)
     SendMessageA(handle_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(savedSelection_->handle_));
   savedSelection_ = nullptr;
-  if (items_->Updating()) SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
+  // An update that began before the window goes on in it.
+  if (!items_->Updating()) SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
 }
 
 void TCustomTreeView::PushNode(TTreeNode* node) {

@@ -217,6 +217,13 @@ TEST_F(TListFixture, SelectionFocusAndClicks) {
   EXPECT_EQ(list->Selected(), nullptr);
   list->SetSelected(items->Item(2));
   EXPECT_EQ(list->SelCount(), 1);
+  // OnChanging may refuse a change of state.
+  list->OnChanging = [](TObject*, TListItem* it, TItemChange change, bool& allow) {
+    allow = !(change == ctState && it && it->Caption() == "four");
+  };
+  items->Item(3)->SetSelected(true);
+  EXPECT_FALSE(items->Item(3)->Selected());
+  list->OnChanging = nullptr;
   // A click with the mouse selects the item under it, alone, and is a click.
   TRect r = items->Item(0)->DisplayRect(drLabel);
   ASSERT_TRUE(Click(list->Handle(), POINT{r.left + 5, (r.top + r.bottom) / 2}));

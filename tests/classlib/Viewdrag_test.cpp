@@ -94,6 +94,15 @@ TEST_F(TDragFixture, ANodeThatRefusesGetsNoDrop) {
   EXPECT_EQ(overs.back(), "Refuse-");
 }
 
+TEST_F(TDragFixture, APressBesideTheItemsStartsNoDrag) {
+  TRect last = list->Items()->Item(3)->DisplayRect(drBounds);
+  ASSERT_TRUE(Drag(list->Handle(), POINT{last.left + 30, last.bottom + 60}, NodePoint(accept), 10));
+  PumpFor(100);
+  EXPECT_TRUE(ends.empty());
+  EXPECT_TRUE(overs.empty());
+  EXPECT_FALSE(DragActive());
+}
+
 TEST_F(TDragFixture, EscapeCancelsTheDrag) {
   POINT from = ClientPoint(list->Handle(), ItemPoint(2).x, ItemPoint(2).y);
   POINT over = NodePoint(accept);
