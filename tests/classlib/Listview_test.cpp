@@ -296,8 +296,11 @@ TEST(ListView, OnDeletionOnceForEachItemOnDeleteClearAndDestruction) {
   auto* form = new TViewsForm(Application);
   TListView* list = form->List;
   std::vector<String> gone;
+  int inserted = 0;
   list->OnDeletion = [&](TObject*, TListItem* it) { gone.push_back(it->Caption()); };
+  list->OnInsert = [&](TObject*, TListItem*) { ++inserted; };
   for (const char* c : {"a", "b", "c", "d", "e"}) list->Items()->Add()->SetCaption(c);
+  EXPECT_EQ(inserted, 5);
   list->Handle();
   list->Items()->Delete(1);
   EXPECT_EQ(gone, Strings({"b"}));
