@@ -28,6 +28,7 @@ using TLVChangeEvent = TEvent<TObject*, TListItem*, TItemChange>;
 using TLVChangingEvent = TEvent<TObject*, TListItem*, TItemChange, bool&>;
 using TLVSelectItemEvent = TEvent<TObject*, TListItem*, bool>;
 using TLVDeletedEvent = TEvent<TObject*, TListItem*>;
+using TLVNotifyEvent = TEvent<TObject*, TListItem*>;
 using TLVEditingEvent = TEvent<TObject*, TListItem*, bool&>;
 using TLVEditedEvent = TEvent<TObject*, TListItem*, String&>;
 class TListColumn;
@@ -288,12 +289,12 @@ class TCustomListView : public TWinControl {
   TLVChangingEvent OnChanging;
   TLVSelectItemEvent OnSelectItem;
   TLVDeletedEvent OnDeletion;
-  TLVDeletedEvent OnInsert;
+  TLVNotifyEvent OnInsert;
   TLVEditingEvent OnEditing;
   TLVEditedEvent OnEdited;
   TLVColumnClickEvent OnColumnClick;
   TLVCompareEvent OnCompare;
-  TLVDeletedEvent OnGetImageIndex;
+  TLVNotifyEvent OnGetImageIndex;
   TLVDataEvent OnData;
 
  protected:
