@@ -94,6 +94,23 @@ TEST_F(TDragFixture, ANodeThatRefusesGetsNoDrop) {
   EXPECT_EQ(overs.back(), "Refuse-");
 }
 
+TEST_F(TDragFixture, ANodeDraggedOntoTheList) {
+  tree->SetDragMode(dmAutomatic);
+  TObject* source = nullptr;
+  TObject* endTarget = nullptr;
+  list->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState, bool& ok) { ok = src == tree; };
+  list->OnDragDrop = [&](TObject*, TObject* src, int, int) { source = src; };
+  tree->OnEndDrag = [&](TObject*, TObject* target, int, int) { endTarget = target; };
+  TRect r = refuse->DisplayRect(true);
+  POINT to = ItemPoint(3);
+  MapWindowPoints(list->Handle(), tree->Handle(), &to, 1);
+  ASSERT_TRUE(Drag(tree->Handle(), POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, to, 10));
+  ASSERT_TRUE(WaitFor([&] { return endTarget != nullptr; }, 3000));
+  EXPECT_EQ(source, tree);
+  EXPECT_EQ(endTarget, list);
+  EXPECT_FALSE(DragActive());
+}
+
 TEST_F(TDragFixture, APressBesideTheItemsStartsNoDrag) {
   TRect last = list->Items()->Item(3)->DisplayRect(drBounds);
   ASSERT_TRUE(Drag(list->Handle(), POINT{last.left + 30, last.bottom + 60}, NodePoint(accept), 10));
