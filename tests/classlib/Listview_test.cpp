@@ -232,6 +232,15 @@ TEST_F(TListFixture, SelectionFocusAndClicks) {
   EXPECT_EQ(list->SelCount(), 1);
   EXPECT_EQ(list->GetItemAt(r.left + 5, (r.top + r.bottom) / 2), items->Item(0));
   EXPECT_TRUE(list->GetHitTestInfoAt(r.left + 5, (r.top + r.bottom) / 2).Contains(htOnLabel));
+  // A double click is one OnDblClick.
+  int doubles = 0;
+  list->OnDblClick = [&](TObject*) { ++doubles; };
+  TRect r2 = items->Item(2)->DisplayRect(drLabel);
+  ASSERT_TRUE(DoubleClick(list->Handle(), POINT{r2.left + 5, (r2.top + r2.bottom) / 2}));
+  ASSERT_TRUE(WaitFor([&] { return doubles > 0; }, 2000));
+  PumpFor(50);
+  EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(list->Selected(), items->Item(2));
   TRect last = items->Item(3)->DisplayRect(drBounds);
   EXPECT_EQ(list->GetItemAt(5, last.bottom + 40), nullptr);
   EXPECT_TRUE(list->GetHitTestInfoAt(5, last.bottom + 40).Contains(htNowhere));
