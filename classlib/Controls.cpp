@@ -1007,11 +1007,13 @@ void TWinControl::CreateWnd() {
   } else if (!p.WndParent) {
     p.WndParent = parentWindow_;
   }
+  // A superclassed control's own procedure must see WM_NCCREATE and WM_CREATE.
+  p.WindowClass->Register();
+  defWndProc_ = p.WindowClass->BaseProc();
   ControlState << csCreating;
   CreateWindowHandle(p);
   ControlState >> csCreating;
   if (!handle_) RaiseLastOSError();
-  defWndProc_ = p.WindowClass->BaseProc();
   // The window keeps its place among its siblings (made later than some).
   if (parent_) {
     HWND after = HWND_TOP;

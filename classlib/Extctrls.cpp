@@ -38,11 +38,7 @@ void TTimer::Timer() {
 
 void TTimer::WndProc(TMessage& msg) {
   if (msg.Msg == WM_TIMER) {
-    try {
-      Timer();
-    } catch (...) {
-      Application->HandleException(this);
-    }
+    Timer();  // an exception leaves through the window class's catch
     return;
   }
   msg.Result = DefWindowProcA(window_, msg.Msg, msg.WParam, msg.LParam);

@@ -121,8 +121,13 @@ void TObjectWindowClass::SetSlot(HWND wnd, TWindowObject* obj) const {
 
 TWindowObject* TObjectWindowClass::ObjectOf(HWND wnd) {
   if (!wnd) return nullptr;
+  TObjectWindowClass* c = ClassOf(wnd);
+  // A window of an object class that nobody subclassed answers from its slot:
+  // a property look-up costs a server round trip under Wine, on every
+  // notification reflected to a control.
+  if (c && GetWindowLongPtrA(wnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(ClassProc)) return c->Slot(wnd);
   if (auto* p = static_cast<TWindowObject*>(GetPropA(wnd, kObjectProp))) return p;
-  if (TObjectWindowClass* c = ClassOf(wnd)) return c->Slot(wnd);
+  if (c) return c->Slot(wnd);
   return nullptr;
 }
 
