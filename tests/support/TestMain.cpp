@@ -1,7 +1,10 @@
 // Test entry: no dialog may block a test run, an exception that reaches the
-// application's hook fails the running test unless the test expects it, and
-// every window a test shows leaves a screenshot.
+// application's hook fails the running test unless the test expects it, a
+// crash fails the program, and every window a test shows leaves a
+// screenshot.
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "Screenshot.h"
 #include "Testutil.h"
@@ -26,6 +29,18 @@ class TFailingDialogs : public TSystemDialogs {
     ADD_FAILURE() << "unexpected help call: " << file;
     return false;
   }
+  bool ChooseColor(CHOOSECOLORA&) override {
+    ADD_FAILURE() << "unexpected colour dialog";
+    return false;
+  }
+  bool ChooseFont(CHOOSEFONTA&) override {
+    ADD_FAILURE() << "unexpected font dialog";
+    return false;
+  }
+  bool InputQuery(const String& caption, const String& prompt, String&) override {
+    ADD_FAILURE() << "unexpected input box: [" << caption << "] " << prompt;
+    return false;
+  }
 };
 
 class TAppHookReset : public ::testing::EmptyTestEventListener {
@@ -37,10 +52,24 @@ class TAppHookReset : public ::testing::EmptyTestEventListener {
   }
 };
 
+// A crash ends the program with the exception's code: under Wine the
+// debugger it would start lets the process end with 0, as if all passed.
+LONG WINAPI CrashExit(EXCEPTION_POINTERS* info) {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  DWORD code = info->ExceptionRecord->ExceptionCode;
+  fprintf(stderr, "\nunhandled exception 0x%08lx at %p in %s.%s\n", static_cast<unsigned long>(code),
+          info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "(no test)",
+          test ? test->name() : "");
+  fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), code ? code : 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(CrashExit);
   static TFailingDialogs dialogs;
   SetSystemDialogs(&dialogs);
   ::testing::InitGoogleTest(&argc, argv);
