@@ -784,6 +784,8 @@ void TUpDown::DestroyWnd() {
 
 void TUpDown::AttachAssociate() {
   if (!handle_ || !associate_) return;
+  // An associate that cannot have a window yet is attached when we get a new one.
+  if (!associate_->HandleAllocated() && !associate_->Parent() && !associate_->ParentWindow()) return;
   if (associate_ == narrowed_ && associate_->BoundsRect() == narrowedTo_) associate_->SetBoundsRect(narrowedFrom_);
   narrowed_ = associate_;
   narrowedFrom_ = associate_->BoundsRect();

@@ -86,16 +86,17 @@ bool TOpenDialog::Execute() {
   ofn.Flags = OFN_EXPLORER | OptionFlags(options_ - TOpenOptions{ofExtensionDifferent});
   if (!RunDialog(ofn)) return false;
 
-  // One name: the full path. Several: the folder, then each name.
+  // One name: the full path. Several: the folder, then each name, with
+  // the offset of the file name past the folder's end (what follows a
+  // single name may be left from the preset).
   files_->Clear();
   const char* first = buffer.data();
-  const char* next = first + strlen(first) + 1;
-  if (options_.Contains(ofAllowMultiSelect) && *next) {
+  size_t firstLength = strlen(first);
+  if (options_.Contains(ofAllowMultiSelect) && ofn.nFileOffset >= firstLength) {
     String folder = IncludeTrailingBackslash(first);
-    for (; *next; next += strlen(next) + 1) files_->Add(folder + next);
-  } else {
-    files_->Add(first);
+    for (const char* next = first + firstLength + 1; *next; next += strlen(next) + 1) files_->Add(folder + next);
   }
+  if (files_->Count() == 0) files_->Add(first);
   fileName_ = files_->Strings(0);
   filterIndex_ = static_cast<int>(ofn.nFilterIndex);
   options_ -= TOpenOptions{ofReadOnly, ofExtensionDifferent};

@@ -124,6 +124,8 @@ class TFontDialog : public TCommonDialog {
 
 // A prompt for one line of text. InputQuery: true on OK, with the text in
 // value (which keeps its text on Cancel). InputBox: the text, or
-// defaultValue when cancelled.
+// defaultValue when cancelled. The library's form has the caption, the
+// prompt over an edit holding the preset (selected, focused), and the
+// buttons "OK" (IDOK, Enter) and "Cancel" (IDCANCEL, Escape).
 bool InputQuery(const String& caption, const String& prompt, String& value);
 String InputBox(const String& caption, const String& prompt, const String& defaultValue);

@@ -77,32 +77,50 @@ TEST(FileDialogs, SaveDialogGoesThroughTheSeam) {
 }
 
 TEST(FileDialogs, OpenDialogSplitsAMultipleSelection) {
-  // The platform's answer to a multiple selection: the folder, then each name.
-  class TMultiple : public TRecordingDialogs {
+  // The platform's answers: several names (the folder, then each name, the
+  // name's offset past the folder), or one full path, after which the
+  // buffer may still hold the end of a longer preset.
+  class TAnswer : public TRecordingDialogs {
    public:
+    String Bytes;
+    WORD Offset = 0;
     bool GetOpenFileName(OPENFILENAMEA& ofn) override {
       TRecordingDialogs::GetOpenFileName(ofn);
-      static const char answer[] = "C:\\data\0one.txt\0two.bin\0";
-      memcpy(ofn.lpstrFile, answer, sizeof answer);
+      memcpy(ofn.lpstrFile, Bytes.data(), Bytes.size());
+      ofn.nFileOffset = Offset;
       ofn.Flags |= OFN_READONLY;
       ofn.nFilterIndex = 1;
       return true;
     }
-  } multiple;
-  TSystemDialogs* previous = SetSystemDialogs(&multiple);
-  TOpenDialog dlg(nullptr);
-  dlg.SetOptions({ofAllowMultiSelect, ofFileMustExist});
-  dlg.SetFilterIndex(3);
-  bool ok = dlg.Execute();
-  SetSystemDialogs(previous);
-  ASSERT_TRUE(ok);
-  ASSERT_EQ(multiple.OpenDialogs.size(), 1u);
-  EXPECT_EQ(multiple.OpenDialogs[0].Flags, DWORD(OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST));
-  EXPECT_EQ(multiple.OpenDialogs[0].Filter, "");
-  EXPECT_EQ(dlg.Files()->CommaText(), "C:\\data\\one.txt,C:\\data\\two.bin");
-  EXPECT_EQ(dlg.FileName(), "C:\\data\\one.txt");
-  EXPECT_EQ(dlg.FilterIndex(), 1);
-  EXPECT_TRUE(dlg.Options().Contains(ofReadOnly));
+  };
+  struct {
+    String bytes;
+    WORD offset;
+    const char* files;
+  } cases[] = {
+      {String("C:\\data\0one.txt\0two.bin\0\0", 25), 8, "C:\\data\\one.txt,C:\\data\\two.bin"},
+      {String("C:\\a.txt\0", 9), 3, "C:\\a.txt"},
+  };
+  for (const auto& c : cases) {
+    TAnswer answer;
+    answer.Bytes = c.bytes;
+    answer.Offset = c.offset;
+    TSystemDialogs* previous = SetSystemDialogs(&answer);
+    TOpenDialog dlg(nullptr);
+    dlg.SetOptions({ofAllowMultiSelect, ofFileMustExist});
+    dlg.SetFilterIndex(3);
+    dlg.SetFileName("C:\\a much longer preset\\name.txt");
+    bool ok = dlg.Execute();
+    SetSystemDialogs(previous);
+    ASSERT_TRUE(ok) << c.files;
+    ASSERT_EQ(answer.OpenDialogs.size(), 1u);
+    EXPECT_EQ(answer.OpenDialogs[0].Flags, DWORD(OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST));
+    EXPECT_EQ(answer.OpenDialogs[0].Filter, "");
+    EXPECT_EQ(dlg.Files()->CommaText(), c.files);
+    EXPECT_EQ(dlg.FileName(), dlg.Files()->Strings(0));
+    EXPECT_EQ(dlg.FilterIndex(), 1);
+    EXPECT_TRUE(dlg.Options().Contains(ofReadOnly));
+  }
 }
 
 TEST(FileDialogs, RealSaveDialogTakesATypedNameOrIsCancelled) {

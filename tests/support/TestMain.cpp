@@ -4,6 +4,7 @@
 // screenshot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Screenshot.h"
@@ -52,15 +53,25 @@ class TAppHookReset : public ::testing::EmptyTestEventListener {
   }
 };
 
+// The running test, for the crash report (no locks taken while crashing).
+char gRunning[512] = "(no test)";
+
+class TRunningTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo& info) override {
+    snprintf(gRunning, sizeof gRunning, "%s.%s", info.test_suite_name(), info.name());
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { snprintf(gRunning, sizeof gRunning, "(no test)"); }
+};
+
 // A crash ends the program with the exception's code: under Wine the
 // debugger it would start lets the process end with 0, as if all passed.
 LONG WINAPI CrashExit(EXCEPTION_POINTERS* info) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   DWORD code = info->ExceptionRecord->ExceptionCode;
-  fprintf(stderr, "\nunhandled exception 0x%08lx at %p in %s.%s\n", static_cast<unsigned long>(code),
-          info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "(no test)",
-          test ? test->name() : "");
-  fflush(stderr);
+  char text[700];
+  int n = snprintf(text, sizeof text, "\nunhandled exception 0x%08lx at %p in %s\n", static_cast<unsigned long>(code),
+                   info->ExceptionRecord->ExceptionAddress, gRunning);
+  DWORD length = static_cast<DWORD>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1)), written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, length, &written, nullptr);
   TerminateProcess(GetCurrentProcess(), code ? code : 3);
   return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -74,6 +85,7 @@ int main(int argc, char** argv) {
   SetSystemDialogs(&dialogs);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new TAppHookReset);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new TRunningTest);
   ::testing::UnitTest::GetInstance()->listeners().Append(NewScreenshotListener());
   return RUN_ALL_TESTS();
 }
