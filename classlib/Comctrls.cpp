@@ -260,6 +260,9 @@ void TStatusBar::Dispatch(TMessage& msg) {
 TCustomTabControl::TCustomTabControl(TComponent* owner) : TWinControl(owner) {
   ControlStyle << csAcceptsControls;
   ControlStyle >> csSetCaption;
+  // The tabs take the mouse themselves; a capture of ours would outlive a
+  // change handler that waits (a modal form) past the button's release.
+  ControlStyle >> csCaptureMouse;
   width_ = 289;
   height_ = 193;
   tabStop_ = true;

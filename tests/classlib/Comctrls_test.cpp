@@ -278,7 +278,9 @@ TEST(TabControl, EditingTheTabsKeepsTheCurrentOne) {
       {"insert after it", [&] { t->Add("e"); }, 2},                  // z b c d e
       {"rename it", [&] { t->Put(2, "c2"); }, 2},                    // z b c2 d e
       {"delete it", [&] { t->Delete(2); }, -1},                      // z b d e
-      {"select none, then the last", [&] { f->tabs->SetTabIndex(3); }, 3},
+      {"select the last", [&] { f->tabs->SetTabIndex(3); }, 3},
+      {"select none", [&] { f->tabs->SetTabIndex(-1); }, -1},
+      {"select the first", [&] { f->tabs->SetTabIndex(0); }, 0},
       {"clear", [&] { t->Clear(); }, -1},
       {"first tab", [&] { t->Add("only"); }, 0},
   };
@@ -579,6 +581,17 @@ TEST(UpDown, ThousandsAndAFreedAssociate) {
   ShowAndWait(t.form.get());
   EXPECT_EQ(t.edit->Text(), "1,500");
   EXPECT_EQ(t.updown->Position(), 1500);
+  int narrowed = t.edit->Width();
+
+  // The arrows move to the associate's left, taking the same room once.
+  t.updown->SetAlignButton(udLeft);
+  EXPECT_EQ(t.updown->Left(), 10);
+  EXPECT_EQ(t.edit->Width(), narrowed);
+  EXPECT_NEAR(t.edit->Left(), t.updown->Left() + t.updown->Width(), 2);
+  EXPECT_EQ(t.edit->Text(), "1,500");
+  PumpFor(100);
+  SaveScreenshot(t.form->Handle(), "left");
+
   t.edit->Free();
   EXPECT_EQ(t.updown->Associate(), nullptr);
   EXPECT_EQ(SendMessageA(t.updown->Handle(), UDM_GETBUDDY, 0, 0), 0);
