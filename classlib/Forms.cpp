@@ -23,6 +23,9 @@ bool TSystemDialogs::PlaySystemSound(const String& alias, UINT flags) {
   return ::PlaySoundA(alias.c_str(), nullptr, flags | SND_ALIAS) != 0;
 }
 
+bool TSystemDialogs::ChooseColor(CHOOSECOLORA& cc) { return ::ChooseColorA(&cc) != 0; }
+bool TSystemDialogs::ChooseFont(CHOOSEFONTA& cf) { return ::ChooseFontA(&cf) != 0; }
+
 namespace {
 TSystemDialogs gRealDialogs;
 TSystemDialogs* gDialogs = &gRealDialogs;

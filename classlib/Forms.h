@@ -16,6 +16,12 @@ class TSystemDialogs {
   virtual bool WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data);
   // PlaySoundA with a system sound alias (SND_ALIAS is added).
   virtual bool PlaySystemSound(const String& alias, UINT flags);
+  virtual bool ChooseColor(CHOOSECOLORA& cc);
+  virtual bool ChooseFont(CHOOSEFONTA& cf);
+  // A prompt for one line of text, preset with value; true on OK, with the
+  // text typed in value. The default (Dialogs.cpp) shows the library's own
+  // modal input form.
+  virtual bool InputQuery(const String& caption, const String& prompt, String& value);
 };
 TSystemDialogs* SystemDialogs();
 // Installs d (nullptr: the real dialogs) and returns the one it replaces.

@@ -40,7 +40,31 @@ class TSampleForm : public TForm {
   TBox *top, *left, *bottom, *client;
 };
 
+// A list box: a superclass of the system's class.
+class TPlainList : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+
+ protected:
+  void CreateParams(TCreateParams& params) override {
+    TWinControl::CreateParams(params);
+    params.WindowClass = &ControlSuperclass("TPlainList", "LISTBOX");
+  }
+};
+
 }  // namespace
+
+TEST(Controls, SuperclassedControlSeesItsFirstMessages) {
+  // The system class sets itself up on WM_NCCREATE and WM_CREATE.
+  auto* f = new TSampleForm(Application);
+  auto* list = new TPlainList(f);
+  list->SetParent(f);
+  list->SetBounds(10, 10, 100, 60);
+  HWND h = list->Handle();
+  EXPECT_EQ(SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("ftp.example.org")), 0);
+  EXPECT_EQ(SendMessageA(h, LB_GETCOUNT, 0, 0), 1);
+  f->Free();
+}
 
 TEST(Controls, AlignLaysOutInThePlatformOrder) {
   auto* f = new TSampleForm(Application);

@@ -70,3 +70,56 @@ TEST(RecordingDialogs, EveryCallIsRecordedAndAnsweredFromItsQueue) {
   }
   EXPECT_EQ(SystemDialogs(), before);
 }
+
+TEST(RecordingDialogs, ColourFontAndInputAreRecordedAndAnswered) {
+  TScopedDialogs d;
+  d.Dialogs.ColorResults = {RGB(1, 2, 3)};
+  d.Dialogs.FontResults = {{"Arial", -16, FW_BOLD, true, RGB(9, 8, 7)}};
+  d.Dialogs.InputAnswers = {{true, "typed"}, {false, "ignored"}};
+  HWND owner = reinterpret_cast<HWND>(0x1234);
+
+  COLORREF custom[16] = {RGB(10, 20, 30)};
+  CHOOSECOLORA cc{};
+  cc.lStructSize = sizeof cc;
+  cc.hwndOwner = owner;
+  cc.rgbResult = RGB(255, 0, 0);
+  cc.lpCustColors = custom;
+  cc.Flags = CC_RGBINIT;
+  EXPECT_TRUE(SystemDialogs()->ChooseColor(cc));
+  EXPECT_EQ(cc.rgbResult, RGB(1, 2, 3));
+  EXPECT_FALSE(SystemDialogs()->ChooseColor(cc));  // queue empty: cancelled
+  ASSERT_EQ(d.Dialogs.ColorDialogs.size(), 2u);
+  EXPECT_EQ(d.Dialogs.ColorDialogs[0].Owner, owner);
+  EXPECT_EQ(d.Dialogs.ColorDialogs[0].Color, RGB(255, 0, 0));
+  EXPECT_EQ(d.Dialogs.ColorDialogs[0].Custom.at(0), RGB(10, 20, 30));
+
+  LOGFONTA lf{};
+  lstrcpyA(lf.lfFaceName, "Tahoma");
+  lf.lfHeight = -11;
+  CHOOSEFONTA cf{};
+  cf.lStructSize = sizeof cf;
+  cf.hwndOwner = owner;
+  cf.lpLogFont = &lf;
+  cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
+  EXPECT_TRUE(SystemDialogs()->ChooseFont(cf));
+  EXPECT_STREQ(lf.lfFaceName, "Arial");
+  EXPECT_EQ(lf.lfHeight, -16);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_TRUE(lf.lfItalic);
+  EXPECT_EQ(cf.rgbColors, RGB(9, 8, 7));
+  EXPECT_FALSE(SystemDialogs()->ChooseFont(cf));
+  ASSERT_EQ(d.Dialogs.FontDialogs.size(), 2u);
+  EXPECT_STREQ(d.Dialogs.FontDialogs[0].Font.lfFaceName, "Tahoma");
+  EXPECT_EQ(d.Dialogs.FontDialogs[1].Font.lfHeight, -16);
+
+  String value = "preset";
+  EXPECT_TRUE(SystemDialogs()->InputQuery("Caption", "Prompt:", value));
+  EXPECT_EQ(value, "typed");
+  EXPECT_FALSE(SystemDialogs()->InputQuery("Caption", "Prompt:", value));
+  EXPECT_EQ(value, "typed");  // a cancelled answer leaves the value
+  EXPECT_FALSE(SystemDialogs()->InputQuery("Caption", "Prompt:", value));  // queue empty
+  ASSERT_EQ(d.Dialogs.InputQueries.size(), 3u);
+  EXPECT_EQ(d.Dialogs.InputQueries[0].Value, "preset");
+  EXPECT_EQ(d.Dialogs.InputQueries[1].Caption, "Caption");
+  EXPECT_EQ(d.Dialogs.InputQueries[1].Prompt, "Prompt:");
+}

@@ -1,8 +1,10 @@
 // Test entry: no dialog may block a test run, an exception that reaches the
-// application's hook fails the running test unless the test expects it, and
-// every window a test shows leaves a screenshot.
+// application's hook fails the running test unless the test expects it, a
+// crash fails the program, and every window a test shows leaves a
+// screenshot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "Screenshot.h"
@@ -28,6 +30,18 @@ class TFailingDialogs : public TSystemDialogs {
     ADD_FAILURE() << "unexpected help call: " << file;
     return false;
   }
+  bool ChooseColor(CHOOSECOLORA&) override {
+    ADD_FAILURE() << "unexpected colour dialog";
+    return false;
+  }
+  bool ChooseFont(CHOOSEFONTA&) override {
+    ADD_FAILURE() << "unexpected font dialog";
+    return false;
+  }
+  bool InputQuery(const String& caption, const String& prompt, String&) override {
+    ADD_FAILURE() << "unexpected input box: [" << caption << "] " << prompt;
+    return false;
+  }
 };
 
 class TAppHookReset : public ::testing::EmptyTestEventListener {
@@ -39,29 +53,39 @@ class TAppHookReset : public ::testing::EmptyTestEventListener {
   }
 };
 
-}  // namespace
+// The running test, for the crash report (no locks taken while crashing).
+char gRunning[512] = "(no test)";
 
-namespace {
-// Under Wine a crashed process ends with exit code 0 after the debugger's
-// backtrace, so CTest would count a crash as a pass: a crash ends the
-// program with a failure code instead.
-LONG WINAPI CrashFilter(EXCEPTION_POINTERS* info) {
-  fprintf(stderr, "CRASH: exception %08lx at %p\n", info->ExceptionRecord->ExceptionCode,
-          info->ExceptionRecord->ExceptionAddress);
-  fflush(stderr);
-  fflush(stdout);
-  TerminateProcess(GetCurrentProcess(), 3);
+class TRunningTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo& info) override {
+    snprintf(gRunning, sizeof gRunning, "%s.%s", info.test_suite_name(), info.name());
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override { snprintf(gRunning, sizeof gRunning, "(no test)"); }
+};
+
+// A crash ends the program with the exception's code: under Wine the
+// debugger it would start lets the process end with 0, as if all passed.
+LONG WINAPI CrashExit(EXCEPTION_POINTERS* info) {
+  DWORD code = info->ExceptionRecord->ExceptionCode;
+  char text[700];
+  int n = snprintf(text, sizeof text, "\nunhandled exception 0x%08lx at %p in %s\n", static_cast<unsigned long>(code),
+                   info->ExceptionRecord->ExceptionAddress, gRunning);
+  DWORD length = static_cast<DWORD>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1)), written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, length, &written, nullptr);
+  TerminateProcess(GetCurrentProcess(), code ? code : 3);
   return EXCEPTION_EXECUTE_HANDLER;
 }
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-  SetUnhandledExceptionFilter(CrashFilter);
+  SetUnhandledExceptionFilter(CrashExit);
   static TFailingDialogs dialogs;
   SetSystemDialogs(&dialogs);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new TAppHookReset);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new TRunningTest);
   ::testing::UnitTest::GetInstance()->listeners().Append(NewScreenshotListener());
   return RUN_ALL_TESTS();
 }

@@ -80,7 +80,8 @@ String FilterText(const char* f) {
 
 TRecordingDialogs::TFileDialog Describe(const OPENFILENAMEA& ofn) {
   return {ofn.hwndOwner, OrEmpty(ofn.lpstrTitle), FilterText(ofn.lpstrFilter), OrEmpty(ofn.lpstrInitialDir),
-          OrEmpty(ofn.lpstrDefExt), ofn.lpstrFile ? String(ofn.lpstrFile) : String(), ofn.Flags, ofn.nFilterIndex};
+          OrEmpty(ofn.lpstrDefExt), ofn.lpstrFile ? String(ofn.lpstrFile) : String(), ofn.Flags, ofn.nFilterIndex,
+          ofn.lStructSize};
 }
 
 bool Answer(OPENFILENAMEA& ofn, std::vector<String>& names) {
@@ -121,6 +122,37 @@ bool TRecordingDialogs::WinHelp(HWND wnd, const String& helpFile, UINT command, 
 bool TRecordingDialogs::PlaySystemSound(const String& alias, UINT flags) {
   Sounds.push_back({alias, flags});
   return TakeFront(SoundResults, true);
+}
+
+bool TRecordingDialogs::ChooseColor(CHOOSECOLORA& cc) {
+  std::vector<COLORREF> custom;
+  if (cc.lpCustColors) custom.assign(cc.lpCustColors, cc.lpCustColors + 16);
+  ColorDialogs.push_back({cc.hwndOwner, cc.rgbResult, cc.Flags, custom});
+  if (ColorResults.empty()) return false;
+  cc.rgbResult = TakeFront<COLORREF>(ColorResults, 0);
+  return true;
+}
+
+bool TRecordingDialogs::ChooseFont(CHOOSEFONTA& cf) {
+  LOGFONTA lf{};
+  if (cf.lpLogFont) lf = *cf.lpLogFont;
+  FontDialogs.push_back({cf.hwndOwner, lf, cf.rgbColors, cf.Flags});
+  if (FontResults.empty() || !cf.lpLogFont) return false;
+  TFontChoice c = TakeFront<TFontChoice>(FontResults, {});
+  LOGFONTA& out = *cf.lpLogFont;
+  lstrcpynA(out.lfFaceName, c.Face.c_str(), LF_FACESIZE);
+  out.lfHeight = c.Height;
+  out.lfWeight = c.Weight;
+  out.lfItalic = c.Italic;
+  cf.rgbColors = c.Color;
+  return true;
+}
+
+bool TRecordingDialogs::InputQuery(const String& caption, const String& prompt, String& value) {
+  InputQueries.push_back({caption, prompt, value});
+  TInputAnswer a = TakeFront<TInputAnswer>(InputAnswers, {false, ""});
+  if (a.Ok) value = a.Text;
+  return a.Ok;
 }
 
 TScopedDialogs::TScopedDialogs() : previous_(SetSystemDialogs(&Dialogs)) {}

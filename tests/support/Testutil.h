@@ -19,7 +19,8 @@ String ReadFileBytes(const String& path);
 void WriteFileBytes(const String& path, const String& data);
 
 // Records every call of the system dialogs seam with its arguments and
-// answers it from a queue (front first).
+// answers it from a queue (front first): message boxes, save and open
+// dialogs, help, sounds, colour and font dialogs and input boxes.
 class TRecordingDialogs : public TSystemDialogs {
  public:
   struct Box {
@@ -33,6 +34,7 @@ class TRecordingDialogs : public TSystemDialogs {
     String Title, Filter, InitialDir, DefaultExt, FileName;  // Filter: "|" for each NUL
     DWORD Flags;
     DWORD FilterIndex;
+    DWORD StructSize;
   };
   struct THelp {
     HWND Wnd;
@@ -44,11 +46,41 @@ class TRecordingDialogs : public TSystemDialogs {
     String Alias;
     UINT Flags;
   };
+  struct TColorSetup {
+    HWND Owner;
+    COLORREF Color;  // rgbResult as the caller set it
+    DWORD Flags;
+    std::vector<COLORREF> Custom;  // the sixteen custom colours
+  };
+  struct TFontSetup {
+    HWND Owner;
+    LOGFONTA Font;
+    COLORREF Color;
+    DWORD Flags;
+  };
+  // What the dialog answers: the font and colour chosen.
+  struct TFontChoice {
+    String Face;
+    LONG Height;
+    LONG Weight;
+    bool Italic;
+    COLORREF Color;
+  };
+  struct TInputQuery {
+    String Caption, Prompt, Value;  // Value: the preset
+  };
+  struct TInputAnswer {
+    bool Ok;
+    String Text;
+  };
   int MessageBox(HWND owner, const String& text, const String& caption, UINT flags) override;
   bool GetSaveFileName(OPENFILENAMEA& ofn) override;
   bool GetOpenFileName(OPENFILENAMEA& ofn) override;
   bool WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data) override;
   bool PlaySystemSound(const String& alias, UINT flags) override;
+  bool ChooseColor(CHOOSECOLORA& cc) override;
+  bool ChooseFont(CHOOSEFONTA& cf) override;
+  bool InputQuery(const String& caption, const String& prompt, String& value) override;
 
   std::vector<Box> Boxes;
   std::vector<int> Answers;        // IDOK when empty
@@ -61,6 +93,12 @@ class TRecordingDialogs : public TSystemDialogs {
   std::vector<bool> HelpResults;   // true when empty
   std::vector<TSound> Sounds;
   std::vector<bool> SoundResults;  // true when empty
+  std::vector<TColorSetup> ColorDialogs;
+  std::vector<COLORREF> ColorResults;     // cancelled when empty
+  std::vector<TFontSetup> FontDialogs;
+  std::vector<TFontChoice> FontResults;   // cancelled when empty
+  std::vector<TInputQuery> InputQueries;
+  std::vector<TInputAnswer> InputAnswers;  // cancelled when empty
 };
 
 // Installs a TRecordingDialogs for the lifetime of the object.
