@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Test fixture: the Wine prefix of the shell tests (BUILD/wine/shell, made by
 # scripts/wineprefix.sh BUILD shell). Each start empties its home (the user's
-# Desktop and Documents), its drive T: and its shell data (the trash), and
-# starts its own wineserver; stop ends that server by its pid.
+# Desktop and Documents), its drive T: and its shell data (the trash), maps
+# S: to the build tree's screenshots, and starts its own wineserver; stop
+# ends that server by its pid.
 #   shellprefix.sh start|stop BUILD
 set -euo pipefail
 action=$1
@@ -30,6 +31,8 @@ start)
   done
   rm -f "$WINEPREFIX/dosdevices/z:"
   ln -sfn "$dir/t" "$WINEPREFIX/dosdevices/t:"
+  mkdir -p "$NEMBRA_BUILD/screenshots"
+  ln -sfn "$NEMBRA_BUILD/screenshots" "$WINEPREFIX/dosdevices/s:"
   run_detached "$pidfile" "$dir/wineserver.log" "$WINESERVER" -f -p
   # Start Wine's own services here, so they never hold a test's output pipes open.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
