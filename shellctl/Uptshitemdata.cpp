@@ -89,9 +89,17 @@ void TPTShTreeData::SetRelPidl(LPCITEMIDLIST pidl) {
   thisFolder_.Reset();
   parentFolder_.Reset();
   rootItem_.reset();
+  relPidl_ = CopyIdList(nullptr, pidl);
+  if (!parent_) {
+    // A root's new last item takes the place of the old one.
+    TPTIdListArray items(absPidl_.get());
+    LPCITEMIDLIST above = items.GetCount() > 1 ? items.GoUp(1) : nullptr;
+    absPidl_ = ConcatIdLists(nullptr, above, pidl);
+    absMade_ = true;
+    return;
+  }
   absPidl_.reset();
   absMade_ = false;
-  relPidl_ = CopyIdList(nullptr, pidl);
   GetAbsPidl();
 }
 

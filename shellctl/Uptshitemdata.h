@@ -55,9 +55,11 @@ class TPTShTreeData : public TObject {
   // With a parent, pidl is relative to it; without one it is absolute (the
   // relative PIDL becomes its last item, or all of it when it has none).
   void SetData(TPTShTreeData* parent, LPCITEMIDLIST pidl);
-  // A new relative PIDL (after a rename): the caches go.
+  // A new relative PIDL (after a rename): the caches go; a root's absolute
+  // PIDL gets the new last item.
   void SetRelPidl(LPCITEMIDLIST pidl);
-  // The absolute PIDL and this folder are made again when next asked for.
+  // The absolute PIDL (of a node below a parent) and this folder are made
+  // again when next asked for; a root's absolute PIDL is its own and stays.
   void Flush();
   // A root node's own folder, when its maker has it already (one reference
   // held).

@@ -179,14 +179,18 @@ bool TChangeHandlerThread::TState::RunCommands() {
       return false;
     }
     int result = Run(c);
-    TLock l(lock);
-    if (abandoned.erase(c.id)) {
-      // Its caller reported a failure: a watch placed now would be unseen.
-      if (c.kind == cmdAdd && result >= 0) Drop(result);
-    } else {
-      answers[c.id] = result;
-      WakeAllConditionVariable(&answered);
+    bool undo = false;
+    {
+      TLock l(lock);
+      if (abandoned.erase(c.id)) {
+        // Its caller reported a failure: a watch placed now would be unseen.
+        undo = c.kind == cmdAdd && result >= 0;
+      } else {
+        answers[c.id] = result;
+        WakeAllConditionVariable(&answered);
+      }
     }
+    if (undo) Drop(result);
   }
 }
 
@@ -200,28 +204,31 @@ int TChangeHandlerThread::TState::Submit(TCommandKind kind, HANDLE handle, int s
   }
   SetEvent(control);
   uint64_t deadline = GetTickCount64() + timeout;
-  TLock l(lock);
-  for (;;) {
-    auto it = answers.find(id);
-    if (it != answers.end()) {
-      int result = it->second;
-      answers.erase(it);
-      gotAnswer = true;
-      return result;
+  HANDLE giveBack = INVALID_HANDLE_VALUE;
+  {
+    TLock l(lock);
+    for (;;) {
+      auto it = answers.find(id);
+      if (it != answers.end()) {
+        int result = it->second;
+        answers.erase(it);
+        gotAnswer = true;
+        return result;
+      }
+      uint64_t now = GetTickCount64();
+      if (now >= deadline) break;
+      SleepConditionVariableCS(&answered, &lock, static_cast<DWORD>(deadline - now));
     }
-    uint64_t now = GetTickCount64();
-    if (now >= deadline) break;
-    SleepConditionVariableCS(&answered, &lock, static_cast<DWORD>(deadline - now));
+    auto q = std::find_if(queue.begin(), queue.end(), [&](const TCommand& c) { return c.id == id; });
+    if (q != queue.end()) {
+      // Never taken: it goes back to the caller, handle and all.
+      if (kind == cmdAdd) giveBack = q->handle;
+      queue.erase(q);
+    } else {
+      abandoned.insert(id);
+    }
   }
-  auto q = std::find_if(queue.begin(), queue.end(), [&](const TCommand& c) { return c.id == id; });
-  if (q != queue.end()) {
-    // Never taken: it goes back to the caller, handle and all.
-    HANDLE h = q->handle;
-    queue.erase(q);
-    if (kind == cmdAdd && h != INVALID_HANDLE_VALUE) calls->FindClose(h);
-  } else {
-    abandoned.insert(id);
-  }
+  if (giveBack != INVALID_HANDLE_VALUE) calls->FindClose(giveBack);
   return -1;
 }
 

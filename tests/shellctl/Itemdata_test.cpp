@@ -223,6 +223,16 @@ TEST(ShTreeData, NodesBelowAFolder) {
   EXPECT_EQ(child.GetPathName(), dir + "\\renamed");
   EXPECT_EQ(leafNode.GetPathName(), dir + "\\renamed\\leaf.txt");
 
+  // A root renamed keeps its place.
+  TPidl renamedPidl = PidlOf(dir + "\\renamed");
+  TPTShTreeData top(nullptr);
+  top.SetData(nullptr, renamedPidl.get());
+  ASSERT_TRUE(RenameFileStr(dir + "\\renamed", dir + "\\again"));
+  top.SetRelPidl(list.Item("again")->RelPidl());
+  EXPECT_EQ(top.GetPathName(), dir + "\\again");
+  top.Flush();
+  EXPECT_EQ(top.GetPathName(), dir + "\\again");
+
   // A drive's root.
   TPidl driveRoot = PidlOf("T:\\");
   TPTShTreeData drive(nullptr);

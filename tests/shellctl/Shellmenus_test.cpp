@@ -22,8 +22,12 @@ class TFakeContextMenu final : public TPTUnknown<IContextMenu, IID_IContextMenu>
   }
   HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR offset, UINT type, UINT*, LPSTR name, UINT size) override {
     if (offset >= verbs_.size()) return E_INVALIDARG;
-    if (type == GCS_VERBW) return E_NOTIMPL;  // an old extension: ANSI only
-    if (type != GCS_VERBA) return E_NOTIMPL;
+    if (type == GCS_HELPTEXTW) {
+      std::wstring help = L"Help for " + StringToWide(verbs_[offset]);
+      lstrcpynW(reinterpret_cast<LPWSTR>(name), help.c_str(), static_cast<int>(size));
+      return S_OK;
+    }
+    if (type != GCS_VERBA) return E_NOTIMPL;  // an old extension: verbs in ANSI only
     lstrcpynA(name, verbs_[offset].c_str(), static_cast<int>(size));
     return S_OK;
   }
@@ -112,6 +116,21 @@ TEST(ShellContextMenu, AVerbWithoutACommandInvokesNothing) {
   EXPECT_EQ(info.lpParameters, nullptr);
   EXPECT_EQ(info.lpDirectory, nullptr);
   EXPECT_EQ(info.nShow, SW_SHOWNORMAL);
+}
+
+TEST(ShellContextMenu, MenuSelectHints) {
+  TComPtr<TFakeContextMenu> menu(new TFakeContextMenu({"open", "copy"}));
+  HMENU popup = CreatePopupMenu();
+  auto hint = [&](UINT id, UINT flags) {
+    return PTShMenuSelectHint(menu.Get(), MAKEWPARAM(id, flags), reinterpret_cast<LPARAM>(popup));
+  };
+  EXPECT_EQ(hint(1001, MF_STRING), "Help for copy");
+  EXPECT_EQ(hint(1, MF_OWNERDRAW), "");  // an own Send To entry
+  EXPECT_EQ(hint(1000, MF_POPUP), "");
+  EXPECT_EQ(hint(1000, MF_SYSMENU), "");
+  EXPECT_EQ(hint(1009, MF_STRING), "");  // the menu has no such command
+  EXPECT_EQ(PTShMenuSelectHint(nullptr, MAKEWPARAM(1001, 0), 0), "");
+  DestroyMenu(popup);
 }
 
 TEST(ShellContextMenu, AFailedQueryDestroysThePopup) {

@@ -241,19 +241,22 @@ TEST(SendToMenu, TheOwnSubmenuOnScreen) {
   int width = 0;
   Timed().clear();
   After(100, [&] {
-    PostKey(owner, VK_UP);
+    PostKey(owner, VK_UP);  // from nothing to the last item
     PostKey(owner, VK_RIGHT);
   });
-  After(600, [&] {
-    HWND sub = MenuWindowOf(placeholder);
-    if (sub) {
+  // Looks for the open submenu until it shows (or the watchdog ends it all).
+  std::function<void()> poll = [&] {
+    if (HWND sub = MenuWindowOf(placeholder)) {
       RECT r;
       GetWindowRect(sub, &r);
       width = r.right - r.left;
       shot = SaveScreenshot(sub, "sendto-menu");
+      EndMenu();
+      return;
     }
-    EndMenu();
-  });
+    After(50, poll);
+  };
+  After(150, poll);
   UINT_PTR watchdog = SetTimer(nullptr, 0, 4000, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     ADD_FAILURE() << "the menu was still open";
