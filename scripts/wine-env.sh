@@ -19,6 +19,9 @@ if [ -n "${NEMBRA_WINE_PREFIX:-}" ]; then
 fi
 # Texts, code page (1252) and screenshots never follow the host's locale.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
-if [ -z "${DISPLAY:-}" ] && [ -f "$NEMBRA_BUILD/wine/display" ]; then
+# A prefix with a display of its own (the shell tests') uses that one.
+if [ -n "${NEMBRA_WINE_PREFIX:-}" ] && [ -f "$NEMBRA_BUILD/wine/$NEMBRA_WINE_PREFIX/display" ]; then
+  export DISPLAY=$(cat "$NEMBRA_BUILD/wine/$NEMBRA_WINE_PREFIX/display")
+elif [ -z "${DISPLAY:-}" ] && [ -f "$NEMBRA_BUILD/wine/display" ]; then
   export DISPLAY=$(cat "$NEMBRA_BUILD/wine/display")
 fi

@@ -2,8 +2,8 @@
 # Creates the private Wine prefix of the build tree and applies its settings
 # (once per settings version).
 #   wineprefix.sh BUILD [shell]
-# "shell": the prefix of the shell tests (BUILD/wine/shell), without Z: and
-# with T: on BUILD/wine/shell/t.
+# "shell": the prefix of the shell tests (BUILD/wine/shell), without Z:,
+# with T: on BUILD/wine/shell/t and S: on BUILD/screenshots.
 set -euo pipefail
 export NEMBRA_BUILD=${1:?build tree}
 variant=${2:-}
@@ -57,7 +57,8 @@ if [ "$variant" = shell ]; then
     /f >/dev/null 2>&1 || true
   "$WINESERVER" -w
   rm -f "$WINEPREFIX/dosdevices/z:"
-  mkdir -p "$NEMBRA_BUILD/wine/shell/t"
+  mkdir -p "$NEMBRA_BUILD/wine/shell/t" "$NEMBRA_BUILD/screenshots"
   ln -sfn "$NEMBRA_BUILD/wine/shell/t" "$WINEPREFIX/dosdevices/t:"
+  ln -sfn "$NEMBRA_BUILD/screenshots" "$WINEPREFIX/dosdevices/s:"
 fi
 echo "$version" >"$marker"

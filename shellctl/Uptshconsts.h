@@ -21,6 +21,10 @@ inline constexpr char SSystemFolder[] = "System Folder";
 // FormatStrPos).
 inline constexpr char SNewFolder[] = "New Folder";
 inline constexpr char SUnableToCreateFolder[] = "Unable to create the folder '%2'\n\n%1";
+// Caption of warning boxes.
+inline constexpr char SMsgDlgWarning[] = "Warning";
+// Short names of new folders ("fldr", "fldr2", ...).
+inline constexpr char SNewFolderShort[] = "fldr";
 
 // Default list columns and the size column's format.
 inline constexpr char SColumnName[] = "Name";
