@@ -999,11 +999,13 @@ void TWinControl::CreateWnd() {
   } else if (!p.WndParent) {
     p.WndParent = parentWindow_;
   }
+  // A superclass's own procedure must see the creation messages too.
+  p.WindowClass->Register();
+  defWndProc_ = p.WindowClass->BaseProc();
   ControlState << csCreating;
   CreateWindowHandle(p);
   ControlState >> csCreating;
   if (!handle_) RaiseLastOSError();
-  defWndProc_ = p.WindowClass->BaseProc();
   // The window keeps its place among its siblings (made later than some).
   if (parent_) {
     HWND after = HWND_TOP;

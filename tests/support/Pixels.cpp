@@ -81,6 +81,8 @@ namespace {
 void PaintNow(HWND wnd) {
   RedrawWindow(wnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   GdiFlush();
+  // Wine shows what was painted when the thread next waits for messages.
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
 }
 }  // namespace
 
