@@ -1194,11 +1194,11 @@ void TWinControl::Dispatch(TMessage& msg) {
       int x = GET_X_LPARAM(msg.LParam), y = GET_Y_LPARAM(msg.LParam);
       DefaultHandler(msg);
       if (b == mbLeft) {
+        // Releasing the capture sends WM_CAPTURECHANGED, which forgets the press.
+        bool clicked = ControlState.Contains(csClicked);
+        ControlState >> csClicked;
         if (ControlStyle.Contains(csCaptureMouse) && handle_ && GetCapture() == handle_) ReleaseCapture();
-        if (ControlState.Contains(csClicked)) {
-          ControlState >> csClicked;
-          if (ClientRect().Contains(TPoint(x, y))) Click();
-        }
+        if (clicked && ClientRect().Contains(TPoint(x, y))) Click();
       }
       MouseUp(b, MouseKeysToShiftState(msg.WParam), x, y);
       return;

@@ -133,9 +133,12 @@ TEST(SpeedButton, HintShowsAsATooltip) {
   ASSERT_TRUE(MoveTo(CentreOf(b->Handle())));
   HWND tip = nullptr;
   EXPECT_TRUE(WaitUntil([&] { return (tip = FindTopWindow("", "THintWindow")) != nullptr; }, 3000));
-  SaveDesktopScreenshot("tooltip");
   ASSERT_NE(tip, nullptr);
   EXPECT_EQ(WindowText(tip), "Reconnect");
+  TDibSurface s = CaptureClient(tip);
+  SaveDesktopScreenshot("tooltip");
+  EXPECT_GT(CountColor(s, Rgb(clInfoBk)), s.Width() * s.Height() / 2);
+  EXPECT_GT(CountColor(s, Rgb(clInfoText), 80), 20);
   EXPECT_EQ(Application->Hint(), "Connect to the server again");
   ASSERT_TRUE(MoveTo(CentreOf(other->Handle())));
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(tip); }, 3000));

@@ -209,6 +209,8 @@ TEST(Label, PaintsItsColoursOrThePanelBehindIt) {
   solid->Font()->SetColor(clRed);
   solid->SetCaption("Warning");
   solid->SetCursor(crHandPoint);
+  solid->SetLayout(tlBottom);
+  solid->SetAlignment(taRightJustify);
   ASSERT_TRUE(f->ShowAndWait());
   SaveScreenshot(f->Handle());
   TDibSurface onPanel = CaptureClient(see->Handle());
@@ -217,8 +219,14 @@ TEST(Label, PaintsItsColoursOrThePanelBehindIt) {
   TDibSurface own = CaptureClient(solid->Handle());
   EXPECT_TRUE(ColorAt(own, own.Width() - 1, own.Height() - 1, RGB(255, 255, 0)));
   EXPECT_GT(CountColor(own, RGB(255, 0, 0), 60), 10);
-  ASSERT_TRUE(MoveTo(CentreOf(solid->Handle())));
-  EXPECT_TRUE(WaitFor([&] { return GetCursor() == CursorHandle(crHandPoint); }, 2000));
+  RECT text = ColorBounds(own, RGB(255, 0, 0), 60);
+  EXPECT_GT(text.top, own.Height() / 2);
+  EXPECT_GT(text.left, own.Width() / 2);
+  int clicks = 0;
+  solid->OnClick = [&](TObject*) { ++clicks; };
+  ASSERT_TRUE(Click(solid->Handle()));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(GetCursor(), CursorHandle(crHandPoint));
 }
 
 // ---------------------------------------------------------------- edits
@@ -300,7 +308,14 @@ TEST(Edit, SelectionCharCaseAndRecreation) {
   TFormPtr f(new TTestForm("Edit selection"));
   auto* e = f->Add<TEdit>(12, 12, 200, 21);
   e->SetText("hello world");
+  auto* before = f->Add<TButton>(12, 50, 75, 25);
+  before->SetTabOrder(0);
   ASSERT_TRUE(f->ShowAndWait());
+  // Tabbing in selects the whole text.
+  ASSERT_TRUE(FocusWindow(before->Handle()));
+  ASSERT_TRUE(KeyChord({VK_TAB}));
+  EXPECT_TRUE(e->Focused());
+  EXPECT_EQ(e->SelLength(), 11);
   e->SetSelStart(6);
   e->SetSelLength(5);
   EXPECT_EQ(e->SelText(), "world");
@@ -308,9 +323,9 @@ TEST(Edit, SelectionCharCaseAndRecreation) {
   EXPECT_EQ(e->Text(), "hello there");
   e->SelectAll();
   EXPECT_EQ(e->SelLength(), 11);
-  HWND before = e->Handle();
+  HWND window = e->Handle();
   e->SetCharCase(ecUpperCase);
-  EXPECT_NE(e->Handle(), before);
+  EXPECT_NE(e->Handle(), window);
   EXPECT_EQ(e->Text(), "HELLO THERE");
   ASSERT_TRUE(TypeInto(e->Handle(), "x"));
   EXPECT_NE(e->Text().find('X'), String::npos);
@@ -399,20 +414,24 @@ TEST(Memo, LinesEditTheTextWithOrWithoutAWindow) {
 
 TEST(Memo, EnterAndEscapeReachTheButtonsUnlessTheMemoWantsThem) {
   struct {
-    bool wantReturns;
+    const char* what;
+    bool wantReturns, wantTabs;
     WORD key;
     const char* text;
     const char* clicked;
   } cases[] = {
-      {true, VK_RETURN, "ab\r\n", ""},
-      {false, VK_RETURN, "ab", "OK"},
-      {true, VK_ESCAPE, "ab", "Cancel"},
+      {"Enter, wanted", true, false, VK_RETURN, "ab\r\n", ""},
+      {"Enter, not wanted", false, false, VK_RETURN, "ab", "OK"},
+      {"Escape", true, false, VK_ESCAPE, "ab", "Cancel"},
+      {"Tab, wanted", true, true, VK_TAB, "ab\t", ""},
+      {"Tab, not wanted", true, false, VK_TAB, "ab", ""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.key == VK_RETURN ? (c.wantReturns ? "Enter, wanted" : "Enter, not wanted") : "Escape");
+    SCOPED_TRACE(c.what);
     TFormPtr f(new TTestForm("Memo keys"));
     auto* m = f->Add<TMemo>(10, 10, 200, 80);
     m->SetWantReturns(c.wantReturns);
+    m->SetWantTabs(c.wantTabs);
     String clicked;
     auto* ok = f->Add<TButton>(10, 100, 75, 25);
     ok->SetCaption("OK");
@@ -427,6 +446,7 @@ TEST(Memo, EnterAndEscapeReachTheButtonsUnlessTheMemoWantsThem) {
     ASSERT_TRUE(KeyChord({c.key}));
     EXPECT_EQ(m->Text(), c.text);
     EXPECT_EQ(clicked, c.clicked);
+    EXPECT_EQ(m->Focused(), c.key != VK_TAB || c.wantTabs);
   }
 }
 
