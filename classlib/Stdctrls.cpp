@@ -1090,6 +1090,11 @@ void TCustomComboBox::InnerWndProc(HWND wnd, TMessage& msg) {
 
 void TCustomComboBox::Dispatch(TMessage& msg) {
   switch (msg.Msg) {
+    case CM_WANTSPECIALKEY:
+      // Enter and Escape close a dropped-down list, not the form.
+      msg.Result = (msg.WParam == VK_RETURN || msg.WParam == VK_ESCAPE) && handle_ &&
+                   SendMessageA(handle_, CB_GETDROPPEDSTATE, 0, 0);
+      return;
     case CN_COMMAND:
       switch (HIWORD(msg.WParam)) {
         case CBN_SELCHANGE: {

@@ -549,7 +549,12 @@ TEST(ComboBox, DropDownCountSetsTheListHeight) {
   String events;
   c->OnDropDown = [&](TObject*) { events += "down "; };
   c->OnCloseUp = [&](TObject*) { events += "up "; };
+  auto* ok = f->Add<TButton>(200, 10, 75, 25);
+  ok->SetDefault(true);
+  int oks = 0;
+  ok->OnClick = [&](TObject*) { ++oks; };
   ASSERT_TRUE(f->ShowAndWait());
+  ASSERT_TRUE(FocusWindow(c->EditHandle()));
   SendMessageA(c->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
   ASSERT_TRUE(WaitVisible(c->ListHandle()));
   SaveDesktopScreenshot("dropped");
@@ -557,8 +562,15 @@ TEST(ComboBox, DropDownCountSetsTheListHeight) {
   GetWindowRect(c->ListHandle(), &r);
   int rows = c->ItemHeight();
   EXPECT_NEAR(r.bottom - r.top, 5 * rows + 2, 4) << "row height " << rows;
-  SendMessageA(c->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+  // Enter takes the entry and closes the list; only then it is the form's.
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_FALSE(SendMessageA(c->Handle(), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(c->Text(), "Profile 0");
   EXPECT_EQ(events, "down up ");
+  EXPECT_EQ(oks, 0);
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_EQ(oks, 1);
 }
 
 TEST(ComboBox, InnerEditKeysReachTheComboEvents) {
