@@ -102,6 +102,7 @@ TDibSurface CaptureClient(HWND wnd) {
 }
 
 TDibSurface CaptureDesktop() {
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
   int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
   RECT r{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   return CaptureScreen(r);
