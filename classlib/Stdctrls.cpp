@@ -1077,6 +1077,17 @@ void TCustomComboBox::InnerWndProc(HWND wnd, TMessage& msg) {
       DefaultProc(wnd, msg);
       if (TWinControl* form = FormControl()) form->FocusChanged(this);
       return;
+    case WM_SETCURSOR:
+      // The combo's cursor (or the screen's) over its edit too.
+      if (LOWORD(msg.LParam) == HTCLIENT && !DragActive()) {
+        TCursor c = ScreenCursor() != crDefault ? ScreenCursor() : cursor_;
+        if (c != crDefault) {
+          ::SetCursor(CursorHandle(c));
+          msg.Result = 1;
+          return;
+        }
+      }
+      break;
     case WM_NCDESTROY:
       DefaultProc(wnd, msg);
       if (wnd == editHandle_) editHandle_ = nullptr;

@@ -591,6 +591,10 @@ TEST(ComboBox, InnerEditKeysReachTheComboEvents) {
   ASSERT_FALSE(downs.empty());
   EXPECT_EQ(downs.back(), VK_RETURN);
   EXPECT_EQ(f->ActiveControl(), c);
+  // A busy cursor shows over the edit as well.
+  c->SetCursor(crHourGlass);
+  ASSERT_TRUE(MoveTo(CentreOf(c->EditHandle())));
+  EXPECT_TRUE(WaitFor([&] { return GetCursor() == CursorHandle(crHourGlass); }, 2000));
 }
 
 TEST(ComboBox, OwnerDrawnItemsDrawThroughTheEvent) {
