@@ -65,6 +65,12 @@ TEST(SpeedButton, GroupKeepsOneDown) {
   ASSERT_TRUE(MouseUp());
   EXPECT_FALSE(b[2]->Down());
   EXPECT_EQ(clicks[2], 0);
+  // A flat button shows its frame while the mouse is over it.
+  EXPECT_TRUE(ColorAt(CaptureClient(single->Handle()), 0, 0, Rgb(clBtnFace)));
+  ASSERT_TRUE(MoveTo(CentreOf(single->Handle())));
+  EXPECT_TRUE(WaitUntil([&] { return SameColor(CaptureClient(single->Handle()).Pixel(0, 0), Rgb(clBtnHighlight)); }));
+  ASSERT_TRUE(MoveTo(ClientPoint(f->Handle(), 300, 200)));
+  EXPECT_TRUE(WaitUntil([&] { return SameColor(CaptureClient(single->Handle()).Pixel(0, 0), Rgb(clBtnFace)); }));
   // Ungrouped buttons click and never stay down.
   ASSERT_TRUE(Click(single->Handle()));
   single->SetDown(true);

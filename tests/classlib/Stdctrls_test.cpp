@@ -527,6 +527,8 @@ TEST(ComboBox, ItemsObjectsAndTextSurviveRecreation) {
   HWND before = list->Handle();
   list->SetStyle(csDropDown);
   typed->SetCharCase(ecLowerCase);
+  SaveScreenshot(f->Handle(), "recreated");
+  EXPECT_TRUE(IsWindowVisible(typed->Handle()));
   EXPECT_NE(list->Handle(), before);
   EXPECT_EQ(SendMessageA(list->Handle(), CB_GETCOUNT, 0, 0), 3);
   EXPECT_EQ(list->ItemIndex(), 1);
@@ -681,6 +683,7 @@ TEST(ListBox, ItemsAndSelectionSurviveRecreation) {
   EXPECT_EQ(SendMessageA(l->Handle(), LB_GETSELCOUNT, 0, 0), 2);
   l->SetSelected(7, true);
   l->SetTopIndex(6);
+  l->SetScrollWidth(400);
   HWND before = l->Handle();
   l->SetColumns(2);
   EXPECT_NE(l->Handle(), before);
@@ -690,6 +693,7 @@ TEST(ListBox, ItemsAndSelectionSurviveRecreation) {
   EXPECT_TRUE(l->Selected(2) && l->Selected(5) && l->Selected(7));
   EXPECT_FALSE(l->Selected(3));
   EXPECT_EQ(l->Items()->Objects(3), &tag);
+  EXPECT_EQ(SendMessageA(l->Handle(), LB_GETHORIZONTALEXTENT, 0, 0), 400);
   // Single selection keeps the selected row.
   l->SetColumns(0);
   l->SetMultiSelect(false);
