@@ -693,9 +693,9 @@ TEST(ListBox, ItemsAndSelectionSurviveRecreation) {
   EXPECT_TRUE(l->Selected(2) && l->Selected(5) && l->Selected(7));
   EXPECT_FALSE(l->Selected(3));
   EXPECT_EQ(l->Items()->Objects(3), &tag);
-  EXPECT_EQ(SendMessageA(l->Handle(), LB_GETHORIZONTALEXTENT, 0, 0), 400);
   // Single selection keeps the selected row.
   l->SetColumns(0);
+  EXPECT_EQ(SendMessageA(l->Handle(), LB_GETHORIZONTALEXTENT, 0, 0), 400);
   l->SetMultiSelect(false);
   l->SetItemIndex(4);
   l->SetSorted(true);
