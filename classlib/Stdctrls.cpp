@@ -69,6 +69,28 @@ String AdjustLineBreaks(const String& s) {
   return r;
 }
 
+// Changes an edit's text without a repaint at each step: Wine repaints the
+// scroll bars of a visible edit at every change, slowly (tens of
+// milliseconds). The window is marked invisible meanwhile (as WM_SETREDRAW
+// does on Windows) and painted once afterwards.
+class TQuietEdit {
+ public:
+  explicit TQuietEdit(HWND wnd) : wnd_(wnd), visible_((GetWindowLongA(wnd, GWL_STYLE) & WS_VISIBLE) != 0) {
+    if (visible_) SetWindowLongA(wnd_, GWL_STYLE, GetWindowLongA(wnd_, GWL_STYLE) & ~WS_VISIBLE);
+  }
+  ~TQuietEdit() {
+    if (!visible_ || !IsWindow(wnd_)) return;
+    SetWindowLongA(wnd_, GWL_STYLE, GetWindowLongA(wnd_, GWL_STYLE) | WS_VISIBLE);
+    RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  TQuietEdit(const TQuietEdit&) = delete;
+  TQuietEdit& operator=(const TQuietEdit&) = delete;
+
+ private:
+  HWND wnd_;
+  bool visible_;
+};
+
 // Sets up a control's canvas on an owner-draw device context for one item.
 class TItemCanvas {
  public:
@@ -109,6 +131,7 @@ class TListControlItems : public TStrings {
     String text;
     TObject* object = nullptr;
     bool selected = false;  // multi-select list boxes, while windowless
+    bool current = false;   // marks the selected entry while sorting
   };
 
   TListControlItems(TCustomListBox* listBox, TCustomComboBox* combo)
@@ -197,17 +220,12 @@ class TListControlItems : public TStrings {
     HWND w = Window();
     if (w) SaveState();
     // The current entry moves with its text.
-    TObject* marker = reinterpret_cast<TObject*>(&storedIndex);
-    std::vector<TObject*> objects;
-    if (storedIndex >= 0 && storedIndex < Count()) {
-      objects.push_back(items_[static_cast<size_t>(storedIndex)].object);
-      items_[static_cast<size_t>(storedIndex)].object = marker;
-    }
+    if (storedIndex >= 0 && storedIndex < Count()) items_[static_cast<size_t>(storedIndex)].current = true;
     std::stable_sort(items_.begin(), items_.end(),
                      [this](const TItem& a, const TItem& b) { return CompareStrings(a.text, b.text) < 0; });
     for (int i = 0; i < Count(); ++i)
-      if (items_[static_cast<size_t>(i)].object == marker) {
-        items_[static_cast<size_t>(i)].object = objects.front();
+      if (items_[static_cast<size_t>(i)].current) {
+        items_[static_cast<size_t>(i)].current = false;
         storedIndex = i;
       }
     if (w) {
@@ -271,7 +289,7 @@ class TListControlItems : public TStrings {
   }
   void InsertItem(int index, const String& s, TObject* obj) {
     if (index < 0 || index > Count()) throw EStringListError(Format(kIndexError, index));
-    items_.insert(items_.begin() + index, TItem{s, obj, false});
+    items_.insert(items_.begin() + index, TItem{s, obj, false, false});
     if (HWND w = Window()) {
       if (SendMessageA(w, insertMsg_, index, reinterpret_cast<LPARAM>(items_[static_cast<size_t>(index)].text.c_str())) < 0) {
         items_.erase(items_.begin() + index);
@@ -402,6 +420,7 @@ class TMemoStrings : public TStrings {
     ++editing_;
     {
       auto done = Finally([&] { --editing_; });
+      TQuietEdit quiet(h);
       SendMessageA(h, EM_SETSEL, a, static_cast<LPARAM>(b));
       SendMessageA(h, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(s.c_str()));
       if (append) SendMessageA(h, EM_SCROLLCARET, 0, 0);
