@@ -747,6 +747,18 @@ void TCustomForm::CMDialogChar(TMessage& msg) {
   if (broadcast(this)) msg.Result = 1;
 }
 
+namespace {
+// Every control of a form hears where the focus went (CM_FOCUSCHANGED,
+// LParam: the control); default buttons follow it.
+void BroadcastFocus(TWinControl* parent, TWinControl* focused) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    c->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(focused));
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && !w->IsFormControl()) BroadcastFocus(w, focused);
+  }
+}
+}  // namespace
+
 void TCustomForm::FocusChanged(TWinControl* focused) {
   if (focused == focusedControl_) return;
   TWinControl* old = focusedControl_;
@@ -754,6 +766,7 @@ void TCustomForm::FocusChanged(TWinControl* focused) {
   if (focused != this) activeControl_ = focused;
   if (old && old != this) old->DoExit();
   if (focusedControl_ == focused && focused && focused != this) focused->DoEnter();
+  if (focusedControl_ == focused) BroadcastFocus(this, focused);
 }
 
 void TCustomForm::SetActiveControl(TWinControl* control) {

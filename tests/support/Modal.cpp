@@ -191,7 +191,7 @@ TModalDriver& TModalDriver::Window(const String& caption, const String& classNam
         if (!t.empty()) seen.Texts.push_back(t);
       for (HWND c : ChildWindows(w, true)) {
         LONG type = GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK;
-        if (WindowClass(c) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON))
+        if (WindowKind(c) == "Button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW))
           seen.Buttons.push_back(WindowText(c));
       }
       d.seen_.push_back(seen);
@@ -276,7 +276,7 @@ TModalDriver& TModalDriver::Pick(int id, const String& item) {
   return Add("pick " + Quoted(item) + " in control " + IntToStr(id), false, [id, item](TModalDriver& d, String& why) {
     HWND c = d.Control(id, why);
     if (!c) return false;
-    String cls = WindowClass(c);
+    String cls = WindowKind(c);
     bool combo = cls == "ComboBox";
     if (!combo && cls != "ListBox") {
       why = DescribeWindow(c) + " is neither a combo box nor a list box";
@@ -353,7 +353,7 @@ TModalDriver& TModalDriver::Press(const String& caption) {
     if (!d.HaveWindow(why)) return false;
     HWND b = nullptr;
     for (HWND c : ChildWindows(d.window_))
-      if (WindowClass(c) == "Button" && SameCaption(WindowText(c), caption) && Usable(c)) b = b ? b : c;
+      if (WindowKind(c) == "Button" && SameCaption(WindowText(c), caption) && Usable(c)) b = b ? b : c;
     if (!b) {
       why = "no enabled button [" + caption + "] in " + DescribeWindow(d.window_) + "; buttons: ";
       for (const String& t : ChildTexts(d.window_, "Button")) why += "[" + t + "] ";

@@ -81,6 +81,8 @@ namespace {
 void PaintNow(HWND wnd) {
   RedrawWindow(wnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   GdiFlush();
+  // Wine shows what was painted when the thread next waits for messages.
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
 }
 }  // namespace
 
@@ -100,6 +102,7 @@ TDibSurface CaptureClient(HWND wnd) {
 }
 
 TDibSurface CaptureDesktop() {
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
   int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
   RECT r{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
   return CaptureScreen(r);

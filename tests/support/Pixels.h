@@ -42,10 +42,10 @@ class TDibSurface {
   int width_ = 0, height_ = 0;
 };
 
-// What the screen shows in r (virtual-desktop coordinates).
+// What the screen shows in r (virtual-desktop coordinates), as it is now.
 TDibSurface CaptureScreen(const RECT& r);
 // A window with its frame (its window rectangle), or its client area; the
-// window's pending painting is done first.
+// window's pending painting is done first and put on the screen.
 TDibSurface CaptureWindow(HWND wnd);
 TDibSurface CaptureClient(HWND wnd);
 // The whole virtual desktop.

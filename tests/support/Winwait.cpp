@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Testutil.h"
+#include "classlib/Stdctrls.h"
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   uint64_t deadline = GetTickCount64() + timeoutMs;
@@ -26,6 +27,22 @@ String WindowClass(HWND wnd) {
   char buf[256];
   int n = GetClassNameA(wnd, buf, sizeof buf);
   return String(buf, static_cast<size_t>(n > 0 ? n : 0));
+}
+
+String WindowKind(HWND wnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid == GetCurrentProcessId()) {
+    auto* w = dynamic_cast<TWinControl*>(TObjectWindowClass::ObjectOf(wnd));
+    if (w && w->HandleAllocated() && w->Handle() == wnd) {
+      if (dynamic_cast<TCustomLabel*>(w)) return "Static";
+      for (const char* kind : {"Button", "Edit", "ComboBox", "ListBox", "Static"}) {
+        WNDCLASSA wc{};
+        if (GetClassInfoA(nullptr, kind, &wc) && wc.lpfnWndProc == w->DefWndProc()) return kind;
+      }
+    }
+  }
+  return WindowClass(wnd);
 }
 
 String DescribeWindow(HWND wnd) {
@@ -127,7 +144,7 @@ HWND FindChild(HWND parent, int id) {
 
 HWND FindChildByText(HWND parent, const String& text, const String& className) {
   for (HWND w : ChildWindows(parent)) {
-    if (!className.empty() && WindowClass(w) != className) continue;
+    if (!className.empty() && WindowKind(w) != className) continue;
     if (SameCaption(WindowText(w), text)) return w;
   }
   return nullptr;
@@ -135,13 +152,13 @@ HWND FindChildByText(HWND parent, const String& text, const String& className) {
 
 HWND FindChildByClass(HWND parent, const String& className, int index) {
   for (HWND w : ChildWindows(parent))
-    if (WindowClass(w) == className && index-- == 0) return w;
+    if (WindowKind(w) == className && index-- == 0) return w;
   return nullptr;
 }
 
 namespace {
 bool IsLabelLike(HWND w) {
-  String c = WindowClass(w);
+  String c = WindowKind(w);
   if (c == "Static") return true;
   return c == "Button" && (GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
 }
@@ -159,7 +176,7 @@ HWND ChildAfterLabel(HWND parent, const String& label) {
 std::vector<String> ChildTexts(HWND parent, const String& className) {
   std::vector<String> texts;
   for (HWND w : ChildWindows(parent, true))
-    if (WindowClass(w) == className) texts.push_back(WindowText(w));
+    if (WindowKind(w) == className) texts.push_back(WindowText(w));
   return texts;
 }
 

@@ -18,6 +18,11 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 
 String WindowText(HWND wnd);
 String WindowClass(HWND wnd);
+// The system class a window behaves as: its class, or for a control of the
+// class library the system class it superclasses ("Button" for a TButton,
+// "Edit" for a TEdit); the class library's labels count as "Static". The
+// searches below match class names this way.
+String WindowKind(HWND wnd);
 // "[caption] (class)", for failure messages.
 String DescribeWindow(HWND wnd);
 // "&Yes" -> "Yes"; "&&" stays one '&'.
