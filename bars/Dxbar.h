@@ -1188,7 +1188,9 @@ class TdxBarListItem : public TCustomdxBarContainerItem {
  private:
   String EntryCaption(int entry, int number) const;
   void ButtonClick(TObject* sender);
+  void FreeButtons();
   int itemIndex_ = -1;
+  TComponent* buttonsOwner_ = nullptr;
   std::vector<TdxBarButton*> buttons_;
   TOwned<TStringList> items_;
   bool showCheck_ = false;

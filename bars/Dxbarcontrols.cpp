@@ -111,6 +111,11 @@ void TdxBarControl::SetPos(int left, int top) {
 void TdxBarControl::ShowNA() {
   visible_ = true;
   Record("ShowNA");
+  // A window that was moved to another side tells its bar, as the toolbar
+  // window does when its position changes.
+  if (InternallyLocked() || !bar_ || destroying_) return;
+  bool moved = bar_->DockingStyle() != dockingStyle_ || (dockingStyle_ != dsNone && bar_->RealDockControl() != dockControl_);
+  if (moved) bar_->ChangeDockingStyle(dockingStyle_, dockControl_);
 }
 
 void TdxBarControl::HideWindow() {

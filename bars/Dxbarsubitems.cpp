@@ -115,7 +115,16 @@ void TdxBarContainerItem::DeleteListedItemLinks(TdxBarItemLinks* target, int ind
 
 TdxBarListItem::TdxBarListItem(TComponent* owner) : TCustomdxBarContainerItem(owner), items_(new TStringList) {}
 
-TdxBarListItem::~TdxBarListItem() {
+TdxBarListItem::~TdxBarListItem() { FreeButtons(); }
+
+void TdxBarListItem::FreeButtons() {
+  // While buttons are left their owner lives. An owner that frees all its
+  // components tells none of them of the others: it frees the buttons itself.
+  if (buttons_.empty()) return;
+  if (buttonsOwner_ && buttonsOwner_->IsDestroying()) {
+    buttons_.clear();
+    return;
+  }
   while (!buttons_.empty()) {
     TdxBarButton* b = buttons_.back();
     buttons_.pop_back();
@@ -174,7 +183,8 @@ void TdxBarListItem::AddListedItemLinks(TdxBarItemLinks* target, int index, bool
   for (int i = 0; i < items_->Count(); ++i) {
     if (IsSeparator(items_->Get(i))) continue;
     if (k >= ButtonCount()) {
-      auto* button = new TdxBarButton(manager_ ? manager_->MainForm() : Owner());
+      buttonsOwner_ = manager_ ? manager_->MainForm() : Owner();
+      auto* button = new TdxBarButton(buttonsOwner_);
       button->FreeNotification(this);
       button->OnClick = {this, &TdxBarListItem::ButtonClick};
       buttons_.push_back(button);
@@ -213,14 +223,7 @@ void TdxBarListItem::DeleteListedItemLinks(TdxBarItemLinks* target, int index) {
 }
 
 void TdxBarListItem::ClearItemList() {
-  if (!buttons_.empty() && buttons_.front()->LinkCount() == 0) {
-    while (!buttons_.empty()) {
-      TdxBarButton* b = buttons_.back();
-      buttons_.pop_back();
-      b->RemoveFreeNotification(this);
-      b->Free();
-    }
-  }
+  if (!buttons_.empty() && buttons_.front()->LinkCount() == 0) FreeButtons();
   TCustomdxBarContainerItem::ClearItemList();
 }
 
