@@ -146,6 +146,18 @@ TEST(BarsDefinition, AChangedBarResetsToTheDefinedOne) {
   EXPECT_EQ(m->ItemCount(), 69);
 }
 
+TEST(BarsDefinition, AResetLeavesOutWhatTheFormNoLongerHas) {
+  TFixture f;
+  TdxBar* connections = f.Form->Bar1->BarByCaption("Connections");
+  f.Form->Button("Profiles")->Free();
+  ASSERT_EQ(connections->ItemLinks()->Count(), 4);
+  connections->ItemLinks()->Items(0)->Free();
+  connections->Reset();
+  ASSERT_EQ(connections->ItemLinks()->Count(), 4);
+  EXPECT_EQ(connections->ItemLinks()->Items(0)->Item(), f.Form->Button("New"));
+  EXPECT_EQ(connections->ItemLinks()->Items(3)->Item(), f.Form->Button("NewProfile"));
+}
+
 TEST(BarsDefinition, TheUsageResetRestoresUseCountsAndOrder) {
   TFixture f;
   TBarsFixtureForm* form = f.Form;

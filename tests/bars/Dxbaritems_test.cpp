@@ -362,6 +362,24 @@ TEST(BarsLinks, ShortcutsClickEnabledItemsAlsoInSubMenus) {
   form->Free();
 }
 
+TEST(BarsLinks, ADropDownMenuHoldingItsOwnButtonEndsTheShortcutSearch) {
+  TBarsForm* form = new TBarsForm;
+  auto* popup = new TdxBarPopupMenu(form);
+  TdxBarButton* more = form->Button("More", "More");
+  more->SetButtonStyle(bsDropDown);
+  more->SetDropDownMenu(popup);
+  popup->ItemLinks()->Add()->SetItem(more);
+  TdxBar* bar = form->AddBar("Tools");
+  bar->ItemLinks()->Add()->SetItem(more);
+  EXPECT_FALSE(bar->IsShortCut(ShortCut('M', {ssCtrl})));
+  more->SetShortCut(ShortCut('M', {ssCtrl}));
+  int clicked = 0;
+  more->OnClick = [&](TObject*) { ++clicked; };
+  EXPECT_TRUE(bar->IsShortCut(ShortCut('M', {ssCtrl})));
+  EXPECT_EQ(clicked, 1);
+  form->Free();
+}
+
 TEST(BarsLinks, OverridesAndTheirLimits) {
   TBarsForm* form = new TBarsForm;
   TdxBarItemLinks* links = form->SubItem("Menu")->ItemLinks();
