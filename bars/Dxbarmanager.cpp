@@ -204,6 +204,9 @@ TdxBarManager::~TdxBarManager() {
   editFontHandle_ = nullptr;
   delete bars_;
   bars_ = nullptr;
+  // Placed dock sites may outlive the manager.
+  for (TdxDockControl* dock : std::vector<TdxDockControl*>(dockControls_))
+    if (!dock->Main()) dock->SetBarManager(nullptr);
   dockControls_.clear();
   DestroyItems();
   dxBarManagerList->Remove(this);

@@ -164,3 +164,38 @@ TEST(BarsBars, ToolbarsPopupListsTheClosableBars) {
   EXPECT_EQ(InternalItemCount(), 0);
   form->Free();
 }
+
+TEST(BarsBars, PlacedDockSitesAreFoundByNameAndLetGoOfTheirBars) {
+  auto* form = new TForm(nullptr);
+  form->SetName("FormTools");
+  form->EndLoading();
+  // Made before the manager: it outlives it while the form goes.
+  auto* early = new TdxBarDockControl(form);
+  early->SetName("EarlyDock");
+  auto* m = new TdxBarManager(form);
+  auto* dock = new TdxBarDockControl(form);
+  dock->SetName("SideDock");
+  dock->SetAlign(dalLeft);
+  dock->SetBarManager(m);
+  early->SetBarManager(m);
+  auto* label = new TComponent(form);
+  label->SetName("Label1");
+  EXPECT_EQ(m->FindDockControl("SideDock"), dock);
+  EXPECT_EQ(m->FindDockControl("FormTools.SideDock"), dock);
+  EXPECT_EQ(m->FindDockControl("Nowhere"), nullptr);
+  EXPECT_THROW(m->FindDockControl("Label1"), EConvertError);
+  EXPECT_EQ(m->DockControlCount(), 6);
+
+  TdxBar* bar = m->Bars()->Add();
+  bar->SetCaption("Tools");
+  bar->SetDockControl(dock);
+  EXPECT_EQ(bar->DockingStyle(), dsLeft);
+  bar->SetVisible(true);
+  ASSERT_NE(bar->Control(), nullptr);
+  EXPECT_EQ(bar->Control()->DockControl(), dock);
+  dock->Free();
+  EXPECT_FALSE(bar->Visible());
+  EXPECT_EQ(bar->DockControl(), nullptr);
+  EXPECT_EQ(m->DockControlCount(), 5);
+  form->Free();
+}

@@ -256,6 +256,31 @@ TEST(BarsDrawing, ArrowsAreExactTrianglesWithTheEtchOnlyWhenDisabledAndNotFlat) 
   }
 }
 
+TEST(BarsDrawing, TheCheckerboardAndTheGradient) {
+  {
+    TScopedBarSystem sys;
+    sys.System.Colors[COLOR_BTNFACE] = RGB(10, 20, 30);
+    sys.System.Colors[COLOR_BTNHIGHLIGHT] = RGB(240, 230, 220);
+    dxBarSysColorChanged();
+    TDibSurface s(8, 8);
+    RECT r{0, 0, 8, 8};
+    FillRect(s.Dc(), &r, PatternBrush());
+    GdiFlush();
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(s.Pixel(x, y), x % 2 == y % 2 ? RGB(10, 20, 30) : RGB(240, 230, 220)) << x << "," << y;
+  }
+  dxBarSysColorChanged();
+  TOwned<TBitmap> b(new TBitmap);
+  b->SetSize(4, 256);
+  DrawVerticalGradient(b->Canvas(), TRect(0, 0, 4, 256), 0, 255, 100, 100, 255, 0);
+  struct TCase {
+    int Row;
+    COLORREF Color;
+  } cases[] = {{0, RGB(0, 100, 255)}, {128, RGB(128, 100, 127)}, {255, RGB(255, 100, 0)}};
+  for (const auto& c : cases) EXPECT_EQ(b->Canvas()->Pixel(2, c.Row), c.Color) << c.Row;
+}
+
 namespace {
 
 // A 4 x 4 glyph: magenta (transparent, bottom-left) with red at (1, 1) and
