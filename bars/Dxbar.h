@@ -1514,7 +1514,6 @@ class TdxBarManager : public TComponent {
   std::vector<TdxBarItem*> items_;
   bool lockUpdate_ = false;
   TCustomForm* mainForm_ = nullptr;
-  bool formActive_ = false;
   TdxBar* mainMenuBar_ = nullptr;
   bool modified_ = false;
   int mostRecentlyUsedUseCount_ = 0;
