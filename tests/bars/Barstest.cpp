@@ -1,0 +1,85 @@
+#include "Barstest.h"
+
+#include <algorithm>
+
+UINT_PTR TFakeBarSystem::SetTimer(UINT elapse, TIMERPROC proc) {
+  Timers.push_back({nextTimer_, elapse, proc, true});
+  return nextTimer_++;
+}
+
+void TFakeBarSystem::KillTimer(UINT_PTR id) {
+  for (auto& t : Timers)
+    if (t.Id == id) t.Live = false;
+}
+
+COLORREF TFakeBarSystem::GetSysColor(int index) {
+  auto it = Colors.find(index);
+  return it != Colors.end() ? it->second : ::GetSysColor(index);
+}
+
+HHOOK TFakeBarSystem::SetHook(int idHook, HOOKPROC) {
+  HHOOK h = reinterpret_cast<HHOOK>(nextHook_++);
+  hooks_[h] = idHook;
+  HookCalls.push_back("set " + IntToStr(idHook));
+  return h;
+}
+
+void TFakeBarSystem::RemoveHook(HHOOK hook) { HookCalls.push_back("remove " + IntToStr(hooks_[hook])); }
+
+int TFakeBarSystem::LiveTimers(UINT elapse) const {
+  return static_cast<int>(
+      std::count_if(Timers.begin(), Timers.end(), [&](const TTimer& t) { return t.Live && t.Elapse == elapse; }));
+}
+
+bool TFakeBarSystem::Fire(UINT elapse) {
+  for (size_t i = Timers.size(); i-- > 0;)
+    if (Timers[i].Live && Timers[i].Elapse == elapse) {
+      TTimer t = Timers[i];
+      t.Proc(nullptr, WM_TIMER, t.Id, 0);
+      return true;
+    }
+  return false;
+}
+
+TdxBarButton* TBarsForm::Button(const String& name, const String& caption) {
+  auto* b = new TdxBarButton(this);
+  b->SetName(name);
+  if (!caption.empty()) b->SetCaption(caption);
+  return b;
+}
+
+TdxBarSubItem* TBarsForm::SubItem(const String& name, const String& caption) {
+  auto* s = new TdxBarSubItem(this);
+  s->SetName(name);
+  if (!caption.empty()) s->SetCaption(caption);
+  return s;
+}
+
+TdxBar* TBarsForm::AddBar(const String& caption) {
+  TdxBar* bar = Manager->Bars()->Add();
+  bar->SetCaption(caption);
+  return bar;
+}
+
+std::vector<String> CallsOf(const String& who) {
+  std::vector<String> r;
+  for (const String& c : dxBarStandInCalls())
+    if (c.compare(0, who.size() + 2, who + ": ") == 0) r.push_back(c.substr(who.size() + 2));
+  return r;
+}
+
+namespace {
+
+// The bars unit runs for the whole program, as in the application.
+class TBarsEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dxBarInitialize();
+    Application->Title = "Nembra";
+  }
+  void TearDown() override { dxBarFinalize(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const gEnvironment = ::testing::AddGlobalTestEnvironment(new TBarsEnvironment);
+
+}  // namespace
