@@ -34,6 +34,19 @@ start)
   "$WINESERVER" -p </dev/null >/dev/null 2>&1 || true
   # Start Wine's own services here, so they never hold a test's output pipes open.
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # The same for the desktop process: the keeper makes the desktop and keeps
+  # it up until the stop ends the prefix's programs.
+  keeper=$NEMBRA_BUILD/tests/deskkeeper.exe
+  ready=$dir/deskkeeper.ready
+  if [ -f "$keeper" ]; then
+    rm -f "$ready"
+    setsid "$WINE64" "$keeper" "Z:${ready//\//\\}" </dev/null >/dev/null 2>&1 9>&- &
+    for _ in $(seq 1 200); do
+      [ -e "$ready" ] && break
+      sleep 0.05
+    done
+    [ -e "$ready" ] || echo "the desktop keeper did not start"
+  fi
   ;;
 stop)
   . "$top/scripts/wine-env.sh"
