@@ -40,7 +40,7 @@ TFormDial::TFormDial(TComponent* owner) : TForm(owner) {
   SetCaption("Palvane - RAS Dialer Utility");
   SetBorderStyle(bsDialog);
   SetBorderIcons(TBorderIcons{biSystemMenu, biHelp});
-  SetPosition(poScreenCenter);
+  SetPosition(poDesktopCenter);
   SetBounds(0, 0, 383, 240);
   SetClientWidth(377);
   SetClientHeight(212);
