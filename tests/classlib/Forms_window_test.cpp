@@ -289,3 +289,39 @@ TEST(Layout, AnchorsKeepTheDistancesToTheirEdges) {
   EXPECT_EQ(c1.bottom - f->target->BoundsRect().bottom, bottomGap);
   SaveScreenshot(f->Handle());
 }
+
+TEST(ContextMenus, ARightClickPopsTheControlsMenuUnlessOnContextPopupTakesIt) {
+  TOwned<TPadForm> f(new TPadForm(Application, "Context"));
+  auto* menu = new TPopupMenu(f.get());
+  auto* item = new TMenuItem(f.get());
+  item->SetCaption("&Refresh");
+  menu->Items()->Add(item);
+  f->target->SetPopupMenu(menu);
+  std::vector<TComponent*> popups;
+  menu->OnPopup = [&](TObject*) {
+    popups.push_back(menu->PopupComponent());
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      EndMenu();
+    });
+  };
+  int asked = 0;
+  bool take = false;
+  f->target->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+    ++asked;
+    handled = take;
+  };
+  f->Show();
+  ASSERT_TRUE(WaitVisible(f->target->Handle()));
+  ASSERT_TRUE(RightClick(f->target->Handle(), POINT{20, 30}));
+  ASSERT_TRUE(WaitFor([&] { return popups.size() == 1; }, 3000));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(popups[0], f->target);
+  EXPECT_EQ(menu->PopupPoint(), TPoint(ClientPoint(f->target->Handle(), 20, 30)));
+
+  take = true;
+  ASSERT_TRUE(RightClick(f->target->Handle(), POINT{60, 50}));
+  ASSERT_TRUE(WaitFor([&] { return asked == 2; }, 3000));
+  PumpFor(200);
+  EXPECT_EQ(popups.size(), 1u) << "a handled context popup shows no menu";
+}
