@@ -133,6 +133,33 @@ TEST(FormFrame, ChangedWhileShownTheFormStaysWithItsControlsAndFocus) {
   EXPECT_TRUE(WaitVisible(f->Handle()));
 }
 
+// A minimum size holds against code and against the person dragging the
+// frame's corner.
+TEST(FormFrame, MinimumSizeHoldsAgainstCodeAndTheSizingFrame) {
+  TOwned<TForm> f(MakeForm("Minimum", TRect(100, 100, 700, 560), [](TForm* f) {
+    f->Constraints()->SetMinWidth(521);
+    f->Constraints()->SetMinHeight(412);
+  }));
+  f->Show();
+  HWND w = f->Handle();
+  ASSERT_TRUE(WaitVisible(w));
+  f->SetBounds(100, 100, 300, 200);
+  EXPECT_EQ(WindowRectOf(w), TRect(100, 100, 621, 512));
+  f->SetBounds(100, 100, 640, 480);
+  EXPECT_EQ(WindowRectOf(w), TRect(100, 100, 740, 580));
+  // The bottom-right corner of the frame dragged far up and left.
+  RECT wr;
+  GetWindowRect(w, &wr);
+  POINT corner{wr.right - 2, wr.bottom - 2};
+  ScreenToClient(w, &corner);
+  ASSERT_EQ(SendMessageA(w, WM_NCHITTEST, 0, MAKELPARAM(wr.right - 2, wr.bottom - 2)), HTBOTTOMRIGHT);
+  ASSERT_TRUE(Drag(w, corner, POINT{corner.x - 400, corner.y - 300}, 8));
+  PumpFor(100);
+  EXPECT_EQ(WindowRectOf(w), TRect(100, 100, 621, 512));
+  EXPECT_EQ(f->Width(), 521);
+  EXPECT_EQ(f->Height(), 412);
+}
+
 TEST(FormPosition, CentredOnTheWorkAreaTheDesktopOrTheMainForm) {
   TOwned<TForm> main(MakeForm("Main", TRect(40, 60, 640, 460)));
   main->Show();
