@@ -582,3 +582,33 @@ TEST(Loading, AFormBuiltInCodeIsLaidOutAndLoadedAtItsEnd) {
   EXPECT_EQ(f->changes, 1);
   SaveScreenshot(f->Handle());
 }
+
+// A modal dialog that refuses to close (a field left wrong) stays open and
+// answers the next press.
+TEST(FormClose, AModalFormRefusingToCloseStaysUntilItAllows) {
+  TButton* ok = nullptr;
+  TOwned<TForm> f(MakeForm("Checked dialog", TRect(0, 0, 300, 140), [&](TForm* f) {
+    f->SetBorderStyle(bsDialog);
+    f->SetPosition(poScreenCenter);
+    ok = new TButton(f);
+    ok->SetParent(f);
+    ok->SetBounds(110, 60, 80, 25);
+    ok->SetCaption("OK");
+    ok->SetModalResult(mrOk);
+  }));
+  int queries = 0;
+  f->OnCloseQuery = [&](TObject*, bool& canClose) {
+    ++queries;
+    canClose = EditOf(f.get())->Text() == "ftp.example.org";
+  };
+  TModalDriver modal;
+  modal.Window("Checked dialog")
+      .Press("OK")
+      .Do("still open", [&](HWND w) { return queries == 1 && IsWindowVisible(w) && f->ModalResult() == mrNone; })
+      .SetEditAt(0, "ftp.example.org")
+      .Press("OK");
+  EXPECT_EQ(f->ShowModal(), mrOk);
+  EXPECT_TRUE(modal.Finish());
+  EXPECT_EQ(queries, 2);
+  EXPECT_FALSE(IsWindowVisible(f->Handle()));
+}
