@@ -30,9 +30,19 @@ namespace {
 
 TEST(Splash, ShowsBothPicturesOnTheBlue) {
   TOwned<TFormSplash> splash(new TFormSplash(Application));
+  // As start-up shows it: painted at once, before any message is handled.
   splash->Show();
-  UpdateWindow(splash->Handle());
+  splash->Update();
   HWND wnd = splash->Handle();
+  GdiFlush();
+  MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);  // Wine shows what was painted
+  RECT screen;
+  GetClientRect(wnd, &screen);
+  MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&screen), 2);
+  TDibSurface early = CaptureScreen(screen);
+  EXPECT_TRUE(PictureShown(early, wnd, splash->Image1));
+  EXPECT_TRUE(PictureShown(early, wnd, splash->Image2));
+  EXPECT_GT(CountColor(early, RECT{100, 229, 402, 241}, RGB(255, 255, 255)), 20);
   ASSERT_TRUE(WaitVisible(wnd));
   SaveScreenshot(wnd);
 
