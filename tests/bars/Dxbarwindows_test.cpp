@@ -36,7 +36,12 @@ struct THintCase {
     Form->Free();
   }
   TdxBarItemControl* Control(int i) { return Bar->ItemLinks()->Items(i)->Control(); }
-  bool Shown() { return dxBarHintWindow()->IsShown(); }
+  // A shown hint paints at once, so the shot taken as it hides shows it.
+  bool Shown() {
+    if (!dxBarHintWindow()->IsShown()) return false;
+    UpdateWindow(dxBarHintWindow()->Handle());
+    return true;
+  }
   String Text() { return dxBarHintWindow()->Caption(); }
 };
 
@@ -90,6 +95,7 @@ TEST(BarsHints, DisabledItemsShortcutsAndTheItemUnderTheCursor) {
   m->SetShowShortCutInHint(true);
   m->HintActivate(true, "");
   h.Sys.System.Fire(1000);
+  EXPECT_TRUE(h.Shown());
   EXPECT_EQ(h.Text(), "Open a file (Ctrl+O)");
   m->HintActivate(false, "");
 
@@ -116,6 +122,7 @@ TEST(BarsHints, DisabledItemsShortcutsAndTheItemUnderTheCursor) {
   EXPECT_EQ(h.Sys.System.LiveTimers(1000), 0);
   m->HintActivate(true, "More Buttons");
   h.Sys.System.Fire(1000);
+  EXPECT_TRUE(h.Shown());
   EXPECT_EQ(h.Text(), "More Buttons");
   m->HintActivate(false, "");
   m->SetShowHint(false);
