@@ -5,6 +5,7 @@
 #include "classlib/Forms.h"
 #include "shellctl/Uptshconsts.h"
 #include "shellctl/Uptshmenus.h"
+#include "shellctl/Uptshnotify.h"
 
 namespace {
 
@@ -447,6 +448,23 @@ TEST(ShellHelpers, TopFormWindow) {
   TOwned<TPanel> loose(new TPanel(nullptr));
   EXPECT_EQ(PTShTopFormWindow(loose.get()), nullptr);
   EXPECT_EQ(PTShTopFormWindow(nullptr), nullptr);
+}
+
+TEST(ShellHelpers, TheLastShutdownFreesTheSharedState) {
+  PTShellControlsStartup();
+  PTShellControlsStartup();
+  HWND relay = PTDeviceChangeHandler()->Handle();
+  PTShellControlsShutdown();
+  EXPECT_TRUE(IsWindow(relay));
+  EXPECT_EQ(PTDeviceChangeHandler()->Handle(), relay);
+  PTShellControlsShutdown();
+  EXPECT_FALSE(IsWindow(relay));
+  EXPECT_TRUE(PTShSendToList().empty());
+  EXPECT_EQ(PTShSendToPopup(), nullptr);
+  PTShellControlsShutdown();  // one too many: nothing happens
+  // OLE stays as the program had it.
+  TComPtr<IDataObject> clip;
+  EXPECT_EQ(OleGetClipboard(clip.Put()), S_OK);
 }
 
 // ---------------------------------------------------------------- new folder
