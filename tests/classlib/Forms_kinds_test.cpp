@@ -612,3 +612,14 @@ TEST(FormClose, AModalFormRefusingToCloseStaysUntilItAllows) {
   EXPECT_EQ(queries, 2);
   EXPECT_FALSE(IsWindowVisible(f->Handle()));
 }
+
+// The font names the font combos list: every family once, sorted, no
+// vertical ("@") variants.
+TEST(ScreenFonts, TheInstalledFamiliesOnceAndSorted) {
+  TStrings* fonts = Screen->Fonts();
+  ASSERT_GT(fonts->Count(), 1);
+  EXPECT_GE(fonts->IndexOf("Tahoma"), 0);
+  for (int i = 1; i < fonts->Count(); ++i)
+    EXPECT_LT(CompareText(fonts->Get(i - 1), fonts->Get(i)), 0) << fonts->Get(i);
+  for (int i = 0; i < fonts->Count(); ++i) EXPECT_NE(fonts->Get(i)[0], '@');
+}
