@@ -25,6 +25,7 @@ TPanel* MakeValue(TLogForm* form, TLabel*& label, const char* labelName, const c
                   int row) {
   int top = 20 + row * 26;
   label = Make<TLabel>(form, form->GroupBox1, labelName, 10, top + 4, 78, 13);
+  label->SetAutoSize(false);
   label->SetCaption(caption);
   TPanel* panel = Make<TPanel>(form, form->GroupBox1, name, 92, top, 140, 21);
   panel->SetBevelOuter(bvLowered);

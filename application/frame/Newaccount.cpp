@@ -82,6 +82,7 @@ TLabel* MakeText(TComponent* owner, TWinControl* parent, const char* name, const
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int top,
                   TWinControl* focus) {
   TLabel* l = Make<TLabel>(owner, parent, name, 12, top + 4, 84, 13);
+  l->SetAutoSize(false);
   l->SetCaption(caption);
   l->SetFocusControl(focus);
   return l;

@@ -21,15 +21,17 @@ T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int 
   return c;
 }
 
-TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left, int top) {
-  TLabel* l = Make<TLabel>(owner, parent, name, left, top, 0, 13);
+TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left, int top,
+                  int width) {
+  TLabel* l = Make<TLabel>(owner, parent, name, left, top, width, 13);
+  l->SetAutoSize(false);
   l->SetCaption(caption);
   return l;
 }
 
 TGroupBox* MakeGroup(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int top,
                      int height) {
-  TGroupBox* g = Make<TGroupBox>(owner, parent, name, 8, top, 360, height);
+  TGroupBox* g = Make<TGroupBox>(owner, parent, name, 8, top, 380, height);
   g->SetCaption(caption);
   return g;
 }
@@ -61,32 +63,32 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   SetBorderStyle(bsDialog);
   SetBorderIcons(TBorderIcons{biSystemMenu, biHelp});
   SetPosition(poMainFormCenter);
-  SetClientWidth(400);
+  SetClientWidth(420);
   SetClientHeight(299);
   OnClose = {this, &TFormPref::FormClose};
 
-  PageControl1 = Make<TPageControl>(this, this, "PageControl1", 8, 8, 384, 250);
+  PageControl1 = Make<TPageControl>(this, this, "PageControl1", 8, 8, 404, 250);
 
   TabSheet1 = new TTabSheet(this);
   TabSheet1->SetName("TabSheet1");
   TabSheet1->SetPageControl(PageControl1);
   TabSheet1->SetCaption("Connection Settings");
   GroupBox1 = MakeGroup(this, TabSheet1, "GroupBox1", "Connection Type", 6, 62);
-  Phone = Make<TRadioButton>(this, GroupBox1, "Phone", 12, 18, 340, 17);
+  Phone = Make<TRadioButton>(this, GroupBox1, "Phone", 12, 18, 360, 17);
   Phone->SetCaption("I connect to the internet using my phoneline.");
   Phone->SetChecked(true);
-  LAN = Make<TRadioButton>(this, GroupBox1, "LAN", 12, 38, 340, 17);
+  LAN = Make<TRadioButton>(this, GroupBox1, "LAN", 12, 38, 360, 17);
   LAN->SetCaption("I connect to the internet using a LAN or \"always on\" DSL.");
   GroupBox2 = MakeGroup(this, TabSheet1, "GroupBox2", "Socket Buffer Size", 74, 78);
   EditBuffer = new TEdit(this);
-  Label1 = MakeLabel(this, GroupBox2, "Label1", "Buffer Size:", 12, 26);
+  Label1 = MakeLabel(this, GroupBox2, "Label1", "Buffer Size:", 12, 26, 62);
   Label1->SetFocusControl(EditBuffer);
   EditBuffer->SetName("EditBuffer");
   EditBuffer->SetParent(GroupBox2);
   EditBuffer->SetBounds(76, 22, 60, 21);
   EditBuffer->SetText("1514");
   EditBuffer->OnKeyPress = {this, &TFormPref::EditBufferKeyPress};
-  Label2 = Make<TLabel>(this, GroupBox2, "Label2", 148, 16, 204, 56);
+  Label2 = Make<TLabel>(this, GroupBox2, "Label2", 148, 16, 224, 56);
   Label2->SetAutoSize(false);
   Label2->SetWordWrap(true);
   Label2->SetCaption(
@@ -94,11 +96,11 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
       "recommended to go below 512.");
   GroupBox3 = MakeGroup(this, TabSheet1, "GroupBox3", "File Sharing", 158, 56);
   ComboShare = new TComboBox(this);
-  Label3 = MakeLabel(this, GroupBox3, "Label3", "While transferring files :", 12, 26);
+  Label3 = MakeLabel(this, GroupBox3, "Label3", "While transferring files :", 12, 26, 122);
   Label3->SetFocusControl(ComboShare);
   ComboShare->SetName("ComboShare");
   ComboShare->SetParent(GroupBox3);
-  ComboShare->SetBounds(136, 22, 214, 21);
+  ComboShare->SetBounds(136, 22, 236, 21);
   ComboShare->SetStyle(csDropDownList);
   for (const char* s : {"Do not deny access from other applications", "Deny read access from other applications",
                         "Deny write access from other applications", "Deny all access from other applications"})
@@ -109,13 +111,13 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   TabSheet2->SetPageControl(PageControl1);
   TabSheet2->SetCaption("Timeout Settings");
   GroupBox4 = MakeGroup(this, TabSheet2, "GroupBox4", "Timeout", 6, 80);
-  Label4 = MakeLabel(this, GroupBox4, "Label4", "Set connection to timeout after", 12, 26);
-  Time = Make<TEdit>(this, GroupBox4, "Time", 170, 22, 44, 21);
+  Label4 = MakeLabel(this, GroupBox4, "Label4", "Set connection to timeout after", 12, 26, 156);
+  Time = Make<TEdit>(this, GroupBox4, "Time", 170, 22, 54, 21);
   Time->SetReadOnly(true);
   Time->SetText("30");
   Time->SetColor(clWindow);
   UpDown1 = MakeUpDown(this, GroupBox4, "UpDown1", Time, 30);
-  Label5 = MakeLabel(this, GroupBox4, "Label5", "seconds with no activity.", 222, 26);
+  Label5 = MakeLabel(this, GroupBox4, "Label5", "seconds with no activity.", 230, 26, 130);
   CheckTimeout = Make<TCheckBox>(this, GroupBox4, "CheckTimeout", 12, 54, 200, 17);
   CheckTimeout->SetCaption("Disable Timeout setting");
   CheckTimeout->OnClick = {this, &TFormPref::CheckTimeoutClick};
@@ -123,22 +125,22 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   CheckAlive = Make<TCheckBox>(this, GroupBox5, "CheckAlive", 12, 20, 200, 17);
   CheckAlive->SetCaption("Keep Connection Alive");
   CheckAlive->SetEnabled(false);
-  Label6 = MakeLabel(this, GroupBox5, "Label6", "Send NOOP every", 12, 50);
-  Noop = Make<TEdit>(this, GroupBox5, "Noop", 104, 46, 44, 21);
+  Label6 = MakeLabel(this, GroupBox5, "Label6", "Send NOOP every", 12, 50, 90);
+  Noop = Make<TEdit>(this, GroupBox5, "Noop", 104, 46, 54, 21);
   Noop->SetReadOnly(true);
   Noop->SetText("120");
   Noop->SetEnabled(false);
   Noop->SetColor(clBtnFace);
   UpDown2 = MakeUpDown(this, GroupBox5, "UpDown2", Noop, 120);
   UpDown2->SetEnabled(false);
-  Label7 = MakeLabel(this, GroupBox5, "Label7", "seconds when there is  no activity.", 156, 50);
+  Label7 = MakeLabel(this, GroupBox5, "Label7", "seconds when there is  no activity.", 164, 50, 200);
 
   ButHelp = MakeButton(this, this, "ButHelp", "&Help", 8);
   ButHelp->OnClick = {this, &TFormPref::ButHelpClick};
-  Button1 = MakeButton(this, this, "Button1", "&OK", 233);
+  Button1 = MakeButton(this, this, "Button1", "&OK", 253);
   Button1->SetDefault(true);
   Button1->OnClick = {this, &TFormPref::Button1Click};
-  Button2 = MakeButton(this, this, "Button2", "&Cancel", 317);
+  Button2 = MakeButton(this, this, "Button2", "&Cancel", 337);
   Button2->SetCancel(true);
   Button2->OnClick = {this, &TFormPref::Button2Click};
   PageControl1->SetActivePage(TabSheet1);

@@ -24,6 +24,7 @@ template <class T>
 T* MakeField(TSettForm* form, TLabel*& label, const char* labelName, const char* caption, const char* name, int top,
              int width = 150) {
   label = Make<TLabel>(form, form, labelName, 8, top + 4, 88, 13);
+  label->SetAutoSize(false);
   label->SetCaption(caption);
   T* field = Make<T>(form, form, name, 100, top, width, 21);
   label->SetFocusControl(field);
