@@ -58,8 +58,11 @@ void DigitFilterKeyPress(char& key) {
     case 0x1A:  // Ctrl+Z
       return;
     default:
+      // Other control characters (Enter, Escape, Ctrl chords) type nothing:
+      // dropped without a word.
+      bool typed = static_cast<unsigned char>(key) >= 0x20;
       key = 0;
-      Frame().InfoBox("You can enter digits only in this field!", "Digits Only");
+      if (typed) Frame().InfoBox("You can enter digits only in this field!", "Digits Only");
   }
 }
 

@@ -8,9 +8,10 @@
 #include "classlib/Listview.h"
 
 // The filter of number fields: digits, backspace and the edit's clipboard
-// and undo keys pass; any other typed character is dropped (key := 0) with
-// "You can enter digits only in this field!" / "Digits Only". Text pasted
-// in is not filtered.
+// and undo keys pass; any other printable character is dropped (key := 0)
+// with "You can enter digits only in this field!" / "Digits Only", other
+// control characters (Enter, Escape) silently. Text pasted in is not
+// filtered.
 void DigitFilterKeyPress(char& key);
 
 // Sorts a list of profile names: case-blind, by the user's locale.

@@ -264,17 +264,26 @@ TEST_F(PrefTest, TheBufferTakesDigitsOnlyAndABadOneWritesNothing) {
   EXPECT_EQ(form->EditBuffer->Text(), "1514");
   ASSERT_TRUE(KeyChord({VK_BACK}));
   EXPECT_EQ(form->EditBuffer->Text(), "151");
+  // Enter presses OK; it types nothing.
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_TRUE(WaitGone(form->Handle()));
+  EXPECT_EQ(TReg::ReadInteger(SettingsSection, "BufSize"), 151);
+  form->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
 
   RecordErrors();
   for (const char* text : {"", "99999999999"}) {
     SCOPED_TRACE(text);
     Errors.clear();
+    form->LAN->SetChecked(true);
     form->EditBuffer->SetText(text);
+    std::vector<String> before = RegQuery();
     ASSERT_TRUE(Click(form->Button1->Handle()));
     ASSERT_TRUE(WaitErrors(1));
     EXPECT_EQ(Errors[0], String("EConvertError: '") + text + "' is not a valid integer value");
     EXPECT_TRUE(IsWindowVisible(form->Handle()));
-    EXPECT_TRUE(RegQuery().empty());
+    EXPECT_EQ(RegQuery(), before);
+    EXPECT_FALSE(TReg::ReadBool(SettingsSection, "Lanline"));
   }
   EXPECT_EQ(frame.Boxes.size(), 1u);
 }

@@ -328,6 +328,9 @@ TEST_F(ManagerTest, TheBoxesSwitchTheirFieldsAndThePortTakesDigitsOnly) {
   CloseClipboard();
   ASSERT_TRUE(KeyChord({VK_CONTROL, 'V'}));
   EXPECT_EQ(manager->Port_Edit->Text(), "21x9");
+  // Enter (there is no default button here) types nothing: no box.
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_EQ(manager->Port_Edit->Text(), "21x9");
   EXPECT_EQ(frame.Boxes.size(), 1u);
 }
 
