@@ -248,4 +248,6 @@ TEST_F(LoginTest, EditProfileOpensTheManagerOnTheShownProfile) {
   EXPECT_EQ(frame.Boxes, std::vector<String>{"No Account: You need to select an account!"});
   EXPECT_TRUE(login->Visible());
   EXPECT_EQ(frame.Refreshes, 2);
+  PumpFor(200);
+  SaveScreenshot(login->Handle(), "after delete");
 }
