@@ -180,39 +180,58 @@ void TFormHttp::RequestEnded() {
   Screen->SetCursor(crDefault);
 }
 
+bool TFormHttp::Request(void (THttpCli::*call)()) {
+  requesting_ = true;
+  donePending_ = false;
+  try {
+    (Http1->*call)();
+  } catch (Exception&) {
+    requesting_ = false;
+    return false;
+  }
+  requesting_ = false;
+  return true;
+}
+
 void TFormHttp::GetDocument(const String& url) {
   Http1->SetURL(url);
   DocFileName.clear();
   Http1->SetReceiveStream(nullptr);
-  try {
-    Http1->Get();
-  } catch (Exception&) {
+  if (Request(&THttpCli::Get)) {
+    Memo2->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
+    for (int i = 0; i < Http1->ResponseHeader()->Count(); ++i)
+      Memo2->Lines()->Add(Http1->ResponseHeader()->Strings(i));
+    if (!DocFileName.empty() && FileExists(DocFileName)) Memo1->Lines()->LoadFromFile(DocFileName);
+  } else {
     Memo1->Lines()->Add("Retrieval of document failed!");
     Memo1->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
     Memo1->Lines()->Add("Reason: " + Http1->ResponseText());
     Http1DocEnd(Http1);
     RequestEnded();
-    return;
   }
-  Memo2->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
-  for (int i = 0; i < Http1->ResponseHeader()->Count(); ++i) Memo2->Lines()->Add(Http1->ResponseHeader()->Strings(i));
-  if (!DocFileName.empty() && FileExists(DocFileName)) Memo1->Lines()->LoadFromFile(DocFileName);
+  if (donePending_) {
+    donePending_ = false;
+    RequestDone(doneType_, doneError_);
+  }
 }
 
 void TFormHttp::GetHeaders(const String& url) {
   Http1->SetURL(url);
   DocFileName.clear();
-  try {
-    Http1->Head();
-  } catch (Exception&) {
+  if (Request(&THttpCli::Head)) {
+    Memo2->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
+    for (int i = 0; i < Http1->ResponseHeader()->Count(); ++i)
+      Memo2->Lines()->Add(Http1->ResponseHeader()->Strings(i));
+  } else {
     Memo2->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
     Memo2->Lines()->Add("Reason: " + Http1->ResponseText());
     Memo2->Lines()->Add(StringOfChar('*', kStars));
     RequestEnded();
-    return;
   }
-  Memo2->Lines()->Add("Status: " + IntToStr(Http1->ResponseCode()));
-  for (int i = 0; i < Http1->ResponseHeader()->Count(); ++i) Memo2->Lines()->Add(Http1->ResponseHeader()->Strings(i));
+  if (donePending_) {
+    donePending_ = false;
+    RequestDone(doneType_, doneError_);
+  }
 }
 
 void TFormHttp::Http1SessionConnected(TObject*) {
@@ -235,6 +254,16 @@ void TFormHttp::Http1DocEnd(TObject*) {
 }
 
 void TFormHttp::Http1RequestDone(TObject*, THttpRequest rqType, WORD error) {
+  if (requesting_) {
+    donePending_ = true;
+    doneType_ = rqType;
+    doneError_ = error;
+    return;
+  }
+  RequestDone(rqType, error);
+}
+
+void TFormHttp::RequestDone(THttpRequest rqType, WORD error) {
   // An abort ends the request with its own error: it is told as such.
   if (rqType == httpAbort || error == httperrAborted) {
     Memo1->Lines()->Add("Request aborted");

@@ -59,6 +59,15 @@ class TFormHttp : public TForm {
 
  private:
   void RequestEnded();
+  // Runs Get or Head; the request-done event that fires inside the call is
+  // handled after the call's own lines, once it returned.
+  bool Request(void (THttpCli::*call)());
+  void RequestDone(THttpRequest rqType, WORD error);
+
+  bool requesting_ = false;
+  bool donePending_ = false;
+  THttpRequest doneType_ = httpGET;
+  WORD doneError_ = 0;
 };
 
 // Opens the URL tool modally (its temporary folder in the program's folder)

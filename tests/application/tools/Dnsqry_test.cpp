@@ -168,7 +168,7 @@ TEST_F(DnsTool, ScriptedReplies) {
 
 TEST_F(DnsTool, SaveAsWritesTheLines) {
   Query(1, "nembra.test", "127.0.0.1");
-  String folder = MakeTempFolder("dnstool");
+  String folder = IncludeTrailingBackslash(MakeTempFolder("dnstool"));
   frame.SaveAnswers = {folder + "mx.txt"};
   ASSERT_TRUE(Click(form->Button1->Handle()));
   ASSERT_EQ(frame.Saves.size(), 1u);

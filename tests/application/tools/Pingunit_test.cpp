@@ -1,6 +1,8 @@
 // The ping and trace-route tool with real echoes: to 127.0.0.1 and to the
 // hosts the test run makes in network namespaces (tests/peers/netns.sh:
 // a router answering TTL 1, a far host behind it, a dropped address).
+#include <winsock2.h>
+
 #include <regex>
 
 #include "Toolstest.h"
@@ -255,7 +257,12 @@ TEST(PingToolClose, MidTraceCancelsAndCleansUpOnce) {
   const TNetnsHosts hosts;
   ASSERT_TRUE(hosts.Ready());
   TFakeFrame frame;
+  // A start-up of the test's own: a second clean-up of the window's would
+  // end it.
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
   const int before = WinsockStartups();
+  ASSERT_GE(before, 1);
   TOwned<TFormPing> form(new TFormPing(Application));
   form->EditAdd->SetText(hosts.Dropped);
   form->EditTime->SetText("500");
@@ -274,6 +281,7 @@ TEST(PingToolClose, MidTraceCancelsAndCleansUpOnce) {
   EXPECT_EQ(Screen->Cursor(), crDefault);
   form.reset();
   EXPECT_EQ(WinsockStartups(), before);
+  WSACleanup();
 }
 
 }  // namespace

@@ -51,16 +51,31 @@ std::vector<String> FolderNames(const String& folder) {
   return names;
 }
 
-void SetReadOnly(const String& path, bool readOnly) {
-  SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-}
+// A file no one else can write while the object lives. (Wine running as
+// root writes read-only files all the same; a file held open without
+// sharing refuses every writer.)
+class TLockedFile {
+ public:
+  explicit TLockedFile(const String& path)
+      : h_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {
+    EXPECT_NE(h_, INVALID_HANDLE_VALUE) << path;
+  }
+  ~TLockedFile() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  TLockedFile(const TLockedFile&) = delete;
+  TLockedFile& operator=(const TLockedFile&) = delete;
+
+ private:
+  HANDLE h_;
+};
 
 class UrlTool : public ::testing::Test {
  protected:
   void SetUp() override {
     savedTitle_ = Application->Title;
     Application->Title = "NembraTest-url-" + IntToStr(GetCurrentProcessId());
-    folder = MakeTempFolder("urltool");
+    folder = IncludeTrailingBackslash(MakeTempFolder("urltool"));
     form = new TFormHttp(Application, folder);
     form->Show();
     ASSERT_TRUE(WaitVisible(form->Handle()));
@@ -77,7 +92,8 @@ class UrlTool : public ::testing::Test {
     form->EditUrl->SetText(url);
     ASSERT_TRUE(Click((headersOnly ? form->RadioHead : form->RadioGet)->Handle()));
     ASSERT_TRUE(Click(form->ButVal->Handle()));
-    ASSERT_TRUE(WaitFor([&] { return Idle() && !MemoLines(form->Memo2).empty(); }, 30000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return Idle() && (!MemoLines(form->Memo1).empty() || !MemoLines(form->Memo2).empty()); }, 30000));
     PumpFor(100);
   }
 
@@ -209,14 +225,16 @@ TEST_F(UrlTool, SaveAsCopiesThenRemovesTheTemporaryFile) {
   Fetch(NginxUrl("/index.html"));
   ASSERT_TRUE(form->ButSav->Enabled());
   String temp = form->DocFileName;
-  String target = MakeTempFolder("urlsave");
+  String target = IncludeTrailingBackslash(MakeTempFolder("urlsave"));
 
-  // A read-only target: the copy fails, the document and the button stay.
+  // A target that cannot be written: the copy fails, the document and the
+  // button stay.
   WriteFileBytes(target + "locked.html", "old");
-  SetReadOnly(target + "locked.html", true);
-  frame.SaveAnswers = {target + "locked.html"};
-  ASSERT_TRUE(Click(form->ButSav->Handle()));
-  SetReadOnly(target + "locked.html", false);
+  {
+    TLockedFile locked(target + "locked.html");
+    frame.SaveAnswers = {target + "locked.html"};
+    ASSERT_TRUE(Click(form->ButSav->Handle()));
+  }
   ASSERT_EQ(frame.Saves.size(), 1u);
   EXPECT_EQ(frame.Saves[0].Owner, form);
   EXPECT_EQ(frame.Saves[0].Filter, "All Files (*.*)|*.*");
@@ -242,11 +260,12 @@ TEST_F(UrlTool, SaveAsCopiesThenRemovesTheTemporaryFile) {
   EXPECT_EQ(frame.Boxes.size(), 1u);
 }
 
-TEST_F(UrlTool, ReadOnlyDocumentFileFails) {
+TEST_F(UrlTool, DocumentFileThatCannotBeWrittenFails) {
   WriteFileBytes(form->TempFolder + "index.html", "old");
-  SetReadOnly(form->TempFolder + "index.html", true);
-  Fetch(NginxUrl("/index.html"));
-  SetReadOnly(form->TempFolder + "index.html", false);
+  {
+    TLockedFile locked(form->TempFolder + "index.html");
+    Fetch(NginxUrl("/index.html"));
+  }
   std::vector<String> document = MemoLines(form->Memo1);
   ASSERT_GE(document.size(), 3u) << form->Memo1->Text();
   EXPECT_EQ(document[0], "Retrieval of document failed!");
@@ -306,6 +325,10 @@ TEST_F(UrlTool, CloseMidRequestKeepsThePlacement) {
   RECT r;
   GetWindowRect(form->Handle(), &r);
   EXPECT_EQ(TRect(r), TRect(100, 120, 700, 570));
+  // The panes and the buttons follow the larger size.
+  EXPECT_EQ(form->Button3->Left() + form->Button3->Width(), form->ClientWidth() - 8);
+  EXPECT_EQ(form->Memo1->Top() + form->Memo1->Height(), form->ClientHeight() - 41);
+  SaveScreenshot(form->Handle(), "restored");
 }
 
 }  // namespace
