@@ -7,8 +7,9 @@
 namespace {
 
 // Posted to the form: the trace's echoes start from the message loop, not
-// from inside the lookup that resolved the target.
-const UINT WM_TRACE_ECHOES = WM_USER + 1;
+// from inside the lookup that resolved the target. (Clear of the dialog
+// manager's DM_ numbers, WM_USER + 0 to 2.)
+const UINT WM_TRACE_ECHOES = WM_USER + 10;
 
 const int kStars = 45;
 

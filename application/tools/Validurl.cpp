@@ -183,13 +183,15 @@ void TFormHttp::RequestEnded() {
 bool TFormHttp::Request(void (THttpCli::*call)()) {
   requesting_ = true;
   donePending_ = false;
+  struct TClear {
+    bool& flag;
+    ~TClear() { flag = false; }
+  } clear{requesting_};
   try {
     (Http1->*call)();
   } catch (Exception&) {
-    requesting_ = false;
     return false;
   }
-  requesting_ = false;
   return true;
 }
 
