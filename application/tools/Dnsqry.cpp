@@ -99,15 +99,20 @@ TFormDns::~TFormDns() {
 
 void TFormDns::FormShow(TObject*) { ComboBox1->SetItemIndex(0); }
 
-void TFormDns::FormClose(TObject*, TCloseAction&) { SetModalResult(mrCancel); }
+void TFormDns::FormClose(TObject*, TCloseAction&) {
+  closed_ = true;
+  Ping1->CancelDnsLookup();
+  SetModalResult(mrCancel);
+}
 
 void TFormDns::Button2Click(TObject*) {
+  closed_ = false;
   Memo1->Clear();
   Ping1->DnsLookup(Edit_Domain->Text());
 }
 
 void TFormDns::Ping1DnsLookupDone(TObject*, WORD error) {
-  if (error == 0) Edit_IP->SetText(Ping1->DnsResult());
+  if (error == 0 && !closed_) Edit_IP->SetText(Ping1->DnsResult());
 }
 
 void TFormDns::Button4Click(TObject*) {
@@ -117,6 +122,7 @@ void TFormDns::Button4Click(TObject*) {
     if (Edit_IP->CanFocus()) Edit_IP->SetFocus();
     return;
   }
+  closed_ = false;
   Memo1->Clear();
   Dns->SetAddr(Edit_IP->Text());
   int id;
@@ -138,6 +144,7 @@ void TFormDns::Button4Click(TObject*) {
 }
 
 void TFormDns::DnsRequestDone(TObject*, WORD error) {
+  if (closed_) return;
   if (error != 0) {
     if (TFrameServices* frame = FrameServices())
       frame->ErrorBox("DNS Query Error: #" + IntToStr(error), "DNS Query Error");

@@ -36,6 +36,11 @@ class TFormDns : public TForm {
   void FormClose(TObject* sender, TCloseAction& action);
   void Ping1DnsLookupDone(TObject* sender, WORD error);
   void DnsRequestDone(TObject* sender, WORD error);
+
+ private:
+  // The window closed: a reply that still comes shows nothing (until the
+  // next query).
+  bool closed_ = false;
 };
 
 // Opens the DNS query tool modally when the frame's connection check agrees.

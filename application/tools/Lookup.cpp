@@ -76,6 +76,7 @@ TFormLookup::~TFormLookup() {
 }
 
 void TFormLookup::Button1Click(TObject*) {
+  closing_ = false;
   Screen->SetCursor(crHourGlass);
   Memo1->Lines()->Add("");
   Memo1->Lines()->Add("Sending Lookup Query for: " + EditQuery->Text());
@@ -83,6 +84,7 @@ void TFormLookup::Button1Click(TObject*) {
 }
 
 void TFormLookup::Button4Click(TObject*) {
+  closing_ = false;
   Screen->SetCursor(crHourGlass);
   Memo1->Lines()->Add("");
   Memo1->Lines()->Add("Sending Reverse Lookup Query for: " + EditQuery->Text());

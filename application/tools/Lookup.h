@@ -32,7 +32,8 @@ class TFormLookup : public TForm {
   void SocketDiagnostic(TObject* sender, String& msg);
 
  private:
-  // The window is closing: a lookup cancelled now writes nothing.
+  // The window closed: what its lookup still reports writes nothing (until
+  // the next lookup).
   bool closing_ = false;
 };
 

@@ -166,6 +166,21 @@ TEST_F(DnsTool, ScriptedReplies) {
   }
 }
 
+// A query still waiting when the window closes shows nothing afterwards.
+TEST_F(DnsTool, ClosingEndsTheWaitingQuery) {
+  TUdpPeer silent([](const String&) { return std::vector<TDatagram>{}; });
+  form->Dns->SetPort(silent.PortStr());
+  form->Dns->SetTimeout(300);
+  form->Edit_Domain->SetText("host.nembra.test");
+  form->Edit_IP->SetText("127.0.0.1");
+  ASSERT_TRUE(Click(form->Button4->Handle()));
+  ASSERT_TRUE(Click(form->Button3->Handle()));
+  EXPECT_FALSE(form->Visible());
+  PumpFor(800);
+  EXPECT_TRUE(frame.Boxes.empty());
+  EXPECT_EQ(MemoLines(form->Memo1).size(), 2u);
+}
+
 TEST_F(DnsTool, SaveAsWritesTheLines) {
   Query(1, "nembra.test", "127.0.0.1");
   String folder = IncludeTrailingBackslash(MakeTempFolder("dnstool"));
