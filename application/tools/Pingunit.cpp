@@ -261,7 +261,6 @@ void TFormPing::FormClose(TObject*, TCloseAction&) {
   cancel_ = true;
   if (!ButPing->Enabled()) Screen->SetCursor(crDefault);
   CleanupWinsock();
-  SetModalResult(mrCancel);
 }
 
 // ---------------------------------------------------------------- three echoes
