@@ -80,6 +80,8 @@ TEST_F(FingerTool, FailuresAreTold) {
   } cases[] = {
       {"@127.0.0.2", "No finger service available."},
       {"someone@nembra.invalid", "Host not found."},
+      // Refused inside the call that starts the query.
+      {"someone@224.0.0.1", "Error #10051"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.query);

@@ -192,6 +192,16 @@ TEST_F(PingTool, TraceToAnUnknownName) {
   Run();
   EXPECT_EQ(Lines(), (std::vector<String>{"Host: nembra.invalid ", kStars45, "Dns Lookup Error: Host not found"}));
   EXPECT_EQ(form->Stat->Caption(), "Error: Host not found");
+
+  // No name at all: the lookup refuses it, the application hears of it once
+  // and the window is idle again.
+  TExceptionLog log;
+  Fields("", "64", "3000", "32", true);
+  ASSERT_TRUE(Click(form->ButPing->Handle()));
+  ASSERT_TRUE(WaitFor([&] { return !log.Seen.empty(); }));
+  PumpFor(100);
+  EXPECT_EQ(log.Seen, std::vector<String>{"ESocketException: DNS lookup: invalid host name."});
+  EXPECT_TRUE(Idle());
 }
 
 TEST_F(PingTool, FieldsAreChecked) {
