@@ -1081,6 +1081,25 @@ void TWinControl::RecreateWnd() {
   if (hadFocus && handle_ && CanFocus()) ::SetFocus(handle_);
 }
 
+HWND TWinControl::DetachHandle() {
+  HWND h = handle_;
+  if (!h) return nullptr;
+  TObjectWindowClass::Detach(h);
+  handle_ = nullptr;
+  return h;
+}
+
+void TWinControl::AttachHandle(HWND wnd) {
+  if (!wnd || handle_) return;
+  TCreateParams p;
+  CreateParams(p);
+  p.WindowClass->Register();
+  p.WindowClass->Attach(wnd, this);
+  defWndProc_ = p.WindowClass->BaseProc();
+  handle_ = wnd;
+  UpdateBounds();
+}
+
 void TWinControl::WindowMessage(HWND wnd, TMessage& msg) {
   if (!handle_ && (ControlState.Contains(csCreating) || msg.Msg == WM_NCCREATE || msg.Msg == WM_GETMINMAXINFO))
     handle_ = wnd;
@@ -1902,6 +1921,11 @@ void TCustomControl::CreateParams(TCreateParams& params) {
 void TCustomControl::DestroyWnd() {
   canvas_->FreeHandle();
   TWinControl::DestroyWnd();
+}
+
+HWND TCustomControl::DetachHandle() {
+  canvas_->FreeHandle();
+  return TWinControl::DetachHandle();
 }
 
 void TCustomControl::Paint() {}
