@@ -413,9 +413,9 @@ void TdxBarControl::NCPaint(HDC dc) {
         InflateRect(&r, -1, -1);
       }
     }
-    TRect inner = C;
-    if (hasCaption_ && !flat) inner = TRect(C.left - 4, C.top - 2, C.right + 4, C.bottom + 1);
-    if (!r.Empty()) FillRing(dc, r, inner, b);
+    // Everything between the border and the client, the 4, 2 and 1 pixels
+    // around a captioned client included (nothing else paints them).
+    if (!r.Empty()) FillRing(dc, r, C, b);
     if (!hasCaption_) return;
     // The caption.
     TRect caption = GetCaptionNCRect();
