@@ -480,6 +480,9 @@ class TdxBarControl : public TCustomdxBarControl {
   void HideWindow();
   bool AllowsClosing() const { return true; }
 
+  // Paints the frame on dc (window coordinates), as WM_NCPAINT does.
+  void NCPaint(HDC dc);
+
   // The layout as plain records (with the links they stand for), and
   // applying what it worked out; recentCount: the links take its recent
   // count too.
@@ -495,7 +498,6 @@ class TdxBarControl : public TCustomdxBarControl {
   void WindowDestroying() override;
   void WindowLost() override;
   void NCCalcSize(TMessage& msg);
-  void NCPaint(HDC dc);
   void DrawMarkNC(HDC dc);
   void DrawCaptionElement(HDC dc, const TRect& r, TdxBarMarkState state);
   void DrawCloseButton(HDC dc);
@@ -643,6 +645,8 @@ class TdxDockControl : public TCustomControl {
   void PaintBarControls();
   // Sizes the site to its rows.
   void SetSize();
+  // The visible bars' items bring their actions' states up to date.
+  void InitiateAction() override;
 
  protected:
   void CreateParams(TCreateParams& params) override;

@@ -437,6 +437,13 @@ void TdxDockControl::SetSize() {
   if (active && active->HandleAllocated() && GetCapture() != active->Handle()) active->HideAll();
 }
 
+void TdxDockControl::InitiateAction() {
+  for (TdxDockRow* r : rows_)
+    for (TdxDockCol* c : r->Cols)
+      if (c->BarControl && c->BarControl->Bar() && c->BarControl->Bar()->Visible() && c->BarControl->ItemLinks())
+        c->BarControl->ItemLinks()->InitiateActions();
+}
+
 void TdxDockControl::NCChanged() {
   if (HandleAllocated())
     SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);

@@ -836,6 +836,18 @@ void TdxBarControl::WindowPosChanging(WINDOWPOS* pos) {
 }
 
 void TdxBarControl::WindowPosChanged(WINDOWPOS* pos) {
+  // The place the window took (a floating one may have been moved into the
+  // work area on its way).
+  if (HandleAllocated()) {
+    RECT r;
+    ::GetWindowRect(handle_, &r);
+    if (GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD)
+      if (HWND parent = GetParent(handle_)) MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    left_ = r.left;
+    top_ = r.top;
+    width_ = r.right - r.left;
+    height_ = r.bottom - r.top;
+  }
   if (InternallyLocked() || Destroying() || !bar_) return;
   TdxBarControlRef self(this);
   bar_->ChangeDockingStyle(dockingStyle_, dockControl_);

@@ -67,6 +67,9 @@ void TCustomdxBarControl::BeforeDestruction() {
   if (manager_ && manager_->SelectedItem() && manager_->SelectedItem()->Parent() == this)
     manager_->SetSelectedItem(nullptr);
   if (itemLinks_) itemLinks_->BarControlDestroyed(this);
+  // An open menu of this window forgets it.
+  if (childBar_ && childBar_->ParentBar() == this) childBar_->SetParentBar(nullptr);
+  if (parentBar_ && parentBar_->ChildBar() == this) parentBar_->SetChildBar(nullptr);
   UnregisterBarControl(this);
 }
 
@@ -313,6 +316,10 @@ void TCustomdxBarControl::SetSelectedItem(TdxBarItemControl* control) {
   if (control && (control->GetEnabled() || (manager_ && manager_->ShowHintForDisabledItems())))
     hint = GetShortHint(control->GetHint());
   SetHint(hint);
+  // A popup menu's entries tell the status text.
+  auto* root = dynamic_cast<TdxBarSubMenuControl*>(GetRootBarControl(this));
+  if (root && root->ItemLinks() && dynamic_cast<TdxBarPopupMenu*>(root->ItemLinks()->Owner()) && Application)
+    Application->SetHint(hint);
 }
 
 void TCustomdxBarControl::SetKeySelectedItem(TdxBarItemControl* control) {

@@ -69,6 +69,32 @@ class TRecordingStore : public TdxBarLayoutStore {
   std::vector<String> Calls;
 };
 
+// Steps run by a window's messages, posted in order with the input.
+class TScript {
+ public:
+  TScript() {
+    wnd_ = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == kStep && m.WParam < steps_.size()) {
+        steps_[m.WParam]();
+        m.Result = 0;
+        return;
+      }
+      m.Result = DefWindowProcA(wnd_, m.Msg, m.WParam, m.LParam);
+    });
+  }
+  ~TScript() { DeallocateHWnd(wnd_); }
+  void Do(std::function<void()> step) {
+    steps_.push_back(std::move(step));
+    PostMessageA(wnd_, kStep, steps_.size() - 1, 0);
+  }
+  void Post(UINT msg, WPARAM w = 0) { PostMessageA(wnd_, msg, w, 0); }
+
+ private:
+  static constexpr UINT kStep = WM_USER + 5;
+  HWND wnd_;
+  std::vector<std::function<void()>> steps_;
+};
+
 // A form with a manager made in code, not loading.
 class TBarsForm : public TForm {
  public:

@@ -184,32 +184,6 @@ TEST(BarsHints, TheWindowStaysInsideTheWorkAreaEvenWhenTall) {
 
 namespace {
 
-// Steps run by a window's messages, posted in order with the input.
-class TScript {
- public:
-  TScript() {
-    wnd_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg == kStep && m.WParam < steps_.size()) {
-        steps_[m.WParam]();
-        m.Result = 0;
-        return;
-      }
-      m.Result = DefWindowProcA(wnd_, m.Msg, m.WParam, m.LParam);
-    });
-  }
-  ~TScript() { DeallocateHWnd(wnd_); }
-  void Do(std::function<void()> step) {
-    steps_.push_back(std::move(step));
-    PostMessageA(wnd_, kStep, steps_.size() - 1, 0);
-  }
-  void Post(UINT msg, WPARAM w = 0) { PostMessageA(wnd_, msg, w, 0); }
-
- private:
-  static constexpr UINT kStep = WM_USER + 5;
-  HWND wnd_;
-  std::vector<std::function<void()>> steps_;
-};
-
 // A shown form at (50, 60) with a bar docked at the top (left 10), or
 // floating at (300, 300); O: the form's client origin on the screen.
 struct TMoveCase {
