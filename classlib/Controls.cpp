@@ -1075,8 +1075,12 @@ void TWinControl::RecreateWnd() {
   mark(this);
   HWND focus = GetFocus();
   bool hadFocus = focus && (focus == handle_ || IsChild(handle_, focus));
+  bool wasActive = GetActiveWindow() == handle_;
   DestroyHandle();
   if (parent_ || parentWindow_ || !(wasVisible == false)) CreateHandle();
+  // A top-level window shows again as it showed (a child shows itself).
+  if (handle_ && wasVisible && !(GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD) && !IsWindowVisible(handle_))
+    ShowWindow(handle_, wasActive ? SW_SHOW : SW_SHOWNA);
   for (TWinControl* w : all) w->ControlState >> csRecreating;
   if (hadFocus && handle_ && CanFocus()) ::SetFocus(handle_);
 }

@@ -301,5 +301,66 @@ TEST(BarsToolbars, ADockSiteMadeAgainShowsItsBarsAgain) {
     EXPECT_EQ(c->BoundsRect(), before[static_cast<size_t>(i)]);
   }
   EXPECT_EQ(f.Form->Bar1->BarsToRestore()->size(), 0u);
+  // The whole form made again: its sites come back with their bars.
+  f.Form->RecreateWnd();
+  ProcessQueuedMessages();
+  ASSERT_EQ(top->BarCount(), 9);
+  for (int i = 0; i < top->BarCount(); ++i) {
+    TdxBarControl* c = top->BarControls(i);
+    EXPECT_EQ(GetParent(c->Handle()), top->Handle());
+    EXPECT_EQ(c->BoundsRect(), before[static_cast<size_t>(i)]);
+  }
   SaveScreenshot(f.Form->Handle());
+}
+
+TEST(BarsToolbars, RightAndBottomSitesGrowInward) {
+  TShownFixture f;
+  f.SetClientWidth(800);
+  f.Bar("Files")->SetDockingStyle(dsBottom);
+  f.Bar("Batch")->SetDockingStyle(dsRight);
+  TdxDockControl* bottom = f.Form->Bar1->Bars()->GetDockControl(dsBottom);
+  TdxDockControl* right = f.Form->Bar1->Bars()->GetDockControl(dsRight);
+  TRect client = f.Form->ClientRect();
+  EXPECT_EQ(bottom->Height(), f.Bar("Files")->Control()->Height());
+  EXPECT_EQ(bottom->Top() + bottom->Height(), client.bottom);
+  EXPECT_EQ(right->Width(), f.Bar("Batch")->Control()->Width());
+  EXPECT_EQ(right->Left() + right->Width(), client.right);
+  // A second row: the site grows away from the form's edge.
+  int height = bottom->Height();
+  TdxBar* help = f.Bar("Help");
+  help->SetVisible(false);
+  help->SetDockingStyle(dsBottom);
+  help->SetRow(1);
+  help->SetOneOnRow(true);
+  help->SetVisible(true);
+  EXPECT_EQ(bottom->GetRowCount(), 2);
+  EXPECT_EQ(bottom->Height(), 2 * height);
+  EXPECT_EQ(bottom->Top() + bottom->Height(), client.bottom);
+  SaveScreenshot(f.Form->Handle());
+}
+
+TEST(BarsToolbars, AFloatingBarSnapsToItsLinesWhileResized) {
+  TShownFixture f;
+  f.Form->Bar1->SetHideFloatingBarsWhenInactive(false);
+  TdxBar* bar = f.Bar("Connections");
+  bar->SetFloatLeft(200);
+  bar->SetFloatTop(200);
+  bar->SetDockingStyle(dsNone);
+  TdxBarControl* c = bar->Control();
+  ASSERT_TRUE(WaitVisible(c->Handle()));
+  int ncX = bar->BarNCSizeX(dsNone), ncY = bar->BarNCSizeY(dsNone);
+  // The client takes the whole frame the window's size leaves.
+  EXPECT_EQ(c->GetWindowRect().Width() - c->ClientWidth(), ncX);
+  EXPECT_EQ(c->GetWindowRect().Height() - c->ClientHeight(), ncY);
+  // Five buttons of 23: dragged to room for two and a half, it snaps to two
+  // per line, three lines high.
+  TRect w = c->GetWindowRect();
+  RECT r{w.left, w.top, w.left + ncX + 58, w.bottom};
+  SendMessageA(c->Handle(), WM_SIZING, WMSZ_RIGHT, reinterpret_cast<LPARAM>(&r));
+  EXPECT_EQ(r.right - r.left, ncX + 46);
+  EXPECT_EQ(r.bottom - r.top, ncY + 3 * f.Form->Bar1->ButtonHeight());
+  // Corners keep the bounds.
+  RECT corner{w.left - 30, w.top - 30, w.right, w.bottom};
+  SendMessageA(c->Handle(), WM_SIZING, WMSZ_TOPLEFT, reinterpret_cast<LPARAM>(&corner));
+  EXPECT_EQ(TRect(corner), w);
 }

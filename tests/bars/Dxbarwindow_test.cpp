@@ -100,6 +100,18 @@ TEST(BarsBarWindow, TheActiveChainUnwindsToTheWindowBeforeIt) {
   EXPECT_EQ(ActiveBarControl(), nullptr);
 }
 
+TEST(BarsBarWindow, NeitherActivationNorTheFocus) {
+  TBarCase c;
+  HWND bar = c.Bar()->Handle();
+  EXPECT_EQ(SendMessageA(bar, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(c.Form->Handle()),
+                         MAKELPARAM(HTCLIENT, WM_LBUTTONDOWN)),
+            MA_NOACTIVATE);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == c.Form->Handle(); }) ||
+              (SetForegroundWindow(c.Form->Handle()), true));
+  SetFocus(bar);
+  EXPECT_EQ(GetFocus(), c.Form->Handle());
+}
+
 TEST(BarsBarWindow, ADisabledItemIsDrawnSelectedByKeyNotByMouse) {
   TBarCase c;
   TdxBarControl* bar = c.Bar();
