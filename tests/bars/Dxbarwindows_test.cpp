@@ -217,6 +217,9 @@ struct TMoveCase {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
       if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     ResetQuitReceived();
+    // What the moved window uncovered is painted again before the shot.
+    WaitUntil([] { return false; }, 200);
+    SaveScreenshot(Form->Handle());
     Form->Free();
   }
   TdxBarControl* Control() { return Bar->Control(); }
