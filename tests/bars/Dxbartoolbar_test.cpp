@@ -186,7 +186,9 @@ TEST(BarsToolbars, TheNineBarsRectanglesAtTwoWidths) {
         ++placed;
         EXPECT_LE(link->ItemRect().right, mark.left);
         // Without recent items the ones left out are the trailing ones.
-        if (style == bmsStandard) EXPECT_FALSE(gap) << "a placed button after a hidden one";
+        if (style == bmsStandard) {
+          EXPECT_FALSE(gap) << "a placed button after a hidden one";
+        }
       }
       EXPECT_GE(placed, 1);
       EXPECT_LT(placed, links->CanVisibleItemCount());
