@@ -190,6 +190,7 @@ TEST(BarsHints, TheWindowStaysInsideTheWorkAreaEvenWhenTall) {
 // ---------------------------------------------------------------- floating bars and the form's activation
 
 TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
+  TScopedStandIns standIns;  // the button has a size of its own, so the shots show it
   auto* form = new TBarsForm;
   form->SetCaption("Bars form");
   form->SetBounds(100, 100, 400, 300);
@@ -204,6 +205,8 @@ TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
   TdxBar* bar = form->AddBar("Floating");
   bar->ItemLinks()->Add()->SetItem(form->Button("B", "B"));
   bar->SetDockingStyle(dsNone);
+  bar->SetFloatLeft(200);
+  bar->SetFloatTop(200);
   struct TCase {
     const char* Name;
     bool FormActive, HideWhenInactive, Customizing, Shown;
@@ -224,6 +227,8 @@ TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
     bar->SetVisible(true);
     ASSERT_NE(bar->Control(), nullptr);
     EXPECT_EQ(bar->Control()->Visible(), c.Shown);
+    // A shown bar paints before it hides, so its shot shows it.
+    if (c.Shown) UpdateWindow(bar->Control()->Handle());
     bar->SetVisible(false);
     form->Manager->Customizing(false);
   }
