@@ -38,6 +38,10 @@ class TTestKey {
     TRegistry r;
     if (Open(r, sub)) r.WriteBinaryData(name, bytes.data(), static_cast<int>(bytes.size()));
   }
+  void Del(const String& sub, const String& name) const {
+    TRegistry r;
+    if (Open(r, sub)) r.DeleteValue(name);
+  }
   // The key as text: its subkeys in natural order below it, the values of
   // each key by name, each with its type.
   String Text() const;
@@ -277,4 +281,354 @@ TEST(BarsLayout, AnIniFileKeepsOtherManagersAndDropsItsRemovedBars) {
   EXPECT_EQ(Dump(fresh->Bar1), expected);
   EXPECT_TRUE(LinkOf(fresh->Bar1, "Directories", 0)->UserGlyph()->Empty());
   fresh->Free();
+}
+
+namespace {
+
+// A small form of its own: four buttons, a menu and three bars, the second
+// one the main menu.
+struct TToolsForm {
+  TToolsForm() {
+    Form->SetName("FormTools");
+    for (const char* name : {"Open", "Save", "Print", "Quit"}) Form->Button(name, name);
+    Sub = Form->SubItem("SubFile", "&File");
+    Link(Sub->ItemLinks(), {"Open", "Save"});
+    Standard = Bar("Standard", {"Open", "Save", "Print"});
+    Menu = Bar("Menu", {"SubFile"});
+    Menu->SetIsMainMenu(true);
+    Format = Bar("Format", {"Quit"});
+  }
+  ~TToolsForm() { Form->Free(); }
+  void Link(TdxBarItemLinks* links, std::initializer_list<const char*> names) {
+    for (const char* name : names) links->Add()->SetItem(M->GetItemByName(name));
+  }
+  TdxBar* Bar(const char* caption, std::initializer_list<const char*> names) {
+    TdxBar* bar = Form->AddBar(caption);
+    Link(bar->ItemLinks(), names);
+    bar->SetVisible(true);
+    return bar;
+  }
+  TBarsForm* Form = new TBarsForm;
+  TdxBarManager* M = Form->Manager;
+  TdxBarSubItem* Sub;
+  TdxBar *Standard, *Menu, *Format;
+};
+
+String Captions(TdxBarItemLinks* links) {
+  String s;
+  for (int i = 0; i < links->Count(); ++i)
+    s += (i ? " " : "") + (links->Items(i)->Item() ? links->Items(i)->Item()->Name() : String("(none)"));
+  return s;
+}
+
+}  // namespace
+
+TEST(BarsLayout, TheRegistryKeyHoldsTheWritersKeysOnly) {
+  TTestKey key("Writer");
+  // What an earlier layout and others left under the key.
+  key.Int("Bar7", "Row", 1);
+  key.Str("bar12\\ItemLink0", "ItemName", "Open");
+  key.Int("SubItem_Gone", "ItemLinkCount", 0);
+  key.Int("Barrel", "Keep", 1);
+  key.Int("Settings", "Keep", 1);
+  key.Int("", "Keep", 1);
+
+  TToolsForm f;
+  // A link of an item without name leaves a gap; the separators written
+  // are the ones set, not the ones shown (none on the first link, the
+  // hidden link's on the next); a bar of the library's own is not saved.
+  auto* nameless = new TdxBarButton(f.Form);
+  TdxBarItemLinks* links = f.Standard->ItemLinks();
+  links->Add()->SetItem(nameless);
+  links->Items(3)->SetIndex(1);
+  links->Items(0)->SetBeginGroup(true);
+  links->Items(2)->SetVisible(false);
+  links->Items(2)->SetBeginGroup(true);
+  ASSERT_FALSE(links->Items(0)->BeginGroup());
+  ASSERT_TRUE(links->Items(3)->BeginGroup());
+  TdxBar* internal = f.Form->AddBar("More Buttons");
+  internal->SetInternal(true);
+  f.M->SetStyle(bmsStandard);
+  dxBarStandardLayoutStore()->SaveToRegistry(f.M, key.Path);
+
+  EXPECT_EQ(key.Text(), Resource("LAYOUTWRITER"));
+  KeepActual("bars-layout-writer.txt", key.Text());
+
+  // Loaded back: the gap closes, the separator is the stored one, the
+  // internal bar is left alone.
+  internal->SetVisible(true);
+  f.M->SetStyle(bmsEnhanced);
+  dxBarStandardLayoutStore()->LoadFromRegistry(f.M, key.Path);
+  EXPECT_EQ(Captions(links), "Open Save Print");
+  EXPECT_TRUE(links->Items(0)->StoredBeginGroup());
+  EXPECT_TRUE(links->Items(1)->StoredBeginGroup());
+  EXPECT_FALSE(links->Items(2)->StoredBeginGroup());
+  EXPECT_TRUE(internal->Visible());
+  EXPECT_EQ(f.M->Bars()->Count(), 4);
+}
+
+TEST(BarsLayout, AKeyWrittenValueByValueLoadsAsExpected) {
+  TTestKey key("ByHand");
+  key.Int("", "MenusShowRecentItemsFirst", 0);
+  key.Int("", "ShowFullMenusAfterDelay", 0);
+  key.Int("", "LargeIcons", 1);
+  key.Int("", "MenuAnimations", 2);
+  key.Int("", "ShowHint", 0);
+  key.Int("", "ShowShortCutInHint", 1);
+  key.Int("", "BarCount", 5);
+  // Bar0: its links with a gap where an item without name was.
+  key.Str("Bar0", "Caption", "Tools");
+  for (const char* name : {"DockedLeft", "DockedTop", "OneOnRow", "FloatLeft", "FloatTop"}) key.Int("Bar0", name, 0);
+  key.Int("Bar0", "DockedDockingStyle", dsTop);
+  key.Int("Bar0", "Row", 2);
+  key.Int("Bar0", "FloatClientWidth", 0);
+  key.Int("Bar0", "FloatClientHeight", 0);
+  key.Int("Bar0", "DockingStyle", dsLeft);
+  key.Int("Bar0", "Visible", 1);
+  key.Int("Bar0", "ItemLinkCount", 3);
+  key.Str("Bar0\\ItemLink0", "ItemName", "print");
+  key.Int("Bar0\\ItemLink0", "BeginGroup", 0);
+  key.Bin("Bar0\\ItemLink0", "UserDefine", "\x0D");
+  key.Str("Bar0\\ItemLink0", "UserCaption", "&Print it");
+  key.Int("Bar0\\ItemLink0", "UserPaintStyle", psCaption);
+  key.Int("Bar0\\ItemLink0", "UserWidth", 64);
+  key.Int("Bar0\\ItemLink0", "Visible", 1);
+  key.Int("Bar0\\ItemLink0", "UseCount", 5);
+  key.Int("Bar0\\ItemLink0", "RecentIndex", 1);
+  key.Str("Bar0\\ItemLink2", "ItemName", "Quit");
+  key.Int("Bar0\\ItemLink2", "BeginGroup", 1);
+  key.Bin("Bar0\\ItemLink2", "UserDefine", String(1, '\0'));
+  key.Int("Bar0\\ItemLink2", "Visible", 0);
+  key.Int("Bar0\\ItemLink2", "UseCount", 7);
+  key.Int("Bar0\\ItemLink2", "RecentIndex", 0);
+  // No Bar1 (the main menu) and no Bar2: a gap; Bar4 goes to a new bar.
+  key.Str("Bar4", "Caption", "Extra");
+  for (const char* name : {"DockedLeft", "DockedTop", "OneOnRow", "Row", "FloatClientWidth", "FloatClientHeight"})
+    key.Int("Bar4", name, 0);
+  key.Int("Bar4", "DockedDockingStyle", dsBottom);
+  key.Int("Bar4", "FloatLeft", 500);
+  key.Int("Bar4", "FloatTop", -20);
+  key.Int("Bar4", "DockingStyle", dsNone);
+  key.Int("Bar4", "Visible", 1);
+  key.Int("Bar4", "ItemLinkCount", 1);
+  key.Str("Bar4\\ItemLink0", "ItemName", "Save");
+  key.Int("Bar4\\ItemLink0", "BeginGroup", 0);
+  key.Int("SubItem_SubFile", "ItemLinkCount", 2);
+  key.Str("SubItem_SubFile\\ItemLink0", "ItemName", "Quit");
+  key.Int("SubItem_SubFile\\ItemLink0", "BeginGroup", 0);
+  key.Str("SubItem_SubFile\\ItemLink1", "ItemName", "Open");
+  key.Int("SubItem_SubFile\\ItemLink1", "BeginGroup", 1);
+
+  TToolsForm f;
+  f.Menu->SetVisible(false);
+  dxBarStandardLayoutStore()->LoadFromRegistry(f.M, key.Path);
+  String dump = Dump(f.M);
+  KeepActual("bars-layout-byhand.txt", dump);
+  EXPECT_EQ(Lines(dump, {"Manager.LargeIcons", "Manager.Menu", "Manager.Show", "Bar[", "SubItem["}),
+            Resource("LAYOUTBYHAND"));
+  EXPECT_FALSE(f.M->LockUpdate());
+}
+
+TEST(BarsLayout, ABadValueEndsOnlyItsBarOrLink) {
+  struct TCase {
+    const char* Name;
+    std::function<void(const TTestKey&)> Damage;
+    std::function<void(TToolsForm&)> Check;
+    std::function<void(TToolsForm&)> Before = nullptr;
+  } cases[] = {
+      {"an option out of range",
+       [](const TTestKey& k) { k.Int("", "MenuAnimations", 9); },
+       [](TToolsForm& f) {
+         EXPECT_EQ(f.M->MenuAnimations(), maNone);
+         EXPECT_FALSE(f.M->ShowHint());
+       }},
+      {"a docking style out of range",
+       [](const TTestKey& k) {
+         k.Int("Bar0", "DockingStyle", 7);
+         k.Int("Bar0", "Visible", 0);
+       },
+       [](TToolsForm& f) {
+         EXPECT_TRUE(f.Standard->Visible());
+         EXPECT_EQ(f.Standard->DockingStyle(), dsTop);
+         EXPECT_EQ(f.Standard->FloatLeft(), 77);
+       }},
+      {"a bar without DockedLeft",
+       [](const TTestKey& k) {
+         k.Del("Bar2", "DockedLeft");
+         k.Str("Bar2", "Caption", "Formatting");
+       },
+       [](TToolsForm& f) {
+         EXPECT_TRUE(f.Format->Visible());
+         EXPECT_EQ(f.Format->Caption(), "Formatting");
+         EXPECT_EQ(f.Format->DockedDockingStyle(), dsBottom);
+         EXPECT_EQ(f.Format->Row(), 0);
+       }},
+      {"a paint style out of range",
+       [](const TTestKey& k) {
+         k.Bin("Bar0\\ItemLink0", "UserDefine", "\x0C");
+         k.Int("Bar0\\ItemLink0", "UserPaintStyle", 4);
+         k.Int("Bar0\\ItemLink0", "UserWidth", 60);
+       },
+       [](TToolsForm& f) {
+         EXPECT_EQ(Captions(f.Standard->ItemLinks()), "Open Save Print");
+         EXPECT_EQ(f.Standard->ItemLinks()->Items(0)->UserWidth(), 0);
+         EXPECT_EQ(f.Standard->ItemLinks()->Items(0)->UserPaintStyle(), psStandard);
+       }},
+      {"a user define with more than its four bits",
+       [](const TTestKey& k) {
+         k.Bin("Bar0\\ItemLink0", "UserDefine", "\xF1");
+         k.Str("Bar0\\ItemLink0", "UserCaption", "O");
+       },
+       [](TToolsForm& f) {
+         EXPECT_EQ(f.Standard->ItemLinks()->Items(0)->UserDefine(), TdxBarUserDefines(udCaption));
+         EXPECT_EQ(f.Standard->ItemLinks()->Items(0)->Caption(), "O");
+       }},
+      {"a menu that holds itself",
+       [](const TTestKey& k) { k.Str("SubItem_SubFile\\ItemLink0", "ItemName", "SubFile"); },
+       [](TToolsForm& f) { EXPECT_EQ(Captions(f.Sub->ItemLinks()), "Save"); }},
+      {"dock controls of another kind",
+       [](const TTestKey& k) {
+         k.Str("Bar0", "DockControl", "Open");
+         k.Str("Bar0", "DockedDockControl", "FormTools.Bar1");
+         k.Int("Bar0", "DockingStyle", dsBottom);
+         k.Int("Bar0", "Visible", 0);
+       },
+       [](TToolsForm& f) {
+         EXPECT_EQ(f.Standard->DockControl(), nullptr);
+         EXPECT_EQ(f.Standard->DockedDockControl(), nullptr);
+         EXPECT_EQ(f.Standard->DockingStyle(), dsBottom);
+         EXPECT_FALSE(f.Standard->Visible());
+       }},
+      {"a glyph that is no bitmap",
+       [](const TTestKey& k) {
+         k.Bin("Bar0\\ItemLink0", "UserDefine", "\x02");
+         k.Bin("Bar0\\ItemLink0", "UserGlyph", "BM not a bitmap");
+       },
+       [](TToolsForm& f) {
+         EXPECT_EQ(Captions(f.Standard->ItemLinks()), "Open Save Print");
+         EXPECT_TRUE(f.Standard->ItemLinks()->Items(0)->UserDefine().Empty());
+         EXPECT_TRUE(f.Standard->ItemLinks()->Items(0)->UserGlyph()->Empty());
+       }},
+      {"counts far too large",
+       [](const TTestKey& k) {
+         k.Int("", "BarCount", 2000000000);
+         k.Int("Bar0", "ItemLinkCount", 2000000000);
+       },
+       [](TToolsForm& f) {
+         EXPECT_EQ(f.M->Bars()->Count(), 3);
+         EXPECT_EQ(Captions(f.Standard->ItemLinks()), "Open Save Print");
+       }},
+      {"usage data under the standard style",
+       [](const TTestKey&) {},
+       [](TToolsForm& f) {
+         EXPECT_TRUE(f.M->MenusShowRecentItemsFirst());
+         EXPECT_EQ(f.Sub->ItemLinks()->Items(1)->UseCount(), 20);
+       },
+       [](TToolsForm& f) { f.M->SetStyle(bmsStandard); }},
+  };
+  for (const TCase& c : cases) {
+    TTestKey key("Damaged");
+    {
+      TToolsForm saved;
+      saved.M->SetMenuAnimations(maSlide);
+      saved.M->SetShowHint(false);
+      saved.M->SetMenusShowRecentItemsFirst(false);
+      saved.Standard->SetFloatLeft(77);
+      saved.Format->SetVisible(false);
+      saved.Format->SetDockedDockingStyle(dsBottom);
+      saved.Format->SetRow(3);
+      for (int i = 0; i < 3; ++i) saved.Sub->ItemLinks()->Items(1)->BringToTopInRecentList(true);
+      dxBarStandardLayoutStore()->SaveToRegistry(saved.M, key.Path);
+    }
+    c.Damage(key);
+    TToolsForm f;
+    if (c.Before) c.Before(f);
+    SCOPED_TRACE(c.Name);
+    dxBarStandardLayoutStore()->LoadFromRegistry(f.M, key.Path);
+    c.Check(f);
+  }
+}
+
+TEST(BarsLayout, AKeyValueOfTheWrongTypeEndsTheLoadingAndTheFormKeepsItsBars) {
+  TTestKey key("WrongType");
+  key.Int("", "LargeIcons", 1);
+  key.Str("", "BarCount", "9");
+  key.Str("Bar0", "Caption", "Elsewhere");
+  {
+    TToolsForm f;
+    try {
+      dxBarStandardLayoutStore()->LoadFromRegistry(f.M, key.Path);
+      ADD_FAILURE() << "no error";
+    } catch (const ERegistryException& e) {
+      EXPECT_EQ(e.Message, "Invalid data type for 'BarCount'");
+    }
+    EXPECT_FALSE(f.M->LockUpdate());
+    EXPECT_FALSE(f.M->LargeIcons());
+    EXPECT_TRUE(f.Standard->Visible());
+    EXPECT_EQ(f.Standard->Caption(), "Standard");
+  }
+  // The form loading its layout goes on with the bars it defines.
+  TTestStore store(key.Path);
+  auto* form = new TBarsFixtureForm;
+  EXPECT_EQ(Dump(form->Bar1), Resource("FIXTUREDUMP"));
+  form->Free();
+}
+
+TEST(BarsLayout, PathsNameKeysBelowTheRoot) {
+  struct TCase {
+    const char* Path;
+    const char* Want;
+  } cases[] = {{"", ""},
+               {"\\", ""},
+               {"\\\\", ""},
+               {"Software\\Quellmark\\X\\", "\\Software\\Quellmark\\X"},
+               {"\\Software\\Quellmark\\X", "\\Software\\Quellmark\\X"}};
+  for (const TCase& c : cases) EXPECT_EQ(dxBarLayoutKey(c.Path), c.Want) << c.Path;
+
+  TTestKey key("Paths");
+  TToolsForm f;
+  dxBarStandardLayoutStore()->SaveToRegistry(f.M, key.Path.substr(1) + "\\");
+  f.Standard->SetCaption("Changed");
+  dxBarStandardLayoutStore()->LoadFromRegistry(f.M, key.Path);
+  EXPECT_EQ(f.Standard->Caption(), "Standard");
+  // An empty path saves and loads nothing.
+  dxBarStandardLayoutStore()->SaveToRegistry(f.M, "");
+  f.Standard->SetCaption("Changed");
+  dxBarStandardLayoutStore()->LoadFromRegistry(f.M, "");
+  EXPECT_EQ(f.Standard->Caption(), "Changed");
+}
+
+TEST(BarsLayout, AnIniFileWrittenByHandTakesDefaultsForWhatItLacks) {
+  String file = MakeTempFolder("BarsLayoutIniByHand") + "\\layout.ini";
+  WriteFileBytes(file,
+                 "[FormTools.Bar1.Main]\r\nBarCount=3\r\nLargeIcons=yes\r\nShowHint=0\r\n\r\n"
+                 "[FormTools.Bar1.Bar0]\r\nRow=0\r\nCaption=Standard\r\nItemLinkCount=4\r\nDockingStyle=3\r\n"
+                 "Visible=1\r\n\r\n"
+                 "[FormTools.Bar1.Bar0.ItemLink0]\r\nItemName=Save\r\nUserDefine=8\r\n\r\n"
+                 "[FormTools.Bar1.Bar0.ItemLink1]\r\nItemName=\r\n\r\n"
+                 "[FormTools.Bar1.Bar0.ItemLink3]\r\nItemName=Quit\r\nUserDefine=18\r\nVisible=0\r\n\r\n"
+                 "[FormTools.Bar1.Bar2]\r\nRow=1\r\nDockingStyle=9\r\nCaption=Fmt\r\n\r\n"
+                 "[FormTools.Bar1.SubItem_SubFile]\r\n\r\n");
+  TToolsForm f;
+  f.Menu->SetVisible(false);
+  dxBarStandardLayoutStore()->LoadFromIniFile(f.M, file);
+  EXPECT_FALSE(f.M->LargeIcons());
+  EXPECT_FALSE(f.M->ShowHint());
+  // The width of a link with its width bit but no width is 100; a glyph bit
+  // without a glyph goes.
+  EXPECT_EQ(Captions(f.Standard->ItemLinks()), "Save Quit");
+  EXPECT_EQ(f.Standard->ItemLinks()->Items(0)->UserWidth(), 100);
+  EXPECT_TRUE(f.Standard->ItemLinks()->Items(1)->UserDefine().Empty());
+  EXPECT_FALSE(f.Standard->ItemLinks()->Items(1)->Visible());
+  EXPECT_EQ(f.Standard->DockingStyle(), dsRight);
+  EXPECT_TRUE(f.Standard->Visible());
+  // The main menu without a section shows; a bar with a bad docking style
+  // shows with what was read before it.
+  EXPECT_TRUE(f.Menu->Visible());
+  EXPECT_TRUE(f.Format->Visible());
+  EXPECT_EQ(f.Format->Row(), 1);
+  EXPECT_EQ(f.Format->Caption(), "Fmt");
+  EXPECT_EQ(f.Format->DockingStyle(), dsTop);
+  // A menu section without a count leaves the menu as it was.
+  EXPECT_EQ(Captions(f.Sub->ItemLinks()), "Open Save");
 }
