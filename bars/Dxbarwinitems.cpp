@@ -409,8 +409,6 @@ void TdxBarWinControl::SetFocused(bool value) {
   active_ = value;
   if (!value) return;
   if (auto* item = dynamic_cast<TdxBarWindowItem*>(Item())) text_ = item->Text();
-  if (auto* combo = dynamic_cast<TdxBarCustomCombo*>(Item()))
-    if (auto* self = dynamic_cast<TdxBarComboControl*>(this)) self->StoreLocalItemIndex(combo->ItemIndex());
 }
 
 void TdxBarEditControl::WidthChanged() {
@@ -429,6 +427,12 @@ void TCustomdxBarComboControl::SetDroppedDown(bool value) {
   TPoint p = OnHorizontalToolbar(ItemLink()) ? TPoint(r.left + CaptionWidth(), r.bottom) : TPoint(r.right, r.top);
   if (Parent()) p = Parent()->ClientToScreen(p);
   item->DropDown(p.x, p.y);
+}
+
+void TdxBarComboControl::SetFocused(bool value) {
+  if (value && !focused_)
+    if (auto* item = dynamic_cast<TdxBarCustomCombo*>(Item())) localItemIndex_ = item->ItemIndex();
+  TCustomdxBarComboControl::SetFocused(value);
 }
 
 void TdxBarComboControl::SetLocalItemIndex(int index) {

@@ -268,6 +268,8 @@ class TdxBarComboControl : public TCustomdxBarComboControl {
  public:
   using TCustomdxBarComboControl::TCustomdxBarComboControl;
   DX_BAR_CONTROL_CLASS();
+  // Focusing starts browsing at the item's entry.
+  void SetFocused(bool value) override;
   // The entry shown while the user browses with the arrow keys.
   int LocalItemIndex() const { return localItemIndex_; }
   // Shows entry index (the item's text outside the entries).
