@@ -951,6 +951,10 @@ class TdxBar : public TPersistent {
   void SetVisible(bool value);
   bool WholeRow() const { return wholeRow_; }
   void SetWholeRow(bool value);
+  // A bar the library makes for a window of its own; the saved layout
+  // leaves it out.
+  bool Internal() const { return internal_; }
+  void SetInternal(bool value) { internal_ = value; }
 
   // The dock site the bar is in: DockControl, else the built-in one of its
   // style (none when floating).
@@ -1037,6 +1041,7 @@ class TdxBar : public TPersistent {
   bool useRestSpace_ = false;
   bool visible_ = false;
   bool wholeRow_ = false;
+  bool internal_ = false;
 };
 
 // The bars of a manager, with the four built-in dock sites and the loop that

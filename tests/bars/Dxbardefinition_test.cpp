@@ -207,7 +207,7 @@ class TUnknownItemForm : public TForm {
 
 void DefineUnknownItem(TdxBarDefinition& d) {
   d.Manager("Bar1");
-  d.Item("TdxBarEdit", "Edit1");
+  d.Item("TdxBarNoSuchItem", "Item1");
 }
 
 }  // namespace
@@ -219,7 +219,7 @@ TEST(BarsDefinition, AnUnknownItemClassIsNamed) {
     dxBarDefineForm(form);
     ADD_FAILURE() << "no error";
   } catch (EClassNotFound& e) {
-    EXPECT_EQ(e.Message, "Class TdxBarEdit not found");
+    EXPECT_EQ(e.Message, "Class TdxBarNoSuchItem not found");
   }
   form->Free();
   dxBarUnregisterFormDefinition("TUnknownItemForm");
