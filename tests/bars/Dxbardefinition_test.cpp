@@ -27,6 +27,7 @@ void KeepActual(const String& dump) {
 }
 
 struct TFixture {
+  TScopedStandIns StandIns;
   TRecordingStore Store;
   TdxBarLayoutStore* Previous = dxBarSetLayoutStore(&Store);
   TBarsFixtureForm* Form = new TBarsFixtureForm;

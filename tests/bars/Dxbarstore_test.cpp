@@ -1,7 +1,11 @@
 // The saved bar layout in the registry and in INI files: the customised
-// fixture comes back as it was, the stores look as documented, stores
-// written by hand load as expected, and damaged values spoil only their
-// own bar or link.
+// fixture comes back as it was, a floating bar comes back where it floated,
+// the stores look as documented, stores written by hand load as expected,
+// and damaged values spoil only their own bar or link.
+//
+// The bars' windows are real: a bar's docked and floating places are the
+// ones its window reports, so the forms whose places count are shown, and
+// the buttons have the stand-in controls' sizes.
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -10,7 +14,9 @@
 #include "bars/Dxbarstore.h"
 #include "bars/Dxbarwinitems.h"
 #include "classlib/Registry.h"
+#include "support/Screenshot.h"
 #include "support/Testutil.h"
+#include "support/Winwait.h"
 
 namespace {
 
@@ -183,6 +189,24 @@ void MakeGlyph(TBitmap& glyph) {
     for (int x = 0; x < 16; ++x) glyph.Canvas()->SetPixel(x, y, static_cast<TColor>(RGB(x * 16, y * 16, (x ^ y) * 8)));
 }
 
+// The fixture shown at (20, 20) with the stand-in controls; floating bars
+// show with it. Loading its layout when it is made, it is still hidden.
+struct TShownFixture {
+  TScopedStandIns StandIns;
+  TBarsFixtureForm* Form;
+  TShownFixture() {
+    Form = new TBarsFixtureForm;
+    Form->SetBounds(20, 20, 620, 440);
+    Form->Show();
+    EXPECT_TRUE(WaitVisible(Form->Handle()));
+    // Its floating bars show now (as they do when the form is activated).
+    Form->Bar1->SetHideFloatingBarsWhenInactive(false);
+    ProcessQueuedMessages();
+  }
+  ~TShownFixture() { Form->Free(); }
+  TdxBar* Bar(const char* caption) const { return Form->Bar1->BarByCaption(caption); }
+};
+
 // What a user changes: options, bars floated, moved and hidden, links
 // hidden and overridden, a new toolbar, menus used and edited.
 void Customise(TBarsFixtureForm* f) {
@@ -200,10 +224,13 @@ void Customise(TBarsFixtureForm* f) {
   files->SetFloatClientWidth(96);
   files->SetFloatClientHeight(30);
   files->SetDockingStyle(dsNone);
+  // Shown again at the bottom, where it goes when docked (hiding saves the
+  // place it had).
   TdxBar* batch = m->BarByCaption("Batch");
+  batch->SetVisible(false);
   batch->SetDockingStyle(dsBottom);
   batch->SetDockedLeft(40);
-  batch->SetOneOnRow(true);
+  batch->SetVisible(true);
   m->BarByCaption("Help")->SetVisible(false);
 
   LinkOf(m, "Connections", 0)->SetUserCaption("&New");
@@ -229,6 +256,8 @@ void Customise(TBarsFixtureForm* f) {
   TdxBarItemLinks* helpMenu = f->Sub("Help")->ItemLinks();
   helpMenu->Items(1)->Free();
   helpMenu->Add()->SetItem(f->Button("Dialer"));
+  // The windows report where they went.
+  ProcessQueuedMessages();
 }
 
 }  // namespace
@@ -236,27 +265,69 @@ void Customise(TBarsFixtureForm* f) {
 TEST(BarsLayout, ACustomisedFixtureComesBackFromTheRegistryAsItWas) {
   TTestKey key("RoundTrip");
   TTestStore store(key.Path);
-  auto* form = new TBarsFixtureForm;
-  Customise(form);
-  String before = Dump(form->Bar1);
-  form->Bar1->SaveToRegistry(form->Bar1->RegistryPath());
+  String before;
   TBitmap glyph;
-  glyph.Assign(LinkOf(form->Bar1, "Directories", 0)->UserGlyph());
-  form->Free();
+  {
+    TShownFixture f;
+    Customise(f.Form);
+    before = Dump(f.Form->Bar1);
+    f.Form->Bar1->SaveToRegistry(f.Form->Bar1->RegistryPath());
+    glyph.Assign(LinkOf(f.Form->Bar1, "Directories", 0)->UserGlyph());
+  }
 
   String text = key.Text();
   KeepActual("bars-layout-registry.txt", text);
   EXPECT_EQ(text, Resource("LAYOUTREGISTRY"));
 
-  auto* fresh = new TBarsFixtureForm;
-  EXPECT_EQ(Dump(fresh->Bar1), before);
-  TBitmap* loaded = LinkOf(fresh->Bar1, "Directories", 0)->UserGlyph();
+  TShownFixture fresh;
+  EXPECT_EQ(Dump(fresh.Form->Bar1), before);
+  TBitmap* loaded = LinkOf(fresh.Form->Bar1, "Directories", 0)->UserGlyph();
   ASSERT_EQ(loaded->Width(), 16);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) ASSERT_EQ(loaded->Canvas()->Pixel(x, y), glyph.Canvas()->Pixel(x, y)) << x << "," << y;
   // Both forms loaded through the manager's path when they were made.
   EXPECT_EQ(store.Paths, std::vector<String>(3, "\\Software\\Quellmark\\Nembra3\\Toolbars"));
-  fresh->Free();
+}
+
+TEST(BarsLayout, AFloatingBarAtShutDownComesBackFloatingInPlace) {
+  TTestKey key("Floating");
+  TTestStore store(key.Path);
+  TRect placed;
+  {
+    TShownFixture f;
+    TdxBar* files = f.Bar("Files");
+    files->SetDockingStyle(dsNone);
+    ASSERT_NE(files->Control(), nullptr);
+    HWND wnd = files->Control()->Handle();
+    ASSERT_TRUE(WaitVisible(wnd));
+    RECT r;
+    GetWindowRect(wnd, &r);
+    int oneLine = r.bottom - r.top;
+    // Moved and made narrower, so it wraps, as a person drags it by its
+    // caption and its frame.
+    TPoint lines = files->Control()->GetSizeForWidth(dsNone, 50);
+    SetWindowPos(wnd, nullptr, 333, 244, lines.x + files->BarNCSizeX(dsNone), lines.y + files->BarNCSizeY(dsNone),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    ProcessQueuedMessages();
+    GetWindowRect(wnd, &r);
+    placed = TRect(r);
+    ASSERT_EQ(placed.TopLeft(), TPoint(333, 244));
+    ASSERT_GT(placed.Height(), oneLine);
+    SaveScreenshot(wnd, "before");
+    // What the form's window going saves.
+    f.Form->Bar1->SaveToRegistry(f.Form->Bar1->RegistryPath());
+  }
+
+  TShownFixture fresh;
+  TdxBar* files = fresh.Bar("Files");
+  EXPECT_EQ(files->DockingStyle(), dsNone);
+  ASSERT_NE(files->Control(), nullptr);
+  HWND wnd = files->Control()->Handle();
+  ASSERT_TRUE(WaitVisible(wnd));
+  RECT r;
+  GetWindowRect(wnd, &r);
+  EXPECT_EQ(TRect(r), placed);
+  SaveScreenshot(wnd, "after");
 }
 
 TEST(BarsLayout, AnIniFileKeepsOtherManagersAndDropsItsRemovedBars) {
@@ -264,23 +335,25 @@ TEST(BarsLayout, AnIniFileKeepsOtherManagersAndDropsItsRemovedBars) {
   TTestStore store(none.Path);
   String file = MakeTempFolder("BarsLayoutIni") + "\\layout.ini";
   WriteFileBytes(file, "[Other.Bar1.Main]\r\nBarCount=1\r\n\r\n[FormMain.Bar1.Bar12]\r\nCaption=Gone\r\n\r\n");
-  auto* form = new TBarsFixtureForm;
-  Customise(form);
-  form->Bar1->SaveToIniFile(file);
+  String expected;
+  {
+    TShownFixture f;
+    Customise(f.Form);
+    f.Form->Bar1->SaveToIniFile(file);
+    // No glyph is kept in an INI file, so the link shows the item's again.
+    TdxBarItemLink* glyphLink = LinkOf(f.Form->Bar1, "Directories", 0);
+    glyphLink->SetUserDefine(glyphLink->UserDefine() - TdxBarUserDefines(udGlyph));
+    expected = Dump(f.Form->Bar1);
+  }
   String text = StringReplaceAll(ReadFileBytes(file), "\r", "");
   KeepActual("bars-layout.ini", text);
   EXPECT_EQ(text, Resource("LAYOUTINI"));
 
-  // No glyph is kept in an INI file, so the link shows the item's again.
-  TdxBarItemLink* glyphLink = LinkOf(form->Bar1, "Directories", 0);
-  glyphLink->SetUserDefine(glyphLink->UserDefine() - TdxBarUserDefines(udGlyph));
-  String expected = Dump(form->Bar1);
-  form->Free();
-  auto* fresh = new TBarsFixtureForm;
-  fresh->Bar1->LoadFromIniFile(file);
-  EXPECT_EQ(Dump(fresh->Bar1), expected);
-  EXPECT_TRUE(LinkOf(fresh->Bar1, "Directories", 0)->UserGlyph()->Empty());
-  fresh->Free();
+  TShownFixture fresh;
+  fresh.Form->Bar1->LoadFromIniFile(file);
+  ProcessQueuedMessages();
+  EXPECT_EQ(Dump(fresh.Form->Bar1), expected);
+  EXPECT_TRUE(LinkOf(fresh.Form->Bar1, "Directories", 0)->UserGlyph()->Empty());
 }
 
 namespace {
@@ -288,6 +361,7 @@ namespace {
 // A small form of its own: four buttons, a menu and three bars, the second
 // one the main menu.
 struct TToolsForm {
+  TScopedStandIns StandIns;
   TToolsForm() {
     Form->SetName("FormTools");
     for (const char* name : {"Open", "Save", "Print", "Quit"}) Form->Button(name, name);
@@ -462,7 +536,10 @@ TEST(BarsLayout, ABadValueEndsOnlyItsBarOrLink) {
          EXPECT_EQ(f.Format->Caption(), "Formatting");
          EXPECT_EQ(f.Format->DockedDockingStyle(), dsBottom);
          EXPECT_EQ(f.Format->Row(), 0);
-       }},
+         EXPECT_EQ(f.Format->DockingStyle(), dsNone);
+       },
+       // Floating, so no docked window reports a place of its own.
+       [](TToolsForm& f) { f.Format->SetDockingStyle(dsNone); }},
       {"a paint style out of range",
        [](const TTestKey& k) {
          k.Bin("Bar0\\ItemLink0", "UserDefine", "\x0C");
@@ -569,6 +646,7 @@ TEST(BarsLayout, AKeyValueOfTheWrongTypeEndsTheLoadingAndTheFormKeepsItsBars) {
   }
   // The form loading its layout goes on with the bars it defines.
   TTestStore store(key.Path);
+  TScopedStandIns standIns;
   auto* form = new TBarsFixtureForm;
   EXPECT_EQ(Dump(form->Bar1), Resource("FIXTUREDUMP"));
   form->Free();
@@ -611,6 +689,8 @@ TEST(BarsLayout, AnIniFileWrittenByHandTakesDefaultsForWhatItLacks) {
                  "[FormTools.Bar1.SubItem_SubFile]\r\n\r\n");
   TToolsForm f;
   f.Menu->SetVisible(false);
+  // Floating, so no docked window reports a row of its own.
+  f.Format->SetDockingStyle(dsNone);
   dxBarStandardLayoutStore()->LoadFromIniFile(f.M, file);
   EXPECT_FALSE(f.M->LargeIcons());
   EXPECT_FALSE(f.M->ShowHint());
@@ -628,7 +708,7 @@ TEST(BarsLayout, AnIniFileWrittenByHandTakesDefaultsForWhatItLacks) {
   EXPECT_TRUE(f.Format->Visible());
   EXPECT_EQ(f.Format->Row(), 1);
   EXPECT_EQ(f.Format->Caption(), "Fmt");
-  EXPECT_EQ(f.Format->DockingStyle(), dsTop);
+  EXPECT_EQ(f.Format->DockingStyle(), dsNone);
   // A menu section without a count leaves the menu as it was.
   EXPECT_EQ(Captions(f.Sub->ItemLinks()), "Open Save");
 }
