@@ -153,6 +153,9 @@ TdxBarItemClass dxBarVisibleItemClass(int index);
 // The control class registered for exactly the item's class (an ancestor's
 // entry does not count); null when none is.
 TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item);
+// The control class registered for an item class (its first record); null
+// when the class is not registered.
+TdxBarItemControlClass dxBarFindItemControlClass(TdxBarItemClass itemClass);
 // Puts another control class in the first record of the item class, in
 // place (the registry keeps its order); returns the one it replaces.
 TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBarItemControlClass controlClass);
@@ -287,6 +290,12 @@ TdxBarLayoutStore* dxBarSetLayoutStore(TdxBarLayoutStore* store);
 
 // The thread hooks of the bars.
 LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam);
+// Set while an in-bar edit window hands a key it received to
+// dxBarKeyboardHookProc by a plain call (code 0): the procedure then calls
+// no next hook, and an unhandled key gives 0. The edit marks an Alt key it
+// hands on as having reached the menu-bar logic (the Alt flag).
+extern bool dxBarKeyboardHookDirectCall;
+extern bool dxBarKeyboardAltPressed;
 LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam);
 // Installed hooks (0 when the hook is not installed).

@@ -4,6 +4,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarwinitems.h"
+#include "extitems/Dxbarextitems.h"
 
 namespace {
 
@@ -258,7 +259,9 @@ void DumpItem(TDump& d, int index, TdxBarItem* item) {
     d.Changed(p + ".ShowCaption", e->ShowCaption(), false);
     d.Line(p + ".Width", e->Width());
   }
-  if (auto* c = dynamic_cast<TCustomdxBarCombo*>(item)) d.Changed(p + ".ShowEditor", c->ShowEditor(), true);
+  auto* image = dynamic_cast<TdxBarImageCombo*>(item);
+  // The image combo hides its editor unless asked.
+  if (auto* c = dynamic_cast<TCustomdxBarCombo*>(item)) d.Changed(p + ".ShowEditor", c->ShowEditor(), !image);
   if (auto* c = dynamic_cast<TdxBarCustomCombo*>(item)) {
     d.Changed(p + ".DropDownCount", c->DropDownCount(), 8);
     d.Changed(p + ".DropDownWidth", c->DropDownWidth(), 0);
@@ -266,6 +269,14 @@ void DumpItem(TDump& d, int index, TdxBarItem* item) {
     for (int i = 0; i < c->Items()->Count(); ++i) d.Line(p + ".Items[" + IntToStr(i) + "]", c->Items()->Get(i));
     d.Changed(p + ".Sorted", c->Sorted(), false);
     d.Changed(p + ".ItemIndex", c->ItemIndex(), -1);
+  }
+  if (image) {
+    if (image->Images()) d.Line(p + ".Images", NameOf(image->Images()));
+    d.Changed(p + ".ShowText", image->ShowText(), true);
+    // Always written, as a list with one index per entry.
+    String list;
+    for (int index : image->ReadImageIndexes()) list += (list.empty() ? "" : " ") + IntToStr(index);
+    d.Line(p + ".ImageIndexes", "(" + list + ")");
   }
 }
 

@@ -310,11 +310,14 @@ void TdxBarItemLink::CheckMostRecentlyUsed() {
 void TdxBarItemLink::CreateControl() {
   TCustomdxBarControl* bc = BarControl();
   if (!bc || !item_ || control_) return;
-  // Edit and combo items on a vertical toolbar show as plain buttons; every
-  // other item gets the control of its exact class.
-  TdxBarItemControlClass cls = dynamic_cast<TdxBarWindowItem*>(item_) && IsToolbarControlVertical(bc)
-                                   ? TdxBarButtonControl::Class()
-                                   : dxBarItemControlClass(item_);
+  // Edit and combo items on a vertical toolbar show as plain buttons (the
+  // control the buttons have); every other item gets the control of its
+  // exact class.
+  TdxBarItemControlClass cls = dxBarItemControlClass(item_);
+  if (dynamic_cast<TdxBarWindowItem*>(item_) && IsToolbarControlVertical(bc)) {
+    TdxBarItemControlClass button = dxBarFindItemControlClass(TdxBarButton::Class());
+    cls = button ? button : TdxBarButtonControl::Class();
+  }
   if (!cls) return;
   control_ = cls->Create(this);
 }

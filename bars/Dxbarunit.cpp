@@ -215,6 +215,13 @@ TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBar
   return nullptr;
 }
 
+TdxBarItemControlClass dxBarFindItemControlClass(TdxBarItemClass itemClass) {
+  if (!gItemClasses) return nullptr;
+  for (const auto& r : *gItemClasses)
+    if (r.ItemClass == itemClass) return r.ControlClass;
+  return nullptr;
+}
+
 TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item) {
   if (!gItemClasses || !item) return nullptr;
   for (const auto& r : *gItemClasses)
@@ -593,9 +600,13 @@ TdxBarLayoutStore* dxBarSetLayoutStore(TdxBarLayoutStore* store) {
 
 // ---------------------------------------------------------------- hooks
 
+bool dxBarKeyboardHookDirectCall = false;
+bool dxBarKeyboardAltPressed = false;
+
 // The hooks hand every message on; keyboard and mouse routing and the
 // form messages come with the bar windows.
 LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
+  if (dxBarKeyboardHookDirectCall) return 0;
   return CallNextHookEx(gKeyboardHook, code, wParam, lParam);
 }
 

@@ -1,6 +1,5 @@
 // Edit and combo items: text, events, entries, the nearest entry, the size
-// and place of the drop-down window, the drawing of entries; and the
-// stand-ins of their controls.
+// and place of the drop-down window, the drawing of entries.
 #include "Dxbarwinitems.h"
 
 #include <algorithm>
@@ -9,10 +8,6 @@
 DX_BAR_ITEM_CLASS_IMPL(TdxBarEdit)
 DX_BAR_ITEM_CLASS_IMPL(TCustomdxBarCombo)
 DX_BAR_ITEM_CLASS_IMPL(TdxBarCombo)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarWinControl)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarEditControl)
-DX_BAR_CONTROL_CLASS_IMPL(TCustomdxBarComboControl)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarComboControl)
 
 String dxBarGetWindowText(HWND wnd) {
   if (!wnd) return String();
@@ -56,11 +51,15 @@ TdxBarItemLink* TdxBarWindowItem::FocusedItemLink() const {
 }
 
 void TdxBarWindowItem::SetFocus() {
-  for (int i = 0; i < LinkCount(); ++i)
-    if (TdxBarWinControl* c = WinControlOf(Links(i))) {
-      c->SetFocused(true);
-      return;
-    }
+  for (int i = 0; i < LinkCount(); ++i) {
+    TdxBarWinControl* c = WinControlOf(Links(i));
+    auto* bar = c ? dynamic_cast<TdxBarControl*>(c->Parent()) : nullptr;
+    if (!bar) continue;
+    std::shared_ptr<const bool> alive = c->Alive();
+    bar->BarGetFocus(c);
+    if (*alive) c->Click(false);
+    return;
+  }
 }
 
 void TdxBarWindowItem::Change() {
@@ -223,12 +222,15 @@ TPoint dxBarDropDownPoint(TPoint p, const TRect& area, TSize item, TSize drop, b
 TdxBarCustomCombo::TdxBarCustomCombo(TComponent* owner) : TCustomdxBarCombo(owner) {
   items_.reset(new TStringList);
   items_->OnChange = {this, &TdxBarCustomCombo::ItemsChanged};
+  listBox_ = new TdxBarDropDownListBox(this);
   listCanvas_.reset(new TMemoryCanvas);
   if (manager_) listCanvas_->Font()->Assign(manager_->Font());
 }
 
 TdxBarCustomCombo::~TdxBarCustomCombo() {
   if (items_) items_->OnChange = nullptr;
+  if (listBox_) listBox_->Free();
+  listBox_ = nullptr;
 }
 
 void TdxBarCustomCombo::SetItemIndex(int value) {
@@ -312,7 +314,15 @@ void TdxBarCustomCombo::CheckLocalPos() {
   int index = c->LocalItemIndex();
   if (!(index > -1 && index < items_->Count() && items_->Get(index) == text)) index = GetNearestItemIndex(text);
   c->StoreLocalItemIndex(index);
-  // The drop-down list follows the entry once it exists.
+  if (!c->DroppedDown() || !listBox_->HandleAllocated()) return;
+  // An entry equal to the text is selected; else the nearest one comes to
+  // the top, unselected.
+  if (index >= 0 && index < items_->Count() && SameText(items_->Get(index), text)) {
+    listBox_->SetItemIndex(index);
+  } else {
+    listBox_->SetItemIndex(-1);
+    if (index >= 0) listBox_->SetTopIndex(index);
+  }
 }
 
 bool TdxBarCustomCombo::CheckKeyForDropDownWindow(WORD key, TShiftState shift) {
@@ -320,9 +330,38 @@ bool TdxBarCustomCombo::CheckKeyForDropDownWindow(WORD key, TShiftState shift) {
   return plain && (key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT);
 }
 
+HWND TdxBarCustomCombo::GetDropDownWindow() {
+  HWND wnd = TCustomdxBarCombo::GetDropDownWindow();
+  if (wnd) return wnd;
+  return listBox_->HandleAllocated() ? listBox_->Handle() : nullptr;
+}
+
+void TdxBarCustomCombo::InitDropDownWindow() {
+  listBox_->Items()->Assign(items_.get());
+  listBox_->MeasureRows();
+  int width = GetDropDownWidth();
+  int height = GetDropDownHeight();
+  SetWindowPos(listBox_->Handle(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TdxBarCustomCombo::DropDown(int x, int y) {
+  TdxBarItemLink* link = CurItemLink();
+  TCustomdxBarControl* bar = link ? link->BarControl() : nullptr;
+  if (bar && bar->HandleAllocated()) listBox_->Prepare(bar->Handle());
   TCustomdxBarCombo::DropDown(x, y);
   CheckLocalPos();
+}
+
+void TdxBarCustomCombo::AfterDropDown() {
+  // A press that opened the list goes on in it.
+  bool pressed = LeftButtonPressed() && listBox_->HandleAllocated();
+  listBox_->SetPressPending(pressed);
+  if (pressed) SetCapture(listBox_->Handle());
+}
+
+void TdxBarCustomCombo::CloseUp() {
+  TCustomdxBarCombo::CloseUp();
+  listBox_->Release();
 }
 
 TCanvas* TdxBarCustomCombo::GetCanvas() { return drawingCanvas_ ? drawingCanvas_ : listCanvas_.get(); }
@@ -399,45 +438,4 @@ void TdxBarCustomCombo::DrawInterior(TCanvas* canvas, const TRect& r, TdxBarItem
   }
   drawingCanvas_ = savedCanvas;
   drawingInEdit_ = savedInEdit;
-}
-
-// ---------------------------------------------------------------- control stand-ins
-
-void TdxBarWinControl::SetFocused(bool value) {
-  if (value == focused_) return;
-  focused_ = value;
-  active_ = value;
-  if (!value) return;
-  if (auto* item = dynamic_cast<TdxBarWindowItem*>(Item())) text_ = item->Text();
-}
-
-void TdxBarEditControl::WidthChanged() {
-  if (Parent()) Parent()->RepaintBar();
-}
-
-void TCustomdxBarComboControl::SetDroppedDown(bool value) {
-  auto* item = dynamic_cast<TCustomdxBarCombo*>(Item());
-  if (value == droppedDown_ || !item || item->ReadOnly()) return;
-  droppedDown_ = value;
-  if (!value) {
-    item->CloseUp();
-    return;
-  }
-  const TRect& r = ItemLink()->ItemRect();
-  TPoint p = OnHorizontalToolbar(ItemLink()) ? TPoint(r.left + CaptionWidth(), r.bottom) : TPoint(r.right, r.top);
-  if (Parent()) p = Parent()->ClientToScreen(p);
-  item->DropDown(p.x, p.y);
-}
-
-void TdxBarComboControl::SetFocused(bool value) {
-  if (value && !focused_)
-    if (auto* item = dynamic_cast<TdxBarCustomCombo*>(Item())) localItemIndex_ = item->ItemIndex();
-  TCustomdxBarComboControl::SetFocused(value);
-}
-
-void TdxBarComboControl::SetLocalItemIndex(int index) {
-  localItemIndex_ = index;
-  auto* item = dynamic_cast<TdxBarCustomCombo*>(Item());
-  if (!item) return;
-  text_ = index >= 0 && index < item->Items()->Count() ? item->Items()->Get(index) : item->Text();
 }

@@ -3,9 +3,11 @@
 // the events; the combos keep their entries and decide the size and place
 // of their drop-down window.
 //
-// The controls declared here are stand-ins that keep what the items read
-// from them (text, focus, drop-down state, browsed entry) and make no
-// window; the hosted edit windows replace them under the same names.
+// Their controls (Dxbarwincontrols.cpp) show a platform EDIT window over
+// the item only while it has the focus and paint the text themselves the
+// rest of the time; the combo controls add the drop button and open the
+// drop-down window, for the combos with entries the owner-drawn list of
+// Dxbardropdown.cpp.
 #pragma once
 
 #include "Dxbarcontrols.h"
@@ -15,6 +17,7 @@ class TdxBarWinControl;
 class TdxBarEditControl;
 class TCustomdxBarComboControl;
 class TdxBarComboControl;
+class TdxBarCustomCombo;
 
 using TdxBarCheckKeyForDropDownWindowEvent = TEvent<TObject*, WORD, TShiftState, bool&>;
 using TdxBarGetDropDownWindowEvent = TEvent<TObject*, HWND&>;
@@ -41,7 +44,8 @@ class TdxBarWindowItem : public TdxBarItem {
   void SetCurText(const String& value);
   // CurItemLink while its control hosts a window and has the focus.
   TdxBarItemLink* FocusedItemLink() const;
-  // The first link whose control hosts a window takes the focus.
+  // The first link whose control hosts a window on a toolbar: the toolbar
+  // takes the keyboard for it and the control is clicked without mouse.
   virtual void SetFocus();
 
   bool CanClicked() const override { return false; }
@@ -136,6 +140,42 @@ class TCustomdxBarCombo : public TdxBarEdit {
   TdxBarGetDropDownWindowEvent OnGetDropDownWindow;
 };
 
+// The owner-drawn list that drops from a combo with entries: a child of the
+// combo's bar window when made, then detached to float above everything as
+// a topmost tool window that never takes the focus from the combo's edit.
+// Its rows are drawn and measured by the combo item.
+class TdxBarDropDownListBox : public TCustomListBox {
+ public:
+  explicit TdxBarDropDownListBox(TdxBarCustomCombo* combo);
+  TdxBarCustomCombo* Combo() const { return combo_; }
+  // Set while the press that opened the list is held and has not yet
+  // entered the list.
+  bool PressPending() const { return pressPending_; }
+  void SetPressPending(bool value) { pressPending_ = value; }
+  // The list's window is made as a child of barWindow.
+  void Prepare(HWND barWindow);
+  // The window goes with its parent.
+  void Release();
+  // Every row takes the height the combo measures for it.
+  void MeasureRows();
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void WndProc(TMessage& msg) override;
+  void Dispatch(TMessage& msg) override;
+
+ private:
+  void RowChosen(int index);
+  void ShowRow(int index);
+  void MouseMove(TMessage& msg);
+  void LButtonUp(TMessage& msg);
+  void NCPaint();
+  TdxBarCustomCombo* combo_;
+  bool pressPending_ = false;
+  int shownRow_ = -2;
+};
+
 // A combo with a list of entries.
 class TdxBarCustomCombo : public TCustomdxBarCombo {
  public:
@@ -160,6 +200,7 @@ class TdxBarCustomCombo : public TCustomdxBarCombo {
   void SetSorted(bool value);
   // The entry (or -1) the text keeps.
   void SetText(const String& value) override;
+  TdxBarDropDownListBox* ListBox() const { return listBox_; }
 
   // The entry browsed in the focused control, else ItemIndex.
   int CurItemIndex() const;
@@ -170,7 +211,11 @@ class TdxBarCustomCombo : public TCustomdxBarCombo {
 
   void CurChange() override;
   bool CheckKeyForDropDownWindow(WORD key, TShiftState shift) override;
+  HWND GetDropDownWindow() override;
+  void InitDropDownWindow() override;
   void DropDown(int x, int y) override;
+  void AfterDropDown() override;
+  void CloseUp() override;
 
   // The canvas the entries are drawn and measured on: the edit field's
   // while DrawInterior runs, else the list's.
@@ -188,12 +233,23 @@ class TdxBarCustomCombo : public TCustomdxBarCombo {
   int GetDropDownHeight();
   void DrawInterior(TCanvas* canvas, const TRect& r, TdxBarItemLink* link) override;
 
+  // The canvas entries are drawn and measured on for a while (a list's
+  // owner drawing; nullptr: none); the previous one is returned.
+  TCanvas* SetDrawingCanvas(TCanvas* canvas) {
+    TCanvas* old = drawingCanvas_;
+    drawingCanvas_ = canvas;
+    return old;
+  }
+
   TdxBarDrawItemEvent OnDrawItem;
   TdxBarMeasureItemEvent OnMeasureItem;
 
  protected:
-  // Keeps the focused control's browsed entry in step with its text.
+  friend class TdxBarDropDownListBox;
+  // Keeps the focused control's browsed entry in step with its text, and
+  // the open list's selection with the entry.
   void CheckLocalPos();
+  bool DrawingInEdit() const { return drawingInEdit_; }
 
  private:
   void ItemsChanged(TObject* sender);
@@ -205,9 +261,10 @@ class TdxBarCustomCombo : public TCustomdxBarCombo {
   int itemHeight_ = 0;
   int itemIndex_ = -1;
   TOwned<TStringList> items_;
+  TdxBarDropDownListBox* listBox_ = nullptr;
   bool sorted_ = false;
   TCanvas* drawingCanvas_ = nullptr;
-  // The list's canvas until the drop-down list window exists.
+  // Where the entries are measured outside drawing, in the list's font.
   TOwned<TMemoryCanvas> listCanvas_;
 };
 
@@ -227,40 +284,137 @@ TPoint dxBarDropDownPoint(TPoint p, const TRect& workArea, TSize item, TSize dro
 
 // ---------------------------------------------------------------- controls
 
-class TdxBarWinControl : public TdxBarItemControl {
+// A control that hosts a child window of its bar window (an EDIT for the
+// edit and combo controls), shown over the item only while the control has
+// the focus. The hosted window is subclassed: its messages come to WndProc.
+class TdxBarWinControl : public TdxBarItemControl, public TWindowObject {
  public:
-  using TdxBarItemControl::TdxBarItemControl;
+  explicit TdxBarWinControl(TdxBarItemLink* link);
+  ~TdxBarWinControl() override;
   DX_BAR_CONTROL_CLASS();
+
+  // The hosted window (none until made).
+  HWND Window() const { return window_; }
   bool Focused() const { return focused_; }
-  // Taking the focus activates the control; losing it deactivates it.
+  // Taking the focus shows the window over the item and focuses it;
+  // losing it hides the window and gives the focus back.
   virtual void SetFocused(bool value);
   // The hosted window's whole text.
-  virtual String GetText() const { return text_; }
-  virtual void SetText(const String& value) { text_ = value; }
+  virtual String GetText();
+  virtual void SetText(const String& value);
+  // Where the window goes while focused (bar client coordinates); zero
+  // wide while the item's editor is hidden, empty while disabled.
+  TRect GetWindowRect();
+  // The editor of the item is hidden (a combo whose ShowEditor is off).
+  bool EditorHidden();
+
+  bool CanClicked() override;
+  bool IsDestroyOnClick() override { return false; }
+  void ControlClick(bool byMouse) override;
+  void ControlInactivate(bool immediately) override;
+  // A mouse press, release or double click of the bar window at a client
+  // point, handed on to the hosted window (outside it for a press and a
+  // double click).
+  void BarMouseMessage(UINT msg, WPARAM keys, TPoint p);
 
  protected:
+  // Makes the window and subclasses it; nothing while the bar window has
+  // no handle or its toolbar is being moved.
+  virtual void CreateWindowHandle();
+  void DestroyWindowHandle();
+  // The window exists (made now when it can be).
+  bool NeedWindow();
+  virtual HWND MakeWindow() { return nullptr; }
+  // The messages of the hosted window.
+  virtual void WndProc(TMessage& msg);
+  void WindowMessage(HWND wnd, TMessage& msg) override;
+  // The hosted window's own handling.
+  void DefaultHandler(TMessage& msg);
+  // Hand the key to the item's events; false when a handler set it to 0.
+  bool DoKeyDown(TMessage& msg);
+  bool DoKeyPress(TMessage& msg);
+  bool DoKeyUp(TMessage& msg);
+  void RemoveCharMessages();
+  // The bar window moves its toolbar (no hosted window meanwhile).
+  bool ParentMoving() const;
+  void SetTextQuietly(const String& value);
+
   bool focused_ = false;
-  String text_;
+  // The control writes the text itself: no user edit.
+  bool settingText_ = false;
+  HWND window_ = nullptr;
+  int sysKeyCount_ = 0;
+  HWND prevFocus_ = nullptr;
+  TRect windowRect_;
+  // The focus went to a window the user chose: it is not given back.
+  bool focusTaken_ = false;
+
+ private:
+  // The form, the manager or the bar window is being destroyed.
+  bool Going();
+  void SystemKey(TMessage& msg);
+  void KillFocus(TMessage& msg);
+  void GiveFocusBack();
 };
 
 class TdxBarEditControl : public TdxBarWinControl {
  public:
-  using TdxBarWinControl::TdxBarWinControl;
+  explicit TdxBarEditControl(TdxBarItemLink* link);
+  ~TdxBarEditControl() override;
   DX_BAR_CONTROL_CLASS();
-  // Width of the caption beside the field (0 without caption).
-  virtual int CaptionWidth() const { return 0; }
+
+  TdxBarEdit* Edit() const { return dynamic_cast<TdxBarEdit*>(Item()); }
+  bool GetShowCaption();
+  // Width of the caption cell beside the field (0 without caption).
+  int GetCaptionWidth();
+  int CaptionWidth() { return GetCaptionWidth(); }
+  int GetMinWidth() override;
+  int GetWidth() override;
+  int GetHeight() override;
+  bool DrawSelected() override;
+  void ControlClick(bool byMouse) override;
+  void SetFocused(bool value) override;
+  void SetText(const String& value) override;
   virtual void WidthChanged();
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+
+ protected:
+  HWND MakeWindow() override;
+  void WndProc(TMessage& msg) override;
+  // Caption and border; r becomes the rectangle inside them.
+  void DrawCaption(TRect& r, TdxBarPaintType paintType, bool selected);
+  void DrawBorder(TRect& r, TdxBarPaintType paintType, bool selected);
+  void DrawTextField(const TRect& r);
+  HBRUSH BackgroundBrush();
+  // The window moves to the window rectangle while focused.
+  void PlaceWindow();
 };
 
 class TCustomdxBarComboControl : public TdxBarEditControl {
  public:
   using TdxBarEditControl::TdxBarEditControl;
+  ~TCustomdxBarComboControl() override;
   DX_BAR_CONTROL_CLASS();
+  TCustomdxBarCombo* Combo() const { return dynamic_cast<TCustomdxBarCombo*>(Item()); }
   bool DroppedDown() const { return droppedDown_; }
   // Ignored when unchanged or while the item is read-only.
   virtual void SetDroppedDown(bool value);
+  HWND GetDropDownWindow();
+  const TRect& DropButtonRect() const { return dropButtonRect_; }
+  void ControlInactivate(bool immediately) override;
+  void GetArrowParams(TdxBarPaintType paintType, bool droppedDown, int& colorIndex, HBRUSH& brush,
+                      bool selected) override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
 
  protected:
+  void WndProc(TMessage& msg) override;
+  void DrawDropButton(TRect r, TdxBarPaintType paintType, bool selected);
+  // The point lies in the drop button (window coordinates of the hosted
+  // window); with the editor hidden the button reaches to the field's left.
+  bool InDropButton(TPoint p);
+
+  TRect dropButtonRect_;
+  bool droppedAtMouseDown_ = false;
   bool droppedDown_ = false;
 };
 
@@ -268,6 +422,7 @@ class TdxBarComboControl : public TCustomdxBarComboControl {
  public:
   using TCustomdxBarComboControl::TCustomdxBarComboControl;
   DX_BAR_CONTROL_CLASS();
+  TdxBarCustomCombo* CustomCombo() const { return dynamic_cast<TdxBarCustomCombo*>(Item()); }
   // Focusing starts browsing at the item's entry.
   void SetFocused(bool value) override;
   // The entry shown while the user browses with the arrow keys.
@@ -276,6 +431,9 @@ class TdxBarComboControl : public TCustomdxBarComboControl {
   void SetLocalItemIndex(int index);
   // Only remembers the entry.
   void StoreLocalItemIndex(int index) { localItemIndex_ = index; }
+
+ protected:
+  void WndProc(TMessage& msg) override;
 
  private:
   int localItemIndex_ = -1;

@@ -1485,6 +1485,8 @@ void TWinControl::RemoveControl(TControl* control) {
     tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), w), tabList_.end());
   }
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+  if (auto* w = dynamic_cast<TWinControl*>(control))
+    if (TWinControl* form = FormControl()) form->DefocusControl(w);
   control->parent_ = nullptr;
   if (!IsDestroying()) Realign();
 }

@@ -53,7 +53,7 @@ TEST(BarsDefinition, TheFixturesModelIsTheExpectedOne) {
                   << expected.substr(std::min(line, expected.size()), 80);
   }
   TdxBarManager* m = f.Form->Bar1;
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
   EXPECT_EQ(m->Bars()->Count(), 9);
   EXPECT_EQ(m->MainMenuBar(), m->Bars()->Items(0));
   EXPECT_EQ(m->ReadCount(), 1);
@@ -108,7 +108,7 @@ TEST(BarsDefinition, TheCopyHasNoEventsNoStoresAndNoWindow) {
   EXPECT_FALSE(m->StoreInRegistry());
   EXPECT_FALSE(m->StoreInIniFile());
   EXPECT_FALSE(m->OnHelpButtonClick);
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
   for (int i = 0; i < m->ItemCount(); ++i) {
     EXPECT_EQ(m->Items(i)->Action(), nullptr) << m->Items(i)->Name();
     EXPECT_FALSE(m->Items(i)->OnClick) << m->Items(i)->Name();
@@ -144,7 +144,7 @@ TEST(BarsDefinition, AChangedBarResetsToTheDefinedOne) {
   EXPECT_NE(menu->Control(), nullptr);
   // The reset links are the form's own items.
   EXPECT_EQ(connections->ItemLinks()->Items(0)->Item(), form->Button("New"));
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
 }
 
 TEST(BarsDefinition, AResetLeavesOutWhatTheFormNoLongerHas) {

@@ -1,6 +1,7 @@
 // Unit services: registries, drawing primitives, drains, mouse-leave
 // tracking, sounds, flags and the unit's start.
 #include "Barstest.h"
+#include "bars/extitems/Dxbarextitems.h"
 #include "bars/Dxbarwinitems.h"
 #include "support/Pixels.h"
 #include "support/Testutil.h"
@@ -25,12 +26,14 @@ TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
   TdxBarItemClass core[] = {TdxBarButton::Class(),  TdxBarEdit::Class(),    TCustomdxBarCombo::Class(),
                             TdxBarCombo::Class(),   TdxBarSubItem::Class(), TdxBarListItem::Class(),
                             TdxBarContainerItem::Class()};
-  ASSERT_EQ(dxBarItemCount(), 7);
+  // The extended items follow.
+  ASSERT_EQ(dxBarItemCount(), 8);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(dxBarItemClass(i), core[i]) << i;
-  EXPECT_EQ(dxBarItemClass(7), nullptr);
-  EXPECT_EQ(dxBarVisibleItemCount(), 7);
+  EXPECT_EQ(dxBarItemClass(7), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemClass(8), nullptr);
+  EXPECT_EQ(dxBarVisibleItemCount(), 8);
   EXPECT_EQ(dxBarVisibleItemClass(6), TdxBarContainerItem::Class());
-  for (int index : {-1, 7, 9}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
+  for (int index : {-1, 8, 9}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
   // Made by name, each with its control.
   TBarsForm* form = new TBarsForm;
   auto* combo = dynamic_cast<TdxBarCombo*>(dxBarFindClass("TdxBarCombo")(form));
@@ -49,10 +52,10 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 9);
-  EXPECT_EQ(dxBarItemClass(8), TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarVisibleItemCount(), 8);
-  EXPECT_EQ(dxBarVisibleItemClass(7), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), 10);
+  EXPECT_EQ(dxBarItemClass(9), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarVisibleItemCount(), 9);
+  EXPECT_EQ(dxBarVisibleItemClass(8), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
   // Registered items are made by name.
   TComponent* made = dxBarFindClass("TUnregisteredButton")(form);
@@ -60,11 +63,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 8);
+  EXPECT_EQ(dxBarItemCount(), 9);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 7);
+  EXPECT_EQ(dxBarItemCount(), 8);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -103,7 +106,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 7);
+  EXPECT_EQ(dxBarItemCount(), 8);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);
