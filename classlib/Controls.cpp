@@ -950,6 +950,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  // A form stops holding it (RemoveControl can no longer tell what it was).
+  if (parent_)
+    if (TWinControl* form = parent_->FormControl()) form->DefocusControl(this);
   // Children go with their parent, whoever owns them.
   while (!controls_.empty()) {
     TControl* c = controls_.back();

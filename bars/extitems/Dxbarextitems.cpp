@@ -139,7 +139,7 @@ void TdxBarImageCombo::DrawItem(int index, const TRect& r, TOwnerDrawState state
   if (showText_) {
     String s = index == -1 ? Text() : (index >= 0 && index < Items()->Count() ? Items()->Get(index) : String());
     int y = (r.top + r.bottom - canvas->TextHeight(s.empty() ? String("0") : s)) / 2;
-    canvas->TextRect(r, textStart + 2, y, s);
+    canvas->TextRect(TRect(std::max(textStart, static_cast<int>(r.left)), r.top, r.right, r.bottom), textStart + 2, y, s);
   }
   if (state.Contains(odFocused)) canvas->DrawFocusRect(r);
 }
@@ -194,10 +194,9 @@ class TSelectItemForm : public TForm {
     List->SetLeft(m);
     List->SetTop(m);
     List->Items()->Assign(combo->Items());
-    // Sized on the list's own canvas.
-    TCanvas* canvas = List->Canvas();
-    canvas->Font()->Assign(List->Font());
-    TCanvas* saved = Drawing(canvas);
+    // Sized in the list's font (its window comes when the form shows).
+    measure_.Font()->Assign(List->Font());
+    TCanvas* saved = Drawing(&measure_);
     int rowHeight = 0;
     try {
       if (combo->Items()->Count() > 0) combo->MeasureItem(0, rowHeight);
@@ -251,9 +250,8 @@ class TSelectItemForm : public TForm {
     Drawing(saved);
   }
   void ListMeasureItem(TWinControl*, int index, int& height) {
-    TCanvas* canvas = List->Canvas();
-    canvas->Font()->Assign(List->Font());
-    TCanvas* saved = Drawing(canvas);
+    measure_.Font()->Assign(List->Font());
+    TCanvas* saved = Drawing(&measure_);
     try {
       combo_->MeasureItem(index, height);
     } catch (...) {
@@ -265,6 +263,7 @@ class TSelectItemForm : public TForm {
   void ListDblClick(TObject*) { SetModalResult(mrOk); }
 
   TdxBarImageCombo* combo_;
+  TMemoryCanvas measure_;
 };
 
 }  // namespace

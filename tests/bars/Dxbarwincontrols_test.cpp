@@ -55,7 +55,11 @@ struct TEditBar {
     EXPECT_TRUE(FocusWindow(Other->Handle()));
     Changes.clear();
   }
-  ~TEditBar() { Form->Free(); }
+  ~TEditBar() {
+    // The form as the test leaves it (it goes without its bars).
+    if (IsWindowVisible(Form->Handle())) SaveScreenshot(Form->Handle());
+    Form->Free();
+  }
 
   TdxBarEdit* Edit(const char* name, const char* text) {
     auto* e = new TdxBarEdit(Form);
