@@ -186,7 +186,7 @@ class TPTCustomListView : public TCustomListView {
   void SetViewStyle(TViewStyle value) override;
 
   // Header items owner-drawn, or the header's own sort flags.
-  void SetHeaderODStyle();
+  virtual void SetHeaderODStyle();
   // A header item's paint: DrawHeader sets up the canvas and calls
   // DefaultDrawHeader (caption and mark by the display mode);
   // DrawHeaderGlyphs draws the mark of the sort column into a glyph square.
