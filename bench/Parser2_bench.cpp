@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kLines = 100000;
 
-double Now() {
+double Seconds() {
   LARGE_INTEGER f, t;
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&t);
@@ -84,16 +84,16 @@ int main() {
   TBench b;
   std::vector<double> parse, fill, paint, whole;
   for (int round = 0; round < 6; ++round) {
-    double t0 = Now();
+    double t0 = Seconds();
     TDirRows rows = ParseListingRows(dpUnix, listing);
-    double t1 = Now();
+    double t1 = Seconds();
     for (TPTListView* l : {b.dirs, b.files}) {
       SendMessageA(l->Handle(), WM_SETREDRAW, FALSE, 0);
       l->Items()->Clear();
     }
-    double t2 = Now();
+    double t2 = Seconds();
     DirParser->ParseUnixListing(&lines, b.dirs, b.files);
-    double t3 = Now();
+    double t3 = Seconds();
     for (TPTListView* l : {b.dirs, b.files}) {
       SendMessageA(l->Handle(), WM_SETREDRAW, TRUE, 0);
       InvalidateRect(l->Handle(), nullptr, TRUE);
@@ -101,7 +101,7 @@ int main() {
     }
     ProcessQueuedMessages();
     GdiFlush();
-    double t4 = Now();
+    double t4 = Seconds();
     if (round == 0) {
       std::printf("rows: %zu directories, %zu files; items: %d + %d\n", rows.Directories.size(), rows.Files.size(),
                   b.dirs->Items()->Count(), b.files->Items()->Count());

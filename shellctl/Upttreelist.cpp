@@ -5,6 +5,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace {
 
 // Answers of a pre-paint stage by WantItemDraw.
@@ -250,7 +252,12 @@ void TPTCustomTreeView::DoNodeContextMenu(TTreeNode* node, const TPoint& pos) {
 void TPTCustomTreeView::RightClick() {
   TPoint p = CursorClientPos(handle_);
   TTreeNode* node = GetNodeAt(p.x, p.y);
-  if (!node) return;
+  if (!node) {
+    // The empty area: what WM_CONTEXTMENU from the mouse does (the window
+    // itself sends that message to its parent, not to the tree).
+    if (!Selected() && !menuShown_) DoNodeContextMenu(nullptr, p);
+    return;
+  }
   TPopupMenu* menu = PopupMenu();
   NodeContextMenu(node, p, menu);
   if (menu) {
@@ -283,6 +290,8 @@ void TPTCustomTreeView::Dispatch(TMessage& msg) {
         case NM_RCLICK:
           TCustomTreeView::Dispatch(msg);
           RightClick();
+          // Taken: the window would hand WM_CONTEXTMENU to its parent.
+          msg.Result = 1;
           return;
         case TVN_GETDISPINFOA:
         case TVN_GETDISPINFOW: {
@@ -319,6 +328,12 @@ void TPTCustomTreeView::Dispatch(TMessage& msg) {
     }
     case WM_CONTEXTMENU:
       ContextMenuMessage(msg);
+      return;
+    case WM_RBUTTONDOWN:
+      // The window's own tracking of a right click may take the button-up:
+      // a flag left from an earlier click goes with the next press.
+      menuShown_ = false;
+      TCustomTreeView::Dispatch(msg);
       return;
     case WM_RBUTTONUP:
       if (menuShown_) {
@@ -541,7 +556,10 @@ void TPTCustomListView::DrawHeader(int index, const TRect& rect) {
   headerCanvas_->Font()->Assign(Font());
   headerCanvas_->Brush()->SetColor(clBtnFace);
   TRect r(rect.left + 2, rect.top + 2, rect.right - 2, rect.bottom - 2);
-  if (defaultDrawing_) DefaultDrawHeader(index, r);
+  if (!defaultDrawing_) return;
+  // One face under caption and mark (a header may erase in another colour).
+  headerCanvas_->FillRect(r);
+  DefaultDrawHeader(index, r);
 }
 
 namespace {
@@ -599,11 +617,20 @@ void TPTCustomListView::DefaultDrawHeader(int index, const TRect& rect) {
     case ptlvRightOfText:
       if (alignment != taRightJustify) {
         c->DrawText(caption, t, flags);
-        c->DrawText(caption, t, DT_CALCRECT | DT_RIGHT | DT_SINGLELINE | DT_END_ELLIPSIS);
-        int w = t.Width() + 5;
-        t.left += w;
-        t.right += w;
-        if (sorted) DrawHeaderGlyphs(index, GlyphRect(t));
+        TRect m = t;
+        c->DrawText(caption, m, DT_CALCRECT | DT_RIGHT | DT_SINGLELINE | DT_END_ELLIPSIS);
+        // A centred caption stands in the middle of t: the mark follows it
+        // there, not at t's left.
+        int w = std::min(m.Width(), t.Width());
+        if (alignment == taCenter) {
+          int shift = (t.Width() - w) / 2;
+          m.left += shift;
+          m.right += shift;
+        }
+        int step = m.Width() + 5;
+        m.left += step;
+        m.right += step;
+        if (sorted) DrawHeaderGlyphs(index, GlyphRect(m));
         break;
       }
       if (sorted) {
@@ -708,6 +735,10 @@ void TPTCustomListView::Dispatch(TMessage& msg) {
       return;
     case WM_CONTEXTMENU:
       ContextMenuMessage(msg);
+      return;
+    case WM_RBUTTONDOWN:
+      menuShown_ = false;
+      TCustomListView::Dispatch(msg);
       return;
     case WM_RBUTTONUP:
       if (menuShown_) {

@@ -227,11 +227,11 @@ class TRemoteForm : public TForm {
  public:
   explicit TRemoteForm(TComponent* owner) : TForm(owner) {
     SetCaption("Remote lists");
-    SetBounds(30, 30, 900, 420);
+    SetBounds(30, 30, 1000, 420);
     Images = MakeDirImages(this);
-    Dirs = MakeList("Directories", 8, 300);
+    Dirs = MakeList("Directories", 8, 420);
     Dirs->SetSmallImages(Images);
-    Files = MakeList("Name", 316, 560);
+    Files = MakeList("Name", 436, 540);
     Files->SetSmallImages(DirParser->ImageList1);
     Files->SetLargeImages(DirParser->ImageList2);
     EndLoading();
@@ -241,7 +241,7 @@ class TRemoteForm : public TForm {
     l->SetParent(this);
     l->SetBounds(left, 8, width, 370);
     l->SetViewStyle(vsReport);
-    const std::pair<const char*, int> cols[] = {{first, width - 280}, {"Size", 70}, {"Date", 110}, {"Permissions", 90}};
+    const std::pair<const char*, int> cols[] = {{first, width - 264}, {"Size", 50}, {"Date", 100}, {"Permissions", 90}};
     for (auto [caption, w] : cols) {
       TListColumn* c = l->Columns()->Add();
       c->SetCaption(caption);
@@ -410,7 +410,9 @@ TEST_P(TRealListings, UnixParserKeepsEveryName) {
       EXPECT_EQ(l == form->Files, d->Kind == dekFile) << d->Name;
       EXPECT_EQ(parsed.count(d->Name), 0u) << d->Name;
       parsed[d->Name] = d->Kind;
-      if (d->Kind == dekLink) EXPECT_EQ(l->Items()->Item(i)->Caption(), d->Name + " -> " + d->Target);
+      if (d->Kind == dekLink) {
+        EXPECT_EQ(l->Items()->Item(i)->Caption(), d->Name + " -> " + d->Target);
+      }
     }
   std::map<String, TDirEntryKind> want = kListingKinds;
   if (!GetParam().ListsPipes) want.erase("pipe");
