@@ -6,6 +6,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -215,10 +216,21 @@ void TPTCustomTreeView::CustomDrawNotify(TMessage& msg) {
 
 void TPTCustomTreeView::KeyDown(WORD& key, TShiftState shift) {
   if (IsContextMenuKey(key, shift)) {
+    menuKey_ = key;
     key = 0;
     DoPreNodeContextMenu();
   }
   TCustomTreeView::KeyDown(key, shift);
+}
+
+// The system's window procedure makes WM_CONTEXTMENU of the release too: the
+// menu was opened at the press.
+void TPTCustomTreeView::KeyUp(WORD& key, TShiftState shift) {
+  if (key && key == menuKey_) {
+    menuKey_ = 0;
+    key = 0;
+  }
+  TCustomTreeView::KeyUp(key, shift);
 }
 
 void TPTCustomTreeView::NodeContextMenu(TTreeNode* node, TPoint& pos, TPopupMenu*& menu) {
@@ -425,10 +437,19 @@ void TPTCustomListView::CustomDrawNotify(TMessage& msg) {
 
 void TPTCustomListView::KeyDown(WORD& key, TShiftState shift) {
   if (IsContextMenuKey(key, shift)) {
+    menuKey_ = key;
     key = 0;
     DoPreItemContextMenu(TPoint(0, 0));
   }
   TCustomListView::KeyDown(key, shift);
+}
+
+void TPTCustomListView::KeyUp(WORD& key, TShiftState shift) {
+  if (key && key == menuKey_) {
+    menuKey_ = 0;
+    key = 0;
+  }
+  TCustomListView::KeyUp(key, shift);
 }
 
 void TPTCustomListView::ItemContextMenu(TListItem* item, TPoint& pos, TPopupMenu*& menu) {
@@ -655,10 +676,16 @@ void TPTCustomListView::DefaultDrawHeader(int index, const TRect& rect) {
 void TPTCustomListView::DrawHeaderGlyphs(int index, const TRect& glyph) {
   if (index != sortColumn_ || index < 0 || index >= Columns()->Count()) return;
   if (Columns()->Items(index)->Width() <= 2 * glyph.Width()) return;
+  // Where the highlight hardly differs from the face (flat colour schemes),
+  // the arrow's light edges would vanish: they take the shadow's colour.
+  COLORREF face = ColorToRGB(clBtnFace), high = ColorToRGB(clBtnHighlight);
+  int contrast = std::abs(GetRValue(face) - GetRValue(high)) + std::abs(GetGValue(face) - GetGValue(high)) +
+                 std::abs(GetBValue(face) - GetBValue(high));
+  TColor light = contrast < 64 ? clBtnShadow : clBtnHighlight;
   if (sortDirection_ == ptsdAsc)
-    DrawDownArrow(headerCanvas_, glyph, clBtnFace, clBtnHighlight, clBtnShadow);
+    DrawDownArrow(headerCanvas_, glyph, clBtnFace, light, clBtnShadow);
   else
-    DrawUpArrow(headerCanvas_, glyph, clBtnFace, clBtnHighlight, clBtnShadow);
+    DrawUpArrow(headerCanvas_, glyph, clBtnFace, light, clBtnShadow);
 }
 
 // -------- messages

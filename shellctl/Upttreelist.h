@@ -124,6 +124,7 @@ class TPTCustomTreeView : public TCustomTreeView {
   void CreateParams(TCreateParams& params) override;
   void Dispatch(TMessage& msg) override;
   void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
 
   virtual TPTCustomDraw* CreateCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result);
   // Runs the custom-draw events; the object made, or nullptr.
@@ -141,6 +142,7 @@ class TPTCustomTreeView : public TCustomTreeView {
 
   TPTCustomDraw* customDraw_ = nullptr;
   bool menuShown_ = false;
+  WORD menuKey_ = 0;  // its release is not the system's menu key
 };
 
 class TPTTreeView : public TPTCustomTreeView {
@@ -202,6 +204,7 @@ class TPTCustomListView : public TCustomListView {
   void CreateWnd() override;
   void Dispatch(TMessage& msg) override;
   void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyUp(WORD& key, TShiftState shift) override;
 
   virtual TPTCustomDraw* CreateCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result);
   virtual TPTCustomDraw* PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result);
@@ -221,6 +224,7 @@ class TPTCustomListView : public TCustomListView {
   TPTCustomDraw* customDraw_ = nullptr;
   bool beginDrag_ = false;
   bool menuShown_ = false;
+  WORD menuKey_ = 0;
   TCanvas* headerCanvas_;
   int sortColumn_ = -1;
   TPTLvSortDirection sortDirection_ = ptsdAsc;

@@ -319,8 +319,13 @@ namespace {
 // Draws one header item of the list into a DIB and tells where the mark is.
 struct THeaderShot {
   TDibSurface Dib;
-  RECT Shadow{}, Light{}, Text{};
-  bool Glyph() const { return Shadow.right > Shadow.left; }
+  RECT Mark{}, Text{};  // the arrow's pixels (shadow and light), the caption's
+  bool Glyph() const { return Mark.right > Mark.left; }
+  // Pixels of the arrow in one row of the mark.
+  int MarkPixelsInRow(int y) const {
+    RECT row{Mark.left, y, Mark.right, y + 1};
+    return CountColor(Dib, row, ColorToRGB(clBtnShadow)) + CountColor(Dib, row, ColorToRGB(clBtnHighlight));
+  }
 };
 
 const COLORREF kPaper = RGB(0, 0, 128);
@@ -340,8 +345,13 @@ THeaderShot DrawItem(TPTListView* list, int index, int width, int height, int co
   list->HeaderCanvas()->Brush()->SetColor(clBtnFace);
   list->DefaultDrawHeader(index, TRect(0, 0, width, height));
   list->HeaderCanvas()->SetHandle(nullptr);
-  s.Shadow = ColorBounds(s.Dib, ColorToRGB(clBtnShadow));
-  s.Light = ColorBounds(s.Dib, ColorToRGB(clBtnHighlight));
+  RECT shadow = ColorBounds(s.Dib, ColorToRGB(clBtnShadow)), light = ColorBounds(s.Dib, ColorToRGB(clBtnHighlight));
+  if (light.right <= light.left)
+    s.Mark = shadow;
+  else if (shadow.right <= shadow.left)
+    s.Mark = light;
+  else
+    UnionRect(&s.Mark, &shadow, &light);
   s.Text = ColorBounds(s.Dib, RGB(0, 0, 0), 60);
   return s;
 }
@@ -402,8 +412,7 @@ TEST_F(TViewsFixture, DefaultDrawHeaderPlacesTheArrow) {
         THeaderShot s = DrawItem(list, 0, w, h);
         ASSERT_TRUE(s.Glyph());
         ASSERT_TRUE(s.Text.right > s.Text.left);
-        RECT glyph = s.Shadow;
-        UnionRect(&glyph, &s.Shadow, &s.Light);
+        RECT glyph = s.Mark;
         if (mode == ptlvLeftAlign) {
           EXPECT_LT(glyph.right, s.Text.left);
           EXPECT_LT(glyph.left, 10);
@@ -415,18 +424,16 @@ TEST_F(TViewsFixture, DefaultDrawHeaderPlacesTheArrow) {
           EXPECT_GT(glyph.left, s.Text.right);
           EXPECT_LT(glyph.left, s.Text.right + 12);
         }
-        // Ascending: the down arrow, its shadow across the top row; descending:
-        // the up arrow, its light line across the bottom row.
+        // Ascending: the down arrow, its top row whole; descending: the up
+        // arrow, its bottom row whole.
+        int width = glyph.right - glyph.left;
+        int top = s.MarkPixelsInRow(glyph.top), bottom = s.MarkPixelsInRow(glyph.bottom - 1);
         if (dir == ptsdAsc) {
-          EXPECT_LE(s.Shadow.top, s.Light.top);
-          EXPECT_GE(CountColor(s.Dib, RECT{glyph.left, s.Shadow.top, glyph.right, s.Shadow.top + 1},
-                               ColorToRGB(clBtnShadow)),
-                    glyph.right - glyph.left - 3);
+          EXPECT_GE(top, width - 3);
+          EXPECT_LT(bottom, width / 2);
         } else {
-          EXPECT_GE(s.Light.bottom, s.Shadow.bottom);
-          EXPECT_GE(CountColor(s.Dib, RECT{glyph.left, s.Light.bottom - 1, glyph.right, s.Light.bottom},
-                               ColorToRGB(clBtnHighlight)),
-                    glyph.right - glyph.left - 3);
+          EXPECT_GE(bottom, width - 3);
+          EXPECT_LT(top, width / 2);
         }
       }
     }
@@ -625,6 +632,22 @@ TEST_F(TViewsFixture, TreeMenusFromKeysAndMouse) {
   PumpFor(100);
   EXPECT_EQ(calls.size(), 2u);
   EXPECT_TRUE(form->Menu->Shown.empty());
+
+  // Without a selected node the keys open the control's menu at (0, 0), once
+  // each (the key's release makes no second one).
+  tree->SetSelected(nullptr);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  ASSERT_TRUE(KeyChord({VK_APPS}));
+  PumpFor(50);
+  EXPECT_EQ(calls.size(), 2u);
+  ASSERT_EQ(form->Menu->Shown.size(), 2u);
+  POINT origin = ClientPoint(tree->Handle(), 0, 0);
+  for (const TPoint& p : form->Menu->Shown) {
+    EXPECT_EQ(p.x, origin.x);
+    EXPECT_EQ(p.y, origin.y);
+  }
+  form->Menu->Shown.clear();
+  tree->SetSelected(node);
 
   // A right click on a node: its menu at the click, then WM_CONTEXTMENU is
   // ignored until the button-up.
