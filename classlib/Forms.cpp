@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <mmsystem.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -25,6 +26,12 @@ bool TSystemDialogs::PlaySystemSound(const String& alias, UINT flags) {
 
 bool TSystemDialogs::ChooseColor(CHOOSECOLORA& cc) { return ::ChooseColorA(&cc) != 0; }
 bool TSystemDialogs::ChooseFont(CHOOSEFONTA& cf) { return ::ChooseFontA(&cf) != 0; }
+
+bool TSystemDialogs::ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
+                                      const String& directory, int showCmd) {
+  HINSTANCE h = ::ShellExecuteA(wnd, verb.c_str(), file.c_str(), parameters.c_str(), directory.c_str(), showCmd);
+  return reinterpret_cast<INT_PTR>(h) > 32;
+}
 
 namespace {
 TSystemDialogs gRealDialogs;

@@ -22,6 +22,10 @@ class TSystemDialogs {
   // text typed in value. The default (Dialogs.cpp) shows the library's own
   // modal input form.
   virtual bool InputQuery(const String& caption, const String& prompt, String& value);
+  // ShellExecuteA (empty texts passed as empty texts); true when it
+  // started something (a result above 32).
+  virtual bool ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
+                                const String& directory, int showCmd);
 };
 TSystemDialogs* SystemDialogs();
 // Installs d (nullptr: the real dialogs) and returns the one it replaces.

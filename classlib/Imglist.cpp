@@ -340,12 +340,15 @@ bool TCustomImageList::GetInstRes(HINSTANCE instance, TResType resType, const St
                                   TLoadResources loadFlags, TColor maskColor) {
   COLORREF mask = maskColor == clNone ? CLR_NONE : ColorToRGB(maskColor) & 0xFFFFFF;
   HIMAGELIST list = nullptr;
-  if (resType == rtBitmap && loadFlags.Contains(lrFromFile) &&
-      (loadFlags - TLoadResources{lrFromFile, lrDefaultColor, lrDefaultSize}).Empty()) {
-    // A bitmap file is read by the checked BMP reader, not the system's.
+  if (resType == rtBitmap && (loadFlags - TLoadResources{lrFromFile, lrDefaultColor, lrDefaultSize}).Empty()) {
+    // A bitmap file or resource is read by the checked BMP reader, not the
+    // system's, and keeps its colours (the system's list has 16).
     TBitmap strip;
     try {
-      strip.LoadFromFile(name);
+      if (loadFlags.Contains(lrFromFile))
+        strip.LoadFromFile(name);
+      else
+        strip.LoadFromResourceName(instance, name);
     } catch (Exception&) {
       return false;
     }

@@ -101,7 +101,8 @@ class TCustomImageList : public TComponent {
   // Replaces the list by one loaded from a resource (or a file with
   // lrFromFile): a strip of images width pixels wide, maskColor transparent
   // (clNone: no mask). False, with the list unchanged, when nothing loads.
-  // A bitmap file is read by TBitmap's checked reader.
+  // A bitmap (file or resource, without other load flags) is read by
+  // TBitmap's checked reader and keeps its colours.
   bool GetInstRes(HINSTANCE instance, TResType resType, const String& name, int width, TLoadResources loadFlags,
                   TColor maskColor);
   // From the program's own resources, images Width wide.

@@ -82,6 +82,14 @@ void TJPEGImage::LoadFromMemory(const void* data, size_t size) {
   Changed();
 }
 
+void TJPEGImage::LoadFromResourceName(HINSTANCE instance, const String& name) {
+  HRSRC res = FindResourceA(instance, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HGLOBAL mem = res ? LoadResource(instance, res) : nullptr;
+  const void* p = mem ? LockResource(mem) : nullptr;
+  if (!p) throw EResNotFound(Format("Resource %s not found", name));
+  LoadFromMemory(p, SizeofResource(instance, res));
+}
+
 void TJPEGImage::LoadFromStream(TStream* stream) {
   int64_t n = stream->Size() - stream->Position();
   std::vector<unsigned char> buf(static_cast<size_t>(n > 0 ? n : 0));

@@ -11,6 +11,8 @@ class TJPEGImage : public TGraphic {
   // picture is then left as it was.
   void LoadFromStream(TStream* stream) override;
   void LoadFromMemory(const void* data, size_t size);
+  // The JPEG data of an RCDATA resource; EResNotFound when it is missing.
+  void LoadFromResourceName(HINSTANCE instance, const String& name);
   // Writes the JPEG data as it was read.
   void SaveToStream(TStream* stream) override;
   // From another TJPEGImage (a copy), or nullptr (empty).

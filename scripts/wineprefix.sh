@@ -3,7 +3,8 @@
 # (once per settings version).
 #   wineprefix.sh BUILD [shell]
 # "shell": the prefix of the shell tests (BUILD/wine/shell), without Z:,
-# with T: on BUILD/wine/shell/t and S: on BUILD/screenshots.
+# with T: on BUILD/wine/shell/t, the removable drive R: on
+# BUILD/wine/shell/r and S: on BUILD/screenshots.
 set -euo pipefail
 export NEMBRA_BUILD=${1:?build tree}
 variant=${2:-}
@@ -12,7 +13,7 @@ if [ -n "$variant" ]; then
   export NEMBRA_WINE_PREFIX=$variant
 fi
 . "$(dirname "$0")/wine-env.sh"
-version=3
+version=4
 marker=$WINEPREFIX/.nembra-ready
 [ "$(cat "$marker" 2>/dev/null)" = "$version" ] && exit 0
 mkdir -p "$HOME"
@@ -45,6 +46,9 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]
 "Default"="1280x1024"
 REG
+# The shell prefix has no Z: once made: it reads the settings through it all
+# the same.
+[ -e "$WINEPREFIX/dosdevices/z:" ] || ln -s / "$WINEPREFIX/dosdevices/z:"
 DISPLAY= "$WINE64" regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
 "$WINESERVER" -w
 rm -f "$reg"
@@ -55,10 +59,13 @@ if [ "$variant" = shell ]; then
   DISPLAY= "$WINE64" reg delete \
     'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Desktop\Namespace\{9D20AAE8-0625-44B0-9CA7-71889C2254D9}' \
     /f >/dev/null 2>&1 || true
+  # R: is a removable drive (a floppy to Wine's mount manager).
+  DISPLAY= "$WINE64" reg add 'HKLM\Software\Wine\Drives' /v 'r:' /d floppy /f >/dev/null 2>&1
   "$WINESERVER" -w
   rm -f "$WINEPREFIX/dosdevices/z:"
-  mkdir -p "$NEMBRA_BUILD/wine/shell/t" "$NEMBRA_BUILD/screenshots"
+  mkdir -p "$NEMBRA_BUILD/wine/shell/t" "$NEMBRA_BUILD/wine/shell/r" "$NEMBRA_BUILD/screenshots"
   ln -sfn "$NEMBRA_BUILD/wine/shell/t" "$WINEPREFIX/dosdevices/t:"
+  ln -sfn "$NEMBRA_BUILD/wine/shell/r" "$WINEPREFIX/dosdevices/r:"
   ln -sfn "$NEMBRA_BUILD/screenshots" "$WINEPREFIX/dosdevices/s:"
 fi
 echo "$version" >"$marker"

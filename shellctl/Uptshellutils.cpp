@@ -10,6 +10,8 @@
 #include <cstring>
 #include <optional>
 
+#include "classlib/Wndclass.h"
+
 namespace {
 
 // The empty list (the desktop), for routines that take nullptr as it.
@@ -892,10 +894,16 @@ ULONG STDMETHODCALLTYPE TShellFolder2ToShellDetailsAdapter::Release() {
 
 HRESULT STDMETHODCALLTYPE TShellFolder2ToShellDetailsAdapter::GetDetailsOf(PCUITEMID_CHILD pidl, UINT column,
                                                                           SHELLDETAILS* details) {
-  SHCOLSTATEF state = 0;
-  if (SUCCEEDED(folder_->GetDefaultColumnState(column, &state)) && !(state & SHCOLSTATE_ONBYDEFAULT))
-    return E_INVALIDARG;
-  return folder_->GetDetailsOf(pidl, column, details);
+  // No exception leaves a COM method: it goes to the application after the call.
+  try {
+    SHCOLSTATEF state = 0;
+    if (SUCCEEDED(folder_->GetDefaultColumnState(column, &state)) && !(state & SHCOLSTATE_ONBYDEFAULT))
+      return E_INVALIDARG;
+    return folder_->GetDetailsOf(pidl, column, details);
+  } catch (...) {
+    HandleExceptionLater(nullptr);
+    return E_UNEXPECTED;
+  }
 }
 
 HRESULT STDMETHODCALLTYPE TShellFolder2ToShellDetailsAdapter::ColumnClick(UINT) { return E_NOTIMPL; }

@@ -1,6 +1,7 @@
 #include "Uptshmenus.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
@@ -332,13 +333,17 @@ bool PTShMenuMessage(IContextMenu* menu, TMessage& msg) {
 String PTShMenuSelectHint(IContextMenu* menu, WPARAM wParam, LPARAM) {
   UINT id = LOWORD(wParam), flags = HIWORD(wParam);
   if (!menu || id < kFirstShellCommand || (flags & (MF_POPUP | MF_SYSMENU)) || flags == 0xFFFF) return String();
+  UINT offset = id - kFirstShellCommand;
+  // In UTF-16, else in ANSI (older extensions answer only that).
   wchar_t text[MAX_PATH + 1] = {};
-  if (FAILED(menu->GetCommandString(id - kFirstShellCommand, GCS_HELPTEXTW, nullptr, reinterpret_cast<LPSTR>(text),
-                                    MAX_PATH)))
-    return String();
-  String hint;
-  if (!TryWideToString(text, -1, hint)) return String();
-  return hint;
+  if (SUCCEEDED(menu->GetCommandString(offset, GCS_HELPTEXTW, nullptr, reinterpret_cast<LPSTR>(text), MAX_PATH))) {
+    String hint;
+    if (!TryWideToString(text, -1, hint)) return String();
+    return hint;
+  }
+  char ansi[MAX_PATH + 1] = {};
+  if (FAILED(menu->GetCommandString(offset, GCS_HELPTEXTA, nullptr, ansi, MAX_PATH))) return String();
+  return String(ansi, strnlen(ansi, MAX_PATH));
 }
 
 // ---------------------------------------------------------------- Send To

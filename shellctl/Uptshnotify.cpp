@@ -118,9 +118,12 @@ void TChangeHandlerThread::TState::Execute() {
     } else if (r >= WAIT_ABANDONED_0 && r < WAIT_ABANDONED_0 + count) {
       if (r > WAIT_ABANDONED_0) Drop(slotAt[r - WAIT_ABANDONED_0]);
     } else {
-      // A handle went bad under the wait: probe each one and drop what
-      // fails, so the next round can wait again.
-      if (WaitForSingleObject(control, 0) == WAIT_FAILED) return;  // nothing can reach the worker any more
+      // A handle went bad under the wait: probe each change handle and drop
+      // what fails, so the next round can wait again. The control event is
+      // not probed by waiting: that would take its signal, and a command
+      // queued meanwhile would never be run.
+      DWORD flags = 0;
+      if (!GetHandleInformation(control, &flags)) return;  // nothing can reach the worker any more
       bool dropped = false;
       for (DWORD p = 1; p < count; ++p) {
         DWORD probe = WaitForSingleObject(wait[p], 0);

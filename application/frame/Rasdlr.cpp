@@ -206,15 +206,16 @@ bool TRasDialer::FindActiveConnection() {
     return false;
   }
   count = std::min<DWORD>(count, static_cast<DWORD>(conns.size()));
+  // A connection whose status cannot be read does not hide a later one
+  // that is up; the failure is told only when none is.
+  bool statusFailed = false;
   for (DWORD i = 0; i < count; ++i) {
     ConnHandle = conns[i].hrasconn;
     RASCONNSTATUS status{};
     status.dwSize = sizeof status;
     if (RasApi().RasGetConnectStatusA(ConnHandle, &status) != 0) {
-      SetProgress("Could not determine connection status...");
-      SetEnabled(&TFormDial::Hangup, false);
-      SetEnabled(&TFormDial::Dial, true);
-      return false;
+      statusFailed = true;
+      continue;
     }
     if (status.rasconnstate == RASCS_Connected) {
       String entry = FieldText(conns[i].szEntryName);
@@ -224,6 +225,11 @@ bool TRasDialer::FindActiveConnection() {
       SetEnabled(&TFormDial::Dial, false);
       return true;
     }
+  }
+  if (statusFailed) {
+    SetProgress("Could not determine connection status...");
+    SetEnabled(&TFormDial::Hangup, false);
+    SetEnabled(&TFormDial::Dial, true);
   }
   return false;
 }

@@ -139,7 +139,8 @@ class TRasDialer : public TComponent {
 
   // True when a dial-up connection is up: "Connected to: " and its entry
   // in the dial window, its entry in ConnectedEntry, "Disconnect" enabled
-  // and "Connect" disabled. False (and the window as it was) when none is.
+  // and "Connect" disabled. False when none is: the window as it was, or
+  // the label telling that the listing or a status could not be read.
   bool FindActiveConnection();
   // Fills the dial window's entry list with the phonebook's entries whose
   // stored dial parameters can be read, and writes their sections of

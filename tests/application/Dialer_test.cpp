@@ -114,7 +114,9 @@ TEST_F(DialTest, EscapeAndAltF4CloseExceptDuringADial) {
   // The disabled "Connect" took the focus with it; then in a field.
   for (HWND focus : {static_cast<HWND>(nullptr), FormDial->Logon->Handle()}) {
     SCOPED_TRACE(focus ? "focus in a field" : "no focus");
-    if (focus) ASSERT_TRUE(FocusWindow(focus));
+    if (focus) {
+      ASSERT_TRUE(FocusWindow(focus));
+    }
     ASSERT_TRUE(KeyChord({VK_ESCAPE}));
     ASSERT_TRUE(KeyChord({VK_MENU, VK_F4}));
     PumpFor(200);
@@ -182,7 +184,14 @@ TEST_F(DialTest, AboutHelpAndThePhonebookDialogs) {
   EXPECT_EQ(about.flags & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
   EXPECT_EQ(about.owner, Application->Handle());
 
-  // Help: the main window's help file.
+  // Help: the program folder's help file, or the main window's once it runs.
+  ASSERT_EQ(FrameServices(), nullptr);
+  const String ownHelp = ExtractFilePath(Application->ExeName()) + "nembra3.hlp";
+  FormDial->Button3->Click();
+  EXPECT_EQ(dialogs.Dialogs.HelpCalls,
+            std::vector<String>{ownHelp + "|" + IntToStr(HELP_COMMAND) + "|JI(`',`IDH_dialer')"});
+  EXPECT_EQ(Application->HelpFile, ownHelp);
+  dialogs.Dialogs.HelpCalls.clear();
   TFakeFrame frame;
   TFrameServices* previous = SetFrameServices(&frame);
   FormDial->Button3->Click();

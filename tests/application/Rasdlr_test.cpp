@@ -101,6 +101,23 @@ TEST_F(DialTest, ConnectionCheck) {
        false},
       {"two up, both connected", {{H(0x11), "First"}, {H(0x12), "Second"}}, 0, true, "Connected to: First",
        {one, "RasEnumConnectionsA size=424 bytes=848"}, true, false},
+      // A status that cannot be read does not hide the connection after it.
+      {"two up, the first's status fails",
+       {{H(0x11), "First", RASCS_Connected, 6}, {H(0x12), "Second"}},
+       0,
+       true,
+       "Connected to: Second",
+       {one, "RasEnumConnectionsA size=424 bytes=848"},
+       true,
+       false},
+      {"two up, one status fails, the other still dialling",
+       {{H(0x11), "First", RASCS_Authenticate}, {H(0x12), "Second", RASCS_Connected, 6}},
+       0,
+       false,
+       "Could not determine connection status...",
+       {one, "RasEnumConnectionsA size=424 bytes=848"},
+       false,
+       true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);

@@ -36,7 +36,12 @@ struct THintCase {
     Form->Free();
   }
   TdxBarItemControl* Control(int i) { return Bar->ItemLinks()->Items(i)->Control(); }
-  bool Shown() { return dxBarHintWindow()->IsShown(); }
+  // A shown hint paints at once, so the shot taken as it hides shows it.
+  bool Shown() {
+    if (!dxBarHintWindow()->IsShown()) return false;
+    UpdateWindow(dxBarHintWindow()->Handle());
+    return true;
+  }
   String Text() { return dxBarHintWindow()->Caption(); }
 };
 
@@ -90,6 +95,7 @@ TEST(BarsHints, DisabledItemsShortcutsAndTheItemUnderTheCursor) {
   m->SetShowShortCutInHint(true);
   m->HintActivate(true, "");
   h.Sys.System.Fire(1000);
+  EXPECT_TRUE(h.Shown());
   EXPECT_EQ(h.Text(), "Open a file (Ctrl+O)");
   m->HintActivate(false, "");
 
@@ -116,6 +122,7 @@ TEST(BarsHints, DisabledItemsShortcutsAndTheItemUnderTheCursor) {
   EXPECT_EQ(h.Sys.System.LiveTimers(1000), 0);
   m->HintActivate(true, "More Buttons");
   h.Sys.System.Fire(1000);
+  EXPECT_TRUE(h.Shown());
   EXPECT_EQ(h.Text(), "More Buttons");
   m->HintActivate(false, "");
   m->SetShowHint(false);
@@ -171,6 +178,50 @@ TEST(BarsHints, TheWindowStaysInsideTheWorkAreaEvenWhenTall) {
     EXPECT_EQ(GetActiveWindow(), before);
   }
   hint->HideHint();
+  form->Free();
+}
+
+// ---------------------------------------------------------------- floating bars and the form's activation
+
+TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
+  auto* form = new TBarsForm;
+  form->SetCaption("Bars form");
+  form->SetBounds(100, 100, 400, 300);
+  auto* other = new TForm(nullptr);
+  other->EndLoading();
+  other->SetCaption("Other form");
+  other->SetBounds(600, 100, 300, 200);
+  form->Show();
+  other->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
+  ASSERT_TRUE(WaitVisible(other->Handle()));
+  TdxBar* bar = form->AddBar("Floating");
+  bar->ItemLinks()->Add()->SetItem(form->Button("B", "B"));
+  bar->SetDockingStyle(dsNone);
+  struct TCase {
+    const char* Name;
+    bool FormActive, HideWhenInactive, Customizing, Shown;
+  } cases[] = {
+      {"form active", true, true, false, true},
+      {"another window active", false, true, false, false},
+      {"another window active, not hidden when inactive", false, false, false, true},
+      {"another window active, customizing", false, true, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    HWND active = c.FormActive ? form->Handle() : other->Handle();
+    SetForegroundWindow(active);
+    SetActiveWindow(active);
+    ASSERT_TRUE(WaitUntil([&] { return GetActiveWindow() == active; }, 2000));
+    form->Manager->SetHideFloatingBarsWhenInactive(c.HideWhenInactive);
+    form->Manager->Customizing(c.Customizing);
+    bar->SetVisible(true);
+    ASSERT_NE(bar->Control(), nullptr);
+    EXPECT_EQ(bar->Control()->Visible(), c.Shown);
+    bar->SetVisible(false);
+    form->Manager->Customizing(false);
+  }
+  other->Free();
   form->Free();
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Test fixture: the Wine prefix of the shell tests (BUILD/wine/shell, made by
 # scripts/wineprefix.sh BUILD shell). Each start empties its home (the user's
-# Desktop and Documents), its drive T: and its shell data (the trash), maps
+# Desktop and Documents), its drives T: and R: (removable) and its shell
+# data (the trash), maps
 # S: to the build tree's screenshots, and starts an X display and a
 # wineserver of its own; stop ends both by their pids. On its own display
 # the prefix's virtual desktop never covers the main prefix's, so the window
@@ -27,12 +28,13 @@ start)
   stop_pid "$pidfile"
   # A server that a stray run started ends once its last program has.
   timeout 10 "$WINESERVER" -w 2>/dev/null || true
-  for d in "$HOME" "$dir/t" "$XDG_DATA_HOME"; do
+  for d in "$HOME" "$dir/t" "$dir/r" "$XDG_DATA_HOME"; do
     mkdir -p "$d"
     find "$d" -mindepth 1 -delete
   done
   rm -f "$WINEPREFIX/dosdevices/z:"
   ln -sfn "$dir/t" "$WINEPREFIX/dosdevices/t:"
+  ln -sfn "$dir/r" "$WINEPREFIX/dosdevices/r:"
   mkdir -p "$NEMBRA_BUILD/screenshots"
   ln -sfn "$NEMBRA_BUILD/screenshots" "$WINEPREFIX/dosdevices/s:"
   stop_pid "$dir/xvfb.pid"

@@ -15,6 +15,7 @@ class TColumnsFolder : public TFakeShellFolder {
   HRESULT STDMETHODCALLTYPE GetDetailsOf(PCUITEMID_CHILD, UINT column, SHELLDETAILS* details) override {
     Asked.push_back(static_cast<int>(column));
     if (column == 2) return E_UNEXPECTED;  // the folder's own failure
+    if (column == 6) throw Exception("the folder broke");
     details->fmt = LVCFMT_LEFT;
     details->cxChar = 10 + static_cast<int>(column);
     details->str.uType = STRRET_CSTR;
@@ -64,7 +65,13 @@ TEST(ShellDetailsAdapter, AnswersOnlyTheColumnsShownByDefault) {
   EXPECT_EQ(adapter->GetDetailsOf(nullptr, 2, &details), E_UNEXPECTED);
   EXPECT_EQ(adapter->GetDetailsOf(nullptr, 4, &details), S_OK);  // state unknown: the folder answers
   EXPECT_EQ(details.cxChar, 14);
-  EXPECT_EQ(folder.Asked, (std::vector<int>{0, 2, 4}));
+  // An exception stays inside: the application gets it after the call.
+  std::vector<String> seen;
+  Application->OnException = [&](TObject*, Exception& e) { seen.push_back(e.Message); };
+  EXPECT_EQ(adapter->GetDetailsOf(nullptr, 6, &details), E_UNEXPECTED);
+  EXPECT_TRUE(WaitFor([&] { return !seen.empty(); }, 2000));
+  EXPECT_EQ(seen, std::vector<String>{"the folder broke"});
+  EXPECT_EQ(folder.Asked, (std::vector<int>{0, 2, 4, 6}));
   EXPECT_EQ(adapter->ColumnClick(0), E_NOTIMPL);
 
   void* out = nullptr;

@@ -384,6 +384,27 @@ TEST(ShellDataObject, OfATreeNode) {
     EXPECT_EQ(DroppedFiles(m.hGlobal), std::vector<std::wstring>{StringToWide(d->GetPathName())});
     ReleaseStgMedium(&m);
   }
+
+  // The desktop's root node is dragged and dropped on as the desktop
+  // directory.
+  TPTShTreeData desktop(nullptr);
+  desktop.SetData(nullptr, nullptr);
+  String desktopDir = ExcludeTrailingBackslash(ShellGetSpecialFolderPath(nullptr, csidlDesktop));
+  ASSERT_NE(desktopDir, "");
+  TComPtr<IDataObject> data = TPTShellDataObject::ForTreeData(&desktop);
+  TShellIDList list;
+  ASSERT_TRUE(ReadShellIDList(data.Get(), list));
+  ASSERT_EQ(list.Children.size(), 1u);
+  TPidl whole = ConcatIdLists(nullptr, list.Parent.get(), list.Children[0].get());
+  EXPECT_EQ(ShellGetPathFromIdList(whole.get()), desktopDir);
+  FORMATETC hdrop{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM m{};
+  ASSERT_EQ(data->GetData(&hdrop, &m), S_OK);
+  EXPECT_EQ(DroppedFiles(m.hGlobal), std::vector<std::wstring>{StringToWide(desktopDir)});
+  ReleaseStgMedium(&m);
+  TComPtr<IDropTarget> target;
+  EXPECT_EQ(desktop.GetIDropTarget(nullptr, target), S_OK);
+  EXPECT_TRUE(target);
 }
 
 TEST(AllowedDropEffects, WithoutAShellIDListAndWithAFailingFolder) {

@@ -160,6 +160,55 @@ TEST(ShItemData, AFolderFailingGetAttributesOfGivesNone) {
   EXPECT_EQ(fake.Refs(), 0);
 }
 
+// Records the attribute requests it gets.
+class TRequestFolder : public TFakeShellFolder {
+ public:
+  HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* attributes) override {
+    Requests.push_back(*attributes);
+    return S_OK;
+  }
+  std::vector<SFGAOF> Requests;
+};
+
+// Below the root of a removable drive READONLY is not asked (the answer
+// would touch the drive); R: is one in the test prefix.
+TEST(ShItemData, NoReadOnlyRequestBelowARemovableDriveRoot) {
+  ASSERT_EQ(GetDriveTypeA("R:\\"), static_cast<UINT>(DRIVE_REMOVABLE));
+  const struct {
+    const char* path;
+    bool asked;
+  } cases[] = {{"R:\\", true}, {"R:\\dir", false}, {"R:\\dir\\file.txt", false}, {"T:\\dir", true}, {"", true}};
+  for (const auto& c : cases)
+    EXPECT_EQ((AttributeRequestFor(c.path, kListAttributeMask) & SFGAO_READONLY) != 0, c.asked) << c.path;
+
+  // What the records ask of their folder for a file on T: and on R:.
+  for (const String& dir : {MakeShellTestFolder("readonly"), String("R:\\readonly")}) {
+    SCOPED_TRACE(dir);
+    ASSERT_TRUE(ForceDirectories(dir));
+    WriteFileBytes(dir + "\\file.txt", "x");
+    SFGAOF readOnly = dir[0] == 'R' ? 0 : SFGAO_READONLY;
+    TPidl folderPidl = PidlOf(dir);
+    TTestList real(folderPidl.get());
+    auto realItem = real.Item("file.txt");
+    TRequestFolder folder;
+    {
+      TTestList list(folderPidl.get());
+      list.folder = TComPtr<IShellFolder>::Share(&folder);
+      TPTShListData item(&list);
+      item.SetData(CopyIdList(nullptr, realItem->RelPidl()));
+      item.GetAttributes();
+      TPTShTreeData root(nullptr);
+      root.SetData(nullptr, folderPidl.get());
+      root.SetThisIShf(&folder);
+      TPTShTreeData node(nullptr);
+      node.SetData(&root, realItem->RelPidl());
+      node.GetAttributes();
+    }
+    EXPECT_EQ(folder.Requests, (std::vector<SFGAOF>{(kListAttributeMask & ~SFGAO_READONLY) | readOnly,
+                                                    (kTreeAttributeMask & ~SFGAO_READONLY) | readOnly}));
+  }
+}
+
 TEST(ShTreeData, TheDesktopNode) {
   for (bool empty : {false, true}) {
     SCOPED_TRACE(empty ? "empty PIDL" : "no PIDL");

@@ -27,6 +27,10 @@ class TFakeChangeCalls : public TPTChangeNotifyCalls {
   }
   bool FindNext(HANDLE) override {
     ++Nexts;
+    if (HoldNext) {
+      InNext = true;
+      WaitForSingleObject(release_, 10000);
+    }
     return !FailNext;
   }
   bool FindClose(HANDLE h) override {
@@ -67,6 +71,20 @@ class TFakeChangeCalls : public TPTChangeNotifyCalls {
     release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     BlockOn = h;
   }
+  // The next FindNext waits until Release.
+  void HoldFindNext() {
+    release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HoldNext = true;
+  }
+  // Closes the handle of path behind the worker's back: its waits fail.
+  void Invalidate(const String& path) {
+    std::lock_guard<std::mutex> l(m_);
+    for (auto& [h, p] : open_)
+      if (p == path) {
+        CloseHandle(h);
+        bogus_.insert(h);
+      }
+  }
   void Release() { SetEvent(release_); }
 
   std::atomic<int> Made{0};
@@ -74,6 +92,8 @@ class TFakeChangeCalls : public TPTChangeNotifyCalls {
   std::atomic<bool> FailNext{false};
   bool BogusNext = false;
   HANDLE BlockOn = nullptr;
+  std::atomic<bool> HoldNext{false};
+  std::atomic<bool> InNext{false};
 
  private:
   std::mutex m_;
@@ -192,6 +212,35 @@ TEST(ChangeThread, AnInvalidHandleIsDroppedWithoutSpinning) {
   int again = -1;
   ASSERT_TRUE(thread.AddWatch("again", 3, again, false));
   EXPECT_EQ(again, bad);
+}
+
+TEST(ChangeThread, ACommandQueuedBeforeAFailedWaitIsRun) {
+  TFakeChangeCalls calls;
+  TChangeHandlerThread thread(nullptr, AM_CHANGENOTIFY, &calls);
+  thread.AckTimeout = 1000;
+  int fires = -1, victim = -1;
+  ASSERT_TRUE(thread.AddWatch("fires", 3, fires, false));
+  ASSERT_TRUE(thread.AddWatch("victim", 3, victim, false));
+  // The worker stops while re-arming "fires".
+  calls.HoldFindNext();
+  SetEvent(calls.Of("fires"));
+  ASSERT_TRUE(Until([&] { return calls.InNext.load(); }));
+  // Made before the victim's handle goes, so that no new handle takes its value.
+  std::atomic<bool> go{false};
+  bool removed = false;
+  std::thread remover([&] {
+    while (!go) Sleep(1);
+    removed = thread.RemoveWatch(fires);
+  });
+  calls.Invalidate("victim");
+  go = true;
+  Sleep(100);  // the command is queued and the control event set
+  // The next wait fails on the victim while the command waits: it must run.
+  calls.Release();
+  remover.join();
+  EXPECT_TRUE(removed);
+  EXPECT_TRUE(Until([&] { return calls.Closed("victim"); }));
+  EXPECT_TRUE(calls.Closed("fires"));
 }
 
 TEST(ChangeThread, ALateAnswerIsNotTakenByTheNextCommand) {

@@ -1,8 +1,11 @@
 // Shell context menus, the own Send To entries, the key table and new
 // folders.
 #include "Shelltest.h"
+#include "classlib/Extctrls.h"
+#include "classlib/Forms.h"
 #include "shellctl/Uptshconsts.h"
 #include "shellctl/Uptshmenus.h"
+#include "shellctl/Uptshnotify.h"
 
 namespace {
 
@@ -22,18 +25,23 @@ class TFakeContextMenu final : public TPTUnknown<IContextMenu, IID_IContextMenu>
   }
   HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR offset, UINT type, UINT*, LPSTR name, UINT size) override {
     if (offset >= verbs_.size()) return E_INVALIDARG;
-    if (type == GCS_HELPTEXTW) {
-      std::wstring help = L"Help for " + StringToWide(verbs_[offset]);
-      lstrcpynW(reinterpret_cast<LPWSTR>(name), help.c_str(), static_cast<int>(size));
+    String help = "Help for " + verbs_[offset];
+    if (type == GCS_HELPTEXTW && !AnsiOnly) {
+      lstrcpynW(reinterpret_cast<LPWSTR>(name), StringToWide(help).c_str(), static_cast<int>(size));
       return S_OK;
     }
-    if (type != GCS_VERBA) return E_NOTIMPL;  // an old extension: verbs in ANSI only
+    if (type == GCS_HELPTEXTA) {
+      lstrcpynA(name, help.c_str(), static_cast<int>(size));
+      return S_OK;
+    }
+    if (type != GCS_VERBA) return E_NOTIMPL;  // verbs in ANSI only, like an old extension
     lstrcpynA(name, verbs_[offset].c_str(), static_cast<int>(size));
     return S_OK;
   }
   std::vector<HMENU> Menus;
   std::vector<CMINVOKECOMMANDINFO> Invoked;
   bool FailQuery = false;
+  bool AnsiOnly = false;  // help texts in ANSI only
 
  private:
   std::vector<String> verbs_;
@@ -130,6 +138,8 @@ TEST(ShellContextMenu, MenuSelectHints) {
   EXPECT_EQ(hint(1000, MF_SYSMENU), "");
   EXPECT_EQ(hint(1009, MF_STRING), "");  // the menu has no such command
   EXPECT_EQ(PTShMenuSelectHint(nullptr, MAKEWPARAM(1001, 0), 0), "");
+  menu->AnsiOnly = true;  // an old extension
+  EXPECT_EQ(hint(1000, MF_STRING), "Help for open");
   DestroyMenu(popup);
 }
 
@@ -420,6 +430,41 @@ TEST(ShellKeys, TextsAndShortcuts) {
   EXPECT_EQ(PTShKeyShortCut(ptkPaste), scCtrl | 'V');
   EXPECT_EQ(PTShKeyShortCut(ptkRefresh), VK_F5);
   EXPECT_EQ(PTShKeyShortCut(ptkEdit), VK_F2);
+}
+
+// ---------------------------------------------------------------- helpers
+
+TEST(ShellHelpers, TopFormWindow) {
+  TOwned<TForm> form(new TForm(Application));
+  auto* outer = new TPanel(form.get());
+  outer->SetParent(form.get());
+  auto* inner = new TPanel(form.get());
+  inner->SetParent(outer);
+  form->EndLoading();
+  EXPECT_EQ(PTShTopFormWindow(inner), nullptr);  // the form has no window yet
+  HWND wnd = form->Handle();
+  EXPECT_EQ(PTShTopFormWindow(inner), wnd);
+  EXPECT_EQ(PTShTopFormWindow(form.get()), wnd);
+  TOwned<TPanel> loose(new TPanel(nullptr));
+  EXPECT_EQ(PTShTopFormWindow(loose.get()), nullptr);
+  EXPECT_EQ(PTShTopFormWindow(nullptr), nullptr);
+}
+
+TEST(ShellHelpers, TheLastShutdownFreesTheSharedState) {
+  PTShellControlsStartup();
+  PTShellControlsStartup();
+  HWND relay = PTDeviceChangeHandler()->Handle();
+  PTShellControlsShutdown();
+  EXPECT_TRUE(IsWindow(relay));
+  EXPECT_EQ(PTDeviceChangeHandler()->Handle(), relay);
+  PTShellControlsShutdown();
+  EXPECT_FALSE(IsWindow(relay));
+  EXPECT_TRUE(PTShSendToList().empty());
+  EXPECT_EQ(PTShSendToPopup(), nullptr);
+  PTShellControlsShutdown();  // one too many: nothing happens
+  // OLE stays as the program had it.
+  TComPtr<IDataObject> clip;
+  EXPECT_EQ(OleGetClipboard(clip.Put()), S_OK);
 }
 
 // ---------------------------------------------------------------- new folder

@@ -46,6 +46,10 @@ TEST(RecordingDialogs, EveryCallIsRecordedAndAnsweredFromItsQueue) {
     EXPECT_TRUE(SystemDialogs()->WinHelp(owner, "nembra3.hlp", HELP_QUIT, 0));
     EXPECT_FALSE(SystemDialogs()->PlaySystemSound("MenuPopup", SND_ASYNC));
     EXPECT_TRUE(SystemDialogs()->PlaySystemSound("MenuCommand", SND_ASYNC));
+    d.Dialogs.ShellResults = {false};
+    EXPECT_FALSE(
+        SystemDialogs()->ShellExecuteFile(nullptr, "open", "http://example.test/", "", "C:\\", SW_SHOWNORMAL));
+    EXPECT_TRUE(SystemDialogs()->ShellExecuteFile(owner, "print", "a.txt", "/q", "", SW_HIDE));  // queue empty
 
     ASSERT_EQ(d.Dialogs.Boxes.size(), 2u);
     EXPECT_EQ(d.Dialogs.Boxes[0].text, "Sure?");
@@ -60,6 +64,7 @@ TEST(RecordingDialogs, EveryCallIsRecordedAndAnsweredFromItsQueue) {
     EXPECT_EQ(s.DefaultExt, "txt");
     EXPECT_EQ(s.FileName, "start.txt");
     EXPECT_EQ(s.Flags, DWORD(OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(s.MaxFile, sizeof file);
     ASSERT_EQ(d.Dialogs.OpenDialogs.size(), 1u);
     EXPECT_EQ(d.Dialogs.HelpCalls, (std::vector<String>{"nembra3.hlp|258|JI(`',`IDH_login')", "nembra3.hlp|2|"}));
     ASSERT_EQ(d.Dialogs.Helps.size(), 2u);
@@ -67,6 +72,15 @@ TEST(RecordingDialogs, EveryCallIsRecordedAndAnsweredFromItsQueue) {
     ASSERT_EQ(d.Dialogs.Sounds.size(), 2u);
     EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuPopup");
     EXPECT_EQ(d.Dialogs.Sounds[0].Flags, UINT(SND_ASYNC));
+    ASSERT_EQ(d.Dialogs.ShellCalls.size(), 2u);
+    const auto& sh = d.Dialogs.ShellCalls[0];
+    EXPECT_EQ(sh.Wnd, nullptr);
+    EXPECT_EQ(sh.Verb, "open");
+    EXPECT_EQ(sh.File, "http://example.test/");
+    EXPECT_EQ(sh.Parameters, "");
+    EXPECT_EQ(sh.Directory, "C:\\");
+    EXPECT_EQ(sh.Show, SW_SHOWNORMAL);
+    EXPECT_EQ(d.Dialogs.ShellCalls[1].Parameters, "/q");
   }
   EXPECT_EQ(SystemDialogs(), before);
 }

@@ -81,7 +81,7 @@ String FilterText(const char* f) {
 TRecordingDialogs::TFileDialog Describe(const OPENFILENAMEA& ofn) {
   return {ofn.hwndOwner, OrEmpty(ofn.lpstrTitle), FilterText(ofn.lpstrFilter), OrEmpty(ofn.lpstrInitialDir),
           OrEmpty(ofn.lpstrDefExt), ofn.lpstrFile ? String(ofn.lpstrFile) : String(), ofn.Flags, ofn.nFilterIndex,
-          ofn.lStructSize};
+          ofn.lStructSize, ofn.nMaxFile};
 }
 
 bool Answer(OPENFILENAMEA& ofn, std::vector<String>& names) {
@@ -153,6 +153,12 @@ bool TRecordingDialogs::InputQuery(const String& caption, const String& prompt, 
   TInputAnswer a = TakeFront<TInputAnswer>(InputAnswers, {false, ""});
   if (a.Ok) value = a.Text;
   return a.Ok;
+}
+
+bool TRecordingDialogs::ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
+                                         const String& directory, int showCmd) {
+  ShellCalls.push_back({wnd, verb, file, parameters, directory, showCmd});
+  return TakeFront(ShellResults, true);
 }
 
 TScopedDialogs::TScopedDialogs() : previous_(SetSystemDialogs(&Dialogs)) {}

@@ -20,7 +20,8 @@ void WriteFileBytes(const String& path, const String& data);
 
 // Records every call of the system dialogs seam with its arguments and
 // answers it from a queue (front first): message boxes, save and open
-// dialogs, help, sounds, colour and font dialogs and input boxes.
+// dialogs, help, sounds, colour and font dialogs, input boxes and the
+// shell's verbs.
 class TRecordingDialogs : public TSystemDialogs {
  public:
   struct Box {
@@ -35,6 +36,7 @@ class TRecordingDialogs : public TSystemDialogs {
     DWORD Flags;
     DWORD FilterIndex;
     DWORD StructSize;
+    DWORD MaxFile;  // the size of the caller's file buffer
   };
   struct THelp {
     HWND Wnd;
@@ -73,6 +75,11 @@ class TRecordingDialogs : public TSystemDialogs {
     bool Ok;
     String Text;
   };
+  struct TShellCall {
+    HWND Wnd;
+    String Verb, File, Parameters, Directory;
+    int Show;
+  };
   int MessageBox(HWND owner, const String& text, const String& caption, UINT flags) override;
   bool GetSaveFileName(OPENFILENAMEA& ofn) override;
   bool GetOpenFileName(OPENFILENAMEA& ofn) override;
@@ -81,6 +88,8 @@ class TRecordingDialogs : public TSystemDialogs {
   bool ChooseColor(CHOOSECOLORA& cc) override;
   bool ChooseFont(CHOOSEFONTA& cf) override;
   bool InputQuery(const String& caption, const String& prompt, String& value) override;
+  bool ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
+                        const String& directory, int showCmd) override;
 
   std::vector<Box> Boxes;
   std::vector<int> Answers;        // IDOK when empty
@@ -99,6 +108,8 @@ class TRecordingDialogs : public TSystemDialogs {
   std::vector<TFontChoice> FontResults;   // cancelled when empty
   std::vector<TInputQuery> InputQueries;
   std::vector<TInputAnswer> InputAnswers;  // cancelled when empty
+  std::vector<TShellCall> ShellCalls;
+  std::vector<bool> ShellResults;  // true when empty
 };
 
 // Installs a TRecordingDialogs for the lifetime of the object.
