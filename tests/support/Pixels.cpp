@@ -70,8 +70,15 @@ void TDibSurface::SetPixel(int x, int y, COLORREF c) {
 TDibSurface CaptureScreen(const RECT& r) {
   TDibSurface s(r.right - r.left, r.bottom - r.top);
   if (s.Empty()) return s;
+  // Only the part on the desktop: Wine copies nothing at all when the source
+  // reaches past its edge (a maximised window's frame does).
+  int vx = GetSystemMetrics(SM_XVIRTUALSCREEN), vy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  RECT desk{vx, vy, vx + GetSystemMetrics(SM_CXVIRTUALSCREEN), vy + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  RECT on{};
+  if (!IntersectRect(&on, &r, &desk)) return s;
   HDC screen = GetDC(nullptr);
-  BitBlt(s.Dc(), 0, 0, s.Width(), s.Height(), screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  BitBlt(s.Dc(), on.left - r.left, on.top - r.top, on.right - on.left, on.bottom - on.top, screen, on.left, on.top,
+         SRCCOPY | CAPTUREBLT);
   ReleaseDC(nullptr, screen);
   GdiFlush();
   return s;
