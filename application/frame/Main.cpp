@@ -330,27 +330,36 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
 
   previousException_ = Application->OnException;
   Application->OnException = {this, &TFormMain::AppException};
-  TFormPlacement placement(this);
-  TReg::LoadFormPlacement(placement);
-  ProfilesPath = profilesPath;
-  ProfileIni.reset(new TMemIniFile(ProfilesPath));
-  RefreshProfileList();
-  if (QuickConnectCount() > 0) SetQuickConnectIndex(TReg::ReadInteger(SettingsSection, "LastShortcut"));
-  helpPath_ = ExtractFilePath(Application->ExeName()) + "nembra3.hlp";
-
   previousServices_ = SetFrameServices(this);
   previousActiveFormChange_ = Screen->OnActiveFormChange;
   Screen->OnActiveFormChange = {this, &TFormMain::ActiveFormChange};
+  try {
+    TFormPlacement placement(this);
+    TReg::LoadFormPlacement(placement);
+    ProfilesPath = profilesPath;
+    // A profile file that cannot be read ends the construction.
+    ProfileIni.reset(new TMemIniFile(ProfilesPath));
+    RefreshProfileList();
+    if (QuickConnectCount() > 0) SetQuickConnectIndex(TReg::ReadInteger(SettingsSection, "LastShortcut"));
+    helpPath_ = ExtractFilePath(Application->ExeName()) + "nembra3.hlp";
+  } catch (...) {
+    ReleaseHooks();
+    throw;
+  }
 }
 
 TFormMain::~TFormMain() {
+  ReleaseHooks();
+  if (formMdiWindow_) FormMdi = nullptr;
+  if (FormMain == this) FormMain = nullptr;
+}
+
+void TFormMain::ReleaseHooks() {
   if (FrameServices() == this) SetFrameServices(previousServices_);
   if (Application->OnException == TExceptionEvent{this, &TFormMain::AppException})
     Application->OnException = previousException_;
   if (Screen->OnActiveFormChange == TNotifyEvent{this, &TFormMain::ActiveFormChange})
     Screen->OnActiveFormChange = previousActiveFormChange_;
-  if (formMdiWindow_) FormMdi = nullptr;
-  if (FormMain == this) FormMain = nullptr;
 }
 
 void TFormMain::CreateActions() {

@@ -181,6 +181,9 @@ class TFormMain : public TForm, public TFrameServices {
 
  private:
   void CreateActions();
+  // The application's exception hook, the frame services and the active
+  // form's event go back to what they were.
+  void ReleaseHooks();
   TConnectionWindow* ActiveChild() const;
   TConnectionWindow* TabChild(int index) const;
   // The tab follows the active child however it changed.

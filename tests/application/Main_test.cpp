@@ -642,6 +642,19 @@ TEST_F(MainTest, ExceptionsReachingTheApplication) {
   EXPECT_FALSE(Application->OnException == (TExceptionEvent{form.get(), &TFormMain::AppException}));
 }
 
+TEST_F(MainTest, AnUnreadableProfileFileStopsTheConstruction) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  HANDLE lock = CreateFileA(profiles.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  TFrameServices* services = FrameServices();
+  EXPECT_THROW(Make(), EFOpenError);
+  CloseHandle(lock);
+  // Nothing of the window stays installed.
+  EXPECT_EQ(FrameServices(), services);
+  EXPECT_FALSE(Application->OnException == (TExceptionEvent{form.get(), &TFormMain::AppException}));
+  EXPECT_FALSE(Screen->OnActiveFormChange);
+}
+
 TEST_F(MainTest, SaveDialogThroughTheFrame) {
   Put("LastDir", dir);
   Open();
@@ -711,7 +724,8 @@ TEST_F(MainTest, CloseWritesTheSettings) {
   TReg::WriteBool("FormMain", "MaxState", true);
   Open();
   ASSERT_TRUE(IsZoomed(form->Handle()));
-  form->Close();
+  form->ActionExit->Execute();
+  EXPECT_FALSE(form->Visible());
   s = Stored(SettingsSection);
   EXPECT_EQ(s["LastShortcut"], "1");
   EXPECT_EQ(s["LastDir"], "");

@@ -192,3 +192,31 @@ TEST(Program, WithoutTheDialupLibraryOnlyTheBox) {
   EXPECT_TRUE(MainWindows().empty());
   EXPECT_FALSE(CompanyKeyExists());
 }
+
+TEST(Program, AnErrorAtTheStartIsShownAndTheRunEnds) {
+  // A profile file another program holds cannot be read.
+  String exe = ProgramCopy("program-d");
+  String profiles = ExtractFilePath(exe) + "accounts.dat";
+  WriteFileBytes(profiles, "[Alpha]\r\nHostName=a.example\r\n\r\n");
+  HANDLE lock = CreateFileA(profiles.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  {
+    TDibSurface shot;
+    TModalDriver modal(10000, TModalDriver::msAnyProcess);
+    modal.Window("Nembra3", "#32770").Do("picture", Shoot(shot)).Press("OK");
+    TProcess p(exe);
+    ASSERT_TRUE(modal.Finish(kExitTimeoutMs));
+    SaveShot(shot, "box");
+    ASSERT_EQ(modal.Seen().size(), 1u);
+    EXPECT_NE(modal.Seen()[0].Text().find("accounts.dat"), String::npos) << modal.Seen()[0].Text();
+    EXPECT_EQ(p.ExitCode(), 0u);
+    EXPECT_TRUE(MainWindows().empty());
+  }
+  CloseHandle(lock);
+  // The instance was given up: the next start runs.
+  TProcess again(exe);
+  HWND main = WaitMainWindow(again);
+  ASSERT_NE(main, nullptr);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.ExitCode(), 0u);
+}
