@@ -11,8 +11,10 @@
 // ---------------------------------------------------------------- window classes
 
 // The classes live as long as the process; the map's keys hold their names.
+// The control classes last as long as the process: forms freed at its end
+// still talk to their controls.
 TObjectWindowClass& ControlWindowClass(const char* name, UINT style) {
-  static std::map<String, std::unique_ptr<TObjectWindowClass>> classes;
+  static auto& classes = *new std::map<String, std::unique_ptr<TObjectWindowClass>>;
   auto it = classes.find(name);
   if (it == classes.end()) {
     it = classes.emplace(name, nullptr).first;
@@ -22,7 +24,7 @@ TObjectWindowClass& ControlWindowClass(const char* name, UINT style) {
 }
 
 TObjectWindowClass& ControlSuperclass(const char* name, const char* baseClass) {
-  static std::map<String, std::pair<String, std::unique_ptr<TObjectWindowClass>>> classes;
+  static auto& classes = *new std::map<String, std::pair<String, std::unique_ptr<TObjectWindowClass>>>;
   auto it = classes.find(name);
   if (it == classes.end()) {
     it = classes.emplace(name, std::make_pair(String(baseClass), nullptr)).first;
@@ -1075,10 +1077,17 @@ void TWinControl::RecreateWnd() {
   mark(this);
   HWND focus = GetFocus();
   bool hadFocus = focus && (focus == handle_ || IsChild(handle_, focus));
+  // The control that had the focus gets it back in its new window.
+  TWinControl* focused = hadFocus ? dynamic_cast<TWinControl*>(FindControl(focus)) : nullptr;
   DestroyHandle();
-  if (parent_ || parentWindow_ || !(wasVisible == false)) CreateHandle();
+  if (parent_ || parentWindow_ || wasVisible) CreateHandle();
   for (TWinControl* w : all) w->ControlState >> csRecreating;
-  if (hadFocus && handle_ && CanFocus()) ::SetFocus(handle_);
+  if (hadFocus && handle_) {
+    if (focused && focused != this && ContainsControl(focused) && focused->HandleAllocated() && focused->CanFocus())
+      ::SetFocus(focused->handle_);
+    else if (CanFocus())
+      ::SetFocus(handle_);
+  }
 }
 
 void TWinControl::WindowMessage(HWND wnd, TMessage& msg) {
@@ -1749,6 +1758,11 @@ void TWinControl::SetText(const String& value) {
 }
 
 // -------- alignment
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  if (ControlState.Contains(csAlignmentNeeded)) Realign();
+}
 
 void TWinControl::DisableAlign() { ++alignDisabled_; }
 

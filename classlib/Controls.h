@@ -487,6 +487,8 @@ class TWinControl : public TControl, public TWindowObject {
 
   void WindowMessage(HWND wnd, TMessage& msg) override;
   void Dispatch(TMessage& msg) override;
+  // Lays out the children whose layout waited for the end of loading.
+  void Loaded() override;
   virtual void CreateParams(TCreateParams& params);
   virtual void CreateWnd();
   virtual void DestroyWnd();

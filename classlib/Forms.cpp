@@ -103,9 +103,9 @@ void TCustomForm::BeforeDestruction() {
 
 void TCustomForm::Loaded() {
   TCustomControl::Loaded();
-  if (!activeControl_) {
-  }
   DoCreate();
+  // An MDI child shows as soon as it is made.
+  if (formStyle_ == fsMDIChild && visible_ && !handle_ && !IsDestroying()) VisibleChanged();
 }
 
 void TCustomForm::DoCreate() {
@@ -156,9 +156,12 @@ void TCustomForm::SetFormStyle(TFormStyle value) {
     throw EInvalidOperation("Cannot change the MDI style of a form whose window exists");
   formStyle_ = value;
   if (value == fsMDIChild) visible_ = true;
-  if (handle_ && (value == fsStayOnTop || value == fsNormal))
+  if (handle_ && (value == fsStayOnTop || value == fsNormal)) {
     SetWindowPos(handle_, value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Wine keeps an owned window on top: it is made again without the flag.
+    if (value == fsNormal && (GetWindowLongPtrA(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST)) RecreateWnd();
+  }
 }
 
 HWND TCustomForm::MDIParentClient() const {
@@ -247,11 +250,34 @@ void TCustomForm::CreateWnd() {
                                     handle_, nullptr, GetModuleHandleA(nullptr), &ccs);
     if (!clientHandle_) RaiseLastOSError();
   }
+  if (recreatePlacement_) {
+    // Made again (a style change): where, how and whether it showed before.
+    WINDOWPLACEMENT wp = *recreatePlacement_;
+    recreatePlacement_.reset();
+    if (!recreateActive_) {
+      if (wp.showCmd == SW_SHOWNORMAL) wp.showCmd = SW_SHOWNOACTIVATE;
+      if (wp.showCmd == SW_SHOWMINIMIZED) wp.showCmd = SW_SHOWMINNOACTIVE;
+    }
+    SetWindowPlacement(handle_, &wp);
+  }
   UpdateBounds();
 }
 
 void TCustomForm::DestroyWnd() {
   canvas_->FreeHandle();
+  // A shown form made again (a style change) comes back where and as it was;
+  // a hidden one is made when it shows next.
+  if (handle_ && ControlState.Contains(csRecreating) && formStyle_ != fsMDIChild && IsWindowVisible(handle_)) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (GetWindowPlacement(handle_, &wp)) {
+      if (IsIconic(handle_)) wp.showCmd = SW_SHOWMINIMIZED;
+      else if (IsZoomed(handle_)) wp.showCmd = SW_SHOWMAXIMIZED;
+      else wp.showCmd = SW_SHOWNORMAL;
+      recreatePlacement_ = wp;
+      recreateActive_ = GetActiveWindow() == handle_;
+    }
+  }
   if (handle_) {
     int n = GetWindowTextLengthA(handle_);
     String t(static_cast<size_t>(std::max(n, 0)) + 1, '\0');
@@ -358,7 +384,12 @@ void TCustomForm::PlaceOnScreen() {
 }
 
 void TCustomForm::Show() {
-  SetVisible(true);
+  // Visible already but without a window (an MDI child made outside of
+  // loading): shown now.
+  if (visible_ && !handle_ && !IsLoading())
+    VisibleChanged();
+  else
+    SetVisible(true);
   if (handle_) {
     if (formStyle_ == fsMDIChild) {
       SendMessageA(GetParent(handle_), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(handle_), 0);

@@ -6,6 +6,8 @@
 
 #include <commdlg.h>
 
+#include <optional>
+
 // The dialogs that block until a person answers. Tests install their own.
 class TSystemDialogs {
  public:
@@ -187,6 +189,9 @@ class TCustomForm : public TCustomControl {
   HICON icon_ = nullptr;
   HWND clientHandle_ = nullptr;
   bool placed_ = false;
+  // Kept while the window is made again, so it comes back as it was.
+  std::optional<WINDOWPLACEMENT> recreatePlacement_;
+  bool recreateActive_ = false;
   bool releasePending_ = false;
   int releaseDepth_ = 0;
   std::shared_ptr<bool> alive_;

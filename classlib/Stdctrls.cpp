@@ -431,7 +431,14 @@ class TMemoStrings : public TStrings {
       valid_ = false;
       return;
     }
-    if (s.compare(0, 2, "\r\n") == 0 && !trailingBreak_ && length_ > 0) {
+    // A line with breaks in it is more than one line: they are split again.
+    const bool leadingBreak = s.compare(0, 2, "\r\n") == 0 && !trailingBreak_ && length_ > 0;
+    const String body = leadingBreak ? s.substr(2) : s.substr(0, s.size() - 2);
+    if (body.find_first_of("\r\n") != String::npos) {
+      valid_ = false;
+      return;
+    }
+    if (leadingBreak) {
       starts_.push_back(length_ + 2);
       lines_.push_back(s.substr(2));
       trailingBreak_ = false;

@@ -25,10 +25,11 @@ namespace {
 const char kObjectProp[] = "NembraObject";
 const char kOldProcProp[] = "NembraOldProc";
 
-// The classes registered by this module, found by atom.
+// The classes registered by this module, found by atom. It is never freed:
+// windows still get messages while the program's statics are destroyed.
 std::vector<TObjectWindowClass*>& Registered() {
-  static std::vector<TObjectWindowClass*> v;
-  return v;
+  static auto* v = new std::vector<TObjectWindowClass*>;
+  return *v;
 }
 
 // The object whose window is being made on this thread; its first message
@@ -42,6 +43,12 @@ thread_local TWindowObject* gCreating = nullptr;
 TObjectWindowClass::TObjectWindowClass(const char* name, int slot, UINT style, int extraBytes, HBRUSH background,
                                        HCURSOR cursor)
     : name_(name), slot_(slot), style_(style), extraBytes_(extraBytes), background_(background), cursor_(cursor) {}
+
+TObjectWindowClass::~TObjectWindowClass() {
+  // Windows of a class whose object is gone get the default procedure.
+  auto& reg = Registered();
+  reg.erase(std::remove(reg.begin(), reg.end(), this), reg.end());
+}
 
 TObjectWindowClass TObjectWindowClass::Superclass(const char* name, const char* baseClass) {
   TObjectWindowClass c;
@@ -235,9 +242,10 @@ class TUtilWindow : public TWindowObject {
   TWndMethod method;
 };
 
+// Kept to the end of the process: the application's window goes last.
 TObjectWindowClass& UtilClass() {
-  static TObjectWindowClass c("TPUtilWindow");
-  return c;
+  static auto* c = new TObjectWindowClass("TPUtilWindow");
+  return *c;
 }
 
 }  // namespace
@@ -273,8 +281,8 @@ struct TPendingException {
 };
 
 std::deque<TPendingException>& Pending() {
-  static std::deque<TPendingException> q;
-  return q;
+  static auto* q = new std::deque<TPendingException>;
+  return *q;
 }
 TExceptionSink gSink = nullptr;
 HWND gDeliveryWindow = nullptr;

@@ -56,6 +56,9 @@ class TObjectWindowClass {
   // then hold the slot.
   TObjectWindowClass(const char* name, int slot = kSlotUserData, UINT style = 0, int extraBytes = 0,
                      HBRUSH background = nullptr, HCURSOR cursor = nullptr);
+  TObjectWindowClass(const TObjectWindowClass&) = default;
+  // The class stays registered; its windows no longer reach objects.
+  ~TObjectWindowClass();
   // A class that behaves like baseClass (a system or common-control class)
   // under its own name; the object sits in the user-data word.
   static TObjectWindowClass Superclass(const char* name, const char* baseClass);

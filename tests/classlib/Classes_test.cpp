@@ -185,3 +185,35 @@ TEST(Streams, MemoryAndFile) {
   EXPECT_EQ(ReadFileBytes(name), "hel");
   EXPECT_THROW(TFileStream(dir + "\\nope\\x", fmCreate), EFCreateError);
 }
+
+namespace {
+struct TTarget : TObject {
+  int a = 0, b = 0;
+  void A(TObject*) { ++a; }
+  void B(TObject*) { ++b; }
+};
+struct TDerivedTarget : TTarget {};
+}  // namespace
+
+// Events bound apart to the same object and member are the same handler
+// (the command bars compare an item's handler with its action's).
+TEST(Events, BoundToTheSameObjectAndMemberCompareEqual) {
+  TTarget x, y;
+  TDerivedTarget d;
+  TNotifyEvent xa1{&x, &TTarget::A}, xa2{&x, &TTarget::A}, xb{&x, &TTarget::B}, ya{&y, &TTarget::A};
+  TNotifyEvent da1{&d, &TTarget::A}, da2{static_cast<TTarget*>(&d), &TTarget::A};
+  auto lambda = [](TObject*) {};
+  TNotifyEvent l1 = lambda, l2 = lambda, l1copy = l1, none, none2 = nullptr;
+  struct TCase {
+    const TNotifyEvent &p, &q;
+    bool equal;
+  } cases[] = {{xa1, xa2, true}, {xa1, xb, false}, {xa1, ya, false}, {da1, da2, true}, {l1, l1copy, true},
+               {l1, l2, false},  {none, none2, true}, {none, xa1, false}, {l1, xa1, false}};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(cases[i].p == cases[i].q, cases[i].equal) << "case " << i;
+    EXPECT_EQ(cases[i].q == cases[i].p, cases[i].equal) << "case " << i << " reversed";
+  }
+  xa2(nullptr);
+  EXPECT_EQ(x.a, 1);
+  EXPECT_FALSE(none);
+}

@@ -100,6 +100,24 @@ TEST(HiddenWindow, ClassUnregistersWhenItsWindowsAreGone) {
   EXPECT_EQ(obj.received, (std::vector<int>{1, 2}));
 }
 
+// A class object that goes before its windows (statics at the end of the
+// program) leaves them to the default procedure, never to a freed object.
+TEST(HiddenWindow, WindowOutlivingItsClassObjectGetsTheDefaultProcedure) {
+  TCountingObject obj;
+  HWND w;
+  {
+    TObjectWindowClass cls("NembraShortLivedTest");
+    w = cls.Create(&obj, 0, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    SendMessageA(w, WM_USER + 7, 1, 0);
+  }
+  EXPECT_EQ(TObjectWindowClass::ObjectOf(w), nullptr);
+  SendMessageA(w, WM_USER + 7, 2, 0);
+  EXPECT_TRUE(DestroyWindow(w));
+  EXPECT_EQ(obj.received, std::vector<int>{1});
+  UnregisterClassA("NembraShortLivedTest", GetModuleHandleA(nullptr));
+}
+
 TEST(Application, NestedPumpKeepsQuitForTheOuterLoop) {
   PostQuitMessage(3);
   Application->ProcessMessages();

@@ -101,6 +101,74 @@ TEST(DragDrop, FromAControlOntoOneThatAcceptsAndOneThatRefuses) {
   EXPECT_EQ(log, (std::vector<String>{"enter target"}));
 }
 
+namespace {
+HCURSOR CurrentCursor() {
+  CURSORINFO ci{};
+  ci.cbSize = sizeof ci;
+  GetCursorInfo(&ci);
+  return ci.hCursor;
+}
+// What the local list hands on when a drag leaves it: the names, not the
+// control.
+struct TNamesDrag : TDragObject {
+  String Names = "a.txt";
+};
+}  // namespace
+
+// A drag the control starts itself from OnMouseDown: nothing happens below
+// the threshold; past it OnStartDrag supplies the object the targets see,
+// and the cursor tells whether the target under it accepts.
+TEST(DragDrop, ManualDragPastItsThresholdWithTheObjectOfOnStartDrag) {
+  TOwned<TPadForm> f(new TPadForm(Application, "Manual drag"));
+  f->source->OnMouseDown = [&](TObject*, TMouseButton b, TShiftState, int, int) {
+    if (b == mbLeft) f->source->BeginDrag(false, 20);
+  };
+  TNamesDrag names;
+  int starts = 0;
+  f->source->OnStartDrag = [&](TObject*, TDragObject*& obj) {
+    ++starts;
+    obj = &names;
+  };
+  TObject *overSource = nullptr, *dropSource = nullptr;
+  f->target->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState, bool& accept) {
+    overSource = src;
+    accept = true;
+  };
+  f->target->OnDragDrop = [&](TObject*, TObject* src, int, int) { dropSource = src; };
+  f->refuser->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) { accept = false; };
+  f->Show();
+  HWND src = f->source->Handle();
+  ASSERT_TRUE(WaitVisible(src));
+  ASSERT_TRUE(BringToFront(f->Handle()));
+
+  ASSERT_TRUE(MoveTo(ClientPoint(src, 20, 20)));
+  ASSERT_TRUE(MouseDown());
+  ASSERT_TRUE(MoveTo(ClientPoint(src, 30, 25)));
+  WaitInputProcessed();
+  EXPECT_FALSE(DragActive()) << "below the threshold";
+  EXPECT_EQ(starts, 0);
+  ASSERT_TRUE(MouseUp());
+  WaitInputProcessed();
+
+  ASSERT_TRUE(MoveTo(ClientPoint(src, 60, 70)));
+  ASSERT_TRUE(MouseDown());
+  ASSERT_TRUE(MoveTo(ClientPoint(src, 90, 70)));
+  WaitInputProcessed();
+  EXPECT_TRUE(DragActive());
+  EXPECT_EQ(starts, 1);
+  for (int i = 1; i <= 4; ++i) ASSERT_TRUE(MoveTo(ClientPoint(f->refuser->Handle(), 10 * i, 50)));
+  WaitInputProcessed();
+  EXPECT_EQ(CurrentCursor(), CursorHandle(crNoDrop));
+  for (int i = 1; i <= 4; ++i) ASSERT_TRUE(MoveTo(ClientPoint(f->target->Handle(), 10 * i, 50)));
+  WaitInputProcessed();
+  EXPECT_EQ(CurrentCursor(), CursorHandle(crDrag));
+  EXPECT_EQ(overSource, &names);
+  ASSERT_TRUE(MouseUp());
+  ASSERT_TRUE(WaitFor([&] { return !DragActive(); }, 2000));
+  EXPECT_EQ(dropSource, &names);
+  EXPECT_EQ(starts, 1);
+}
+
 TEST(Modal, OpensFromAClickAndKeepsOtherWindowsAsTheyWere) {
   TOwned<TPadForm> owner(new TPadForm(Application, "Owner"));
   TOwned<TPadForm> off(new TPadForm(Application, "Disabled before"));
@@ -288,4 +356,40 @@ TEST(Layout, AnchorsKeepTheDistancesToTheirEdges) {
   EXPECT_EQ(f->target->Width(), 120 + 100);
   EXPECT_EQ(c1.bottom - f->target->BoundsRect().bottom, bottomGap);
   SaveScreenshot(f->Handle());
+}
+
+TEST(ContextMenus, ARightClickPopsTheControlsMenuUnlessOnContextPopupTakesIt) {
+  TOwned<TPadForm> f(new TPadForm(Application, "Context"));
+  auto* menu = new TPopupMenu(f.get());
+  auto* item = new TMenuItem(f.get());
+  item->SetCaption("&Refresh");
+  menu->Items()->Add(item);
+  f->target->SetPopupMenu(menu);
+  std::vector<TComponent*> popups;
+  menu->OnPopup = [&](TObject*) {
+    popups.push_back(menu->PopupComponent());
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      EndMenu();
+    });
+  };
+  int asked = 0;
+  bool take = false;
+  f->target->OnContextPopup = [&](TObject*, TPoint, bool& handled) {
+    ++asked;
+    handled = take;
+  };
+  f->Show();
+  ASSERT_TRUE(WaitVisible(f->target->Handle()));
+  ASSERT_TRUE(RightClick(f->target->Handle(), POINT{20, 30}));
+  ASSERT_TRUE(WaitFor([&] { return popups.size() == 1; }, 3000));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(popups[0], f->target);
+  EXPECT_EQ(menu->PopupPoint(), TPoint(ClientPoint(f->target->Handle(), 20, 30)));
+
+  take = true;
+  ASSERT_TRUE(RightClick(f->target->Handle(), POINT{60, 50}));
+  ASSERT_TRUE(WaitFor([&] { return asked == 2; }, 3000));
+  PumpFor(200);
+  EXPECT_EQ(popups.size(), 1u) << "a handled context popup shows no menu";
 }

@@ -429,6 +429,41 @@ TEST_F(MenuTest, ItemFollowsItsActionUnlessOverridden) {
   save->Click();
 }
 
+// The main window's four view actions: one group, one checked at a time,
+// and their menu entries follow; an action of another group keeps its mark.
+TEST_F(MenuTest, ActionsOfOneGroupAreCheckedOneAtATime) {
+  auto* list = new TActionList(&Owner);
+  auto* menu = new TPopupMenu(&Owner);
+  std::vector<TAction*> views;
+  for (const char* caption : {"Lar&ge Icons", "S&mall Icons", "&List", "&Details"}) {
+    auto* a = new TAction(&Owner);
+    a->SetActionList(list);
+    a->SetCaption(caption);
+    a->SetGroupIndex(10);
+    Add(menu->Items(), "x")->SetAction(a);
+    views.push_back(a);
+  }
+  auto* other = new TAction(&Owner);
+  other->SetActionList(list);
+  other->SetCaption("&Toolbar");
+  other->SetChecked(true);
+  Add(menu->Items(), "x")->SetAction(other);
+  auto checkedEntries = [&] {
+    std::vector<int> v;
+    for (int i = 0; i < GetMenuItemCount(menu->Handle()); ++i)
+      if (EntryAt(menu->Handle(), i).state & MFS_CHECKED) v.push_back(i);
+    return v;
+  };
+  views[3]->SetChecked(true);
+  EXPECT_EQ(checkedEntries(), (std::vector<int>{3, 4}));
+  views[1]->SetChecked(true);
+  EXPECT_EQ(checkedEntries(), (std::vector<int>{1, 4}));
+  EXPECT_FALSE(views[3]->Checked());
+  EXPECT_TRUE(menu->Items()->Items(1)->Checked());
+  views[1]->SetChecked(false);
+  EXPECT_EQ(checkedEntries(), std::vector<int>{4}) << "unchecking leaves the group without a mark";
+}
+
 TEST_F(MenuTest, ClickRunsTheActionOrTheItemsOwnHandler) {
   auto* menu = new TPopupMenu(&Owner);
   TMenuItem* item = Add(menu->Items(), "x");

@@ -393,6 +393,14 @@ TEST(Memo, LinesEditTheTextWithOrWithoutAWindow) {
     l->Add("end");
     EXPECT_EQ(m->Text(), "zero\r\nONE\r\nthree\r\nend");
     EXPECT_THROW(l->Get(4), EStringListError);
+    // A line with breaks in it adds as many lines.
+    EXPECT_EQ(l->Count(), 4);
+    l->Add("x\r\ny\nz");
+    EXPECT_EQ(l->Count(), 7);
+    EXPECT_EQ(l->Get(5), "y");
+    l->Add("last");
+    EXPECT_EQ(l->Count(), 8);
+    EXPECT_EQ(l->Get(6), "z");
     l->Clear();
     EXPECT_EQ(l->Count(), 0);
     l->Add("a");

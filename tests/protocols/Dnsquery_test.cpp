@@ -10,56 +10,15 @@
 #include <thread>
 #include <vector>
 
-#include "Scriptedpeer.h"
+#include "support/Dnsmessage.h"
+#include "support/Udppeer.h"
 #include "protocols/Dnsquery.h"
 #include "support/Peers.h"
 #include "support/Testutil.h"
 
 namespace {
 
-// ---------------------------------------------------------------- message pieces
-
-String Be16(int v) { return String{static_cast<char>(v >> 8), static_cast<char>(v)}; }
-String Be32(uint32_t v) { return Be16(static_cast<int>(v >> 16)) + Be16(static_cast<int>(v & 0xFFFF)); }
-
-String Header(int id, int flags, int qd, int an, int ns = 0, int ar = 0) {
-  return Be16(id) + Be16(flags) + Be16(qd) + Be16(an) + Be16(ns) + Be16(ar);
-}
-
-// A name as labels, uncompressed.
-String Name(const String& dotted) {
-  String out;
-  size_t start = 0;
-  while (start < dotted.size()) {
-    size_t dot = dotted.find('.', start);
-    if (dot == String::npos) dot = dotted.size();
-    out += static_cast<char>(dot - start);
-    out += dotted.substr(start, dot - start);
-    start = dot + 1;
-  }
-  return out + String(1, '\0');
-}
-
-String Pointer(int offset) { return String{static_cast<char>(0xC0 | offset >> 8), static_cast<char>(offset)}; }
-
-String Record(const String& name, int type, const String& rdata, uint32_t ttl = 300) {
-  return name + Be16(type) + Be16(1) + Be32(ttl) + Be16(static_cast<int>(rdata.size())) + rdata;
-}
-
-String Ipv4(int a, int b, int c, int d) {
-  return String{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c), static_cast<char>(d)};
-}
-
-uint32_t NetAddr(int a, int b, int c, int d) {
-  String s = Ipv4(a, b, c, d);
-  uint32_t v;
-  memcpy(&v, s.data(), 4);
-  return v;
-}
-
-int QueryId(const String& q) { return static_cast<uint8_t>(q[0]) << 8 | static_cast<uint8_t>(q[1]); }
-// The question of a query (its only section).
-String QuestionOf(const String& q) { return q.substr(12); }
+using namespace dnsmsg;
 
 const int kReplyFlags = 0x8180;  // reply, recursion desired and available
 
@@ -67,80 +26,6 @@ const int kReplyFlags = 0x8180;  // reply, recursion desired and available
 String GoodReply(const String& q, const String& addr) {
   return Header(QueryId(q), kReplyFlags, 1, 1) + QuestionOf(q) + Record(Pointer(12), 1, addr);
 }
-
-// ---------------------------------------------------------------- scripted UDP server
-
-struct TDatagram {
-  String Data;
-  DWORD DelayMs = 0;  // before this one is sent
-};
-using TUdpScript = std::function<std::vector<TDatagram>(const String& query)>;
-
-// A UDP server on 127.0.0.1 on a thread of its own: for each of `queries`
-// queries it sends what the script makes of it. Receives time out, so it
-// ends by itself.
-class TUdpPeer {
- public:
-  explicit TUdpPeer(TUdpScript script, int queries = 1) {
-    StartTestWinsock();
-    sock_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(sock_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    int len = sizeof sa;
-    getsockname(sock_, reinterpret_cast<sockaddr*>(&sa), &len);
-    port_ = ntohs(sa.sin_port);
-    DWORD ms = 10000;
-    setsockopt(sock_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
-    thread_ = std::thread([this, script = std::move(script), queries] {
-      for (int i = 0; i < queries; ++i) {
-        char buf[2048];
-        sockaddr_in from{};
-        int fromLen = sizeof from;
-        int n = recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (n <= 0) break;
-        String q(buf, static_cast<size_t>(n));
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          queries_.push_back(q);
-        }
-        std::vector<TDatagram> out;
-        try {
-          out = script(q);
-        } catch (...) {
-        }
-        for (const TDatagram& d : out) {
-          if (d.DelayMs) Sleep(d.DelayMs);
-          sendto(sock_, d.Data.data(), static_cast<int>(d.Data.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                 fromLen);
-        }
-      }
-      done_ = true;
-    });
-  }
-  ~TUdpPeer() {
-    Join();
-    closesocket(sock_);
-  }
-  String PortStr() const { return IntToStr(port_); }
-  void Join() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool Done() const { return done_; }
-  std::vector<String> Queries() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return queries_;
-  }
-
- private:
-  SOCKET sock_ = INVALID_SOCKET;
-  int port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> done_{false};
-  std::mutex mutex_;
-  std::vector<String> queries_;
-};
 
 // ---------------------------------------------------------------- running a query
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Scriptedpeer.h"
+#include "support/Scriptedpeer.h"
 #include "protocols/Ftpcli.h"
 
 // The command lines a scripted server received, in order (thread-safe).

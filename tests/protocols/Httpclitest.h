@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "Scriptedpeer.h"
+#include "support/Scriptedpeer.h"
 #include "protocols/Httpprot.h"
 #include "support/Testutil.h"
 

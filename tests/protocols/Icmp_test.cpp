@@ -10,34 +10,9 @@
 
 #include "classlib/Forms.h"
 #include "protocols/Icmp.h"
+#include "support/Peers.h"
 
 namespace {
-
-// The test hosts of tests/peers/netns.sh, read from the file it writes into
-// the build tree. Ready() tells whether the routes to them lead through its
-// router, so that no echo leaves for an address the test run did not make.
-struct TTestHosts {
-  String Router, FarHost, Dropped;
-  TTestHosts() {
-    String file = ExpandFileName(ExtractFilePath(Application->ExeName()) + "..\\..\\peers\\netns\\hosts");
-    if (!FileExists(file)) return;
-    TStringList list;
-    list.LoadFromFile(file);
-    Router = list.Values("router");
-    FarHost = list.Values("far");
-    Dropped = list.Values("dropped");
-  }
-  ::testing::AssertionResult Ready() const {
-    if (Router.empty() || FarHost.empty() || Dropped.empty())
-      return ::testing::AssertionFailure() << "the netns test hosts are not set up";
-    for (const String& target : {FarHost, Dropped}) {
-      MIB_IPFORWARDROW row{};
-      if (GetBestRoute(inet_addr(target.c_str()), 0, &row) != NO_ERROR || row.dwForwardNextHop != inet_addr(Router.c_str()))
-        return ::testing::AssertionFailure() << "no route to " << target << " through " << Router;
-    }
-    return ::testing::AssertionSuccess();
-  }
-};
 
 String ReplyData(const TICMP& icmp) {
   const ICMP_ECHO_REPLY& r = icmp.Reply();
@@ -177,7 +152,7 @@ TEST(Icmp, UnresolvableNameIsReportedNotRaised) {
 }
 
 TEST(Icmp, TtlExpiredInTransitIsReadFromTheReply) {
-  const TTestHosts hosts;
+  const TNetnsHosts hosts;
   ASSERT_TRUE(hosts.Ready());
   TICMP icmp;
   icmp.SetAddress(hosts.FarHost);
@@ -200,7 +175,7 @@ TEST(Icmp, TtlExpiredInTransitIsReadFromTheReply) {
 }
 
 TEST(Icmp, SilentHostTimesOut) {
-  const TTestHosts hosts;
+  const TNetnsHosts hosts;
   ASSERT_TRUE(hosts.Ready());
   TICMP icmp;
   icmp.SetAddress(hosts.Dropped);

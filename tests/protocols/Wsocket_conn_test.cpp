@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "Scriptedpeer.h"
+#include "support/Scriptedpeer.h"
 #include "protocols/Wsocket.h"
 #include "support/Peers.h"
 #include "support/Testutil.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "Scriptedpeer.h"
+#include "support/Scriptedpeer.h"
 #include "classlib/Extctrls.h"
 #include "protocols/Wsocket.h"
 #include "support/Testutil.h"

@@ -1,7 +1,10 @@
 #include "Peers.h"
 
+#include <winsock2.h>
+
 #include <windows.h>
 #include <bcrypt.h>
+#include <iphlpapi.h>
 
 #include <algorithm>
 #include <vector>
@@ -95,4 +98,40 @@ String Sha256Hex(const String& data) {
   TSha256Sum sha;
   sha.Update(data.data(), data.size());
   return sha.Hex();
+}
+
+TNetnsHosts::TNetnsHosts() {
+  String file = PeerFolder("netns") + "hosts";
+  HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  String text;
+  char buf[1024];
+  DWORD got;
+  while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) text.append(buf, got);
+  CloseHandle(h);
+  // Lines "name=address".
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == String::npos) end = text.size();
+    String line = text.substr(pos, end - pos);
+    pos = end + 1;
+    size_t eq = line.find('=');
+    if (eq == String::npos) continue;
+    String name = line.substr(0, eq), value = line.substr(eq + 1);
+    if (name == "router") Router = value;
+    if (name == "far") FarHost = value;
+    if (name == "dropped") Dropped = value;
+  }
+}
+
+::testing::AssertionResult TNetnsHosts::Ready() const {
+  if (Router.empty() || FarHost.empty() || Dropped.empty())
+    return ::testing::AssertionFailure() << "the netns test hosts are not set up";
+  for (const String& target : {FarHost, Dropped}) {
+    MIB_IPFORWARDROW row{};
+    if (GetBestRoute(inet_addr(target.c_str()), 0, &row) != NO_ERROR || row.dwForwardNextHop != inet_addr(Router.c_str()))
+      return ::testing::AssertionFailure() << "no route to " << target << " through " << Router;
+  }
+  return ::testing::AssertionSuccess();
 }

@@ -2,6 +2,8 @@
 // describe each peer's paths, files and answers).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -50,6 +52,17 @@ inline constexpr const char* kFingerUser = "nembrafinger";
 // Wine's Z: drive, with a trailing backslash. The FTP servers' root folders
 // are PeerFolder(name) + "root\\".
 String PeerFolder(const String& name);
+
+// The test hosts of tests/peers/netns.sh (ICMP echo), read from the file it
+// writes into the build tree: a router that answers TTL 1, a far host
+// behind it, and an address the router drops. Ready() tells whether the
+// routes to them lead through that router, so that no echo leaves for an
+// address the test run did not make.
+struct TNetnsHosts {
+  String Router, FarHost, Dropped;
+  TNetnsHosts();
+  ::testing::AssertionResult Ready() const;
+};
 
 // The seeded files of an FTP peer ("vsftpd", "pureftpd", "proftpd"), from its
 // manifest: path relative to the root ("sub/nested.txt") -> hash and size.

@@ -95,6 +95,22 @@ TEST(Screenshot, WindowPngReadsBackWithItsFrameAndPixels) {
             ScreenshotFolder() + "Screenshot_WindowPngReadsBackWithItsFrameAndPixels_after-click.png");
 }
 
+// A maximised window reaches past the desktop's edges with its frame; its
+// shot still shows what is on the desktop.
+TEST(Screenshot, MaximisedWindowShowsItsPixels) {
+  TPaintedWindow w("Bench maximised");
+  ShowWindow(w.Handle(), SW_MAXIMIZE);
+  PumpFor(100);
+  RECT wr;
+  GetWindowRect(w.Handle(), &wr);
+  ASSERT_LT(wr.left, 0) << "the frame lies outside the desktop";
+  TDibSurface s = CaptureWindow(w.Handle());
+  POINT o = w.ClientOffset();
+  EXPECT_TRUE(ColorAt(s, o.x + kRedRect.left, o.y + kRedRect.top, kRed));
+  EXPECT_TRUE(ColorAt(s, s.Width() / 2, s.Height() / 2, kBlue));
+  SaveScreenshot(w.Handle());
+}
+
 TEST(Screenshot, WindowThatGoesAwayUnshotIsShotAutomatically) {
   String autoName = ScreenshotFolder() + "Screenshot_WindowThatGoesAwayUnshotIsShotAutomatically_Bench-auto.png";
   String keptName = ScreenshotFolder() + "Screenshot_WindowThatGoesAwayUnshotIsShotAutomatically_Bench-kept.png";

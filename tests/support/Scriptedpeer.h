@@ -1,6 +1,7 @@
-// Scripted TCP peers for the socket tests: a listening ws2_32 socket on
-// 127.0.0.1 whose first connection is handed to a script running on a thread
-// of its own. Blocking calls time out, so every script ends by itself.
+// Scripted TCP peers: a listening ws2_32 socket (on 127.0.0.1 and a port of
+// the system's choice unless told otherwise) whose first connection is
+// handed to a script running on a thread of its own. Blocking calls time
+// out, so every script ends by itself.
 #pragma once
 
 #include <winsock2.h>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "classlib/Sysutils.h"
 
@@ -19,6 +21,11 @@ class TScriptedPeer {
   using TScript = std::function<void(SOCKET)>;
   // Without a script the peer only listens and never accepts.
   explicit TScriptedPeer(TScript script, int backlog = 5);
+  // Listens on address:port (an address of the loopback net, a fixed port,
+  // bound with SO_REUSEADDR).
+  TScriptedPeer(TScript script, const String& address, int port, int backlog = 5);
+  // One script for each connection, in the order they are accepted.
+  explicit TScriptedPeer(std::vector<TScript> scripts, int backlog = 5);
   ~TScriptedPeer();
   int Port() const { return port_; }
   String PortStr() const { return IntToStr(port_); }
@@ -27,6 +34,7 @@ class TScriptedPeer {
   bool Done() const { return done_; }
 
  private:
+  void Run(std::vector<TScript> scripts);
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::thread thread_;

@@ -1,5 +1,7 @@
 #include "Scriptedpeer.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 void StartTestWinsock() {
@@ -30,21 +32,46 @@ TScriptedPeer::TScriptedPeer(TScript script, int backlog) {
     done_ = true;
     return;
   }
-  thread_ = std::thread([this, script = std::move(script)] {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(listener_, &set);
-    timeval tv{10, 0};
-    if (select(0, &set, nullptr, nullptr, &tv) == 1) {
+  Run({std::move(script)});
+}
+
+TScriptedPeer::TScriptedPeer(TScript script, const String& address, int port, int backlog) : port_(port) {
+  StartTestWinsock();
+  listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  BOOL on = TRUE;
+  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = inet_addr(address.c_str());
+  sa.sin_port = htons(static_cast<u_short>(port));
+  if (bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(listener_, backlog) != 0)
+    ADD_FAILURE() << "the scripted peer cannot listen on " << address << ":" << port << " (error "
+                  << WSAGetLastError() << ")";
+  Run({std::move(script)});
+}
+
+TScriptedPeer::TScriptedPeer(std::vector<TScript> scripts, int backlog) {
+  StartTestWinsock();
+  listener_ = ListenOnLoopback(backlog, port_);
+  Run(std::move(scripts));
+}
+
+void TScriptedPeer::Run(std::vector<TScript> scripts) {
+  thread_ = std::thread([this, scripts = std::move(scripts)] {
+    for (const TScript& script : scripts) {
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(listener_, &set);
+      timeval tv{10, 0};
+      if (select(0, &set, nullptr, nullptr, &tv) != 1) break;
       SOCKET c = accept(listener_, nullptr, nullptr);
-      if (c != INVALID_SOCKET) {
-        SetPeerTimeouts(c);
-        try {
-          script(c);
-        } catch (...) {
-        }
-        closesocket(c);
+      if (c == INVALID_SOCKET) break;
+      SetPeerTimeouts(c);
+      try {
+        if (script) script(c);
+      } catch (...) {
       }
+      closesocket(c);
     }
     done_ = true;
   });
