@@ -530,8 +530,9 @@ void TFormMain::TabConChange(TObject*) {
   if (!window) return;
   HWND wnd = window->Handle();
   SendMessageA(wnd, WM_SETREDRAW, FALSE, 0);
+  // With its drawing off the window counts as hidden, so the form only
+  // notes the state: the client maximises it.
   window->SetWindowState(wsMaximized);
-  // Redraw off hides the window from the MDI client's view of it.
   SendMessageA(ClientHandle(), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(wnd), 0);
   window->Show();
   SendMessageA(wnd, WM_SETREDRAW, TRUE, 0);
