@@ -283,6 +283,10 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   Imgsmall->SetName("Imgsmall");
   Imgsmall->ResourceLoad(rtBitmap, ImgsmallResource, clFuchsia);
   CreateActions();
+  // The bars' dock sites first: the top one above the local pane.
+  dxBarDefineForm(this);
+  Bar1 = dynamic_cast<TdxBarManager*>(FindComponent("Bar1"));
+  if (Bar1) Bar1->OnHelpButtonClick = {this, &TFormMain::Bar1HelpButtonClick};
 
   // Bottom up: the status bar under the tabs.
   Stat1 = Make<TStatusBar>(this, this, "Stat1");
@@ -323,9 +327,6 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   SplitMain->SetMinSize(90);
   CreateLocalPane();
 
-  dxBarDefineForm(this);
-  Bar1 = dynamic_cast<TdxBarManager*>(FindComponent("Bar1"));
-  if (Bar1) Bar1->OnHelpButtonClick = {this, &TFormMain::Bar1HelpButtonClick};
   EndLoading();
 
   previousException_ = Application->OnException;
