@@ -153,6 +153,9 @@ TdxBarItemClass dxBarVisibleItemClass(int index);
 // The control class registered for exactly the item's class (an ancestor's
 // entry does not count); null when none is.
 TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item);
+// Puts another control class in the first record of the item class, in
+// place (the registry keeps its order); returns the one it replaces.
+TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBarItemControlClass controlClass);
 
 // Bar windows. A reference remembers the window's serial number, so a new
 // window made where a freed one was is not taken for it.
@@ -548,6 +551,10 @@ class TdxBarItem : public TComponent {
   bool ActuallyVisible() const;
   bool VisibleForUser() const;
   TdxBarItemLink* CurItemLink() const;
+  // The link whose control is carrying out a click of the item (none
+  // outside a click).
+  TdxBarItemLink* ClickItemLink() const { return clickItemLink_; }
+  void SetClickItemLink(TdxBarItemLink* link) { clickItemLink_ = link; }
   int Index() const;
   bool Flat() const;
   bool HasControls() const;
@@ -616,6 +623,7 @@ class TdxBarItem : public TComponent {
   TShortCut shortCut_ = 0;
   bool unclickAfterDoing_ = false;
   TdxBarItemVisible visible_ = ivAlways;
+  TdxBarItemLink* clickItemLink_ = nullptr;
 
  private:
   void DoActionChange(TObject* sender);
@@ -696,6 +704,9 @@ class TdxBarItemLink : public TPersistent {
   void SetItem(TdxBarItem* value);
   const TRect& ItemRect() const { return itemRect_; }
   void SetItemRect(const TRect& r) { itemRect_ = r; }
+  // Cross size of the line the link lies in on its bar.
+  int LineCrossSize() const { return lineCrossSize_; }
+  void SetLineCrossSize(int value) { lineCrossSize_ = value; }
   bool MostRecentlyUsed() const { return mostRecentlyUsed_; }
   void SetMostRecentlyUsed(bool value);
   TdxBarItemLink* RealItemLink() { return realItemLink_ ? realItemLink_ : this; }
@@ -761,6 +772,7 @@ class TdxBarItemLink : public TPersistent {
   TdxBarItemControl* control_ = nullptr;
   TdxBarItem* item_ = nullptr;
   TRect itemRect_;
+  int lineCrossSize_ = 0;
   bool mostRecentlyUsed_ = true;
   TdxBarItemLink* realItemLink_ = nullptr;
   int savedRecentIndex_ = -1;
@@ -806,6 +818,10 @@ class TdxBarItemLinks : public TPersistent {
   void CreateBarControl();
   // Frees the window (not while it is being destroyed).
   void DestroyBarControl();
+  // The window is going by other means: it is forgotten.
+  void BarControlDestroyed(TCustomdxBarControl* barControl) {
+    if (barControl_ == barControl) barControl_ = nullptr;
+  }
   TdxBarManager* BarManager() const { return manager_; }
   void SetBarManager(TdxBarManager* manager) { manager_ = manager; }
   TObject* Owner() const { return owner_; }
@@ -1369,6 +1385,20 @@ class TdxBarManager : public TComponent {
   bool MenuDetaching() const { return menuDetaching_; }
   void SetMenuDetaching(bool value) { menuDetaching_ = value; }
   bool Dragging() const { return dragging_; }
+  // The item and link a customizing press may drag (none: no drag pending).
+  void SetDraggingItem(TdxBarItem* item, TdxBarItemLink* link) {
+    draggingItem_ = item;
+    draggingItemLink_ = link;
+  }
+  // Drags a command onto bars and menus; comes with customizing.
+  void DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {}
+  // Bars hidden because the window of their dock site or form was
+  // destroyed; none until a dock site's window is destroyed.
+  std::vector<TdxBar*>* BarsToRestore() const { return barsToRestore_.get(); }
+  void CreateBarsToRestore() {
+    if (!barsToRestore_) barsToRestore_.reset(new std::vector<TdxBar*>);
+  }
+  void FreeBarsToRestore() { barsToRestore_.reset(); }
   TdxBarItem* DraggingItem() const { return draggingItem_; }
   TdxBarItemLink* DraggingItemLink() const { return draggingItemLink_; }
   HFONT EditFontHandle() const { return editFontHandle_; }
@@ -1521,6 +1551,7 @@ class TdxBarManager : public TComponent {
   int readCount_ = 0;
   TdxBarItemControl* mouseTrackedItem_ = nullptr;
   TdxBarItemControl* selectedItem_ = nullptr;
+  std::unique_ptr<std::vector<TdxBar*>> barsToRestore_;
   int gripOffset_ = 0, gripSize_ = 0, styleIndent_ = 0;
   int glyphSize_ = 0, buttonWidth_ = 0, buttonHeight_ = 0, realButtonArrowWidth_ = 0;
 

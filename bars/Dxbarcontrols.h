@@ -1,140 +1,206 @@
-// The bar windows, the item controls and the dock sites as the model sees
-// them. These are stand-ins: they keep what the model reads from them and
-// record every call the model makes (dxBarStandInCalls), but they make no
-// window. The toolbar and menu windows, the item controls and the dock
-// sites replace them class by class under the same names.
+// The windows of the command bars and what they show: the common bar window
+// of toolbars and menus, the item controls that measure and paint each link
+// and carry out its click, the toolbar window, and the dock sites with
+// their rows and columns.
+//
+// The menu window and the button, sub-item and container controls keep
+// here what the rest of the bars already call; their layout, painting and
+// input come with the menus.
 #pragma once
 
+#include <memory>
+
 #include "Dxbar.h"
+#include "Dxbarlayout.h"
 
 // Asks a bar window to rebuild or repaint itself.
 constexpr UINT WMRepaintBar = WM_USER + 1;
 
-// One line per call: "<who>: <call>", e.g. "Bar View: ShowNA".
-std::vector<String>& dxBarStandInCalls();
-void dxBarRecordCall(const String& who, const String& call);
-// How many recorded lines are exactly "<who>: <call>".
-int dxBarCallCount(const String& who, const String& call);
+class TdxDockRow;
+class TdxDockCol;
 
-// ---------------------------------------------------------------- bar windows
+// Set when a chain of active bar windows starts while customizing: menus
+// then show all their entries.
+extern bool dxBarFullMenus;
 
-class TCustomdxBarControl : public TObject {
+// ---------------------------------------------------------------- common bar window
+
+// The one window class of toolbars and menus: the item controls of one link
+// list, the selection among them, mouse and key handling shared by both,
+// and the chain of active bar windows. It never takes activation or the
+// focus from the application's forms.
+class TCustomdxBarControl : public TCustomControl {
  public:
   explicit TCustomdxBarControl(TdxBarManager* manager);
   ~TCustomdxBarControl() override;
+  void BeforeDestruction() override;
+
   uint64_t Serial() const { return serial_; }
   TdxBarManager* BarManager() const { return manager_; }
+  bool Flat() const { return manager_ && manager_->Flat(); }
+  bool Destroying() const { return IsDestroying(); }
   TdxBarItemLinks* ItemLinks() const { return itemLinks_; }
   void SetItemLinks(TdxBarItemLinks* value) { itemLinks_ = value; }
   TCustomdxBarControl* ParentBar() const { return parentBar_; }
   void SetParentBar(TCustomdxBarControl* value) { parentBar_ = value; }
   TdxBarSubMenuControl* ChildBar() const { return childBar_; }
   void SetChildBar(TdxBarSubMenuControl* value) { childBar_ = value; }
+  TCustomdxBarControl* PrevActiveBarControl() const { return prevActiveBarControl_; }
   TdxBarItemControl* SelectedControl() const { return selectedControl_; }
   // Selects without telling anyone (no repaint, no callback).
   void SetSelectedControl(TdxBarItemControl* value) { selectedControl_ = value; }
+  TdxBarItemControl* CapturedControl() const { return capturedControl_; }
+  bool CapturedControlHot() const { return capturedControlHot_; }
+  bool ControlsLocked() const { return controlsLocked_; }
+  void SetControlsLocked(bool value) { controlsLocked_ = value; }
+  bool DragPending() const { return dragPending_; }
+  TPoint DownPoint() const { return downPoint_; }
+  bool IgnoreMouseClick() const { return ignoreMouseClick_; }
+  void SetIgnoreMouseClick(bool value) { ignoreMouseClick_ = value; }
   bool IsActive() const { return isActive_; }
-  virtual void SetIsActive(bool value);
-  // The selection moves by keys (no hints then).
+  TdxBarMarkState MarkState() const { return markState_; }
+  TdxBarDockingStyle DockingStyle() const { return dockingStyle_; }
+  // The selection came from the keyboard (no item hints then).
   bool KeyboardMode() const { return keyboardMode_; }
   void SetKeyboardMode(bool value) { keyboardMode_ = value; }
-  TdxBarDockingStyle DockingStyle() const { return dockingStyle_; }
-  virtual void SetDockingStyle(TdxBarDockingStyle value);
-  bool Destroying() const { return destroying_; }
-  bool HandleAllocated() const { return !destroying_; }
-  bool Visible() const { return visible_; }
-  // The window's rectangle on the screen.
-  TRect ScreenRect() const { return screenRect_; }
-  void SetScreenRect(const TRect& r) { screenRect_ = r; }
-  TPoint ScreenToClient(TPoint p) const { return TPoint(p.x - screenRect_.left, p.y - screenRect_.top); }
-  TPoint ClientToScreen(TPoint p) const { return TPoint(p.x + screenRect_.left, p.y + screenRect_.top); }
-  TRect ClientRect() const { return TRect(0, 0, screenRect_.Width(), screenRect_.Height()); }
-  // The control whose link's rectangle holds the client point.
-  TdxBarItemControl* ItemAtPos(TPoint p) const;
-  TRect GetItemScreenRect(TdxBarItemControl* control) const;
-  // Controls for the links that can be visible.
+  // Screen rectangle of the item control that opened this bar (empty: none).
+  TRect OwnerLinkBounds() const { return ownerLinkBounds_; }
+  void SetOwnerLinkBounds(const TRect& r) { ownerLinkBounds_ = r; }
+  TPoint LastMousePos() const { return lastMousePos_; }
+  void SetLastMousePos(TPoint p) { lastMousePos_ = p; }
+  // Drawing constants the item controls read.
+  HBRUSH ItemBrush() const { return itemBrush_; }
+  void SetItemBrush(HBRUSH value) { itemBrush_ = value; }
+  int TextSize() const { return textSize_; }
+  int EditTextSize() const { return editTextSize_; }
+  int ArrowSize() const { return arrowSize_; }
+  int SubMenuArrowSize() const { return subMenuArrowSize_; }
+  int ComboButtonWidth() const { return comboButtonWidth_; }
+
+  // The virtual interface toolbars and menus fill in.
   virtual void CreateControls();
   virtual void DestroyControls();
-  virtual void RepaintBar();
+  virtual void CalcDrawingConsts();
+  virtual bool CanAlignControl(TdxBarItemControl* control) { return false; }
+  virtual bool CanCallInheritedNCCalcSize() { return true; }
+  virtual bool CanCustomizing();
+  virtual bool ChildrenHaveShadows() { return Flat(); }
+  virtual int GetBeginGroupSize() = 0;
+  virtual HFONT GetEditFontHandle();
+  virtual TRect GetFullItemRect(TdxBarItemControl* control) { return GetItemRect(control); }
+  virtual bool GetIsCustomizing();
+  virtual bool GetIsShadowVisible();
+  virtual TRect GetItemRectEx(TdxBarItemControl* control, bool withGroup) { return GetItemRect(control); }
+  // A region the caller deletes.
+  virtual HRGN GetItemRegion(TdxBarItemControl* control);
+  virtual HBRUSH GetToolbarBrush();
+  virtual HBRUSH GetToolbarDownedBrush();
+  virtual HBRUSH GetToolbarDownedSelBrush();
+  virtual HBRUSH GetToolbarSelBrush();
+  virtual bool HideOnClick() { return false; }
+  // This window is reached by following ParentBar from barControl.
+  bool IsChildBar(TCustomdxBarControl* barControl) const;
+  // Drop-position test (customizing drags).
+  virtual TdxBarItemControl* ItemAtPosEx(TPoint p, bool& outsideItem, bool& vertical, bool& firstHalf);
+  virtual bool MarkExists() { return false; }
+  virtual bool NotHandleMouseMove(TPoint p);
+  virtual void PaintItem(TdxBarItemControl* control);
+  void PaintSelectedItem(TdxBarItemControl* control);
+  virtual void SetDockingStyle(TdxBarDockingStyle value);
+  using TCustomControl::SetFont;
+  virtual void SetFont() = 0;
+  virtual void SetIsActive(bool value);
+  virtual void SetKeySelectedItem(TdxBarItemControl* control);
+  virtual void SetMarkState(TdxBarMarkState value) = 0;
+  virtual void SetMouseSelectedItem(TdxBarItemControl* control);
+  virtual void SetSelectedItem(TdxBarItemControl* control);
   virtual void HideAll();
-  // The private repaint message, posted.
+  virtual void RepaintBar() {}
+  // Mouse tracking ends on a hit test other than HTCLIENT.
+  virtual bool CanFinishMouseTracking(int hitTest) { return hitTest != HTCLIENT; }
+  virtual void DblClickOnItem(TdxBarItemControl* control);
+
+  // Queries.
+  TRect GetItemRect(TdxBarItemControl* control) const;
+  TRect GetItemScreenRect(TdxBarItemControl* control);
+  TRect GetWindowRect();
+  // The control whose link's rectangle holds the client point.
+  TdxBarItemControl* ItemAtPos(TPoint p) const;
+  bool ItemExists(TdxBarItemControl* control) const;
+  bool HasShadow() { return Flat() && dockingStyle_ == dsNone; }
+  // The deepest visible window under the cursor is this one.
+  bool WantMouse();
+  bool SelectedItemWantsKey(WORD key);
+  void SetCursorForMoving(bool value);
+  HBRUSH GetBarControlOwnerBrush();
+  // A link that can be visible exists.
+  bool HasVisibleLinks() const;
+
+  // The flat look of a menu joined to the item that opened it.
+  bool IsLinkedToOwner();
+  bool GetOwnerLinkBounds(bool clientCoords, TRect& r);
+  void DrawOwnerLink(HDC dc);
+  void DrawBarControlOwner(HDC dc, TRect r, TCustomdxBarControl* barControl);
+  void DrawBarControlOwnerBorder(HDC dc, TRect r, TCustomdxBarControl* barControl);
+  // Shadows come later: nothing to resize yet.
+  void ResizeShadow() {}
+  // The customizing frame around the selected or dragged control.
+  void DrawSelectedItem(TdxBarItemControl* control);
+  // Posts the private repaint message.
   void PostRepaint();
-  virtual String Who() const = 0;
+  // A control is going: the window keeps no pointer to it.
+  void ForgetControl(TdxBarItemControl* control) {
+    if (selectedControl_ == control) selectedControl_ = nullptr;
+    if (capturedControl_ == control) capturedControl_ = nullptr;
+  }
 
  protected:
-  void Record(const String& call) const { dxBarRecordCall(Who(), call); }
+  void CreateParams(TCreateParams& params) override;
+  void CreateWindowHandle(const TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& msg) override;
+  // What the window does when it goes (WM_DESTROY, or before the program
+  // destroys it).
+  virtual void WindowDestroying();
+  void BeforeDestroyHandle();
+  void UpdateControlStyle();
+  // The window was destroyed from outside (its parent went): forget it.
+  virtual void WindowLost() {}
+  void MouseMoveMessage(TMessage& msg);
+  void MouseLeaveMessage(TMessage& msg);
+  void LButtonDownMessage(TMessage& msg);
+  void LButtonUpMessage(TMessage& msg);
+  void LButtonDblClkMessage(TMessage& msg);
+  void RButtonDownMessage(TMessage& msg);
+  void KeyDownMessage(TMessage& msg);
+  // Double clicks are delivered as such (else as a second press).
+  bool WantsDoubleClicks() const { return doubleClicks_; }
+
   TdxBarManager* manager_;
-  TdxBarItemLinks* itemLinks_ = nullptr;
-  TCustomdxBarControl* parentBar_ = nullptr;
-  TdxBarSubMenuControl* childBar_ = nullptr;
-  TdxBarItemControl* selectedControl_ = nullptr;
-  bool isActive_ = false;
-  bool keyboardMode_ = false;
-  TdxBarDockingStyle dockingStyle_ = dsNone;
-  bool destroying_ = false;
-  bool visible_ = false;
-  TRect screenRect_;
   uint64_t serial_;
-};
-
-// A toolbar's window.
-class TdxBarControl : public TCustomdxBarControl {
- public:
-  TdxBarControl(TdxBarManager* manager, TdxBar* bar);
-  ~TdxBarControl() override;
-  TdxBar* Bar() const { return bar_; }
-  TdxDockControl* DockControl() const { return dockControl_; }
-  void SetDockControl(TdxDockControl* value) { dockControl_ = value; }
-  void SetDockingStyle(TdxBarDockingStyle value) override;
-  // Docked: in the dock site's client coordinates; floating: on the screen.
-  int Left() const { return left_; }
-  int Top() const { return top_; }
-  void SetPos(int left, int top);
-  TSize Size() const { return size_; }
-  void SetSize(TSize size) { size_ = size; }
-  void ShowNA();
-  void HideWindow();
-  void CaptionChanged();
-  void BarManagerStyleChanged();
-  void FrameChanged();
-  void RebuildBar();
-  void RepaintBar() override;
-  void FontChanged();
-  // The internal-change bracket: no position is saved meanwhile.
-  void BeginInternal() { ++internal_; }
-  void EndInternal() { --internal_; }
-  bool InternallyLocked() const { return internal_ > 0; }
-  void ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* dockControl);
-  TSize GetTrackSize(TdxBarDockingStyle style) const;
-  TPoint GetDragPointOffset(TdxBarDockingStyle style) const;
-  void SetMoving(bool value);
-  bool Moving() const { return moving_; }
-  // Docked: the bar's row, docked style and place; floating: its place
-  // and client size.
-  void SavePos();
-  bool AllowsClosing() const { return true; }
-  String Who() const override;
-
- private:
-  TdxBar* bar_;
-  TdxDockControl* dockControl_ = nullptr;
-  int left_ = 0, top_ = 0;
-  TSize size_{100, 26};
-  int internal_ = 0;
-  bool moving_ = false;
-};
-
-// A menu's window.
-class TdxBarSubMenuControl : public TCustomdxBarControl {
- public:
-  explicit TdxBarSubMenuControl(TdxBarManager* manager) : TCustomdxBarControl(manager) {}
-  // The item control that opened the menu (none for a popup menu).
-  TdxBarItemControl* OwnerControl() const { return ownerControl_; }
-  void SetOwnerControl(TdxBarItemControl* value) { ownerControl_ = value; }
-  String Who() const override;
-
- private:
-  TdxBarItemControl* ownerControl_ = nullptr;
+  HBRUSH itemBrush_ = nullptr;
+  TdxBarSubMenuControl* childBar_ = nullptr;
+  TdxBarItemControl* capturedControl_ = nullptr;
+  bool controlsLocked_ = false;
+  TdxBarDockingStyle dockingStyle_ = dsNone;
+  bool dragPending_ = false;
+  TPoint downPoint_;
+  bool ignoreMouseClick_ = false;
+  bool isActive_ = false;
+  TdxBarItemLinks* itemLinks_ = nullptr;
+  TdxBarMarkState markState_ = msNone;
+  bool capturedControlHot_ = false;
+  TRect ownerLinkBounds_;
+  TCustomdxBarControl* parentBar_ = nullptr;
+  TCustomdxBarControl* prevActiveBarControl_ = nullptr;
+  TdxBarControlRef prevActive_;
+  TdxBarItemControl* selectedControl_ = nullptr;
+  int textSize_ = 0, editTextSize_ = 0, arrowSize_ = 4, subMenuArrowSize_ = 0, comboButtonWidth_ = 0;
+  TPoint lastMousePos_{-1, -1};
+  bool keyboardMode_ = false;
+  bool doubleClicks_ = false;
+  bool destroyed_ = false;
 };
 
 // ---------------------------------------------------------------- item controls
@@ -146,41 +212,134 @@ class TdxBarSubMenuControl : public TCustomdxBarControl {
     return &info;                                                                                     \
   }
 
-// The on-screen instance of one link inside its bar window.
+// The on-screen instance of one link inside its bar window: its sizes, the
+// drawing every control shares, and the click.
 class TdxBarItemControl : public TObject {
  public:
   explicit TdxBarItemControl(TdxBarItemLink* link);
   ~TdxBarItemControl() override;
   DX_BAR_CONTROL_CLASS();
+
   TdxBarItemLink* ItemLink() const { return link_; }
   TdxBarItem* Item() const;
   TCustomdxBarControl* Parent() const { return parent_; }
   TdxBarManager* BarManager() const;
+  bool Flat() const { return parent_ && parent_->Flat(); }
+  // False once the control is freed (for code that holds it across a call).
+  std::shared_ptr<const bool> Alive() const { return alive_; }
+  bool IsWinControl() const { return winControl_; }
   bool Active() const { return active_; }
-  void SetActive(bool value) { active_ = value; }
+  bool Pressed() const { return pressed_; }
+  void SetPressed(bool value);
+  bool MouseSelected() const { return mouseSelected_; }
+  void SetMouseSelected(bool value) { mouseSelected_ = value; }
+  // Layout flags written by the toolbar.
+  bool LineBreak() const { return lineBreak_; }
+  void SetLineBreak(bool value) { lineBreak_ = value; }
+  bool LastInLine() const { return lastInLine_; }
+  void SetLastInLine(bool value) { lastInLine_ = value; }
+  // The group separator painted before the control (empty: none).
+  const TRect& SeparatorRect() const { return separatorRect_; }
+  void SetSeparatorRect(const TRect& r) { separatorRect_ = r; }
 
+  virtual void BeforeDestroyParentHandle() {}
   virtual void BeginGroupChanged();
   virtual void CaptionChanged();
   virtual void EnabledChanged();
   virtual void GlyphChanged();
+  virtual void PressedChanged();
   virtual void ShortCutChanged();
   virtual void VisibleChanged();
+  virtual bool CanClicked() { return true; }
+  virtual bool CanCustomize();
+  virtual bool CanMouseSelect() { return CanSelect(); }
+  virtual bool CanSelect();
+  virtual void Click(bool byMouse);
+  virtual void ControlActivate(bool immediately) { active_ = true; }
+  virtual void ControlInactivate(bool immediately) { active_ = false; }
+  virtual void ControlClick(bool byMouse) {}
+  virtual void ControlUnclick(bool byMouse);
+  virtual bool DrawSelected();
+  virtual void KeyDown(WORD key) {}
+  virtual bool WantsKey(WORD key) { return false; }
+  virtual void GetArrowParams(TdxBarPaintType paintType, bool droppedDown, int& colorIndex, HBRUSH& brush,
+                              bool selected);
+  virtual String GetCaption();
+  virtual bool GetEnabled();
+  virtual TBitmap* GetGlyph();
+  virtual int GetImageIndex();
+  virtual TCustomImageList* GetImages();
+  virtual String GetHint();
+  virtual TCustomImageList* GetHotImages();
+  virtual TCustomImageList* GetLargeImages();
+  virtual TShortCut GetShortCut();
+  virtual int GetTextAreaOffset();
+  virtual int GetHeight() { return 0; }
+  virtual int GetMinHeight() { return 1; }
+  virtual int GetMinWidth() { return 1; }
+  virtual TCustomdxBarControl* GetOwnedBarControl() { return nullptr; }
+  virtual int GetWidth() { return 0; }
+  virtual bool HasHint();
+  virtual bool HasShadow();
+  virtual bool IsDestroyOnClick() { return true; }
+  virtual bool IsExpandable() { return false; }
+  virtual bool NeedCaptureMouse() { return false; }
+  virtual void Paint(const TRect& r, TdxBarPaintType paintType) {}
+  virtual void Repaint();
   virtual void AlignChanged();
-  virtual bool CanSelect() const { return true; }
-  virtual bool GetEnabled() const;
-  virtual String GetHint() const;
-  virtual TShortCut GetShortCut() const;
-  virtual bool HasShadow() const { return false; }
-  void Repaint();
-  String Who() const;
+  virtual void DblClick() {}
+  virtual bool WantsDblClick();
+
+  TdxBarItemAlign GetAlign();
+  bool GetIsSelected() { return DrawSelected(); }
+  int GetNormalItemHeightInSubMenu();
+  int GetRealWidth();
+  int GetRealHeight();
+  bool GetUnclickAfterDoing();
+  bool CanVisuallyPressed();
+  bool ImageExists();
+  bool ImageIndexLinked();
+  bool MousePressed();
+  bool ParentIsQuickCustControl() const { return false; }
+  bool WantMouse() { return CanSelect() || CanClicked(); }
+
+  // Shared drawing; all of it goes to the parent's canvas.
+  HDC CanvasHandle();
+  // The glyph's rectangle in the area of an item rectangle.
+  TRect GlyphRect(const TRect& itemRect, TdxBarPaintType paintType, TSize glyph, bool down, bool pressed,
+                  bool useWholeRect);
+  TSize GlyphSize(const TRect& area, TdxBarPaintType paintType, bool useWholeRect);
+  HBRUSH GlyphBackgroundBrush(TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool noGlyph,
+                              bool plainBackground, bool ownerMerge);
+  void DrawGlyph(const TRect& itemRect, const TRect* backgroundRect, TdxBarPaintType paintType, bool noGlyph,
+                 bool selected, bool down, bool pressed, bool useWholeRect, bool plainBackground, bool ownerMerge);
+  void DrawGlyphAndBkgnd(HDC dc, TRect backgroundRect, const TRect& glyphRect, HBRUSH brush, bool noGlyph,
+                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge);
+  void DrawItemText(HDC dc, const String& text, TRect r, UINT format, bool enabled, bool selected, bool vertical,
+                    bool clip, bool flat);
+  void DrawGlyphAndTextInSubMenu(HDC dc, TRect r, bool selected, bool showGlyph, bool down);
+  void DrawLowered(HDC dc, TRect& r);
+  void FrameAndFillRect(HDC dc, TRect& r, bool down, bool selected);
 
  protected:
-  void Record(const String& call) const { dxBarRecordCall(Who(), call); }
   TdxBarItemLink* link_;
   TCustomdxBarControl* parent_;
+  bool winControl_ = false;
   bool active_ = false;
+  bool pressed_ = false;
+  bool mouseSelected_ = false;
+  bool lineBreak_ = false;
+  bool lastInLine_ = false;
+  TRect separatorRect_;
+  std::shared_ptr<bool> alive_;
 };
 
+// The check mark of a menu entry without glyph: scale k (1, or 2 for fonts of
+// 16 points or more) centred in r.
+void dxBarDrawCheckMark(HDC dc, const TRect& r, int k, bool enabled, bool flat);
+
+// The controls of buttons, sub items and containers: what the model tells
+// them. Their sizes, painting and input come with the menus.
 class TdxBarButtonControl : public TdxBarItemControl {
  public:
   using TdxBarItemControl::TdxBarItemControl;
@@ -190,98 +349,355 @@ class TdxBarButtonControl : public TdxBarItemControl {
   virtual void DropDownEnabledChanged();
   virtual void PaintStyleChanged();
   TdxBarPaintStyle PaintStyle() const;
+  // The bar window marks a pressed button while it clicks it.
+  bool PressedMark = false;
+  // The button's drop-down menu is open.
+  bool DroppedDown = false;
 };
 
 class TdxBarSubItemControl : public TdxBarItemControl {
  public:
   using TdxBarItemControl::TdxBarItemControl;
   DX_BAR_CONTROL_CLASS();
+  bool IsExpandable() override { return true; }
+  bool CanClicked() override { return false; }
+  bool IsDestroyOnClick() override { return false; }
+  TCustomdxBarControl* GetOwnedBarControl() override;
+  // The menu of the item exists and shows.
+  bool SubMenuOpen();
+  // Set when the mouse selects it; the menu it opens takes it.
+  bool DragOpen = false;
 };
 
-class TdxBarContainerItemControl : public TdxBarItemControl {
+class TdxBarContainerItemControl : public TdxBarSubItemControl {
  public:
-  using TdxBarItemControl::TdxBarItemControl;
+  using TdxBarSubItemControl::TdxBarSubItemControl;
   DX_BAR_CONTROL_CLASS();
+};
+
+// ---------------------------------------------------------------- toolbar window
+
+class TdxBarControl : public TCustomdxBarControl {
+ public:
+  TdxBarControl(TdxBarManager* manager, TdxBar* bar);
+  ~TdxBarControl() override;
+  TdxBar* Bar() const { return bar_; }
+  TdxDockControl* DockControl() const { return dockControl_; }
+  void SetDockControl(TdxDockControl* value) { dockControl_ = value; }
+
+  // The common window's interface.
+  void CalcDrawingConsts() override;
+  bool CanAlignControl(TdxBarItemControl* control) override;
+  bool CanCallInheritedNCCalcSize() override { return dockingStyle_ != dsNone || !Flat(); }
+  bool CanCustomizing() override;
+  int GetBeginGroupSize() override { return Flat() ? 5 : 6; }
+  HFONT GetEditFontHandle() override;
+  TRect GetFullItemRect(TdxBarItemControl* control) override;
+  HRGN GetItemRegion(TdxBarItemControl* control) override;
+  HBRUSH GetToolbarBrush() override;
+  TdxBarItemControl* ItemAtPosEx(TPoint p, bool& outsideItem, bool& vertical, bool& firstHalf) override;
+  bool MarkExists() override;
+  bool NotHandleMouseMove(TPoint p) override;
+  void PaintItem(TdxBarItemControl* control) override;
+  void SetDockingStyle(TdxBarDockingStyle value) override;
+  void SetFont() override;
+  void SetIsActive(bool value) override;
+  void SetKeySelectedItem(TdxBarItemControl* control) override;
+  void SetMarkState(TdxBarMarkState value) override;
+  void HideAll() override;
+  void RepaintBar() override;
+  virtual TRect GetSizeAllCursorBounds();
+  virtual void CaptionChanged();
+  // Menu mode; the keyboard's part comes with toolbar input.
+  virtual void BarGetFocus(TdxBarItemControl* control);
+  virtual void BarLostFocus();
+
+  // Layout and sizes (client extents unless said otherwise).
+  void CalcControlsPositions();
+  int GetMinWidth(TdxBarDockingStyle style);
+  int GetMinHeight(TdxBarDockingStyle style);
+  int GetMaxWidth(TdxBarDockingStyle style);
+  int GetMaxHeight(TdxBarDockingStyle style);
+  TPoint GetSizeForWidth(TdxBarDockingStyle style, int width);
+  TPoint GetSizeForHeight(TdxBarDockingStyle style, int height);
+  void GetMultiLineBarSize(TdxBarDockingStyle style, int length, TPoint& size);
+  // The whole window for a style.
+  TPoint GetTrackSize(TdxBarDockingStyle style);
+  TPoint GetDragPointOffset(TdxBarDockingStyle style);
+  // Geometry: NC window, plain client, Screen screen coordinates.
+  TRect GetCaptionNCRect();
+  TRect GetCaptionRect();
+  TRect CloseButtonRectNC();
+  TRect CloseButtonRect();
+  TRect MarkRect();
+  TRect MarkNCRect();
+  TRect MarkScreenRect();
+  TRect SizeGripRect();
+  TRect RectMDI(TdxBarMDIButton button);
+  int GetMDIWidth();
+  int GetMDIHeight();
+  bool MDIButtonsOnBar();
+  bool RealMDIButtonsOnBar();
+  bool MDIButtonEnabled(TdxBarMDIButton button, UINT flags);
+  int GetRow();
+  int GetCol();
+  TdxDockCol* GetDockCol();
+
+  bool Horizontal() const { return dxBarIsHorizontal(dockingStyle_); }
+  bool Vertical() const { return dxBarIsVertical(dockingStyle_); }
+  bool MultiLine() const;
+  bool HasHiddenItems() const { return hasHiddenItems_; }
+  void SetHasHiddenItems(bool value) { hasHiddenItems_ = value; }
+  TdxBarMarkState CloseButtonState() const { return closeButtonState_; }
+  void SetCloseButtonState(TdxBarMarkState value);
+  // Written by the dock layout.
+  int MinLength = 0, MaxLength = 0;
+  // Where the cursor was in the window when a drag began.
+  void SetGrab(int offsetX, int width, int offsetY, int height);
+
+  // Window handles and placement.
+  void ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* dockControl);
+  void SetMoving(bool value);
+  bool Moving() const { return moving_; }
+  // The window kept while a drag runs: of the kind not in use.
+  HWND KeptHandle() const;
+  void SavePos();
+  void BeginInternal() { ++internal_; }
+  void EndInternal() { --internal_; }
+  bool InternallyLocked() const { return internal_ != 0; }
+  void FrameChanged();
+  void RebuildBar();
+  void BarManagerStyleChanged();
+  void RefreshShadow() {}
+  // The font changed (CM_FONTCHANGED).
+  void FontChanged() override;
+
+  // Placement by the bar collection: docked in dock client, floating in
+  // screen coordinates.
+  void SetPos(int left, int top);
+  void SetSize(TPoint size);
+  void ShowNA();
+  void HideWindow();
+  bool AllowsClosing() const { return true; }
+
+  // Paints the frame on dc (window coordinates), as WM_NCPAINT does.
+  void NCPaint(HDC dc);
+
+  // The layout as plain records (with the links they stand for), and
+  // applying what it worked out; recentCount: the links take its recent
+  // count too.
+  TdxBarLayout MakeLayout(std::vector<TdxBarItemLink*>& links);
+  void ApplyLayout(const TdxBarLayout& layout, const std::vector<TdxBarItemLink*>& links, bool recentCount);
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& msg) override;
+  void Paint() override;
+  void WindowDestroying() override;
+  void WindowLost() override;
+  void NCCalcSize(TMessage& msg);
+  void DrawMarkNC(HDC dc);
+  void DrawCaptionElement(HDC dc, const TRect& r, TdxBarMarkState state);
+  void DrawCloseButton(HDC dc);
+  void DrawMDIButton(HDC dc, TdxBarMDIButton button, bool pressed);
+  void WindowPosChanging(WINDOWPOS* pos);
+  void WindowPosChanged(WINDOWPOS* pos);
+  void Sizing(int edge, RECT* r);
+  TdxBarLayout::TTrack Track(TdxBarDockingStyle style);
+  TRect ClientInWindow();
+  HWND CreateKeptWindow(TdxBarDockingStyle style, TdxDockControl* dock);
+  void ReleaseRotatedFont();
+  void InvalidateMark();
+  void DrawMarkClient(HDC dc);
+  void DrawSeparators(HDC dc, HRGN region);
+  void KeyDownToolbar(WORD key);
+  HWND ActiveMDIChildHandle();
+  COLORREF GetCaptionBkColor();
+
+ private:
+  TdxBar* bar_;
+  TdxDockControl* dockControl_ = nullptr;
+  HWND savedFocus_ = nullptr;
+  TdxBarMarkState closeButtonState_ = msNone;
+  HWND floatingHandle_ = nullptr;
+  HWND dockedHandle_ = nullptr;
+  bool hasCaption_ = true;
+  bool hasSizeGrip_ = false;
+  int lastHitTest_ = 0;
+  int internal_ = 0;
+  bool openMenu_ = false;
+  int mdiButtonWidth_ = 0, mdiButtonHeight_ = 0;
+  bool moving_ = false;
+  bool fontGuard_ = false;
+  bool hasHiddenItems_ = false;
+  int grabOffsetX_ = 0, grabWidth_ = 0, grabOffsetY_ = 0, grabHeight_ = 0;
+  HFONT rotatedFont_ = nullptr;
+  bool lostHandle_ = false;
+};
+
+// Frees the hidden window kept handles wait under (unit shut-down).
+void dxBarFreeParkingWindow();
+
+// ---------------------------------------------------------------- menu window
+
+// A menu's window. Its layout, placement, scrolling and painting come with
+// the menus; here it is an empty popup that keeps the chain links.
+class TdxBarSubMenuControl : public TCustomdxBarControl {
+ public:
+  explicit TdxBarSubMenuControl(TdxBarManager* manager) : TCustomdxBarControl(manager) {}
+  ~TdxBarSubMenuControl() override;
+  // The item control that opened the menu (none for a popup menu).
+  TdxBarItemControl* OwnerControl() const { return ownerControl_; }
+  void SetOwnerControl(TdxBarItemControl* value) { ownerControl_ = value; }
+  int GetBeginGroupSize() override { return 3; }
+  void SetFont() override;
+  void SetMarkState(TdxBarMarkState value) override { markState_ = value; }
+  bool HideOnClick() override { return true; }
+  TdxBarItemControl* ItemAtPosEx(TPoint p, bool& outsideItem, bool& vertical, bool& firstHalf) override;
+
+ protected:
+  void CreateParams(TCreateParams& params) override;
+
+ private:
+  TdxBarItemControl* ownerControl_ = nullptr;
 };
 
 // ---------------------------------------------------------------- dock sites
 
 enum TdxBarDockAlign { dalNone, dalTop, dalBottom, dalLeft, dalRight };
 
-// A site along a side of the form that bars dock in.
-class TdxDockControl : public TComponent {
+// One toolbar in a dock row, and the place it asks for (dock client
+// coordinates).
+class TdxDockCol : public TObject {
+ public:
+  TdxDockCol(TdxDockRow* row, TdxBarControl* barControl) : Row(row), BarControl(barControl) {}
+  void AssignPosition();
+  TdxDockRow* Row;
+  TdxBarControl* BarControl;
+  TPoint Pos;
+};
+
+class TdxDockRow : public TObject {
+ public:
+  explicit TdxDockRow(TdxDockControl* dockControl) : DockControl(dockControl) {}
+  ~TdxDockRow() override;
+  TdxDockCol* GetCol(int index) const;
+  int GetColCount() const { return static_cast<int>(Cols.size()); }
+  int IndexOf(const TdxDockCol* col) const;
+  TdxDockControl* DockControl;
+  std::vector<TdxDockCol*> Cols;
+};
+
+// A site along a side of the form that toolbars dock in, in rows.
+class TdxDockControl : public TCustomControl {
  public:
   explicit TdxDockControl(TComponent* owner);
-  // A built-in site of a manager.
+  // A built-in site of a manager, on its form.
   TdxDockControl(TComponent* owner, TdxBarManager* manager, TdxBarDockingStyle style);
   ~TdxDockControl() override;
+
   TdxBarManager* BarManager() const { return manager_; }
-  virtual void SetBarManager(TdxBarManager* value);
+  void SetBarManager(TdxBarManager* value);
   bool Main() const { return main_; }
-  virtual TdxBarDockingStyle DockingStyle() const { return style_; }
   bool AllowDocking() const { return allowDocking_; }
   void SetAllowDocking(bool value) { allowDocking_ = value; }
+  TdxBarDockingStyle DockingStyle() const;
+  bool Horizontal() const { return dxBarIsHorizontal(DockingStyle()); }
+  bool Vertical() const { return dxBarIsVertical(DockingStyle()); }
+  bool TopLeft() const { return DockingStyle() == dsLeft || DockingStyle() == dsTop; }
+  TdxBars* GetBars() const { return manager_ ? manager_->Bars() : nullptr; }
+
+  virtual void BarManagerChanged() {}
   virtual bool CanDocking(TdxBar* bar) { return allowDocking_; }
-  bool Visible() const { return visible_; }
-  void SetVisible(bool value) { visible_ = value; }
-  bool Enabled() const { return enabled_; }
-  void SetEnabled(bool value) { enabled_ = value; }
-  // It and its parents are visible and enabled.
-  bool CanFocus() const { return visible_ && enabled_; }
-  bool ParentColor() const { return parentColor_; }
-  void SetParentColor(bool value) { parentColor_ = value; }
-  int Width() const { return width_; }
-  void SetWidth(int value) { width_ = value; }
-  int Height() const { return height_; }
-  void SetHeight(int value) { height_ = value; }
-  // Where docking is taken, on the screen.
-  TRect GetDockZoneBounds() const { return zone_; }
-  void SetDockZoneBounds(const TRect& r) { zone_ = r; }
-  TPoint ClientOrigin() const { return origin_; }
-  void SetClientOrigin(TPoint p) { origin_ = p; }
-  TPoint ClientToScreen(TPoint p) const { return TPoint(p.x + origin_.x, p.y + origin_.y); }
-  TPoint ScreenToClient(TPoint p) const { return TPoint(p.x - origin_.x, p.y - origin_.y); }
-  int BarCount() const { return static_cast<int>(bars_.size()); }
-  TdxBarControl* BarControls(int index) const { return bars_[static_cast<size_t>(index)]; }
+  // The colour of the site: the form's, or the manager's dock colour.
+  void ColorChanged() override;
+  virtual int GetClientSize();
+  virtual bool GetSunkenBorder();
+  int GetSize();
+
+  int GetRowCount() const { return static_cast<int>(rows_.size()); }
+  TdxDockRow* GetRow(int index) const;
+  int BarCount() const;
+  // The bar windows in row order.
+  TdxBarControl* BarControls(int index) const;
+
   void AddBarControl(TdxBarControl* barControl, TPoint p, bool update);
-  void DeleteBarControl(TdxBarControl* barControl, bool update);
+  void DeleteBarControl(TdxBarControl* barControl, TdxDockCol* col, bool update);
+  void DeleteBarControl(TdxBarControl* barControl, bool update) { DeleteBarControl(barControl, nullptr, update); }
   void MoveBarControl(TdxBarControl* barControl, TPoint p);
-  // The place of the row a bar takes (the rows come with the dock sites).
-  void GetPosForRow(int row, bool newRow, TPoint& p) const {}
+  TdxDockCol* FindCol(TdxBarControl* barControl) const;
+  int GetRowAtPos(TPoint p, bool& newRow);
+  int GetColAtPos(int row, TPoint p);
+  void GetPosForRow(int row, bool newRow, TPoint& p);
+  // Where a bar docks, on the screen.
+  TRect GetDockZoneBounds();
+  TRect GetRectForRow(int row);
+  // The rows as zones (sizes across the site).
+  TdxDockZones Zones();
   void UpdateDock();
   void AssignPositions();
   void NCChanged();
-  void ColorChanged();
   void SetRedraw(bool value);
   void NCPaint();
-  String Who() const;
-
- private:
-  void Record(const String& call) const { dxBarRecordCall(Who(), call); }
-  TdxBarManager* manager_ = nullptr;
-  bool main_ = false;
-  TdxBarDockingStyle style_ = dsTop;
-  bool allowDocking_ = true;
-  bool visible_ = true;
-  bool enabled_ = true;
-  bool parentColor_ = false;
-  int width_ = 0, height_ = 0;
-  TRect zone_;
-  TPoint origin_;
-  std::vector<TdxBarControl*> bars_;
+  // Lays out the rows.
+  void PaintBarControls();
+  // Sizes the site to its rows.
+  void SetSize();
+  // The visible bars' items bring their actions' states up to date.
+  void InitiateAction() override;
 
  protected:
-  void SetStyle(TdxBarDockingStyle style) { style_ = style; }
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& msg) override;
+  void AlignControls(TControl* control, TRect& rect) override;
+  void Loaded() override;
+  virtual int GetMinSize() { return 0; }
+  bool Dragging() const;
+  TdxBarControl* DraggedBar() const;
+  void RestoreBars();
+
+  TdxBarManager* manager_ = nullptr;
+  bool main_ = false;
+  bool allowDocking_ = true;
+  bool colorApplying_ = false;
+  std::vector<TdxDockRow*> rows_;
+  bool laying_ = false;
 };
 
 // A dock site placed on the form.
 class TdxBarDockControl : public TdxDockControl {
  public:
-  explicit TdxBarDockControl(TComponent* owner) : TdxDockControl(owner) {}
-  TdxBarDockAlign Align() const { return align_; }
+  explicit TdxBarDockControl(TComponent* owner);
+  TdxBarDockAlign Align() const { return dockAlign_; }
   void SetAlign(TdxBarDockAlign value);
-  TdxBarDockingStyle DockingStyle() const override;
+  bool AllowZeroSizeInDesignTime() const { return allowZeroSizeInDesignTime_; }
+  void SetAllowZeroSizeInDesignTime(bool value) { allowZeroSizeInDesignTime_ = value; }
+  bool SunkenBorder() const { return sunkenBorder_; }
+  void SetSunkenBorder(bool value);
+  bool UseOwnColor() const { return useOwnColor_; }
+  void SetUseOwnColor(bool value);
+  bool UseOwnSunkenBorder() const { return useOwnSunkenBorder_; }
+  void SetUseOwnSunkenBorder(bool value);
+  // Setting the colour makes it the site's own.
+  void SetColor(TColor value);
+  void SetParentColor(bool value);
+  bool CanDocking(TdxBar* bar) override;
+  bool GetSunkenBorder() override;
+  int GetClientSize() override;
+  void BarManagerChanged() override;
+
+ protected:
+  int GetMinSize() override;
+  void WndProc(TMessage& msg) override;
 
  private:
-  TdxBarDockAlign align_ = dalTop;
+  TdxBarDockAlign dockAlign_ = dalTop;
+  bool allowZeroSizeInDesignTime_ = false;
+  bool sunkenBorder_ = false;
+  bool useOwnColor_ = false;
+  bool useOwnSunkenBorder_ = false;
 };

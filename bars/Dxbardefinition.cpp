@@ -337,9 +337,8 @@ String dxBarDumpModel(TdxBarManager* m) {
   d.Changed("Manager.UseFullReset", m->UseFullReset(), false);
   d.Line("Manager.UseSystemFont", Bool(m->UseSystemFont()));
   d.Changed("Manager.WaitForDockingTime", m->WaitForDockingTime(), 21);
-  auto heights = m->DockControlHeights();
-  d.Line("Manager.DockControlHeights", IntToStr(heights[0]) + " " + IntToStr(heights[1]) + " " +
-                                           IntToStr(heights[2]) + " " + IntToStr(heights[3]));
+  // The dock sizes (DockControlHeights) follow the rows laid out in them:
+  // geometry, not model.
 
   for (int i = 0; i < m->Categories()->Count(); ++i) {
     String p = "Category[" + IntToStr(i) + "]";

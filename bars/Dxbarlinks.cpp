@@ -318,7 +318,6 @@ void TdxBarItemLink::CreateControl() {
 void TdxBarItemLink::DestroyControl() {
   if (!control_) return;
   TdxBarItemControl* c = control_;
-  if (c->Parent() && c->Parent()->SelectedControl() == c) c->Parent()->SetSelectedControl(nullptr);
   control_ = nullptr;
   c->Free();
 }

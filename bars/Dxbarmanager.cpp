@@ -1006,7 +1006,8 @@ void TdxBarManager::RemoveDockControl(TdxDockControl* dockControl) {
   if (bars_) {
     for (int i = 0; i < bars_->Count(); ++i) {
       TdxBar* bar = bars_->Items(i);
-      if (bar->RealDockControl() == dockControl && bar->Visible()) bar->SetVisible(false);
+      // While the form goes the bars keep their state for the saved layout.
+      if (bar->RealDockControl() == dockControl && bar->Visible() && !IsDestroying()) bar->SetVisible(false);
       if (bar->dockControl_ == dockControl) bar->dockControl_ = nullptr;
       if (bar->dockedDockControl_ == dockControl) bar->dockedDockControl_ = nullptr;
     }

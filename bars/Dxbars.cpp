@@ -84,6 +84,8 @@ TdxBar::~TdxBar() {
     }
   }
   SetVisible(false);
+  if (std::vector<TdxBar*>* restore = m->BarsToRestore())
+    restore->erase(std::remove(restore->begin(), restore->end(), this), restore->end());
   while (!freeNotifications_.empty()) {
     TCustomdxBarSubItem* sub = freeNotifications_.back();
     freeNotifications_.pop_back();
@@ -114,8 +116,21 @@ bool TdxBar::HasSizeGrip() const {
   if (!IsStatusBar() || !sizeGrip_) return false;
   TCustomForm* form = BarManager()->MainForm();
   if (form && form->HandleAllocated() && IsZoomed(form->Handle())) return false;
-  // The edge test of the window against its parents comes with the toolbar
-  // windows.
+  TdxBarControl* c = Control();
+  if (!c || !c->HandleAllocated()) return true;
+  // The window's bottom lies on its parent's client bottom, and so on up
+  // to the top-level window.
+  HWND wnd = c->Handle();
+  for (int depth = 0; depth < 64 && (GetWindowLongA(wnd, GWL_STYLE) & WS_CHILD); ++depth) {
+    HWND parent = GetParent(wnd);
+    if (!parent) break;
+    RECT r, client;
+    GetWindowRect(wnd, &r);
+    GetClientRect(parent, &client);
+    MapWindowPoints(parent, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    if (r.bottom != client.bottom) return false;
+    wnd = parent;
+  }
   return true;
 }
 
@@ -190,6 +205,7 @@ void TdxBar::SetDockControl(TdxBarDockControl* value) {
     loadedDockControl_ = value;
     return;
   }
+  if (value == dockControl_ && (!value || !Control() || Control()->DockControl() == value)) return;
   bool hidden = false;
   if (Control() && !internalDocking_ && visible_) {
     bool changes = value ? Control()->DockControl() != value : dockControl_ != nullptr;
@@ -449,6 +465,8 @@ void TdxBar::Hide() {
 
 void TdxBar::Show() {
   if (Control()) return;
+  // A copy of the form made from its definition has no windows.
+  if (dxBarReadingFormCopy) return;
   TdxBarManager* m = BarManager();
   itemLinks_->CreateBarControl();
   TdxBarControl* c = Control();
@@ -457,8 +475,8 @@ void TdxBar::Show() {
   if (style == dsNone) {
     c->BeginInternal();
     c->ChangeStyleWinTo(dsNone, nullptr);
-    c->SetSize(c->GetTrackSize(dsNone));
-    c->SetPos(floatLeft_, floatTop_);
+    TPoint size = c->GetTrackSize(dsNone);
+    c->SetBounds(floatLeft_, floatTop_, size.x, size.y);
     c->EndInternal();
     TCustomForm* form = m->MainForm();
     bool formVisible = form && form->HandleAllocated() && IsWindowVisible(form->Handle());
@@ -467,11 +485,12 @@ void TdxBar::Show() {
     if (formVisible && !wait) c->ShowNA();
   } else {
     TdxDockControl* dock = RealDockControl();
+    // Placed by program: the dock takes the bar's row.
     c->BeginInternal();
     c->ChangeStyleWinTo(style, dock);
-    c->EndInternal();
     TPoint p = dock ? dock->ClientToScreen(TPoint(dockedLeft_, dockedTop_)) : TPoint(dockedLeft_, dockedTop_);
     bars_->RegInDock(style, dock, c, p);
+    c->EndInternal();
     c->ShowNA();
   }
 }
@@ -708,9 +727,9 @@ void TdxBars::ChangeBarControlPos(TdxBarControl* barControl, TPoint p, bool from
   if (style != dsNone) {
     RegInDock(style, dock, barControl, p);
   } else {
-    barControl->SetSize(barControl->GetTrackSize(dsNone));
+    TPoint size = barControl->GetTrackSize(dsNone);
     TPoint off = barControl->GetDragPointOffset(dsNone);
-    barControl->SetPos(p.x - off.x, p.y - off.y);
+    barControl->SetBounds(p.x - off.x, p.y - off.y, size.x, size.y);
   }
   barControl->EndInternal();
   barControl->ShowNA();
@@ -744,8 +763,9 @@ void TdxBars::Moving(TdxBarControl* barControl) {
       dragOffset_.y = p.y - cursor.y;
     dock->AddBarControl(barControl, p, true);
   }
-  TRect screen = barControl->ScreenRect();
+  TRect screen = barControl->GetWindowRect();
   cursorOffset_ = TPoint(cursor.x - screen.left, cursor.y - screen.top);
+  barControl->SetGrab(cursorOffset_.x, screen.Width(), cursorOffset_.y, screen.Height());
 
   ProcessPaintMessages();
   HWND capture = manager_->GetWindowForMouseCapturing();

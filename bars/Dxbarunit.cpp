@@ -127,6 +127,7 @@ void dxBarInitialize() {
 void dxBarFinalize() {
   if (gInitCount == 0 || --gInitCount > 0) return;
   UnregisterCoreItems();
+  dxBarFreeParkingWindow();
   delete gBarControls;
   gBarControls = nullptr;
   gActiveBarControl = nullptr;
@@ -199,6 +200,17 @@ TdxBarItemClass dxBarVisibleItemClass(int index) {
   if (!gItemClasses || index < 0) return nullptr;
   for (const auto& r : *gItemClasses)
     if (r.Visible && index-- == 0) return r.ItemClass;
+  return nullptr;
+}
+
+TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBarItemControlClass controlClass) {
+  if (!gItemClasses) return nullptr;
+  for (auto& r : *gItemClasses)
+    if (r.ItemClass == itemClass) {
+      TdxBarItemControlClass old = r.ControlClass;
+      r.ControlClass = controlClass;
+      return old;
+    }
   return nullptr;
 }
 

@@ -1079,8 +1079,12 @@ void TWinControl::RecreateWnd() {
   bool hadFocus = focus && (focus == handle_ || IsChild(handle_, focus));
   // The control that had the focus gets it back in its new window.
   TWinControl* focused = hadFocus ? dynamic_cast<TWinControl*>(FindControl(focus)) : nullptr;
+  bool wasActive = GetActiveWindow() == handle_;
   DestroyHandle();
   if (parent_ || parentWindow_ || wasVisible) CreateHandle();
+  // A top-level window shows again as it showed (a child shows itself).
+  if (handle_ && wasVisible && !(GetWindowLongA(handle_, GWL_STYLE) & WS_CHILD) && !IsWindowVisible(handle_))
+    ShowWindow(handle_, wasActive ? SW_SHOW : SW_SHOWNA);
   for (TWinControl* w : all) w->ControlState >> csRecreating;
   if (hadFocus && handle_) {
     if (focused && focused != this && ContainsControl(focused) && focused->HandleAllocated() && focused->CanFocus())
@@ -1088,6 +1092,25 @@ void TWinControl::RecreateWnd() {
     else if (CanFocus())
       ::SetFocus(handle_);
   }
+}
+
+HWND TWinControl::DetachHandle() {
+  HWND h = handle_;
+  if (!h) return nullptr;
+  TObjectWindowClass::Detach(h);
+  handle_ = nullptr;
+  return h;
+}
+
+void TWinControl::AttachHandle(HWND wnd) {
+  if (!wnd || handle_) return;
+  TCreateParams p;
+  CreateParams(p);
+  p.WindowClass->Register();
+  p.WindowClass->Attach(wnd, this);
+  defWndProc_ = p.WindowClass->BaseProc();
+  handle_ = wnd;
+  UpdateBounds();
 }
 
 void TWinControl::WindowMessage(HWND wnd, TMessage& msg) {
@@ -1916,6 +1939,11 @@ void TCustomControl::CreateParams(TCreateParams& params) {
 void TCustomControl::DestroyWnd() {
   canvas_->FreeHandle();
   TWinControl::DestroyWnd();
+}
+
+HWND TCustomControl::DetachHandle() {
+  canvas_->FreeHandle();
+  return TWinControl::DetachHandle();
 }
 
 void TCustomControl::Paint() {}

@@ -407,6 +407,12 @@ class TWinControl : public TControl, public TWindowObject {
   void HandleNeeded() { Handle(); }
   // Makes the window again (style changes); the control keeps its state.
   void RecreateWnd();
+  // The window leaves the control without being destroyed (its messages go
+  // to its class's default handling), and a window made for the control
+  // comes back to it: a control that keeps windows of two kinds switches
+  // between them.
+  virtual HWND DetachHandle();
+  void AttachHandle(HWND wnd);
   // The window's own default procedure (the system class's for a superclass).
   WNDPROC DefWndProc() const { return defWndProc_; }
   // For a window that is not parented to a control: its owner/parent window.
@@ -580,6 +586,9 @@ class TCustomControl : public TWinControl {
   void PaintWindow(HDC dc);
   void DestroyWnd() override;
   TControlCanvas* canvas_;
+
+ public:
+  HWND DetachHandle() override;
 };
 
 // A painted control: a light child window that never takes the focus;

@@ -69,6 +69,32 @@ class TRecordingStore : public TdxBarLayoutStore {
   std::vector<String> Calls;
 };
 
+// Steps run by a window's messages, posted in order with the input.
+class TScript {
+ public:
+  TScript() {
+    wnd_ = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == kStep && m.WParam < steps_.size()) {
+        steps_[m.WParam]();
+        m.Result = 0;
+        return;
+      }
+      m.Result = DefWindowProcA(wnd_, m.Msg, m.WParam, m.LParam);
+    });
+  }
+  ~TScript() { DeallocateHWnd(wnd_); }
+  void Do(std::function<void()> step) {
+    steps_.push_back(std::move(step));
+    PostMessageA(wnd_, kStep, steps_.size() - 1, 0);
+  }
+  void Post(UINT msg, WPARAM w = 0) { PostMessageA(wnd_, msg, w, 0); }
+
+ private:
+  static constexpr UINT kStep = WM_USER + 5;
+  HWND wnd_;
+  std::vector<std::function<void()>> steps_;
+};
+
 // A form with a manager made in code, not loading.
 class TBarsForm : public TForm {
  public:
@@ -83,5 +109,60 @@ class TBarsForm : public TForm {
   TdxBarManager* Manager;
 };
 
-// The lines of the stand-ins' log that start with who.
-std::vector<String> CallsOf(const String& who);
+// The button and sub-item controls until their own come with the menus:
+// sized like their defaults, painted with the shared glyph and text drawing.
+class TStandInButtonControl : public TdxBarButtonControl {
+ public:
+  using TdxBarButtonControl::TdxBarButtonControl;
+  DX_BAR_CONTROL_CLASS();
+  int GetWidth() override;
+  int GetHeight() override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+  // psStandard without an image shows its caption.
+  TdxBarPaintStyle EffectivePaintStyle();
+  int DefaultWidth();
+  int DefaultHeight();
+};
+
+class TStandInSubItemControl : public TdxBarSubItemControl {
+ public:
+  using TdxBarSubItemControl::TdxBarSubItemControl;
+  DX_BAR_CONTROL_CLASS();
+  int GetWidth() override;
+  int GetHeight() override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+  int CaptionOffset();
+};
+
+// The width of text in a bar window's font.
+int BarTextWidth(TCustomdxBarControl* bar, const String& text);
+
+// Puts control classes in place of the registered ones for the scope.
+class TScopedControlClass {
+ public:
+  TScopedControlClass(TdxBarItemClass item, TdxBarItemControlClass control)
+      : item_(item), old_(dxBarReplaceItemControl(item, control)) {}
+  ~TScopedControlClass() { dxBarReplaceItemControl(item_, old_); }
+  TScopedControlClass(const TScopedControlClass&) = delete;
+  TScopedControlClass& operator=(const TScopedControlClass&) = delete;
+
+ private:
+  TdxBarItemClass item_;
+  TdxBarItemControlClass old_;
+};
+
+// The stand-ins for buttons and sub items.
+struct TScopedStandIns {
+  TScopedControlClass Buttons{TdxBarButton::Class(), TStandInButtonControl::Class()};
+  TScopedControlClass SubItems{TdxBarSubItem::Class(), TStandInSubItemControl::Class()};
+};
+
+// A button control that counts the notifications it hears.
+class TCountingButtonControl : public TdxBarButtonControl {
+ public:
+  using TdxBarButtonControl::TdxBarButtonControl;
+  DX_BAR_CONTROL_CLASS();
+  void CaptionChanged() override;
+  void EnabledChanged() override;
+  static std::map<String, int>& Counts();
+};

@@ -188,6 +188,7 @@ TEST(BarsItems, VisibleInCustomizingShowsItsLinksOnlyThen) {
 }
 
 TEST(BarsItems, NotificationsSkipLinksWithTheirOwnValue) {
+  TScopedControlClass counting(TdxBarButton::Class(), TCountingButtonControl::Class());
   TBarsForm* form = new TBarsForm;
   TdxBarButton* b = form->Button("B", "B");
   TdxBar* bar = form->AddBar("Tools");
@@ -195,12 +196,12 @@ TEST(BarsItems, NotificationsSkipLinksWithTheirOwnValue) {
   bar->ItemLinks()->Add()->SetItem(b);
   bar->ItemLinks()->Items(1)->SetUserCaption("Mine");
   bar->SetVisible(true);
-  dxBarStandInCalls().clear();
+  TCountingButtonControl::Counts().clear();
   b->SetCaption("Other");
-  EXPECT_EQ(dxBarCallCount("Control B", "CaptionChanged"), 1);
+  EXPECT_EQ(TCountingButtonControl::Counts()["B CaptionChanged"], 1);
   EXPECT_EQ(bar->ItemLinks()->Items(1)->Caption(), "Mine");
   b->SetEnabled(false);
-  EXPECT_EQ(dxBarCallCount("Control B", "EnabledChanged"), 2);
+  EXPECT_EQ(TCountingButtonControl::Counts()["B EnabledChanged"], 2);
   form->Free();
 }
 

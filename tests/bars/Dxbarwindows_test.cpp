@@ -10,14 +10,17 @@
 
 namespace {
 
-// A shown bar with two buttons; the cursor over the first.
+// A shown bar with two buttons on a shown form; the cursor over the first.
 struct THintCase {
   TScopedBarSystem Sys;
+  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBarButton* Open;
   TdxBarButton* Save;
   TdxBar* Bar;
   THintCase() {
+    SetCursorPos(1270, 1010);
+    Form->SetBounds(100, 100, 500, 300);
     Open = Form->Button("Open", "Open");
     Open->SetHint("Open a file|Opens a file");
     Open->SetShortCut(ShortCut('O', {ssCtrl}));
@@ -26,16 +29,19 @@ struct THintCase {
     Bar->ItemLinks()->Add()->SetItem(Open);
     Bar->ItemLinks()->Add()->SetItem(Save);
     Bar->SetVisible(true);
-    Bar->Control()->SetScreenRect(TRect(100, 100, 200, 126));
-    Bar->ItemLinks()->Items(0)->SetItemRect(TRect(0, 0, 23, 22));
-    Bar->ItemLinks()->Items(1)->SetItemRect(TRect(23, 0, 46, 22));
-    Sys.System.Cursor = TPoint(110, 110);
+    Form->Show();
+    EXPECT_TRUE(WaitVisible(Form->Handle()));
+    Sys.System.Cursor = Centre(0);
   }
   ~THintCase() {
     if (dxBarHintWindow()) dxBarHintWindow()->HideHint();
     Form->Free();
   }
   TdxBarItemControl* Control(int i) { return Bar->ItemLinks()->Items(i)->Control(); }
+  TPoint Centre(int i) {
+    TRect r = Bar->Control()->GetItemScreenRect(Control(i));
+    return TPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  }
   // A shown hint paints at once, so the shot taken as it hides shows it.
   bool Shown() {
     if (!dxBarHintWindow()->IsShown()) return false;
@@ -59,8 +65,8 @@ TEST(BarsHints, ShowAfterASecondForTenSecondsAndAtOnceRightAfter) {
   EXPECT_EQ(h.Text(), "Open a file");
   RECT r;
   GetWindowRect(dxBarHintWindow()->Handle(), &r);
-  EXPECT_EQ(r.left, 110);
-  EXPECT_EQ(r.top, 130);
+  EXPECT_EQ(r.left, h.Centre(0).x);
+  EXPECT_EQ(r.top, h.Centre(0).y + 20);
   EXPECT_EQ(h.Sys.System.LiveTimers(10000), 1);
   ASSERT_TRUE(h.Sys.System.Fire(10000));
   EXPECT_FALSE(h.Shown());
@@ -75,7 +81,7 @@ TEST(BarsHints, ShowAfterASecondForTenSecondsAndAtOnceRightAfter) {
   EXPECT_FALSE(h.Shown());
   EXPECT_EQ(h.Sys.System.LiveTimers(400), 1);
   h.Save->SetHint("Save the file");
-  h.Sys.System.Cursor = TPoint(130, 110);
+  h.Sys.System.Cursor = h.Centre(1);
   m->SetSelectedItem(h.Control(1));
   m->HintActivate(true, "");
   EXPECT_TRUE(h.Shown());
@@ -112,7 +118,7 @@ TEST(BarsHints, DisabledItemsShortcutsAndTheItemUnderTheCursor) {
   m->HintActivate(false, "");
 
   // The mouse moved on before the delay ran out: no hint.
-  h.Sys.System.Cursor = TPoint(130, 110);
+  h.Sys.System.Cursor = h.Centre(1);
   m->HintActivate(true, "");
   h.Sys.System.Fire(1000);
   EXPECT_FALSE(h.Shown());
@@ -184,6 +190,7 @@ TEST(BarsHints, TheWindowStaysInsideTheWorkAreaEvenWhenTall) {
 // ---------------------------------------------------------------- floating bars and the form's activation
 
 TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
+  TScopedStandIns standIns;  // the button has a size of its own, so the shots show it
   auto* form = new TBarsForm;
   form->SetCaption("Bars form");
   form->SetBounds(100, 100, 400, 300);
@@ -198,6 +205,8 @@ TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
   TdxBar* bar = form->AddBar("Floating");
   bar->ItemLinks()->Add()->SetItem(form->Button("B", "B"));
   bar->SetDockingStyle(dsNone);
+  bar->SetFloatLeft(200);
+  bar->SetFloatTop(200);
   struct TCase {
     const char* Name;
     bool FormActive, HideWhenInactive, Customizing, Shown;
@@ -218,6 +227,8 @@ TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
     bar->SetVisible(true);
     ASSERT_NE(bar->Control(), nullptr);
     EXPECT_EQ(bar->Control()->Visible(), c.Shown);
+    // A shown bar paints before it hides, so its shot shows it.
+    if (c.Shown) UpdateWindow(bar->Control()->Handle());
     bar->SetVisible(false);
     form->Manager->Customizing(false);
   }
@@ -229,43 +240,20 @@ TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
 
 namespace {
 
-// Steps run by a window's messages, posted in order with the input.
-class TScript {
- public:
-  TScript() {
-    wnd_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg == kStep && m.WParam < steps_.size()) {
-        steps_[m.WParam]();
-        m.Result = 0;
-        return;
-      }
-      m.Result = DefWindowProcA(wnd_, m.Msg, m.WParam, m.LParam);
-    });
-  }
-  ~TScript() { DeallocateHWnd(wnd_); }
-  void Do(std::function<void()> step) {
-    steps_.push_back(std::move(step));
-    PostMessageA(wnd_, kStep, steps_.size() - 1, 0);
-  }
-  void Post(UINT msg, WPARAM w = 0) { PostMessageA(wnd_, msg, w, 0); }
-
- private:
-  static constexpr UINT kStep = WM_USER + 5;
-  HWND wnd_;
-  std::vector<std::function<void()>> steps_;
-};
-
-// A bar docked at the top (dock at (0, 30), zone 0..800 x 0..60), or
-// floating at (300, 300).
+// A shown form at (50, 60) with a bar docked at the top (left 10), or
+// floating at (300, 300); O: the form's client origin on the screen.
 struct TMoveCase {
   TScopedBarSystem Sys;
+  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBar* Bar;
   TdxDockControl* Top;
+  TPoint O;
   explicit TMoveCase(bool docked) {
+    SetCursorPos(1270, 1010);
+    Form->SetBounds(50, 60, 800, 400);
+    Form->Manager->SetHideFloatingBarsWhenInactive(false);
     Top = Form->Manager->Bars()->GetDockControl(dsTop);
-    Top->SetClientOrigin(TPoint(0, 30));
-    Top->SetDockZoneBounds(TRect(0, 0, 800, 60));
     Bar = Form->AddBar("Tools");
     Bar->ItemLinks()->Add()->SetItem(Form->Button("B", "B"));
     if (!docked) {
@@ -275,23 +263,76 @@ struct TMoveCase {
     } else {
       Bar->SetDockedLeft(10);
     }
+    Form->Show();
+    EXPECT_TRUE(WaitVisible(Form->Handle()));
     Bar->SetVisible(true);
+    O = Form->ClientOrigin();
   }
   ~TMoveCase() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
       if (msg.message != WM_QUIT) DispatchMessageA(&msg);
     ResetQuitReceived();
+    // What the moved window uncovered is painted again before the shot.
+    WaitUntil([] { return false; }, 200);
+    SaveScreenshot(Form->Handle());
     Form->Free();
   }
   TdxBarControl* Control() { return Bar->Control(); }
+  TPoint At(int x, int y) const { return TPoint(O.x + x, O.y + y); }
   void Move() { Form->Manager->Bars()->Moving(Control()); }
 };
 
 }  // namespace
 
+TEST(BarsMoving, DockingTargetsFromTheZonesTheBarsAndTheManager) {
+  TMoveCase c(false);
+  TdxBarManager* m = c.Form->Manager;
+  TdxBars* bars = m->Bars();
+  TdxBar* bar = c.Bar;
+  // The top site has no row yet: its zone is 23 pixels either side of its
+  // edge; the left site's reaches 23 pixels either side of the form's left.
+  TRect top = bars->GetDockControl(dsTop)->GetDockZoneBounds();
+  EXPECT_EQ(top.top, c.O.y - 23);
+  EXPECT_EQ(top.bottom, c.O.y + 23);
+  TdxBarDockingStyle style;
+  TdxDockControl* dock;
+  struct TCase {
+    TPoint P;
+    TdxBarDockingStyle Style;
+  } cases[] = {{c.At(300, 10), dsTop}, {c.At(10, 10), dsLeft}, {c.At(300, 200), dsNone}, {c.At(10, 200), dsLeft}};
+  for (const auto& k : cases) {
+    bars->GetDockingStyleAtPos(bar, k.P, style, dock);
+    EXPECT_EQ(style, k.Style) << k.P.x << "," << k.P.y;
+    EXPECT_EQ(dock, bars->GetDockControl(k.Style));
+  }
+  // The bar, the manager and OnDocking can each refuse a side.
+  bar->SetNotDocking({dsLeft});
+  bars->GetDockingStyleAtPos(bar, c.At(10, 10), style, dock);
+  EXPECT_EQ(style, dsTop);
+  m->SetNotDocking({dsTop});
+  bars->GetDockingStyleAtPos(bar, c.At(10, 10), style, dock);
+  EXPECT_EQ(style, dsNone);
+  m->SetNotDocking({});
+  bar->SetNotDocking({});
+  std::vector<TdxBarDockingStyle> asked;
+  m->OnDocking = [&](TdxBar*, TdxBarDockingStyle s, TdxDockControl*, bool& can) {
+    asked.push_back(s);
+    if (s == dsLeft) can = false;
+  };
+  bars->GetDockingStyleAtPos(bar, c.At(10, 10), style, dock);
+  EXPECT_EQ(style, dsTop);
+  EXPECT_EQ(asked, std::vector<TdxBarDockingStyle>({dsLeft, dsTop}));
+  m->OnDocking = nullptr;
+  // A hidden site takes no bar.
+  bars->GetDockControl(dsTop)->SetVisible(false);
+  bars->GetDockingStyleAtPos(bar, c.At(300, 10), style, dock);
+  EXPECT_EQ(style, dsNone);
+}
+
 TEST(BarsMoving, AFloatingBarDocksWhenTheDelayRunsOutOverADock) {
   TMoveCase c(false);
+  ASSERT_TRUE(WaitVisible(c.Control()->Handle()));
   c.Sys.System.Cursor = TPoint(310, 310);
   TScript s;
   std::vector<int> live;
@@ -300,10 +341,10 @@ TEST(BarsMoving, AFloatingBarDocksWhenTheDelayRunsOutOverADock) {
     live.push_back(c.Sys.System.LiveTimers(21));
     styles.push_back(c.Control()->DockingStyle());
   };
-  s.Do([&] { c.Sys.System.Cursor = TPoint(320, 40); });
+  s.Do([&] { c.Sys.System.Cursor = c.At(270, 10); });
   s.Post(WM_MOUSEMOVE);
   s.Do(note);
-  s.Do([&] { c.Sys.System.Cursor = TPoint(330, 45); });
+  s.Do([&] { c.Sys.System.Cursor = c.At(280, 15); });
   s.Post(WM_MOUSEMOVE);
   s.Do(note);
   s.Do([&] { c.Sys.System.Fire(21); });
@@ -315,11 +356,12 @@ TEST(BarsMoving, AFloatingBarDocksWhenTheDelayRunsOutOverADock) {
   EXPECT_EQ(styles, std::vector<TdxBarDockingStyle>({dsNone, dsNone, dsTop}));
   EXPECT_EQ(c.Control()->DockControl(), c.Top);
   EXPECT_EQ(c.Bar->DockingStyle(), dsTop);
-  EXPECT_EQ(c.Bar->DockedLeft(), 330);
-  EXPECT_EQ(c.Bar->DockedTop(), 15);
+  // Docked by program in the new site: at the point, in its first row.
+  EXPECT_EQ(c.Bar->DockedLeft(), 280);
+  EXPECT_EQ(c.Bar->DockedTop(), 0);
   EXPECT_FALSE(c.Control()->Moving());
+  EXPECT_EQ(c.Control()->KeptHandle(), nullptr);
   EXPECT_NE(GetCapture(), c.Form->Handle());
-  EXPECT_EQ(CallsOf("Bar Tools").back(), "SavePos");
 }
 
 TEST(BarsMoving, CtrlAndARefusingOnDockingKeepTheBarFloating) {
@@ -335,7 +377,7 @@ TEST(BarsMoving, CtrlAndARefusingOnDockingKeepTheBarFloating) {
   // Ctrl down over the dock: no delay starts; Ctrl up: it starts at once.
   s.Do([&] {
     c.Sys.System.KeysDown[VK_CONTROL] = true;
-    c.Sys.System.Cursor = TPoint(320, 40);
+    c.Sys.System.Cursor = c.At(270, 10);
   });
   s.Post(WM_KEYDOWN, VK_CONTROL);
   s.Do(note);
@@ -345,7 +387,7 @@ TEST(BarsMoving, CtrlAndARefusingOnDockingKeepTheBarFloating) {
   // When the delay runs out, OnDocking refuses the dock.
   s.Do([&] {
     refuse = true;
-    c.Sys.System.Cursor = TPoint(350, 20);
+    c.Sys.System.Cursor = c.At(300, -10);
   });
   s.Post(WM_MOUSEMOVE);
   s.Do([&] { c.Sys.System.Fire(21); });
@@ -356,34 +398,33 @@ TEST(BarsMoving, CtrlAndARefusingOnDockingKeepTheBarFloating) {
   EXPECT_EQ(live, std::vector<int>({0, 1, 0}));
   EXPECT_EQ(c.Control()->DockingStyle(), dsNone);
   // The grab point stays under the cursor.
-  EXPECT_EQ(c.Control()->Left(), 340);
-  EXPECT_EQ(c.Control()->Top(), 10);
-  EXPECT_EQ(c.Bar->FloatLeft(), 340);
+  EXPECT_EQ(c.Control()->Left(), c.O.x + 290);
+  EXPECT_EQ(c.Control()->Top(), c.O.y - 20);
+  EXPECT_EQ(c.Bar->FloatLeft(), c.O.x + 290);
 }
 
 TEST(BarsMoving, ADockedBarFollowsItsRowAndEscapeLeavesItWhereItIs) {
   TMoveCase c(true);
   ASSERT_EQ(c.Control()->Left(), 10);
-  c.Sys.System.Cursor = TPoint(40, 40);
+  c.Sys.System.Cursor = c.At(40, 10);
   TScript s;
-  s.Do([&] { c.Sys.System.Cursor = TPoint(45, 40); });
+  s.Do([&] { c.Sys.System.Cursor = c.At(45, 10); });
   s.Post(WM_MOUSEMOVE);
   s.Post(WM_KEYDOWN, VK_ESCAPE);
-  s.Do([&] { c.Sys.System.Cursor = TPoint(90, 42); });
+  s.Do([&] { c.Sys.System.Cursor = c.At(90, 12); });
   s.Post(WM_MOUSEMOVE);
   c.Move();
-  // The point handed to the dock is on the bar's row (y 30 on the screen),
-  // not at the cursor (y 40).
-  EXPECT_EQ(c.Control()->Left(), 45);
+  // The grab point follows the cursor along the row; the bar stays on it.
+  EXPECT_EQ(c.Control()->Left(), 15);
   EXPECT_EQ(c.Control()->Top(), 0);
-  EXPECT_EQ(c.Bar->DockedLeft(), 45);
+  EXPECT_EQ(c.Bar->DockedLeft(), 15);
   EXPECT_EQ(c.Control()->DockControl(), c.Top);
 }
 
 TEST(BarsMoving, TheLoopEndsWhenTheCaptureIsLostOrTheProgramQuits) {
   {
     TMoveCase c(true);
-    c.Sys.System.Cursor = TPoint(40, 40);
+    c.Sys.System.Cursor = c.At(40, 10);
     TScript s;
     s.Do([] { ReleaseCapture(); });
     s.Post(WM_MOUSEMOVE);
@@ -392,7 +433,7 @@ TEST(BarsMoving, TheLoopEndsWhenTheCaptureIsLostOrTheProgramQuits) {
   }
   {
     TMoveCase c(true);
-    c.Sys.System.Cursor = TPoint(40, 40);
+    c.Sys.System.Cursor = c.At(40, 10);
     TScript s;
     s.Do([] { PostQuitMessage(3); });
     c.Move();
@@ -406,8 +447,10 @@ TEST(BarsMoving, TheLoopEndsWhenTheCaptureIsLostOrTheProgramQuits) {
     // A bar that may dock nowhere and float nowhere does not move.
     TMoveCase c(true);
     c.Bar->SetNotDocking({dsNone, dsLeft, dsTop, dsRight, dsBottom});
-    dxBarStandInCalls().clear();
+    HWND before = c.Control()->Handle();
     c.Move();
-    EXPECT_TRUE(CallsOf("Bar Tools").empty());
+    EXPECT_FALSE(c.Control()->Moving());
+    EXPECT_EQ(c.Control()->Handle(), before);
+    EXPECT_EQ(c.Control()->KeptHandle(), nullptr);
   }
 }
