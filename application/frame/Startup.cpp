@@ -2,6 +2,7 @@
 
 #include "Dialer.h"
 #include "Dlgapi.h"
+#include "application/connections/Parser2.h"
 #include "Main.h"
 #include "Rasdlr.h"
 #include "Regdataunit.h"
@@ -67,6 +68,7 @@ void Run() {
   Application->Title = "Nembra3";
   struct TModules {
     ~TModules() {
+      FreeGlobal(DirParser);
       FreeGlobal(Dlgs);
       FreeGlobal(FormDial);
       FreeGlobal(RasDialer);
@@ -79,7 +81,7 @@ void Run() {
   RasDialer = new TRasDialer(Application);
   FormDial = Application->CreateForm<TFormDial>();
   Dlgs = new TDlgs(Application);
-  // The listing parsers' module (DirParser) comes with the listing parsers.
+  DirParser = new TDirParser(Application);
   splash.reset();
 
   Application->Run();
