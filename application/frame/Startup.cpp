@@ -58,7 +58,7 @@ void FreeGlobal(T*& global) {
 
 void Run() {
   // The bars stay up until the windows that hold them are gone.
-  TdxBarUnit bars;
+  TdxBarExtItemsUnit bars;
   TOwned<TFormSplash> splash(new TFormSplash(nullptr));
   splash->Show();
   splash->Update();

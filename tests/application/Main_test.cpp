@@ -153,7 +153,7 @@ class MainTest : public ::testing::Test {
   String dir, profiles;
   TOwned<TFormMain> form;
   TScopedDialogs dialogs;
-  TdxBarUnit bars;
+  TdxBarExtItemsUnit bars;
 
  private:
   String savedTitle_;
