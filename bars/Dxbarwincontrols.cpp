@@ -264,8 +264,7 @@ void TdxBarWinControl::KillFocus(TMessage& msg) {
     // Taken from outside: the bars close, the focus stays where it went.
     DefaultHandler(msg);
     focusTaken_ = true;
-    TdxBarControlRef parentRef(parent_);
-    parent_->HideAll();
+    if (parent_) parent_->HideAll();
     if (*alive) {
       if (focused_) SetFocused(false);
       focusTaken_ = false;
@@ -274,10 +273,13 @@ void TdxBarWinControl::KillFocus(TMessage& msg) {
     return;
   }
   if (toolbar && toolbar->HandleAllocated()) {
+    // The toolbar the focus went to: the window itself, its parent or that
+    // one's parent.
+    auto isToolbar = [](HWND h) { return dynamic_cast<TdxBarControl*>(TObjectWindowClass::ObjectOf(h)) != nullptr; };
     HWND w = reinterpret_cast<HWND>(msg.WParam);
     if (w && w != toolbar->Handle()) {
       w = GetParent(w);
-      if (w && !dynamic_cast<TdxBarControl*>(FindControlOrParent(w)) ) w = GetParent(w);
+      if (w && !isToolbar(w)) w = GetParent(w);
     }
     if (w != toolbar->Handle()) {
       DefaultHandler(msg);

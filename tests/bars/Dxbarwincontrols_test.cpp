@@ -336,3 +336,31 @@ TEST(BarsEditControls, DISABLED_EnterInAFieldOfAMenuClosesTheMenus) {
   EXPECT_EQ(sub->ItemLinks()->BarControl(), nullptr);
   EXPECT_EQ(ActiveBarControl(), nullptr);
 }
+
+TEST(BarsComboControls, TheDropButtonsArrowIsAnOddTriangleHalfTheButtonWide) {
+  TEditBar f;
+  TDibSurface s = CaptureClient(f.BarWindow());
+  TRect b = f.ComboControl()->DropButtonRect();
+  ASSERT_FALSE(b.Empty());
+  // Inside the button's one-pixel frame.
+  TRect inner(b.left + 1, b.top + 1, b.right - 1, b.bottom - 1);
+  int w = inner.Width() / 2;
+  if (w % 2 == 0) ++w;
+  int x = (inner.left + inner.right - w) / 2;
+  int y = (inner.top + inner.bottom - w / 2) / 2;
+  COLORREF text = GetSysColor(COLOR_BTNTEXT);
+  TDibSurface button(b.Width(), b.Height());
+  for (int py = 0; py < b.Height(); ++py)
+    for (int px = 0; px < b.Width(); ++px) button.SetPixel(px, py, s.Pixel(b.left + px, b.top + py));
+  RECT arrow = ColorBounds(button, text);
+  EXPECT_EQ(TRect(arrow), TRect(x - b.left, y - b.top, x - b.left + w, y - b.top + w / 2 + 1));
+  // The top row is whole, the tip one pixel.
+  EXPECT_EQ(CountColor(button, TRect(0, y - b.top, b.Width(), y - b.top + 1), text), w);
+  EXPECT_EQ(CountColor(button, TRect(0, y - b.top + w / 2, b.Width(), y - b.top + w / 2 + 1), text), 1);
+  // The fields and the button in each style, for the eye.
+  for (TdxBarManagerStyle style : {bmsStandard, bmsFlat}) {
+    f.Form->Manager->SetStyle(style);
+    ProcessQueuedMessages();
+    SaveScreenshot(f.Form->Handle(), style == bmsFlat ? "flat" : "standard");
+  }
+}
