@@ -78,17 +78,30 @@ TShellForm::TShellForm(TKind kind, const String& caption, bool dynamicRefresh) :
   EndLoading();
 }
 
-String ItemText(TPTCustomShellList* list, int item, int subItem, int bufferSize) {
-  std::string buffer(static_cast<size_t>(bufferSize) + 16, '\x7F');
+String ItemText(TPTCustomShellList* list, int item, int subItem) {
+  char buffer[520] = {};
   LVITEMA it{};
   it.iSubItem = subItem;
-  it.pszText = buffer.data();
-  it.cchTextMax = bufferSize;
+  it.pszText = buffer;
+  it.cchTextMax = sizeof buffer;
   SendMessageA(list->Handle(), LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&it));
-  // Nothing past the buffer given was written.
-  for (size_t i = static_cast<size_t>(bufferSize); i < buffer.size(); ++i)
-    EXPECT_EQ(buffer[i], '\x7F') << "written past the buffer";
   return String(it.pszText);
+}
+
+String DispText(TPTCustomShellList* list, int item, int subItem, int bufferSize) {
+  std::string buffer(static_cast<size_t>(bufferSize) + 16, '\x7F');
+  NMLVDISPINFOA info{};
+  info.hdr.hwndFrom = list->Handle();
+  info.hdr.code = LVN_GETDISPINFOA;
+  info.item.mask = LVIF_TEXT;
+  info.item.iItem = item;
+  info.item.iSubItem = subItem;
+  info.item.pszText = buffer.data();
+  info.item.cchTextMax = bufferSize;
+  list->Perform(CN_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+  for (size_t i = static_cast<size_t>(bufferSize); i < buffer.size(); ++i)
+    EXPECT_EQ(buffer[i], '\x7F') << "written past the buffer of " << bufferSize << " at " << i;
+  return bufferSize > 0 ? String(buffer.c_str()) : String();
 }
 
 std::vector<String> Captions(TPTCustomShellList* list) {
@@ -139,3 +152,72 @@ void MakeFile(const String& path, const String& data, bool hidden) {
   if (hidden) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
 }
 
+
+HRESULT STDMETHODCALLTYPE TFakeEnum::QueryInterface(REFIID iid, void** out) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumIDList)) {
+    *out = static_cast<IEnumIDList*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TFakeEnum::Release() {
+  LONG n = InterlockedDecrement(&refs_);
+  if (n == 0) delete this;
+  return static_cast<ULONG>(n);
+}
+
+HRESULT STDMETHODCALLTYPE TFakeEnum::Next(ULONG count, LPITEMIDLIST* items, ULONG* fetched) {
+  if (fetched) *fetched = 0;
+  if (count == 0) return S_OK;
+  if (next_ >= items_.size()) return end_;
+  const std::string& bytes = items_[next_++];
+  items[0] = static_cast<LPITEMIDLIST>(ShellMemAlloc(bytes.size()));
+  std::memcpy(items[0], bytes.data(), bytes.size());
+  if (fetched) *fetched = 1;
+  return S_OK;
+}
+
+TDesktopWrapper::TDesktopWrapper() {
+  SHGetDesktopFolder(real_.Put());
+  TComPtr<IEnumIDList> items;
+  if (FAILED(real_->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, items.Put())) ||
+      !items)
+    return;
+  LPITEMIDLIST item = nullptr;
+  ULONG n = 0;
+  while (items->Next(1, &item, &n) == S_OK && n == 1) {
+    TPidl holder(item);
+    Children[ShellGetFriendlyNameFromIdList(real_.Get(), item, ptfnInFolder)] = BytesOf(item);
+  }
+}
+
+HRESULT STDMETHODCALLTYPE TDesktopWrapper::EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) {
+  if (Listed.empty()) return real_->EnumObjects(owner, flags, out);
+  *out = new TFakeEnum(Listed, S_FALSE);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TDesktopWrapper::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* bc, REFIID iid,
+                                                        void** out) {
+  auto it = Bound.find(BytesOf(pidl));
+  if (it != Bound.end()) return it->second->QueryInterface(iid, out);
+  return real_->BindToObject(pidl, bc, iid, out);
+}
+
+HRESULT STDMETHODCALLTYPE TDesktopWrapper::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items,
+                                                           SFGAOF* attributes) {
+  for (UINT i = 0; i < count; ++i)
+    if (FailingAttributes.count(BytesOf(items[i]))) return E_FAIL;
+  return real_->GetAttributesOf(count, items, attributes);
+}
+
+HRESULT STDMETHODCALLTYPE TEnumFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** out) {
+  ++Enumerations;
+  *out = nullptr;
+  if (FAILED(EnumResult)) return EnumResult;
+  *out = new TFakeEnum({}, End);
+  return S_OK;
+}

@@ -65,6 +65,72 @@ class TScopedExceptionHook {
   TExceptionEvent previous_;
 };
 
+// An enumerator over copies of some PIDLs that then answers End.
+class TFakeEnum : public IEnumIDList {
+ public:
+  TFakeEnum(std::vector<std::string> items, HRESULT end) : items_(std::move(items)), end_(end) {}
+  virtual ~TFakeEnum() = default;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE Next(ULONG count, LPITEMIDLIST* items, ULONG* fetched) override;
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumIDList**) override { return E_NOTIMPL; }
+
+ private:
+  LONG refs_ = 1;
+  std::vector<std::string> items_;
+  size_t next_ = 0;
+  HRESULT end_;
+};
+
+// The real desktop, but for what a test changes: the items it lists (all
+// when none are given), items whose attributes fail, and folders bound in
+// place of some items. Lives on the stack; install it with TScopedDesktop.
+class TDesktopWrapper : public TFakeShellFolder {
+ public:
+  TDesktopWrapper();
+  HRESULT STDMETHODCALLTYPE EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override;
+  HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* bc, REFIID iid, void** out) override;
+  HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE a, PCUIDLIST_RELATIVE b) override {
+    return real_->CompareIDs(lParam, a, b);
+  }
+  HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* attributes) override;
+  HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) override {
+    return real_->GetDisplayNameOf(pidl, flags, name);
+  }
+  HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND owner, IBindCtx* bc, LPWSTR name, ULONG* eaten,
+                                             PIDLIST_RELATIVE* pidl, ULONG* attributes) override {
+    return real_->ParseDisplayName(owner, bc, name, eaten, pidl, attributes);
+  }
+  HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID iid,
+                                          UINT* reserved, void** out) override {
+    return real_->GetUIObjectOf(owner, count, items, iid, reserved, out);
+  }
+  // The desktop's items (one-item PIDLs) with their display names.
+  std::map<String, std::string> Children;
+  // Listed instead of all children when not empty.
+  std::vector<std::string> Listed;
+  // Items whose attributes cannot be had.
+  std::set<std::string> FailingAttributes;
+  // Absolute PIDLs bound to these folders.
+  std::map<std::string, IShellFolder*> Bound;
+
+ private:
+  TComPtr<IShellFolder> real_;
+};
+
+// A folder that lists what its enumerator gives (EnumObjects fails with
+// EnumResult when that is a failure).
+class TEnumFolder : public TFakeShellFolder {
+ public:
+  HRESULT STDMETHODCALLTYPE EnumObjects(HWND, SHCONTF, IEnumIDList** out) override;
+  HRESULT EnumResult = S_OK;
+  HRESULT End = S_FALSE;
+  int Enumerations = 0;
+};
+
 // A form with a tree beside a report list (as the main window's local
 // pane) or with one of them; the controls are made unlinked, with
 // DynamicRefresh as asked.
@@ -84,7 +150,10 @@ class TShellForm : public TForm {
 };
 
 // What the list's window shows.
-String ItemText(TPTCustomShellList* list, int item, int subItem, int bufferSize = 260);
+String ItemText(TPTCustomShellList* list, int item, int subItem);
+// The text the list gives for a cell when asked with a buffer of that
+// size (LVN_GETDISPINFO); nothing may be written past it.
+String DispText(TPTCustomShellList* list, int item, int subItem, int bufferSize);
 std::vector<String> Captions(TPTCustomShellList* list);
 std::set<String> CaptionSet(TPTCustomShellList* list);
 UINT ItemState(TPTCustomShellList* list, int item, UINT mask);
