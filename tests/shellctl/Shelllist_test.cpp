@@ -12,7 +12,7 @@ namespace {
 
 // a.txt, b.log, c.bin, a hidden h.txt and a folder "sub" in a new folder.
 String MakeListFolder(const String& name) {
-  String dir = MakeShellTestFolder(name);
+  String dir = MakeShellTestFolder("list-" + name);
   MakeFile(dir + "\\a.txt", "alpha");
   MakeFile(dir + "\\b.log", "bravo bravo");
   MakeFile(dir + "\\c.bin", String(3000, 'c'));
@@ -420,7 +420,7 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
 
 TEST_F(ShellListTest, EnumerationEndsAndFailures) {
   String dir = MakeListFolder("ends");
-  String empty = MakeShellTestFolder("ends-empty");
+  String empty = MakeShellTestFolder("list-ends-empty");
   ShowFolder(empty);
   EXPECT_EQ(list->Items()->Count(), 0);
 

@@ -14,7 +14,7 @@ namespace {
 
 // a\b\c\d, a\m, a\z, a file, a hidden and an empty folder, in a new folder.
 String MakeTreeFolder(const String& name) {
-  String dir = MakeShellTestFolder(name);
+  String dir = MakeShellTestFolder("tree-" + name);
   for (const char* sub : {"a\\z", "a\\b\\c\\d", "a\\m", "empty", "hid"}) ForceDirectories(dir + "\\" + sub);
   SetFileAttributesA((dir + "\\hid").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
   MakeFile(dir + "\\f.txt");
