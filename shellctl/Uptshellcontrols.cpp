@@ -274,8 +274,10 @@ TPTCustomShellList::TPTCustomShellList(TComponent* owner) : TPTCustomListView(ow
 }
 
 TPTCustomShellList::~TPTCustomShellList() {
-  if (PTDeviceChangeHandler()) PTDeviceChangeHandler()->Remove({this, &TPTCustomShellList::DeviceChangeDetected});
+  PTDeviceChangeHandler()->Remove({this, &TPTCustomShellList::DeviceChangeDetected});
   refreshTimer_->Stop();
+  // The tree forgets the list at once, not only when the component goes.
+  if (shellTree_ && shellTree_->shellList_ == this) shellTree_->shellList_ = nullptr;
   if (HandleAllocated()) WindowGoing();
   if (dropTarget_) {
     dropTarget_->ClearHandler();
@@ -1087,7 +1089,7 @@ TPTCustomShellTree::TPTCustomShellTree(TComponent* owner) : TPTCustomTreeView(ow
 }
 
 TPTCustomShellTree::~TPTCustomShellTree() {
-  if (PTDeviceChangeHandler()) PTDeviceChangeHandler()->Remove({this, &TPTCustomShellTree::DeviceChangeDetected});
+  PTDeviceChangeHandler()->Remove({this, &TPTCustomShellTree::DeviceChangeDetected});
   refreshTimer_->Stop();
   if (HandleAllocated()) WindowGoing();
   if (dropTarget_) {
