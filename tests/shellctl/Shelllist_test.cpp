@@ -157,6 +157,23 @@ TEST_F(ShellListTest, FileFilters) {
   list->RefreshItems();
   EXPECT_EQ(CaptionSet(list), (std::set<String>{"a.txt", "h.txt", "new.txt", "sub"}));
 
+  // OnAddItem sees folders and files that passed the filter, and may veto.
+  std::vector<String> seen;
+  list->OnAddItem = [&](TObject*, IShellFolder* folder, LPCITEMIDLIST parent, LPCITEMIDLIST item, SFGAOF attributes,
+                        bool& allow) {
+    EXPECT_EQ(folder, list->FolderShf());
+    EXPECT_EQ(BytesOf(parent), BytesOf(list->FolderIdList()));
+    String name = ShellGetFriendlyNameFromIdList(folder, item, ptfnInFolder);
+    seen.push_back(name);
+    if (name == "new.txt") allow = false;
+    if (name == "sub") EXPECT_TRUE(attributes & SFGAO_FOLDER);
+  };
+  list->FillItems();
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<String>{"a.txt", "h.txt", "new.txt", "sub"}));
+  EXPECT_EQ(CaptionSet(list), (std::set<String>{"a.txt", "h.txt", "sub"}));
+  list->OnAddItem = nullptr;
+
   // A folder without a path is not filtered.
   list->Folder()->SetCSIDL(csidlDrives);
   EXPECT_GT(list->Items()->Count(), 0);
@@ -388,7 +405,14 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
   int fills = form->ListFills;
   MakeFile(dir + "\\d.txt");
   DeleteFileA((dir + "\\b.log").c_str());
+  std::vector<String> deleted;
+  list->OnDeleteItem = [&](TObject*, TListItem* item, TPTShListData* data) {
+    EXPECT_EQ(item->Data(), data);
+    deleted.push_back(data->GetFilename());
+  };
   list->RefreshItems();
+  list->OnDeleteItem = nullptr;
+  EXPECT_EQ(deleted, (std::vector<String>{"b.log"}));
   EXPECT_EQ(CaptionSet(list), (std::set<String>{"a.txt", "c.bin", "d.txt", "h.txt", "sub"}));
   EXPECT_EQ(list->Items()->Item(IndexOfCaption(list, "a.txt")), kept);  // the same item
   EXPECT_EQ(form->ListFills, fills + 1);
@@ -600,4 +624,5 @@ TEST_F(ShellListTest, WithoutOleDragTheClassLibrarysDragStarts) {
   ASSERT_TRUE(Drag(list->Handle(), from, POINT{from.x + 60, from.y + 120}));
   PumpFor(100);
   EXPECT_EQ(starts, 1);
+  form.reset();
 }

@@ -210,6 +210,7 @@ TEST_F(ShellTreeTest, TheListFollowsKeysAfterADelayAndClicksAtOnce) {
   EXPECT_TRUE(SameText(ListPath(list), dir + "\\empty"));
   EXPECT_EQ(form->ListFills, listFills + 1);
   EXPECT_FALSE(clock.Clock.Armed(tree->RefreshTimer()));
+  form.reset();  // before the clock and the counter go
 }
 
 // ---------------------------------------------------------------- refresh
@@ -261,12 +262,12 @@ TEST_F(ShellTreeTest, AFolderMadeInADriveRootShowsWithinSeconds) {
 
 TEST_F(ShellTreeTest, ADeviceChangeRefreshesAndWatchesTheDrivesAgain) {
   TScopedClock clock;
+  int fills = 0;
   TOwned<TForm> host(new TForm(Application));
   host->SetBounds(60, 40, 300, 400);
   auto* watching = new TWatchingTree(host.get());
   watching->SetParent(host.get());
   watching->SetBounds(0, 0, 280, 360);
-  int fills = 0;
   watching->OnFillStart = [&](TObject*) { ++fills; };
   host->EndLoading();
   host->Show();
@@ -350,6 +351,60 @@ TEST_F(ShellTreeTest, FailingFoldersAndChildren) {
   form.reset();
 }
 
+// ---------------------------------------------------------------- events
+
+TEST_F(ShellTreeTest, EventsCarryTheShellData) {
+  String dir = MakeTreeFolder("events");
+  form.reset(new TShellForm(TShellForm::kPane, "Shell events"));
+  tree = form->Tree;
+  list = form->List;
+  std::vector<String> inserted, deleted;
+  tree->OnAddItem = [&](TObject*, IShellFolder* folder, LPCITEMIDLIST, LPCITEMIDLIST item, SFGAOF, bool& allow) {
+    if (ShellGetFriendlyNameFromIdList(folder, item, ptfnInFolder) == "hid") allow = false;
+  };
+  tree->OnInsertItem = [&](TObject*, TTreeNode* node) { inserted.push_back(node->Text()); };
+  tree->OnDeleteItem = [&](TObject*, TTreeNode* node, TPTShTreeData* data) {
+    EXPECT_EQ(tree->NodeData(node), data);
+    deleted.push_back(node->Text());
+  };
+  // Custom draw: Ex at every stage, the other at item pre-paint only, both
+  // with the node's or item's shell data.
+  std::set<DWORD> treeStages, listStages;
+  int treeItems = 0, listItems = 0;
+  tree->OnCustomDrawShEx = [&](TObject*, TPTCustomDraw* cd, TTreeNode*, TPTShTreeData*) {
+    treeStages.insert(cd->RawDrawStage());
+  };
+  tree->OnCustomDrawSh = [&](TObject*, TPTCustomDraw* cd, TTreeNode* node, TPTShTreeData* data) {
+    EXPECT_EQ(cd->RawDrawStage(), static_cast<DWORD>(CDDS_ITEMPREPAINT));
+    EXPECT_EQ(tree->NodeData(node), data);
+    ++treeItems;
+  };
+  list->OnCustomDrawShEx = [&](TObject*, TPTCustomDraw* cd, TListItem*, TPTShListData*) {
+    listStages.insert(cd->RawDrawStage());
+  };
+  list->OnCustomDrawSh = [&](TObject*, TPTCustomDraw* cd, TListItem* item, TPTShListData* data) {
+    EXPECT_EQ(cd->RawDrawStage(), static_cast<DWORD>(CDDS_ITEMPREPAINT));
+    EXPECT_EQ(list->ItemData(item), data);
+    EXPECT_NE(data, nullptr);
+    ++listItems;
+  };
+  tree->BaseFolder()->SetPathName(dir);
+  deleted.clear();  // the desktop's nodes of the first fill
+  tree->SetShellList(list);
+  form->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
+  ASSERT_TRUE(WaitUntil([&] { return list->Items()->Count() > 0 && treeItems > 0 && listItems > 0; }));
+  EXPECT_EQ(inserted, (std::vector<String>{"tree-events", "a", "empty"}));
+  EXPECT_EQ(ChildTexts(Top()), (std::vector<String>{"a", "empty"}));
+  EXPECT_TRUE(treeStages.count(CDDS_PREPAINT) && treeStages.count(CDDS_ITEMPREPAINT));
+  EXPECT_TRUE(listStages.count(CDDS_PREPAINT) && listStages.count(CDDS_ITEMPREPAINT));
+  deleted.clear();
+  tree->FillItems();
+  EXPECT_EQ(deleted, (std::vector<String>{"a", "empty", "tree-events"}));
+  // The handlers see this test's locals: the controls go first.
+  form.reset();
+}
+
 // ---------------------------------------------------------------- lifetime and drag
 
 TEST_F(ShellTreeTest, LinkedControlsFreedInEitherOrder) {
@@ -397,6 +452,7 @@ TEST_F(ShellTreeTest, WithoutOleDragTheClassLibrarysDragStarts) {
   tree->SetOptions(tree->Options() - ptstoOleDrop);
   EXPECT_NE(GetWindowLongA(tree->Handle(), GWL_STYLE) & TVS_DISABLEDRAGDROP, 0);
   EXPECT_EQ(tree->DropTarget(), nullptr);
+  form.reset();
 }
 
 // ---------------------------------------------------------------- the local pane
