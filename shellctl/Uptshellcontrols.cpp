@@ -593,6 +593,11 @@ void TPTCustomShellList::InsertItem(TListItem* item) {
   TPTCustomListView::InsertItem(item);
 }
 
+bool TPTCustomShellList::CanEdit(TListItem* item) {
+  if (ItemData(item)) return false;
+  return TPTCustomListView::CanEdit(item);
+}
+
 void TPTCustomShellList::Delete(TListItem* item) {
   TPTShListData* data = ItemData(item);
   if (data) {
@@ -1482,6 +1487,11 @@ bool TPTCustomShellTree::CanExpand(TTreeNode* node) {
   if (!TPTCustomTreeView::CanExpand(node)) return false;
   ExpandNode(node);
   return true;
+}
+
+bool TPTCustomShellTree::CanEdit(TTreeNode* node) {
+  if (NodeData(node)) return false;
+  return TPTCustomTreeView::CanEdit(node);
 }
 
 void TPTCustomShellTree::ExpandNode(TTreeNode* node) {

@@ -217,6 +217,9 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   void Delete(TListItem* item) override;
   void ColClick(TListColumn* column) override;
   void InsertItem(TListItem* item) override;
+  // Renaming shell items comes with the interaction: until then their
+  // captions cannot be edited (an edit would rename nothing).
+  bool CanEdit(TListItem* item) override;
 
   virtual bool CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes, LPCITEMIDLIST itemRel);
   virtual void DeviceChangeDetected(TObject* sender, TMessage& msg);
@@ -388,6 +391,8 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   void GetImageIndex(TTreeNode* node) override;
   void GetSelectedIndex(TTreeNode* node) override;
   bool CanExpand(TTreeNode* node) override;
+  // As in the list: no edit of a shell node's text until renaming comes.
+  bool CanEdit(TTreeNode* node) override;
   void Change(TTreeNode* node) override;
   void Delete(TTreeNode* node) override;
 

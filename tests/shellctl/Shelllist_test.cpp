@@ -418,9 +418,14 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
   EXPECT_EQ(form->ListFills, fills + 1);
   EXPECT_EQ(list->AllocBy(), 256);
 
-  // While a caption is edited a refresh only marks itself.
+  // Shell items cannot be renamed yet; while another caption is edited a
+  // refresh only marks itself.
   list->SetFocus();
-  ASSERT_TRUE(kept->EditCaption());
+  EXPECT_FALSE(kept->EditCaption());
+  EXPECT_FALSE(list->IsEditing());
+  TListItem* own = list->Items()->Add();
+  own->SetCaption("own item");
+  ASSERT_TRUE(own->EditCaption());
   ASSERT_TRUE(list->IsEditing());
   MakeFile(dir + "\\e.txt");
   list->RefreshItems();
@@ -428,6 +433,7 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
   EXPECT_TRUE(list->RefreshPending());
   EXPECT_LT(IndexOfCaption(list, "e.txt"), 0);
   SendMessageA(list->Handle(), LVM_CANCELEDITLABEL, 0, 0);
+  own->Delete();
   list->SetRefreshPending(false);
   // Busy likewise.
   list->SetBusy(true);
