@@ -1141,18 +1141,6 @@ void TdxBarManager::Customizing(bool value) {
   customizing_ = value;
 }
 
-void TdxBarManager::ShowToolbars(bool show, bool force) {
-  for (int i = 0; i < bars_->Count(); ++i) {
-    TdxBar* bar = bars_->Items(i);
-    TdxBarControl* c = bar->Control();
-    if (!c || bar->DockingStyle() != dsNone) continue;
-    if (show)
-      c->ShowNA();
-    else if (hideFloatingBarsWhenInactive_ || force)
-      c->HideWindow();
-  }
-}
-
 // ---------------------------------------------------------------- usage data
 
 void TdxBarManager::ResetUsageDataWithConfirmation() {

@@ -485,6 +485,7 @@ void TdxBar::Show() {
     if (formVisible && !wait) c->ShowNA();
   } else {
     TdxDockControl* dock = RealDockControl();
+    everDocked_ = true;
     // Placed by program: the dock takes the bar's row.
     c->BeginInternal();
     c->ChangeStyleWinTo(style, dock);

@@ -235,6 +235,7 @@ const TCoreItem kCoreItems[] = {
     {&TdxBarSubItem::Class, &TdxBarSubItemControl::Class, true},
     {&TdxBarListItem::Class, &TdxBarContainerItemControl::Class, true},
     {&TdxBarContainerItem::Class, &TdxBarContainerItemControl::Class, true},
+    {&TSystemMenuSubItem::Class, &TSystemMenuSubItemControl::Class, false},
 };
 
 void RegisterCoreItems() {
@@ -558,6 +559,9 @@ UINT_PTR TdxBarSystem::SetTimer(UINT elapse, TIMERPROC proc) { return ::SetTimer
 void TdxBarSystem::KillTimer(UINT_PTR id) { ::KillTimer(nullptr, id); }
 SHORT TdxBarSystem::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
 SHORT TdxBarSystem::GetKeyState(int key) { return ::GetKeyState(key); }
+void TdxBarSystem::GetKeyboardState(BYTE state[256]) {
+  if (!::GetKeyboardState(state)) std::memset(state, 0, 256);
+}
 TPoint TdxBarSystem::GetCursorPos() {
   POINT p{};
   ::GetCursorPos(&p);
@@ -588,20 +592,6 @@ TdxBarLayoutStore* dxBarSetLayoutStore(TdxBarLayoutStore* store) {
 }
 
 // ---------------------------------------------------------------- hooks
-
-// The hooks hand every message on; keyboard and mouse routing and the
-// form messages come with the bar windows.
-LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gKeyboardHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gMouseHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gCallWndProcHook, code, wParam, lParam);
-}
 
 HHOOK dxBarHookHandle(int idHook) {
   switch (idHook) {

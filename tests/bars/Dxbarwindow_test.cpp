@@ -281,8 +281,8 @@ TEST(BarsBarWindow, TheClickSequenceOfAControl) {
                                                                     " active 0"};
   EXPECT_EQ(ClickLog(), want);
   EXPECT_EQ(save->ClickItemLink(), nullptr);
-  // In a menu: the command sound first, then the handler; nothing pressed
-  // (the menu hides on a click).
+  // In a menu (which sounded as it opened): the command sound first, then
+  // the handler; nothing pressed (the menu hides on a click).
   TdxBarSubMenuControl* menu = c.Menu("Menu", c.Bar());
   auto* entry = dynamic_cast<TdxBarItem*>(c.Form->FindComponent("MenuEntry"));
   entry->OnClick = [&](TObject*) {
@@ -293,9 +293,10 @@ TEST(BarsBarWindow, TheClickSequenceOfAControl) {
   menu->SetIsActive(true);
   SendMessageA(menu->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));
   SendMessageA(menu->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-  EXPECT_EQ(ClickLog(), std::vector<String>({"menu handler sounds 1 active 0"}));
-  ASSERT_EQ(d.Dialogs.Sounds.size(), 1u);
-  EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuCommand");
+  EXPECT_EQ(ClickLog(), std::vector<String>({"menu handler sounds 2 active 0"}));
+  ASSERT_EQ(d.Dialogs.Sounds.size(), 2u);
+  EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuPopup");
+  EXPECT_EQ(d.Dialogs.Sounds[1].Alias, "MenuCommand");
   TLoggingButtonControl::Dialogs = nullptr;
 }
 
