@@ -439,6 +439,8 @@ class TdxBarPopupMenu : public TComponent {
   bool UseOwnFont() const { return useOwnFont_; }
   void SetUseOwnFont(bool value);
   HFONT FontHandle() const { return fontHandle_; }
+  // The manager's font changed: a menu without its own font takes it.
+  void ManagerFontChanged();
   TdxBarItemLinks* ItemLinks() const { return itemLinks_; }
   bool UseRecentItems() const { return useRecentItems_; }
   void SetUseRecentItems(bool value);

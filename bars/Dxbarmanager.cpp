@@ -579,6 +579,7 @@ void TdxBarManager::ApplyBarFonts() {
     }
     bar->fontChanging_ = false;
   }
+  for (TdxBarPopupMenu* menu : std::vector<TdxBarPopupMenu*>(popupMenus_)) menu->ManagerFontChanged();
 }
 
 // ---------------------------------------------------------------- images

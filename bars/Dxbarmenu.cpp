@@ -154,10 +154,12 @@ void TdxBarSubMenuControl::DestroyWnd() {
   StopMenuTimer(scrollTimer_);
   KillExpandMenuTimer();
   if (TdxBarSubMenuControl* child = childBar_) child->Hide();
-  TdxBarControlRef self(this);
+  // The menu is not freed while its window goes (the owner's bar may ask
+  // to hide it on the way).
+  bool wasHiding = hiding_;
+  hiding_ = true;
   if (!reopening_) {
-    SetIsActive(false);
-    if (!BarControlExists(self)) return;
+    if (isActive_) SetIsActive(false);
     TdxBarItemControl* owner = ownerControl_;
     std::shared_ptr<const bool> ownerAlive = owner ? owner->Alive() : nullptr;
     TCustomdxBarControl* ownerBar = owner ? owner->Parent() : nullptr;
@@ -176,9 +178,9 @@ void TdxBarSubMenuControl::DestroyWnd() {
       }
     }
   }
-  if (!BarControlExists(self)) return;
   bool wasCreated = HandleAllocated();
   TCustomdxBarControl::DestroyWnd();
+  hiding_ = wasHiding;
   if (wasCreated && !reopening_) DoCloseUp();
   FreeLightBrush();
 }

@@ -61,6 +61,20 @@ void TdxBarPopupMenu::SetUseOwnFont(bool value) {
   fontChanging_ = false;
 }
 
+void TdxBarPopupMenu::ManagerFontChanged() {
+  fontChanging_ = true;
+  try {
+    if (useOwnFont_)
+      CreateBarFontHandle(font_.get(), fontHandle_, false);
+    else if (manager_)
+      font_->Assign(manager_->Font());
+  } catch (...) {
+    fontChanging_ = false;
+    throw;
+  }
+  fontChanging_ = false;
+}
+
 void TdxBarPopupMenu::FontChanged(TObject*) {
   if (fontChanging_) return;
   useOwnFont_ = true;
