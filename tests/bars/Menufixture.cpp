@@ -15,6 +15,7 @@ const TEntry kEntries[] = {
     {"Status", "&Status Bar", false}, {"Options", "&Options...", false}, {"Insert", "&Insert Table", false},
     {"Tile", "&Tile", false},        {"About", "&About", false},   {"Recent1", "&1 first.txt", false},
     {"Recent2", "&2 second.txt", false}, {"UndoOne", "Undo &Typing", false}, {"UndoTwo", "Undo &Paste", false},
+    {"Mail", "&Mail Recipient", false},
 };
 
 void Links(TdxBarDefinition& d, TdxBarItemLinks* links, std::initializer_list<const char*> names) {
@@ -49,7 +50,7 @@ void DefineFrame(TdxBarDefinition& d) {
   const struct {
     const char* Name;
     const char* Caption;
-  } subs[] = {{"SubFile", "&File"},   {"SubRecent", "&Recent Files"}, {"SubEdit", "&Edit"}, {"SubView", "&View"},
+  } subs[] = {{"SubFile", "&File"},   {"SubRecent", "&Recent Files"}, {"SubSendTo", "Sen&d To"}, {"SubEdit", "&Edit"}, {"SubView", "&View"},
               {"SubTools", "&Tools"}, {"SubTable", "&Table"},         {"SubWindow", "&Window"}, {"SubHelp", "&Help"}};
   for (const auto& s : subs) {
     auto* sub = d.Item<TdxBarSubItem>("TdxBarSubItem", s.Name);
@@ -57,8 +58,9 @@ void DefineFrame(TdxBarDefinition& d) {
     sub->SetCategory(1);
   }
   auto links = [&](const char* name) { return static_cast<TdxBarSubItem*>(d.Component(name))->ItemLinks(); };
-  Links(d, links("SubFile"), {"New", "Open", "Save", "|", "SubRecent", "|", "Exit"});
+  Links(d, links("SubFile"), {"New", "Open", "Save", "|", "SubRecent", "SubSendTo", "|", "Exit"});
   Links(d, links("SubRecent"), {"Recent1", "Recent2"});
+  Links(d, links("SubSendTo"), {"Mail"});
   Links(d, links("SubEdit"), {"Undo", "|", "Cut", "Copy", "Paste", "|", "Wrap"});
   Links(d, links("SubView"), {"Status"});
   Links(d, links("SubTools"), {"Options"});

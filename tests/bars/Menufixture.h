@@ -1,9 +1,9 @@
 // An MDI frame with command bars for the menu and input tests: the main
-// menu "&File", "&Edit", "&View", "&Tools", "&Table", "&Window", "&Help"
-// (Tools and Table share their accelerator), a "Standard" toolbar with a
-// split button and a check button, an edit with a popup-menu link at the
-// bottom, and MDI children with an icon and, when asked, a main menu of
-// their own.
+// menu "&File" (with the submenus "&Recent Files" and "Sen&d To"), "&Edit",
+// "&View", "&Tools", "&Table", "&Window", "&Help" (Tools and Table share
+// their accelerator), a "Standard" toolbar with a split button and a check
+// button, an edit with a popup-menu link at the bottom, and MDI children
+// with an icon and, when asked, a main menu of their own.
 #pragma once
 
 #include "Barstest.h"
