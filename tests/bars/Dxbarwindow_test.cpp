@@ -14,15 +14,15 @@ namespace {
 // Two bars of caption buttons on a shown form: "Tools" (&Open, &Save,
 // &Print, &Send; Print begins a group) and "Other" (Plain).
 struct TBarCase {
+  std::unique_ptr<TScopedControlClass> Controls;
   TScopedBarSystem Sys;
-  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBar* Tools;
   TdxBar* Other;
   std::map<String, int> Clicks;
-  // buttons: the control class of the buttons (the stand-in's by default).
+  // buttons: the control class of the buttons (the real one by default).
   explicit TBarCase(TdxBarItemControlClass buttons = nullptr) {
-    if (buttons) dxBarReplaceItemControl(TdxBarButton::Class(), buttons);
+    if (buttons) Controls.reset(new TScopedControlClass(TdxBarButton::Class(), buttons));
     SetCursorPos(1270, 1010);
     Form->SetBounds(40, 40, 600, 300);
     Tools = Form->AddBar("Tools");
@@ -120,6 +120,7 @@ TEST(BarsBarWindow, ADisabledItemIsDrawnSelectedByKeyNotByMouse) {
   TRect r = c.Tools->ItemLinks()->Items(1)->ItemRect();
   auto raised = [&] {
     TDibSurface shot = CaptureClient(bar->Handle());
+
     return shot.Pixel(r.left, r.top) == GetSysColor(COLOR_BTNHIGHLIGHT);
   };
   bar->SetKeySelectedItem(save);
@@ -239,9 +240,9 @@ std::vector<String>& ClickLog() {
 
 // A button control that logs its pressed mark with what has happened so
 // far; freed, it is poisoned and kept, so that a late use of it crashes.
-class TLoggingButtonControl : public TStandInButtonControl {
+class TLoggingButtonControl : public TdxBarButtonControl {
  public:
-  using TStandInButtonControl::TStandInButtonControl;
+  using TdxBarButtonControl::TdxBarButtonControl;
   DX_BAR_CONTROL_CLASS();
   static TRecordingDialogs* Dialogs;
   void PressedChanged() override {
@@ -250,7 +251,7 @@ class TLoggingButtonControl : public TStandInButtonControl {
                          IntToStr(Dialogs ? static_cast<int>(Dialogs->Sounds.size()) : 0) + " recent " +
                          IntToStr(link->RecentIndex()) + " use " + IntToStr(link->UseCount()) + " active " +
                          IntToStr(Parent()->IsActive()));
-    TStandInButtonControl::PressedChanged();
+    TdxBarButtonControl::PressedChanged();
   }
   static void operator delete(void* p, size_t size) { std::memset(p, 0xDD, size); }
 };
