@@ -1583,6 +1583,10 @@ class TdxBarManager : public TComponent {
   // Floating bars off the work area move back into it.
   void CheckToolbarsVisibility();
   bool FormActive() const { return formActive_; }
+  // The window the form's messages last came on: a form's window that is
+  // going is known by it once the form has let it go.
+  HWND FormWindow() const { return formWindow_; }
+  void SetFormWindow(HWND value) { formWindow_ = value; }
   HWND LastActiveMDIChild() const { return lastActiveMDIChild_; }
   bool MDIChildMaximized() const { return mdiChildMaximized_; }
   void LoadFromRegistry(const String& registryPath);
@@ -1632,6 +1636,7 @@ class TdxBarManager : public TComponent {
   void ShowHelp(HWND wnd, const HELPINFO* info);
 
   bool formActive_ = false;
+  HWND formWindow_ = nullptr;
   bool showToolbarsBusy_ = false;
   HWND lastActiveMDIChild_ = nullptr;
   bool mdiChildMaximized_ = false;

@@ -18,7 +18,11 @@ bool gDirectCall = false;
 // The closing step of the mouse hook runs.
 bool gMouseGuard = false;
 
-bool Down(int key) { return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0; }
+// The key is down: by the asynchronous state, or by the state of the input
+// this thread has taken (the asynchronous one may lag behind it).
+bool Down(int key) {
+  return ((dxBarSystem()->GetAsyncKeyState(key) | dxBarSystem()->GetKeyState(key)) & 0x8000) != 0;
+}
 
 // No key at all is down (the Alt being released aside).
 bool NoKeyDown() {
@@ -41,7 +45,7 @@ TdxBarManager* ManagerOfControl(TControl* control) {
 // stands for its active child), or the main form's for an MDI child
 // without main menu and, when it allows it, for other forms.
 TdxBarManager* KeyManager() {
-  auto* form = dynamic_cast<TCustomForm*>(TControl::FindControl(GetActiveWindow()));
+  auto* form = dynamic_cast<TCustomForm*>(TObjectWindowClass::ObjectOf(GetActiveWindow()));
   if (!form || form->IsDesigning()) return nullptr;
   if (form->FormStyle() == fsMDIForm)
     if (TCustomForm* child = form->ActiveMDIChild()) form = child;
@@ -175,7 +179,7 @@ bool IsInside(TCustomdxBarControl* active, HWND wnd) {
 }
 
 TdxBarItemControl* CapturedControl(HWND wnd, POINT pt) {
-  if (auto* bar = dynamic_cast<TCustomdxBarControl*>(TControl::FindControl(wnd))) return bar->SelectedControl();
+  if (auto* bar = dynamic_cast<TCustomdxBarControl*>(TObjectWindowClass::ObjectOf(wnd))) return bar->SelectedControl();
   TCustomdxBarControl* active = ActiveBarControl();
   if (!GetCapture() || !active || !active->HandleAllocated()) return nullptr;
   if (WindowFromPointDeep(TPoint(pt)) == active->Handle()) return active->SelectedControl();
@@ -240,7 +244,7 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
 // owner that is a form).
 HWND FormWindowOf(HWND wnd) {
   for (int depth = 0; wnd && depth < 64; ++depth, wnd = GetParent(wnd))
-    if (dynamic_cast<TCustomForm*>(TControl::FindControl(wnd))) return wnd;
+    if (dynamic_cast<TCustomForm*>(TObjectWindowClass::ObjectOf(wnd))) return wnd;
   return nullptr;
 }
 
@@ -253,15 +257,29 @@ void HandleCallWndProc(const CWPSTRUCT& cwp, bool after) {
         HWND mainWnd = main && main->HandleAllocated() ? main->Handle() : nullptr;
         if (mainWnd && FormWindowOf(wnd) != mainWnd) wnd = mainWnd;
       }
-    if (auto* form = dynamic_cast<TCustomForm*>(TControl::FindControl(wnd)))
-      if (TdxBarManager* m = GetBarManagerByForm(form)) m->MainFormWndProc(cwp.message, cwp.wParam, cwp.lParam);
+    // The form's own window only, not its children's; a form lets its
+    // window go before destroying it, so WM_DESTROY comes on a window that
+    // is known by its handle.
+    TWindowObject* object = TObjectWindowClass::ObjectOf(wnd);
+    TdxBarManager* m = nullptr;
+    if (auto* form = dynamic_cast<TCustomForm*>(object)) {
+      m = GetBarManagerByForm(form);
+      if (m) m->SetFormWindow(wnd);
+    } else if (!object && cwp.message == WM_DESTROY && dxBarManagerList) {
+      for (int i = 0; i < dxBarManagerList->Count() && !m; ++i)
+        if (dxBarManagerList->GetBarManager(i)->FormWindow() == wnd) m = dxBarManagerList->GetBarManager(i);
+    }
+    if (!m) return;
+    m->MainFormWndProc(cwp.message, cwp.wParam, cwp.lParam);
+    if (cwp.message == WM_DESTROY && dxBarManagerList && dxBarManagerList->IndexOf(m) >= 0 && m->FormWindow() == wnd)
+      m->SetFormWindow(nullptr);
     return;
   }
   if (cwp.message != WM_CHILDACTIVATE && cwp.message != WM_DESTROY && cwp.message != WM_MDIACTIVATE) return;
   HWND client = GetParent(wnd);
   char name[256] = {};
   if (!client || !GetClassNameA(client, name, sizeof name) || lstrcmpiA(name, "MDICLIENT") != 0) return;
-  auto* frame = dynamic_cast<TCustomForm*>(TControl::FindControl(GetParent(client)));
+  auto* frame = dynamic_cast<TCustomForm*>(TObjectWindowClass::ObjectOf(GetParent(client)));
   if (TdxBarManager* m = GetBarManagerByForm(frame)) m->MainFormClientWndProc(cwp.message, cwp.wParam, cwp.lParam);
 }
 

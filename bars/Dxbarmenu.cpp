@@ -75,7 +75,9 @@ void Triangle(HDC dc, POINT a, POINT b, POINT c, COLORREF color) {
   DeleteObject(pen);
 }
 
-bool IsKeyDown(int key) { return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0; }
+bool IsKeyDown(int key) {
+  return ((dxBarSystem()->GetAsyncKeyState(key) | dxBarSystem()->GetKeyState(key)) & 0x8000) != 0;
+}
 
 TCustomdxBarSubItem* OwnerSubItem(TdxBarItemLinks* links) {
   return links ? dynamic_cast<TCustomdxBarSubItem*>(links->Owner()) : nullptr;

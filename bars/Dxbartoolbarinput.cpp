@@ -199,6 +199,15 @@ void TdxBarControl::LButtonDownToolbar(TMessage& msg) {
 void TdxBarControl::LButtonDblClkToolbar(TMessage& msg) {
   msg.Result = 0;
   TPoint p(GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam));
+  // A quick second press on an MDI button is a press again.
+  std::vector<TdxBarMDIButton> buttons;
+  if (!GetIsCustomizing() && MDIButtonsShown(this, buttons))
+    for (TdxBarMDIButton b : buttons)
+      if (RectMDI(b).Contains(p)) {
+        msg.Msg = WM_LBUTTONDOWN;
+        LButtonDownToolbar(msg);
+        return;
+      }
   if (lastHitTest_ == HTCAPTION) {
     if (!(manager_ && manager_->IsDesigning())) ToggleDocking();
     return;

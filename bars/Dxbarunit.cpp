@@ -378,15 +378,19 @@ bool IsWindowInside(HWND wnd, HWND ancestor) {
   return false;
 }
 
-bool LeftButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
+namespace {
+
+// Down by the asynchronous state or by the state of the input the thread
+// has taken: the asynchronous one may lag behind (cached for a while).
+bool ButtonDown(int key) {
+  return ((dxBarSystem()->GetAsyncKeyState(key) | dxBarSystem()->GetKeyState(key)) & 0x8000) != 0;
 }
 
-bool RightButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
-}
+}  // namespace
+
+bool LeftButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON); }
+
+bool RightButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON); }
 
 TRect GetWorkArea(TPoint point) {
   using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);

@@ -12,6 +12,10 @@ void TFakeBarSystem::KillTimer(UINT_PTR id) {
     if (t.Id == id) t.Live = false;
 }
 
+void TFakeBarSystem::GetKeyboardState(BYTE state[256]) {
+  for (int k = 0; k < 256; ++k) state[k] = Down(k) ? 0x80 : 0;
+}
+
 COLORREF TFakeBarSystem::GetSysColor(int index) {
   auto it = Colors.find(index);
   return it != Colors.end() ? it->second : ::GetSysColor(index);

@@ -25,6 +25,7 @@ class TFakeBarSystem : public TdxBarSystem {
   void KillTimer(UINT_PTR id) override;
   SHORT GetAsyncKeyState(int key) override { return Down(key) ? SHORT(0x8000) : 0; }
   SHORT GetKeyState(int key) override { return Down(key) ? SHORT(0x8000) : 0; }
+  void GetKeyboardState(BYTE state[256]) override;
   TPoint GetCursorPos() override { return Cursor; }
   COLORREF GetSysColor(int index) override;
   HHOOK SetHook(int idHook, HOOKPROC proc) override;

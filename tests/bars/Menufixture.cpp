@@ -1,5 +1,8 @@
 #include "Menufixture.h"
 
+#include "support/Input.h"
+#include "support/Winwait.h"
+
 namespace {
 
 struct TEntry {
@@ -203,4 +206,75 @@ TMenuChild::TMenuChild(TComponent* owner, const String& caption, bool withMenu) 
 
 void TMenuChild::ButtonClick(TObject* sender) {
   if (auto* b = dynamic_cast<TComponent*>(sender)) Executed.push_back(b->Name());
+}
+
+::testing::AssertionResult Warp(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  ::testing::AssertionResult r = MoveTo(screen);
+  WaitInputProcessed();
+  return r;
+}
+
+// ---------------------------------------------------------------- the frame with fake input
+
+TFakeFrame::TFakeFrame() {
+  SetCursorPos(1270, 1010);
+  Form = new TMenuFrame;
+  Form->Show();
+  EXPECT_TRUE(WaitVisible(Form->Handle()));
+  SetForegroundWindow(Form->Handle());
+  ProcessQueuedMessages();
+}
+
+TFakeFrame::~TFakeFrame() {
+  if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
+  Form->Free();
+  ProcessQueuedMessages();
+}
+
+TdxBarSubMenuControl* TFakeFrame::Menu(const String& sub) {
+  return dynamic_cast<TdxBarSubMenuControl*>(Form->Sub(sub)->ItemLinks()->BarControl());
+}
+
+bool TFakeFrame::Shown(const String& sub) {
+  TdxBarSubMenuControl* m = Menu(sub);
+  return m && m->HandleAllocated() && IsWindowVisible(m->Handle());
+}
+
+TdxBarSubMenuControl* TFakeFrame::Open(const String& sub, bool byMouse) {
+  TdxBarControl* main = MainMenu();
+  main->BarGetFocus(Title(sub));
+  main->SetOpenMenu(true);
+  Title(sub)->ControlClick(byMouse);
+  if (!byMouse)
+    if (TdxBarSubMenuControl* m = Menu(sub))
+      if (TdxBarItemLink* first = m->ItemLinks()->First()) m->SetKeySelectedItem(first->Control());
+  return Menu(sub);
+}
+
+void TFakeFrame::Hover(TdxBarItemControl* c) {
+  ASSERT_NE(c, nullptr);
+  MoveTo(c->Parent(), Centre(c));
+}
+
+void TFakeFrame::MoveTo(TCustomdxBarControl* bar, TPoint client) {
+  S.Cursor = bar->ClientToScreen(client);
+  SendMessageA(bar->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
+}
+
+void TFakeFrame::Press(TCustomdxBarControl* bar, TPoint client) {
+  S.Cursor = bar->ClientToScreen(client);
+  S.KeysDown[VK_LBUTTON] = true;
+  SendMessageA(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+}
+
+void TFakeFrame::Release(TCustomdxBarControl* bar, TPoint client) {
+  S.KeysDown[VK_LBUTTON] = false;
+  if (bar && BarControlExists(TdxBarControlRef(bar)) && bar->HandleAllocated())
+    SendMessageA(bar->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+}
+
+TPoint TFakeFrame::Centre(TdxBarItemControl* c) {
+  TRect r = c->Parent()->GetItemRect(c);
+  return TPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }

@@ -8,6 +8,9 @@
 
 #include "Barstest.h"
 #include "classlib/Stdctrls.h"
+#include "support/Testutil.h"
+
+#include <gtest/gtest.h>
 
 class TMenuFrame : public TForm {
  public:
@@ -47,4 +50,34 @@ class TMenuChild : public TForm {
 
  private:
   void ButtonClick(TObject* sender);
+};
+
+// Moves the cursor there for good: the system's cursor and the display's
+// pointer both (injected moves alone leave the display's pointer behind,
+// and the cursor goes back to it when nothing moves for a while).
+::testing::AssertionResult Warp(POINT screen);
+
+// The frame shown and active, with the bars' timers and input state faked
+// (message boxes recorded).
+struct TFakeFrame {
+  TScopedBarSystem Sys;
+  TScopedDialogs Dialogs;
+  TMenuFrame* Form;
+  TFakeBarSystem& S = Sys.System;
+  TFakeFrame();
+  ~TFakeFrame();
+  TdxBarControl* MainMenu() { return Form->MainMenu()->Control(); }
+  TdxBarItemControl* Title(const String& sub) { return Form->Control(Form->MainMenu(), "Sub" + sub); }
+  TdxBarSubMenuControl* Menu(const String& sub);
+  bool Shown(const String& sub);
+  // Opens a menu of the main menu bar as a click does (nothing selected in
+  // it) or as the keyboard does (its first entry selected).
+  TdxBarSubMenuControl* Open(const String& sub, bool byMouse = true);
+  // A real mouse move over a control's centre or a client point (the fake
+  // cursor there too), and a press and release there.
+  void Hover(TdxBarItemControl* c);
+  void MoveTo(TCustomdxBarControl* bar, TPoint client);
+  void Press(TCustomdxBarControl* bar, TPoint client);
+  void Release(TCustomdxBarControl* bar, TPoint client);
+  static TPoint Centre(TdxBarItemControl* c);
 };
