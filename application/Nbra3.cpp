@@ -1,7 +1,4 @@
-// Program entry.
-#include "classlib/Forms.h"
+// Program entry. The program takes no arguments.
+#include "application/frame/Startup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  Application->Title = "Nembra3";
-  return 0;
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return NembraMain(); }

@@ -172,6 +172,8 @@ void TButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const TPoint& offs
     HGDIOBJ old = SelectObject(dc, font->Handle());
     RECT r{0, 0, client.Width(), 0};
     DrawTextA(dc, caption.c_str(), n, &r, DT_CALCRECT | DT_SINGLELINE);
+    // Room for glyphs drawn wider than their measured extent.
+    r.right += DrawTextOverhang(dc, caption, r, DT_SINGLELINE);
     SelectObject(dc, old);
     textSize = TSize(r.right - r.left, r.bottom - r.top);
   }
@@ -185,7 +187,8 @@ void TButtonGlyph::Draw(TCanvas* canvas, const TRect& client, const TPoint& offs
   HGDIOBJ old = SelectObject(dc, font->Handle());
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF oldColor;
-  const UINT flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+  // The text rectangle is the caption's size: drawn from its left edge.
+  const UINT flags = DT_VCENTER | DT_SINGLELINE;
   if (state == bsDisabled) {
     OffsetRect(&textRect, 1, 1);
     oldColor = SetTextColor(dc, ColorToRGB(clBtnHighlight));

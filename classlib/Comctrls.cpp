@@ -796,13 +796,39 @@ void TUpDown::AttachAssociate() {
   narrowedTo_ = associate_->BoundsRect();
 }
 
+void TUpDown::ShowPosition() {
+  if (handle_ || !associate_ || IsLoading()) return;
+  // Decimal digits, grouped in threes by the locale's separator unless
+  // Thousands is off.
+  const bool negative = position_ < 0;
+  String digits = std::to_string(negative ? -static_cast<long long>(position_) : position_);
+  if (thousands_ && digits.size() > 3) {
+    char sep[8] = ",";
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, sep, sizeof sep);
+    String grouped;
+    const size_t lead = (digits.size() - 1) % 3 + 1;
+    grouped = digits.substr(0, lead);
+    for (size_t i = lead; i < digits.size(); i += 3) grouped += sep + digits.substr(i, 3);
+    digits = grouped;
+  }
+  associate_->SetText(negative ? "-" + digits : digits);
+}
+
+void TUpDown::Loaded() {
+  TWinControl::Loaded();
+  ShowPosition();
+}
+
 void TUpDown::SetAssociate(TWinControl* value) {
   if (value == associate_) return;
   if (value == this) throw EInvalidOperation("An up-down control cannot be its own associate");
   if (associate_) associate_->RemoveFreeNotification(this);
   associate_ = value;
   if (value) value->FreeNotification(this);
-  if (!handle_) return;
+  if (!handle_) {
+    ShowPosition();
+    return;
+  }
   if (value) {
     AttachAssociate();
     SendMessageA(handle_, UDM_SETPOS32, 0, position_);
@@ -824,7 +850,10 @@ void TUpDown::Notification(TComponent* component, TOperation operation) {
 void TUpDown::ApplyRange() {
   int lo = std::min(min_, max_), hi = std::max(min_, max_);
   position_ = std::clamp(position_, lo, hi);
-  if (!handle_) return;
+  if (!handle_) {
+    ShowPosition();
+    return;
+  }
   SendMessageA(handle_, UDM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_));
   SendMessageA(handle_, UDM_SETPOS32, 0, position_);
 }
@@ -855,7 +884,10 @@ int TUpDown::Position() {
 void TUpDown::SetPosition(int value) {
   value = std::clamp(value, std::min(min_, max_), std::max(min_, max_));
   position_ = value;
-  if (handle_) SendMessageA(handle_, UDM_SETPOS32, 0, value);
+  if (handle_)
+    SendMessageA(handle_, UDM_SETPOS32, 0, value);
+  else
+    ShowPosition();
 }
 
 void TUpDown::SetIncrement(int value) {
@@ -882,6 +914,7 @@ void TUpDown::SetThousands(bool value) {
   if (value == thousands_) return;
   thousands_ = value;
   RecreateWnd();
+  ShowPosition();
 }
 
 void TUpDown::SetOrientation(TUDOrientation value) {

@@ -316,7 +316,7 @@ using TUDChangingEvent = TEvent<TObject*, bool&>;
 
 // Arrows that step a position between Min and Max; with an Associate (a
 // sibling control) the control sits beside it and the associate's text
-// shows the position.
+// shows the position, also before the control's window is made.
 class TUpDown : public TWinControl {
  public:
   explicit TUpDown(TComponent* owner);
@@ -356,12 +356,16 @@ class TUpDown : public TWinControl {
   void Dispatch(TMessage& msg) override;
   void DestroyWnd() override;
   void Notification(TComponent* component, TOperation operation) override;
+  void Loaded() override;
   virtual bool CanChange();
   virtual void Click(TUDBtnType button);
 
  private:
   void ApplyRange();
   void AttachAssociate();
+  // Without a window: the associate's text shows the position as the
+  // window would write it.
+  void ShowPosition();
   int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
   bool wrap_ = false, arrowKeys_ = true, thousands_ = true;
   TUDOrientation orientation_ = udVertical;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <vector>
 
 // ---------------------------------------------------------------- window classes
 
@@ -91,21 +92,24 @@ TComCtlVersion ComCtlVersion() {
   if (gVersionForced) return gForcedVersion;
   static TComCtlVersion real = [] {
     TComCtlVersion v{4, 0};
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA("comctl32.dll", &handle);
+    std::vector<BYTE> data(size);
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT len = 0;
+    if (size && GetFileVersionInfoA("comctl32.dll", 0, size, data.data()) &&
+        VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) && info && len >= sizeof *info) {
+      v = {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS), info->dwFileVersionLS};
+      return v;
+    }
     HMODULE m = GetModuleHandleA("comctl32.dll");
     if (!m) m = LoadLibraryA("comctl32.dll");
     if (m) {
       using TDllGetVersion = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
       auto get = reinterpret_cast<TDllGetVersion>(reinterpret_cast<void*>(GetProcAddress(m, "DllGetVersion")));
-      DLLVERSIONINFO info{};
-      info.cbSize = sizeof info;
-      if (get && SUCCEEDED(get(&info))) v = {static_cast<int>(info.dwMajorVersion), static_cast<int>(info.dwMinorVersion)};
-      // Wine's version 6 (loaded through the manifest from its side-by-side
-      // assembly) still answers 5.81: the assembly decides.
-      char path[MAX_PATH * 2] = {};
-      GetModuleFileNameA(m, path, sizeof path - 1);
-      String p = LowerCase(path);
-      if (v.Major < 6 && p.find("microsoft.windows.common-controls") != String::npos && p.find("_6.") != String::npos)
-        v = {6, 0};
+      DLLVERSIONINFO dvi{};
+      dvi.cbSize = sizeof dvi;
+      if (get && SUCCEEDED(get(&dvi))) v = {static_cast<int>(dvi.dwMajorVersion), static_cast<int>(dvi.dwMinorVersion)};
     }
     return v;
   }();

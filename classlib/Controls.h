@@ -630,9 +630,13 @@ void SetScreenCursor(TCursor cursor);
 // The drag manager's look at a message before it is dispatched (called by
 // the application's message filter); true when the drag took it.
 bool DragFilterMessage(MSG& msg);
+// The comctl32 version: the file version of "comctl32.dll" (Wine's
+// side-by-side version 6 reads 5.81 too). The shell utilities' version
+// record is this value; forcing either forces both.
 struct TComCtlVersion {
   int Major = 0;
   int Minor = 0;
+  DWORD VersionLS = 0;  // build << 16 | revision
   bool AtLeast(int major, int minor) const { return Major > major || (Major == major && Minor >= minor); }
 };
 TComCtlVersion ComCtlVersion();

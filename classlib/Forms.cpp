@@ -925,7 +925,11 @@ TRect THintWindow::CalcHintRect(int maxWidth, const String& text) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, font_->Handle());
   RECT r{0, 0, maxWidth, 0};
-  ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+  const UINT format = DT_LEFT | DT_WORDBREAK | DT_NOPREFIX;
+  ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_CALCRECT);
+  // Room for the glyphs of the widest reaching line drawn past its extent;
+  // a width between the widest line and maxWidth breaks the lines alike.
+  r.right += DrawTextOverhang(dc, text, r, format | DT_RIGHT);
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   return TRect(0, 0, r.right + 8, r.bottom + 4);

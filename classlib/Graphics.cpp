@@ -498,6 +498,52 @@ int TCanvas::TextWidth(const String& text) { return TextExtent(text).cx; }
 
 int TCanvas::TextHeight(const String& text) { return TextExtent(text).cy; }
 
+int DrawTextOverhang(HDC dc, const String& text, const RECT& rect, UINT format) {
+  const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+  if (text.empty() || w <= 0 || h <= 0) return 0;
+  TEXTMETRICA tm{};
+  GetTextMetricsA(dc, &tm);
+  // Room for a line drawn half as wide again as measured, and a few glyphs.
+  const int spare = w / 2 + 4 * std::max<int>(tm.tmMaxCharWidth, 1);
+  const int width = w + spare;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return 0;
+  HDC mem = CreateCompatibleDC(dc);
+  if (!mem) {
+    DeleteObject(bitmap);
+    return 0;
+  }
+  HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+  HGDIOBJ oldFont = SelectObject(mem, GetCurrentObject(dc, OBJ_FONT));
+  auto* pixels = static_cast<uint32_t*>(bits);
+  std::fill(pixels, pixels + static_cast<size_t>(width) * h, 0x00FFFFFFu);
+  SetBkMode(mem, TRANSPARENT);
+  SetTextColor(mem, RGB(0, 0, 0));
+  RECT r{0, 0, w, h};
+  DrawTextA(mem, text.data(), static_cast<int>(text.size()), &r, (format & ~DT_CALCRECT) | DT_NOCLIP);
+  GdiFlush();
+  int overhang = 0;
+  for (int x = width - 1; x >= w && !overhang; --x)
+    for (int y = 0; y < h; ++y)
+      if ((pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFFu) != 0xFFFFFFu) {
+        overhang = x + 1 - w;
+        break;
+      }
+  SelectObject(mem, oldFont);
+  SelectObject(mem, oldBitmap);
+  DeleteDC(mem);
+  DeleteObject(bitmap);
+  return overhang;
+}
+
 int TCanvas::DrawText(const String& text, TRect& r, UINT format) {
   Changing();
   RequiredState(true, true, false);

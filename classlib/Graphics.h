@@ -341,6 +341,14 @@ class TMemoryCanvas : public TCanvas {
   HDC ownDC_ = nullptr;
 };
 
+// How far (in pixels) the ink of DrawText(text, rect, format) on dc, with
+// the font selected in it, reaches past rect's right edge; 0 when it stays
+// inside. The glyphs as drawn need not keep the advances DT_CALCRECT and
+// GetTextExtentPoint measure (under Wine a line can come out several
+// pixels wider), so text drawn in its measured rectangle can lose its last
+// characters. The text is drawn off screen to see where it ends.
+int DrawTextOverhang(HDC dc, const String& text, const RECT& rect, UINT format);
+
 // ---------------------------------------------------------------- pictures
 
 // A picture that can draw itself on a canvas and be stored in a stream.

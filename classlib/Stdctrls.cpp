@@ -551,27 +551,65 @@ void TCustomLabel::DoDrawText(HDC dc, TRect& rect, UINT flags) {
   SelectObject(dc, old);
 }
 
+int TCustomLabel::TextOverhang(HDC dc, const TRect& rect, UINT flags) {
+  HGDIOBJ old = SelectObject(dc, font_->Handle());
+  int overhang = DrawTextOverhang(dc, Caption(), rect, flags);
+  SelectObject(dc, old);
+  return overhang;
+}
+
+int TCustomLabel::FitTextWidth(HDC dc, int width, UINT flags) {
+  // One line at the left edge stays where it is, however wide it is drawn.
+  if (!wordWrap_ && alignment_ == taLeftJustify) return width;
+  // Lines drawn flush right show what the widest reach takes past their
+  // extent; that much room on the right keeps every alignment inside.
+  const UINT flushRight = (flags & ~DT_CENTER) | DT_RIGHT;
+  int inset = 0;
+  for (int tries = 0; tries < 8; ++tries) {
+    const int textWidth = std::max(1, width - inset);
+    TRect r(0, 0, textWidth, 0);
+    DoDrawText(dc, r, flags | DT_CALCRECT);
+    const int past = TextOverhang(dc, TRect(0, 0, textWidth, std::max<int>(r.bottom, 1)), flushRight);
+    if (past <= inset || textWidth == 1) return textWidth;
+    // Wrapped lines broken narrower may reach less far; it may take a few
+    // rounds.
+    inset = wordWrap_ ? std::max(past, inset + 1) : past;
+  }
+  return std::max(1, width - inset);
+}
+
 void TCustomLabel::Paint() {
   HDC dc = Canvas()->Handle();
   TRect r = ClientRect();
   UINT flags = TextFlags();
+  r.right = r.left + FitTextWidth(dc, r.Width(), flags);
   if (layout_ != tlTop) {
     TRect calc = r;
     DoDrawText(dc, calc, flags | DT_CALCRECT);
     int free = r.Height() - calc.Height();
     OffsetRect(&r, 0, layout_ == tlBottom ? free : free / 2);
   }
-  DoDrawText(dc, r, flags);
+  // The glyphs may reach past the text rectangle, into the room left for them.
+  DoDrawText(dc, r, flags | DT_NOCLIP);
 }
 
 void TCustomLabel::AdjustBounds() {
   if (IsLoading() || !autoSize_) return;
+  // The size is what the caption takes as drawn, which may be wider than
+  // its measured extent.
   HDC dc = GetDC(nullptr);
-  TRect r(0, 0, wordWrap_ ? width_ : 0, 0);
-  DoDrawText(dc, r, TextFlags() | DT_CALCRECT);
+  const UINT flags = TextFlags();
+  TRect r(0, 0, 0, 0);
+  int w = width_;
+  if (wordWrap_) {
+    r.right = FitTextWidth(dc, width_, flags);
+    DoDrawText(dc, r, flags | DT_CALCRECT);
+  } else {
+    DoDrawText(dc, r, flags | DT_CALCRECT);
+    w = r.right + TextOverhang(dc, r, (flags & ~DT_CENTER) | DT_RIGHT);
+  }
   ReleaseDC(nullptr, dc);
   int x = left_;
-  int w = wordWrap_ ? width_ : r.right;
   if (alignment_ == taRightJustify) x = left_ + width_ - w;
   SetBounds(x, top_, w, r.bottom);
 }
@@ -1678,6 +1716,8 @@ void TCustomGroupBox::Paint() {
   TRect tr(8, 0, 0, h);
   const UINT flags = DT_SINGLELINE | DT_LEFT;
   c->DrawText(text, tr, flags | DT_CALCRECT);
+  // Room for glyphs drawn wider than their measured extent.
+  tr.right += DrawTextOverhang(c->Handle(), text, tr, flags);
   // The caption's background breaks the frame.
   c->Brush()->SetColor(color_);
   c->FillRect(TRect(tr.left - 1, tr.top, tr.right + 1, tr.bottom));

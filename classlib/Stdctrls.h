@@ -68,6 +68,12 @@ class TCustomLabel : public TGraphicControl {
   UINT TextFlags() const;
 
  private:
+  // How far the caption drawn in rect reaches past its right edge.
+  int TextOverhang(HDC dc, const TRect& rect, UINT flags);
+  // The width to lay the caption out in so that, as drawn, it ends within
+  // width: glyphs can be drawn wider than their measured extent, and the
+  // room they take past it is kept free on the right.
+  int FitTextWidth(HDC dc, int width, UINT flags);
   bool autoSize_ = true;
   TAlignment alignment_ = taLeftJustify;
   TTextLayout layout_ = tlTop;

@@ -5,11 +5,13 @@
 # "shell": the prefix of the shell tests (BUILD/wine/shell), without Z:,
 # with T: on BUILD/wine/shell/t, the removable drive R: on
 # BUILD/wine/shell/r and S: on BUILD/screenshots.
+# "program": the prefix the program's own tests run copies of it in
+# (BUILD/wine/program), with the common settings only.
 set -euo pipefail
 export NEMBRA_BUILD=${1:?build tree}
 variant=${2:-}
 if [ -n "$variant" ]; then
-  [ "$variant" = shell ] || { echo "unknown prefix variant: $variant" >&2; exit 2; }
+  [ "$variant" = shell ] || [ "$variant" = program ] || { echo "unknown prefix variant: $variant" >&2; exit 2; }
   export NEMBRA_WINE_PREFIX=$variant
 fi
 . "$(dirname "$0")/wine-env.sh"

@@ -1,5 +1,7 @@
 #include "Uptshellutils.h"
 
+#include "classlib/Controls.h"
+
 #include <lmcons.h>
 #include <lmuse.h>
 #include <shlguid.h>
@@ -63,7 +65,6 @@ void OleCheck(HRESULT hr) {
 namespace {
 
 std::optional<OSVERSIONINFOA> osOverride;
-std::optional<TPTModuleVersion> comctlOverride;
 
 const OSVERSIONINFOA& SystemOSVersion() {
   static const OSVERSIONINFOA info = [] {
@@ -75,21 +76,17 @@ const OSVERSIONINFOA& SystemOSVersion() {
   return info;
 }
 
-const TPTModuleVersion& SystemCommonControlsVersion() {
-  static const TPTModuleVersion version = [] {
-    TPTModuleVersion v;
-    GetModuleVersion("comctl32.dll", v);
-    return v;
-  }();
-  return version;
-}
-
 }  // namespace
 
 const OSVERSIONINFOA& OSVersionInfo() { return osOverride ? *osOverride : SystemOSVersion(); }
 
+// One value with the class library's version seam.
 const TPTModuleVersion& CommonControlsVersion() {
-  return comctlOverride ? *comctlOverride : SystemCommonControlsVersion();
+  static TPTModuleVersion record;
+  TComCtlVersion v = ComCtlVersion();
+  record.VersionMS = MAKELONG(v.Minor, v.Major);
+  record.VersionLS = v.VersionLS;
+  return record;
 }
 
 void SetOSVersionInfoOverride(const OSVERSIONINFOA* info) {
@@ -100,10 +97,12 @@ void SetOSVersionInfoOverride(const OSVERSIONINFOA* info) {
 }
 
 void SetCommonControlsVersionOverride(const TPTModuleVersion* version) {
-  if (version)
-    comctlOverride = *version;
-  else
-    comctlOverride.reset();
+  if (!version) {
+    ForceComCtlVersion(nullptr);
+    return;
+  }
+  TComCtlVersion v{HIWORD(version->VersionMS), LOWORD(version->VersionMS), version->VersionLS};
+  ForceComCtlVersion(&v);
 }
 
 bool IsWin95() { return OSVersionInfo().dwPlatformId == VER_PLATFORM_WIN32_WINDOWS; }

@@ -147,8 +147,53 @@ bool IsTimeOrYearWord(const std::string& w, const TSpan& s) {
   return colon || s.End - s.Begin == 4;
 }
 
+// "2003-01-12".
+bool IsIsoDateWord(const std::string& w, const TSpan& s) {
+  if (s.End - s.Begin != 10 || w[s.Begin + 4] != '-' || w[s.Begin + 7] != '-') return false;
+  for (size_t i = s.Begin; i < s.End; ++i)
+    if (i != s.Begin + 4 && i != s.Begin + 7 && !IsDigit(w[i])) return false;
+  return true;
+}
+
+// "12:30", "12:30:59", "12:30:59.123".
+bool IsIsoTimeWord(const std::string& w, const TSpan& s) {
+  const size_t n = s.End - s.Begin;
+  return n >= 5 && IsDigit(w[s.Begin]) && IsDigit(w[s.Begin + 1]) && w[s.Begin + 2] == ':' &&
+         IsDigit(w[s.Begin + 3]) && IsDigit(w[s.Begin + 4]) && (n == 5 || w[s.Begin + 5] == ':');
+}
+
+// The name as listed: what follows the one blank after the date's last word
+// (line: the listing line without its line end; lead: where w starts in it).
+std::string NameAfter(const std::string& line, size_t lead, const TSpan& last) {
+  const size_t from = lead + last.End + 1;
+  return from < line.size() ? line.substr(from) : std::string();
+}
+
+void SplitLink(const std::string& perms, TRow& row) {
+  if (perms[0] != 'l') return;
+  const size_t arrow = row.Name.find(" -> ");
+  if (arrow == std::string::npos) return;
+  row.Link = row.Name.substr(arrow + 4);
+  row.Name = row.Name.substr(0, arrow);
+}
+
+// perms links owner [group] size date name, the date as YYYY-MM-DD HH:MM.
+bool ConvertUnixIso(const std::string& w, const std::string& line, size_t lead, const TSpan* words, int count,
+                    TRow& row) {
+  for (int k = 3; k <= 8 && k + 2 < count; ++k) {
+    if (!IsIsoDateWord(w, words[k]) || !IsIsoTimeWord(w, words[k + 1])) continue;
+    const std::string date = w.substr(words[k].Begin, 10);
+    row.Size = w.substr(words[k - 1].Begin, words[k - 1].End - words[k - 1].Begin);
+    row.Date = date.substr(5, 2) + "/" + date.substr(8, 2) + "/" + date.substr(0, 4);
+    row.Time = NormalizeTime(w.substr(words[k + 1].Begin, words[k + 1].End - words[k + 1].Begin));
+    row.Name = NameAfter(line, lead, words[k + 1]);
+    return true;
+  }
+  return false;
+}
+
 // perms links owner [group] size month day time-or-year name...
-void ConvertUnix(const std::string& w, const TFtpDate& today, TRow& row) {
+void ConvertUnix(const std::string& w, const std::string& line, size_t lead, const TFtpDate& today, TRow& row) {
   constexpr int kWords = 12;
   TSpan words[kWords];
   int count = 0;
@@ -175,9 +220,16 @@ void ConvertUnix(const std::string& w, const TFtpDate& today, TRow& row) {
     }
   }
   if (month < 0) month = loose;
-  if (month < 0) return;  // no date: dropped
-
   const std::string perms = word(0);
+  if (month < 0) {
+    // No month name: a date in ISO form, else the line is dropped.
+    if (ConvertUnixIso(w, line, lead, words, count, row)) {
+      SplitLink(perms, row);
+      if (perms[0] == 'd') row.Marker = "<DIR>";
+    }
+    return;
+  }
+
   const std::string monthWord = word(month);
   const std::string day = word(month + 1);
   const std::string timeWord = word(month + 2);
@@ -198,15 +250,10 @@ void ConvertUnix(const std::string& w, const TFtpDate& today, TRow& row) {
   }
   row.Date = NormalizeDate(row.Date);
 
-  // The name is cut from the line as listed, blank runs included.
-  row.Name = w.substr(words[month + 3].Begin);
-  if (perms[0] == 'l') {
-    const size_t arrow = row.Name.find(" -> ");
-    if (arrow != std::string::npos) {
-      row.Link = TrimBlanks(row.Name.substr(arrow + 4));
-      row.Name = TrimBlanks(row.Name.substr(0, arrow));
-    }
-  }
+  // The name is cut from the line as listed, blank runs and outer blanks
+  // included.
+  row.Name = NameAfter(line, lead, words[month + 2]);
+  SplitLink(perms, row);
   if (perms[0] == 'd') row.Marker = "<DIR>";
 }
 
@@ -221,7 +268,15 @@ void ConvertDos(const std::string& w, TRow& row) {
   std::string rest = w;
   row.Date = DosDateToMDY(GetFirstParam(rest));
   if (row.Date.empty()) return;  // not a date: the line is dropped
-  row.Time = NormalizeTime(GetFirstParam(rest));
+  std::string time = GetFirstParam(rest);
+  // "09:05 AM": the marker as a word of its own.
+  std::string probe = rest;
+  const std::string marker = UpperText(GetFirstParam(probe));
+  if (marker == "AM" || marker == "PM") {
+    time += marker;
+    rest = probe;
+  }
+  row.Time = NormalizeTime(time);
   const std::string third = GetFirstParam(rest);
   if (!third.empty() && third[0] != '<')
     row.Size = third;
@@ -273,15 +328,19 @@ void ConvertVms(std::vector<std::string>& names, size_t i, const std::string& w,
       names[i + 1].clear();
     }
   }
-  constexpr int64_t kBlock = 512;
-  constexpr int64_t kMax = std::numeric_limits<int64_t>::max() / kBlock;
-  int64_t blocks = StrToIntVal(GetFirstParam(rest));
-  if (blocks > kMax) blocks = kMax;
-  if (blocks < -kMax) blocks = -kMax;
-  row.Size = std::to_string(blocks * kBlock);
-  const std::string date = GetFirstParam(rest);
-  row.Time = NormalizeTime(GetFirstParam(rest));
-  row.Date = NormalizeDate(date);
+  // A message in place of size and date ("%RMS-E-PRV, insufficient
+  // privilege ..."): the file stays, with neither.
+  if (!rest.empty() && IsDigit(rest[0])) {
+    constexpr int64_t kBlock = 512;
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max() / kBlock;
+    int64_t blocks = StrToIntVal(GetFirstParam(rest));
+    if (blocks > kMax) blocks = kMax;
+    if (blocks < -kMax) blocks = -kMax;
+    row.Size = std::to_string(blocks * kBlock);
+    const std::string date = GetFirstParam(rest);
+    row.Time = NormalizeTime(GetFirstParam(rest));
+    row.Date = NormalizeDate(date);
+  }
 
   const std::string base = first.substr(0, semi);
   if (base.size() >= 4 && UpperText(base.substr(base.size() - 4)) == ".DIR") {
@@ -415,8 +474,12 @@ void FTP_ConvertLines(std::vector<std::string>& names, std::vector<std::string>&
   links.resize(count);
 
   for (size_t i = 0; i < count; ++i) {
-    std::string w = names[i];
+    std::string line = names[i];
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string w = line;
     ControlsToBlanks(w);
+    const size_t lead = w.find_first_not_of(' ');
     w = TrimBlanks(w);
     if (w.empty()) continue;
     TRow row;
@@ -424,7 +487,7 @@ void FTP_ConvertLines(std::vector<std::string>& names, std::vector<std::string>&
       ConvertVms(names, i, w, row);
     } else if (IsUnixLine(w)) {
       flag = lfUnix;
-      ConvertUnix(w, now, row);
+      ConvertUnix(w, line, lead, now, row);
     } else if (IsDosLine(w)) {
       flag = lfDos;
       ConvertDos(w, row);

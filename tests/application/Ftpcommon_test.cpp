@@ -223,13 +223,34 @@ TEST(Ftpcommon, UnixLinesWithoutADateOrNameAreDropped) {
       "drwxr-xr-x",
       "-rw-r--r-- 1 u g 12 Mar 1",
       "-rw-r--r-- 1 u g 12 Mar 1 2023",
-      "-rw-r--r-- 1 u g 12 2023-03-01 10:00 iso.txt",
+      "-rw-r--r-- 1 u g 12 2023-03-01 10:00",
+      "-rw-r--r-- 1 u g 12 2023-3-01 10:00 short-iso.txt",
       "-rw-r--r-- 1 u g 12 13 14 15 16 17 18 19 20 Mar 1 2023 late",
       "-rw-r--r--x 1 u g 12 Mar 1 2023 elevenchars",
       "-rw-r--r 1 u g 12 Mar 1 2023 ninechars",
       "zrw-r--r-- 1 u g 12 Mar 1 2023 badtype",
       "-rw-r-qr-- 1 u g 12 Mar 1 2023 badmode",
   });
+}
+
+// Lines as real servers write them: ISO dates (ls --time-style=long-iso),
+// names with outer blanks, a CR left at the line end.
+TEST(Ftpcommon, UnixIsoDatesAndNamesAsListed) {
+  ExpectEachLine(
+      {
+          {"-rw-r--r--    1 ftp      ftp          1234 2023-04-05 14:07 iso file.txt",
+           {"iso file.txt", "1234", "", "04/05/2023", "14:07", ""}},
+          {"drwxr-xr-x    2 ftp      ftp          4096 2021-12-31 23:59 isodir", {"isodir", "4096", "<DIR>", "12/31/2021", "23:59", ""}},
+          {"lrwxrwxrwx    1 ftp      ftp             7 2022-01-02 03:04:05 isolink -> target",
+           {"isolink", "7", "", "01/02/2022", "03:04", "target"}},
+          {"-rw-r--r--    1 ftp          9 2020-02-29 00:00 nogroup-iso", {"nogroup-iso", "9", "", "02/29/2020", "00:00", ""}},
+          {"-rw-r--r--   1 u g 5 Mar  1  2023  lead.txt", {" lead.txt", "5", "", "03/01/2023", "00:00", ""}},
+          {"-rw-r--r--   1 u g 5 Mar  1  2023 trail.txt  ", {"trail.txt  ", "5", "", "03/01/2023", "00:00", ""}},
+          {"-rw-r--r--   1 u g 5 Mar  1 10:00   both  ", {"  both  ", "5", "", "03/01/2024", "10:00", ""}},
+          {"-rw-r--r--   1 u g 5 Mar  1  2023 crlf.txt\r", {"crlf.txt", "5", "", "03/01/2023", "00:00", ""}},
+          {"lrwxrwxrwx   1 u g 5 Mar  1  2023  sp -> x ", {" sp", "5", "", "03/01/2023", "00:00", "x "}},
+      },
+      lfUnix);
 }
 
 // ---------------------------------------------------------------- DOS
@@ -246,6 +267,10 @@ TEST(Ftpcommon, DosLines) {
           {"02/14/24  17:45                     77 slashes.txt", {"slashes.txt", "77", "", "02/14/2024", "17:45", ""}},
           {"06-30-23  08:00PM       <JUNCTION>     Documents", {"Documents", "", "<JUNCTION>", "06/30/2023", "20:00", ""}},
           {"06-30-23  08:00PM       <DIR>          .", {".", "", "<DIR>", "06/30/2023", "20:00", ""}},
+          // IIS with a blank before the marker.
+          {"03-12-99  09:05 AM       <DIR>          pub", {"pub", "", "<DIR>", "03/12/1999", "09:05", ""}},
+          {"03-12-99  01:30 pm                1024 a b.txt", {"a b.txt", "1024", "", "03/12/1999", "13:30", ""}},
+          {"03-12-99  12:10 AM                  7 am", {"am", "7", "", "03/12/1999", "00:10", ""}},
       },
       lfDos);
   ExpectDropped({"03-12-9X  01:30PM  <DIR>  bad", "03-12-", "03-12-99  01:30PM  <DIR>", "12-34-", "ab-cd-ef x y z"});
@@ -320,9 +345,28 @@ TEST(Ftpcommon, VmsForcedByCallerAndLoneNames) {
   EXPECT_EQ(flag, lfVms);
   const std::vector<Row> want = {
       {"A.TXT", "1024", "", "03/03/2003", "10:00", ""},
-      {"LONELY.TXT", "0", "", "", "", ""},
+      {"LONELY.TXT", "", "", "", "", ""},
       {"B.TXT", "1536", "", "03/04/2003", "11:00", ""},
-      {"LAST.TXT", "0", "", "", "", ""},
+      {"LAST.TXT", "", "", "", "", ""},
+  };
+  EXPECT_EQ(rows, want);
+}
+
+// A file the server may not look at: its message stands in place of size
+// and date; the file is listed without them.
+TEST(Ftpcommon, VmsLineWithoutPrivilege) {
+  BYTE flag = lfVms;
+  std::vector<Row> rows = Convert(
+      {
+          "SECRET.TXT;1        %RMS-E-PRV, insufficient privilege or file protection violation",
+          "HIDDEN.DIR;1        no privilege",
+          "OPEN.TXT;2          4  3-MAR-2003 10:00:00.00  [SMITH]  (RWED,RWED,RE,)",
+      },
+      flag);
+  const std::vector<Row> want = {
+      {"SECRET.TXT", "", "", "", "", ""},
+      {"HIDDEN", "", "<DIR>", "", "", ""},
+      {"OPEN.TXT", "2048", "", "03/03/2003", "10:00", ""},
   };
   EXPECT_EQ(rows, want);
 }

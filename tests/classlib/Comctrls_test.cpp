@@ -577,6 +577,63 @@ TEST(UpDown, AssociateShowsThePositionAndArrowsStepIt) {
   EXPECT_TRUE(WaitFor([&] { return t.updown->Position() == 1; })) << t.edit->Text();
 }
 
+// The associate's text follows the position before the up-down's window
+// is made (its page not shown yet), as the window then writes it.
+TEST(UpDown, AssociateFollowsThePositionWithoutAWindow) {
+  TFormPtr f(MakeForm("Up-down pages", 260, 120));
+  auto* pages = new TPageControl(f.get());
+  pages->SetParent(f.get());
+  pages->SetAlign(alClient);
+  TTabSheet* sheets[2];
+  for (TTabSheet*& sheet : sheets) {
+    sheet = new TTabSheet(f.get());
+    sheet->SetCaption("Page");
+    sheet->SetPageControl(pages);
+  }
+  auto* edit = new TTestEdit(f.get());
+  edit->SetParent(sheets[1]);
+  edit->SetBounds(10, 10, 100, 21);
+  auto* updown = new TUpDown(f.get());
+  updown->SetParent(sheets[1]);
+  updown->SetAssociate(edit);
+  updown->SetMin(-10000);
+  updown->SetMax(2000000);
+  updown->SetPosition(1500);  // while loading
+  ShowAndWait(f.get());
+  ASSERT_FALSE(updown->HandleAllocated());
+  EXPECT_EQ(edit->Text(), "1,500");
+  updown->SetPosition(5000);
+  updown->SetMax(3000);  // the position is brought into the range
+  EXPECT_EQ(edit->Text(), "3,000");
+  updown->SetMax(2000000);
+
+  struct Case {
+    int position;
+    bool thousands;
+    const char* text;
+  };
+  const Case cases[] = {
+      {42, true, "42"}, {1234567, true, "1,234,567"}, {-2500, true, "-2,500"}, {1500, false, "1500"},
+  };
+  for (const Case& c : cases) {
+    updown->SetThousands(c.thousands);
+    updown->SetPosition(c.position);
+    EXPECT_EQ(edit->Text(), c.text) << c.position;
+  }
+  ASSERT_FALSE(updown->HandleAllocated());
+  // Once the page shows, the window writes the same texts.
+  pages->SetActivePageIndex(1);
+  PumpFor(50);
+  ASSERT_TRUE(updown->HandleAllocated());
+  EXPECT_EQ(edit->Text(), "1500");
+  SaveScreenshot(f->Handle());
+  for (const Case& c : cases) {
+    updown->SetThousands(c.thousands);
+    updown->SetPosition(c.position);
+    EXPECT_EQ(WindowText(edit->Handle()), c.text) << c.position;
+  }
+}
+
 TEST(UpDown, ThousandsAndAFreedAssociate) {
   TUpDownForm t;
   t.updown->SetMax(5000);

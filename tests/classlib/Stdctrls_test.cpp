@@ -7,6 +7,22 @@ namespace {
 
 COLORREF Rgb(TColor c) { return ColorToRGB(c) & 0xFFFFFF; }
 
+// The dark pixels of text drawn black on white with the font and DrawText
+// format, on one line with room to spare: what a control showing all of it
+// shows of it, wherever its lines break (glyphs are not smoothed here).
+int TextInk(TFont* font, const String& text, UINT format) {
+  TDibSurface s(1000, 40);
+  RECT all{0, 0, 1000, 40};
+  FillRect(s.Dc(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  HGDIOBJ old = SelectObject(s.Dc(), font->Handle());
+  SetBkMode(s.Dc(), TRANSPARENT);
+  SetTextColor(s.Dc(), RGB(0, 0, 0));
+  RECT r{10, 10, 990, 40};
+  DrawTextA(s.Dc(), text.c_str(), static_cast<int>(text.size()), &r, format | DT_NOCLIP);
+  SelectObject(s.Dc(), old);
+  return CountColor(s, RGB(0, 0, 0), 60);
+}
+
 // An edit, then OK (default), Cancel (cancel) and Retry buttons.
 class TDialogForm : public TTestForm {
  public:
@@ -192,6 +208,98 @@ TEST(Label, AutoSizeFollowsTheCaption) {
   // An empty caption keeps one line's height.
   plain->SetCaption("");
   EXPECT_EQ(plain->Height(), lineHeight);
+}
+
+// The auto size keeps room for glyphs drawn wider than their measured
+// extent (under Wine a final ":" or "2" was cut off, a run of "x" lost more).
+TEST(Label, AutoSizeShowsTheWholeCaption) {
+  struct Case {
+    const char* caption;
+    TAlignment alignment;
+    bool wordWrap;
+  };
+  const Case cases[] = {
+      {"Proxy:", taLeftJustify, false},
+      {"3.0.1.12", taLeftJustify, false},
+      {"http://www.quellmark.example/", taLeftJustify, false},
+      {"&Proxy:", taLeftJustify, false},
+      {"Proxy:", taRightJustify, false},
+      {"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx:", taCenter, false},
+      {"xxxxxxx xxxxxxxxxxx xxxxx xxxxxxxxxxxx xxxxxxxx:", taLeftJustify, true},
+  };
+  TFormPtr f(new TTestForm("Label whole captions", 420, 330));
+  std::vector<TLabel*> labels;
+  int top = 8;
+  for (const Case& c : cases) {
+    // Right aligned labels grow to the left.
+    auto* l = f->Add<TLabel>(c.alignment == taRightJustify ? 100 : 12, top, c.wordWrap ? 90 : 10, 10);
+    l->SetAlignment(c.alignment);
+    l->SetWordWrap(c.wordWrap);
+    l->SetCaption(c.caption);
+    labels.push_back(l);
+    top += c.wordWrap ? 80 : 24;
+  }
+  ASSERT_TRUE(f->ShowAndWait());
+  SaveScreenshot(f->Handle());
+  for (size_t i = 0; i < labels.size(); ++i) {
+    SCOPED_TRACE(cases[i].caption);
+    TLabel* l = labels[i];
+    TDibSurface shown = CaptureClient(l->Handle());
+    UINT format = DT_EXPANDTABS | (cases[i].wordWrap ? DT_WORDBREAK : 0);
+    EXPECT_EQ(CountColor(shown, RGB(0, 0, 0), 60), TextInk(l->Font(), l->Caption(), format));
+    if (cases[i].wordWrap) EXPECT_EQ(l->Width(), 90);
+  }
+  // A bold caption, set again once shown, and a label made fixed keep it all.
+  TLabel* version = labels[1];
+  version->Font()->SetStyle({fsBold});
+  version->SetCaption("3.0.1.12");
+  TDibSurface bold = CaptureClient(version->Handle());
+  EXPECT_EQ(CountColor(bold, RGB(0, 0, 0), 60), TextInk(version->Font(), "3.0.1.12", DT_EXPANDTABS));
+  TLabel* right = labels[4];
+  int rightEdge = right->Left() + right->Width();
+  right->SetAutoSize(false);
+  right->SetCaption("Port:");
+  EXPECT_EQ(right->Left() + right->Width(), rightEdge);
+  TDibSurface fixed = CaptureClient(right->Handle());
+  EXPECT_EQ(CountColor(fixed, RGB(0, 0, 0), 60), TextInk(right->Font(), "Port:", DT_EXPANDTABS));
+  SaveScreenshot(f->Handle(), "changed");
+}
+
+// The other controls that measure their text before drawing it keep room
+// for glyphs drawn wider than measured as well.
+TEST(MeasuredCaption, GroupBoxButtonsAndHintShowTheWholeText) {
+  TFormPtr f(new TTestForm("Measured captions", 420, 200));
+  auto* group = f->Add<TGroupBox>(10, 10, 160, 60);
+  group->SetCaption("Proxy:");
+  auto* bit = f->Add<TBitBtn>(10, 90, 90, 28);
+  bit->SetCaption("Proxy:");
+  auto* speed = f->Add<TSpeedButton>(110, 90, 120, 28);
+  speed->SetCaption("xxxxxxxxxxxxx:");
+  ASSERT_TRUE(f->ShowAndWait());
+  auto* hint = new THintWindow(f.get());
+  const String tip = "xxxxxxxxxx xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx xxxxxxx:";
+  hint->ActivateHint(TPoint(130, 340), tip);
+  ASSERT_TRUE(WaitVisible(hint->Handle()));
+  SaveDesktopScreenshot();
+  struct Case {
+    TControl* control;
+    String text;
+    UINT format;
+    int inset;  // past the frame
+  };
+  const Case cases[] = {
+      {group, "Proxy:", DT_SINGLELINE, 0},
+      {bit, "Proxy:", DT_SINGLELINE, 3},
+      {speed, "xxxxxxxxxxxxx:", DT_SINGLELINE, 3},
+      {hint, tip, DT_NOPREFIX, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    auto* wc = static_cast<TWinControl*>(c.control);
+    TDibSurface shown = CaptureClient(wc->Handle());
+    RECT inner{c.inset, c.inset, shown.Width() - c.inset, shown.Height() - c.inset};
+    EXPECT_EQ(CountColor(shown, inner, RGB(0, 0, 0), 60), TextInk(wc->Font(), c.text, c.format));
+  }
 }
 
 TEST(Label, PaintsItsColoursOrThePanelBehindIt) {

@@ -19,8 +19,14 @@
 #   sub/            a folder holding nested.txt ("nested file\n", 12 B)
 #   upload/         an empty folder
 #   quote"dir/      an empty folder whose name holds a double quote
+#   listing/        names a listing parser must keep apart: "plain.txt",
+#                   "two  blanks.txt" (a double blank), " lead.txt" (a
+#                   leading blank), "a->b.txt" (a plain file), "folder/",
+#                   "setgid/" (mode 2755), "filelink" (a link to plain.txt),
+#                   "dirlink" (a link to folder/) and "pipe" (a named pipe);
+#                   the files hold "x"
 # The random files are new at every start. DIR/manifest.sha256 lists every
-# file as `sha256sum` does ("HASH  PATH", PATH relative to ROOT, "/"
+# regular file (not the links or the pipe) as `sha256sum` does ("HASH  PATH", PATH relative to ROOT, "/"
 # separators); DIR/manifest.txt adds the sizes ("HASH SIZE PATH").
 FTP_USER=nembraftp
 FTP_PASSWORD=nembra-ftp
@@ -35,6 +41,11 @@ ftp_seed() {
   mkdir -p "$root/sub" "$root/upload" "$root/quote\"dir"
   printf "Hello from Nembra's test FTP server\r\n" >"$root/hello.txt"
   printf 'nested file\n' >"$root/sub/nested.txt"
+  mkdir -p "$root/listing/folder" "$root/listing/setgid"
+  for n in plain.txt "two  blanks.txt" " lead.txt" "a->b.txt"; do printf x >"$root/listing/$n"; done
+  ln -s plain.txt "$root/listing/filelink"
+  ln -s folder "$root/listing/dirlink"
+  mkfifo "$root/listing/pipe"
   : >"$root/size0.bin"
   for n in 1 1459 1460 1461 10485760; do
     head -c "$n" /dev/urandom >"$root/size$n.bin"
@@ -79,6 +90,8 @@ for base, dirs, files in os.walk(root):
     dirs.sort()
     for f in sorted(files):
         path = os.path.join(base, f)
+        if os.path.islink(path) or not os.path.isfile(path):
+            continue
         rel = os.path.relpath(path, root)
         if path == sparse:
             digest = sparse_hash
@@ -96,4 +109,5 @@ with open(os.path.join(dir, "manifest.txt"), "w") as out:
 PY
   chown -R "$FTP_USER:$FTP_USER" "$root"
   chmod 755 "$root"
+  chmod 2755 "$root/listing/setgid"
 }

@@ -18,6 +18,9 @@ TEST_P(FtpPeerFiles, ManifestMatchesTheRootFolder) {
       {"hello.txt", 37},          {"size0.bin", 0},           {"size1.bin", 1},
       {"size1459.bin", 1459},     {"size1460.bin", 1460},     {"size1461.bin", 1461},
       {"size10m.bin", 10485760},  {"sparse4g.bin", 4296015872LL}, {"sub/nested.txt", 12},
+      // The regular files of listing/ (its links and pipe are left out).
+      {"listing/plain.txt", 1},   {"listing/two  blanks.txt", 1}, {"listing/ lead.txt", 1},
+      {"listing/a->b.txt", 1},
   };
   ASSERT_EQ(files.size(), sizes.size());
   for (const auto& [path, size] : sizes) {

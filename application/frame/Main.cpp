@@ -1,0 +1,726 @@
+#include "Main.h"
+
+#include "About.h"
+#include "Dialer.h"
+#include "Dlgapi.h"
+#include "Newaccount.h"
+#include "Rasdlr.h"
+#include "Regdataunit.h"
+#include "bars/Dxbardefinition.h"
+#include "resources/Frameimages.h"
+
+TFormMain* FormMain = nullptr;
+
+namespace {
+
+enum TCategory { catDefault, catConnections, catView, catDirectories, catFiles, catBatch, catUtilities, catHelp, catMenus };
+
+const char* const kCategoryNames[] = {"Default", "Connections", "View",      "Directories", "Files",
+                                      "Batch",   "Utilities",   "Help",      "Menus"};
+
+struct TActionDef {
+  TAction* TFormMain::*Field;
+  const char* Name;  // after "Action"
+  const char* Caption;
+  TCategory Category;
+};
+
+// Every action, in the order of the bars' items.
+const TActionDef kActions[] = {
+    {&TFormMain::ActionQuickCon, "QuickCon", "Quick Connect", catConnections},
+    {&TFormMain::ActionNew, "New", "New Connection...", catConnections},
+    {&TFormMain::ActionCloseActive, "CloseActive", "Close Active Connection", catConnections},
+    {&TFormMain::ActionExit, "Exit", "Exit", catConnections},
+    {&TFormMain::ActionPreferences, "Preferences", "Application Preferences...", catConnections},
+    {&TFormMain::ActionNewProfile, "NewProfile", "New Profile...", catConnections},
+    {&TFormMain::ActionProfiles, "Profiles", "Profiles...", catConnections},
+    {&TFormMain::ActionListView, "ListView", "List View", catView},
+    {&TFormMain::ActionDetailView, "DetailView", "Details View", catView},
+    {&TFormMain::ActionLgIconView, "LgIconView", "Large Icon View", catView},
+    {&TFormMain::ActionSmIconView, "SmIconView", "Small Icon View", catView},
+    {&TFormMain::ActionToolbars, "Toolbars", "Customize Toolbars...", catView},
+    {&TFormMain::ActionUpDir, "UpDir", "Up Directory", catDirectories},
+    {&TFormMain::ActionChangeDir, "ChangeDir", "Change Remote Directory...", catDirectories},
+    {&TFormMain::ActionMkdDir, "MkdDir", "New Remote Directory...", catDirectories},
+    {&TFormMain::ActionRenameDir, "RenameDir", "Rename Remote Directory...", catDirectories},
+    {&TFormMain::ActionRemoveDir, "RemoveDir", "Delete Remote Directory...", catDirectories},
+    {&TFormMain::ActionNewLocalDir, "NewLocalDir", "New Local Directory", catDirectories},
+    {&TFormMain::ActionRefreshRemote, "RefreshRemote", "Refresh Remote Listing", catDirectories},
+    {&TFormMain::ActionRefreshLocal, "RefreshLocal", "Refresh Local Listing", catDirectories},
+    {&TFormMain::ActionUploadFile, "UploadFile", "Upload File(s)", catFiles},
+    {&TFormMain::ActionResumeUp, "ResumeUp", "Resume Upload", catFiles},
+    {&TFormMain::ActionDownloadFile, "DownloadFile", "Download File(s)", catFiles},
+    {&TFormMain::ActionResumeDown, "ResumeDown", "Resume Download", catFiles},
+    {&TFormMain::ActionDeleteRemote, "DeleteRemote", "Delete Remote File(s)...", catFiles},
+    {&TFormMain::ActionRenameRemoteFile, "RenameRemoteFile", "Rename Remote File...", catFiles},
+    {&TFormMain::ActionBatchUpload, "BatchUpload", "Batch Upload...", catBatch},
+    {&TFormMain::ActionBatchDownload, "BatchDownload", "Batch Download...", catBatch},
+    {&TFormMain::ActionBatchDelete, "BatchDelete", "Batch Delete...", catBatch},
+    {&TFormMain::ActionSaveLog, "SaveLog", "Save Log...", catUtilities},
+    {&TFormMain::ActionDirInfo, "DirInfo", "Remote Directory Information...", catUtilities},
+    {&TFormMain::ActionChmod, "Chmod", "File(s) Permissions (Unix)...", catUtilities},
+    {&TFormMain::ActionChmodDir, "ChmodDir", "Directory Permissions (Unix)...", catUtilities},
+    {&TFormMain::ActionQuote, "Quote", "QUOTE", catUtilities},
+    {&TFormMain::ActionCWD, "CWD", "CWD", catUtilities},
+    {&TFormMain::ActionCDUP, "CDUP", "CDUP", catUtilities},
+    {&TFormMain::ActionPWD, "PWD", "PWD", catUtilities},
+    {&TFormMain::ActionHELP, "HELP", "HELP", catUtilities},
+    {&TFormMain::ActionSYST, "SYST", "SYST", catUtilities},
+    {&TFormMain::ActionSITE, "SITE", "SITE", catUtilities},
+    {&TFormMain::ActionLIST, "LIST", "LIST", catUtilities},
+    {&TFormMain::ActionNLST, "NLST", "NLST", catUtilities},
+    {&TFormMain::ActionSTOR, "STOR", "STOR", catUtilities},
+    {&TFormMain::ActionRETR, "RETR", "RETR", catUtilities},
+    {&TFormMain::ActionSTAT, "STAT", "STAT", catUtilities},
+    {&TFormMain::ActionSIZE, "SIZE", "SIZE", catUtilities},
+    {&TFormMain::ActionQUIT, "QUIT", "QUIT", catUtilities},
+    {&TFormMain::ActionStoS, "StoS", "Server to Server...", catUtilities},
+    {&TFormMain::ActionDNS, "DNS", "DNS Queries...", catUtilities},
+    {&TFormMain::ActionPing, "Ping", "Ping/Trace...", catUtilities},
+    {&TFormMain::ActionUrlInfo, "UrlInfo", "URL Retrieval...", catUtilities},
+    {&TFormMain::ActionFinger, "Finger", "Finger...", catUtilities},
+    {&TFormMain::ActionLookup, "Lookup", "Lookup...", catUtilities},
+    {&TFormMain::ActionDialer, "Dialer", "Dialer...", catUtilities},
+    {&TFormMain::ActionAbout, "About", "About Nembra", catHelp},
+    {&TFormMain::ActionQmark, "Qmark", "Quellmark Online", catHelp},
+    {&TFormMain::ActionHelpDefault, "HelpDefault", "Help", catHelp},
+    {&TFormMain::ActionHelpContents, "HelpContents", "Help Contents", catHelp},
+    {&TFormMain::ActionHelpIndex, "HelpIndex", "Help Index", catHelp},
+};
+
+bool IsView(const String& action) {
+  return action == "ListView" || action == "DetailView" || action == "LgIconView" || action == "SmIconView";
+}
+
+// The hint of an action: its caption without a trailing "...".
+String HintOf(const String& caption) {
+  String h = caption;
+  if (h.size() > 3 && h.compare(h.size() - 3, 3, "...") == 0) h.resize(h.size() - 3);
+  return h;
+}
+
+// ---------------------------------------------------------------- bars
+
+// Links of item names ("Sub..." a sub item, else the button of that
+// action); "|" before an item begins a group.
+void Links(TdxBarDefinition& d, TdxBarItemLinks* links, std::initializer_list<const char*> names) {
+  bool group = false;
+  for (const char* n : names) {
+    if (String(n) == "|") {
+      group = true;
+      continue;
+    }
+    String item = String(n).rfind("Sub", 0) == 0 ? String(n) : "Button" + String(n);
+    d.Link(links, item, group);
+    group = false;
+  }
+}
+
+TdxBar* Bar(TdxBarDefinition& d, const char* caption, int row, int left) {
+  TdxBar* bar = d.Bar(caption, caption);
+  bar->SetDockingStyle(dsTop);
+  bar->SetRow(row);
+  bar->SetDockedLeft(left);
+  bar->SetVisible(true);
+  return bar;
+}
+
+void DefineMainBars(TdxBarDefinition& d) {
+  TdxBarManager* m = d.Manager("Bar1");
+  m->SetAutoHideEmptyBars(true);
+  TFont font;
+  font.SetName("Tahoma");
+  font.SetHeight(-11);
+  m->SetFont(&font);
+  m->SetUseSystemFont(true);
+  for (const char* c : kCategoryNames) m->Categories()->Add(c);
+  constexpr size_t categories = std::size(kCategoryNames);
+  m->Categories()->SetVisibles(std::vector<bool>(categories, true));
+  m->Categories()->SetItemsVisibles(std::vector<int>(categories, ivAlways));
+  m->SetFlatCloseButton(true);
+  m->SetShowHelpButton(true);
+  m->SetImages(dynamic_cast<TCustomImageList*>(d.Component("Imagebars")));
+  m->SetMenuAnimations(maUnfold);
+  m->SetMenusShowRecentItemsFirst(false);
+  m->SetRegistryPath("\\Software\\Quellmark\\Nembra3\\Toolbars");
+  m->SetStoreInRegistry(true);
+  m->SetUseFullReset(true);
+  m->SetDockControlHeights({0, 0, 52, 0});
+
+  for (const TActionDef& a : kActions) {
+    auto* b = d.Item<TdxBarButton>("TdxBarButton", "Button" + String(a.Name));
+    b->SetCategory(a.Category);
+    if (IsView(a.Name)) {
+      b->SetButtonStyle(bsChecked);
+      b->SetGroupIndex(10);
+    }
+    b->SetAction(d.Action("Action" + String(a.Name)));
+  }
+  // The Quick Connect bar's button shows its caption beside its glyph.
+  auto* quick = d.Item<TdxBarButton>("TdxBarButton", "ButtonQuickConBar");
+  quick->SetCategory(catConnections);
+  quick->SetPaintStyle(psCaptionGlyph);
+  quick->SetAction(d.Action("ActionQuickCon"));
+
+  struct TMenu {
+    const char* Name;
+    const char* Caption;
+  } menus[] = {{"SubConnections", "&Connections"}, {"SubView", "View"},         {"SubDirectories", "Directories"},
+               {"SubFiles", "Files"},              {"SubBatch", "Batch"},       {"SubUtilities", "Utilities"},
+               {"SubHelp", "Help"},                {"SubCommands", "Commands"}, {"SubPermissions", "Permissions"}};
+  for (const auto& menu : menus) {
+    auto* s = d.Item<TdxBarSubItem>("TdxBarSubItem", menu.Name);
+    s->SetCaption(menu.Caption);
+    s->SetCategory(catMenus);
+  }
+  auto sub = [&](const char* name) { return static_cast<TdxBarSubItem*>(d.Component(name))->ItemLinks(); };
+  Links(d, sub("SubConnections"),
+        {"QuickCon", "New", "CloseActive", "|", "Preferences", "|", "NewProfile", "Profiles", "|", "Exit"});
+  Links(d, sub("SubView"), {"LgIconView", "SmIconView", "ListView", "DetailView", "|", "Toolbars"});
+  Links(d, sub("SubDirectories"), {"UpDir", "ChangeDir", "|", "MkdDir", "NewLocalDir", "|", "RenameDir", "|",
+                                   "RemoveDir", "|", "RefreshRemote", "RefreshLocal"});
+  Links(d, sub("SubFiles"),
+        {"UploadFile", "ResumeUp", "|", "DownloadFile", "ResumeDown", "|", "DeleteRemote", "RenameRemoteFile"});
+  Links(d, sub("SubBatch"), {"BatchUpload", "BatchDownload", "|", "BatchDelete"});
+  Links(d, sub("SubCommands"), {"CDUP", "CWD", "PWD", "|", "SYST", "STAT", "HELP", "|", "SITE", "Quote", "|", "LIST",
+                                "NLST", "SIZE", "|", "STOR", "RETR", "|", "QUIT"});
+  Links(d, sub("SubPermissions"), {"Chmod", "ChmodDir"});
+  Links(d, sub("SubUtilities"), {"Dialer", "SubCommands", "SaveLog", "DirInfo", "StoS", "DNS", "Ping", "UrlInfo",
+                                 "Finger", "Lookup", "SubPermissions"});
+  Links(d, sub("SubHelp"), {"About", "HelpDefault", "HelpContents", "HelpIndex", "Qmark"});
+
+  TdxBar* main = Bar(d, "Main Menu", 0, 0);
+  main->SetIsMainMenu(true);
+  Links(d, main->ItemLinks(),
+        {"SubConnections", "SubView", "SubDirectories", "SubFiles", "SubBatch", "SubUtilities", "SubHelp"});
+  // The quick-connect combo joins this bar with the bars' combo items.
+  Links(d, Bar(d, "Quick Connect", 1, 0)->ItemLinks(), {"QuickConBar"});
+  Links(d, Bar(d, "Connections", 1, 140)->ItemLinks(), {"New", "CloseActive", "Preferences", "NewProfile", "Profiles"});
+  Links(d, Bar(d, "Directories", 1, 270)->ItemLinks(), {"NewLocalDir", "UpDir", "MkdDir", "RemoveDir", "RefreshRemote"});
+  Links(d, Bar(d, "Files", 1, 400)->ItemLinks(), {"UploadFile", "DownloadFile", "DeleteRemote"});
+  Links(d, Bar(d, "Batch", 1, 480)->ItemLinks(), {"BatchUpload", "BatchDownload", "BatchDelete"});
+  Links(d, Bar(d, "Utilities", 1, 560)->ItemLinks(), {"SaveLog", "DirInfo"});
+  Links(d, Bar(d, "Help", 1, 620)->ItemLinks(), {"HelpDefault", "HelpIndex", "Qmark"});
+  Links(d, Bar(d, "View", 1, 700)->ItemLinks(), {"LgIconView", "SmIconView", "ListView", "DetailView"});
+}
+
+[[maybe_unused]] const bool gBarsRegistered = (dxBarRegisterFormDefinition("TFormMain", DefineMainBars), true);
+
+// ---------------------------------------------------------------- placement
+
+// The placement of a form that may not have its window yet: until it is
+// shown, maximising only sets the state the form shows in.
+class TFormPlacement : public TPlacementWindow {
+ public:
+  explicit TFormPlacement(TCustomForm* form) : form_(form) {}
+  String PlacementName() const override { return form_->Name(); }
+  TPlacementState PlacementState() const override {
+    if (form_->HandleAllocated()) return Handle().PlacementState();
+    TWindowState s = form_->WindowState();
+    return s == wsMaximized ? psMaximized : s == wsMinimized ? psMinimized : psNormal;
+  }
+  RECT NormalBounds() const override {
+    if (form_->HandleAllocated()) return Handle().NormalBounds();
+    TRect b = form_->BoundsRect();
+    return RECT{b.left, b.top, b.right, b.bottom};
+  }
+  void SetNormalBounds(const RECT& b) override {
+    if (form_->HandleAllocated() && IsWindowVisible(form_->Handle()) && PlacementState() != psNormal) {
+      Handle().SetNormalBounds(b);
+      return;
+    }
+    form_->SetBounds(b.left, b.top, b.right - b.left, b.bottom - b.top);
+  }
+  void Maximize() override { form_->SetWindowState(wsMaximized); }
+
+ private:
+  THandlePlacement Handle() const { return THandlePlacement(form_->Handle(), form_->Name()); }
+  TCustomForm* form_;
+};
+
+// Keeps the drawing of a window locked for its lifetime.
+class TDrawingLock {
+ public:
+  explicit TDrawingLock(HWND wnd) { LockWindowUpdate(wnd); }
+  ~TDrawingLock() { LockWindowUpdate(nullptr); }
+  TDrawingLock(const TDrawingLock&) = delete;
+  TDrawingLock& operator=(const TDrawingLock&) = delete;
+};
+
+template <class T>
+T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+  T* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  return c;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- construction
+
+TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owner) {
+  SetName("FormMain");
+  SetCaption("Nembra 3");
+  SetFormStyle(fsMDIForm);
+  SetBounds(0, 0, 620, 440);
+  Constraints()->SetMinWidth(620);
+  Constraints()->SetMinHeight(440);
+  if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MAINICON")) SetIcon(icon);
+  OnShow = {this, &TFormMain::FormShow};
+  OnCloseQuery = {this, &TFormMain::FormCloseQuery};
+  OnClose = {this, &TFormMain::FormClose};
+  OnResize = {this, &TFormMain::FormResize};
+
+  DragList.reset(new TStringList);
+  quickNames_.reset(new TStringList);
+  quickNames_->SetSorted(true);
+
+  Imagebars = new TImageList(this);
+  Imagebars->SetName("Imagebars");
+  Imagebars->ResourceLoad(rtBitmap, ImagebarsResource, clFuchsia);
+  Imgsmall = new TImageList(this);
+  Imgsmall->SetName("Imgsmall");
+  Imgsmall->ResourceLoad(rtBitmap, ImgsmallResource, clFuchsia);
+  CreateActions();
+  // The bars' dock sites first: the top one above the local pane.
+  dxBarDefineForm(this);
+  Bar1 = dynamic_cast<TdxBarManager*>(FindComponent("Bar1"));
+  if (Bar1) Bar1->OnHelpButtonClick = {this, &TFormMain::Bar1HelpButtonClick};
+
+  // Bottom up: the status bar under the tabs.
+  Stat1 = Make<TStatusBar>(this, this, "Stat1");
+  for (int width : {100, 250, 250}) Stat1->Panels()->Add()->SetWidth(width);
+  Stat1->Panels()->Items(0)->SetText(" Quellmark \xAE");
+  TabCon = Make<TTabControl>(this, this, "TabCon");
+  TabCon->SetAlign(alBottom);
+  TabCon->SetHeight(23);
+  TabCon->SetTabHeight(19);
+  TabCon->SetTabPosition(tpBottom);
+  TabCon->SetHotTrack(true);
+  TabCon->SetVisible(false);
+  TabCon->OnChange = {this, &TFormMain::TabConChange};
+
+  PMain = Make<TPanel>(this, this, "PMain");
+  PMain->SetAlign(alTop);
+  PMain->SetHeight(90);
+  PMain->SetCaption("");
+  PMain->SetBevelOuter(bvNone);
+  PTree = Make<TPanel>(this, PMain, "PTree");
+  PTree->SetAlign(alLeft);
+  PTree->SetWidth(160);
+  PTree->SetCaption("");
+  PTree->SetBevelOuter(bvNone);
+  SplitE = Make<TSplitter>(this, PMain, "SplitE");
+  SplitE->SetAlign(alLeft);
+  SplitE->SetLeft(160);
+  SplitE->SetWidth(3);
+  SplitE->SetMinSize(150);
+  PList = Make<TPanel>(this, PMain, "PList");
+  PList->SetAlign(alClient);
+  PList->SetCaption("");
+  PList->SetBevelOuter(bvNone);
+  SplitMain = Make<TSplitter>(this, this, "SplitMain");
+  SplitMain->SetAlign(alTop);
+  SplitMain->SetTop(90);
+  SplitMain->SetHeight(3);
+  SplitMain->SetMinSize(90);
+  CreateLocalPane();
+
+  EndLoading();
+
+  previousException_ = Application->OnException;
+  Application->OnException = {this, &TFormMain::AppException};
+  previousServices_ = SetFrameServices(this);
+  previousActiveFormChange_ = Screen->OnActiveFormChange;
+  Screen->OnActiveFormChange = {this, &TFormMain::ActiveFormChange};
+  try {
+    TFormPlacement placement(this);
+    TReg::LoadFormPlacement(placement);
+    ProfilesPath = profilesPath;
+    // A profile file that cannot be read ends the construction.
+    ProfileIni.reset(new TMemIniFile(ProfilesPath));
+    RefreshProfileList();
+    if (QuickConnectCount() > 0) SetQuickConnectIndex(TReg::ReadInteger(SettingsSection, "LastShortcut"));
+    helpPath_ = ExtractFilePath(Application->ExeName()) + "nembra3.hlp";
+  } catch (...) {
+    ReleaseHooks();
+    throw;
+  }
+}
+
+TFormMain::~TFormMain() {
+  ReleaseHooks();
+  if (formMdiWindow_) FormMdi = nullptr;
+  if (FormMain == this) FormMain = nullptr;
+}
+
+void TFormMain::ReleaseHooks() {
+  if (FrameServices() == this) SetFrameServices(previousServices_);
+  if (Application->OnException == TExceptionEvent{this, &TFormMain::AppException})
+    Application->OnException = previousException_;
+  if (Screen->OnActiveFormChange == TNotifyEvent{this, &TFormMain::ActiveFormChange})
+    Screen->OnActiveFormChange = previousActiveFormChange_;
+}
+
+void TFormMain::CreateActions() {
+  ActionList1 = new TActionList(this);
+  ActionList1->SetName("ActionList1");
+  ActionList1->SetImages(Imagebars);
+  for (const TActionDef& d : kActions) {
+    auto* a = new TAction(this);
+    String name = "Action" + String(d.Name);
+    a->SetName(name);
+    a->SetCaption(d.Caption);
+    a->SetCategory(kCategoryNames[d.Category]);
+    a->SetHint(HintOf(d.Caption));
+    a->SetImageIndex(ActionImageIndex(name.c_str()));
+    a->SetActionList(ActionList1);
+    if (IsView(d.Name)) a->SetGroupIndex(10);
+    this->*d.Field = a;
+  }
+  ActionDetailView->SetChecked(true);
+  ActionHelpDefault->SetShortCut(ShortCut(VK_F1, {}));
+  ActionQuickCon->OnExecute = {this, &TFormMain::ActionQuickConExecute};
+  ActionCloseActive->OnExecute = {this, &TFormMain::ActionCloseActiveExecute};
+  ActionExit->OnExecute = {this, &TFormMain::ActionExitExecute};
+  ActionDialer->OnExecute = {this, &TFormMain::ActionDialerExecute};
+  ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
+}
+
+// ---------------------------------------------------------------- local pane
+
+// The shell tree and list (LocTree, LocList) come with the shell controls:
+// LocTree in PTree bound to LocList in PList, with their options and the
+// handlers LocTreeClick, LocListClick and the drag handlers.
+void TFormMain::CreateLocalPane() {}
+
+void TFormMain::SelectLocalFolder(const String& path) {
+  // A folder that is gone is skipped: the tree keeps its selection.
+  if (path.empty() || !DirectoryExists(path)) return;
+  localFolder_ = path;
+}
+
+String TFormMain::LocalFolder() const { return localFolder_; }
+
+int TFormMain::LocalSelectionCount() const { return 0; }
+
+// ---------------------------------------------------------------- quick connect
+
+// The combo item comes with the bars' combo items: these then read and
+// write ComboQuick.
+void TFormMain::FillQuickConnect(TStrings* names) {
+  String selected = QuickConnectText();
+  quickNames_->Clear();
+  quickNames_->AddStrings(names);
+  quickIndex_ = selected.empty() ? -1 : quickNames_->IndexOf(selected);
+}
+
+int TFormMain::QuickConnectCount() const { return quickNames_->Count(); }
+
+int TFormMain::QuickConnectIndex() const { return quickIndex_; }
+
+void TFormMain::SetQuickConnectIndex(int index) {
+  quickIndex_ = index < 0 || index >= quickNames_->Count() ? -1 : index;
+}
+
+String TFormMain::QuickConnectText() const { return quickIndex_ < 0 ? String() : quickNames_->Get(quickIndex_); }
+
+// ---------------------------------------------------------------- services
+
+void TFormMain::InfoBox(const String& text, const String& caption) {
+  SystemDialogs()->MessageBox(Application->Handle(), text, caption, MB_ICONINFORMATION | MB_OK);
+}
+
+void TFormMain::ErrorBox(const String& text, const String& caption) {
+  SystemDialogs()->MessageBox(Application->Handle(), text, caption, MB_ICONERROR | MB_OK);
+}
+
+bool TFormMain::AskYesNo(const String& text, const String& caption) {
+  return SystemDialogs()->MessageBox(Application->Handle(), text, caption, MB_ICONQUESTION | MB_YESNO) == IDYES;
+}
+
+TConnectionWindow* TFormMain::ActiveChild() const {
+  return dynamic_cast<TConnectionWindow*>(ActiveMDIChild());
+}
+
+TConnectionWindow* TFormMain::TabChild(int index) const {
+  return dynamic_cast<TConnectionWindow*>(TabCon->Tabs()->Objects(index));
+}
+
+void TFormMain::SetStatusText(TConnectionWindow* child, int panel, const String& text) {
+  if (!child || panel < 0 || panel > 2) return;
+  TCustomForm* active = ActiveMDIChild();
+  if (!active || active != child->Window()) return;
+  Stat1->Panels()->Items(panel)->SetText(text);
+}
+
+void TFormMain::RemoveChildTab(TConnectionWindow* child) {
+  if (child) {
+    TCustomForm* window = child->Window();
+    // The close query of the window calls this again: the tabs are looked
+    // up afresh after every close.
+    for (int i; (i = TabCon->Tabs()->IndexOfObject(window)) >= 0;) {
+      TabCon->Tabs()->Delete(i);
+      window->Close();
+    }
+  }
+  int count = TabCon->Tabs()->Count();
+  if (count == 0) {
+    TabCon->SetVisible(false);
+    return;
+  }
+  TabCon->SetVisible(true);
+  TabCon->SetTabIndex(count - 1);
+  TabConChange(TabCon);
+}
+
+void TFormMain::RenameChildTab(TConnectionWindow* child) {
+  if (!child) return;
+  TCustomForm* window = child->Window();
+  for (int i = 0; i < TabCon->Tabs()->Count(); ++i)
+    if (TabCon->Tabs()->Objects(i) == window) TabCon->Tabs()->Put(i, window->Caption());
+}
+
+void TFormMain::CloseAllChildren() {
+  while (TabCon->Tabs()->Count() > 0) {
+    auto* window = dynamic_cast<TCustomForm*>(TabCon->Tabs()->Objects(0));
+    TConnectionWindow* child = dynamic_cast<TConnectionWindow*>(window);
+    if (child) {
+      RemoveChildTab(child);
+    } else {
+      TabCon->Tabs()->Delete(0);
+      if (window) window->Close();
+    }
+  }
+  TabCon->SetVisible(false);
+}
+
+void TFormMain::OpenConnection(const String& profileName) {
+  HWND client = ClientHandle();
+  if (!client) {
+    HandleNeeded();
+    client = ClientHandle();
+  }
+  TConnectionWindow* child;
+  {
+    // Unlocked on every path, also when the window cannot be made.
+    TDrawingLock lock(client);
+    TConnectionWindowFactory factory = ConnectionWindowFactory();
+    if (!factory) throw EInvalidOperation("No connection window can be opened");
+    child = factory(this);
+    TCustomForm* window = child->Window();
+    FormMdi = child;
+    formMdiWindow_ = window;
+    window->FreeNotification(this);
+    window->SetCaption(profileName);
+    TabCon->Tabs()->AddObject(window->Caption(), window);
+    TabCon->SetVisible(true);
+    TabCon->SetTabIndex(TabCon->Tabs()->Count() - 1);
+    TabConChange(TabCon);
+  }
+  RedrawWindow(client, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  child->SetProfileName(profileName);
+  child->Connect();
+}
+
+void TFormMain::TabConChange(TObject*) {
+  int index = TabCon->TabIndex();
+  if (index < 0) return;
+  auto* window = dynamic_cast<TCustomForm*>(TabCon->Tabs()->Objects(index));
+  if (!window) return;
+  HWND wnd = window->Handle();
+  SendMessageA(wnd, WM_SETREDRAW, FALSE, 0);
+  // With its drawing off the window counts as hidden, so the form only
+  // notes the state: the client maximises it.
+  window->SetWindowState(wsMaximized);
+  SendMessageA(ClientHandle(), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(wnd), 0);
+  window->Show();
+  SendMessageA(wnd, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  UpdateActionStates();
+}
+
+void TFormMain::ActiveFormChange(TObject* sender) {
+  if (previousActiveFormChange_) previousActiveFormChange_(sender);
+  TCustomForm* active = ActiveMDIChild();
+  if (!active || Screen->ActiveForm() != active) return;
+  int index = TabCon->Tabs()->IndexOfObject(active);
+  if (index >= 0 && index != TabCon->TabIndex()) TabCon->SetTabIndex(index);
+  UpdateActionStates();
+}
+
+void TFormMain::UpdateActionStates() {
+  TActionInputs in;
+  in.QuickNames = QuickConnectCount();
+  if (TConnectionWindow* child = ActiveChild()) {
+    in.Active = true;
+    in.Connected = child->Connected();
+    in.Dirs = child->SelectedDirCount();
+    in.Files = child->SelectedFileCount();
+  }
+  in.Local = LocalSelectionCount();
+  SetActionStates(in);
+}
+
+void TFormMain::SetActionStates(const TActionInputs& in) {
+  bool c = in.Active && in.Connected;
+  bool dir = c && in.Dirs >= 1;
+  bool files = c && in.Files >= 1;
+  bool oneFile = c && in.Files == 1;
+  ActionQuickCon->SetEnabled(in.QuickNames >= 1);
+  ActionCloseActive->SetEnabled(in.Active);
+  for (TAction* a : {ActionUpDir, ActionChangeDir, ActionMkdDir, ActionRefreshRemote}) a->SetEnabled(c);
+  for (TAction* a : {ActionRenameDir, ActionRemoveDir, ActionBatchDownload, ActionBatchDelete}) a->SetEnabled(dir);
+  for (TAction* a : {ActionDownloadFile, ActionDeleteRemote}) a->SetEnabled(files);
+  ActionRenameRemoteFile->SetEnabled(oneFile);
+  ActionBatchUpload->SetEnabled(c);
+  ActionUploadFile->SetEnabled(c && in.Local >= 1);
+  for (TAction* a : {ActionSaveLog, ActionDirInfo}) a->SetEnabled(c);
+  ActionResumeUp->SetEnabled(c && in.Local == 1);
+  ActionResumeDown->SetEnabled(oneFile);
+  ActionChmod->SetEnabled(files);
+  ActionChmodDir->SetEnabled(dir);
+  for (TAction* a : {ActionQuote, ActionCWD, ActionCDUP, ActionPWD, ActionHELP, ActionSYST, ActionSITE, ActionLIST,
+                     ActionNLST, ActionSTOR, ActionRETR, ActionSTAT, ActionSIZE, ActionQUIT})
+    a->SetEnabled(c);
+}
+
+bool TFormMain::CheckConnection() {
+  if (TReg::ReadBool(SettingsSection, "Lanline")) return true;
+  if (RasDialer && RasDialer->FindActiveConnection()) return true;
+  if (!AskYesNo("Nembra can not detect a connection. Would you like to dial now?\n\nNote: If you are on a LAN or have "
+                "an \"always on DSL connection\",\nyou can avoid this check by setting up your application "
+                "preferences.",
+                "No Connection detected..."))
+    return false;
+  if (FormDial) FormDial->ShowModal();
+  return RasDialer && RasDialer->FindActiveConnection();
+}
+
+void TFormMain::RefreshProfileList() {
+  ProfileIni->Rename(ProfilesPath, true);
+  TStringList names;
+  ProfileIni->ReadSections(&names);
+  FillQuickConnect(&names);
+}
+
+String TFormMain::ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) {
+  TOwned<TDlgs> own;
+  TDlgs* dlgs = Dlgs;
+  if (!dlgs) {
+    own.reset(new TDlgs(nullptr));
+    dlgs = own.get();
+  }
+  auto* control = dynamic_cast<TWinControl*>(owner);
+  dlgs->OwnerHandle = control && control->HandleAllocated() ? control->Handle() : Handle();
+  // "Description|pattern" pairs become the dialog's NUL-separated list.
+  String list = filter;
+  for (char& ch : list)
+    if (ch == '|') ch = '\0';
+  list.append(2, '\0');
+  dlgs->Filter = list.c_str();
+  dlgs->InitialDir = LocalFolder();
+  bool chosen = dlgs->ExecuteSaveDialog();
+  dlgs->Filter = nullptr;
+  return chosen ? dlgs->FileName : String();
+}
+
+// ---------------------------------------------------------------- events
+
+void TFormMain::FormShow(TObject*) {
+  SelectLocalFolder(TReg::ReadString(SettingsSection, "LastDir"));
+  PMain->SetHeight(TReg::ReadSettingInteger("LocalListSize"));
+  PTree->SetWidth(TReg::ReadSettingInteger("LocalDirSize"));
+  UpdateActionStates();
+}
+
+void TFormMain::FormCloseQuery(TObject*, bool& canClose) {
+  CloseAllChildren();
+  canClose = true;
+}
+
+void TFormMain::FormClose(TObject*, TCloseAction&) {
+  TReg::WriteString(SettingsSection, "LastDir", LocalFolder());
+  TReg::WriteInteger(SettingsSection, "LocalListSize", PMain->Height());
+  TReg::WriteInteger(SettingsSection, "LocalDirSize", PTree->Width());
+  if (QuickConnectCount() > 0) TReg::WriteInteger(SettingsSection, "LastShortcut", QuickConnectIndex());
+  TFormPlacement placement(this);
+  TReg::SaveFormPlacement(placement);
+}
+
+void TFormMain::FormResize(TObject*) {
+  int width = (Stat1->Width() - 100) / 2;
+  Stat1->Panels()->Items(1)->SetWidth(width);
+  Stat1->Panels()->Items(2)->SetWidth(width);
+  if (!ActiveMDIChild()) return;
+  for (int i = 0; i < MDIChildCount(); ++i) MDIChildren(i)->Realign();
+}
+
+void TFormMain::LocTreeClick(TObject*) { UpdateActionStates(); }
+
+void TFormMain::LocListClick(TObject*) { UpdateActionStates(); }
+
+void TFormMain::Bar1HelpButtonClick(TObject*) {
+  Application->HelpFile = helpPath_;
+  Application->HelpJump("IDH_toolbars");
+}
+
+void TFormMain::AppException(TObject*, Exception& e) {
+  Screen->SetCursor(crDefault);
+  if (e.Message == "FTP component not ready") return;
+  ErrorBox("Application Error: " + e.Message, "Nembra Error");
+}
+
+void TFormMain::ActionQuickConExecute(TObject*) {
+  if (!CheckConnection()) return;
+  String name = QuickConnectText();
+  if (!name.empty()) OpenConnection(name);
+}
+
+void TFormMain::ActionCloseActiveExecute(TObject*) {
+  if (TCustomForm* child = ActiveMDIChild()) child->Close();
+}
+
+void TFormMain::ActionExitExecute(TObject*) { Close(); }
+
+void TFormMain::ActionDialerExecute(TObject*) {
+  if (FormDial) FormDial->ShowModal();
+}
+
+void TFormMain::ActionAboutExecute(TObject*) {
+  TOwned<TFormAbout> about(new TFormAbout(Application));
+  about->ShowModal();
+}
+
+// ---------------------------------------------------------------- messages
+
+void TFormMain::Notification(TComponent* component, TOperation operation) {
+  TForm::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (component == formMdiWindow_) {
+    FormMdi = nullptr;
+    formMdiWindow_ = nullptr;
+  }
+  // A connection window freed without its close leaves no tab behind.
+  if (!IsDestroying() && TabCon && component != TabCon) {
+    bool dropped = false;
+    for (int i; (i = TabCon->Tabs()->IndexOfObject(component)) >= 0;) {
+      TabCon->Tabs()->Delete(i);
+      dropped = true;
+    }
+    if (dropped && TabCon->Tabs()->Count() == 0) TabCon->SetVisible(false);
+  }
+}
+
+void TFormMain::Dispatch(TMessage& msg) {
+  // The restore request of a second start: a minimised window comes back
+  // as it was (maximised stays maximised), and the window comes forward.
+  if (msg.Msg == WM_SYSCOMMAND && (msg.WParam & 0xFFF0) == SC_RESTORE && msg.LParam == 0 && HandleAllocated()) {
+    if (IsIconic(Handle())) TForm::Dispatch(msg);
+    SetForegroundWindow(Handle());
+    msg.Result = 0;
+    return;
+  }
+  TForm::Dispatch(msg);
+}

@@ -1,0 +1,215 @@
+// The main window: a multiple-document frame with the command bars, the
+// local pane (folder tree beside file list), one connection window per open
+// connection with a tab each, and the status bar. It keeps the actions'
+// enabled states in step with the active connection window and offers the
+// boxes and other services the rest of the program calls.
+#pragma once
+
+#include "Connectionwindow.h"
+#include "Frameservices.h"
+#include "Newaccount.h"
+#include "bars/Dxbar.h"
+#include "classlib/Actnlist.h"
+#include "classlib/Comctrls.h"
+#include "classlib/Extctrls.h"
+#include "classlib/Imglist.h"
+#include "classlib/Inifiles.h"
+
+// What the enabled states of the actions depend on.
+struct TActionInputs {
+  int QuickNames = 0;      // entries of the quick-connect combo
+  bool Active = false;     // the frame has an active child
+  bool Connected = false;  // ... whose FTP client is connected
+  int Dirs = 0;            // selected entries of its directory list
+  int Files = 0;           // ... of its file list
+  int Local = 0;           // selected entries of the local file list
+};
+
+class TFormMain : public TForm, public TFrameServices {
+ public:
+  explicit TFormMain(TComponent* owner, const String& profilesPath = ProfileFileName());
+  ~TFormMain() override;
+
+  TImageList* Imagebars = nullptr;
+  TImageList* Imgsmall = nullptr;
+  TActionList* ActionList1 = nullptr;
+  TdxBarManager* Bar1 = nullptr;
+  TPanel* PMain = nullptr;
+  TPanel* PTree = nullptr;
+  TSplitter* SplitE = nullptr;
+  TPanel* PList = nullptr;
+  TSplitter* SplitMain = nullptr;
+  TStatusBar* Stat1 = nullptr;
+  TTabControl* TabCon = nullptr;
+
+  // Connections.
+  TAction* ActionQuickCon = nullptr;
+  TAction* ActionNew = nullptr;
+  TAction* ActionCloseActive = nullptr;
+  TAction* ActionExit = nullptr;
+  TAction* ActionPreferences = nullptr;
+  TAction* ActionNewProfile = nullptr;
+  TAction* ActionProfiles = nullptr;
+  // View.
+  TAction* ActionListView = nullptr;
+  TAction* ActionDetailView = nullptr;
+  TAction* ActionLgIconView = nullptr;
+  TAction* ActionSmIconView = nullptr;
+  TAction* ActionToolbars = nullptr;
+  // Directories.
+  TAction* ActionUpDir = nullptr;
+  TAction* ActionChangeDir = nullptr;
+  TAction* ActionMkdDir = nullptr;
+  TAction* ActionRenameDir = nullptr;
+  TAction* ActionRemoveDir = nullptr;
+  TAction* ActionNewLocalDir = nullptr;
+  TAction* ActionRefreshRemote = nullptr;
+  TAction* ActionRefreshLocal = nullptr;
+  // Files.
+  TAction* ActionUploadFile = nullptr;
+  TAction* ActionResumeUp = nullptr;
+  TAction* ActionDownloadFile = nullptr;
+  TAction* ActionResumeDown = nullptr;
+  TAction* ActionDeleteRemote = nullptr;
+  TAction* ActionRenameRemoteFile = nullptr;
+  // Batch.
+  TAction* ActionBatchUpload = nullptr;
+  TAction* ActionBatchDownload = nullptr;
+  TAction* ActionBatchDelete = nullptr;
+  // Utilities.
+  TAction* ActionSaveLog = nullptr;
+  TAction* ActionDirInfo = nullptr;
+  TAction* ActionChmod = nullptr;
+  TAction* ActionChmodDir = nullptr;
+  TAction* ActionQuote = nullptr;
+  TAction* ActionCWD = nullptr;
+  TAction* ActionCDUP = nullptr;
+  TAction* ActionPWD = nullptr;
+  TAction* ActionHELP = nullptr;
+  TAction* ActionSYST = nullptr;
+  TAction* ActionSITE = nullptr;
+  TAction* ActionLIST = nullptr;
+  TAction* ActionNLST = nullptr;
+  TAction* ActionSTOR = nullptr;
+  TAction* ActionRETR = nullptr;
+  TAction* ActionSTAT = nullptr;
+  TAction* ActionSIZE = nullptr;
+  TAction* ActionQUIT = nullptr;
+  TAction* ActionStoS = nullptr;
+  TAction* ActionDNS = nullptr;
+  TAction* ActionPing = nullptr;
+  TAction* ActionUrlInfo = nullptr;
+  TAction* ActionFinger = nullptr;
+  TAction* ActionLookup = nullptr;
+  TAction* ActionDialer = nullptr;
+  // Help.
+  TAction* ActionAbout = nullptr;
+  TAction* ActionQmark = nullptr;
+  TAction* ActionHelpDefault = nullptr;
+  TAction* ActionHelpContents = nullptr;
+  TAction* ActionHelpIndex = nullptr;
+
+  // Full paths of the files of the current drag from the local list.
+  TOwned<TStringList> DragList;
+  // The program folder + "accounts.dat", and the profile file over it.
+  String ProfilesPath;
+  TOwned<TMemIniFile> ProfileIni;
+
+  // ---- services of the other windows
+  // Boxes owned by the application window; AskYesNo is true only for Yes.
+  void InfoBox(const String& text, const String& caption) override;
+  void ErrorBox(const String& text, const String& caption) override;
+  bool AskYesNo(const String& text, const String& caption) override;
+  // Panel 0, 1 or 2 takes the text when child is the active child; any
+  // other panel or child changes nothing.
+  void SetStatusText(TConnectionWindow* child, int panel, const String& text);
+  // Drops the child's tab and closes the child; with no tab left TabCon
+  // hides, else the last tab becomes current.
+  void RemoveChildTab(TConnectionWindow* child);
+  // The child's tab takes the child's caption.
+  void RenameChildTab(TConnectionWindow* child);
+  // Closes every connection window (each through RemoveChildTab).
+  void CloseAllChildren();
+  void UpdateActionStates();
+  // Sets the enabled states for these inputs (UpdateActionStates gathers
+  // them from the frame).
+  void SetActionStates(const TActionInputs& in);
+  // True on a LAN line (the setting "Lanline") or with an active dial-up
+  // connection; otherwise asks to dial, shows the dialer and checks again.
+  bool CheckConnection() override;
+  // Reads the profile file again and fills the quick-connect combo.
+  void RefreshProfileList() override;
+  // Opens a connection window for a profile: a tab, then Connect.
+  void OpenConnection(const String& profileName);
+  String HelpPath() override { return helpPath_; }
+  // The save dialog of Dlgs owned by owner's window (this one's without),
+  // filter "Text Files (*.txt)|*.txt", opening in the local folder; the
+  // path chosen or "". The name is not offered: the dialog takes no preset.
+  String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
+  TCustomImageList* SmallImages() override { return Imgsmall; }
+
+  // ---- the quick-connect combo (its bar item comes with the combo items)
+  int QuickConnectCount() const;
+  // -1: none selected.
+  int QuickConnectIndex() const;
+  // An index outside the entries selects none.
+  void SetQuickConnectIndex(int index);
+  // The text the combo shows.
+  String QuickConnectText() const;
+
+  // ---- event handlers
+  void FormShow(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void FormClose(TObject* sender, TCloseAction& action);
+  void FormResize(TObject* sender);
+  void TabConChange(TObject* sender);
+  void LocTreeClick(TObject* sender);
+  void LocListClick(TObject* sender);
+  void Bar1HelpButtonClick(TObject* sender);
+  void AppException(TObject* sender, Exception& e);
+  void ActionQuickConExecute(TObject* sender);
+  void ActionCloseActiveExecute(TObject* sender);
+  void ActionExitExecute(TObject* sender);
+  void ActionDialerExecute(TObject* sender);
+  void ActionAboutExecute(TObject* sender);
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override;
+  // A restore request of a second start (SC_RESTORE without a cursor
+  // position) restores only a minimised window, then brings it forward.
+  void Dispatch(TMessage& msg) override;
+
+ private:
+  void CreateActions();
+  // The application's exception hook, the frame services and the active
+  // form's event go back to what they were.
+  void ReleaseHooks();
+  TConnectionWindow* ActiveChild() const;
+  TConnectionWindow* TabChild(int index) const;
+  // The tab follows the active child however it changed.
+  void ActiveFormChange(TObject* sender);
+
+  // ---- the local pane. The shell tree and list come with the shell
+  // controls: until then the panes stay empty and these stand in.
+  void CreateLocalPane();
+  // The folder tree selects path (an existing folder; others are skipped).
+  void SelectLocalFolder(const String& path);
+  // The path of the folder selected in the tree ("" for none).
+  String LocalFolder() const;
+  // Selected entries of the file list.
+  int LocalSelectionCount() const;
+  String localFolder_;
+
+  // ---- the quick-connect combo: replaces its entries (kept sorted).
+  void FillQuickConnect(TStrings* names);
+  TOwned<TStringList> quickNames_;
+  int quickIndex_ = -1;
+
+  String helpPath_;
+  TFrameServices* previousServices_ = nullptr;
+  TExceptionEvent previousException_;
+  TNotifyEvent previousActiveFormChange_;
+  TCustomForm* formMdiWindow_ = nullptr;  // FormMdi's window
+};
+
+extern TFormMain* FormMain;

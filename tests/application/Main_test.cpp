@@ -1,0 +1,756 @@
+// The main window in process: its frame, actions and bars, the connection
+// windows and their tabs (faked), the status bar, the connection check over
+// the fake rasapi32, the boxes and the exception hook, the quick-connect
+// names, and the settings it reads and writes, under a title of its own.
+#include "application/frame/Main.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "Fakeras.h"
+#include "application/frame/Dialer.h"
+#include "application/frame/Rasdlr.h"
+#include "application/frame/Regdataunit.h"
+#include "resources/Frameimages.h"
+#include "support/Modal.h"
+#include "support/Screenshot.h"
+#include "support/Testutil.h"
+#include "support/Winwait.h"
+
+namespace {
+
+// A connection window as the frame sees it: an MDI child whose close query
+// hands it to RemoveChildTab and whose close frees it.
+class TFakeChild : public TForm, public TConnectionWindow {
+ public:
+  explicit TFakeChild(TComponent* owner) : TForm(owner), frame_(dynamic_cast<TFormMain*>(owner)) {
+    SetFormStyle(fsMDIChild);
+    SetBounds(0, 0, 300, 200);
+    OnCloseQuery = [this](TObject*, bool& canClose) {
+      ++CloseQueries;
+      frame_->RemoveChildTab(this);
+      canClose = true;
+    };
+    OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+    EndLoading();
+    Live.insert(this);
+  }
+  ~TFakeChild() override { Live.erase(this); }
+  TCustomForm* Window() override { return this; }
+  bool Connected() override { return IsConnected; }
+  int SelectedDirCount() override { return Dirs; }
+  int SelectedFileCount() override { return Files; }
+  void SetProfileName(const String& name) override { ProfileName = name; }
+  void Connect() override { Connects.push_back(ProfileName); }
+
+  bool IsConnected = false;
+  int Dirs = 0, Files = 0;
+  String ProfileName;
+  std::vector<String> Connects;
+  int CloseQueries = 0;
+  static std::set<TFakeChild*> Live;
+
+ private:
+  TFormMain* frame_;
+};
+std::set<TFakeChild*> TFakeChild::Live;
+
+TConnectionWindow* MakeFakeChild(TComponent* owner) { return new TFakeChild(owner); }
+TConnectionWindow* FailToMakeChild(TComponent*) { throw Exception("the window could not be made"); }
+
+// What Settings and FormMain hold under the test's title.
+std::map<String, String> Stored(const String& section) {
+  std::map<String, String> values;
+  TRegistry r;
+  if (!r.OpenKeyReadOnly(TReg::GetKeyPath() + section)) return values;
+  TStringList names;
+  r.GetValueNames(&names);
+  for (int i = 0; i < names.Count(); ++i) {
+    String n = names[i];
+    values[n] = r.GetDataType(n) == rdInteger ? IntToStr(r.ReadInteger(n)) : r.ReadString(n);
+  }
+  return values;
+}
+
+const char kThreeProfiles[] =
+    "[Charlie]\r\nHostName=c.example\r\n\r\n"
+    "[Alpha]\r\nHostName=a.example\r\n\r\n"
+    "[bravo]\r\nHostName=b.example\r\n\r\n";
+
+class MainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedTitle_ = Application->Title;
+    Application->Title = "NembraTest-main-" + IntToStr(GetCurrentProcessId());
+    TRegistry r;
+    r.DeleteKey(TReg::GetKeyPath());
+    dir = MakeTempFolder("main");
+    profiles = dir + "\\accounts.dat";
+    previousFactory_ = SetConnectionWindowFactory(&MakeFakeChild);
+  }
+  void TearDown() override {
+    if (form) {
+      form->CloseAllChildren();
+      form.reset();
+    }
+    PumpFor(50);
+    EXPECT_TRUE(TFakeChild::Live.empty()) << "a connection window outlived the frame";
+    TFakeChild::Live.clear();
+    EXPECT_EQ(FormMdi, nullptr);
+    SetConnectionWindowFactory(previousFactory_);
+    TRegistry r;
+    r.DeleteKey(TReg::GetKeyPath());
+    Application->Title = savedTitle_;
+  }
+
+  void Put(const String& name, int value) { TReg::WriteInteger(SettingsSection, name, value); }
+  void Put(const String& name, const String& value) { TReg::WriteString(SettingsSection, name, value); }
+  // A normal placement, so that sizes can be set.
+  void PutNormalPlacement(int width = 800, int height = 600) {
+    TReg::WriteBool("FormMain", "MaxState", false);
+    TReg::WriteInteger("FormMain", "Left", 20);
+    TReg::WriteInteger("FormMain", "Top", 20);
+    TReg::WriteInteger("FormMain", "Width", width);
+    TReg::WriteInteger("FormMain", "Height", height);
+  }
+
+  void Make() { form.reset(new TFormMain(Application, profiles)); }
+  void Open() {
+    if (!form) Make();
+    form->Show();
+    ASSERT_TRUE(WaitVisible(form->Handle()));
+  }
+  TFakeChild* OpenChild(const String& profile) {
+    form->OpenConnection(profile);
+    return dynamic_cast<TFakeChild*>(FormMdi);
+  }
+  std::vector<String> Tabs() const {
+    std::vector<String> t;
+    for (int i = 0; i < form->TabCon->Tabs()->Count(); ++i) t.push_back(form->TabCon->Tabs()->Get(i));
+    return t;
+  }
+  TFakeChild* Active() const { return dynamic_cast<TFakeChild*>(form->ActiveMDIChild()); }
+  TFakeChild* CurrentTabChild() const {
+    int i = form->TabCon->TabIndex();
+    return i < 0 ? nullptr : dynamic_cast<TFakeChild*>(form->TabCon->Tabs()->Objects(i));
+  }
+  // Pumps until every closed window has been freed.
+  bool WaitLive(size_t n) {
+    return WaitUntil([&] { return TFakeChild::Live.size() == n; });
+  }
+  // The names of the enabled actions of the list.
+  std::set<String> Enabled() const {
+    std::set<String> names;
+    for (int i = 0; i < form->ActionList1->ActionCount(); ++i) {
+      auto* a = dynamic_cast<TAction*>(form->ActionList1->Actions(i));
+      if (a->Enabled()) names.insert(a->Name().substr(6));
+    }
+    return names;
+  }
+
+  String dir, profiles;
+  TOwned<TFormMain> form;
+  TScopedDialogs dialogs;
+  TdxBarUnit bars;
+
+ private:
+  String savedTitle_;
+  TConnectionWindowFactory previousFactory_ = nullptr;
+};
+
+// The actions never disabled.
+const std::set<String> kAlways = {"New",     "Exit",         "Preferences", "NewProfile",  "Profiles",
+                                  "ListView", "DetailView",  "LgIconView",  "SmIconView",  "Toolbars",
+                                  "NewLocalDir", "RefreshLocal", "StoS",    "DNS",         "Ping",
+                                  "UrlInfo", "Finger",       "Lookup",      "Dialer",      "About",
+                                  "Qmark",   "HelpDefault",  "HelpContents", "HelpIndex"};
+const std::set<String> kConnected = {"UpDir", "ChangeDir", "MkdDir", "RefreshRemote", "BatchUpload", "SaveLog",
+                                     "DirInfo", "Quote", "CWD", "CDUP", "PWD", "HELP", "SYST", "SITE", "LIST",
+                                     "NLST", "STOR", "RETR", "STAT", "SIZE", "QUIT"};
+
+std::set<String> Plus(std::set<String> a, std::initializer_list<std::set<String>> more) {
+  for (const auto& s : more) a.insert(s.begin(), s.end());
+  return a;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- the form
+
+TEST_F(MainTest, FrameAsDesigned) {
+  Open();
+  HWND wnd = form->Handle();
+  SaveScreenshot(wnd);
+  EXPECT_EQ(WindowText(wnd), "Nembra 3");
+  EXPECT_EQ(WindowClass(wnd), "TFormMain");
+  EXPECT_NE(form->ClientHandle(), nullptr);
+  // No stored placement: maximised.
+  EXPECT_TRUE(IsZoomed(wnd));
+  MINMAXINFO mm{};
+  SendMessageA(wnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+  EXPECT_EQ(mm.ptMinTrackSize.x, 620);
+  EXPECT_EQ(mm.ptMinTrackSize.y, 440);
+
+  // The local pane with its defaults, the splitters, the hidden tabs.
+  EXPECT_EQ(form->PMain->Height(), 120);
+  EXPECT_EQ(form->PTree->Width(), 160);
+  EXPECT_EQ(form->SplitE->MinSize(), 150);
+  EXPECT_EQ(form->SplitMain->MinSize(), 90);
+  EXPECT_EQ(form->SplitMain->Top(), form->PMain->Top() + form->PMain->Height());
+  EXPECT_FALSE(form->TabCon->Visible());
+  EXPECT_EQ(form->TabCon->TabHeight(), 19);
+  EXPECT_EQ(form->TabCon->TabPosition(), tpBottom);
+  EXPECT_TRUE(form->TabCon->HotTrack());
+  // The work area lies between the splitter and the status bar.
+  RECT work;
+  GetWindowRect(form->ClientHandle(), &work);
+  MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&work), 2);
+  EXPECT_EQ(work.top, form->SplitMain->Top() + form->SplitMain->Height());
+  EXPECT_EQ(work.bottom, form->Stat1->Top());
+
+  ASSERT_EQ(form->Stat1->Panels()->Count(), 3);
+  EXPECT_EQ(form->Stat1->Panels()->Items(0)->Text(), " Quellmark \xAE");
+  EXPECT_EQ(form->Stat1->Panels()->Items(0)->Width(), 100);
+  EXPECT_EQ(form->SmallImages(), form->Imgsmall);
+  EXPECT_EQ(form->Imgsmall->Count(), siCount);
+  EXPECT_EQ(form->Imagebars->Count(), bgCount);
+  EXPECT_EQ(form->HelpPath(), ExtractFilePath(Application->ExeName()) + "nembra3.hlp");
+  EXPECT_EQ(FrameServices(), form.get());
+}
+
+TEST_F(MainTest, StoredSizesOfThePane) {
+  // Stored sizes are used; sizes not above 0 fall back to the defaults.
+  struct Row {
+    int listSize, dirSize, height, width;
+  } rows[] = {{200, 250, 200, 250}, {0, -5, 120, 160}};
+  for (const Row& r : rows) {
+    Put("LocalListSize", r.listSize);
+    Put("LocalDirSize", r.dirSize);
+    PutNormalPlacement();
+    Open();
+    EXPECT_EQ(form->PMain->Height(), r.height) << r.listSize;
+    EXPECT_EQ(form->PTree->Width(), r.width) << r.dirSize;
+    EXPECT_FALSE(IsZoomed(form->Handle()));
+    form.reset();
+  }
+}
+
+TEST_F(MainTest, StatusPanelsShareTheWidthLeftOfTheFirst) {
+  PutNormalPlacement();
+  Open();
+  for (auto [barWidth, panelWidth] : {std::pair{613, 256}, {614, 257}, {900, 400}}) {
+    int frame = form->Width() - form->ClientWidth();
+    form->SetWidth(barWidth + frame);
+    ASSERT_EQ(form->Stat1->Width(), barWidth);
+    EXPECT_EQ(form->Stat1->Panels()->Items(1)->Width(), panelWidth) << barWidth;
+    EXPECT_EQ(form->Stat1->Panels()->Items(2)->Width(), panelWidth) << barWidth;
+  }
+}
+
+TEST_F(MainTest, ActionsAndBars) {
+  Make();
+  ASSERT_EQ(form->ActionList1->ActionCount(), 59);
+  EXPECT_EQ(form->ActionList1->Images(), form->Imagebars);
+  std::map<String, int> perCategory;
+  for (int i = 0; i < form->ActionList1->ActionCount(); ++i) {
+    auto* a = dynamic_cast<TAction*>(form->ActionList1->Actions(i));
+    ASSERT_NE(a, nullptr);
+    ++perCategory[a->Category()];
+    EXPECT_EQ(a->ImageIndex(), ActionImageIndex(a->Name().c_str())) << a->Name();
+    EXPECT_FALSE(a->Caption().empty()) << a->Name();
+    EXPECT_FALSE(a->Hint().empty()) << a->Name();
+    EXPECT_EQ(a->Checked(), a == form->ActionDetailView) << a->Name();
+    EXPECT_EQ(a->ShortCut(), a == form->ActionHelpDefault ? ShortCut(VK_F1, {}) : 0) << a->Name();
+  }
+  EXPECT_EQ(perCategory, (std::map<String, int>{{"Connections", 7},
+                                                 {"View", 5},
+                                                 {"Directories", 8},
+                                                 {"Files", 6},
+                                                 {"Batch", 3},
+                                                 {"Utilities", 25},
+                                                 {"Help", 5}}));
+  EXPECT_EQ(form->ActionChmodDir->Caption(), "Directory Permissions (Unix)...");
+  EXPECT_EQ(form->ActionChmodDir->Hint(), "Directory Permissions (Unix)");
+  EXPECT_EQ(form->ActionQuote->Caption(), "QUOTE");
+
+  // The bars: nine, every button bound to its action, the view buttons a
+  // check group, the layout's key, the help button's topic.
+  TdxBarManager* m = form->Bar1;
+  ASSERT_NE(m, nullptr);
+  std::vector<String> captions;
+  for (int i = 0; i < m->Bars()->Count(); ++i) captions.push_back(m->Bars()->Items(i)->Caption());
+  EXPECT_EQ(captions, (std::vector<String>{"Main Menu", "Quick Connect", "Connections", "Directories", "Files",
+                                           "Batch", "Utilities", "Help", "View"}));
+  EXPECT_EQ(m->MainMenuBar(), m->BarByCaption("Main Menu"));
+  EXPECT_EQ(m->RegistryPath(), "\\Software\\Quellmark\\Nembra3\\Toolbars");
+  EXPECT_TRUE(m->StoreInRegistry());
+  EXPECT_EQ(m->MenuAnimations(), maUnfold);
+  for (int i = 0; i < form->ActionList1->ActionCount(); ++i) {
+    TContainedAction* a = form->ActionList1->Actions(i);
+    auto* b = dynamic_cast<TdxBarButton*>(form->FindComponent("Button" + a->Name().substr(6)));
+    ASSERT_NE(b, nullptr) << a->Name();
+    EXPECT_EQ(b->Action(), a);
+    bool view = a == form->ActionListView || a == form->ActionDetailView || a == form->ActionLgIconView ||
+                a == form->ActionSmIconView;
+    EXPECT_EQ(b->GroupIndex(), view ? 10 : 0) << a->Name();
+  }
+  // A menu with its separators.
+  auto* files = dynamic_cast<TdxBarSubItem*>(form->FindComponent("SubFiles"));
+  ASSERT_NE(files, nullptr);
+  std::vector<String> items;
+  for (int i = 0; i < files->ItemLinks()->Count(); ++i) {
+    TdxBarItemLink* l = files->ItemLinks()->Items(i);
+    items.push_back(String(l->BeginGroup() ? "|" : "") + l->Item()->Caption());
+  }
+  EXPECT_EQ(items, (std::vector<String>{"Upload File(s)", "Resume Upload", "|Download File(s)", "Resume Download",
+                                        "|Delete Remote File(s)...", "Rename Remote File..."}));
+
+  m->DoHelpButtonClick();
+  ASSERT_EQ(dialogs.Dialogs.HelpCalls.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.HelpCalls[0], form->HelpPath() + "|" + IntToStr(HELP_COMMAND) + "|JI(`',`IDH_toolbars')");
+}
+
+// ---------------------------------------------------------------- action states
+
+TEST_F(MainTest, ActionStatesTable) {
+  Make();
+  struct Row {
+    const char* what;
+    TActionInputs in;
+    std::set<String> enabled;  // beyond kAlways
+  } rows[] = {
+      {"nothing", {0, false, false, 0, 0, 0}, {}},
+      {"names only", {3, false, false, 5, 5, 5}, {"QuickCon"}},
+      {"a child, not connected", {0, true, false, 2, 2, 1}, {"CloseActive"}},
+      {"connected", {0, true, true, 0, 0, 0}, Plus({"CloseActive"}, {kConnected})},
+      {"a directory", {0, true, true, 1, 0, 0},
+       Plus({"CloseActive", "RenameDir", "RemoveDir", "BatchDownload", "BatchDelete", "ChmodDir"}, {kConnected})},
+      {"one file", {0, true, true, 0, 1, 0},
+       Plus({"CloseActive", "DownloadFile", "DeleteRemote", "RenameRemoteFile", "ResumeDown", "Chmod"},
+            {kConnected})},
+      {"two files", {0, true, true, 0, 2, 0},
+       Plus({"CloseActive", "DownloadFile", "DeleteRemote", "Chmod"}, {kConnected})},
+      {"one local", {0, true, true, 0, 0, 1}, Plus({"CloseActive", "UploadFile", "ResumeUp"}, {kConnected})},
+      {"two local", {1, true, true, 0, 0, 2}, Plus({"QuickCon", "CloseActive", "UploadFile"}, {kConnected})},
+  };
+  for (const Row& r : rows) {
+    form->SetActionStates(r.in);
+    EXPECT_EQ(Enabled(), Plus(r.enabled, {kAlways})) << r.what;
+  }
+}
+
+TEST_F(MainTest, ActionStatesFollowTheActiveChild) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Open();
+  // No child: only Quick Connect of the connection rules, while names exist.
+  EXPECT_EQ(Enabled(), Plus({"QuickCon"}, {kAlways}));
+  TFakeChild* a = OpenChild("a");
+  a->IsConnected = true;
+  a->Files = 1;
+  TFakeChild* b = OpenChild("b");
+  EXPECT_EQ(Enabled(), Plus({"QuickCon", "CloseActive"}, {kAlways}));
+  form->TabCon->SetTabIndex(0);
+  form->TabConChange(form->TabCon);
+  EXPECT_EQ(Active(), a);
+  EXPECT_EQ(Enabled(), Plus({"QuickCon", "CloseActive", "DownloadFile", "DeleteRemote", "RenameRemoteFile",
+                             "ResumeDown", "Chmod"},
+                            {kConnected, kAlways}));
+  (void)b;
+}
+
+// ---------------------------------------------------------------- children and tabs
+
+TEST_F(MainTest, OpeningAWindowTabsItAndConnects) {
+  Open();
+  TFakeChild* a = OpenChild("Alpha");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->Caption(), "Alpha");
+  EXPECT_EQ(a->Connects, std::vector<String>{"Alpha"});
+  EXPECT_EQ(Tabs(), std::vector<String>{"Alpha"});
+  EXPECT_TRUE(form->TabCon->Visible());
+  EXPECT_EQ(Active(), a);
+  EXPECT_TRUE(IsZoomed(a->Handle()));
+  TFakeChild* b = OpenChild("bravo");
+  EXPECT_EQ(Tabs(), (std::vector<String>{"Alpha", "bravo"}));
+  EXPECT_EQ(form->TabCon->TabIndex(), 1);
+  EXPECT_EQ(Active(), b);
+  EXPECT_EQ(FormMdi, b);
+  SaveScreenshot(form->Handle());
+
+  b->SetCaption("ftp.bravo.example");
+  form->RenameChildTab(b);
+  EXPECT_EQ(Tabs(), (std::vector<String>{"Alpha", "ftp.bravo.example"}));
+}
+
+TEST_F(MainTest, ClosingTheMiddleWindowMakesTheLastTabCurrent) {
+  Open();
+  TFakeChild* a = OpenChild("a");
+  TFakeChild* b = OpenChild("b");
+  TFakeChild* c = OpenChild("c");
+  form->TabCon->SetTabIndex(1);
+  form->TabConChange(form->TabCon);
+  ASSERT_EQ(Active(), b);
+  b->Close();
+  EXPECT_EQ(b->CloseQueries, 2);  // its own close, and the one RemoveChildTab made
+  EXPECT_EQ(Tabs(), (std::vector<String>{"a", "c"}));
+  EXPECT_EQ(form->TabCon->TabIndex(), 1);
+  EXPECT_EQ(CurrentTabChild(), c);
+  ASSERT_TRUE(WaitLive(2));
+  EXPECT_EQ(Active(), c);
+  EXPECT_EQ(TFakeChild::Live, (std::set<TFakeChild*>{a, c}));
+  EXPECT_EQ(FormMdi, c);
+
+  // The window made last goes: FormMdi goes with it.
+  c->Close();
+  ASSERT_TRUE(WaitLive(1));
+  EXPECT_EQ(FormMdi, nullptr);
+  EXPECT_EQ(Tabs(), std::vector<String>{"a"});
+  EXPECT_EQ(Active(), a);
+}
+
+TEST_F(MainTest, CloseAllChildrenAndTheCloseActiveAction) {
+  Open();
+  for (const char* n : {"a", "b", "c"}) OpenChild(n);
+  form->ActionCloseActive->Execute();
+  EXPECT_EQ(Tabs(), (std::vector<String>{"a", "b"}));
+  ASSERT_TRUE(WaitLive(2));
+  form->CloseAllChildren();
+  EXPECT_TRUE(Tabs().empty());
+  EXPECT_FALSE(form->TabCon->Visible());
+  ASSERT_TRUE(WaitLive(0));
+  // Closing the frame closes them too.
+  for (const char* n : {"d", "e", "f"}) OpenChild(n);
+  form->Close();
+  EXPECT_TRUE(Tabs().empty());
+  EXPECT_FALSE(form->TabCon->Visible());
+  EXPECT_TRUE(WaitLive(0));
+}
+
+TEST_F(MainTest, TabFollowsTheActiveWindow) {
+  Open();
+  TFakeChild* a = OpenChild("a");
+  TFakeChild* b = OpenChild("b");
+  TFakeChild* c = OpenChild("c");
+  // What Ctrl+F6 and the window menu do: the client activates another child.
+  for (TFakeChild* next : {a, b, c}) {
+    SendMessageA(form->ClientHandle(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(next->Handle()), 0);
+    EXPECT_EQ(Active(), next);
+    EXPECT_EQ(CurrentTabChild(), next);
+  }
+  form->Next();
+  EXPECT_EQ(CurrentTabChild(), Active());
+}
+
+TEST_F(MainTest, StatusTextOnlyFromTheActiveWindow) {
+  Open();
+  TFakeChild* a = OpenChild("a");
+  TFakeChild* b = OpenChild("b");
+  ASSERT_EQ(Active(), b);
+  TStatusPanels* p = form->Stat1->Panels();
+  form->SetStatusText(b, 1, "Connected");
+  form->SetStatusText(b, 2, "Idle");
+  form->SetStatusText(b, 0, "B");
+  EXPECT_EQ(p->Items(0)->Text(), "B");
+  EXPECT_EQ(p->Items(1)->Text(), "Connected");
+  EXPECT_EQ(p->Items(2)->Text(), "Idle");
+  // An inactive window, a panel that does not exist, no window: nothing.
+  form->SetStatusText(a, 1, "from a");
+  form->SetStatusText(b, 3, "panel 3");
+  form->SetStatusText(b, -1, "panel -1");
+  form->SetStatusText(nullptr, 1, "nobody");
+  EXPECT_EQ(p->Items(0)->Text(), "B");
+  EXPECT_EQ(p->Items(1)->Text(), "Connected");
+  EXPECT_EQ(p->Items(2)->Text(), "Idle");
+}
+
+TEST_F(MainTest, AWindowThatCannotBeMadeLeavesNoTabAndDrawingUnlocked) {
+  Open();
+  TFakeChild* a = OpenChild("a");
+  SetConnectionWindowFactory(&FailToMakeChild);
+  EXPECT_THROW(form->OpenConnection("b"), Exception);
+  EXPECT_EQ(Tabs(), std::vector<String>{"a"});
+  EXPECT_EQ(FormMdi, a);
+  // Only one window can be locked at a time: another lock takes.
+  EXPECT_TRUE(LockWindowUpdate(form->Stat1->Handle()));
+  LockWindowUpdate(nullptr);
+  SetConnectionWindowFactory(&MakeFakeChild);
+  form->CloseAllChildren();
+  SetConnectionWindowFactory(&FailToMakeChild);
+  EXPECT_THROW(form->OpenConnection("c"), Exception);
+  EXPECT_FALSE(form->TabCon->Visible());
+  EXPECT_TRUE(LockWindowUpdate(form->Stat1->Handle()));
+  LockWindowUpdate(nullptr);
+  SetConnectionWindowFactory(&MakeFakeChild);
+}
+
+// ---------------------------------------------------------------- quick connect
+
+TEST_F(MainTest, QuickConnectNamesSortedAndTheLastOneSelected) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  struct Row {
+    int lastShortcut;
+    int index;
+    const char* text;
+  } rows[] = {{1, 1, "bravo"}, {0, 0, "Alpha"}, {99, -1, ""}, {-1, -1, ""}};
+  for (const Row& r : rows) {
+    Put("LastShortcut", r.lastShortcut);
+    Make();
+    ASSERT_EQ(form->QuickConnectCount(), 3);
+    std::vector<String> names;
+    for (int i = 0; i < 3; ++i) {
+      form->SetQuickConnectIndex(i);
+      names.push_back(form->QuickConnectText());
+    }
+    EXPECT_EQ(names, (std::vector<String>{"Alpha", "bravo", "Charlie"}));
+    form.reset();
+    Make();
+    EXPECT_EQ(form->QuickConnectIndex(), r.index) << r.lastShortcut;
+    EXPECT_EQ(form->QuickConnectText(), r.text) << r.lastShortcut;
+    form.reset();
+  }
+}
+
+TEST_F(MainTest, RefreshReadsAChangedProfileFile) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Put("LastShortcut", 2);
+  Open();
+  ASSERT_EQ(form->QuickConnectText(), "Charlie");
+  WriteFileBytes(profiles, String("[Aaron]\r\nHostName=x\r\n\r\n") + kThreeProfiles);
+  form->RefreshProfileList();
+  EXPECT_EQ(form->QuickConnectCount(), 4);
+  EXPECT_EQ(form->QuickConnectText(), "Charlie");  // the chosen name stays chosen
+  EXPECT_EQ(form->QuickConnectIndex(), 3);
+  WriteFileBytes(profiles, "");
+  form->RefreshProfileList();
+  EXPECT_EQ(form->QuickConnectCount(), 0);
+  EXPECT_EQ(form->QuickConnectIndex(), -1);
+  form->UpdateActionStates();
+  EXPECT_FALSE(form->ActionQuickCon->Enabled());
+}
+
+TEST_F(MainTest, QuickConnectOpensTheChosenProfile) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Put("LastShortcut", 1);
+  Put("Lanline", 1);
+  Open();
+  form->ActionQuickCon->Execute();
+  auto* child = dynamic_cast<TFakeChild*>(FormMdi);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->Connects, std::vector<String>{"bravo"});
+  EXPECT_EQ(Tabs(), std::vector<String>{"bravo"});
+  // Nothing chosen: nothing opens.
+  form->SetQuickConnectIndex(-1);
+  form->ActionQuickCon->Execute();
+  EXPECT_EQ(Tabs(), std::vector<String>{"bravo"});
+}
+
+// ---------------------------------------------------------------- connection check
+
+TEST_F(MainTest, CheckConnection) {
+  Make();
+  TScopedFakeRas ras;
+  RasDialer = new TRasDialer(Application);
+  FormDial = new TFormDial(Application);
+  const String question =
+      "Nembra can not detect a connection. Would you like to dial now?\n\nNote: If you are on a LAN or have an "
+      "\"always on DSL connection\",\nyou can avoid this check by setting up your application preferences.";
+
+  // A LAN line: no dial-up call at all.
+  Put("Lanline", 1);
+  EXPECT_TRUE(form->CheckConnection());
+  EXPECT_TRUE(ras->Calls.empty());
+  Put("Lanline", 0);
+
+  // A dial-up connection up: no question.
+  ras->Connections = {{reinterpret_cast<ras::HRASCONN>(0x21), "Office"}};
+  EXPECT_TRUE(form->CheckConnection());
+  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  ras->Connections.clear();
+
+  // None: the question; No ends there.
+  dialogs.Dialogs.Answers = {IDNO};
+  EXPECT_FALSE(form->CheckConnection());
+  ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, question);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "No Connection detected...");
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].flags, UINT(MB_YESNO | MB_ICONQUESTION));
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].owner, Application->Handle());
+  EXPECT_EQ(ras->CountCalls("RasEnumConnectionsA"), 2);
+
+  // Yes: the dial window modally, then a second look, which finds the
+  // connection dialled meanwhile.
+  dialogs.Dialogs.Answers = {IDYES};
+  TModalDriver modal;
+  modal.Window("Palvane - RAS Dialer Utility")
+      .Do("dial", [&](HWND) {
+        ras->Connections = {{reinterpret_cast<ras::HRASCONN>(0x22), "Home"}};
+        return true;
+      })
+      .Press("&Close");
+  EXPECT_TRUE(form->CheckConnection());
+  EXPECT_TRUE(modal.Done());
+  EXPECT_EQ(dialogs.Dialogs.Boxes.size(), 2u);
+  EXPECT_EQ(ras->CountCalls("RasEnumConnectionsA"), 2 + 1 + 1 + 1);  // ours twice, the window's own once
+
+  FormDial->Free();
+  FormDial = nullptr;
+  RasDialer->Free();
+  RasDialer = nullptr;
+}
+
+// ---------------------------------------------------------------- boxes and errors
+
+TEST_F(MainTest, BoxesAndTheirAnswers) {
+  Make();
+  dialogs.Dialogs.Answers = {IDOK, IDOK, IDYES, IDNO, IDCANCEL};
+  form->InfoBox("info", "Info");
+  form->ErrorBox("error", "");
+  EXPECT_TRUE(form->AskYesNo("yes?", "Q"));
+  EXPECT_FALSE(form->AskYesNo("no?", "Q"));
+  EXPECT_FALSE(form->AskYesNo("cancel?", "Q"));
+  const auto& b = dialogs.Dialogs.Boxes;
+  ASSERT_EQ(b.size(), 5u);
+  EXPECT_EQ(b[0].flags, UINT(MB_ICONINFORMATION | MB_OK));
+  EXPECT_EQ(b[1].flags, UINT(MB_ICONERROR | MB_OK));
+  EXPECT_EQ(b[1].caption, "");
+  EXPECT_EQ(b[2].flags, UINT(MB_ICONQUESTION | MB_YESNO));
+  for (const auto& box : b) EXPECT_EQ(box.owner, Application->Handle());
+}
+
+TEST_F(MainTest, ExceptionsReachingTheApplication) {
+  Make();
+  for (const char* message : {"FTP component not ready", "Disk full", "FTP component not ready "}) {
+    Screen->SetCursor(crHourGlass);
+    try {
+      throw Exception(message);
+    } catch (...) {
+      Application->HandleException(nullptr);
+    }
+    EXPECT_EQ(Screen->Cursor(), crDefault) << message;
+  }
+  const auto& b = dialogs.Dialogs.Boxes;
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[0].text, "Application Error: Disk full");
+  EXPECT_EQ(b[0].caption, "Nembra Error");
+  EXPECT_EQ(b[0].flags, UINT(MB_ICONERROR | MB_OK));
+  EXPECT_EQ(b[1].text, "Application Error: FTP component not ready ");
+  // The hook goes with the window.
+  form.reset();
+  EXPECT_FALSE(Application->OnException == (TExceptionEvent{form.get(), &TFormMain::AppException}));
+}
+
+TEST_F(MainTest, AnUnreadableProfileFileStopsTheConstruction) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  HANDLE lock = CreateFileA(profiles.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  TFrameServices* services = FrameServices();
+  EXPECT_THROW(Make(), EFOpenError);
+  CloseHandle(lock);
+  // Nothing of the window stays installed.
+  EXPECT_EQ(FrameServices(), services);
+  EXPECT_FALSE(Application->OnException == (TExceptionEvent{form.get(), &TFormMain::AppException}));
+  EXPECT_FALSE(Screen->OnActiveFormChange);
+}
+
+TEST_F(MainTest, SaveDialogThroughTheFrame) {
+  Put("LastDir", dir);
+  Open();
+  dialogs.Dialogs.SaveNames = {dir + "\\out.txt"};
+  EXPECT_EQ(form->ExecuteSaveDialog(form->Stat1, "Text Files (*.txt)|*.txt", "x.txt"), dir + "\\out.txt");
+  EXPECT_EQ(form->ExecuteSaveDialog(nullptr, "All Files (*.*)|*.*", ""), "");
+  const auto& s = dialogs.Dialogs.SaveDialogs;
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].Owner, form->Stat1->Handle());
+  EXPECT_EQ(s[0].Filter, "Text Files (*.txt)|*.txt");
+  EXPECT_EQ(s[0].InitialDir, dir);
+  EXPECT_EQ(s[0].StructSize, sizeof(OPENFILENAMEA));
+  EXPECT_EQ(s[1].Owner, form->Handle());
+  EXPECT_EQ(s[1].Filter, "All Files (*.*)|*.*");
+}
+
+// ---------------------------------------------------------------- the other wired actions
+
+TEST_F(MainTest, DialerAndAboutShownModally) {
+  Open();
+  FormDial = new TFormDial(Application);
+  {
+    TModalDriver modal;
+    modal.Window("Palvane - RAS Dialer Utility").Press("&Close");
+    form->ActionDialer->Execute();
+    EXPECT_TRUE(modal.Done());
+  }
+  EXPECT_FALSE(FormDial->Visible());
+  FormDial->Free();
+  FormDial = nullptr;
+  {
+    TModalDriver modal;
+    modal.Window("About Nembra").Press("&OK");
+    form->ActionAbout->Execute();
+    EXPECT_TRUE(modal.Done());
+  }
+  EXPECT_EQ(FindTopWindow("About Nembra"), nullptr);
+}
+
+// ---------------------------------------------------------------- settings at close
+
+TEST_F(MainTest, CloseWritesTheSettings) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Put("LastDir", dir);
+  Put("LastShortcut", 2);
+  PutNormalPlacement(700, 500);
+  Open();
+  form->PMain->SetHeight(150);
+  form->PTree->SetWidth(210);
+  form->SetQuickConnectIndex(1);
+  form->SetBounds(30, 40, 720, 510);
+  form->Close();
+  auto s = Stored(SettingsSection);
+  EXPECT_EQ(s["LastDir"], dir);
+  EXPECT_EQ(s["LocalListSize"], "150");
+  EXPECT_EQ(s["LocalDirSize"], "210");
+  EXPECT_EQ(s["LastShortcut"], "1");
+  auto p = Stored("FormMain");
+  EXPECT_EQ(p, (std::map<String, String>{{"MaxState", "0"}, {"Left", "30"}, {"Top", "40"}, {"Width", "720"},
+                                          {"Height", "510"}}));
+
+  // Maximised, no profiles, nothing chosen, a folder that is gone: the
+  // earlier bounds stay, LastShortcut is not written.
+  form.reset();
+  WriteFileBytes(profiles, "");
+  Put("LastDir", dir + "\\gone");
+  TReg::WriteBool("FormMain", "MaxState", true);
+  Open();
+  ASSERT_TRUE(IsZoomed(form->Handle()));
+  form->ActionExit->Execute();
+  EXPECT_FALSE(form->Visible());
+  s = Stored(SettingsSection);
+  EXPECT_EQ(s["LastShortcut"], "1");
+  EXPECT_EQ(s["LastDir"], "");
+  p = Stored("FormMain");
+  EXPECT_EQ(p["MaxState"], "1");
+  EXPECT_EQ(p["Width"], "720");
+}
+
+// ---------------------------------------------------------------- restore request
+
+TEST_F(MainTest, RestoreRequestOfASecondStart) {
+  Open();
+  HWND wnd = form->Handle();
+  ASSERT_TRUE(IsZoomed(wnd));
+  // Maximised stays maximised.
+  PostMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+  PumpFor(100);
+  EXPECT_TRUE(IsZoomed(wnd));
+  // Minimised comes back as it was.
+  ShowWindow(wnd, SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(wnd));
+  PostMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsIconic(wnd); }));
+  EXPECT_TRUE(IsZoomed(wnd));
+  // A person's restore of the maximised window still restores it.
+  POINT p{200, 10};
+  PostMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, MAKELPARAM(p.x, p.y));
+  EXPECT_TRUE(WaitUntil([&] { return !IsZoomed(wnd); }));
+}
