@@ -246,6 +246,7 @@ const TCoreItem kCoreItems[] = {
     {&TdxBarSubItem::Class, &TdxBarSubItemControl::Class, true},
     {&TdxBarListItem::Class, &TdxBarContainerItemControl::Class, true},
     {&TdxBarContainerItem::Class, &TdxBarContainerItemControl::Class, true},
+    {&TSystemMenuSubItem::Class, &TSystemMenuSubItemControl::Class, false},
 };
 
 void RegisterCoreItems() {
@@ -388,15 +389,19 @@ bool IsWindowInside(HWND wnd, HWND ancestor) {
   return false;
 }
 
-bool LeftButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
+namespace {
+
+// Down by the asynchronous state or by the state of the input the thread
+// has taken: the asynchronous one may lag behind (cached for a while).
+bool ButtonDown(int key) {
+  return ((dxBarSystem()->GetAsyncKeyState(key) | dxBarSystem()->GetKeyState(key)) & 0x8000) != 0;
 }
 
-bool RightButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
-}
+}  // namespace
+
+bool LeftButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON); }
+
+bool RightButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON); }
 
 TRect GetWorkArea(TPoint point) {
   using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);
@@ -569,6 +574,9 @@ UINT_PTR TdxBarSystem::SetTimer(UINT elapse, TIMERPROC proc) { return ::SetTimer
 void TdxBarSystem::KillTimer(UINT_PTR id) { ::KillTimer(nullptr, id); }
 SHORT TdxBarSystem::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
 SHORT TdxBarSystem::GetKeyState(int key) { return ::GetKeyState(key); }
+void TdxBarSystem::GetKeyboardState(BYTE state[256]) {
+  if (!::GetKeyboardState(state)) std::memset(state, 0, 256);
+}
 TPoint TdxBarSystem::GetCursorPos() {
   POINT p{};
   ::GetCursorPos(&p);
@@ -599,24 +607,6 @@ TdxBarLayoutStore* dxBarSetLayoutStore(TdxBarLayoutStore* store) {
 }
 
 // ---------------------------------------------------------------- hooks
-
-bool dxBarKeyboardHookDirectCall = false;
-bool dxBarKeyboardAltPressed = false;
-
-// The hooks hand every message on; keyboard and mouse routing and the
-// form messages come with the bar windows.
-LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  if (dxBarKeyboardHookDirectCall) return 0;
-  return CallNextHookEx(gKeyboardHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gMouseHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gCallWndProcHook, code, wParam, lParam);
-}
 
 HHOOK dxBarHookHandle(int idHook) {
   switch (idHook) {

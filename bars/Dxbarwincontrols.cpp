@@ -318,18 +318,7 @@ void TdxBarWinControl::SystemKey(TMessage& msg) {
     return;
   }
   // The key goes to the keyboard logic as if it had arrived there.
-  bool direct = dxBarKeyboardHookDirectCall;
-  dxBarKeyboardHookDirectCall = true;
-  if (key == VK_MENU) dxBarKeyboardAltPressed = true;
-  LRESULT consumed = 0;
-  try {
-    consumed = dxBarKeyboardHookProc(0, key, msg.LParam);
-  } catch (...) {
-    dxBarKeyboardHookDirectCall = direct;
-    throw;
-  }
-  dxBarKeyboardHookDirectCall = direct;
-  if (consumed) {
+  if (dxBarKeyboardHookDirectCall(key, msg.LParam)) {
     msg.Result = 0;
     return;
   }

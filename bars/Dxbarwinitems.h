@@ -312,6 +312,7 @@ class TdxBarWinControl : public TdxBarItemControl, public TWindowObject {
   bool IsDestroyOnClick() override { return false; }
   void ControlClick(bool byMouse) override;
   void ControlInactivate(bool immediately) override;
+  bool HostedWindowFocused() override { return window_ && GetFocus() == window_; }
   // A mouse press, release or double click of the bar window at a client
   // point, handed on to the hosted window (outside it for a press and a
   // double click).
@@ -375,6 +376,7 @@ class TdxBarEditControl : public TdxBarWinControl {
   void ControlClick(bool byMouse) override;
   void SetFocused(bool value) override;
   void SetText(const String& value) override;
+  int EditSizingCaptionWidth() override { return GetCaptionWidth(); }
   virtual void WidthChanged();
   void Paint(const TRect& r, TdxBarPaintType paintType) override;
 
@@ -400,6 +402,7 @@ class TCustomdxBarComboControl : public TdxBarEditControl {
   // Ignored when unchanged or while the item is read-only.
   virtual void SetDroppedDown(bool value);
   HWND GetDropDownWindow();
+  HWND DropDownWindow() override { return droppedDown_ ? GetDropDownWindow() : nullptr; }
   const TRect& DropButtonRect() const { return dropButtonRect_; }
   void ControlInactivate(bool immediately) override;
   void GetArrowParams(TdxBarPaintType paintType, bool droppedDown, int& colorIndex, HBRUSH& brush,

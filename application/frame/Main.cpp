@@ -399,20 +399,29 @@ void TFormMain::CreateActions() {
 
 // ---------------------------------------------------------------- local pane
 
-// The shell tree and list (LocTree, LocList) come with the shell controls:
-// LocTree in PTree bound to LocList in PList, with their options and the
-// handlers LocTreeClick, LocListClick and the drag handlers.
-void TFormMain::CreateLocalPane() {}
-
-void TFormMain::SelectLocalFolder(const String& path) {
-  // A folder that is gone is skipped: the tree keeps its selection.
-  if (path.empty() || !DirectoryExists(path)) return;
-  localFolder_ = path;
+// The drag handlers of LocList come with the main window's drag and drop.
+void TFormMain::CreateLocalPane() {
+  LocTree = Make<TPTShellTree>(this, PTree, "LocTree");
+  LocTree->SetAlign(alClient);
+  LocTree->SetOptions({ptstoAutoFill, ptstoDefaultKeyHandling, ptstoContextMenus, ptstoDynamicRefresh, ptstoShowHidden});
+  LocTree->SetDragMode(dmAutomatic);
+  LocTree->OnClick = {this, &TFormMain::LocTreeClick};
+  LocList = Make<TPTShellList>(this, PList, "LocList");
+  LocList->SetAlign(alClient);
+  LocList->SetOptions({ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus,
+                       ptsloDynamicRefresh, ptsloFolderContextMenu, ptsloShowHidden});
+  LocList->SetViewStyle(vsReport);
+  LocList->SetMultiSelect(true);
+  LocList->SetDragMode(dmAutomatic);
+  LocList->OnClick = {this, &TFormMain::LocListClick};
+  LocTree->SetShellList(LocList);
 }
 
-String TFormMain::LocalFolder() const { return localFolder_; }
+void TFormMain::SelectLocalFolder(const String& path) { LocTree->SetSelectedPathName(path); }
 
-int TFormMain::LocalSelectionCount() const { return 0; }
+String TFormMain::LocalFolder() const { return LocTree->GetSelectedPathName(); }
+
+int TFormMain::LocalSelectionCount() const { return LocList->SelCount(); }
 
 // ---------------------------------------------------------------- quick connect
 

@@ -15,6 +15,12 @@
 #include "classlib/Extctrls.h"
 #include "classlib/Imglist.h"
 #include "classlib/Inifiles.h"
+// The shell utilities' IsWin95() and the bars' IsWin95 flag share a name;
+// here, where both units are seen and neither is used, the shell's function
+// is declared under another.
+#define IsWin95 PTShellIsWin95
+#include "shellctl/Uptshellcontrols.h"
+#undef IsWin95
 
 // What the enabled states of the actions depend on.
 struct TActionInputs {
@@ -41,6 +47,8 @@ class TFormMain : public TForm, public TFrameServices {
   TPanel* PTree = nullptr;
   TSplitter* SplitE = nullptr;
   TPanel* PList = nullptr;
+  TPTShellTree* LocTree = nullptr;
+  TPTShellList* LocList = nullptr;
   TSplitter* SplitMain = nullptr;
   TStatusBar* Stat1 = nullptr;
   TTabControl* TabCon = nullptr;
@@ -192,16 +200,15 @@ class TFormMain : public TForm, public TFrameServices {
   // The tab follows the active child however it changed.
   void ActiveFormChange(TObject* sender);
 
-  // ---- the local pane. The shell tree and list come with the shell
-  // controls: until then the panes stay empty and these stand in.
+  // ---- the local pane: LocTree in PTree bound to LocList in PList.
   void CreateLocalPane();
-  // The folder tree selects path (an existing folder; others are skipped).
+  // The folder tree selects path (a path that names no folder selects the
+  // desktop).
   void SelectLocalFolder(const String& path);
   // The path of the folder selected in the tree ("" for none).
   String LocalFolder() const;
   // Selected entries of the file list.
   int LocalSelectionCount() const;
-  String localFolder_;
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);

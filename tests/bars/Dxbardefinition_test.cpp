@@ -27,7 +27,6 @@ void KeepActual(const String& dump) {
 }
 
 struct TFixture {
-  TScopedStandIns StandIns;
   TRecordingStore Store;
   TdxBarLayoutStore* Previous = dxBarSetLayoutStore(&Store);
   TBarsFixtureForm* Form = new TBarsFixtureForm;

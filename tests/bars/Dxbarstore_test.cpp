@@ -4,8 +4,7 @@
 // and damaged values spoil only their own bar or link.
 //
 // The bars' windows are real: a bar's docked and floating places are the
-// ones its window reports, so the forms whose places count are shown, and
-// the buttons have the stand-in controls' sizes.
+// ones its window reports, so the forms whose places count are shown.
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -189,10 +188,9 @@ void MakeGlyph(TBitmap& glyph) {
     for (int x = 0; x < 16; ++x) glyph.Canvas()->SetPixel(x, y, static_cast<TColor>(RGB(x * 16, y * 16, (x ^ y) * 8)));
 }
 
-// The fixture shown at (20, 20) with the stand-in controls; floating bars
-// show with it. Loading its layout when it is made, it is still hidden.
+// The fixture shown at (20, 20); floating bars show with it. Loading its
+// layout when it is made, it is still hidden.
 struct TShownFixture {
-  TScopedStandIns StandIns;
   TBarsFixtureForm* Form;
   TShownFixture() {
     Form = new TBarsFixtureForm;
@@ -285,8 +283,9 @@ TEST(BarsLayout, ACustomisedFixtureComesBackFromTheRegistryAsItWas) {
   ASSERT_EQ(loaded->Width(), 16);
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) ASSERT_EQ(loaded->Canvas()->Pixel(x, y), glyph.Canvas()->Pixel(x, y)) << x << "," << y;
-  // Both forms loaded through the manager's path when they were made.
-  EXPECT_EQ(store.Paths, std::vector<String>(3, "\\Software\\Quellmark\\Nembra3\\Toolbars"));
+  // Both forms loaded through the manager's path when they were made, and
+  // the first one saved again as its window went.
+  EXPECT_EQ(store.Paths, std::vector<String>(4, "\\Software\\Quellmark\\Nembra3\\Toolbars"));
 }
 
 TEST(BarsLayout, AFloatingBarAtShutDownComesBackFloatingInPlace) {
@@ -314,9 +313,9 @@ TEST(BarsLayout, AFloatingBarAtShutDownComesBackFloatingInPlace) {
     ASSERT_EQ(placed.TopLeft(), TPoint(333, 244));
     ASSERT_GT(placed.Height(), oneLine);
     SaveScreenshot(wnd, "before");
-    // What the form's window going saves.
-    f.Form->Bar1->SaveToRegistry(f.Form->Bar1->RegistryPath());
   }
+  // The form's window going saved the layout.
+  ASSERT_EQ(store.Paths.size(), 2u);
 
   TShownFixture fresh;
   TdxBar* files = fresh.Bar("Files");
@@ -361,7 +360,6 @@ namespace {
 // A small form of its own: four buttons, a menu and three bars, the second
 // one the main menu.
 struct TToolsForm {
-  TScopedStandIns StandIns;
   TToolsForm() {
     Form->SetName("FormTools");
     for (const char* name : {"Open", "Save", "Print", "Quit"}) Form->Button(name, name);
@@ -646,7 +644,6 @@ TEST(BarsLayout, AKeyValueOfTheWrongTypeEndsTheLoadingAndTheFormKeepsItsBars) {
   }
   // The form loading its layout goes on with the bars it defines.
   TTestStore store(key.Path);
-  TScopedStandIns standIns;
   auto* form = new TBarsFixtureForm;
   EXPECT_EQ(Dump(form->Bar1), Resource("FIXTUREDUMP"));
   form->Free();

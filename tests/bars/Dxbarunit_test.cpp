@@ -26,13 +26,16 @@ TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
   TdxBarItemClass core[] = {TdxBarButton::Class(),  TdxBarEdit::Class(),    TCustomdxBarCombo::Class(),
                             TdxBarCombo::Class(),   TdxBarSubItem::Class(), TdxBarListItem::Class(),
                             TdxBarContainerItem::Class()};
-  // The extended items follow.
-  ASSERT_EQ(dxBarItemCount(), 8);
+  // The system-menu item is not offered to the user; the extended items
+  // follow.
+  ASSERT_EQ(dxBarItemCount(), 9);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(dxBarItemClass(i), core[i]) << i;
-  EXPECT_EQ(dxBarItemClass(7), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarItemClass(8), nullptr);
+  EXPECT_EQ(dxBarItemClass(7), TSystemMenuSubItem::Class());
+  EXPECT_EQ(dxBarItemClass(8), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemClass(9), nullptr);
   EXPECT_EQ(dxBarVisibleItemCount(), 8);
   EXPECT_EQ(dxBarVisibleItemClass(6), TdxBarContainerItem::Class());
+  EXPECT_EQ(dxBarVisibleItemClass(7), TdxBarImageCombo::Class());
   for (int index : {-1, 8, 9}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
   // Made by name, each with its control.
   TBarsForm* form = new TBarsForm;
@@ -52,8 +55,8 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 10);
-  EXPECT_EQ(dxBarItemClass(9), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), 11);
+  EXPECT_EQ(dxBarItemClass(10), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarVisibleItemCount(), 9);
   EXPECT_EQ(dxBarVisibleItemClass(8), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
@@ -63,11 +66,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 9);
+  EXPECT_EQ(dxBarItemCount(), 10);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 8);
+  EXPECT_EQ(dxBarItemCount(), 9);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -106,7 +109,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 8);
+  EXPECT_EQ(dxBarItemCount(), 9);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);

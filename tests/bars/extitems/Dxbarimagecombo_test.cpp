@@ -14,10 +14,9 @@ namespace {
 
 String SiteName(int i) { return String("Site ") + (i < 10 ? "0" : "") + IntToStr(i); }
 
-// The fixture shown with the stand-in controls and 25 profile names in the
-// quick-connect combo, counting its changes.
+// The fixture shown with 25 profile names in the quick-connect combo,
+// counting its changes.
 struct TQuickConnect {
-  TScopedStandIns StandIns;
   TRecordingStore Store;
   TdxBarLayoutStore* PreviousStore = dxBarSetLayoutStore(&Store);
   TBarsFixtureForm* Form;
