@@ -108,9 +108,13 @@ extern TdxBarManagerList* dxBarManagerList;
 extern bool dxBarMakeInactiveImagesDingy;
 // Colour step of the background of rarely used menu entries.
 extern int dxBarNonrecentlyUsedItemsColorDelta;
+// The platform flags of the bars (the shell utilities have functions of
+// the same names).
+namespace dxBarOS {
 extern bool IsWin9x;
 extern bool IsWin95;
 extern bool IsWin98OrW2K;
+}  // namespace dxBarOS
 // Bits per pixel of the screen.
 extern int ScreenBitsPixel;
 

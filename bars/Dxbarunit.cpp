@@ -13,9 +13,9 @@
 TdxBarManagerList* dxBarManagerList = nullptr;
 bool dxBarMakeInactiveImagesDingy = true;
 int dxBarNonrecentlyUsedItemsColorDelta = 20;
-bool IsWin9x = false;
-bool IsWin95 = false;
-bool IsWin98OrW2K = false;
+bool dxBarOS::IsWin9x = false;
+bool dxBarOS::IsWin95 = false;
+bool dxBarOS::IsWin98OrW2K = false;
 int ScreenBitsPixel = 0;
 TTrackMouseEventProc TrackMouseEventProc = nullptr;
 TUpdateLayeredWindowProc UpdateLayeredWindowProc = nullptr;
@@ -58,10 +58,10 @@ void UnregisterCoreItems();
 // ---------------------------------------------------------------- start-up and shut-down
 
 void dxBarSetOSFlags(const OSVERSIONINFOA& v) {
-  IsWin9x = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-  IsWin95 = IsWin9x && v.dwMinorVersion == 0;
+  dxBarOS::IsWin9x = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+  dxBarOS::IsWin95 = dxBarOS::IsWin9x && v.dwMinorVersion == 0;
   // Windows 98 and later of the 9x line, Windows 2000 and every later NT.
-  IsWin98OrW2K = (IsWin9x && v.dwMinorVersion != 0) || (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5);
+  dxBarOS::IsWin98OrW2K = (dxBarOS::IsWin9x && v.dwMinorVersion != 0) || (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5);
 }
 
 namespace {

@@ -15,12 +15,7 @@
 #include "classlib/Extctrls.h"
 #include "classlib/Imglist.h"
 #include "classlib/Inifiles.h"
-// The shell utilities' IsWin95() and the bars' IsWin95 flag share a name;
-// here, where both units are seen and neither is used, the shell's function
-// is declared under another.
-#define IsWin95 PTShellIsWin95
 #include "shellctl/Uptshellcontrols.h"
-#undef IsWin95
 
 // What the enabled states of the actions depend on.
 struct TActionInputs {

@@ -142,9 +142,9 @@ TEST(BarsUnit, NewerWindowsCountAsWindows98Or2000) {
     v.dwMajorVersion = c.Major;
     v.dwMinorVersion = c.Minor;
     dxBarSetOSFlags(v);
-    EXPECT_EQ(IsWin9x, c.Win9x) << c.Major << "." << c.Minor;
-    EXPECT_EQ(IsWin95, c.Win95) << c.Major << "." << c.Minor;
-    EXPECT_EQ(IsWin98OrW2K, c.Win98OrW2K) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin9x, c.Win9x) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin95, c.Win95) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin98OrW2K, c.Win98OrW2K) << c.Major << "." << c.Minor;
   }
   // Wine reports NT 10.
   OSVERSIONINFOA real{};
@@ -154,7 +154,7 @@ TEST(BarsUnit, NewerWindowsCountAsWindows98Or2000) {
   GetVersionExA(&real);
 #pragma GCC diagnostic pop
   dxBarSetOSFlags(real);
-  EXPECT_TRUE(IsWin98OrW2K);
+  EXPECT_TRUE(dxBarOS::IsWin98OrW2K);
 }
 
 TEST(BarsText, AcceleratorMarksAreDropped) {
