@@ -385,6 +385,8 @@ void TFormMain::CreateActions() {
   ActionCloseActive->OnExecute = {this, &TFormMain::ActionCloseActiveExecute};
   ActionExit->OnExecute = {this, &TFormMain::ActionExitExecute};
   ActionDialer->OnExecute = {this, &TFormMain::ActionDialerExecute};
+  ActionDownloadFile->OnExecute = {this, &TFormMain::ActionDownloadFileExecute};
+  ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
 }
 
@@ -403,7 +405,16 @@ void TFormMain::SelectLocalFolder(const String& path) {
 
 String TFormMain::LocalFolder() const { return localFolder_; }
 
-int TFormMain::LocalSelectionCount() const { return 0; }
+std::vector<TFormMain::TLocalEntry> TFormMain::LocalSelection() const { return localSelection_; }
+
+int TFormMain::LocalSelectionCount() const { return static_cast<int>(LocalSelection().size()); }
+
+void TFormMain::SetLocalSelection(const std::vector<TLocalEntry>& entries) {
+  localSelection_ = entries;
+  UpdateActionStates();
+}
+
+void TFormMain::RefreshLocalFiles() {}
 
 // ---------------------------------------------------------------- quick connect
 
@@ -686,6 +697,27 @@ void TFormMain::ActionExitExecute(TObject*) { Close(); }
 
 void TFormMain::ActionDialerExecute(TObject*) {
   if (FormDial) FormDial->ShowModal();
+}
+
+void TFormMain::ActionDownloadFileExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->DownloadSelected();
+}
+
+void TFormMain::ActionUploadFileExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  std::vector<TLocalEntry> selected = LocalSelection();
+  if (!child || selected.empty()) return;
+  TStringList paths;
+  for (const TLocalEntry& e : selected) {
+    // A compressed folder of the shell is a file.
+    if (e.Folder && UpperCase(ExtractFileExt(e.Path)) != ".ZIP") {
+      InfoBox("The item " + e.DisplayName + " is a folder, please use a batch operation to upload folders.",
+              "Folders Must Use Batch");
+      continue;
+    }
+    paths.Add(e.Path);
+  }
+  child->UploadFiles(&paths);
 }
 
 void TFormMain::ActionAboutExecute(TObject*) {

@@ -5,6 +5,8 @@
 // boxes and other services the rest of the program calls.
 #pragma once
 
+#include <vector>
+
 #include "Connectionwindow.h"
 #include "Frameservices.h"
 #include "Newaccount.h"
@@ -148,6 +150,28 @@ class TFormMain : public TForm, public TFrameServices {
   String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
   TCustomImageList* SmallImages() override { return Imgsmall; }
 
+  // ---- the local pane, as the connection windows use it. The shell tree
+  // and list come with the shell controls: until then the panes stay empty
+  // and these stand in.
+  // The folder tree selects path (an existing folder; others are skipped).
+  void SelectLocalFolder(const String& path);
+  // The path of the folder selected in the tree ("" for none, or for one
+  // that is no folder of the file system).
+  String LocalFolder() const;
+  // An entry of the file list.
+  struct TLocalEntry {
+    String Path;         // full path
+    String DisplayName;  // as the list shows it
+    bool Folder = false;
+  };
+  // The selected entries of the file list, in list order.
+  std::vector<TLocalEntry> LocalSelection() const;
+  int LocalSelectionCount() const;
+  // Until the file list comes: the entries it has selected.
+  void SetLocalSelection(const std::vector<TLocalEntry>& entries);
+  // The file list reads its folder again.
+  void RefreshLocalFiles();
+
   // ---- the quick-connect combo (its bar item comes with the combo items)
   int QuickConnectCount() const;
   // -1: none selected.
@@ -171,6 +195,10 @@ class TFormMain : public TForm, public TFrameServices {
   void ActionCloseActiveExecute(TObject* sender);
   void ActionExitExecute(TObject* sender);
   void ActionDialerExecute(TObject* sender);
+  void ActionDownloadFileExecute(TObject* sender);
+  // The selected local files (a folder named *.zip counts as a file; other
+  // folders are refused with a box each) go to the active window's upload.
+  void ActionUploadFileExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
 
  protected:
@@ -189,16 +217,10 @@ class TFormMain : public TForm, public TFrameServices {
   // The tab follows the active child however it changed.
   void ActiveFormChange(TObject* sender);
 
-  // ---- the local pane. The shell tree and list come with the shell
-  // controls: until then the panes stay empty and these stand in.
+  // ---- the local pane (see the public part).
   void CreateLocalPane();
-  // The folder tree selects path (an existing folder; others are skipped).
-  void SelectLocalFolder(const String& path);
-  // The path of the folder selected in the tree ("" for none).
-  String LocalFolder() const;
-  // Selected entries of the file list.
-  int LocalSelectionCount() const;
   String localFolder_;
+  std::vector<TLocalEntry> localSelection_;
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);
