@@ -13,6 +13,10 @@ namespace {
 // The window's own messages: a parse ended; the next slice of the lists.
 constexpr UINT WM_LISTING_PARSED = WM_USER + 20;
 constexpr UINT WM_LISTING_FILL = WM_USER + 21;
+// The selection of a list changed: the actions follow once.
+constexpr UINT WM_SELECTION_CHANGED = WM_USER + 22;
+// Log lines wait to reach the memo.
+constexpr UINT WM_LOG_FLUSH = WM_USER + 23;
 
 // Rows added between two checks of the time, and the time a slice takes
 // at most before the window handles its other messages.
@@ -122,9 +126,8 @@ String CommandStatusText(const String& command) {
 }
 
 String KilobitsText(int64_t bytesPerSecond) {
-  // Kilobits: bytes times 8, over 1000; kept to single precision.
-  float kbps = static_cast<float>(static_cast<double>(bytesPerSecond) * 8.0 / 1000.0);
-  return Format("%.2n", static_cast<double>(kbps));
+  // Kilobits: bytes times 8, over 1000.
+  return Format("%.2n", static_cast<double>(bytesPerSecond) * 8.0 / 1000.0);
 }
 
 TProgressTexts ProgressTexts(int64_t done, int64_t total, bool knownTotal, int64_t tenths) {
@@ -285,7 +288,10 @@ struct TFormMdi::TListingFill {
 TConnectionWindow* TFormMdi::Create(TComponent* owner) { return new TFormMdi(owner); }
 
 TFormMdi::TFormMdi(TComponent* owner) : TForm(owner) {
-  SetName("FormMdi");
+  // One per connection: the second is "FormMdi_1", and so on.
+  String name = "FormMdi";
+  for (int n = 1; owner && owner->FindComponent(name); ++n) name = "FormMdi_" + IntToStr(n);
+  SetName(name);
   SetFormStyle(fsMDIChild);
   SetBounds(0, 0, 640, 420);
   OnShow = {this, &TFormMdi::FormShow};
@@ -400,12 +406,10 @@ void TFormMdi::BuildForm() {
   CancelB = Make<TSpeedButton>(this, Panel1, "CancelB");
   CancelB->SetBounds(316, 1, 100, 19);
   CancelB->SetCaption("Cancel");
-  CancelB->SetFlat(true);
   CancelB->OnClick = {this, &TFormMdi::CancelBClick};
   CloseB = Make<TSpeedButton>(this, Panel1, "CloseB");
   CloseB->SetBounds(316, 20, 100, 19);
   CloseB->SetCaption("Close Connection");
-  CloseB->SetFlat(true);
   CloseB->SetShowHint(true);
   CloseB->OnClick = {this, &TFormMdi::CloseBClick};
   TransferFile = PanelLabel(PProgress, "TransferFile", 6, 4, 200);
@@ -446,6 +450,7 @@ void TFormMdi::BuildForm() {
   RemoteDirs->SetMultiSelect(false);
   RemoteDirs->OnClick = {this, &TFormMdi::RemoteDirsClick};
   RemoteDirs->OnCompare = {this, &TFormMdi::RemoteDirsCompare};
+  RemoteDirs->OnSelectItem = {this, &TFormMdi::ListSelectItem};
   SplitRem = Make<TSplitter>(this, PListing, "SplitRem");
   SplitRem->SetAlign(alLeft);
   SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
@@ -456,6 +461,7 @@ void TFormMdi::BuildForm() {
   RemoteFiles->SetMultiSelect(true);
   RemoteFiles->OnClick = {this, &TFormMdi::RemoteFilesClick};
   RemoteFiles->OnCompare = {this, &TFormMdi::RemoteFilesCompare};
+  RemoteFiles->OnSelectItem = {this, &TFormMdi::ListSelectItem};
   RemoteFiles->SetSortType(stBoth);
   if (TFormMain* main = Main()) RemoteDirs->SetSmallImages(main->Imgsmall);
   if (DirParser) {
@@ -687,8 +693,27 @@ void TFormMdi::EndBusy() {
 // ---------------------------------------------------------------- log and status
 
 void TFormMdi::AddLog(const String& text) {
-  MemoInfo->Lines()->Add(text);
   LogLines->Add(text);
+  // The memo takes the lines of one turn of the message loop at once: each
+  // change of its text costs time in proportion to all of it.
+  pendingLog_.push_back(text);
+  if (logPosted_) return;
+  if (HandleAllocated() && PostMessageA(Handle(), WM_LOG_FLUSH, 0, 0))
+    logPosted_ = true;
+  else
+    FlushLog();
+}
+
+void TFormMdi::FlushLog() {
+  logPosted_ = false;
+  if (pendingLog_.empty()) return;
+  String text;
+  for (const String& line : pendingLog_) {
+    if (!text.empty()) text += "\r\n";
+    text += line;
+  }
+  pendingLog_.clear();
+  MemoInfo->Lines()->Add(text);
 }
 
 void TFormMdi::SetStatus(int panel, const String& text) {
@@ -804,6 +829,14 @@ void TFormMdi::RemoteDirsClick(TObject*) {
 
 void TFormMdi::RemoteFilesClick(TObject*) {
   if (TFormMain* main = Main()) main->UpdateActionStates();
+}
+
+void TFormMdi::ListSelectItem(TObject*, TListItem*, bool) {
+  // A selection made with the keys counts as a click; a range of many
+  // items refreshes the actions once.
+  if (selectionPosted_ || !HandleAllocated()) return;
+  selectionPosted_ = true;
+  PostMessageA(Handle(), WM_SELECTION_CHANGED, 0, 0);
 }
 
 void TFormMdi::RemoteFilesCompare(TObject*, TListItem* item1, TListItem* item2, LPARAM, int& compare) {
@@ -983,6 +1016,13 @@ void TFormMdi::Dispatch(TMessage& msg) {
       return;
     case WM_LISTING_FILL:
       FillSlice(msg.WParam);
+      return;
+    case WM_LOG_FLUSH:
+      FlushLog();
+      return;
+    case WM_SELECTION_CHANGED:
+      selectionPosted_ = false;
+      if (TFormMain* main = Main()) main->UpdateActionStates();
       return;
     default:
       TForm::Dispatch(msg);

@@ -162,7 +162,10 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void EndBusy();
   // An operation or the login runs (from BeginBusy to EndBusy).
   bool Busy() const { return busy_; }
+  // Appends to LogLines at once, to MemoInfo when the window next handles
+  // its messages.
   void AddLog(const String& text);
+  void FlushLog();
   void SetStatus(int panel, const String& text);
   void ResetTransferPanel();
   void ClearRemoteLists();
@@ -208,6 +211,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ReconBClick(TObject* sender);
   void RemoteDirsClick(TObject* sender);
   void RemoteFilesClick(TObject* sender);
+  void ListSelectItem(TObject* sender, TListItem* item, bool selected);
   void RemoteFilesCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
   void RemoteDirsCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
   void FormShow(TObject* sender);
@@ -258,6 +262,9 @@ class TFormMdi : public TForm, public TConnectionWindow {
   std::deque<int64_t> downloadSizes_;
   int64_t listingSize_ = -1;
   bool closing_ = false;
+  bool selectionPosted_ = false;
+  std::vector<String> pendingLog_;
+  bool logPosted_ = false;
 
   std::unique_ptr<TListingJob> job_;
   std::unique_ptr<TListingFill> fill_;
