@@ -172,7 +172,8 @@ namespace {
 // window holds no texts: the cell is drawn again.
 void SetCellText(TCustomListView* lv, int item, int subItem, bool callback) {
   if (lv->VirtualWindow()) {
-    SendMessageA(lv->Handle(), LVM_UPDATE, item, 0);
+    // Within an items update the whole window is drawn again at its end.
+    if (!lv->Items()->Updating()) SendMessageA(lv->Handle(), LVM_UPDATE, item, 0);
     return;
   }
   LVITEMA it{};
@@ -259,6 +260,7 @@ UINT TListItem::StateBits() const {
 
 bool TListItem::GetState(UINT mask) const {
   TCustomListView* lv = ListView();
+  lv->SyncWindowCount();
   if (lv->HandleAllocated() && !(lv->virtualWindow_ && (mask & kCallbackStates)))
     return (SendMessageA(lv->handle_, LVM_GETITEMSTATE, index_, mask) & mask) != 0;
   return (state_ & mask) != 0;
@@ -271,6 +273,7 @@ void TListItem::SetState(UINT mask, bool value) {
     state_ &= ~mask;
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return;
+  lv->SyncWindowCount();
   if (lv->virtualWindow_ && (mask & kCallbackStates)) {
     SendMessageA(lv->handle_, LVM_UPDATE, index_, 0);
     return;
@@ -322,6 +325,7 @@ void TListItem::Delete() {
 bool TListItem::MakeVisible(bool partialOK) {
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return false;
+  lv->SyncWindowCount();
   return SendMessageA(lv->handle_, LVM_ENSUREVISIBLE, index_, partialOK) != 0;
 }
 
@@ -329,6 +333,7 @@ TRect TListItem::DisplayRect(TDisplayCode code) const {
   TCustomListView* lv = ListView();
   RECT r{};
   if (!lv->HandleAllocated()) return TRect();
+  lv->SyncWindowCount();
   static const int codes[] = {LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL, LVIR_SELECTBOUNDS};
   r.left = codes[code];
   if (!SendMessageA(lv->handle_, LVM_GETITEMRECT, index_, reinterpret_cast<LPARAM>(&r))) return TRect();
@@ -339,6 +344,7 @@ bool TListItem::EditCaption() {
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated() && !lv->Parent()) return false;
   HWND h = lv->Handle();
+  lv->SyncWindowCount();
   if (lv->CanFocus() && GetFocus() != h) lv->SetFocus();
   return SendMessageA(h, LVM_EDITLABELA, index_, 0) != 0;
 }
@@ -440,6 +446,7 @@ void TListItems::BeginUpdate() {
 
 void TListItems::EndUpdate() {
   if (updateCount_ == 0 || --updateCount_ > 0) return;
+  owner_->SyncWindowCount();
   if (owner_->sortPending_) owner_->SortNow(nullptr, 0);
   if (owner_->HandleAllocated()) {
     SendMessageA(owner_->handle_, WM_SETREDRAW, TRUE, 0);
@@ -542,6 +549,7 @@ void TCustomListView::CreateWnd() {
   if (virtualWindow_) {
     SendMessageA(handle_, LVM_SETCALLBACKMASK, kCallbackStates, 0);
     SendMessageA(handle_, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+    countPending_ = false;
     for (TListItem* it : items_->items_)
       if (UINT state = it->state_ & kWindowStates) {
         LVITEMA lv{};
@@ -569,7 +577,11 @@ void TCustomListView::PushColumns() {
 void TCustomListView::PushItem(TListItem* item) {
   if (!HandleAllocated()) return;
   if (virtualWindow_) {
-    SetWindowCount();
+    // Within an items update the count goes to the window once, at its end.
+    if (items_->Updating())
+      countPending_ = true;
+    else
+      SetWindowCount();
     return;
   }
   LVITEMA lv{};
@@ -696,13 +708,19 @@ void TCustomListView::SetVirtualWindow(bool value) {
 }
 
 void TCustomListView::SetWindowCount() {
+  countPending_ = false;
   if (HandleAllocated() && virtualWindow_)
     SendMessageA(handle_, LVM_SETITEMCOUNT, items_->Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void TCustomListView::SyncWindowCount() const {
+  if (countPending_) const_cast<TCustomListView*>(this)->SetWindowCount();
 }
 
 std::vector<TCustomListView::TWindowState> TCustomListView::WindowStates() const {
   std::vector<TWindowState> states;
   if (!HandleAllocated()) return states;
+  SyncWindowCount();
   int focused = static_cast<int>(SendMessageA(handle_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
   bool focusSeen = false;
   for (int i = -1; (i = static_cast<int>(SendMessageA(handle_, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;) {
@@ -722,6 +740,7 @@ std::vector<TCustomListView::TWindowState> TCustomListView::WindowStates() const
 
 void TCustomListView::RestoreWindowStates(const std::vector<TWindowState>& states) {
   if (!HandleAllocated()) return;
+  SyncWindowCount();
   TFlagScope quiet(suppressEvents_);
   LVITEMA none{};
   none.stateMask = kWindowStates;
@@ -918,6 +937,7 @@ void TCustomListView::SetItemFocused(TListItem* item) {
 }
 
 int TCustomListView::SelCount() const {
+  SyncWindowCount();
   if (HandleAllocated()) return static_cast<int>(SendMessageA(handle_, LVM_GETSELECTEDCOUNT, 0, 0));
   int n = 0;
   for (TListItem* it : items_->items_)
@@ -933,6 +953,7 @@ TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direc
   if (states.Contains(isSelected)) mask |= LVIS_SELECTED;
   int from = start ? items_->IndexOf(start) : -1;
   if (HandleAllocated()) {
+    SyncWindowCount();
     static const UINT dirs[] = {LVNI_TOLEFT, LVNI_TORIGHT, LVNI_ABOVE, LVNI_BELOW, LVNI_ALL};
     UINT flags = dirs[direction];
     if (mask & LVIS_CUT) flags |= LVNI_CUT;

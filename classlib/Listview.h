@@ -394,8 +394,11 @@ class TCustomListView : public TWinControl {
   };
   std::vector<TWindowState> WindowStates() const;
   void RestoreWindowStates(const std::vector<TWindowState>& states);
-  // A virtual window's item count follows the items.
+  // A virtual window's item count follows the items (within an items update
+  // only once it is needed, or at the update's end).
   void SetWindowCount();
+  void SyncWindowCount() const;
+  mutable bool countPending_ = false;
   // Answers a virtual window's type-ahead search; -1 when nothing matches.
   int FindCaption(const NMLVFINDITEMA& find) const;
 };

@@ -277,10 +277,13 @@ struct TFormMdi::TListingJob {
   bool Read = false;
 };
 
-// The rows still to add to the lists.
+// The rows still to add to the lists, which stay in one items update (and
+// do not redraw) from the first row to the last.
 struct TFormMdi::TListingFill {
   TDirRows Rows;
   size_t Dirs = 0, Files = 0;
+  bool Updating = false;
+  bool Added() const { return Dirs >= Rows.Directories.size() && Files >= Rows.Files.size(); }
 };
 
 // ---------------------------------------------------------------- window
@@ -925,8 +928,18 @@ void TFormMdi::RememberCurrentDir() {
 
 String TFormMdi::MakeListingFileName() { return MakeListingFileIn(ExtractFilePath(Application->ExeName())); }
 
+void TFormMdi::EndFillUpdate() {
+  if (!fill_ || !fill_->Updating) return;
+  fill_->Updating = false;
+  for (TPTListView* l : {RemoteDirs, RemoteFiles}) l->Items()->EndUpdate();
+}
+
 void TFormMdi::StopListing() {
   ++listingGeneration_;
+  if (fill_) {
+    EndFillUpdate();
+    RemoteFiles->SetSortType(stBoth);
+  }
   fill_.reset();
   if (job_) {
     if (job_->Thread.joinable()) job_->Thread.join();
@@ -978,6 +991,11 @@ void TFormMdi::ListingParsed(WPARAM generation) {
   fill_ = std::make_unique<TListingFill>();
   fill_->Rows = std::move(job_->Rows);
   job_.reset();
+  // The rows come in the list's order: it need not keep itself ordered
+  // while they are added.
+  RemoteFiles->SetSortType(stNone);
+  for (TPTListView* l : {RemoteDirs, RemoteFiles}) l->Items()->BeginUpdate();
+  fill_->Updating = true;
   FillSlice(generation);
 }
 
@@ -992,7 +1010,20 @@ void TFormMdi::FillSlice(WPARAM generation) {
     pos = end;
     return part;
   };
-  while (f.Dirs < f.Rows.Directories.size() || f.Files < f.Rows.Files.size()) {
+  if (f.Added()) {
+    // The last steps, each a message of its own: the lists draw again, then
+    // the file list keeps itself ordered again (a check of the order).
+    if (f.Updating) {
+      EndFillUpdate();
+      PostMessageA(Handle(), WM_LISTING_FILL, generation, 0);
+      return;
+    }
+    fill_.reset();
+    RemoteFiles->SetSortType(stBoth);
+    if (TFormMain* main = Main()) main->UpdateActionStates();
+    return;
+  }
+  while (!f.Added()) {
     TDirRows part;
     if (f.Dirs < f.Rows.Directories.size())
       part.Directories = take(f.Rows.Directories, f.Dirs);
@@ -1001,12 +1032,7 @@ void TFormMdi::FillSlice(WPARAM generation) {
     if (DirParser) DirParser->AddRows(part, RemoteDirs, RemoteFiles);
     if (std::chrono::steady_clock::now() - start >= kSliceBudget) break;
   }
-  if (f.Dirs < f.Rows.Directories.size() || f.Files < f.Rows.Files.size()) {
-    PostMessageA(Handle(), WM_LISTING_FILL, generation, 0);
-    return;
-  }
-  fill_.reset();
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  PostMessageA(Handle(), WM_LISTING_FILL, generation, 0);
 }
 
 void TFormMdi::Dispatch(TMessage& msg) {
@@ -1371,6 +1397,12 @@ void TFormMdi::Ftp1ReadyToTransmit(TObject*, bool& cancel) {
 }
 
 void TFormMdi::CancelTransfer(TObject*) {
+  if (CancelRequested) {
+    // Pressed again before any data moved to take the first: the
+    // connections close.
+    Ftp1->AbortAsync();
+    return;
+  }
   CancelRequested = true;
   // Nothing more of this operation starts, whenever the cancel takes effect.
   cancelled_ = true;

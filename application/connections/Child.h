@@ -173,7 +173,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // Starts the listing of ListingFile into both lists; the lists fill
   // between messages (ListingPending until they are full).
   void ParseListing();
-  bool ListingPending() const { return fill_ != nullptr; }
+  bool ListingPending() const { return job_ != nullptr || fill_ != nullptr; }
   void RememberCurrentDir();
   void RequestFailed(const String& message);
   void RequestAborted();
@@ -238,6 +238,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   bool ServerSaid426() const;
   // Stops the fill of the lists and the parse behind it.
   void StopListing();
+  void EndFillUpdate();
   void ListingParsed(WPARAM generation);
   void FillSlice(WPARAM generation);
   // The shortened local path for the panel.
