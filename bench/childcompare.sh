@@ -34,6 +34,9 @@ for i in range(100000):
 PY
 . "$peers/ftplib.sh"
 chown -R "$FTP_USER:$FTP_USER" "$root/bench"
+# The prepared files go to the disk first: their write-back would compete
+# with the download's.
+sync
 
 local_win="Z:${work//\//\\}\\local"
 echo "measuring ..."
