@@ -169,6 +169,9 @@ TEST(ChildTexts, ListingFileFallsBackToTheTempFolder) {
 // ---------------------------------------------------------------- the form
 
 TEST_F(ChildTest, FormAsDesigned) {
+  // Sizes of 0 and below give the defaults.
+  TReg::WriteInteger(SettingsSection, "Column1Size", 0);
+  TReg::WriteInteger(SettingsSection, "RemoteDirSize", -5);
   TReg::WriteInteger(SettingsSection, "Column2Size", 95);
   OpenMain();
   auto* child = new TFormMdi(form.get());
