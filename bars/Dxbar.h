@@ -108,9 +108,13 @@ extern TdxBarManagerList* dxBarManagerList;
 extern bool dxBarMakeInactiveImagesDingy;
 // Colour step of the background of rarely used menu entries.
 extern int dxBarNonrecentlyUsedItemsColorDelta;
+// The platform flags of the bars (the shell utilities have functions of
+// the same names).
+namespace dxBarOS {
 extern bool IsWin9x;
 extern bool IsWin95;
 extern bool IsWin98OrW2K;
+}  // namespace dxBarOS
 // Bits per pixel of the screen.
 extern int ScreenBitsPixel;
 
@@ -261,6 +265,8 @@ class TdxBarSystem {
   virtual void KillTimer(UINT_PTR id);
   virtual SHORT GetAsyncKeyState(int key);
   virtual SHORT GetKeyState(int key);
+  // The thread's 256 key states (GetKeyboardState).
+  virtual void GetKeyboardState(BYTE state[256]);
   virtual TPoint GetCursorPos();
   virtual COLORREF GetSysColor(int index);
   // A hook of the current thread.
@@ -291,6 +297,9 @@ LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam);
 // Installed hooks (0 when the hook is not installed).
 HHOOK dxBarHookHandle(int idHook);
+// An in-bar edit window hands a key it received to the keyboard hook (code
+// 0, the next hook not called); true when the bars took it.
+bool dxBarKeyboardHookDirectCall(WPARAM key, LPARAM keyData);
 
 // ---------------------------------------------------------------- manager list
 
@@ -414,10 +423,10 @@ extern TdxBarHintWindowClass dxBarHintWindowClass;
 // The shared hint window (null while no manager exists).
 TdxBarHintWindow* dxBarHintWindow();
 
-// ---------------------------------------------------------------- popup menus (model)
+// ---------------------------------------------------------------- popup menus
 
-// A context menu built from links. Its window and its opening come with the
-// menu windows; here it holds its links and its manager.
+// A context menu built from links: it opens a menu window at a screen point
+// and runs until the window closes (a button's drop-down returns at once).
 class TdxBarPopupMenu : public TComponent {
  public:
   // "There are no TdxBarManagers available" when there is no manager.
@@ -425,22 +434,72 @@ class TdxBarPopupMenu : public TComponent {
   ~TdxBarPopupMenu() override;
   TdxBarManager* BarManager() const { return manager_; }
   void SetBarManager(TdxBarManager* value);
+  // The width of the side band OnPaintBar paints; below 0 is 0.
+  int BarSize() const { return barSize_; }
+  void SetBarSize(int value) { barSize_ = value < 0 ? 0 : value; }
+  // The menu's own font; changing it switches UseOwnFont on.
+  TFont* Font() const { return font_.get(); }
+  void SetFont(TFont* value) { font_->Assign(value); }
+  bool UseOwnFont() const { return useOwnFont_; }
+  void SetUseOwnFont(bool value);
+  HFONT FontHandle() const { return fontHandle_; }
+  // The manager's font changed: a menu without its own font takes it.
+  void ManagerFontChanged();
   TdxBarItemLinks* ItemLinks() const { return itemLinks_; }
   bool UseRecentItems() const { return useRecentItems_; }
   void SetUseRecentItems(bool value);
   // The menu window that shows the links (none until it opens).
   TdxBarSubMenuControl* SubMenuControl() const;
+  // Open between the window's popup and close-up notifications.
+  bool Shown() const { return shown_; }
+
+  TNotifyEvent OnCloseUp;
+  TdxBarPaintSubMenuBarEvent OnPaintBar;
+  TNotifyEvent OnPopup;
+  virtual void DoPaintBar(TCanvas* canvas, const TRect& r);
+
+  // Opens the menu at a screen point and returns when it closes; nothing
+  // while it is open already.
+  void Popup(int x, int y);
+  // Popup with the opener's extent along a flip, whether it animates and
+  // the rectangle its shadow leaves out.
+  void PopupEx(int x, int y, int ownerWidth, int ownerHeight, bool animate, const TRect* exclusion);
+  void PopupFromCursorPos();
+  // Runs the entry with this shortcut.
+  bool IsShortCut(TShortCut shortCut);
+  // Set while a drop-down button opens the menu: Popup returns at once.
+  void SetDropDownMode(bool value) { dropDown_ = value; }
 
  protected:
   void Loaded() override;
 
  private:
+  void FontChanged(TObject* sender);
+  void MenuPopup(TObject* sender);
+  void MenuCloseUp(TObject* sender);
+  bool dropDown_ = false;
   TdxBarManager* manager_ = nullptr;
+  int barSize_ = 0;
+  HFONT fontHandle_ = nullptr;
+  TOwned<TFont> font_;
+  bool fontChanging_ = false;
   TdxBarItemLinks* itemLinks_ = nullptr;
+  TRect exclusion_;
+  bool hasExclusion_ = false;
+  int ownerWidth_ = 0, ownerHeight_ = 0;
+  bool shown_ = false;
+  bool animate_ = true;
+  bool useOwnFont_ = false;
   bool useRecentItems_ = false;
 };
 
-// Binds a popup menu to a control of the manager's form.
+class TdxBarPopupMenuLink;
+// Before a popup-menu link opens its menu: the point (mapped to the
+// control; -1, -1 from the keyboard) and whether it may open.
+using TdxBarPopupMenuLinkActionEvent = TEvent<TdxBarPopupMenuLink*, int&, int&, bool, bool&>;
+
+// Binds a popup menu to a control of the manager's form: a right click,
+// the Applications key or Shift+F10 opens it.
 class TdxBarPopupMenuLink : public TObject {
  public:
   explicit TdxBarPopupMenuLink(TdxBarManager* manager) : manager_(manager) {}
@@ -450,6 +509,14 @@ class TdxBarPopupMenuLink : public TObject {
   void SetControl(TWinControl* value);
   TdxBarPopupMenu* PopupMenu() const { return popupMenu_; }
   void SetPopupMenu(TdxBarPopupMenu* value);
+  void Assign(TdxBarPopupMenuLink* source);
+  TdxBarPopupMenuLinkActionEvent OnAction;
+  // Runs the popup menu's entry with this shortcut.
+  bool IsShortCut(TShortCut shortCut);
+  // Opens the menu for wnd (a window of the control) at the screen point
+  // pos, or at the caret ((0, 0) without one) for (-1, -1); true when the
+  // input was taken.
+  bool DoAction(HWND wnd, TPoint pos);
 
  private:
   TdxBarManager* manager_;
@@ -466,6 +533,9 @@ class TdxBarPopupMenuLinks : public TObject {
   TdxBarPopupMenuLink* Items(int index) const;
   TdxBarPopupMenuLink* Add();
   void Clear();
+  // The links of the control, in order, until one takes the input.
+  bool IsShortCut(TWinControl* control, TShortCut shortCut);
+  bool DoAction(TWinControl* control, HWND wnd, TPoint pos);
 
  private:
   TdxBarManager* manager_;
@@ -818,6 +888,8 @@ class TdxBarItemLinks : public TPersistent {
   void CreateBarControl();
   // Frees the window (not while it is being destroyed).
   void DestroyBarControl();
+  // A window made by its opener (a container item's menu) shows the links.
+  void SetBarControl(TCustomdxBarControl* barControl) { barControl_ = barControl; }
   // The window is going by other means: it is forgotten.
   void BarControlDestroyed(TCustomdxBarControl* barControl) {
     if (barControl_ == barControl) barControl_ = nullptr;
@@ -961,6 +1033,10 @@ class TdxBar : public TPersistent {
   bool LoadedVisible() const { return loadedVisible_; }
   // Set for every bar present when the manager finished loading.
   bool LoadedWithForm() const { return loaded_; }
+  // The bar was docked at some time (a floating bar that never was docks
+  // in a new row at the top).
+  bool EverDocked() const { return everDocked_; }
+  void SetEverDocked(bool value) { everDocked_ = value; }
   bool AutoHidden() const { return autoHidden_; }
   bool Closed() const { return closed_; }
   bool LockUpdate() const { return lockUpdate_; }
@@ -1037,6 +1113,7 @@ class TdxBar : public TPersistent {
   bool useRestSpace_ = false;
   bool visible_ = false;
   bool wholeRow_ = false;
+  bool everDocked_ = false;
 };
 
 // The bars of a manager, with the four built-in dock sites and the loop that
@@ -1220,6 +1297,25 @@ class TdxBarContainerItem : public TCustomdxBarContainerItem {
   DX_BAR_ITEM_CLASS();
   void AddListedItemLinks(TdxBarItemLinks* target, int index, bool first, TdxBarItemLink* ownLink) override;
   void DeleteListedItemLinks(TdxBarItemLinks* target, int index) override;
+};
+
+// The system menu of a maximised MDI child at the start of the frame's main
+// menu bar: its entries are read again from the child's system menu at
+// each click.
+class TSystemMenuSubItem : public TCustomdxBarSubItem {
+ public:
+  explicit TSystemMenuSubItem(TComponent* owner) : TCustomdxBarSubItem(owner) {}
+  DX_BAR_ITEM_CLASS();
+  HWND Wnd() const { return wnd_; }
+  void SetWnd(HWND value) { wnd_ = value; }
+  void DirectClick() override;
+  // Fills the links from the window's system menu.
+  void Rebuild();
+
+ private:
+  void Fill(TdxBarItemLinks* links, HMENU menu, int depth);
+  void EntryClick(TObject* sender);
+  HWND wnd_ = nullptr;
 };
 
 // ---------------------------------------------------------------- manager
@@ -1479,8 +1575,24 @@ class TdxBarManager : public TComponent {
   // Customizing mode: here only the flag (the bars and the Customize window
   // take part once they exist).
   void Customizing(bool value);
-  // Shows or hides the floating bars with the form's activation.
-  void ShowToolbars(bool show, bool force);
+  // Form and MDI integration: the messages of the manager's form and the
+  // MDI activation messages of its children, handed on by the hooks.
+  void MainFormWndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  void MainFormClientWndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  // The active MDI child of the manager's MDI frame (0: none).
+  HWND ActiveMDIChild();
+  // Shows or hides the floating bars with the form's activation;
+  // activatedWnd: the window that takes the activation.
+  void ShowToolbars(bool show, bool force, HWND activatedWnd = nullptr);
+  // Floating bars off the work area move back into it.
+  void CheckToolbarsVisibility();
+  bool FormActive() const { return formActive_; }
+  // The window the form's messages last came on: a form's window that is
+  // going is known by it once the form has let it go.
+  HWND FormWindow() const { return formWindow_; }
+  void SetFormWindow(HWND value) { formWindow_ = value; }
+  HWND LastActiveMDIChild() const { return lastActiveMDIChild_; }
+  bool MDIChildMaximized() const { return mdiChildMaximized_; }
   void LoadFromRegistry(const String& registryPath);
   void SaveToRegistry(const String& registryPath);
   void LoadFromIniFile(const String& fileName);
@@ -1523,6 +1635,16 @@ class TdxBarManager : public TComponent {
   void RecolorDockControls();
   void SetMainMenuBar(TdxBar* bar) { mainMenuBar_ = bar; }
   void ApplyBarFonts();
+  void Merge(HWND wnd, bool activate, bool skipMerge, bool keepLocked);
+  void SetChildBarVisible(TdxBar* childBar, bool visible);
+  void ShowHelp(HWND wnd, const HELPINFO* info);
+
+  bool formActive_ = false;
+  HWND formWindow_ = nullptr;
+  bool showToolbarsBusy_ = false;
+  HWND lastActiveMDIChild_ = nullptr;
+  bool mdiChildMaximized_ = false;
+  bool childBarVisible_ = false;
 
   bool constructionRefused_ = true;
   bool designing_ = false;

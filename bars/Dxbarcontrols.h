@@ -1,17 +1,14 @@
 // The windows of the command bars and what they show: the common bar window
 // of toolbars and menus, the item controls that measure and paint each link
 // and carry out its click, the toolbar window, and the dock sites with
-// their rows and columns.
-//
-// The menu window and the button, sub-item and container controls keep
-// here what the rest of the bars already call; their layout, painting and
-// input come with the menus.
+// their rows and columns, and the menu window.
 #pragma once
 
 #include <memory>
 
 #include "Dxbar.h"
 #include "Dxbarlayout.h"
+#include "Dxbarmenulayout.h"
 
 // Asks a bar window to rebuild or repaint itself.
 constexpr UINT WMRepaintBar = WM_USER + 1;
@@ -19,8 +16,8 @@ constexpr UINT WMRepaintBar = WM_USER + 1;
 class TdxDockRow;
 class TdxDockCol;
 
-// Set when a chain of active bar windows starts while customizing: menus
-// then show all their entries.
+// Menus show all their entries until the active chain closes: set when a
+// chain starts while customizing, and by expanding a menu.
 extern bool dxBarFullMenus;
 
 // ---------------------------------------------------------------- common bar window
@@ -302,6 +299,13 @@ class TdxBarItemControl : public TObject {
   bool MousePressed();
   bool ParentIsQuickCustControl() const { return false; }
   bool WantMouse() { return CanSelect() || CanClicked(); }
+  // Controls that host a window (edits, combos) answer these: the hosted
+  // window has the keyboard focus; the open drop-down window (none when
+  // closed); the caption width beside an edit field (-1: not an edit, no
+  // sizing with the mouse).
+  virtual bool HostedWindowFocused() { return false; }
+  virtual HWND DropDownWindow() { return nullptr; }
+  virtual int EditSizingCaptionWidth() { return -1; }
 
   // Shared drawing; all of it goes to the parent's canvas.
   HDC CanvasHandle();
@@ -338,42 +342,129 @@ class TdxBarItemControl : public TObject {
 // 16 points or more) centred in r.
 void dxBarDrawCheckMark(HDC dc, const TRect& r, int k, bool enabled, bool flat);
 
-// The controls of buttons, sub items and containers: what the model tells
-// them. Their sizes, painting and input come with the menus.
+// A plain, check or split drop-down button in toolbars and menus.
 class TdxBarButtonControl : public TdxBarItemControl {
  public:
   using TdxBarItemControl::TdxBarItemControl;
   DX_BAR_CONTROL_CLASS();
+  virtual int ArrowWidth();
   virtual void ButtonStyleChanged();
   virtual void DownChanged();
   virtual void DropDownEnabledChanged();
+  virtual int GetDefaultHeight();
+  virtual int GetDefaultWidth();
   virtual void PaintStyleChanged();
+  virtual void DoCloseUp();
+  virtual void DoDropDown(bool byMouse);
+
+  TdxBarButton* Button() const;
+  // The link's paint style.
   TdxBarPaintStyle PaintStyle() const;
+  // What is drawn: in a toolbar a psStandard button without image shows
+  // its caption.
+  TdxBarPaintStyle EffectivePaintStyle();
+  TCustomdxBarControl* GetDropDownMenuControl();
+  bool GetDroppedDownFlat();
+  bool MouseOverArrow();
+  bool ArrowPressed();
+  bool IsFlatTextSelected(bool pressed);
+  void DrawArrow(const TRect& r, bool selected, TdxBarPaintType paintType);
+
+  void ControlClick(bool byMouse) override;
+  void ControlUnclick(bool byMouse) override;
+  void ControlInactivate(bool immediately) override;
+  bool DrawSelected() override;
+  TCustomdxBarControl* GetOwnedBarControl() override;
+  int GetWidth() override;
+  int GetHeight() override;
+  void GlyphChanged() override;
+  bool IsDestroyOnClick() override;
+  bool NeedCaptureMouse() override { return !DroppedDown; }
+  bool WantsKey(WORD key) override;
+  void KeyDown(WORD key) override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+
   // The bar window marks a pressed button while it clicks it.
   bool PressedMark = false;
   // The button's drop-down menu is open.
   bool DroppedDown = false;
 };
 
+class TdxBarSubMenuControl;
+
+// A sub item: opens its menu on a click, in menus after 400 ms of hovering
+// (one pending open or close for the whole program).
 class TdxBarSubItemControl : public TdxBarItemControl {
  public:
   using TdxBarItemControl::TdxBarItemControl;
+  ~TdxBarSubItemControl() override;
   DX_BAR_CONTROL_CLASS();
-  bool IsExpandable() override { return true; }
-  bool CanClicked() override { return false; }
-  bool IsDestroyOnClick() override { return false; }
-  TCustomdxBarControl* GetOwnedBarControl() override;
+  virtual TdxBarSubMenuControl* GetSubMenuControl();
+  virtual void CreateSubMenuControl();
+  virtual int GetDefaultHeight();
+  virtual int GetDefaultWidth();
+  virtual bool HasSubMenu() { return true; }
+
+  TCustomdxBarSubItem* SubItem() const;
+  int GetCaptionOffset();
   // The menu of the item exists and shows.
   bool SubMenuOpen();
+
+  bool CanClicked() override { return false; }
+  bool IsDestroyOnClick() override { return false; }
+  bool IsExpandable() override { return true; }
+  TCustomdxBarControl* GetOwnedBarControl() override;
+  void GlyphChanged() override;
+  bool WantsKey(WORD key) override;
+  void KeyDown(WORD key) override;
+  bool WantsDblClick() override;
+  void ControlActivate(bool immediately) override;
+  void ControlInactivate(bool immediately) override;
+  void ControlClick(bool byMouse) override;
+  int GetWidth() override;
+  int GetHeight() override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+
   // Set when the mouse selects it; the menu it opens takes it.
   bool DragOpen = false;
+
+ protected:
+  // Opens the menu now (the open timer's and a click's last step).
+  void OpenSubMenu();
 };
 
+// The control of list and container items: their menu entries are made when
+// the menu opens.
 class TdxBarContainerItemControl : public TdxBarSubItemControl {
  public:
   using TdxBarSubItemControl::TdxBarSubItemControl;
   DX_BAR_CONTROL_CLASS();
+  void CreateSubMenuControl() override;
+  String GetCaption() override;
+  bool IsExpandable() override;
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
 };
+
+// The icon of a maximised MDI child on the frame's main menu bar: a click
+// opens the child's system menu, a double click closes the child.
+class TSystemMenuSubItemControl : public TdxBarSubItemControl {
+ public:
+  using TdxBarSubItemControl::TdxBarSubItemControl;
+  DX_BAR_CONTROL_CLASS();
+  bool CanCustomize() override { return false; }
+  bool CanSelect() override;
+  int GetHeight() override { return GetSystemMetrics(SM_CYSMICON); }
+  int GetWidth() override { return GetSystemMetrics(SM_CXSMICON); }
+  bool HasShadow() override { return false; }
+  bool IsExpandable() override { return false; }
+  void Paint(const TRect& r, TdxBarPaintType paintType) override;
+  void DblClick() override;
+  bool WantsDblClick() override { return true; }
+};
+
+// The pending sub item control of the open and close timer (none: no timer
+// runs), for tests.
+TdxBarSubItemControl* dxBarPendingSubItemControl();
 
 // ---------------------------------------------------------------- toolbar window
 
@@ -408,9 +499,22 @@ class TdxBarControl : public TCustomdxBarControl {
   void RepaintBar() override;
   virtual TRect GetSizeAllCursorBounds();
   virtual void CaptionChanged();
-  // Menu mode; the keyboard's part comes with toolbar input.
+  // Menu mode: the bar takes the keyboard with control (none: the first)
+  // selected, and gives it back.
   virtual void BarGetFocus(TdxBarItemControl* control);
   virtual void BarLostFocus();
+  // Menu mode was entered by a click or a key: moving over sub items opens
+  // their menus.
+  bool OpenMenu() const { return openMenu_; }
+  void SetOpenMenu(bool value) { openMenu_ = value; }
+  // A press on the More Buttons mark.
+  void CheckMarkState(TPoint p);
+  // The More Buttons hint timer ticked.
+  void MoreButtonsHintTick();
+  int LastHitTest() const { return lastHitTest_; }
+  bool EditSizing() const { return editSizing_; }
+  // The hit test's view of a client point (with the inherited answer).
+  TdxBarHitTestInput HitTestInput(TPoint clientPoint, int inherited);
 
   // Layout and sizes (client extents unless said otherwise).
   void CalcControlsPositions();
@@ -478,6 +582,8 @@ class TdxBarControl : public TCustomdxBarControl {
   void SetSize(TPoint size);
   void ShowNA();
   void HideWindow();
+  // Hidden without any window taking the activation.
+  void HideNA();
   bool AllowsClosing() const { return true; }
 
   // Paints the frame on dc (window coordinates), as WM_NCPAINT does.
@@ -515,6 +621,27 @@ class TdxBarControl : public TCustomdxBarControl {
   void KeyDownToolbar(WORD key);
   HWND ActiveMDIChildHandle();
   COLORREF GetCaptionBkColor();
+  // Input (WM_NCHITTEST, mouse, the close button's loop, the mark's hint
+  // timer, edit sizing).
+  void NCHitTest(TMessage& msg);
+  bool SetCursorToolbar(TMessage& msg);
+  void LButtonDownToolbar(TMessage& msg);
+  void MouseMoveToolbar(TMessage& msg);
+  void MouseLeaveToolbar(TMessage& msg);
+  void LButtonUpToolbar(TMessage& msg);
+  void LButtonDblClkToolbar(TMessage& msg);
+  void RButtonDownToolbar(TMessage& msg);
+  void NCLButtonDownToolbar(TMessage& msg);
+  void CaptureChangedToolbar(TMessage& msg);
+  void CancelModeToolbar();
+  // The common window drops mouse input outside the active chain.
+  bool DropsMouse();
+  void StartMoreButtonsHintTimer();
+  void FinishMoreButtonsHintTimer();
+  void DrawEditSizingFrame(int width);
+  TRect EditSizingRect(int width);
+  void ToggleDocking();
+  bool CanFinishMouseTracking(int hitTest) override;
 
  private:
   TdxBar* bar_;
@@ -535,33 +662,212 @@ class TdxBarControl : public TCustomdxBarControl {
   int grabOffsetX_ = 0, grabWidth_ = 0, grabOffsetY_ = 0, grabHeight_ = 0;
   HFONT rotatedFont_ = nullptr;
   bool lostHandle_ = false;
+  bool editSizing_ = false;
+  bool editSizingFromRight_ = false;
+  int editSizingWidth_ = 0;
+  UINT_PTR moreButtonsTimer_ = 0;
 };
+
+// A toolbar button (an MDI child button or the close button) is held down
+// with the left mouse button; keys are swallowed meanwhile.
+bool dxBarButtonHeld();
 
 // Frees the hidden window kept handles wait under (unit shut-down).
 void dxBarFreeParkingWindow();
 
 // ---------------------------------------------------------------- menu window
 
-// A menu's window. Its layout, placement, scrolling and painting come with
-// the menus; here it is an empty popup that keeps the chain links.
+// The popup window of every menu: a sub item's menu, a button's drop-down
+// menu and a popup menu. It lays its links out in one column beside its
+// opener inside the work area, scrolls when it is taller than the screen,
+// shows the recently used entries first when the manager asks for it, and
+// tears off into a floating toolbar by its detach caption.
 class TdxBarSubMenuControl : public TCustomdxBarControl {
  public:
-  explicit TdxBarSubMenuControl(TdxBarManager* manager) : TCustomdxBarControl(manager) {}
+  explicit TdxBarSubMenuControl(TdxBarManager* manager);
   ~TdxBarSubMenuControl() override;
-  // The item control that opened the menu (none for a popup menu).
+  void BeforeDestruction() override;
+
+  // The item control that dropped the menu down (a drop-down button).
   TdxBarItemControl* OwnerControl() const { return ownerControl_; }
   void SetOwnerControl(TdxBarItemControl* value) { ownerControl_ = value; }
-  int GetBeginGroupSize() override { return 3; }
-  void SetFont() override;
-  void SetMarkState(TdxBarMarkState value) override { markState_ = value; }
+  // The sub item control whose menu this is.
+  TdxBarSubItemControl* SubItemControl() const { return subItemControl_; }
+  void SetSubItemControl(TdxBarSubItemControl* value) { subItemControl_ = value; }
+  // The opener's extent along a flip: beside a menu entry its width, below
+  // a toolbar button its height; both 0 for a popup menu at a point.
+  int OwnerWidth() const { return ownerWidth_; }
+  void SetOwnerWidth(int value) { ownerWidth_ = value; }
+  int OwnerHeight() const { return ownerHeight_; }
+  void SetOwnerHeight(int value) { ownerHeight_ = value; }
+  // The owner window (0: the manager's form).
+  HWND ParentWnd() const { return parentWnd_; }
+  void SetParentWnd(HWND value) { parentWnd_ = value; }
+  bool Animate() const { return animate_; }
+  void SetAnimate(bool value) { animate_ = value; }
+  int HorzDirection() const { return horzDirection_; }
+  void SetHorzDirection(int value) { horzDirection_ = value; }
+  int VertDirection() const { return vertDirection_; }
+  void SetVertDirection(int value) { vertDirection_ = value; }
+  // The screen rectangle the menu's shadow leaves out (empty: none).
+  const TRect& ExclusionRect() const { return exclusionRect_; }
+  void SetExclusionRect(const TRect& r) { exclusionRect_ = r; }
+  TNotifyEvent OnCloseUp;
+  TNotifyEvent OnPopup;
+  virtual void DoCloseUp();
+  virtual void DoPopup();
+  // A popup menu at a point, or a menu of one.
+  virtual bool GetIsContextMenu();
+  // The owner's side bar width.
+  int BarSize();
+
+  // Shows the menu (making its window) and hides it (freeing the menu).
+  void Show();
+  void Hide();
+  bool Reopening() const { return reopening_; }
+
+  // Layout, scrolling and placement.
+  TdxBarMenuLayout MakeLayout(bool measure);
+  TPoint CalcControlsPositions(bool measure);
+  void SetSizeAndCheckBounds(bool& flippedH, bool& flippedV);
+  int TopIndex() const { return topIndex_; }
+  void SetTopIndex(int value);
+  bool UpArrowExists() const { return topIndex_ >= 1; }
+  bool DownArrowExists();
+  int GetMaxVisibleCount();
+  int VisibleCount();
+  TRect UpArrowRect();
+  TRect DownArrowRect();
+  // Keeps the row of a key-selected control in view.
+  void MakeVisible(TdxBarItemControl* control);
+  int BorderSize() { return Flat() ? 2 : 3; }
+  int TextOffset() const { return textOffset_; }
+  // A rarely used entry (drawn on the light brush).
+  bool IsRare(TdxBarItemControl* control) const;
+  HBRUSH LightBrush() const { return lightBrush_; }
+
+  // Recently used entries first: the expand mark and its timers.
+  bool ExtendedView();
+  TRect MarkRect();
+  int MarkHeight() const { return markHeight_; }
+  int MarkArrowSize() const { return markArrowSize_; }
+  void ExpandMenu();
+  // The expand timer running: 0 none, 2 (4000 ms after a selection
+  // change), 3 (4000 ms after opening or 1000 ms on the mark).
+  int ExpandMenuTimer() const { return expandTimerKind_; }
+  bool Scrolling() const { return scrollTimer_ != 0; }
+  void ScrollTimerTick();
+  void ExpandMenuTimerTick();
+
+  // The detach caption.
+  bool Detachable();
+  int GetDetachCaptionSize();
+  int DetachCaptionAreaSize();
+  // In window coordinates.
+  TRect DetachCaptionRect();
+  bool DetachCaptionSelected() const { return detachCaptionSelected_; }
+  bool CanDetach();
+  void DoDetachMenu();
+
+  // The common window's interface.
+  void CreateControls() override;
+  void DestroyControls() override;
+  void CalcDrawingConsts() override;
+  bool CanCustomizing() override;
+  bool ChildrenHaveShadows() override { return false; }
+  int GetBeginGroupSize() override { return Flat() ? 5 : 10; }
+  HFONT GetEditFontHandle() override;
+  bool GetIsShadowVisible() override;
+  TRect GetItemRectEx(TdxBarItemControl* control, bool withGroup) override;
   bool HideOnClick() override { return true; }
   TdxBarItemControl* ItemAtPosEx(TPoint p, bool& outsideItem, bool& vertical, bool& firstHalf) override;
+  bool MarkExists() override;
+  void PaintItem(TdxBarItemControl* control) override;
+  void SetFont() override;
+  void SetIsActive(bool value) override;
+  void SetMarkState(TdxBarMarkState value) override;
+  void SetSelectedItem(TdxBarItemControl* control) override;
+  void HideAll() override;
+  void RepaintBar() override;
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void WndProc(TMessage& msg) override;
+  void Paint() override;
+  void WindowDestroying() override;
+  void WindowLost() override;
+  void NCPaint(HDC dc);
+  void PaintMark(HDC dc);
+  void PaintArrows(HDC dc, HRGN region);
+  void PaintSeparators(HDC dc);
+  void MouseMoveMenu(TMessage& msg);
+  void LButtonDownMenu(TMessage& msg);
+  void KeyDownMenu(TMessage& msg);
+  void StartScroll(bool down);
+  void StopScroll();
+  void KillExpandMenuTimer();
+  void StartExpandMenuTimer(int kind, UINT elapse);
+  void CreateLightBrush();
+  void FreeLightBrush();
+  void SetRecentItemCount();
+  void SetDetachCaptionSelected(bool value);
+  void ApplyLayout(const TdxBarMenuLayout& layout);
 
  private:
+  bool containerItemsLock_ = false;
+  bool detachCaptionSelected_ = false;
   TdxBarItemControl* ownerControl_ = nullptr;
+  TdxBarControlRef ownerBar_;
+  bool reopening_ = false;
+  int expandTimerKind_ = 0;
+  UINT_PTR expandTimer_ = 0;
+  HBRUSH lightBrush_ = nullptr;
+  HPALETTE lightPalette_ = nullptr;
+  int markHeight_ = 0;
+  int markArrowSize_ = 0;
+  TdxBarMenuAnimations animationKind_ = maNone;
+  int textOffset_ = 19;
+  int savedLeft_ = 0, savedTop_ = 0;
+  int ownerWidth_ = 0, ownerHeight_ = 0;
+  // Container links expanded into this menu: the container's link, whether
+  // it hid itself (and its recent index), the first inserted index and the
+  // count inserted.
+  struct TContainerEntry {
+    TdxBarItemLink* Link;
+    TCustomdxBarContainerItem* Item;
+    bool Hidden;
+    int RecentIndex;
+  };
+  std::vector<TContainerEntry> containerItems_;
+  UINT_PTR scrollTimer_ = 0;
+  bool scrollDown_ = false;
+  bool animate_ = false;
+  int topIndex_ = -1;
+  TdxBarSubItemControl* subItemControl_ = nullptr;
+  int horzDirection_ = 1, vertDirection_ = 1;
+  HWND parentWnd_ = nullptr;
+  TRect exclusionRect_;
+  bool hiding_ = false;
+  bool activatedOnce_ = false;
+  // The rows of the last layout, by visible index.
+  std::vector<TdxBarMenuRow> rows_;
+  int laidOut_ = 0;
+};
+
+// The menu of a list or container item: it shows the links the item lists.
+class TContainerItemSubMenuControl : public TdxBarSubMenuControl {
+ public:
+  TContainerItemSubMenuControl(TdxBarManager* manager, TCustomdxBarContainerItem* item)
+      : TdxBarSubMenuControl(manager), item_(item) {}
+  ~TContainerItemSubMenuControl() override;
+  TCustomdxBarContainerItem* Item() const { return item_; }
+  void DoCloseUp() override;
+  bool GetIsCustomizing() override { return false; }
+
+ private:
+  TCustomdxBarContainerItem* item_;
 };
 
 // ---------------------------------------------------------------- dock sites

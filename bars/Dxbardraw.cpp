@@ -267,7 +267,7 @@ void TransparentDraw(HDC dc, HBRUSH brush, const TRect& r, const TRect& glyphRec
         BitBlt(mask.DC, 0, 0, gw, gh, canvas, 0, 0, SRCCOPY);
         if (transparent != RGB(255, 255, 255)) {
           SetBkColor(canvas, transparent);
-          BitBlt(mask.DC, 0, 0, gw, gh, canvas, 0, 0, IsWin95 ? kRopBrushWhereMaskZero : SRCINVERT);
+          BitBlt(mask.DC, 0, 0, gw, gh, canvas, 0, 0, dxBarOS::IsWin95 ? kRopBrushWhereMaskZero : SRCINVERT);
         }
         SetBkColor(canvas, oldBk);
       } else {

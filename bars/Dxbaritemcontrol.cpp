@@ -6,9 +6,6 @@
 #include "Dxbarcontrols.h"
 
 DX_BAR_CONTROL_CLASS_IMPL(TdxBarItemControl)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarButtonControl)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarSubItemControl)
-DX_BAR_CONTROL_CLASS_IMPL(TdxBarContainerItemControl)
 
 namespace {
 
@@ -559,29 +556,4 @@ void TdxBarItemControl::FrameAndFillRect(HDC dc, TRect& r, bool down, bool selec
   }
   InflateRect(&r, -1, -1);
   FillWith(dc, r, fill);
-}
-
-// ---------------------------------------------------------------- buttons and sub items
-
-void TdxBarButtonControl::ButtonStyleChanged() {
-  if (parent_) parent_->RepaintBar();
-}
-
-void TdxBarButtonControl::DownChanged() { Repaint(); }
-void TdxBarButtonControl::DropDownEnabledChanged() { Repaint(); }
-
-void TdxBarButtonControl::PaintStyleChanged() {
-  if (parent_) parent_->RepaintBar();
-}
-
-TdxBarPaintStyle TdxBarButtonControl::PaintStyle() const { return link_ ? link_->PaintStyle() : psStandard; }
-
-TCustomdxBarControl* TdxBarSubItemControl::GetOwnedBarControl() {
-  auto* sub = dynamic_cast<TCustomdxBarSubItem*>(Item());
-  return sub ? sub->ItemLinks()->BarControl() : nullptr;
-}
-
-bool TdxBarSubItemControl::SubMenuOpen() {
-  TCustomdxBarControl* menu = GetOwnedBarControl();
-  return active_ && menu && menu->HandleAllocated() && IsWindowVisible(menu->Handle());
 }

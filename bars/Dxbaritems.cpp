@@ -557,82 +557,8 @@ void TdxBarButton::PaintStyleChanged() {
   ForButtonControls(links_, [](TdxBarButtonControl* c) { c->PaintStyleChanged(); }, true);
 }
 
-void TdxBarButton::DoDropDown(TdxBarItemControl* control, int x, int y, bool byMouse) {
-  // The drop-down menu opens through the menu windows.
-  if (!dropDownMenu_) return;
-}
-
 void TdxBarButton::Notification(TComponent* component, TOperation operation) {
   TdxBarItem::Notification(component, operation);
   if (operation == opRemove && component == dropDownMenu_) dropDownMenu_ = nullptr;
 }
 
-// ---------------------------------------------------------------- popup menus
-
-TdxBarPopupMenu::TdxBarPopupMenu(TComponent* owner) : TComponent(owner) {
-  if (!dxBarManagerList || dxBarManagerList->Count() == 0) throw Exception(dxBarLoadStr(dxSBAR_NOBARMANAGERS));
-  TdxBarManager* m = nullptr;
-  if (auto* form = dynamic_cast<TCustomForm*>(owner)) m = GetBarManagerByForm(form);
-  if (!m) m = dxBarManagerList->GetBarManager(0);
-  itemLinks_ = new TdxBarItemLinks(m, this);
-  itemLinks_->SetUseRecentItems(false);
-  SetBarManager(m);
-}
-
-TdxBarPopupMenu::~TdxBarPopupMenu() {
-  Destroying();
-  delete itemLinks_;
-  itemLinks_ = nullptr;
-  SetBarManager(nullptr);
-}
-
-void TdxBarPopupMenu::SetBarManager(TdxBarManager* value) {
-  if (value == manager_ || (!value && !IsDestroying())) return;
-  if (manager_) manager_->RemovePopupMenu(this);
-  manager_ = value;
-  if (itemLinks_) itemLinks_->SetBarManager(value);
-  if (manager_) manager_->AddPopupMenu(this);
-}
-
-void TdxBarPopupMenu::SetUseRecentItems(bool value) {
-  useRecentItems_ = value;
-  itemLinks_->SetUseRecentItems(value);
-}
-
-TdxBarSubMenuControl* TdxBarPopupMenu::SubMenuControl() const {
-  return dynamic_cast<TdxBarSubMenuControl*>(itemLinks_->BarControl());
-}
-
-void TdxBarPopupMenu::Loaded() {
-  TComponent::Loaded();
-  itemLinks_->Loaded(true);
-}
-
-void TdxBarPopupMenuLink::SetControl(TWinControl* value) {
-  if (value == control_) return;
-  if (value && GetParentForm(value) != manager_->MainForm()) value = nullptr;
-  control_ = value;
-  if (value) value->FreeNotification(manager_);
-}
-
-void TdxBarPopupMenuLink::SetPopupMenu(TdxBarPopupMenu* value) {
-  popupMenu_ = value;
-  if (value) value->FreeNotification(manager_);
-}
-
-TdxBarPopupMenuLinks::~TdxBarPopupMenuLinks() { Clear(); }
-
-TdxBarPopupMenuLink* TdxBarPopupMenuLinks::Items(int index) const {
-  if (index < 0 || index >= Count()) return nullptr;
-  return links_[static_cast<size_t>(index)];
-}
-
-TdxBarPopupMenuLink* TdxBarPopupMenuLinks::Add() {
-  links_.push_back(new TdxBarPopupMenuLink(manager_));
-  return links_.back();
-}
-
-void TdxBarPopupMenuLinks::Clear() {
-  for (TdxBarPopupMenuLink* l : links_) delete l;
-  links_.clear();
-}

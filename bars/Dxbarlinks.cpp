@@ -601,12 +601,13 @@ TdxBarItemLink* TdxBarItemLinks::FindItemWithAccel(WORD key, TShiftState shift, 
       if (TdxBarItemLink* l = CanVisibleItems((start + k) % n); matches(l)) return l;
     return nullptr;
   }
+  // A full turn from the link after current, current itself last.
   TdxBarItemLink* first = Next(current);
   TdxBarItemLink* l = first;
   for (int n = 0; l && n <= Count(); ++n) {
     if (matches(l)) return l;
     l = Next(l);
-    if (l == first || l == current) break;
+    if (l == first) break;
   }
   return nullptr;
 }

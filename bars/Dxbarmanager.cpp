@@ -579,6 +579,7 @@ void TdxBarManager::ApplyBarFonts() {
     }
     bar->fontChanging_ = false;
   }
+  for (TdxBarPopupMenu* menu : std::vector<TdxBarPopupMenu*>(popupMenus_)) menu->ManagerFontChanged();
 }
 
 // ---------------------------------------------------------------- images
@@ -1139,18 +1140,6 @@ void TdxBarManager::HideAll() {
 void TdxBarManager::Customizing(bool value) {
   if (value == customizing_) return;
   customizing_ = value;
-}
-
-void TdxBarManager::ShowToolbars(bool show, bool force) {
-  for (int i = 0; i < bars_->Count(); ++i) {
-    TdxBar* bar = bars_->Items(i);
-    TdxBarControl* c = bar->Control();
-    if (!c || bar->DockingStyle() != dsNone) continue;
-    if (show)
-      c->ShowNA();
-    else if (hideFloatingBarsWhenInactive_ || force)
-      c->HideWindow();
-  }
 }
 
 // ---------------------------------------------------------------- usage data

@@ -58,9 +58,12 @@ TdxBar::TdxBar(TdxBars* bars) : bars_(bars) {
   font_.reset(new TFont);
   font_->Assign(m->Font());
   font_->OnChange = [this](TObject*) {
-    if (fontChanging_) return;
-    useOwnFont_ = true;
-    CreateBarFontHandle(font_.get(), fontHandle_, false);
+    // The manager's font given to the bar is not a font of its own; the
+    // window takes either.
+    if (!fontChanging_) {
+      useOwnFont_ = true;
+      CreateBarFontHandle(font_.get(), fontHandle_, false);
+    }
     if (TdxBarControl* c = Control()) c->FontChanged();
   };
   itemLinks_ = new TdxBarItemLinks(m, this);
@@ -485,6 +488,7 @@ void TdxBar::Show() {
     if (formVisible && !wait) c->ShowNA();
   } else {
     TdxDockControl* dock = RealDockControl();
+    everDocked_ = true;
     // Placed by program: the dock takes the bar's row.
     c->BeginInternal();
     c->ChangeStyleWinTo(style, dock);

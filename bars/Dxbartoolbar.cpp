@@ -445,8 +445,6 @@ bool TdxBarControl::MarkExists() {
   return hasHiddenItems_ || (manager_ && manager_->Style() != bmsStandard && bar_->AllowQuickCustomizing());
 }
 
-bool TdxBarControl::NotHandleMouseMove(TPoint p) { return TCustomdxBarControl::NotHandleMouseMove(p); }
-
 void TdxBarControl::SetDockingStyle(TdxBarDockingStyle value) {
   if (value != dockingStyle_) hasHiddenItems_ = false;
   TCustomdxBarControl::SetDockingStyle(value);
@@ -485,55 +483,6 @@ void TdxBarControl::FontChanged() {
   TdxBarControlRef self(this);
   SetMouseSelectedItem(nullptr);
   if (BarControlExists(self)) RepaintBar();
-}
-
-void TdxBarControl::SetIsActive(bool value) {
-  TdxBarControlRef self(this);
-  if (!value && isActive_ && !GetIsCustomizing()) BarLostFocus();
-  if (BarControlExists(self)) TCustomdxBarControl::SetIsActive(value);
-}
-
-void TdxBarControl::SetKeySelectedItem(TdxBarItemControl* control) { TCustomdxBarControl::SetKeySelectedItem(control); }
-
-void TdxBarControl::HideAll() {
-  TdxBarControlRef self(this);
-  BarLostFocus();
-  if (BarControlExists(self)) TCustomdxBarControl::HideAll();
-}
-
-void TdxBarControl::BarGetFocus(TdxBarItemControl* control) {
-  TdxBarControlRef self(this);
-  if (!control && itemLinks_)
-    for (int i = 0; i < itemLinks_->VisibleItemCount() && !control; ++i) control = itemLinks_->VisibleItems(i)->Control();
-  SetKeySelectedItem(control);
-  if (!BarControlExists(self)) return;
-  SetIsActive(true);
-  if (manager_) manager_->SetFocusedBarControl(this);
-}
-
-void TdxBarControl::BarLostFocus() {
-  if (!manager_ || manager_->FocusedBarControl() != this) return;
-  manager_->SetFocusedBarControl(nullptr);
-  TdxBarControlRef self(this);
-  SetKeySelectedItem(nullptr);
-  if (!BarControlExists(self)) return;
-  SetIsActive(false);
-  if (!BarControlExists(self)) return;
-  // The bar under the cursor finds its hot item again.
-  TPoint cursor = dxBarSystem()->GetCursorPos();
-  if (auto* under = dynamic_cast<TCustomdxBarControl*>(FindControlOrParent(WindowFromPoint(cursor)))) {
-    under->SetLastMousePos(TPoint(-1, -1));
-    if (under->HandleAllocated()) {
-      TPoint p = under->ScreenToClient(cursor);
-      PostMessageA(under->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
-    }
-  }
-}
-
-void TdxBarControl::SetMarkState(TdxBarMarkState value) {
-  if (GetIsCustomizing() || value == markState_) return;
-  markState_ = value;
-  InvalidateMark();
 }
 
 TRect TdxBarControl::GetSizeAllCursorBounds() {
@@ -750,6 +699,13 @@ void TdxBarControl::ShowNA() {
   if (HandleAllocated()) ShowWindow(handle_, SW_SHOWNA);
 }
 
+void TdxBarControl::HideNA() {
+  visible_ = false;
+  if (HandleAllocated())
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+}
+
 void TdxBarControl::HideWindow() {
   visible_ = false;
   if (HandleAllocated()) ShowWindow(handle_, SW_HIDE);
@@ -855,15 +811,6 @@ void TdxBarControl::WindowPosChanged(WINDOWPOS* pos) {
   SavePos();
 }
 
-void TdxBarControl::KeyDownToolbar(WORD key) {
-  if (!ActiveBarControl() || !isActive_ || SelectedItemWantsKey(key)) return;
-  if (key == VK_ESCAPE) {
-    HideAll();
-  } else if (key == VK_RETURN) {
-    if (selectedControl_ && selectedControl_->GetEnabled()) selectedControl_->Click(false);
-  }
-}
-
 void TdxBarControl::WndProc(TMessage& msg) {
   switch (msg.Msg) {
     case WM_NCCALCSIZE:
@@ -912,25 +859,56 @@ void TdxBarControl::WndProc(TMessage& msg) {
       if (BarControlExists(self)) WindowPosChanged(pos);
       return;
     }
+    case WM_NCHITTEST:
+      NCHitTest(msg);
+      return;
+    case WM_SETCURSOR:
+      if (SetCursorToolbar(msg)) return;
+      break;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-      // Menu mode starts with a press on an item (the keyboard's part comes
-      // with toolbar input).
-      TCustomdxBarControl* active = ActiveBarControl();
-      if (!GetIsCustomizing() && !ignoreMouseClick_ && (!active || active == this || IsChildBar(active))) {
-        TPoint p(GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam));
-        TdxBarItemControl* item = ClientRect().Contains(p) ? ItemAtPos(p) : nullptr;
-        TdxBarControlRef self(this);
-        if (!item || !item->GetEnabled() || !item->WantMouse()) {
-          if (isActive_) SetIsActive(false);
-        } else if (!isActive_) {
-          BarGetFocus(item);
-        }
-        if (!BarControlExists(self)) return;
-      }
+      if (DropsMouse()) break;
+      LButtonDownToolbar(msg);
+      return;
+    case WM_LBUTTONDBLCLK:
+      if (DropsMouse()) break;
+      LButtonDblClkToolbar(msg);
+      return;
+    case WM_LBUTTONUP:
+      if (DropsMouse()) break;
+      LButtonUpToolbar(msg);
+      return;
+    case WM_MOUSEMOVE:
+      if (DropsMouse()) break;
+      MouseMoveToolbar(msg);
+      return;
+    case WM_MOUSELEAVE:
+      MouseLeaveToolbar(msg);
+      return;
+    case WM_RBUTTONDOWN:
+      if (DropsMouse()) break;
+      RButtonDownToolbar(msg);
+      return;
+    case WM_NCLBUTTONDOWN:
+      NCLButtonDownToolbar(msg);
+      return;
+    case WM_CAPTURECHANGED:
+      CaptureChangedToolbar(msg);
+      return;
+    case WM_CANCELMODE:
+      CancelModeToolbar();
       TCustomdxBarControl::WndProc(msg);
       return;
-    }
+    case WM_MOUSEACTIVATE:
+      if (dockingStyle_ == dsNone && !isActive_ && HandleAllocated())
+        SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      msg.Result = MA_NOACTIVATE;
+      return;
+    case WM_GETDLGCODE:
+      msg.Result = DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS;
+      return;
+    case WM_DESTROY:
+      FinishMoreButtonsHintTimer();
+      break;
     case WM_KEYDOWN: {
       TdxBarControlRef self(this);
       WORD key = static_cast<WORD>(msg.WParam);

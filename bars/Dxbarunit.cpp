@@ -12,9 +12,9 @@
 TdxBarManagerList* dxBarManagerList = nullptr;
 bool dxBarMakeInactiveImagesDingy = true;
 int dxBarNonrecentlyUsedItemsColorDelta = 20;
-bool IsWin9x = false;
-bool IsWin95 = false;
-bool IsWin98OrW2K = false;
+bool dxBarOS::IsWin9x = false;
+bool dxBarOS::IsWin95 = false;
+bool dxBarOS::IsWin98OrW2K = false;
 int ScreenBitsPixel = 0;
 TTrackMouseEventProc TrackMouseEventProc = nullptr;
 TUpdateLayeredWindowProc UpdateLayeredWindowProc = nullptr;
@@ -57,10 +57,10 @@ void UnregisterCoreItems();
 // ---------------------------------------------------------------- start-up and shut-down
 
 void dxBarSetOSFlags(const OSVERSIONINFOA& v) {
-  IsWin9x = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-  IsWin95 = IsWin9x && v.dwMinorVersion == 0;
+  dxBarOS::IsWin9x = v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+  dxBarOS::IsWin95 = dxBarOS::IsWin9x && v.dwMinorVersion == 0;
   // Windows 98 and later of the 9x line, Windows 2000 and every later NT.
-  IsWin98OrW2K = (IsWin9x && v.dwMinorVersion != 0) || (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5);
+  dxBarOS::IsWin98OrW2K = (dxBarOS::IsWin9x && v.dwMinorVersion != 0) || (v.dwPlatformId == VER_PLATFORM_WIN32_NT && v.dwMajorVersion >= 5);
 }
 
 namespace {
@@ -235,6 +235,7 @@ const TCoreItem kCoreItems[] = {
     {&TdxBarSubItem::Class, &TdxBarSubItemControl::Class, true},
     {&TdxBarListItem::Class, &TdxBarContainerItemControl::Class, true},
     {&TdxBarContainerItem::Class, &TdxBarContainerItemControl::Class, true},
+    {&TSystemMenuSubItem::Class, &TSystemMenuSubItemControl::Class, false},
 };
 
 void RegisterCoreItems() {
@@ -377,15 +378,19 @@ bool IsWindowInside(HWND wnd, HWND ancestor) {
   return false;
 }
 
-bool LeftButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
+namespace {
+
+// Down by the asynchronous state or by the state of the input the thread
+// has taken: the asynchronous one may lag behind (cached for a while).
+bool ButtonDown(int key) {
+  return ((dxBarSystem()->GetAsyncKeyState(key) | dxBarSystem()->GetKeyState(key)) & 0x8000) != 0;
 }
 
-bool RightButtonPressed() {
-  int key = GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON;
-  return (dxBarSystem()->GetAsyncKeyState(key) & 0x8000) != 0;
-}
+}  // namespace
+
+bool LeftButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON); }
+
+bool RightButtonPressed() { return ButtonDown(GetSystemMetrics(SM_SWAPBUTTON) ? VK_LBUTTON : VK_RBUTTON); }
 
 TRect GetWorkArea(TPoint point) {
   using TMonitorFromPoint = HMONITOR(WINAPI*)(POINT, DWORD);
@@ -558,6 +563,9 @@ UINT_PTR TdxBarSystem::SetTimer(UINT elapse, TIMERPROC proc) { return ::SetTimer
 void TdxBarSystem::KillTimer(UINT_PTR id) { ::KillTimer(nullptr, id); }
 SHORT TdxBarSystem::GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
 SHORT TdxBarSystem::GetKeyState(int key) { return ::GetKeyState(key); }
+void TdxBarSystem::GetKeyboardState(BYTE state[256]) {
+  if (!::GetKeyboardState(state)) std::memset(state, 0, 256);
+}
 TPoint TdxBarSystem::GetCursorPos() {
   POINT p{};
   ::GetCursorPos(&p);
@@ -588,20 +596,6 @@ TdxBarLayoutStore* dxBarSetLayoutStore(TdxBarLayoutStore* store) {
 }
 
 // ---------------------------------------------------------------- hooks
-
-// The hooks hand every message on; keyboard and mouse routing and the
-// form messages come with the bar windows.
-LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gKeyboardHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gMouseHook, code, wParam, lParam);
-}
-
-LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(gCallWndProcHook, code, wParam, lParam);
-}
 
 HHOOK dxBarHookHandle(int idHook) {
   switch (idHook) {

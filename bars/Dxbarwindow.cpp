@@ -659,6 +659,7 @@ void TCustomdxBarControl::MouseMoveMessage(TMessage& msg) {
   auto* sub = dynamic_cast<TdxBarSubItemControl*>(selectedControl_);
   if (!item && sub && sub->SubMenuOpen()) return;
   SetMouseSelectedItem(item);
+  if (BarControlExists(self) && manager_ && selectedControl_) manager_->SetMouseTrackedItem(selectedControl_);
 }
 
 void TCustomdxBarControl::MouseLeaveMessage(TMessage& msg) {
@@ -842,6 +843,17 @@ void TCustomdxBarControl::KeyDownMessage(TMessage& msg) {
     case VK_MENU:
       HideAll();
       return;
+    case VK_F1: {
+      // Keys routed to the bars pass no TranslateMessage: F1 asks for help
+      // here, about the selected control.
+      HELPINFO info{};
+      info.cbSize = sizeof info;
+      info.iContextType = HELPINFO_WINDOW;
+      info.hItemHandle = handle_;
+      info.MousePos = dxBarSystem()->GetCursorPos();
+      if (HandleAllocated()) SendMessageA(handle_, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+      return;
+    }
     case VK_F10:
       if (manager_ && manager_->UseF10ForMenu()) {
         HideAll();
@@ -885,27 +897,4 @@ void TCustomdxBarControl::KeyDownMessage(TMessage& msg) {
   TdxBarControlRef self(this);
   if (link->Control()) SetKeySelectedItem(link->Control());
   if (count == 1 && BarControlExists(self) && HandleAllocated()) SendMessageA(handle_, WM_KEYDOWN, VK_RETURN, 0);
-}
-
-// ---------------------------------------------------------------- menu window
-
-TdxBarSubMenuControl::~TdxBarSubMenuControl() {
-  if (HandleAllocated()) DestroyHandle();
-  if (parentBar_ && parentBar_->ChildBar() == this) parentBar_->SetChildBar(nullptr);
-}
-
-void TdxBarSubMenuControl::CreateParams(TCreateParams& params) {
-  TCustomdxBarControl::CreateParams(params);
-  params.Style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-  params.ExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-  TCustomForm* form = manager_ ? manager_->MainForm() : nullptr;
-  params.WndParent = form && form->HandleAllocated() ? form->Handle() : nullptr;
-}
-
-void TdxBarSubMenuControl::SetFont() {
-  if (manager_) Canvas()->Font()->Assign(manager_->Font());
-}
-
-TdxBarItemControl* TdxBarSubMenuControl::ItemAtPosEx(TPoint p, bool& outsideItem, bool& vertical, bool& firstHalf) {
-  return TCustomdxBarControl::ItemAtPosEx(p, outsideItem, vertical, firstHalf);
 }

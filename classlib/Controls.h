@@ -641,3 +641,19 @@ struct TComCtlVersion {
 };
 TComCtlVersion ComCtlVersion();
 void ForceComCtlVersion(const TComCtlVersion* version);  // nullptr: the real one again
+
+// A control of a form built in code: made with its owner, named, placed in
+// its parent at the given bounds.
+template <class T>
+T* MakeControl(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
+  T* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  c->SetBounds(left, top, width, height);
+  return c;
+}
+// The same, owned by the form it sits on.
+template <class T>
+T* MakeControl(TWinControl* form, const char* name, int left, int top, int width, int height) {
+  return MakeControl<T>(form, form, name, left, top, width, height);
+}

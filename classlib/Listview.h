@@ -342,6 +342,9 @@ class TCustomListView : public TWinControl {
 
   // The item of a window index or of an lParam from the window.
   TListItem* ItemOfIndex(int index) const;
+  // Stores an item's caption without telling the window: for a text found
+  // while the window asks for it (LVN_GETDISPINFO).
+  static void SetCaptionQuietly(TListItem* item, const String& text) { item->caption_ = text; }
   // Hands the window the image list of LVSIL_NORMAL, LVSIL_SMALL or LVSIL_STATE.
   void PushImageList(int which);
   // Auto-sized columns take the width the others leave free.

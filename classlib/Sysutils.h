@@ -52,6 +52,8 @@ NEMBRA_EXCEPTION(EReadError, EStreamError);
 NEMBRA_EXCEPTION(EWriteError, EStreamError);
 NEMBRA_EXCEPTION(EComponentError, Exception);
 NEMBRA_EXCEPTION(EOSError, Exception);
+// An object is not of the class it was taken for.
+NEMBRA_EXCEPTION(EInvalidCast, Exception);
 
 [[noreturn]] void Abort();  // raises EAbort
 

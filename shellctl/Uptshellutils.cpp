@@ -361,30 +361,29 @@ HIMAGELIST SystemImageList(UINT sizeFlag) {
 }
 
 // shell32's shortcut and share overlays (icons 29 and 30) as overlays 1 and 2
-// of both system image lists.
+// of both system image lists. They go in through the shell's own icon
+// cache: an icon added to the lists behind its back takes a place the
+// cache hands out again, and items then show the overlay as their icon.
 void InstallOverlays() {
-  HMODULE shell = LoadLibraryW(L"shell32.dll");
-  if (!shell) return;
-  struct {
-    HIMAGELIST list;
-    int size;
-  } lists[] = {{SystemImageList(SHGFI_SMALLICON), 16}, {SystemImageList(SHGFI_LARGEICON), 32}};
+  HIMAGELIST lists[] = {SystemImageList(SHGFI_SMALLICON), SystemImageList(SHGFI_LARGEICON)};
+  // Shell_GetCachedImageIndex is exported by ordinal only (72); on the NT
+  // platform it takes a wide path.
+  using TGetCachedIndex = int(WINAPI*)(const wchar_t* path, int index, UINT flags);
+  HMODULE shell = GetModuleHandleW(L"shell32.dll");
+  auto getCachedIndex =
+      shell ? reinterpret_cast<TGetCachedIndex>(reinterpret_cast<void*>(GetProcAddress(shell, MAKEINTRESOURCEA(72))))
+            : nullptr;
+  if (!getCachedIndex) return;
   const struct {
-    WORD icon;
+    int icon;
     int overlay;
   } overlays[] = {{29, 1}, {30, 2}};
   for (const auto& o : overlays) {
-    for (const auto& l : lists) {
-      if (!l.list) continue;
-      // Shared icons belong to the system: they are not destroyed here.
-      HICON icon = static_cast<HICON>(
-          LoadImageW(shell, MAKEINTRESOURCEW(o.icon), IMAGE_ICON, l.size, l.size, LR_SHARED));
-      if (!icon) continue;
-      int index = ImageList_AddIcon(l.list, icon);
-      if (index >= 0) ImageList_SetOverlayImage(l.list, index, o.overlay);
-    }
+    int index = getCachedIndex(L"shell32.dll", -o.icon, 0);
+    if (index < 0) continue;
+    for (HIMAGELIST list : lists)
+      if (list) ImageList_SetOverlayImage(list, index, o.overlay);
   }
-  FreeLibrary(shell);
 }
 
 }  // namespace

@@ -72,6 +72,14 @@ bool ReadWholeFile(const String& path, std::string& out) {
   return ok;
 }
 
+// Why a local path cannot be uploaded ("" when it can).
+String NotUploadable(const String& path) {
+  DWORD attr = GetFileAttributesA(path.c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES) return "File not found";
+  if (attr & FILE_ATTRIBUTE_DIRECTORY) return "Not a file";
+  return String();
+}
+
 template <class T>
 T* Make(TComponent* owner, TWinControl* parent, const char* name) {
   T* c = new T(owner);
@@ -1073,11 +1081,11 @@ void TFormMdi::UploadFiles(const TStrings* paths) {
 
 void TFormMdi::UploadFiles() {
   if (!CanStartCommand()) return;
-  // Files that are gone are told now and skipped.
+  // Files that are gone (or no files) are told now and skipped.
   for (int i = 0; i < UploadList->Count();) {
-    DWORD attr = GetFileAttributesA(UploadList->Get(i).c_str());
-    if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) {
-      AddLog("Error: File not found, not uploaded: " + UploadList->Get(i));
+    String why = NotUploadable(UploadList->Get(i));
+    if (!why.empty()) {
+      AddLog("Error: " + why + ", not uploaded: " + UploadList->Get(i));
       UploadList->Delete(i);
     } else {
       ++i;
@@ -1100,12 +1108,12 @@ void TFormMdi::PrepareNextUpload() {
     }
     String path = UploadList->Get(0);
     UploadList->Delete(0);
-    int64_t size = FileSizeOf(path);
-    DWORD attr = GetFileAttributesA(path.c_str());
-    if (size < 0 || attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) {
-      AddLog("Error: File not found, not uploaded: " + path);
+    String why = NotUploadable(path);
+    if (!why.empty()) {
+      AddLog("Error: " + why + ", not uploaded: " + path);
       continue;
     }
+    int64_t size = std::max<int64_t>(FileSizeOf(path), 0);
     Transferring = true;
     // An empty file keeps the previous size: its panel waits for bytes.
     if (size != 0) TransferSize = size;

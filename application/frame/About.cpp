@@ -26,17 +26,8 @@ String FileVersionText(const String& fileName) {
 
 namespace {
 
-template <class T>
-T* Make(TFormAbout* form, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TLabel* MakeLabel(TFormAbout* form, const char* name, const char* caption, int left, int top) {
-  TLabel* l = Make<TLabel>(form, form, name, left, top, 0, 13);
+  TLabel* l = MakeControl<TLabel>(form, form, name, left, top, 0, 13);
   l->SetCaption(caption);
   return l;
 }
@@ -54,13 +45,13 @@ TFormAbout::TFormAbout(TComponent* owner) : TForm(owner) {
   OnMouseMove = {this, &TFormAbout::FormMouseMove};
   OnClose = {this, &TFormAbout::FormClose};
 
-  Panel1 = Make<TPanel>(this, this, "Panel1", 0, 0, 388, 234);
+  Panel1 = MakeControl<TPanel>(this, this, "Panel1", 0, 0, 388, 234);
   Panel1->SetAlign(alTop);
   Panel1->SetBevelOuter(bvLowered);
   Panel1->SetCaption("");
-  Image1 = Make<TImage>(this, Panel1, "Image1", 39, 6, 310, 80);
+  Image1 = MakeControl<TImage>(this, Panel1, "Image1", 39, 6, 310, 80);
   LoadPicture(Image1, "SPLASHTOP");
-  Image2 = Make<TImage>(this, Panel1, "Image2", 34, 88, 320, 140);
+  Image2 = MakeControl<TImage>(this, Panel1, "Image2", 34, 88, 320, 140);
   LoadPicture(Image2, "SPLASHPICTURE");
 
   LabelC = MakeLabel(this, "LabelC", MakerNotice, 12, 244);
@@ -73,7 +64,7 @@ TFormAbout::TFormAbout(TComponent* owner) : TForm(owner) {
   Label4->OnClick = {this, &TFormAbout::Label4Click};
   Label4->OnMouseMove = {this, &TFormAbout::Label4MouseMove};
 
-  Button1 = Make<TButton>(this, this, "Button1", 296, 290, 80, 25);
+  Button1 = MakeControl<TButton>(this, this, "Button1", 296, 290, 80, 25);
   Button1->SetCaption("&OK");
   Button1->SetDefault(true);
   Button1->SetCancel(true);

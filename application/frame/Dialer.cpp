@@ -8,23 +8,14 @@ TFormDial* FormDial = nullptr;
 
 namespace {
 
-template <class T>
-T* Make(TFormDial* form, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TButton* MakeButton(TFormDial* form, const char* name, const char* caption, int top) {
-  TButton* b = Make<TButton>(form, form, name, 281, top, 88, 25);
+  TButton* b = MakeControl<TButton>(form, form, name, 281, top, 88, 25);
   b->SetCaption(caption);
   return b;
 }
 
 TLabel* MakeLabel(TFormDial* form, TWinControl* parent, const char* name, const char* caption, int top) {
-  TLabel* l = Make<TLabel>(form, parent, name, 12, top, 70, 13);
+  TLabel* l = MakeControl<TLabel>(form, parent, name, 12, top, 70, 13);
   l->SetCaption(caption);
   return l;
 }
@@ -50,40 +41,40 @@ TFormDial::TFormDial(TComponent* owner) : TForm(owner) {
   Dial->SetDefault(true);
   Dial->OnClick = {this, &TFormDial::DialClick};
 
-  GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 8, 4, 265, 64);
+  GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 8, 4, 265, 64);
   GroupBox1->SetCaption("Progress");
-  Image1 = Make<TImage>(this, GroupBox1, "Image1", 12, 20, 32, 32);
+  Image1 = MakeControl<TImage>(this, GroupBox1, "Image1", 12, 20, 32, 32);
   LoadBitmap(Image1->Picture()->Bitmap(), "DIALPHONE");
   Image1->SetTransparent(true);
-  Progress = Make<TLabel>(this, GroupBox1, "Progress", 52, 20, 203, 36);
+  Progress = MakeControl<TLabel>(this, GroupBox1, "Progress", 52, 20, 203, 36);
   Progress->SetAutoSize(false);
   Progress->SetWordWrap(true);
   Progress->SetCaption("No Connection");
 
-  GroupBox2 = Make<TGroupBox>(this, this, "GroupBox2", 8, 72, 265, 132);
+  GroupBox2 = MakeControl<TGroupBox>(this, this, "GroupBox2", 8, 72, 265, 132);
   GroupBox2->SetCaption("Phonebook Entries");
   Label1 = MakeLabel(this, GroupBox2, "Label1", "Account:", 24);
-  Account = Make<TComboBox>(this, GroupBox2, "Account", 88, 20, 121, 21);
+  Account = MakeControl<TComboBox>(this, GroupBox2, "Account", 88, 20, 121, 21);
   Account->SetStyle(csDropDownList);
   Account->OnChange = {this, &TFormDial::AccountChange};
   Label1->SetFocusControl(Account);
-  Speed1 = Make<TSpeedButton>(this, GroupBox2, "Speed1", 213, 19, 23, 22);
+  Speed1 = MakeControl<TSpeedButton>(this, GroupBox2, "Speed1", 213, 19, 23, 22);
   Speed1->SetFlat(true);
   Speed1->SetHint("Properties");
   Speed1->SetShowHint(true);
   LoadBitmap(Speed1->Glyph(), "DIALPROPERTIES");
   Speed1->OnClick = {this, &TFormDial::Speed1Click};
-  Speed2 = Make<TSpeedButton>(this, GroupBox2, "Speed2", 236, 19, 23, 22);
+  Speed2 = MakeControl<TSpeedButton>(this, GroupBox2, "Speed2", 236, 19, 23, 22);
   Speed2->SetFlat(true);
   Speed2->SetHint("New Entry");
   Speed2->SetShowHint(true);
   LoadBitmap(Speed2->Glyph(), "DIALNEWENTRY");
   Speed2->OnClick = {this, &TFormDial::Speed2Click};
   Label2 = MakeLabel(this, GroupBox2, "Label2", "Logon Name:", 60);
-  Logon = Make<TEdit>(this, GroupBox2, "Logon", 88, 56, 171, 21);
+  Logon = MakeControl<TEdit>(this, GroupBox2, "Logon", 88, 56, 171, 21);
   Label2->SetFocusControl(Logon);
   Label3 = MakeLabel(this, GroupBox2, "Label3", "Password:", 96);
-  Password = Make<TEdit>(this, GroupBox2, "Password", 88, 92, 171, 21);
+  Password = MakeControl<TEdit>(this, GroupBox2, "Password", 88, 92, 171, 21);
   Password->SetPasswordChar('*');
   Label3->SetFocusControl(Password);
 

@@ -11,3 +11,8 @@ TFrameServices* SetFrameServices(TFrameServices* s) {
   gServices = s;
   return old;
 }
+
+TFrameServices& Frame() {
+  if (!gServices) throw EInvalidOperation("The main window is not there");
+  return *gServices;
+}

@@ -30,3 +30,5 @@ class TFrameServices {
 TFrameServices* FrameServices();
 // Installs s (the main window, or a test's fake) and returns the previous one.
 TFrameServices* SetFrameServices(TFrameServices* s);
+// The running main window's services; raises when there is none.
+TFrameServices& Frame();

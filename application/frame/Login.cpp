@@ -5,29 +5,14 @@
 
 namespace {
 
-TFrameServices& Frame() {
-  TFrameServices* f = FrameServices();
-  if (!f) throw EInvalidOperation("The main window is not there");
-  return *f;
-}
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 // A caption and the panel that shows the value, on one row of the group.
 TPanel* MakeValue(TLogForm* form, TLabel*& label, const char* labelName, const char* caption, const char* name,
                   int row) {
   int top = 20 + row * 26;
-  label = Make<TLabel>(form, form->GroupBox1, labelName, 10, top + 4, 78, 13);
+  label = MakeControl<TLabel>(form, form->GroupBox1, labelName, 10, top + 4, 78, 13);
   label->SetAutoSize(false);
   label->SetCaption(caption);
-  TPanel* panel = Make<TPanel>(form, form->GroupBox1, name, 92, top, 140, 21);
+  TPanel* panel = MakeControl<TPanel>(form, form->GroupBox1, name, 92, top, 140, 21);
   panel->SetBevelOuter(bvLowered);
   panel->SetAlignment(taLeftJustify);
   panel->SetCaption("");
@@ -35,7 +20,7 @@ TPanel* MakeValue(TLogForm* form, TLabel*& label, const char* labelName, const c
 }
 
 TButton* MakeButton(TLogForm* form, const char* name, const char* caption, int left, int width) {
-  TButton* b = Make<TButton>(form, form, name, left, 304, width, 25);
+  TButton* b = MakeControl<TButton>(form, form, name, left, 304, width, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -63,7 +48,7 @@ TLogForm::TLogForm(TComponent* owner, const String& profilesPath) : TForm(owner)
   EditProfile1->OnClick = {this, &TLogForm::EditProfileClick};
   PopupMenu1->Items()->Add(EditProfile1);
 
-  List_Prof = Make<TListView>(this, this, "List_Prof", 8, 8, 150, 288);
+  List_Prof = MakeControl<TListView>(this, this, "List_Prof", 8, 8, 150, 288);
   List_Prof->SetViewStyle(vsList);
   List_Prof->SetReadOnly(true);
   List_Prof->SetRowSelect(true);
@@ -76,7 +61,7 @@ TLogForm::TLogForm(TComponent* owner, const String& profilesPath) : TForm(owner)
   List_Prof->OnDblClick = {this, &TLogForm::List_ProfDblClick};
   List_Prof->OnSelectItem = {this, &TLogForm::List_ProfSelectItem};
 
-  GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 166, 4, 243, 292);
+  GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 166, 4, 243, 292);
   GroupBox1->SetCaption("Choose Profile");
   Name = MakeValue(this, Label1, "Label1", "Profile :", "Name", 0);
   Host = MakeValue(this, Label2, "Label2", "Host :", "Host", 1);
@@ -119,23 +104,7 @@ void TLogForm::ClearPanels() {
 }
 
 void TLogForm::LoadProfileList() {
-  ProfileIni->Rename(ProfilesPath, true);
-  TStringList names;
-  ReadProfileNames(ProfileIni.get(), &names);
-  TListItems* items = List_Prof->Items();
-  items->BeginUpdate();
-  try {
-    items->Clear();
-    for (int i = 0; i < names.Count(); ++i) {
-      TListItem* item = items->Add();
-      item->SetCaption(names[i]);
-      item->SetImageIndex(5);
-    }
-  } catch (...) {
-    items->EndUpdate();
-    throw;
-  }
-  items->EndUpdate();
+  FillProfileList(List_Prof, ProfileIni.get(), ProfilesPath);
   // A profile that is gone is not shown, so Connect cannot open it.
   if (!Name->Caption().empty() && !ProfileIni->SectionExists(Name->Caption())) ClearPanels();
   ShowProfile();

@@ -392,29 +392,40 @@ void TFormMain::CreateActions() {
 
 // ---------------------------------------------------------------- local pane
 
-// The shell tree and list (LocTree, LocList) come with the shell controls:
-// LocTree in PTree bound to LocList in PList, with their options and the
-// handlers LocTreeClick, LocListClick and the drag handlers.
-void TFormMain::CreateLocalPane() {}
-
-void TFormMain::SelectLocalFolder(const String& path) {
-  // A folder that is gone is skipped: the tree keeps its selection.
-  if (path.empty() || !DirectoryExists(path)) return;
-  localFolder_ = path;
+// The drag handlers of LocList come with the main window's drag and drop.
+void TFormMain::CreateLocalPane() {
+  LocTree = Make<TPTShellTree>(this, PTree, "LocTree");
+  LocTree->SetAlign(alClient);
+  LocTree->SetOptions({ptstoAutoFill, ptstoDefaultKeyHandling, ptstoContextMenus, ptstoDynamicRefresh, ptstoShowHidden});
+  LocTree->SetDragMode(dmAutomatic);
+  LocTree->OnClick = {this, &TFormMain::LocTreeClick};
+  LocList = Make<TPTShellList>(this, PList, "LocList");
+  LocList->SetAlign(alClient);
+  LocList->SetOptions({ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus,
+                       ptsloDynamicRefresh, ptsloFolderContextMenu, ptsloShowHidden});
+  LocList->SetViewStyle(vsReport);
+  LocList->SetMultiSelect(true);
+  LocList->SetDragMode(dmAutomatic);
+  LocList->OnClick = {this, &TFormMain::LocListClick};
+  LocTree->SetShellList(LocList);
 }
 
-String TFormMain::LocalFolder() const { return localFolder_; }
+void TFormMain::SelectLocalFolder(const String& path) { LocTree->SetSelectedPathName(path); }
 
-std::vector<TFormMain::TLocalEntry> TFormMain::LocalSelection() const { return localSelection_; }
+String TFormMain::LocalFolder() const { return LocTree->GetSelectedPathName(); }
 
-int TFormMain::LocalSelectionCount() const { return static_cast<int>(LocalSelection().size()); }
-
-void TFormMain::SetLocalSelection(const std::vector<TLocalEntry>& entries) {
-  localSelection_ = entries;
-  UpdateActionStates();
+std::vector<TFormMain::TLocalEntry> TFormMain::LocalSelection() const {
+  std::vector<TLocalEntry> entries;
+  for (TListItem* it = LocList->GetNextItem(nullptr, sdAll, {isSelected}); it;
+       it = LocList->GetNextItem(it, sdAll, {isSelected}))
+    if (TPTShListData* data = LocList->ItemData(it))
+      entries.push_back({data->GetPathName(), data->GetDisplayName(), data->IsFolder()});
+  return entries;
 }
 
-void TFormMain::RefreshLocalFiles() {}
+int TFormMain::LocalSelectionCount() const { return LocList->SelCount(); }
+
+void TFormMain::RefreshLocalFiles() { LocList->RefreshItems(); }
 
 // ---------------------------------------------------------------- quick connect
 

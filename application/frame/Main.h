@@ -16,6 +16,7 @@
 #include "classlib/Extctrls.h"
 #include "classlib/Imglist.h"
 #include "classlib/Inifiles.h"
+#include "shellctl/Uptshellcontrols.h"
 
 // What the enabled states of the actions depend on.
 struct TActionInputs {
@@ -40,6 +41,8 @@ class TFormMain : public TForm, public TFrameServices {
   TPanel* PTree = nullptr;
   TSplitter* SplitE = nullptr;
   TPanel* PList = nullptr;
+  TPTShellTree* LocTree = nullptr;
+  TPTShellList* LocList = nullptr;
   TSplitter* SplitMain = nullptr;
   TStatusBar* Stat1 = nullptr;
   TTabControl* TabCon = nullptr;
@@ -150,10 +153,9 @@ class TFormMain : public TForm, public TFrameServices {
   String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
   TCustomImageList* SmallImages() override { return Imgsmall; }
 
-  // ---- the local pane, as the connection windows use it. The shell tree
-  // and list come with the shell controls: until then the panes stay empty
-  // and these stand in.
-  // The folder tree selects path (an existing folder; others are skipped).
+  // ---- the local pane, as the connection windows use it.
+  // The folder tree selects path (a path that names no folder selects the
+  // desktop).
   void SelectLocalFolder(const String& path);
   // The path of the folder selected in the tree ("" for none, or for one
   // that is no folder of the file system).
@@ -167,8 +169,6 @@ class TFormMain : public TForm, public TFrameServices {
   // The selected entries of the file list, in list order.
   std::vector<TLocalEntry> LocalSelection() const;
   int LocalSelectionCount() const;
-  // Until the file list comes: the entries it has selected.
-  void SetLocalSelection(const std::vector<TLocalEntry>& entries);
   // The file list reads its folder again.
   void RefreshLocalFiles();
 
@@ -217,10 +217,8 @@ class TFormMain : public TForm, public TFrameServices {
   // The tab follows the active child however it changed.
   void ActiveFormChange(TObject* sender);
 
-  // ---- the local pane (see the public part).
+  // ---- the local pane: LocTree in PTree bound to LocList in PList.
   void CreateLocalPane();
-  String localFolder_;
-  std::vector<TLocalEntry> localSelection_;
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);

@@ -55,24 +55,9 @@ void DeleteProfile(TMemIniFile* ini, const String& name) {
 
 namespace {
 
-TFrameServices& Frame() {
-  TFrameServices* f = FrameServices();
-  if (!f) throw EInvalidOperation("The main window is not there");
-  return *f;
-}
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TLabel* MakeText(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int top,
                  int height) {
-  TLabel* l = Make<TLabel>(owner, parent, name, 12, top, 370, height);
+  TLabel* l = MakeControl<TLabel>(owner, parent, name, 12, top, 370, height);
   l->SetAutoSize(false);
   l->SetWordWrap(true);
   l->SetCaption(caption);
@@ -81,7 +66,7 @@ TLabel* MakeText(TComponent* owner, TWinControl* parent, const char* name, const
 
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int top,
                   TWinControl* focus) {
-  TLabel* l = Make<TLabel>(owner, parent, name, 12, top + 4, 84, 13);
+  TLabel* l = MakeControl<TLabel>(owner, parent, name, 12, top + 4, 84, 13);
   l->SetAutoSize(false);
   l->SetCaption(caption);
   l->SetFocusControl(focus);
@@ -98,7 +83,7 @@ TTabSheet* MakePage(TComponent* owner, TPageControl* page, const char* name) {
 }
 
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left) {
-  TButton* b = Make<TButton>(owner, parent, name, left, 258, 75, 25);
+  TButton* b = MakeControl<TButton>(owner, parent, name, left, 258, 75, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -118,7 +103,7 @@ TFormNewAccount::TFormNewAccount(TComponent* owner, const String& profilesPath) 
   OnShow = {this, &TFormNewAccount::FormShow};
   OnClose = {this, &TFormNewAccount::FormClose};
 
-  Page = Make<TPageControl>(this, this, "Page", 8, 8, 404, 238);
+  Page = MakeControl<TPageControl>(this, this, "Page", 8, 8, 404, 238);
   Page->OnChange = {this, &TFormNewAccount::PageChange};
 
   Tab1 = MakePage(this, Page, "Tab1");
@@ -169,7 +154,7 @@ TFormNewAccount::TFormNewAccount(TComponent* owner, const String& profilesPath) 
   Edit_Pass->SetParent(TabSheet1);
   Edit_Pass->SetBounds(100, 128, 270, 21);
   Edit_Pass->SetPasswordChar('*');
-  CheckAnon = Make<TCheckBox>(this, TabSheet1, "CheckAnon", 100, 160, 150, 17);
+  CheckAnon = MakeControl<TCheckBox>(this, TabSheet1, "CheckAnon", 100, 160, 150, 17);
   CheckAnon->SetCaption("Anonymous");
   CheckAnon->OnClick = {this, &TFormNewAccount::CheckAnonClick};
   Label11 = MakeText(this, TabSheet1, "Label11", kContinue, 196, 16);
@@ -180,7 +165,7 @@ TFormNewAccount::TFormNewAccount(TComponent* owner, const String& profilesPath) 
                      "requires a proxy, please check the proxy box and enter the name for the proxy. If there is no "
                      "proxy, leave blank. Click Finish to create the profile.",
                      12, 70);
-  CheckProxy = Make<TCheckBox>(this, TabSheet2, "CheckProxy", 100, 98, 150, 17);
+  CheckProxy = MakeControl<TCheckBox>(this, TabSheet2, "CheckProxy", 100, 98, 150, 17);
   CheckProxy->SetCaption("Uses Proxy");
   CheckProxy->OnClick = {this, &TFormNewAccount::CheckProxyClick};
   Edit_Proxy = new TEdit(this);
@@ -191,7 +176,7 @@ TFormNewAccount::TFormNewAccount(TComponent* owner, const String& profilesPath) 
   Edit_Proxy->SetPasswordChar('*');
   Edit_Proxy->SetEnabled(false);
   Edit_Proxy->SetColor(clBtnFace);
-  CheckPassive = Make<TCheckBox>(this, TabSheet2, "CheckPassive", 100, 158, 150, 17);
+  CheckPassive = MakeControl<TCheckBox>(this, TabSheet2, "CheckPassive", 100, 158, 150, 17);
   CheckPassive->SetCaption("Use Passive Mode");
 
   ButHelp = MakeButton(this, this, "ButHelp", "&Help", 8);

@@ -6,24 +6,9 @@
 
 namespace {
 
-TFrameServices& Frame() {
-  TFrameServices* f = FrameServices();
-  if (!f) throw EInvalidOperation("The main window is not there");
-  return *f;
-}
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left, int top,
                   int width) {
-  TLabel* l = Make<TLabel>(owner, parent, name, left, top, width, 13);
+  TLabel* l = MakeControl<TLabel>(owner, parent, name, left, top, width, 13);
   l->SetAutoSize(false);
   l->SetCaption(caption);
   return l;
@@ -31,7 +16,7 @@ TLabel* MakeLabel(TComponent* owner, TWinControl* parent, const char* name, cons
 
 TGroupBox* MakeGroup(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int top,
                      int height) {
-  TGroupBox* g = Make<TGroupBox>(owner, parent, name, 8, top, 380, height);
+  TGroupBox* g = MakeControl<TGroupBox>(owner, parent, name, 8, top, 380, height);
   g->SetCaption(caption);
   return g;
 }
@@ -50,7 +35,7 @@ TUpDown* MakeUpDown(TComponent* owner, TWinControl* parent, const char* name, TE
 }
 
 TButton* MakeButton(TComponent* owner, TWinControl* parent, const char* name, const char* caption, int left) {
-  TButton* b = Make<TButton>(owner, parent, name, left, 266, 75, 25);
+  TButton* b = MakeControl<TButton>(owner, parent, name, left, 266, 75, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -67,17 +52,17 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   SetClientHeight(299);
   OnClose = {this, &TFormPref::FormClose};
 
-  PageControl1 = Make<TPageControl>(this, this, "PageControl1", 8, 8, 404, 250);
+  PageControl1 = MakeControl<TPageControl>(this, this, "PageControl1", 8, 8, 404, 250);
 
   TabSheet1 = new TTabSheet(this);
   TabSheet1->SetName("TabSheet1");
   TabSheet1->SetPageControl(PageControl1);
   TabSheet1->SetCaption("Connection Settings");
   GroupBox1 = MakeGroup(this, TabSheet1, "GroupBox1", "Connection Type", 6, 62);
-  Phone = Make<TRadioButton>(this, GroupBox1, "Phone", 12, 18, 360, 17);
+  Phone = MakeControl<TRadioButton>(this, GroupBox1, "Phone", 12, 18, 360, 17);
   Phone->SetCaption("I connect to the internet using my phoneline.");
   Phone->SetChecked(true);
-  LAN = Make<TRadioButton>(this, GroupBox1, "LAN", 12, 38, 360, 17);
+  LAN = MakeControl<TRadioButton>(this, GroupBox1, "LAN", 12, 38, 360, 17);
   LAN->SetCaption("I connect to the internet using a LAN or \"always on\" DSL.");
   GroupBox2 = MakeGroup(this, TabSheet1, "GroupBox2", "Socket Buffer Size", 74, 78);
   EditBuffer = new TEdit(this);
@@ -88,7 +73,7 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   EditBuffer->SetBounds(76, 22, 60, 21);
   EditBuffer->SetText("1514");
   EditBuffer->OnKeyPress = {this, &TFormPref::EditBufferKeyPress};
-  Label2 = Make<TLabel>(this, GroupBox2, "Label2", 148, 16, 224, 56);
+  Label2 = MakeControl<TLabel>(this, GroupBox2, "Label2", 148, 16, 224, 56);
   Label2->SetAutoSize(false);
   Label2->SetWordWrap(true);
   Label2->SetCaption(
@@ -112,21 +97,21 @@ TFormPref::TFormPref(TComponent* owner) : TForm(owner) {
   TabSheet2->SetCaption("Timeout Settings");
   GroupBox4 = MakeGroup(this, TabSheet2, "GroupBox4", "Timeout", 6, 80);
   Label4 = MakeLabel(this, GroupBox4, "Label4", "Set connection to timeout after", 12, 26, 156);
-  Time = Make<TEdit>(this, GroupBox4, "Time", 170, 22, 54, 21);
+  Time = MakeControl<TEdit>(this, GroupBox4, "Time", 170, 22, 54, 21);
   Time->SetReadOnly(true);
   Time->SetText("30");
   Time->SetColor(clWindow);
   UpDown1 = MakeUpDown(this, GroupBox4, "UpDown1", Time, 30);
   Label5 = MakeLabel(this, GroupBox4, "Label5", "seconds with no activity.", 230, 26, 130);
-  CheckTimeout = Make<TCheckBox>(this, GroupBox4, "CheckTimeout", 12, 54, 200, 17);
+  CheckTimeout = MakeControl<TCheckBox>(this, GroupBox4, "CheckTimeout", 12, 54, 200, 17);
   CheckTimeout->SetCaption("Disable Timeout setting");
   CheckTimeout->OnClick = {this, &TFormPref::CheckTimeoutClick};
   GroupBox5 = MakeGroup(this, TabSheet2, "GroupBox5", "Keep Alive", 94, 80);
-  CheckAlive = Make<TCheckBox>(this, GroupBox5, "CheckAlive", 12, 20, 200, 17);
+  CheckAlive = MakeControl<TCheckBox>(this, GroupBox5, "CheckAlive", 12, 20, 200, 17);
   CheckAlive->SetCaption("Keep Connection Alive");
   CheckAlive->SetEnabled(false);
   Label6 = MakeLabel(this, GroupBox5, "Label6", "Send NOOP every", 12, 50, 90);
-  Noop = Make<TEdit>(this, GroupBox5, "Noop", 104, 46, 54, 21);
+  Noop = MakeControl<TEdit>(this, GroupBox5, "Noop", 104, 46, 54, 21);
   Noop->SetReadOnly(true);
   Noop->SetText("120");
   Noop->SetEnabled(false);

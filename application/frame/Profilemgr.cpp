@@ -2,37 +2,42 @@
 
 #include "Frameservices.h"
 
+void FillProfileList(TListView* list, TMemIniFile* ini, const String& path) {
+  ini->Rename(path, true);
+  TStringList names;
+  ReadProfileNames(ini, &names);
+  TListItems* items = list->Items();
+  items->BeginUpdate();
+  try {
+    items->Clear();
+    for (int i = 0; i < names.Count(); ++i) {
+      TListItem* item = items->Add();
+      item->SetCaption(names[i]);
+      item->SetImageIndex(5);
+    }
+  } catch (...) {
+    items->EndUpdate();
+    throw;
+  }
+  items->EndUpdate();
+}
+
 namespace {
-
-TFrameServices& Frame() {
-  TFrameServices* f = FrameServices();
-  if (!f) throw EInvalidOperation("The main window is not there");
-  return *f;
-}
-
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
 
 // A label and the field it names, on one row of the left column.
 template <class T>
 T* MakeField(TSettForm* form, TLabel*& label, const char* labelName, const char* caption, const char* name, int top,
              int width = 150) {
-  label = Make<TLabel>(form, form, labelName, 8, top + 4, 88, 13);
+  label = MakeControl<TLabel>(form, form, labelName, 8, top + 4, 88, 13);
   label->SetAutoSize(false);
   label->SetCaption(caption);
-  T* field = Make<T>(form, form, name, 100, top, width, 21);
+  T* field = MakeControl<T>(form, form, name, 100, top, width, 21);
   label->SetFocusControl(field);
   return field;
 }
 
 TButton* MakeButton(TSettForm* form, const char* name, const char* caption, int left, int top) {
-  TButton* b = Make<TButton>(form, form, name, left, top, 96, 25);
+  TButton* b = MakeControl<TButton>(form, form, name, left, top, 96, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -95,21 +100,21 @@ TSettForm::TSettForm(TComponent* owner, const String& profilesPath) : TForm(owne
   Port_Edit->SetColor(clWhite);
   Port_Edit->OnKeyPress = {this, &TSettForm::Port_EditKeyPress};
   EditStart = MakeField<TEdit>(this, Label7, "Label7", "Start Directory:", "EditStart", 176);
-  CheckPassive = Make<TCheckBox>(this, this, "CheckPassive", 100, 206, 150, 17);
+  CheckPassive = MakeControl<TCheckBox>(this, this, "CheckPassive", 100, 206, 150, 17);
   CheckPassive->SetCaption("Passive Mode");
-  AnonBox = Make<TCheckBox>(this, this, "AnonBox", 100, 228, 150, 17);
+  AnonBox = MakeControl<TCheckBox>(this, this, "AnonBox", 100, 228, 150, 17);
   AnonBox->SetCaption("Anonymous Login");
   AnonBox->OnClick = {this, &TSettForm::AnonBoxClick};
-  CheckProxy = Make<TCheckBox>(this, this, "CheckProxy", 100, 250, 150, 17);
+  CheckProxy = MakeControl<TCheckBox>(this, this, "CheckProxy", 100, 250, 150, 17);
   CheckProxy->SetCaption("Use Proxy");
   CheckProxy->OnClick = {this, &TSettForm::CheckProxyClick};
   Proxy_Edit = MakeField<TEdit>(this, Label8, "Label8", "Proxy:", "Proxy_Edit", 274);
   Proxy_Edit->SetEnabled(false);
   Proxy_Edit->SetColor(clSilver);
 
-  GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 264, 4, 198, 212);
+  GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 264, 4, 198, 212);
   GroupBox1->SetCaption("Current Profiles");
-  List_Prof = Make<TListView>(this, GroupBox1, "List_Prof", 8, 18, 182, 186);
+  List_Prof = MakeControl<TListView>(this, GroupBox1, "List_Prof", 8, 18, 182, 186);
   List_Prof->SetViewStyle(vsList);
   List_Prof->SetReadOnly(true);
   List_Prof->SetRowSelect(true);
@@ -147,23 +152,7 @@ void TSettForm::FocusField(TWinControl* control) {
 void TSettForm::MaskPassword(bool anonymous) { Edit_Pass->SetPasswordChar(anonymous ? 0 : '*'); }
 
 void TSettForm::LoadProfileList() {
-  ProfileIni->Rename(ProfilesPath, true);
-  TStringList names;
-  ReadProfileNames(ProfileIni.get(), &names);
-  TListItems* items = List_Prof->Items();
-  items->BeginUpdate();
-  try {
-    items->Clear();
-    for (int i = 0; i < names.Count(); ++i) {
-      TListItem* item = items->Add();
-      item->SetCaption(names[i]);
-      item->SetImageIndex(5);
-    }
-  } catch (...) {
-    items->EndUpdate();
-    throw;
-  }
-  items->EndUpdate();
+  FillProfileList(List_Prof, ProfileIni.get(), ProfilesPath);
 }
 
 void TSettForm::LoadSelected() {

@@ -17,6 +17,10 @@ void DigitFilterKeyPress(char& key);
 // Sorts a list of profile names: case-blind, by the user's locale.
 void CompareProfileNames(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
 
+// Re-reads the profile file at path into ini and fills a profile list with
+// its sections, each showing the profile image.
+void FillProfileList(TListView* list, TMemIniFile* ini, const String& path);
+
 class TSettForm : public TForm {
  public:
   explicit TSettForm(TComponent* owner, const String& profilesPath = ProfileFileName());

@@ -8,17 +8,8 @@
 
 namespace {
 
-template <class T>
-T* Make(TForm* form, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(form);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TButton* MakeButton(TForm* form, const char* name, const char* caption, int left, int top) {
-  TButton* b = Make<TButton>(form, name, left, top, 75, 25);
+  TButton* b = MakeControl<TButton>(form, name, left, top, 75, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -44,15 +35,15 @@ TFormDns::TFormDns(TComponent* owner) : TForm(owner) {
   OnShow = {this, &TFormDns::FormShow};
   OnClose = {this, &TFormDns::FormClose};
 
-  Label1 = Make<TLabel>(this, "Label1", 8, 12, 72, 13);
+  Label1 = MakeControl<TLabel>(this, "Label1", 8, 12, 72, 13);
   Label1->SetCaption("Domain Name:");
-  Edit_Domain = Make<TEdit>(this, "Edit_Domain", 88, 8, 177, 21);
+  Edit_Domain = MakeControl<TEdit>(this, "Edit_Domain", 88, 8, 177, 21);
   Label1->SetFocusControl(Edit_Domain);
-  Label2 = Make<TLabel>(this, "Label2", 8, 40, 57, 13);
+  Label2 = MakeControl<TLabel>(this, "Label2", 8, 40, 57, 13);
   Label2->SetCaption("IP Address:");
-  Edit_IP = Make<TEdit>(this, "Edit_IP", 88, 36, 177, 21);
+  Edit_IP = MakeControl<TEdit>(this, "Edit_IP", 88, 36, 177, 21);
   Label2->SetFocusControl(Edit_IP);
-  ComboBox1 = Make<TComboBox>(this, "ComboBox1", 88, 64, 177, 21);
+  ComboBox1 = MakeControl<TComboBox>(this, "ComboBox1", 88, 64, 177, 21);
   ComboBox1->SetStyle(csDropDownList);
   ComboBox1->Items()->Add("A Lookup");
   ComboBox1->Items()->Add("MX Lookup");
@@ -63,7 +54,7 @@ TFormDns::TFormDns(TComponent* owner) : TForm(owner) {
   Button4->SetDefault(true);
   Button4->OnClick = {this, &TFormDns::Button4Click};
 
-  Memo1 = Make<TMemo>(this, "Memo1", 8, 96, 425, 216);
+  Memo1 = MakeControl<TMemo>(this, "Memo1", 8, 96, 425, 216);
   Memo1->SetReadOnly(true);
   Memo1->SetColor(clBlack);
   Memo1->Font()->SetColor(clWhite);

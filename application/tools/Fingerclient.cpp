@@ -4,17 +4,8 @@
 
 namespace {
 
-template <class T>
-T* Make(TForm* form, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(form);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TButton* MakeButton(TForm* form, const char* name, const char* caption, int top) {
-  TButton* b = Make<TButton>(form, name, 404, top, 85, 25);
+  TButton* b = MakeControl<TButton>(form, name, 404, top, 85, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -61,13 +52,13 @@ TFormFinger::TFormFinger(TComponent* owner) : TForm(owner) {
   SetClientHeight(287);
   OnClose = {this, &TFormFinger::FormClose};
 
-  Label1 = Make<TLabel>(this, "Label1", 8, 12, 36, 13);
+  Label1 = MakeControl<TLabel>(this, "Label1", 8, 12, 36, 13);
   Label1->SetCaption("Query:");
-  EditQuery = Make<TEdit>(this, "EditQuery", 48, 8, 345, 21);
+  EditQuery = MakeControl<TEdit>(this, "EditQuery", 48, 8, 345, 21);
   Label1->SetFocusControl(EditQuery);
-  Label2 = Make<TLabel>(this, "Label2", 8, 38, 36, 13);
+  Label2 = MakeControl<TLabel>(this, "Label2", 8, 38, 36, 13);
   Label2->SetCaption("Result:");
-  Memo1 = Make<TMemo>(this, "Memo1", 8, 54, 385, 225);
+  Memo1 = MakeControl<TMemo>(this, "Memo1", 8, 54, 385, 225);
   Memo1->SetReadOnly(true);
   Memo1->SetColor(clBlack);
   Memo1->Font()->SetColor(clWhite);

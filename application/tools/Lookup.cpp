@@ -4,17 +4,8 @@
 
 namespace {
 
-template <class T>
-T* Make(TForm* form, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(form);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TButton* MakeButton(TForm* form, const char* name, const char* caption, int left, int top) {
-  TButton* b = Make<TButton>(form, name, left, top, 100, 25);
+  TButton* b = MakeControl<TButton>(form, name, left, top, 100, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -31,13 +22,13 @@ TFormLookup::TFormLookup(TComponent* owner) : TForm(owner) {
   SetClientHeight(289);
   OnClose = {this, &TFormLookup::FormClose};
 
-  Label1 = Make<TLabel>(this, "Label1", 8, 12, 44, 13);
+  Label1 = MakeControl<TLabel>(this, "Label1", 8, 12, 44, 13);
   Label1->SetCaption("Address:");
-  EditQuery = Make<TEdit>(this, "EditQuery", 60, 8, 269, 21);
+  EditQuery = MakeControl<TEdit>(this, "EditQuery", 60, 8, 269, 21);
   Label1->SetFocusControl(EditQuery);
-  Label2 = Make<TLabel>(this, "Label2", 8, 68, 36, 13);
+  Label2 = MakeControl<TLabel>(this, "Label2", 8, 68, 36, 13);
   Label2->SetCaption("Result:");
-  Memo1 = Make<TMemo>(this, "Memo1", 8, 84, 321, 164);
+  Memo1 = MakeControl<TMemo>(this, "Memo1", 8, 84, 321, 164);
   Memo1->SetReadOnly(true);
   Memo1->SetColor(clBlack);
   Memo1->Font()->SetColor(clWhite);

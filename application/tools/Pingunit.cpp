@@ -13,23 +13,14 @@ const UINT WM_TRACE_ECHOES = WM_USER + 10;
 
 const int kStars = 45;
 
-template <class T>
-T* Make(TForm* form, const char* name, int left, int top, int width, int height) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(form);
-  c->SetBounds(left, top, width, height);
-  return c;
-}
-
 TLabel* MakeLabel(TForm* form, const char* name, const char* caption, int left, int top) {
-  TLabel* l = Make<TLabel>(form, name, left, top, 60, 13);
+  TLabel* l = MakeControl<TLabel>(form, name, left, top, 60, 13);
   l->SetCaption(caption);
   return l;
 }
 
 TButton* MakeButton(TForm* form, const char* name, const char* caption, int top) {
-  TButton* b = Make<TButton>(form, name, 336, top, 81, 25);
+  TButton* b = MakeControl<TButton>(form, name, 336, top, 81, 25);
   b->SetCaption(caption);
   return b;
 }
@@ -53,36 +44,36 @@ TFormPing::TFormPing(TComponent* owner) : TForm(owner) {
   OnClose = {this, &TFormPing::FormClose};
 
   Label1 = MakeLabel(this, "Label1", "Host Address:", 8, 12);
-  EditAdd = Make<TEdit>(this, "EditAdd", 84, 8, 237, 21);
+  EditAdd = MakeControl<TEdit>(this, "EditAdd", 84, 8, 237, 21);
   Label1->SetFocusControl(EditAdd);
   Label3 = MakeLabel(this, "Label3", "Packet Size:", 8, 40);
-  EditSize = Make<TEdit>(this, "EditSize", 84, 36, 49, 21);
+  EditSize = MakeControl<TEdit>(this, "EditSize", 84, 36, 49, 21);
   EditSize->SetText("64");
   EditSize->OnKeyPress = {this, &TFormPing::EditSizeKeyPress};
   Label3->SetFocusControl(EditSize);
   Label4 = MakeLabel(this, "Label4", "Timeout:", 148, 40);
-  EditTime = Make<TEdit>(this, "EditTime", 196, 36, 49, 21);
+  EditTime = MakeControl<TEdit>(this, "EditTime", 196, 36, 49, 21);
   EditTime->SetText("3000");
   EditTime->OnKeyPress = {this, &TFormPing::EditTimeKeyPress};
   Label4->SetFocusControl(EditTime);
   Label5 = MakeLabel(this, "Label5", "ms", 250, 40);
   Label6 = MakeLabel(this, "Label6", "Max Hops:", 8, 68);
-  EditTTL = Make<TEdit>(this, "EditTTL", 84, 64, 49, 21);
+  EditTTL = MakeControl<TEdit>(this, "EditTTL", 84, 64, 49, 21);
   EditTTL->SetText("32");
   EditTTL->OnKeyPress = {this, &TFormPing::EditTTLKeyPress};
   Label6->SetFocusControl(EditTTL);
-  CheckTrace = Make<TCheckBox>(this, "CheckTrace", 148, 66, 173, 17);
+  CheckTrace = MakeControl<TCheckBox>(this, "CheckTrace", 148, 66, 173, 17);
   CheckTrace->SetCaption("Trace Route");
   CheckTrace->OnClick = {this, &TFormPing::CheckTraceClick};
-  Check1 = Make<TCheckBox>(this, "Check1", 148, 86, 173, 17);
+  Check1 = MakeControl<TCheckBox>(this, "Check1", 148, 86, 173, 17);
   Check1->SetCaption("Retrive Server Name");
   Check1->SetEnabled(false);
-  Label2 = Make<TLabel>(this, "Label2", 8, 124, 409, 28);
+  Label2 = MakeControl<TLabel>(this, "Label2", 8, 124, 409, 28);
   Label2->SetAutoSize(false);
   Label2->SetWordWrap(true);
   Label2->SetCaption("These functions use blocking calls. Cancel will abort, but only after the current operation.");
 
-  Memo1 = Make<TMemo>(this, "Memo1", 8, 156, 409, 227);
+  Memo1 = MakeControl<TMemo>(this, "Memo1", 8, 156, 409, 227);
   Memo1->SetReadOnly(true);
   Memo1->SetColor(clBlack);
   Memo1->Font()->SetColor(clWhite);

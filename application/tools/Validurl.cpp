@@ -9,10 +9,7 @@ const int kStars = 60;
 
 template <class T>
 T* Make(TForm* form, const char* name, int left, int top, int width, int height, TAnchors anchors = {akLeft, akTop}) {
-  T* c = new T(form);
-  c->SetName(name);
-  c->SetParent(form);
-  c->SetBounds(left, top, width, height);
+  T* c = MakeControl<T>(form, name, left, top, width, height);
   c->SetAnchors(anchors);
   return c;
 }

@@ -562,10 +562,14 @@ TEST_F(ChildTest, DownloadNeedsALocalFolder) {
   TFormMdi* child = Open("Scripted");
   ASSERT_NE(child, nullptr);
   ASSERT_TRUE(WaitIdle(child));
-  String gone = local + "\\gone";
-  ForceDirectories(gone);
-  form->SelectLocalFolder(gone);
-  RemoveDir(gone);
+  // My Computer: a folder of the shell that is none of the file system.
+  TTreeNode* computer = nullptr;
+  TTreeNodes* nodes = form->LocTree->Items();
+  for (int i = 0; i < nodes->Count() && !computer; ++i)
+    if (nodes->Item(i)->Text() == "My Computer") computer = nodes->Item(i);
+  ASSERT_NE(computer, nullptr);
+  computer->SetSelected(true);
+  ASSERT_TRUE(WaitUntil([&] { return form->LocalFolder().empty(); }));
   SelectFiles(child);
   child->DownloadSelected();
   EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Download"}));
@@ -660,21 +664,24 @@ TEST_F(ChildTest, UploadActionSkipsFoldersAndFilesItCannotRead) {
   TFtpScript script;
   TFtpScriptServer& server = StartServer(script);
   ScriptedProfile(server.Port());
-  String a = local + "\\a.txt", zip = local + "\\pack.zip", sub = local + "\\sub", locked = local + "\\locked.txt";
+  String a = local + "\\a.txt", gone = local + "\\gone.txt", locked = local + "\\locked.txt";
   WriteFileBytes(a, "alpha");
-  WriteFileBytes(zip, "PK zipped");
+  WriteFileBytes(gone, "gone");
   WriteFileBytes(locked, "locked");
-  ForceDirectories(sub);
+  // A folder, and a folder named like a compressed folder (taken as a file).
+  ForceDirectories(local + "\\sub");
+  ForceDirectories(local + "\\old.zip");
   TFormMdi* child = Open("Scripted");
   ASSERT_NE(child, nullptr);
   ASSERT_TRUE(WaitIdle(child));
-  form->SetLocalSelection({{a, "a.txt", false},
-                           {local + "\\missing.txt", "missing.txt", false},
-                           {sub, "sub", true},
-                           {zip, "pack.zip", true},
-                           {locked, "locked.txt", false}});
+  form->SelectLocalFolder(local);
+  TListItems* items = form->LocList->Items();
+  ASSERT_TRUE(WaitUntil([&] { return items->Count() == 5; }, 10000));
+  for (int i = 0; i < items->Count(); ++i) items->Item(i)->SetSelected(true);
+  form->LocListClick(form->LocList);
   ASSERT_TRUE(form->ActionUploadFile->Enabled());
-  // A file another program holds without sharing cannot be read.
+  // Gone before the upload; held by another program without sharing.
+  DeleteFileStr(gone);
   HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   form->ActionUploadFile->Execute();
@@ -683,14 +690,14 @@ TEST_F(ChildTest, UploadActionSkipsFoldersAndFilesItCannotRead) {
   EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Folders Must Use Batch"}));
   EXPECT_EQ(dialogs.Dialogs.Boxes[0].text,
             "The item sub is a folder, please use a batch operation to upload folders.");
-  EXPECT_EQ(LogLinesStarting(child, "Error: File not found, not uploaded: "),
-            (std::vector<String>{"Error: File not found, not uploaded: " + local + "\\missing.txt"}));
+  std::vector<String> skipped = LogLinesStarting(child, "Error: File not found");
+  std::vector<String> notFiles = LogLinesStarting(child, "Error: Not a file");
+  EXPECT_EQ(skipped, (std::vector<String>{"Error: File not found, not uploaded: " + gone}));
+  EXPECT_EQ(notFiles, (std::vector<String>{"Error: Not a file, not uploaded: " + local + "\\old.zip"}));
   std::map<String, String> stored = server.Stored();
   EXPECT_EQ(stored["a.txt"], "alpha");
-  EXPECT_EQ(stored["pack.zip"], "PK zipped");
   // The locked file ends the upload with its own error, not a time-out.
   EXPECT_EQ(stored.count("locked.txt"), 0u);
-  std::vector<String> errors = LogLinesStarting(child, "Error: 426 Unable to open local file");
-  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(LogLinesStarting(child, "Error: 426 Unable to open local file").size(), 1u);
   EXPECT_TRUE(child->Connected());
 }

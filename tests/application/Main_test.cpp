@@ -220,6 +220,44 @@ TEST_F(MainTest, FrameAsDesigned) {
   EXPECT_EQ(FrameServices(), form.get());
 }
 
+TEST_F(MainTest, TheLocalPaneShowsTheLastFolder) {
+  String folder = MakeTempFolder("lastdir");
+  WriteFileBytes(folder + "\\one.txt", "1");
+  WriteFileBytes(folder + "\\two.log", "22");
+  ForceDirectories(folder + "\\inner");
+  Put("LastDir", folder);
+  PutNormalPlacement(800, 600);
+  Open();
+  auto names = [&] {
+    std::set<String> n;
+    for (int i = 0; i < form->LocList->Items()->Count(); ++i) n.insert(form->LocList->GetShListData(i)->GetDisplayName());
+    return n;
+  };
+  const std::set<String> wanted = {"one.txt", "two.log", "inner"};
+  ASSERT_TRUE(WaitUntil([&] { return names() == wanted; })) << form->LocList->Items()->Count();
+  EXPECT_TRUE(SameText(form->LocTree->GetSelectedPathName(), folder));
+  // The options and styles of the design.
+  EXPECT_EQ(form->LocTree->ShellList(), form->LocList);
+  EXPECT_EQ(form->LocTree->Options(), (TPTShellTreeOptions{ptstoAutoFill, ptstoDefaultKeyHandling, ptstoContextMenus,
+                                                           ptstoDynamicRefresh, ptstoShowHidden}));
+  EXPECT_EQ(form->LocList->Options(),
+            (TPTShellListOptions{ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus,
+                                 ptsloDynamicRefresh, ptsloFolderContextMenu, ptsloShowHidden}));
+  EXPECT_EQ(form->LocTree->DragMode(), dmAutomatic);
+  EXPECT_EQ(form->LocList->DragMode(), dmAutomatic);
+  EXPECT_EQ(form->LocList->ViewStyle(), vsReport);
+  EXPECT_TRUE(form->LocList->MultiSelect());
+  EXPECT_TRUE(IsWindowVisible(form->LocTree->Handle()));
+  EXPECT_TRUE(IsWindowVisible(form->LocList->Handle()));
+  EXPECT_EQ(form->LocTree->Parent(), form->PTree);
+  EXPECT_EQ(form->LocList->Parent(), form->PList);
+
+  form->LocList->SelectAll();
+  EXPECT_EQ(form->LocList->ShellSelCount(), 3);
+  PumpFor(200);
+  SaveScreenshot(form->Handle());
+}
+
 TEST_F(MainTest, StoredSizesOfThePane) {
   // Stored sizes are used; sizes not above 0 fall back to the defaults.
   struct Row {

@@ -99,8 +99,7 @@ POINT FirstRow(HWND list) {
 
 }  // namespace
 
-// Enabled once the command bars' menus and quick-connect combo (issues 23,
-// 24) and the local pane's shell list (issue 18) are on main.
+// Enabled once the quick-connect combo (issue 24) is on main.
 TEST(Road, DISABLED_QuickConnectDownloadUploadQuit) {
   // The server's start folder holds the file to download.
   String serverUpload = PeerFolder("vsftpd") + "root\\upload\\";

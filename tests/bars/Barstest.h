@@ -25,6 +25,7 @@ class TFakeBarSystem : public TdxBarSystem {
   void KillTimer(UINT_PTR id) override;
   SHORT GetAsyncKeyState(int key) override { return Down(key) ? SHORT(0x8000) : 0; }
   SHORT GetKeyState(int key) override { return Down(key) ? SHORT(0x8000) : 0; }
+  void GetKeyboardState(BYTE state[256]) override;
   TPoint GetCursorPos() override { return Cursor; }
   COLORREF GetSysColor(int index) override;
   HHOOK SetHook(int idHook, HOOKPROC proc) override;
@@ -109,31 +110,6 @@ class TBarsForm : public TForm {
   TdxBarManager* Manager;
 };
 
-// The button and sub-item controls until their own come with the menus:
-// sized like their defaults, painted with the shared glyph and text drawing.
-class TStandInButtonControl : public TdxBarButtonControl {
- public:
-  using TdxBarButtonControl::TdxBarButtonControl;
-  DX_BAR_CONTROL_CLASS();
-  int GetWidth() override;
-  int GetHeight() override;
-  void Paint(const TRect& r, TdxBarPaintType paintType) override;
-  // psStandard without an image shows its caption.
-  TdxBarPaintStyle EffectivePaintStyle();
-  int DefaultWidth();
-  int DefaultHeight();
-};
-
-class TStandInSubItemControl : public TdxBarSubItemControl {
- public:
-  using TdxBarSubItemControl::TdxBarSubItemControl;
-  DX_BAR_CONTROL_CLASS();
-  int GetWidth() override;
-  int GetHeight() override;
-  void Paint(const TRect& r, TdxBarPaintType paintType) override;
-  int CaptionOffset();
-};
-
 // The width of text in a bar window's font.
 int BarTextWidth(TCustomdxBarControl* bar, const String& text);
 
@@ -149,12 +125,6 @@ class TScopedControlClass {
  private:
   TdxBarItemClass item_;
   TdxBarItemControlClass old_;
-};
-
-// The stand-ins for buttons and sub items.
-struct TScopedStandIns {
-  TScopedControlClass Buttons{TdxBarButton::Class(), TStandInButtonControl::Class()};
-  TScopedControlClass SubItems{TdxBarSubItem::Class(), TStandInSubItemControl::Class()};
 };
 
 // A button control that counts the notifications it hears.

@@ -76,7 +76,6 @@ namespace {
 // A bar with two buttons on a hidden form: the controls draw into a DIB
 // through the bar's canvas.
 struct TDrawCase {
-  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TImageList* Images = new TImageList(Form);
   TdxBar* Bar;

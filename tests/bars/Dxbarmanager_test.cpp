@@ -198,7 +198,6 @@ TEST(BarsManager, LoadedReadsTheRegistryThenTheIniFile) {
 }
 
 TEST(BarsManager, LocksNestAndUnlockUpdatesTheDocks) {
-  TScopedStandIns standIns;
   auto* form = new TBarsForm;
   TdxBarManager* m = form->Manager;
   TdxDockControl* top = m->Bars()->GetDockControl(dsTop);

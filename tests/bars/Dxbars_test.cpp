@@ -50,7 +50,6 @@ TEST(BarsBars, OneMainMenuAlwaysOnSeveralLines) {
 }
 
 TEST(BarsBars, ShowingMakesTheWindowInItsDockAndHidingSavesItsPlace) {
-  TScopedStandIns standIns;
   TBarsForm* form = new TBarsForm;
   form->SetBounds(0, 0, 400, 300);
   TdxBar* bar = form->AddBar("Tools");

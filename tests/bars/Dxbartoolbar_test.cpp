@@ -14,7 +14,6 @@ namespace {
 // The fixture shown at (10, 10) with the stand-in controls and a 16 x 16
 // glyph for every action, so buttons are glyphs and their sizes known.
 struct TShownFixture {
-  TScopedStandIns StandIns;
   TRecordingStore Store;
   TdxBarLayoutStore* PreviousStore = dxBarSetLayoutStore(&Store);
   TBarsFixtureForm* Form;

@@ -17,9 +17,9 @@ void Fill(TDibSurface& s, COLORREF c) {
 }
 
 // A button control that paints nothing: what the bar paints stays visible.
-class TBlankButtonControl : public TStandInButtonControl {
+class TBlankButtonControl : public TdxBarButtonControl {
  public:
-  using TStandInButtonControl::TStandInButtonControl;
+  using TdxBarButtonControl::TdxBarButtonControl;
   DX_BAR_CONTROL_CLASS();
   void Paint(const TRect&, TdxBarPaintType) override {}
 };
@@ -27,13 +27,13 @@ DX_BAR_CONTROL_CLASS_IMPL(TBlankButtonControl)
 
 // One bar of glyph buttons on a shown form of the given client width.
 struct TPaintCase {
-  TScopedStandIns StandIns;
+  std::unique_ptr<TScopedControlClass> Controls;
   TBarsForm* Form = new TBarsForm;
   TImageList* Images = new TImageList(Form);
   TdxBar* Bar;
   TPaintCase(TdxBarManagerStyle style, TdxBarDockingStyle docking, int buttons, int width, int groupAt = -1,
              TdxBarItemControlClass controls = nullptr) {
-    if (controls) dxBarReplaceItemControl(TdxBarButton::Class(), controls);
+    if (controls) Controls.reset(new TScopedControlClass(TdxBarButton::Class(), controls));
     SetCursorPos(1270, 1010);
     TBitmap glyph;
     glyph.SetSize(16, 16);

@@ -21,12 +21,14 @@ DX_BAR_ITEM_CLASS_IMPL(TUnregisteredButton)
 }  // namespace
 
 TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
-  ASSERT_EQ(dxBarItemCount(), 4);
+  ASSERT_EQ(dxBarItemCount(), 5);
   EXPECT_EQ(dxBarItemClass(0), TdxBarButton::Class());
   EXPECT_EQ(dxBarItemClass(1), TdxBarSubItem::Class());
   EXPECT_EQ(dxBarItemClass(2), TdxBarListItem::Class());
   EXPECT_EQ(dxBarItemClass(3), TdxBarContainerItem::Class());
-  EXPECT_EQ(dxBarItemClass(4), nullptr);
+  // The system-menu item is not offered to the user.
+  EXPECT_EQ(dxBarItemClass(4), TSystemMenuSubItem::Class());
+  EXPECT_EQ(dxBarItemClass(5), nullptr);
   EXPECT_EQ(dxBarVisibleItemCount(), 4);
   EXPECT_EQ(dxBarVisibleItemClass(3), TdxBarContainerItem::Class());
   for (int index : {-1, 4, 7}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
@@ -42,8 +44,8 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 6);
-  EXPECT_EQ(dxBarItemClass(5), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), 7);
+  EXPECT_EQ(dxBarItemClass(6), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarVisibleItemCount(), 5);
   EXPECT_EQ(dxBarVisibleItemClass(4), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
@@ -53,11 +55,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 5);
+  EXPECT_EQ(dxBarItemCount(), 6);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 4);
+  EXPECT_EQ(dxBarItemCount(), 5);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -96,7 +98,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 4);
+  EXPECT_EQ(dxBarItemCount(), 5);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);
@@ -129,9 +131,9 @@ TEST(BarsUnit, NewerWindowsCountAsWindows98Or2000) {
     v.dwMajorVersion = c.Major;
     v.dwMinorVersion = c.Minor;
     dxBarSetOSFlags(v);
-    EXPECT_EQ(IsWin9x, c.Win9x) << c.Major << "." << c.Minor;
-    EXPECT_EQ(IsWin95, c.Win95) << c.Major << "." << c.Minor;
-    EXPECT_EQ(IsWin98OrW2K, c.Win98OrW2K) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin9x, c.Win9x) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin95, c.Win95) << c.Major << "." << c.Minor;
+    EXPECT_EQ(dxBarOS::IsWin98OrW2K, c.Win98OrW2K) << c.Major << "." << c.Minor;
   }
   // Wine reports NT 10.
   OSVERSIONINFOA real{};
@@ -141,7 +143,7 @@ TEST(BarsUnit, NewerWindowsCountAsWindows98Or2000) {
   GetVersionExA(&real);
 #pragma GCC diagnostic pop
   dxBarSetOSFlags(real);
-  EXPECT_TRUE(IsWin98OrW2K);
+  EXPECT_TRUE(dxBarOS::IsWin98OrW2K);
 }
 
 TEST(BarsText, AcceleratorMarksAreDropped) {

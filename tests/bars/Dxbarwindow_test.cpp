@@ -14,15 +14,15 @@ namespace {
 // Two bars of caption buttons on a shown form: "Tools" (&Open, &Save,
 // &Print, &Send; Print begins a group) and "Other" (Plain).
 struct TBarCase {
+  std::unique_ptr<TScopedControlClass> Controls;
   TScopedBarSystem Sys;
-  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBar* Tools;
   TdxBar* Other;
   std::map<String, int> Clicks;
-  // buttons: the control class of the buttons (the stand-in's by default).
+  // buttons: the control class of the buttons (the real one by default).
   explicit TBarCase(TdxBarItemControlClass buttons = nullptr) {
-    if (buttons) dxBarReplaceItemControl(TdxBarButton::Class(), buttons);
+    if (buttons) Controls.reset(new TScopedControlClass(TdxBarButton::Class(), buttons));
     SetCursorPos(1270, 1010);
     Form->SetBounds(40, 40, 600, 300);
     Tools = Form->AddBar("Tools");
@@ -120,6 +120,7 @@ TEST(BarsBarWindow, ADisabledItemIsDrawnSelectedByKeyNotByMouse) {
   TRect r = c.Tools->ItemLinks()->Items(1)->ItemRect();
   auto raised = [&] {
     TDibSurface shot = CaptureClient(bar->Handle());
+
     return shot.Pixel(r.left, r.top) == GetSysColor(COLOR_BTNHIGHLIGHT);
   };
   bar->SetKeySelectedItem(save);
@@ -239,9 +240,9 @@ std::vector<String>& ClickLog() {
 
 // A button control that logs its pressed mark with what has happened so
 // far; freed, it is poisoned and kept, so that a late use of it crashes.
-class TLoggingButtonControl : public TStandInButtonControl {
+class TLoggingButtonControl : public TdxBarButtonControl {
  public:
-  using TStandInButtonControl::TStandInButtonControl;
+  using TdxBarButtonControl::TdxBarButtonControl;
   DX_BAR_CONTROL_CLASS();
   static TRecordingDialogs* Dialogs;
   void PressedChanged() override {
@@ -250,7 +251,7 @@ class TLoggingButtonControl : public TStandInButtonControl {
                          IntToStr(Dialogs ? static_cast<int>(Dialogs->Sounds.size()) : 0) + " recent " +
                          IntToStr(link->RecentIndex()) + " use " + IntToStr(link->UseCount()) + " active " +
                          IntToStr(Parent()->IsActive()));
-    TStandInButtonControl::PressedChanged();
+    TdxBarButtonControl::PressedChanged();
   }
   static void operator delete(void* p, size_t size) { std::memset(p, 0xDD, size); }
 };
@@ -281,8 +282,8 @@ TEST(BarsBarWindow, TheClickSequenceOfAControl) {
                                                                     " active 0"};
   EXPECT_EQ(ClickLog(), want);
   EXPECT_EQ(save->ClickItemLink(), nullptr);
-  // In a menu: the command sound first, then the handler; nothing pressed
-  // (the menu hides on a click).
+  // In a menu (which sounded as it opened): the command sound first, then
+  // the handler; nothing pressed (the menu hides on a click).
   TdxBarSubMenuControl* menu = c.Menu("Menu", c.Bar());
   auto* entry = dynamic_cast<TdxBarItem*>(c.Form->FindComponent("MenuEntry"));
   entry->OnClick = [&](TObject*) {
@@ -293,9 +294,10 @@ TEST(BarsBarWindow, TheClickSequenceOfAControl) {
   menu->SetIsActive(true);
   SendMessageA(menu->Handle(), WM_LBUTTONDOWN, 0, MAKELPARAM(10, 10));
   SendMessageA(menu->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-  EXPECT_EQ(ClickLog(), std::vector<String>({"menu handler sounds 1 active 0"}));
-  ASSERT_EQ(d.Dialogs.Sounds.size(), 1u);
-  EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuCommand");
+  EXPECT_EQ(ClickLog(), std::vector<String>({"menu handler sounds 2 active 0"}));
+  ASSERT_EQ(d.Dialogs.Sounds.size(), 2u);
+  EXPECT_EQ(d.Dialogs.Sounds[0].Alias, "MenuPopup");
+  EXPECT_EQ(d.Dialogs.Sounds[1].Alias, "MenuCommand");
   TLoggingButtonControl::Dialogs = nullptr;
 }
 

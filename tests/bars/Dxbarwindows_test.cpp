@@ -13,7 +13,6 @@ namespace {
 // A shown bar with two buttons on a shown form; the cursor over the first.
 struct THintCase {
   TScopedBarSystem Sys;
-  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBarButton* Open;
   TdxBarButton* Save;
@@ -190,7 +189,6 @@ TEST(BarsHints, TheWindowStaysInsideTheWorkAreaEvenWhenTall) {
 // ---------------------------------------------------------------- floating bars and the form's activation
 
 TEST(BarsFloating, AFloatingBarShowsAtOnceOnlyWhileItsFormIsActive) {
-  TScopedStandIns standIns;  // the button has a size of its own, so the shots show it
   auto* form = new TBarsForm;
   form->SetCaption("Bars form");
   form->SetBounds(100, 100, 400, 300);
@@ -244,7 +242,6 @@ namespace {
 // floating at (300, 300); O: the form's client origin on the screen.
 struct TMoveCase {
   TScopedBarSystem Sys;
-  TScopedStandIns StandIns;
   TBarsForm* Form = new TBarsForm;
   TdxBar* Bar;
   TdxDockControl* Top;

@@ -26,6 +26,14 @@ TEST(SystemImageLists, SameHandlesAndOverlaysAddedOnce) {
   EXPECT_EQ(ShellGetSystemImageList(ptsizSmall), small);
   EXPECT_EQ(ImageList_GetImageCount(small), smallCount + 2);
   EXPECT_EQ(ImageList_GetImageCount(large), largeCount + 2);
+
+  // The overlays went in through the shell's icon cache: an icon the shell
+  // adds afterwards lies where the shell says, not on an overlay.
+  int before = ImageList_GetImageCount(small);
+  int fresh = ShellGetSpecialFolderIconIndex(csidlDrives, SHGFI_SMALLICON);
+  ASSERT_EQ(ImageList_GetImageCount(small), before + 1) << "My Computer's icon was there already";
+  EXPECT_EQ(fresh, before);
+  EXPECT_EQ(ImageList_GetImageCount(large), before + 1);
 }
 
 TEST(Versions, TestsOverForcedRecords) {

@@ -1,0 +1,1871 @@
+// The shell list and the shell tree.
+#include "shellctl/Uptshellcontrols.h"
+
+#include <dbt.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "classlib/Registry.h"
+#include "shellctl/Uptshconsts.h"
+#include "shellctl/Uptshmenus.h"
+
+namespace {
+
+// ---------------------------------------------------------------- small scopes
+
+struct TDepth {
+  int& depth;
+  explicit TDepth(int& d) : depth(d) { ++depth; }
+  ~TDepth() { --depth; }
+  TDepth(const TDepth&) = delete;
+  TDepth& operator=(const TDepth&) = delete;
+};
+
+struct TFlag {
+  bool& flag;
+  bool saved;
+  explicit TFlag(bool& f) : flag(f), saved(f) { flag = true; }
+  ~TFlag() { flag = saved; }
+  TFlag(const TFlag&) = delete;
+  TFlag& operator=(const TFlag&) = delete;
+};
+
+// No "insert a disk" box from the system for a scope.
+class TCriticalErrorsOff {
+ public:
+  TCriticalErrorsOff() : old_(SetErrorMode(SEM_FAILCRITICALERRORS)) { SetErrorMode(old_ | SEM_FAILCRITICALERRORS); }
+  ~TCriticalErrorsOff() { SetErrorMode(old_); }
+  TCriticalErrorsOff(const TCriticalErrorsOff&) = delete;
+  TCriticalErrorsOff& operator=(const TCriticalErrorsOff&) = delete;
+
+ private:
+  UINT old_;
+};
+
+// An items update of a list or tree for a scope.
+template <class Items>
+struct TItemsUpdate {
+  Items* items;
+  explicit TItemsUpdate(Items* i) : items(i) { items->BeginUpdate(); }
+  ~TItemsUpdate() { items->EndUpdate(); }
+  TItemsUpdate(const TItemsUpdate&) = delete;
+  TItemsUpdate& operator=(const TItemsUpdate&) = delete;
+};
+
+// The "no more items" end of an enumeration (besides S_FALSE).
+constexpr HRESULT kNoMoreItems = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
+
+// The low 16 bits of a comparison's result, signed; 0 when it failed.
+int CompareResult(HRESULT hr) { return SUCCEEDED(hr) ? static_cast<short>(HRESULT_CODE(hr)) : 0; }
+
+bool IsEmptyPidl(LPCITEMIDLIST pidl) { return !pidl || pidl->mkid.cb == 0; }
+
+// The file name of a parsing name: after the last "\" or ":".
+String FileNamePart(const String& name) {
+  size_t cut = 0;
+  for (size_t i = 0; i < name.size();) {
+    char c = name[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < name.size()) {
+      i += 2;
+      continue;
+    }
+    if (c == '\\' || c == ':') cut = i + 1;
+    ++i;
+  }
+  return name.substr(cut);
+}
+
+// The entries of a ";"-separated list, without empty ones; a double-byte
+// character is never split.
+std::vector<String> SplitPatterns(const String& filter) {
+  std::vector<String> out;
+  String token;
+  for (size_t i = 0; i < filter.size();) {
+    char c = filter[i];
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < filter.size()) {
+      token += filter.substr(i, 2);
+      i += 2;
+      continue;
+    }
+    if (c == ';') {
+      if (!token.empty()) out.push_back(token);
+      token.clear();
+    } else {
+      token += c;
+    }
+    ++i;
+  }
+  if (!token.empty()) out.push_back(token);
+  return out;
+}
+
+TAlignment AlignmentOf(int fmt) {
+  switch (fmt & LVCFMT_JUSTIFYMASK) {
+    case LVCFMT_RIGHT:
+      return taRightJustify;
+    case LVCFMT_CENTER:
+      return taCenter;
+    default:
+      return taLeftJustify;
+  }
+}
+
+// ---------------------------------------------------------------- the system clock
+
+class TSystemClock : public TPTShClock {
+ public:
+  ~TSystemClock() override {
+    if (wnd_) DeallocateHWnd(wnd_);
+  }
+  void Start(TPTShTimer* timer, UINT ms) override {
+    if (!wnd_) wnd_ = AllocateHWnd(TWndMethod{this, &TSystemClock::WndProc});
+    armed_.insert(timer);
+    if (!SetTimer(wnd_, reinterpret_cast<UINT_PTR>(timer), ms, nullptr)) {
+      armed_.erase(timer);
+      throw EOutOfResources("Not enough timers available");
+    }
+  }
+  void Stop(TPTShTimer* timer) override {
+    if (armed_.erase(timer) && wnd_) KillTimer(wnd_, reinterpret_cast<UINT_PTR>(timer));
+  }
+
+ private:
+  void WndProc(TMessage& msg) {
+    if (msg.Msg == WM_TIMER) {
+      auto* timer = reinterpret_cast<TPTShTimer*>(msg.WParam);
+      KillTimer(wnd_, msg.WParam);
+      // A timer stopped (or freed) meanwhile is not called.
+      if (armed_.erase(timer)) timer->Fire();
+      return;
+    }
+    msg.Result = DefWindowProcA(wnd_, msg.Msg, msg.WParam, msg.LParam);
+  }
+  HWND wnd_ = nullptr;
+  std::unordered_set<TPTShTimer*> armed_;
+};
+
+TPTShClock*& ClockSlot() {
+  static TPTShClock* clock = nullptr;
+  return clock;
+}
+
+TPTShClock* SystemClock() {
+  static TSystemClock* clock = new TSystemClock;  // lives for the process
+  return clock;
+}
+
+// ---------------------------------------------------------------- details and column state
+
+TPTShDetailsProvider& DetailsProvider() {
+  static TPTShDetailsProvider provider;
+  return provider;
+}
+
+// The last value of "DirectoryCols" used (registry or built-in).
+struct TDirectoryCols {
+  bool read = false;
+  std::vector<BYTE> bytes;
+};
+TDirectoryCols& LastDirectoryCols() {
+  static TDirectoryCols last;
+  return last;
+}
+
+const std::vector<BYTE>& BuiltInDirectoryCols() {
+  // 200, 60, 100, 120, 50 as little-endian words.
+  static const std::vector<BYTE> bytes = {200, 0, 60, 0, 100, 0, 120, 0, 50, 0};
+  return bytes;
+}
+
+// The registry's value when it holds four widths (8 to 22 bytes), else the
+// built-in one.
+std::vector<BYTE> ReadDirectoryCols() {
+  HKEY key = nullptr;
+  std::vector<BYTE> bytes;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kDirectoryColsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, kDirectoryColsValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size >= 8 &&
+        size <= 22) {
+      bytes.resize(size);
+      if (RegQueryValueExA(key, kDirectoryColsValue, nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS ||
+          size < 8 || size > 22)
+        bytes.clear();
+      else
+        bytes.resize(size);
+    }
+    RegCloseKey(key);
+  }
+  if (bytes.empty()) bytes = BuiltInDirectoryCols();
+  return bytes;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- timers
+
+DWORD TPTShClock::TickCount() { return GetTickCount(); }
+void TPTShClock::Start(TPTShTimer* timer, UINT ms) { SystemClock()->Start(timer, ms); }
+void TPTShClock::Stop(TPTShTimer* timer) { SystemClock()->Stop(timer); }
+
+TPTShClock* PTShClock() { return ClockSlot() ? ClockSlot() : SystemClock(); }
+
+TPTShClock* SetPTShClock(TPTShClock* clock) {
+  TPTShClock* previous = PTShClock();
+  ClockSlot() = clock;
+  return previous;
+}
+
+TPTShTimer::~TPTShTimer() { Stop(); }
+
+void TPTShTimer::Start(UINT ms) {
+  Stop();
+  interval_ = ms;
+  TPTShClock* clock = PTShClock();
+  clock->Start(this, ms);
+  clock_ = clock;
+}
+
+void TPTShTimer::Stop() {
+  if (!clock_) return;
+  TPTShClock* clock = clock_;
+  clock_ = nullptr;
+  clock->Stop(this);
+}
+
+void TPTShTimer::Fire() {
+  clock_ = nullptr;
+  if (OnTimer) OnTimer(this);
+}
+
+// ---------------------------------------------------------------- details
+
+void SetPTShDetailsProvider(TPTShDetailsProvider provider) { DetailsProvider() = std::move(provider); }
+
+TComPtr<IShellDetails> PTShFolderDetails(IShellFolder* folder) {
+  if (DetailsProvider()) return DetailsProvider()(folder);
+  return ShellGetFolderDetails(folder);
+}
+
+TMemoryStream* PTShColumnStateStream() {
+  static TMemoryStream* stream = new TMemoryStream;  // lives for the process
+  return stream;
+}
+
+// ================================================================ the list
+
+TPTCustomShellList::TPTCustomShellList(TComponent* owner) : TPTCustomListView(owner) {
+  PTShellControlsStartup();
+  folder_ = std::make_unique<TPTShellLocator>();
+  folder_->OnChange = {this, &TPTCustomShellList::HandleOnFolderChanged};
+  refreshTimer_ = std::make_unique<TPTShTimer>();
+  refreshTimer_->OnTimer = {this, &TPTCustomShellList::RefreshTimerElapsed};
+  smallImages_ = new TImageList(nullptr);
+  smallImages_->SetShareImages(true);
+  smallImages_->SetHandle(ShellGetSystemImageList(ptsizSmall));
+  largeImages_ = new TImageList(nullptr);
+  largeImages_->SetShareImages(true);
+  largeImages_->SetHandle(ShellGetSystemImageList(ptsizLarge));
+  SetSmallImages(smallImages_);
+  SetLargeImages(largeImages_);
+  SetAllocBy(256);
+  PTDeviceChangeHandler()->Add({this, &TPTCustomShellList::DeviceChangeDetected});
+}
+
+TPTCustomShellList::~TPTCustomShellList() {
+  PTDeviceChangeHandler()->Remove({this, &TPTCustomShellList::DeviceChangeDetected});
+  refreshTimer_->Stop();
+  // The tree forgets the list at once, not only when the component goes.
+  if (shellTree_ && shellTree_->shellList_ == this) shellTree_->shellList_ = nullptr;
+  if (HandleAllocated()) WindowGoing();
+  if (dropTarget_) {
+    dropTarget_->ClearHandler();
+    dropTarget_->Release();
+    dropTarget_ = nullptr;
+  }
+  delete changeThread_;
+  changeThread_ = nullptr;
+  // The items (and their data) go while the list is whole.
+  Items()->Clear();
+  if (HandleAllocated()) DestroyHandle();
+  SetSmallImages(nullptr);
+  SetLargeImages(nullptr);
+  delete smallImages_;
+  delete largeImages_;
+  folder_->OnChange = nullptr;
+  PTShellControlsShutdown();
+}
+
+// -------- links and options
+
+void TPTCustomShellList::SetOptions(TPTShellListOptions value) {
+  TPTShellListOptions old = options_;
+  options_ = value;
+  if (IsLoading() || !HandleAllocated()) return;
+  if (old.Contains(ptsloOleDrop) != value.Contains(ptsloOleDrop)) {
+    if (value.Contains(ptsloOleDrop))
+      RegisterDropTarget();
+    else
+      RevokeDropTarget();
+  }
+  if (old.Contains(ptsloDynamicRefresh) != value.Contains(ptsloDynamicRefresh) && !IsDesigning()) {
+    if (value.Contains(ptsloDynamicRefresh))
+      InstallChangeHandler();
+    else if (changeThread_)
+      changeThread_->RemoveAllWatches();
+  }
+  // Folders kept by a refresh are not looked at again: hiding them needs a
+  // fill.
+  if (!old.Contains(ptsloHideFoldersWhenLinkedToTree) && value.Contains(ptsloHideFoldersWhenLinkedToTree))
+    FillItems();
+  else if (old.Contains(ptsloShowHidden) != value.Contains(ptsloShowHidden) ||
+           old.Contains(ptsloHideFoldersWhenLinkedToTree) != value.Contains(ptsloHideFoldersWhenLinkedToTree))
+    RefreshItems();
+}
+
+void TPTCustomShellList::SetShellTree(TPTCustomShellTree* tree) {
+  if (tree == shellTree_) return;
+  if (shellTree_) RemoveFreeNotification(shellTree_);
+  shellTree_ = tree;
+  if (tree) FreeNotification(tree);
+}
+
+void TPTCustomShellList::SetShellCombo(TPTShellComboLink* combo) {
+  if (combo == shellCombo_) return;
+  if (shellCombo_) RemoveFreeNotification(shellCombo_->ComboComponent());
+  shellCombo_ = combo;
+  if (combo) FreeNotification(combo->ComboComponent());
+}
+
+void TPTCustomShellList::Notification(TComponent* component, TOperation operation) {
+  TPTCustomListView::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (shellTree_ && component == shellTree_) shellTree_ = nullptr;
+  if (shellCombo_ && component == shellCombo_->ComboComponent()) shellCombo_ = nullptr;
+}
+
+void TPTCustomShellList::SetFileFilter(const String& value) {
+  if (value == fileFilter_) {
+    if (value.empty()) patterns_.reset();
+    return;
+  }
+  fileFilter_ = value;
+  if (!patterns_) patterns_ = std::make_unique<TStringList>();
+  patterns_->Clear();
+  for (const String& p : SplitPatterns(value)) patterns_->Add(p);
+  if (!IsLoading() && options_.Contains(ptsloAutoFill)) FillItems();
+}
+
+IShellDetails* TPTCustomShellList::FolderDetails() {
+  if (!detailsQueried_) {
+    detailsQueried_ = true;
+    details_ = folderShf_ ? PTShFolderDetails(folderShf_.Get()) : TComPtr<IShellDetails>();
+  }
+  return details_.Get();
+}
+
+// -------- window
+
+void TPTCustomShellList::CreateParams(TCreateParams& params) {
+  TPTCustomListView::CreateParams(params);
+  params.Style |= LVS_AUTOARRANGE;
+}
+
+void TPTCustomShellList::CreateWnd() {
+  TFlag creating(inCreateWnd_);
+  TPTCustomListView::CreateWnd();
+  if (!IsDesigning() && options_.Contains(ptsloOleDrop)) RegisterDropTarget();
+  if (options_.Contains(ptsloAutoFill) && Items()->Count() == 0) PostMessageA(handle_, AM_DEFERREDFILL, 0, 0);
+}
+
+void TPTCustomShellList::DestroyWnd() {
+  TFlag destroying(inDestroyWnd_);
+  ClearSelection();
+  {
+    TDepth sync(syncDepth_);
+    ClearSelection();
+  }
+  {
+    TItemsUpdate<TListItems> update(Items());
+    Items()->Clear();
+  }
+  WindowGoing();
+  TPTCustomListView::DestroyWnd();
+}
+
+void TPTCustomShellList::WindowGoing() {
+  if (fileSystemColumns_ && Columns()->Count() > 0) SaveColumnWidths();
+  refreshTimer_->Stop();
+  delete changeThread_;
+  changeThread_ = nullptr;
+  RevokeDropTarget();
+}
+
+void TPTCustomShellList::RegisterDropTarget() {
+  if (dropTarget_ || !HandleAllocated()) return;
+  dropTarget_ = new TPTForwardingDropTarget(this);
+  if (FAILED(RegisterDragDrop(handle_, dropTarget_))) {
+    dropTarget_->ClearHandler();
+    dropTarget_->Release();
+    dropTarget_ = nullptr;
+  }
+}
+
+void TPTCustomShellList::RevokeDropTarget() {
+  if (!dropTarget_) return;
+  if (HandleAllocated()) RevokeDragDrop(handle_);
+  // A target someone still holds answers nothing from now on.
+  dropTarget_->ClearHandler();
+  dropTarget_->Release();
+  dropTarget_ = nullptr;
+}
+
+void TPTCustomShellList::Loaded() {
+  TPTCustomListView::Loaded();
+  if (!inCreateWnd_ && HandleAllocated() && options_.Contains(ptsloAutoFill) && Items()->Count() == 0)
+    PostMessageA(handle_, AM_DEFERREDFILL, 0, 0);
+  loaded_ = true;
+}
+
+// -------- filling
+
+SHCONTF TPTCustomShellList::EnumFlags() const {
+  SHCONTF flags = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;
+  if (options_.Contains(ptsloShowHidden)) flags |= SHCONTF_INCLUDEHIDDEN;
+  return flags;
+}
+
+void TPTCustomShellList::FillItems() {
+  if (!HandleAllocated()) return;
+  if (busy_ || IsEditing()) {
+    refreshPending_ = true;
+    return;
+  }
+  {
+    TCursorGuard busy;
+    ClearSelection();
+    Items()->Clear();
+    TItemsUpdate<TListItems> update(Items());
+    TComPtr<IShellFolder> folder;
+    LPCITEMIDLIST idList = folder_->GetIdList();
+    OleCheck(ShellGetFolderFromIdList(idList, folder));
+    if (!folder) OleCheck(E_NOINTERFACE);
+    FilterPreApply();
+    try {
+      FillList(folder.Get(), idList);
+    } catch (...) {
+      FilterPostApply();
+      throw;
+    }
+    FilterPostApply();
+  }
+  SortList();
+  if (Items()->Count() > 0) Items()->Item(0)->SetFocused(true);
+  if (ViewStyle() == vsIcon || ViewStyle() == vsSmallIcon) {
+    SendMessageA(handle_, WM_VSCROLL, SB_TOP, 0);
+    SendMessageA(handle_, WM_HSCROLL, SB_TOP, 0);
+  }
+  if (options_.Contains(ptsloDynamicRefresh) && !IsDesigning()) InstallChangeHandler();
+}
+
+void TPTCustomShellList::FillList(IShellFolder* folder, LPCITEMIDLIST idList) {
+  TItemsUpdate<TListItems> update(Items());
+  TCriticalErrorsOff quiet;
+  FillStart();
+  struct TComplete {
+    TPTCustomShellList* list;
+    ~TComplete() { list->FillComplete(); }
+  } complete{this};
+
+  // The folder shown before, put back when the fill fails.
+  TPidl previousIdList = std::move(folderIdList_);
+  TComPtr<IShellFolder> previousShf = std::move(folderShf_);
+  TComPtr<IShellDetails> previousDetails = std::move(details_);
+  bool previousQueried = detailsQueried_;
+  folderIdList_ = CopyIdList(nullptr, idList);
+  folderShf_ = TComPtr<IShellFolder>::Share(folder);
+  detailsQueried_ = false;
+
+  std::vector<TPTShListData*> fetched;
+  try {
+    InitColumns(FolderDetails());
+    TComPtr<IEnumIDList> items;
+    if (FAILED(folder->EnumObjects(PTShTopFormWindow(this), EnumFlags(), items.Put())) || !items) return;
+    fetched.reserve(500);
+    HRESULT hr;
+    for (;;) {
+      LPITEMIDLIST item = nullptr;
+      ULONG count = 0;
+      hr = items->Next(1, &item, &count);
+      if (hr != S_OK || count == 0) {
+        if (item) ShellMemFree(item);
+        break;
+      }
+      if (fetched.size() == fetched.capacity()) fetched.reserve(fetched.size() + 500);
+      auto* data = new TPTShListData(this);
+      fetched.push_back(data);
+      data->SetData(TPidl(item));
+    }
+    if (hr == E_FAIL) {
+      for (TPTShListData* d : fetched) delete d;
+      fetched.clear();
+    } else if (hr != S_OK && hr != S_FALSE && hr != kNoMoreItems) {
+      OleCheck(hr);
+    }
+    SetAllocBy(static_cast<int>(fetched.size()));
+    for (size_t i = 0; i < fetched.size(); ++i) {
+      TPTShListData* data = fetched[i];
+      fetched[i] = nullptr;
+      AddFetched(data);
+    }
+    fetched.clear();
+  } catch (...) {
+    for (TPTShListData* d : fetched) delete d;
+    folderIdList_ = std::move(previousIdList);
+    folderShf_ = std::move(previousShf);
+    details_ = std::move(previousDetails);
+    detailsQueried_ = previousQueried;
+    throw;
+  }
+}
+
+void TPTCustomShellList::AddFetched(TPTShListData* data) {
+  std::unique_ptr<TPTShListData> holder(data);
+  SFGAOF attributes = 0;
+  if (!ShouldInclude(folderIdList_.get(), data->RelPidl(), attributes)) return;
+  pendingData_ = holder.release();
+  pendingAttribs_ = attributes;
+  pendingDetails_ = FolderDetails();
+  try {
+    Items()->Add();
+  } catch (...) {
+    delete pendingData_;
+    pendingData_ = nullptr;
+    throw;
+  }
+  if (pendingData_) {
+    // No item took it.
+    delete pendingData_;
+    pendingData_ = nullptr;
+  }
+}
+
+void TPTCustomShellList::AddNewShellItem(TPidl relPidl) {
+  auto* data = new TPTShListData(this);
+  data->SetData(std::move(relPidl));
+  AddFetched(data);
+}
+
+bool TPTCustomShellList::ShouldInclude(LPCITEMIDLIST parentIdList, LPCITEMIDLIST itemRel, SFGAOF& attributes) {
+  attributes = 0x720B0000;
+  if (!folderShf_ || !itemRel || FAILED(folderShf_->GetAttributesOf(1, &itemRel, &attributes))) attributes = 0;
+  if (!options_.Contains(ptsloNonFilesystemAncestors) && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
+    return false;
+  if (options_.Contains(ptsloHideFoldersWhenLinkedToTree) && shellTree_ &&
+      (attributes & (SFGAO_FOLDER | SFGAO_FILESYSTEM)) == (SFGAO_FOLDER | SFGAO_FILESYSTEM))
+    return false;
+  return CanAdd(folderShf_.Get(), parentIdList, attributes, itemRel);
+}
+
+bool TPTCustomShellList::CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes,
+                                LPCITEMIDLIST itemRel) {
+  bool allow = true;
+  if (matchSet_ && !(attributes & SFGAO_FOLDER))
+    allow = FilterApply(FileNamePart(ShellGetFriendlyNameFromIdList(folder, itemRel, ptfnForParsing)), attributes);
+  if (allow && OnAddItem) OnAddItem(this, folder, parentAbs, itemRel, attributes, allow);
+  return allow;
+}
+
+void TPTCustomShellList::InsertItem(TListItem* item) {
+  if (TPTShListData* data = pendingData_) {
+    pendingData_ = nullptr;
+    data_.insert(data);
+    item->SetData(data);
+    if (pendingAttribs_ & SFGAO_SHARE)
+      item->SetOverlayIndex(0);
+    else if (pendingAttribs_ & SFGAO_LINK)
+      item->SetOverlayIndex(1);
+    if (pendingAttribs_ & SFGAO_HIDDEN) item->SetCut(true);
+    int subItems = pendingDetails_ ? Columns()->Count() - 1 : 3;
+    for (int i = 0; i < subItems; ++i) item->SubItems()->Add(String());
+  }
+  TPTCustomListView::InsertItem(item);
+}
+
+bool TPTCustomShellList::CanEdit(TListItem* item) {
+  if (ItemData(item)) return false;
+  return TPTCustomListView::CanEdit(item);
+}
+
+void TPTCustomShellList::Delete(TListItem* item) {
+  TPTShListData* data = ItemData(item);
+  if (data) {
+    if (OnDeleteItem) OnDeleteItem(this, item, data);
+    item->SetData(nullptr);
+    data_.erase(data);
+    delete data;
+  }
+  TPTCustomListView::Delete(item);
+}
+
+TPTShListData* TPTCustomShellList::ItemData(TListItem* item) const {
+  if (!item) return nullptr;
+  auto* data = static_cast<TPTShListData*>(item->Data());
+  return data && data_.count(data) ? data : nullptr;
+}
+
+TPTShListData* TPTCustomShellList::GetShListData(int index) {
+  TPTShListData* data = ItemData(Items()->Item(index));
+  if (!data) throw EInvalidCast("Invalid class typecast");
+  return data;
+}
+
+void TPTCustomShellList::SelectAll() {
+  TItemsUpdate<TListItems> update(Items());
+  TPTCustomListView::SelectAll();
+}
+
+TPTShListData* TPTCustomShellList::GetSelectedItem() { return ItemData(Selected()); }
+
+int TPTCustomShellList::ShellSelCount() {
+  int n = 0;
+  for (TListItem* it = GetNextItem(nullptr, sdAll, {isSelected}); it; it = GetNextItem(it, sdAll, {isSelected}))
+    if (ItemData(it)) ++n;
+  return n;
+}
+
+bool TPTCustomShellList::IsFolderNetworkShare() {
+  String path = ShellGetPathFromIdList(folderIdList_.get());
+  return path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+}
+
+void TPTCustomShellList::FillStart() {
+  if (OnFillStart) OnFillStart(this);
+}
+
+void TPTCustomShellList::FillComplete() {
+  if (OnFillComplete) OnFillComplete(this);
+}
+
+// -------- the file filter
+
+void TPTCustomShellList::FilterPreApply() {
+  matchSet_.reset();
+  if (fileFilter_.empty() || fileFilter_ == "*" || fileFilter_ == "*.*" || !patterns_) return;
+  String path = ShellGetPathFromIdList(folder_->GetIdList());
+  if (path.empty()) return;
+  auto set = std::make_unique<TStringList>();
+  set->SetSorted(true);
+  set->Duplicates = dupIgnore;
+  TCriticalErrorsOff quiet;
+  String dir = EnsureTrailingCharDB(path, '\\');
+  for (int i = 0; i < patterns_->Count(); ++i) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(StringToWide(dir + patterns_->Get(i)).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
+      break;
+    }
+    do {
+      String name;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && TryWideToString(found.cFileName, -1, name))
+        set->Add(AnsiUpperCase(name));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  matchSet_ = std::move(set);
+}
+
+bool TPTCustomShellList::FilterApply(const String& name, SFGAOF attributes) {
+  if (attributes & SFGAO_FOLDER) return true;
+  int index = 0;
+  return matchSet_ && matchSet_->Find(AnsiUpperCase(name), index);
+}
+
+void TPTCustomShellList::FilterPostApply() { matchSet_.reset(); }
+
+// -------- columns
+
+void TPTCustomShellList::SaveColumnWidths() {
+  TMemoryStream* s = PTShColumnStateStream();
+  s->Clear();
+  int32_t n = Columns()->Count();
+  s->WriteBuffer(&n, 4);
+  for (int i = 0; i < n; ++i) {
+    int32_t w = Columns()->Items(i)->Width();
+    s->WriteBuffer(&w, 4);
+  }
+}
+
+bool TPTCustomShellList::RestoreColumnWidths() {
+  TMemoryStream* s = PTShColumnStateStream();
+  if (s->Size() < 4) return false;
+  s->SetPosition(0);
+  int32_t n = 0;
+  if (s->Read(&n, 4) != 4) return false;
+  int count = std::min<int>(std::max<int32_t>(n, 0), Columns()->Count());
+  for (int i = 0; i < count; ++i) {
+    int32_t w = 0;
+    if (s->Read(&w, 4) != 4) break;
+    Columns()->Items(i)->SetWidth(w);
+  }
+  return true;
+}
+
+void TPTCustomShellList::DefaultColumns() {
+  struct TDef {
+    const char* caption;
+    TAlignment alignment;
+  } defs[] = {{SColumnName, taLeftJustify},
+              {SColumnSize, taRightJustify},
+              {SColumnType, taLeftJustify},
+              {SColumnModified, taLeftJustify}};
+  for (const TDef& d : defs) {
+    TListColumn* c = Columns()->Add();
+    c->SetCaption(PTLoadStr(d.caption));
+    c->SetAlignment(d.alignment);
+  }
+  std::vector<BYTE> value = ReadDirectoryCols();
+  TDirectoryCols& last = LastDirectoryCols();
+  bool same = last.read && last.bytes == value;
+  last.read = true;
+  last.bytes = value;
+  if (same && PTShColumnStateStream()->Size() >= 4 && RestoreColumnWidths()) return;
+  for (int i = 0; i < 4; ++i) Columns()->Items(i)->SetWidth(value[2 * i] | value[2 * i + 1] << 8);
+}
+
+void TPTCustomShellList::InitColumns(IShellDetails* details) {
+  if (Columns()->Count() > 0 && fileSystemColumns_) SaveColumnWidths();
+  Columns()->Clear();
+  if (details) {
+    fileSystemColumns_ = !ShellGetPathFromIdList(folderIdList_.get()).empty();
+    // A provider that never ends is cut at a sane number of columns.
+    for (int i = 0; i < 64; ++i) {
+      SHELLDETAILS sd{};
+      if (FAILED(details->GetDetailsOf(nullptr, static_cast<UINT>(i), &sd))) break;
+      String caption = StrretToString(nullptr, sd.str);
+      StrretFree(sd.str);
+      TListColumn* c = Columns()->Add();
+      c->SetCaption(caption);
+      c->SetAlignment(AlignmentOf(sd.fmt));
+      c->SetWidth(7 * sd.cxChar);
+    }
+    if (fileSystemColumns_) RestoreColumnWidths();
+    columnSource_ = 1;
+  } else {
+    DefaultColumns();
+    fileSystemColumns_ = true;
+    columnSource_ = 2;
+  }
+  SetHeaderODStyle();
+  SetSortColumn(std::abs(sortColumn_) > Columns()->Count() ? 1 : sortColumn_);
+}
+
+// -------- sorting
+
+void TPTCustomShellList::SetSortColumn(int value) {
+  SetHeaderSortColumn(std::abs(value) - 1);
+  SetHeaderSortDirection(value >= 0 ? ptsdDesc : ptsdAsc);
+  sortColumnSetInClick_ = true;
+  if (value != sortColumn_) {
+    sortColumn_ = value;
+    SortList();
+  }
+}
+
+void TPTCustomShellList::SortList() {
+  if (sortColumn_ == 0) {
+    // Captions are filled on display: the unseen ones first.
+    for (int i = 0; i < Items()->Count(); ++i) {
+      TListItem* it = Items()->Item(i);
+      if (it->Caption().empty())
+        if (TPTShListData* data = ItemData(it)) SetCaptionQuietly(it, data->GetDisplayName());
+    }
+    AlphaSort();
+    return;
+  }
+  CustomSort(
+      [](LPARAM a, LPARAM b, LPARAM self) -> int {
+        auto* list = reinterpret_cast<TPTCustomShellList*>(self);
+        TPTShListData* da = list->ItemData(reinterpret_cast<TListItem*>(a));
+        TPTShListData* db = list->ItemData(reinterpret_cast<TListItem*>(b));
+        if (!da || !db || !list->folderShf_) return 0;
+        int column = std::abs(list->sortColumn_) - 1;
+        int c = CompareResult(list->folderShf_->CompareIDs(column, da->RelPidl(), db->RelPidl()));
+        return list->sortColumn_ < 0 ? -c : c;
+      },
+      reinterpret_cast<LPARAM>(this));
+}
+
+void TPTCustomShellList::ColClick(TListColumn* column) {
+  sortColumnSetInClick_ = false;
+  TPTCustomListView::ColClick(column);
+  if (sortColumnSetInClick_) return;
+  int index = column->Index() + 1;
+  SetSortColumn(std::abs(sortColumn_) == index ? -sortColumn_ : index);
+}
+
+// -------- refresh
+
+void TPTCustomShellList::RefreshItems() {
+  if (busy_ || IsEditing()) {
+    refreshPending_ = true;
+    return;
+  }
+  if (Items()->Count() == 0) {
+    FillItems();
+    return;
+  }
+  if (!folderShf_) return;
+  TCursorGuard cursor;
+  FillStart();
+  struct TEnd {
+    TPTCustomShellList* list;
+    ~TEnd() {
+      list->FilterPostApply();
+      list->FillComplete();
+      list->SetAllocBy(256);
+    }
+  } end{this};
+  FilterPreApply();
+
+  // A: the items there; B: what the folder holds now.
+  TPTPidlList present;
+  present.Duplicates = dupAccept;
+  if (ShellGetPathFromIdList(folderIdList_.get()).empty()) present.SetShellFolder(folderShf_.Get());
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* it = Items()->Item(i);
+    if (TPTShListData* data = ItemData(it)) present.AddObject(const_cast<LPITEMIDLIST>(data->RelPidl()), it);
+  }
+  present.SetSorted(true);
+  TPTPidlList now;
+  now.Malloc = ShellIMalloc();
+  now.Duplicates = dupAccept;
+  {
+    TCriticalErrorsOff quiet;
+    TComPtr<IEnumIDList> items;
+    if (SUCCEEDED(folderShf_->EnumObjects(PTShTopFormWindow(this), EnumFlags(), items.Put())) && items) {
+      for (;;) {
+        LPITEMIDLIST item = nullptr;
+        ULONG count = 0;
+        if (items->Next(1, &item, &count) != S_OK || count == 0) {
+          if (item) ShellMemFree(item);
+          break;
+        }
+        now.Add(item);
+      }
+    }
+  }
+  for (int i = now.Count() - 1; i >= 0; --i) {
+    int at = 0;
+    if (present.BinarySearch(now.PIDL(i), at)) {
+      present.Delete(at);
+      now.Delete(i);
+    }
+  }
+  TItemsUpdate<TListItems> update(Items());
+  for (int i = 0; i < present.Count(); ++i) static_cast<TListItem*>(present.Objects(i))->Delete();
+  SetAllocBy(now.Count());
+  for (int i = 0; i < now.Count(); ++i) AddNewShellItem(CopyIdList(nullptr, now.PIDL(i)));
+}
+
+// -------- change reaction
+
+void TPTCustomShellList::InstallChangeHandler() {
+  refreshTimer_->Stop();
+  if (!HandleAllocated()) return;
+  if (!changeThread_)
+    changeThread_ = new TChangeHandlerThread(handle_, AM_CHANGENOTIFY);
+  else
+    changeThread_->RemoveAllWatches();
+  String path = ShellGetPathFromIdList(folderIdList_.get());
+  int slot = -1;
+  if (!path.empty())
+    changeThread_->AddWatch(path, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME, slot, false);
+}
+
+void TPTCustomShellList::AMChangeNotify() {
+  if (!skipNextChange_ && !busy_) {
+    refreshTimer_->Start(Focused() ? 400 : 2000);
+    return;
+  }
+  skipNextChange_ = false;
+}
+
+void TPTCustomShellList::RefreshTimerElapsed(TObject*) {
+  refreshTimer_->Stop();
+  {
+    TDepth sync(syncDepth_);
+    Synchronize(true);
+  }
+  RefreshItems();
+}
+
+void TPTCustomShellList::Synchronize(bool all) {
+  if (all) {
+    if (shellCombo_) shellCombo_->Synchronize(false);
+    if (shellTree_) shellTree_->Synchronize(false);
+  }
+  if (refreshTimer_->Enabled()) RefreshTimerElapsed(refreshTimer_.get());
+}
+
+// -------- device changes
+
+void TPTCustomShellList::DeviceChangeDetected(TObject*, TMessage& msg) {
+  if (msg.WParam != DBT_DEVICEARRIVAL && msg.WParam != DBT_DEVICEREMOVECOMPLETE) return;
+  FlushDriveInfoCache();
+  LockFlushDriveInfoCache();
+  struct TUnlock {
+    ~TUnlock() { UnlockFlushDriveInfoCache(); }
+  } unlock;
+  if (ShellCSIDLEqualsIdList(folderIdList_.get(), csidlDrives)) FillItems();
+}
+
+// -------- in step with the tree and the combo
+
+void TPTCustomShellList::HandleOnFolderChanged(TObject*) {
+  if (syncDepth_ < 1) {
+    TDepth sync(syncDepth_);
+    if (shellTree_)
+      shellTree_->DoSetSelectedIdList(folder_->GetIdList());
+    else if (shellCombo_)
+      shellCombo_->GetSelectedFolder()->SetIdList(folder_->GetIdList());
+  }
+  FillItems();
+  FolderChanged();
+}
+
+void TPTCustomShellList::FolderChanged() {
+  if (OnFolderChanged) OnFolderChanged(this);
+}
+
+void TPTCustomShellList::TreeChanged(TTreeNode* node) {
+  if (!node || !node->Selected() || IsLoading()) return;
+  auto* tree = dynamic_cast<TPTCustomShellTree*>(node->TreeView());
+  TPTShTreeData* data = tree ? tree->NodeData(node) : nullptr;
+  if (data) folder_->SetIdList(data->GetAbsPidl());
+}
+
+// -------- drag and drop
+
+TComPtr<IDataObject> TPTCustomShellList::CreateDataObject() {
+  std::vector<LPCITEMIDLIST> children;
+  for (TListItem* it = GetNextItem(nullptr, sdAll, {isSelected}); it; it = GetNextItem(it, sdAll, {isSelected}))
+    if (TPTShListData* data = ItemData(it)) children.push_back(data->RelPidl());
+  return TComPtr<IDataObject>(new TDataObject_shlv(folderIdList_.get(), children));
+}
+
+HRESULT TPTCustomShellList::OnDropTarget_DragEnter(IDataObject*, DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+HRESULT TPTCustomShellList::OnDropTarget_DragOver(DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+HRESULT TPTCustomShellList::OnDropTarget_DragLeave() { return S_OK; }
+
+HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+// -------- drawing and messages
+
+TPTCustomDraw* TPTCustomShellList::PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) {
+  bool isItem = (record.dwDrawStage & CDDS_ITEM) != 0;
+  bool itemPrePaint = record.dwDrawStage == CDDS_ITEMPREPAINT;
+  if (!OnPTCustomDraw && !(OnPTCustomDrawEx && itemPrePaint) && !OnCustomDrawShEx && !(OnCustomDrawSh && itemPrePaint))
+    return nullptr;
+  TListItem* item = nullptr;
+  if (isItem && record.dwItemSpec < static_cast<DWORD_PTR>(Items()->Count()))
+    item = Items()->Item(static_cast<int>(record.dwItemSpec));
+  TPTCustomDraw* cd = CreateCustomDraw(record, result);
+  if (OnPTCustomDraw) OnPTCustomDraw(this, cd, item);
+  if (OnPTCustomDrawEx && itemPrePaint) OnPTCustomDrawEx(this, cd, item);
+  PTCustomDrawSh(cd, item, ItemData(item));
+  cd->Apply();
+  if (record.dwDrawStage & CDDS_PREPAINT) result |= CDRF_NOTIFYITEMDRAW;
+  return cd;
+}
+
+void TPTCustomShellList::PTCustomDrawSh(TPTCustomDraw* cd, TListItem* item, TPTShListData* data) {
+  if (OnCustomDrawShEx) OnCustomDrawShEx(this, cd, item, data);
+  if (OnCustomDrawSh && cd->RawDrawStage() == CDDS_ITEMPREPAINT) OnCustomDrawSh(this, cd, item, data);
+}
+
+namespace {
+void CopyCut(const String& text, char* buffer, int size) {
+  if (!buffer || size <= 0) return;
+  size_t n = std::min(text.size(), static_cast<size_t>(size - 1));
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+}  // namespace
+
+void TPTCustomShellList::DisplayInfo(NMLVDISPINFOA& info) {
+  LVITEMA& lv = info.item;
+  TListItem* item = (lv.mask & LVIF_PARAM) && lv.lParam ? reinterpret_cast<TListItem*>(lv.lParam)
+                                                         : ItemOfIndex(lv.iItem);
+  if (item && Items()->IndexOf(item) < 0) item = nullptr;
+  if (!item) return;
+  TPTShListData* data = ItemData(item);
+  if ((lv.mask & LVIF_TEXT) && lv.pszText && lv.cchTextMax > 0) {
+    int sub = lv.iSubItem;
+    if (sub == 0) {
+      if (item->Caption().empty() && data) SetCaptionQuietly(item, data->GetDisplayName());
+      CopyCut(item->Caption(), lv.pszText, lv.cchTextMax);
+    } else if (sub > item->SubItems()->Count()) {
+      CopyCut(String(), lv.pszText, lv.cchTextMax);
+    } else {
+      String text = item->SubItems()->Get(sub - 1);
+      if (text.empty() && data) text = data->GetColText(sub);
+      CopyCut(text, lv.pszText, lv.cchTextMax);
+    }
+  }
+  if ((lv.mask & LVIF_IMAGE) && lv.iSubItem == 0) {
+    GetImageIndex(item);
+    if (item->ImageIndex() < 1 && data)
+      lv.iImage = ShellGetIconIndex(data->GetAbsoluteIdList(), SHGFI_SMALLICON);
+    else
+      lv.iImage = item->ImageIndex();
+  }
+}
+
+void TPTCustomShellList::Dispatch(TMessage& msg) {
+  switch (msg.Msg) {
+    case CN_NOTIFY: {
+      auto* nm = reinterpret_cast<NMHDR*>(msg.LParam);
+      switch (nm->code) {
+        case LVN_GETDISPINFOA:
+          msg.Result = 0;
+          DisplayInfo(*reinterpret_cast<NMLVDISPINFOA*>(nm));
+          return;
+        case LVN_BEGINDRAG:
+        case LVN_BEGINRDRAG:
+          if (options_.Contains(ptsloOleDrag)) {
+            SetBeginDragFlag(true);
+            msg.Result = 0;
+            OleBeginDrag(nm->code == LVN_BEGINDRAG ? mbLeft : mbRight);
+            return;
+          }
+          TPTCustomListView::Dispatch(msg);
+          return;
+        default:
+          TPTCustomListView::Dispatch(msg);
+          return;
+      }
+    }
+    case AM_CHANGENOTIFY:
+      AMChangeNotify();
+      return;
+    case AM_DEFERREDFILL:
+      if (Items()->Count() == 0) FillItems();
+      return;
+    case WM_DESTROY:
+      // A window destroyed from outside the control.
+      WindowGoing();
+      TPTCustomListView::Dispatch(msg);
+      return;
+    default:
+      TPTCustomListView::Dispatch(msg);
+  }
+}
+
+// ================================================================ the tree
+
+TPTCustomShellTree::TPTCustomShellTree(TComponent* owner) : TPTCustomTreeView(owner) {
+  PTShellControlsStartup();
+  refreshTimer_ = std::make_unique<TPTShTimer>();
+  refreshTimer_->OnTimer = {this, &TPTCustomShellTree::TimerElapsed};
+  baseFolder_ = std::make_unique<TPTShellLocator>();
+  baseFolder_->OnChange = {this, &TPTCustomShellTree::BaseFolderChanged};
+  selectedFolder_ = std::make_unique<TPTShellLocator>();
+  selectedFolder_->OnChange = {this, &TPTCustomShellTree::SelectedFolderChanged};
+  SetShowRoot(false);
+  images_ = new TImageList(nullptr);
+  images_->SetShareImages(true);
+  images_->SetHandle(ShellGetSystemImageList(ptsizSmall));
+  SetImages(images_);
+  PTDeviceChangeHandler()->Add({this, &TPTCustomShellTree::DeviceChangeDetected});
+}
+
+TPTCustomShellTree::~TPTCustomShellTree() {
+  PTDeviceChangeHandler()->Remove({this, &TPTCustomShellTree::DeviceChangeDetected});
+  refreshTimer_->Stop();
+  if (HandleAllocated()) WindowGoing();
+  if (dropTarget_) {
+    dropTarget_->ClearHandler();
+    dropTarget_->Release();
+    dropTarget_ = nullptr;
+  }
+  delete changeThread_;
+  changeThread_ = nullptr;
+  if (shellList_ && shellList_->ShellTree() == this) shellList_->SetShellTree(nullptr);
+  {
+    TDepth sync(syncDepth_);
+    Items()->Clear();
+  }
+  if (HandleAllocated()) DestroyHandle();
+  SetImages(nullptr);
+  delete images_;
+  baseFolder_->OnChange = nullptr;
+  selectedFolder_->OnChange = nullptr;
+  PTShellControlsShutdown();
+}
+
+// -------- links and options
+
+bool TPTCustomShellTree::DisableDragDropStyle() const {
+  return !options_.Contains(ptstoOleDrag) && DragMode() != dmAutomatic;
+}
+
+void TPTCustomShellTree::SetOptions(TPTShellTreeOptions value) {
+  TPTShellTreeOptions old = options_;
+  options_ = value;
+  if (IsLoading() || !HandleAllocated()) return;
+  if (old.Contains(ptstoOleDrop) != value.Contains(ptstoOleDrop)) {
+    if (value.Contains(ptstoOleDrop))
+      RegisterDropTarget();
+    else
+      RevokeDropTarget();
+  }
+  PTShSetStyleBits(handle_, TVS_DISABLEDRAGDROP, DisableDragDropStyle());
+  if (old.Contains(ptstoDynamicRefresh) != value.Contains(ptstoDynamicRefresh) && !IsDesigning()) {
+    if (value.Contains(ptstoDynamicRefresh))
+      InstallChangeHandlersForAllLocalDrives();
+    else if (changeThread_)
+      changeThread_->RemoveAllWatches();
+  }
+}
+
+void TPTCustomShellTree::SetShellList(TPTCustomShellList* list) {
+  if (list == shellList_) return;
+  if (shellList_) {
+    if (shellList_->ShellTree() == this) shellList_->SetShellTree(nullptr);
+    RemoveFreeNotification(shellList_);
+  }
+  shellList_ = list;
+  if (!list) return;
+  list->SetShellTree(this);
+  FreeNotification(list);
+  list->Folder()->Assign(selectedFolder_.get());
+}
+
+void TPTCustomShellTree::SetShellCombo(TPTShellComboLink* combo) {
+  if (combo == shellCombo_) return;
+  if (shellCombo_) RemoveFreeNotification(shellCombo_->ComboComponent());
+  shellCombo_ = combo;
+  if (combo) FreeNotification(combo->ComboComponent());
+}
+
+void TPTCustomShellTree::Notification(TComponent* component, TOperation operation) {
+  TPTCustomTreeView::Notification(component, operation);
+  if (operation != opRemove) return;
+  if (shellList_ && component == shellList_) shellList_ = nullptr;
+  if (shellCombo_ && component == shellCombo_->ComboComponent()) shellCombo_ = nullptr;
+}
+
+void TPTCustomShellTree::SetBaseFolder(TPTShellLocator* value) { baseFolder_->Assign(value); }
+
+void TPTCustomShellTree::SetSelectedFolder(TPTShellLocator* value) {
+  if ((IsLoading() || syncDepth_ > 0) && shellList_)
+    shellList_->Folder()->Assign(value);
+  else
+    selectedFolder_->Assign(value);
+}
+
+void TPTCustomShellTree::BaseFolderChanged(TObject*) {
+  if (IsLoading()) return;
+  {
+    TDepth sync(syncDepth_);
+    selectedFolder_->Clear();
+  }
+  if (options_.Contains(ptstoAutoFill)) {
+    syncNow_ = true;
+    FillItems();
+  }
+}
+
+void TPTCustomShellTree::SelectedFolderChanged(TObject*) {
+  if (Items()->Count() > 0) DoSetSelectedIdList(selectedFolder_->GetIdList());
+}
+
+// -------- window
+
+void TPTCustomShellTree::CreateParams(TCreateParams& params) {
+  TPTCustomTreeView::CreateParams(params);
+  if (DisableDragDropStyle()) params.Style |= TVS_DISABLEDRAGDROP;
+}
+
+void TPTCustomShellTree::CreateWnd() {
+  TPTCustomTreeView::CreateWnd();
+  if (!IsDesigning() && options_.Contains(ptstoOleDrop)) RegisterDropTarget();
+  if (!IsLoading() && options_.Contains(ptstoAutoFill) && Items()->Count() == 0)
+    PostMessageA(handle_, AM_DEFERREDFILL, 0, 0);
+  // Nodes filled before the window: their drives are watched from now on.
+  if (Items()->Count() > 0 && options_.Contains(ptstoDynamicRefresh) && !IsDesigning())
+    InstallChangeHandlersForAllLocalDrives();
+}
+
+void TPTCustomShellTree::DestroyWnd() {
+  TFlag destroying(inDestroyWnd_);
+  {
+    TDepth sync(syncDepth_);
+    SetSelected(nullptr);
+    TItemsUpdate<TTreeNodes> update(Items());
+    Items()->Clear();
+  }
+  WindowGoing();
+  TPTCustomTreeView::DestroyWnd();
+}
+
+void TPTCustomShellTree::WindowGoing() {
+  refreshTimer_->Stop();
+  RevokeDropTarget();
+  TDepth sync(syncDepth_);
+  delete changeThread_;
+  changeThread_ = nullptr;
+}
+
+void TPTCustomShellTree::RegisterDropTarget() {
+  if (dropTarget_ || !HandleAllocated()) return;
+  dropTarget_ = new TPTForwardingDropTarget(this);
+  if (FAILED(RegisterDragDrop(handle_, dropTarget_))) {
+    dropTarget_->ClearHandler();
+    dropTarget_->Release();
+    dropTarget_ = nullptr;
+  }
+}
+
+void TPTCustomShellTree::RevokeDropTarget() {
+  if (!dropTarget_) return;
+  if (HandleAllocated()) RevokeDragDrop(handle_);
+  dropTarget_->ClearHandler();
+  dropTarget_->Release();
+  dropTarget_ = nullptr;
+}
+
+void TPTCustomShellTree::Loaded() {
+  if (options_.Contains(ptstoAutoFill) && !shellCombo_) {
+    if (Items()->Count() == 0) FillItems();
+    if (shellList_) shellList_->Folder()->Assign(selectedFolder_.get());
+  }
+  loaded_ = true;
+  TFlag loading(inLoaded_);
+  TPTCustomTreeView::Loaded();
+}
+
+// -------- filling
+
+SHCONTF TPTCustomShellTree::EnumFlags() const {
+  SHCONTF flags = SHCONTF_FOLDERS;
+  if (options_.Contains(ptstoIncludeNonFolders)) flags |= SHCONTF_NONFOLDERS;
+  if (options_.Contains(ptstoShowHidden)) flags |= SHCONTF_INCLUDEHIDDEN;
+  return flags;
+}
+
+void TPTCustomShellTree::FillItems() {
+  if (busy_ || IsEditing()) {
+    refreshPending_ = true;
+    return;
+  }
+  {
+    TCursorGuard cursor;
+    {
+      TDepth sync(syncDepth_);
+      SetSelected(nullptr);
+      Items()->Clear();
+    }
+    TComPtr<IShellFolder> root;
+    OleCheck(ShellGetFolderFromIdList(baseFolder_->GetIdList(), root));
+    if (!root) OleCheck(E_NOINTERFACE);
+    FillTree(root.Get(), nullptr);
+    if (IsEmptyPidl(selectedFolder_->GetIdList())) {
+      if (TTreeNode* first = Items()->GetFirstNode()) {
+        SetSelected(first);
+        // Without a window no selection change is reported.
+        if (!HandleAllocated() && syncNow_) UpdateLinked(first);
+      }
+    } else {
+      DoSetSelectedIdList(selectedFolder_->GetIdList());
+    }
+    Synchronize(false);
+  }
+  if (options_.Contains(ptstoDynamicRefresh) && !IsDesigning()) InstallChangeHandlersForAllLocalDrives();
+}
+
+void TPTCustomShellTree::FillTree(IShellFolder* folder, TTreeNode* parentNode) {
+  FillStart();
+  TCriticalErrorsOff quiet;
+  struct TComplete {
+    TPTCustomShellTree* tree;
+    ~TComplete() { tree->FillComplete(); }
+  } complete{this};
+
+  TTreeNode* node = parentNode;
+  bool freshTop = false;
+  if (!parentNode) {
+    LPCITEMIDLIST base = baseFolder_->GetIdList();
+    TPidl pidl = CopyIdList(nullptr, base);
+    auto* data = new TPTShTreeData(this);
+    data->SetData(nullptr, IsEmptyPidl(base) ? nullptr : pidl.get());
+    data->SetThisIShf(folder);
+    data_.insert(data);
+    String text = ShellGetFriendlyNameForLastIdListElement(pidl.get());
+    try {
+      node = Items()->AddObject(nullptr, text, data);
+    } catch (...) {
+      data_.erase(data);
+      delete data;
+      throw;
+    }
+    node->SetImageIndex(ShellGetIconIndex(pidl.get(), SHGFI_SMALLICON));
+    node->SetSelectedIndex(ShellGetIconIndex(pidl.get(), SHGFI_SMALLICON | SHGFI_OPENICON));
+    DoOnInsertItem(node);
+    freshTop = true;
+  }
+  TPTShTreeData* nodeData = NodeData(node);
+  LPCITEMIDLIST parentAbs = nodeData ? nodeData->GetAbsPidl() : nullptr;
+
+  TComPtr<IEnumIDList> items;
+  if (FAILED(folder->EnumObjects(GetParentHWND(), EnumFlags(), items.Put())) || !items) {
+    // Tried again at the next expansion (a drive without a medium).
+    node->SetHasChildren(true);
+    return;
+  }
+  HRESULT hr;
+  for (;;) {
+    LPITEMIDLIST item = nullptr;
+    ULONG count = 0;
+    hr = items->Next(1, &item, &count);
+    if (hr != S_OK || count == 0) {
+      if (item) ShellMemFree(item);
+      break;
+    }
+    TPidl holder(item);
+    // A child that cannot be asked about is left out; its siblings stay.
+    AddNewShellNode(folder, parentAbs, node, item);
+  }
+  if (node->Count() == 0) node->SetHasChildren(false);
+  if (hr != S_OK && hr != S_FALSE && hr != kNoMoreItems && hr != E_FAIL) OleCheck(hr);
+  SortNode(node);
+  if (freshTop) node->Expand(false);
+}
+
+HRESULT TPTCustomShellTree::AddNewShellNode(IShellFolder* folder, LPCITEMIDLIST parentAbs, TTreeNode* parentNode,
+                                            LPCITEMIDLIST rel) {
+  if (!rel) return S_OK;
+  SFGAOF attributes = 0xF20B0000;
+  HRESULT hr = folder->GetAttributesOf(1, &rel, &attributes);
+  if (FAILED(hr)) return hr;
+  if (!options_.Contains(ptstoVirtualFolders) && !(attributes & (SFGAO_FILESYSTEM | SFGAO_FILESYSANCESTOR)))
+    return S_OK;
+  if (!CanAdd(folder, parentAbs, attributes, rel)) return S_OK;
+  String text = ShellGetFriendlyNameFromIdList(folder, rel, ptfnInFolder);
+  auto* data = new TPTShTreeData(this);
+  data->SetData(NodeData(parentNode), rel);
+  data_.insert(data);
+  TTreeNode* node;
+  try {
+    node = Items()->AddChildObject(parentNode, text, data);
+  } catch (...) {
+    data_.erase(data);
+    delete data;
+    throw;
+  }
+  bool button = options_.Contains(ptstoIncludeNonFolders)
+                    ? (attributes & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) != 0
+                    : (attributes & (SFGAO_FOLDER | SFGAO_HASSUBFOLDER)) == (SFGAO_FOLDER | SFGAO_HASSUBFOLDER);
+  node->SetHasChildren(button);
+  if (attributes & SFGAO_SHARE)
+    node->SetOverlayIndex(0);
+  else if (attributes & SFGAO_LINK)
+    node->SetOverlayIndex(1);
+  if (attributes & SFGAO_HIDDEN) node->SetCut(true);
+  DoOnInsertItem(node);
+  return S_OK;
+}
+
+bool TPTCustomShellTree::CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes,
+                                LPCITEMIDLIST itemRel) {
+  bool allow = true;
+  if (OnAddItem) OnAddItem(this, folder, parentAbs, itemRel, attributes, allow);
+  return allow;
+}
+
+void TPTCustomShellTree::DoOnInsertItem(TTreeNode* node) {
+  lastInsertedNode_ = node;
+  if (OnInsertItem) OnInsertItem(this, node);
+}
+
+void TPTCustomShellTree::Delete(TTreeNode* node) {
+  if (TPTShTreeData* data = NodeData(node)) {
+    if (OnDeleteItem) OnDeleteItem(this, node, data);
+    node->SetData(nullptr);
+    data_.erase(data);
+    delete data;
+  }
+  if (node == lastInsertedNode_) lastInsertedNode_ = nullptr;
+  TPTCustomTreeView::Delete(node);
+}
+
+void TPTCustomShellTree::FillStart() {
+  if (OnFillStart) OnFillStart(this);
+}
+
+void TPTCustomShellTree::FillComplete() {
+  if (OnFillComplete) OnFillComplete(this);
+}
+
+// -------- nodes
+
+TPTShTreeData* TPTCustomShellTree::NodeData(TTreeNode* node) const {
+  if (!node) return nullptr;
+  auto* data = static_cast<TPTShTreeData*>(node->Data());
+  return data && data_.count(data) ? data : nullptr;
+}
+
+TPTShTreeData* TPTCustomShellTree::GetSelectedItem() { return NodeData(Selected()); }
+
+TPTShTreeData* TPTCustomShellTree::GetShTreeData(int index) { return NodeData(Items()->Item(index)); }
+
+TTreeNode* TPTCustomShellTree::GetFirstRootLevelShellNode() {
+  for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNextSibling())
+    if (NodeData(n)) return n;
+  return nullptr;
+}
+
+TTreeNode* TPTCustomShellTree::FindNodeWithIdList(TTreeNode* parent, LPCITEMIDLIST rel) {
+  if (!parent) return GetFirstRootLevelShellNode();
+  TPTShTreeData* parentData = NodeData(parent);
+  IShellFolder* folder = parentData ? parentData->GetThisIShf() : nullptr;
+  if (!folder || !rel) return nullptr;
+  for (int i = 0; i < parent->Count(); ++i) {
+    TTreeNode* child = parent->Item(i);
+    TPTShTreeData* data = NodeData(child);
+    if (!data || !data->RelPidl()) continue;
+    HRESULT hr = folder->CompareIDs(0, data->RelPidl(), rel);
+    if (SUCCEEDED(hr) && CompareResult(hr) == 0) return child;
+  }
+  return nullptr;
+}
+
+void TPTCustomShellTree::SortNode(TTreeNode* node) {
+  TViewCompare compare = [](LPARAM a, LPARAM b, LPARAM self) -> int {
+    auto* tree = reinterpret_cast<TPTCustomShellTree*>(self);
+    TPTShTreeData* da = tree->NodeData(reinterpret_cast<TTreeNode*>(a));
+    TPTShTreeData* db = tree->NodeData(reinterpret_cast<TTreeNode*>(b));
+    if (!da || !db) return 0;
+    IShellFolder* folder = da->GetParentIShf();
+    if (!folder || !da->RelPidl() || !db->RelPidl()) return 0;
+    return CompareResult(folder->CompareIDs(0, da->RelPidl(), db->RelPidl()));
+  };
+  if (node)
+    node->CustomSort(compare, reinterpret_cast<LPARAM>(this));
+  else
+    CustomSort(compare, reinterpret_cast<LPARAM>(this));
+}
+
+void TPTCustomShellTree::GetImageIndex(TTreeNode* node) {
+  if (TPTShTreeData* data = NodeData(node); data && node->ImageIndex() == 0)
+    node->SetImageIndex(ShellGetIconIndex(data->GetAbsPidl(), SHGFI_SMALLICON));
+  TPTCustomTreeView::GetImageIndex(node);
+}
+
+void TPTCustomShellTree::GetSelectedIndex(TTreeNode* node) {
+  if (TPTShTreeData* data = NodeData(node); data && node->SelectedIndex() == 0)
+    node->SetSelectedIndex(ShellGetIconIndex(data->GetAbsPidl(), SHGFI_SMALLICON | SHGFI_OPENICON));
+  TPTCustomTreeView::GetSelectedIndex(node);
+}
+
+bool TPTCustomShellTree::CanExpand(TTreeNode* node) {
+  if (inLoaded_) return false;
+  if (!TPTCustomTreeView::CanExpand(node)) return false;
+  ExpandNode(node);
+  return true;
+}
+
+bool TPTCustomShellTree::CanEdit(TTreeNode* node) {
+  if (NodeData(node)) return false;
+  return TPTCustomTreeView::CanEdit(node);
+}
+
+void TPTCustomShellTree::ExpandNode(TTreeNode* node) {
+  TPTShTreeData* data = NodeData(node);
+  if (!data || !node->HasChildren() || node->Count() > 0) return;
+  IShellFolder* folder = data->GetThisIShf();
+  if (!folder) return;
+  TCursorGuard cursor;
+  FillTree(folder, node);
+}
+
+// -------- in step
+
+HWND TPTCustomShellTree::GetParentHWND() { return noOwnerWindow_ > 0 ? nullptr : PTShTopFormWindow(this); }
+
+String TPTCustomShellTree::GetSelectedPathName() {
+  TPTShTreeData* data = GetSelectedItem();
+  return data ? data->GetPathName() : String();
+}
+
+void TPTCustomShellTree::SetSelectedPathName(const String& path) {
+  if (syncDepth_ < 1) selectedFolder_->SetPathName(path);
+}
+
+void TPTCustomShellTree::UpdateLinked(TTreeNode* node) {
+  TPTShTreeData* data = NodeData(node);
+  if (!data) return;
+  TDepth sync(syncDepth_);
+  selectedFolder_->SetIdList(data->GetAbsPidl());
+  if (shellList_) shellList_->TreeChanged(node);
+  if (shellCombo_) shellCombo_->TreeChanged(node);
+  syncNow_ = false;
+}
+
+void TPTCustomShellTree::Change(TTreeNode* node) {
+  if (syncDepth_ >= 1 || IsLoading()) {
+    if (TPTShTreeData* data = NodeData(node)) {
+      TDepth sync(syncDepth_);
+      selectedFolder_->SetIdList(data->GetAbsPidl());
+    }
+    return;
+  }
+  TPTCustomTreeView::Change(node);
+  if (!NodeData(node)) return;
+  if (!syncNow_ && shellList_) {
+    refreshTimer_->Tag = 1;
+    refreshTimer_->Start(500);
+    return;
+  }
+  UpdateLinked(node);
+}
+
+void TPTCustomShellTree::TimerElapsed(TObject*) {
+  refreshTimer_->Stop();
+  intptr_t tag = refreshTimer_->Tag;
+  refreshTimer_->Tag = 0;
+  if (tag == 1)
+    UpdateLinked(Selected());
+  else if (tag == 2)
+    RefreshNodes();
+}
+
+void TPTCustomShellTree::Synchronize(bool all) {
+  if (all) {
+    if (shellList_) shellList_->Synchronize(false);
+    if (shellCombo_) shellCombo_->Synchronize(false);
+  }
+  if (refreshTimer_->Enabled()) TimerElapsed(refreshTimer_.get());
+}
+
+void TPTCustomShellTree::GoUp(int levels) {
+  TTreeNode* node = Selected();
+  if (!node) return;
+  for (int i = 0; i < levels && node->Parent(); ++i) node = node->Parent();
+  syncNow_ = true;
+  SetSelected(node);
+  if (!HandleAllocated()) UpdateLinked(node);
+}
+
+void TPTCustomShellTree::DoSetSelectedIdList(LPCITEMIDLIST idList) {
+  if (syncDepth_ > 0) return;
+  syncNow_ = true;
+  TTreeNode* last = nullptr;
+  {
+    TItemsUpdate<TTreeNodes> update(Items());
+    TTreeNode* top = GetFirstRootLevelShellNode();
+    if (!top) return;
+    TPTIdListArray baseChain(baseFolder_->GetIdList());
+    TPTIdListArray chain(idList);
+    int baseCount = baseChain.GetCount();
+    int count = chain.GetCount();
+    if (IsEmptyPidl(idList)) {
+      last = top;
+    } else if (count <= baseCount) {
+      last = top;
+      ExpandNode(top);
+      top->Expand(false);
+    } else {
+      bool expandLast = shellList_ && shellList_->Options().Contains(ptsloHideFoldersWhenLinkedToTree);
+      TTreeNode* node = top;
+      ExpandNode(node);
+      node->Expand(false);
+      for (int level = baseCount; level < count; ++level) {
+        LPCITEMIDLIST rel = chain.GetItem(level);
+        TTreeNode* child = FindNodeWithIdList(node, rel);
+        if (!child) {
+          TPTShTreeData* data = NodeData(node);
+          IShellFolder* folder = data ? data->GetThisIShf() : nullptr;
+          lastInsertedNode_ = nullptr;
+          HRESULT hr = folder ? AddNewShellNode(folder, data->GetAbsPidl(), node, rel) : E_FAIL;
+          if (FAILED(hr) || !lastInsertedNode_ || lastInsertedNode_->Parent() != node) {
+            MessageBeep(static_cast<UINT>(-1));
+            break;
+          }
+          child = lastInsertedNode_;
+        }
+        node = child;
+        if (level < count - 1 || expandLast) {
+          ExpandNode(node);
+          node->Expand(false);
+        }
+      }
+      last = node;
+    }
+    SetSelected(last);
+  }
+  if (!last) return;
+  if (syncNow_) {
+    // No selection change was reported: without a window the linked
+    // controls follow here; with one the node was selected already.
+    if (!HandleAllocated())
+      UpdateLinked(last);
+    else
+      syncNow_ = false;
+  }
+  last->MakeVisible();
+}
+
+// -------- refresh
+
+void TPTCustomShellTree::RefreshNode(TTreeNode* node, TTreeNode*& reselect, TTreeNode*& remembered) {
+  if (node->HasChildren() && node->Count() == 0) return;
+  TPTShTreeData* data = NodeData(node);
+  IShellFolder* folder = data ? data->GetThisIShf() : nullptr;
+  if (!folder) return;
+  TPTPidlList present;
+  present.Duplicates = dupAccept;
+  present.SetShellFolder(folder);
+  for (int i = 0; i < node->Count(); ++i)
+    if (TPTShTreeData* d = NodeData(node->Item(i)); d && d->RelPidl())
+      present.AddObject(const_cast<LPITEMIDLIST>(d->RelPidl()), node->Item(i));
+  present.SetSorted(true);
+  TPTPidlList now;
+  now.Malloc = ShellIMalloc();
+  now.Duplicates = dupAccept;
+  {
+    TCriticalErrorsOff quiet;
+    TComPtr<IEnumIDList> items;
+    if (FAILED(folder->EnumObjects(nullptr, EnumFlags(), items.Put())) || !items) return;
+    for (;;) {
+      LPITEMIDLIST item = nullptr;
+      ULONG count = 0;
+      if (items->Next(1, &item, &count) != S_OK || count == 0) {
+        if (item) ShellMemFree(item);
+        break;
+      }
+      now.Add(item);
+    }
+  }
+  for (int i = now.Count() - 1; i >= 0; --i) {
+    int at = 0;
+    if (present.BinarySearch(now.PIDL(i), at)) {
+      present.Delete(at);
+      now.Delete(i);
+    }
+  }
+  for (int i = 0; i < present.Count(); ++i) {
+    auto* child = static_cast<TTreeNode*>(present.Objects(i));
+    if (remembered && (remembered == child || remembered->HasAsParent(child))) {
+      // The selection goes with the child: its parent takes it.
+      remembered = nullptr;
+      reselect = node;
+    }
+    child->Delete();
+  }
+  bool added = false;
+  for (int i = 0; i < now.Count(); ++i) {
+    int before = node->Count();
+    if (SUCCEEDED(AddNewShellNode(folder, data->GetAbsPidl(), node, now.PIDL(i))) && node->Count() > before)
+      added = true;
+  }
+  if (added) SortNode(node);
+  for (int i = 0; i < node->Count(); ++i) RefreshNode(node->Item(i), reselect, remembered);
+}
+
+void TPTCustomShellTree::RefreshNodes() {
+  if (busy_ || IsEditing()) {
+    refreshPending_ = true;
+    return;
+  }
+  if (Items()->Count() == 0) {
+    FillItems();
+    return;
+  }
+  TCursorGuard cursor;
+  FillStart();
+  struct TComplete {
+    TPTCustomShellTree* tree;
+    ~TComplete() { tree->FillComplete(); }
+  } complete{this};
+  TTreeNode* remembered = Selected();
+  TTreeNode* reselect = remembered;
+  {
+    TDepth sync(syncDepth_);
+    SetSelected(nullptr);
+    TItemsUpdate<TTreeNodes> update(Items());
+    for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNextSibling()) RefreshNode(n, reselect, remembered);
+  }
+  if (reselect) {
+    syncNow_ = true;
+    SetSelected(reselect);
+    if (!HandleAllocated()) UpdateLinked(reselect);
+  }
+}
+
+// -------- change watching
+
+void TPTCustomShellTree::InstallChangeHandlersForAllLocalDrives() {
+  if (!HandleAllocated()) return;
+  if (!changeThread_)
+    changeThread_ = new TChangeHandlerThread(handle_, AM_CHANGENOTIFY);
+  else
+    changeThread_->RemoveAllWatches();
+  DWORD drives = GetLogicalDrives();
+  for (int i = 0; i < 26; ++i) {
+    if (!(drives & (1u << i))) continue;
+    char letter = static_cast<char>('A' + i);
+    String root = String(1, letter) + ":\\";
+    UINT type = GetDriveTypeA(root.c_str());
+    if (type == DRIVE_FIXED || type == DRIVE_RAMDISK || (type == DRIVE_REMOTE && IsNetworkDriveConnected(letter)))
+      InstallChangeHandler(root);
+  }
+}
+
+void TPTCustomShellTree::InstallChangeHandler(const String& path) {
+  if (!HandleAllocated()) return;
+  if (!changeThread_) changeThread_ = new TChangeHandlerThread(handle_, AM_CHANGENOTIFY);
+  if (path.empty()) {
+    changeThread_->RemoveAllWatches();
+    return;
+  }
+  String drive = ExtractFileDrive(path);
+  if (drive.empty()) return;
+  DWORD filter = FILE_NOTIFY_CHANGE_DIR_NAME;
+  if (options_.Contains(ptstoIncludeNonFolders)) filter |= FILE_NOTIFY_CHANGE_FILE_NAME;
+  int slot = -1;
+  changeThread_->AddWatch(EnsureTrailingCharDB(drive, '\\'), filter, slot, true);
+}
+
+void TPTCustomShellTree::AMChangeNotify() {
+  if (!skipNextChange_ && !busy_) {
+    refreshTimer_->Tag = 2;
+    refreshTimer_->Start(Focused() ? 400 : 2000);
+    return;
+  }
+  skipNextChange_ = false;
+}
+
+void TPTCustomShellTree::DeviceChangeDetected(TObject*, TMessage& msg) {
+  if (msg.WParam != DBT_DEVICEARRIVAL && msg.WParam != DBT_DEVICEREMOVECOMPLETE) return;
+  FlushDriveInfoCache();
+  {
+    LockFlushDriveInfoCache();
+    struct TUnlock {
+      ~TUnlock() { UnlockFlushDriveInfoCache(); }
+    } unlock;
+    RefreshNodes();
+  }
+  // A drive that arrived is watched too.
+  if (msg.WParam == DBT_DEVICEARRIVAL && options_.Contains(ptstoDynamicRefresh) && !IsDesigning())
+    InstallChangeHandlersForAllLocalDrives();
+}
+
+// -------- drag and drop
+
+HRESULT TPTCustomShellTree::OnDropTarget_DragEnter(IDataObject*, DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+HRESULT TPTCustomShellTree::OnDropTarget_DragOver(DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+HRESULT TPTCustomShellTree::OnDropTarget_DragLeave() { return S_OK; }
+
+HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
+  effect = DROPEFFECT_NONE;
+  return S_OK;
+}
+
+// -------- drawing and messages
+
+TPTCustomDraw* TPTCustomShellTree::PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) {
+  bool isItem = (record.dwDrawStage & CDDS_ITEM) != 0;
+  bool itemPrePaint = record.dwDrawStage == CDDS_ITEMPREPAINT;
+  if (record.dwDrawStage & CDDS_PREPAINT) result |= CDRF_NOTIFYITEMDRAW;
+  if (!OnPTCustomDraw && !(OnPTCustomDrawEx && itemPrePaint) && !OnCustomDrawShEx && !(OnCustomDrawSh && itemPrePaint))
+    return nullptr;
+  TTreeNode* node = isItem ? Items()->GetNode(reinterpret_cast<HTREEITEM>(record.dwItemSpec)) : nullptr;
+  TPTCustomDraw* cd = CreateCustomDraw(record, result);
+  if (OnPTCustomDraw) OnPTCustomDraw(this, cd, node);
+  if (OnPTCustomDrawEx && itemPrePaint) OnPTCustomDrawEx(this, cd, node);
+  PTCustomDrawSh(cd, node, NodeData(node));
+  cd->Apply();
+  if (record.dwDrawStage & CDDS_PREPAINT) result |= CDRF_NOTIFYITEMDRAW;
+  return cd;
+}
+
+void TPTCustomShellTree::PTCustomDrawSh(TPTCustomDraw* cd, TTreeNode* node, TPTShTreeData* data) {
+  if (OnCustomDrawShEx) OnCustomDrawShEx(this, cd, node, data);
+  if (OnCustomDrawSh && cd->RawDrawStage() == CDDS_ITEMPREPAINT) OnCustomDrawSh(this, cd, node, data);
+}
+
+void TPTCustomShellTree::Dispatch(TMessage& msg) {
+  switch (msg.Msg) {
+    case CN_NOTIFY: {
+      auto* nm = reinterpret_cast<NMHDR*>(msg.LParam);
+      if (nm->code == NM_CLICK) syncNow_ = true;
+      TPTCustomTreeView::Dispatch(msg);
+      return;
+    }
+    case AM_CHANGENOTIFY:
+      AMChangeNotify();
+      return;
+    case AM_DEFERREDFILL:
+      if (Items()->Count() == 0) FillItems();
+      return;
+    case TVM_DELETEITEM:
+      if (!msg.LParam || reinterpret_cast<HTREEITEM>(msg.LParam) == TVI_ROOT) {
+        TDepth sync(syncDepth_);
+        TPTCustomTreeView::Dispatch(msg);
+        return;
+      }
+      TPTCustomTreeView::Dispatch(msg);
+      return;
+    case WM_PAINT: {
+      if (inDestroyWnd_) {
+        TPTCustomTreeView::Dispatch(msg);
+        return;
+      }
+      // The images are drawn on the tree's own colour.
+      COLORREF colour = ColorToRGB(Color());
+      HIMAGELIST normal = Images() ? Images()->Handle() : nullptr;
+      HIMAGELIST state = StateImages() ? StateImages()->Handle() : nullptr;
+      COLORREF oldNormal = normal ? ImageList_SetBkColor(normal, colour) : CLR_NONE;
+      COLORREF oldState = state ? ImageList_SetBkColor(state, colour) : CLR_NONE;
+      struct TRestore {
+        HIMAGELIST normal, state;
+        COLORREF oldNormal, oldState;
+        ~TRestore() {
+          if (normal) ImageList_SetBkColor(normal, oldNormal);
+          if (state) ImageList_SetBkColor(state, oldState);
+        }
+      } restore{normal, state, oldNormal, oldState};
+      TPTCustomTreeView::Dispatch(msg);
+      return;
+    }
+    case WM_DESTROY:
+      WindowGoing();
+      TPTCustomTreeView::Dispatch(msg);
+      return;
+    default:
+      TPTCustomTreeView::Dispatch(msg);
+  }
+}

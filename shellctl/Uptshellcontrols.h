@@ -1,0 +1,456 @@
+// The shell list and the shell tree: a list view of one shell folder's
+// contents and a tree view of the shell namespace below a base folder, kept
+// up to date through change notifications and device changes, and in step
+// with each other (and with a linked shell combo).
+//
+// The list fills from the folder's enumeration, takes its columns from the
+// folder's details provider (or four default columns), sorts with the
+// folder's own comparison, filters files by wildcard patterns and refreshes
+// only what appeared or vanished. The tree fills each node when it is first
+// expanded, watches every local drive and follows the list's folder.
+//
+// Their one-shot timers run on a clock that tests replace (SetPTShClock).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <unordered_set>
+
+#include "classlib/Forms.h"
+#include "shellctl/Uptshdragdrop.h"
+#include "shellctl/Uptshnotify.h"
+#include "shellctl/Upttreelist.h"
+
+class TPTCustomShellList;
+class TPTCustomShellTree;
+
+// The shell controls' own messages besides AM_CHANGENOTIFY (1125).
+constexpr UINT AM_DEFERREDEDIT = WM_USER + 102;  // 1126: edit the caption of a new folder
+constexpr UINT AM_DEFERREDFILL = WM_USER + 103;  // 1127: the first fill, once the window is up
+
+// ---------------------------------------------------------------- timers
+
+class TPTShTimer;
+
+// Time for the shell controls: the tick count and one-shot timers. The
+// system's runs the timers on a hidden window's WM_TIMER.
+class TPTShClock {
+ public:
+  virtual ~TPTShClock() = default;
+  virtual DWORD TickCount();
+  // Arms timer to fire once after ms (again from now when it is armed).
+  virtual void Start(TPTShTimer* timer, UINT ms);
+  virtual void Stop(TPTShTimer* timer);
+};
+TPTShClock* PTShClock();
+// Installs clock (nullptr: the system's) and returns the one it replaces.
+// Timers armed before keep their clock until they stop.
+TPTShClock* SetPTShClock(TPTShClock* clock);
+
+// A one-shot timer; Tag tells its owner what is due.
+class TPTShTimer : public TObject {
+ public:
+  TPTShTimer() = default;
+  ~TPTShTimer() override;
+  // Arms the timer through the clock in use now.
+  void Start(UINT ms);
+  void Stop();
+  bool Enabled() const { return clock_ != nullptr; }
+  // The time of the last Start.
+  UINT Interval() const { return interval_; }
+  intptr_t Tag = 0;
+  TNotifyEvent OnTimer;
+  // The clock's call when the time is up: disarms, then OnTimer.
+  void Fire();
+
+ private:
+  TPTShClock* clock_ = nullptr;
+  UINT interval_ = 0;
+};
+
+// ---------------------------------------------------------------- the details provider
+
+// Where the list gets a folder's details provider (ShellGetFolderDetails by
+// default); a provider that answers none gives the four default columns.
+using TPTShDetailsProvider = std::function<TComPtr<IShellDetails>(IShellFolder* folder)>;
+// nullptr: ShellGetFolderDetails again.
+void SetPTShDetailsProvider(TPTShDetailsProvider provider);
+TComPtr<IShellDetails> PTShFolderDetails(IShellFolder* folder);
+
+// The column widths every shell list saves and restores (a 4-byte count,
+// then one 4-byte width per column, little-endian), process-wide.
+TMemoryStream* PTShColumnStateStream();
+// The registry value that gives the widths of the default columns, and the
+// built-in value used without it (200, 60, 100, 120, 50).
+constexpr char kDirectoryColsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+constexpr char kDirectoryColsValue[] = "DirectoryCols";
+
+// ---------------------------------------------------------------- the combo link
+
+// What the list and the tree ask of a linked shell combo (the combo
+// implements it).
+class TPTShellComboLink {
+ public:
+  // The combo as a component, for the free notifications.
+  virtual TComponent* ComboComponent() = 0;
+  virtual TPTShellLocator* GetSelectedFolder() = 0;
+  virtual void GoUp(int levels) = 0;
+  virtual void Synchronize(bool all) = 0;
+  // The linked tree's selection changed to node.
+  virtual void TreeChanged(TTreeNode* node) = 0;
+
+ protected:
+  ~TPTShellComboLink() = default;
+};
+
+// ---------------------------------------------------------------- events
+
+// May veto an item or node: clear allowAdd.
+using TPTShAddItemEvent =
+    TEvent<TObject*, IShellFolder* /*parent*/, LPCITEMIDLIST /*parentAbs*/, LPCITEMIDLIST /*itemRel*/, SFGAOF, bool&>;
+using TPTShListDeleteItemEvent = TEvent<TObject*, TListItem*, TPTShListData*>;
+using TPTShTreeDeleteItemEvent = TEvent<TObject*, TTreeNode*, TPTShTreeData*>;
+using TPTShTreeInsertItemEvent = TEvent<TObject*, TTreeNode*>;
+using TPTShPopupHintEvent = TEvent<TObject*, const String&>;
+using TPTShDblClickOpenEvent = TEvent<TObject*, bool&>;
+using TPTShLvCustomDrawEvent = TEvent<TObject*, TPTCustomDraw*, TListItem*, TPTShListData*>;
+using TPTShTvCustomDrawEvent = TEvent<TObject*, TPTCustomDraw*, TTreeNode*, TPTShTreeData*>;
+
+// ---------------------------------------------------------------- the list
+
+enum TPTShellListOption {
+  ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDesignInteractive, ptsloDefaultKeyHandling,
+  ptsloContextMenus, ptsloDontChangeFolder, ptsloDontGoBelowBase, ptsloDynamicRefresh,
+  ptsloHideFoldersWhenLinkedToTree, ptsloOleDrag, ptsloOleDrop, ptsloFolderContextMenu, ptsloShowHidden,
+};
+using TPTShellListOptions = TSet<TPTShellListOption>;
+inline const TPTShellListOptions kPTShellListDefaultOptions = {
+    ptsloAutoFill,     ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus, ptsloDynamicRefresh,
+    ptsloOleDrag,      ptsloOleDrop,                ptsloFolderContextMenu,  ptsloShowHidden};
+
+class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, public TPTDropTargetHandler {
+ public:
+  explicit TPTCustomShellList(TComponent* owner);
+  ~TPTCustomShellList() override;
+
+  TPTShellListOptions Options() const { return options_; }
+  void SetOptions(TPTShellListOptions value);
+  // The folder shown; its change refills the list.
+  TPTShellLocator* Folder() const { return folder_.get(); }
+  // Wildcard patterns separated by ";" ("" or "*" or "*.*": every file).
+  const String& FileFilter() const { return fileFilter_; }
+  void SetFileFilter(const String& value);
+  TPTCustomShellTree* ShellTree() const { return shellTree_; }
+  void SetShellTree(TPTCustomShellTree* tree);
+  TPTShellComboLink* ShellCombo() const { return shellCombo_; }
+  void SetShellCombo(TPTShellComboLink* combo);
+  // 0 unsorted (caption order), +n ascending by column n (from 1), -n
+  // descending.
+  int SortColumn() const { return sortColumn_; }
+  void SetSortColumn(int value);
+
+  // Re-reads the folder keeping the items that are still there (a full
+  // fill without items); only marks itself pending while busy or editing.
+  void RefreshItems();
+  void FillItems();
+  // The data of item index; EInvalidCast for an item without shell data.
+  TPTShListData* GetShListData(int index);
+  // The item's shell data; nullptr for none.
+  TPTShListData* ItemData(TListItem* item) const;
+  void SelectAll() override;
+  TPTShListData* GetSelectedItem();
+  // Selected items that carry shell data.
+  int ShellSelCount();
+  void Synchronize(bool all);
+  // The linked tree's selection changed.
+  void TreeChanged(TTreeNode* node);
+  bool IsFolderNetworkShare();
+  // The selected items with shell data, in selection order, as "Shell
+  // IDList Array" and CF_HDROP (no formats when there are none).
+  TComPtr<IDataObject> CreateDataObject();
+
+  // TPTShListOwner: the folder shown.
+  LPCITEMIDLIST FolderIdList() override { return folderIdList_.get(); }
+  IShellFolder* FolderShf() override { return folderShf_.Get(); }
+  IShellDetails* FolderDetails() override;
+
+  // State the interaction and the tests read.
+  bool Busy() const { return busy_; }
+  void SetBusy(bool value) { busy_ = value; }
+  bool RefreshPending() const { return refreshPending_; }
+  void SetRefreshPending(bool value) { refreshPending_ = value; }
+  bool SkipNextChange() const { return skipNextChange_; }
+  void SetSkipNextChange(bool value) { skipNextChange_ = value; }
+  // 0 none yet, 1 from the details provider, 2 the four defaults.
+  int ColumnSource() const { return columnSource_; }
+  bool FileSystemColumns() const { return fileSystemColumns_; }
+  TPTShTimer* RefreshTimer() const { return refreshTimer_.get(); }
+  TChangeHandlerThread* ChangeThread() const { return changeThread_; }
+  // The registered drop target (nullptr when none).
+  TPTForwardingDropTarget* DropTarget() const { return dropTarget_; }
+
+  TPTShAddItemEvent OnAddItem;
+  TPTShListDeleteItemEvent OnDeleteItem;
+  TPTShPopupHintEvent OnPopupHint;
+  TPTShDblClickOpenEvent OnDblClickOpen;
+  TPTShLvCustomDrawEvent OnCustomDrawSh;
+  TPTShLvCustomDrawEvent OnCustomDrawShEx;
+  TNotifyEvent OnFillStart;
+  TNotifyEvent OnFillComplete;
+  TNotifyEvent OnFolderChanged;
+
+  // TPTDropTargetHandler; the drops onto the list come with its
+  // interaction: until then every drop is refused.
+  HRESULT OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+  HRESULT OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) override;
+  HRESULT OnDropTarget_DragLeave() override;
+  HRESULT OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+
+ protected:
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& msg) override;
+  TPTCustomDraw* PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) override;
+  void Delete(TListItem* item) override;
+  void ColClick(TListColumn* column) override;
+  void InsertItem(TListItem* item) override;
+  // Renaming shell items comes with the interaction: until then their
+  // captions cannot be edited (an edit would rename nothing).
+  bool CanEdit(TListItem* item) override;
+
+  virtual bool CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes, LPCITEMIDLIST itemRel);
+  virtual void DeviceChangeDetected(TObject* sender, TMessage& msg);
+  virtual void FillList(IShellFolder* folder, LPCITEMIDLIST idList);
+  virtual void FilterPreApply();
+  virtual bool FilterApply(const String& name, SFGAOF attributes);
+  virtual void FilterPostApply();
+  virtual void FillStart();
+  virtual void FillComplete();
+  virtual void FolderChanged();
+  virtual void InstallChangeHandler();
+  virtual void PTCustomDrawSh(TPTCustomDraw* cd, TListItem* item, TPTShListData* data);
+  // The attributes asked (0 when the folder cannot answer) and whether the
+  // item is listed.
+  virtual bool ShouldInclude(LPCITEMIDLIST parentIdList, LPCITEMIDLIST itemRel, SFGAOF& attributes);
+  // The drag out comes with the list's interaction.
+  virtual void OleBeginDrag(TMouseButton button) {}
+  void InitColumns(IShellDetails* details);
+  void SortList();
+
+ private:
+  friend class TPTCustomShellTree;
+  void HandleOnFolderChanged(TObject* sender);
+  void RefreshTimerElapsed(TObject* sender);
+  void AMChangeNotify();
+  void DisplayInfo(NMLVDISPINFOA& info);
+  // Adds one list item for an enumerated item (the data takes relPidl), or
+  // frees it when it is not listed.
+  void AddNewShellItem(TPidl relPidl);
+  void AddFetched(TPTShListData* data);
+  // The enumeration flags of fills and refreshes.
+  SHCONTF EnumFlags() const;
+  void SaveColumnWidths();
+  bool RestoreColumnWidths();
+  void RegisterDropTarget();
+  void RevokeDropTarget();
+  // The window goes: widths saved, the change thread freed, the drop
+  // target revoked and detached.
+  void WindowGoing();
+  void DefaultColumns();
+
+  TPTShellListOptions options_ = kPTShellListDefaultOptions;
+  std::unique_ptr<TPTShellLocator> folder_;
+  String fileFilter_;
+  std::unique_ptr<TStringList> patterns_;
+  std::unique_ptr<TStringList> matchSet_;
+  TPTCustomShellTree* shellTree_ = nullptr;
+  TPTShellComboLink* shellCombo_ = nullptr;
+  TComPtr<IShellFolder> folderShf_;
+  TPidl folderIdList_;
+  bool detailsQueried_ = false;
+  TComPtr<IShellDetails> details_;
+  int columnSource_ = 0;
+  bool fileSystemColumns_ = false;
+  int sortColumn_ = 1;
+  bool sortColumnSetInClick_ = false;
+  std::unique_ptr<TPTShTimer> refreshTimer_;
+  TChangeHandlerThread* changeThread_ = nullptr;
+  int syncDepth_ = 0;
+  bool skipNextChange_ = false;
+  bool busy_ = false;
+  bool refreshPending_ = false;
+  // The hand-over from the fill to InsertItem.
+  TPTShListData* pendingData_ = nullptr;
+  SFGAOF pendingAttribs_ = 0;
+  IShellDetails* pendingDetails_ = nullptr;
+  std::unordered_set<TPTShListData*> data_;
+  TPTForwardingDropTarget* dropTarget_ = nullptr;
+  TImageList* smallImages_ = nullptr;
+  TImageList* largeImages_ = nullptr;
+  bool inCreateWnd_ = false;
+  bool inDestroyWnd_ = false;
+  bool loaded_ = false;
+};
+
+class TPTShellList : public TPTCustomShellList {
+ public:
+  using TPTCustomShellList::TPTCustomShellList;
+};
+
+// ---------------------------------------------------------------- the tree
+
+enum TPTShellTreeOption {
+  ptstoAutoFill, ptstoVirtualFolders, ptstoDesignInteractive, ptstoDefaultKeyHandling, ptstoContextMenus,
+  ptstoDynamicRefresh, ptstoIncludeNonFolders, ptstoOleDrag, ptstoOleDrop, ptstoShowHidden,
+};
+using TPTShellTreeOptions = TSet<TPTShellTreeOption>;
+inline const TPTShellTreeOptions kPTShellTreeDefaultOptions = {
+    ptstoAutoFill,       ptstoVirtualFolders, ptstoDefaultKeyHandling, ptstoContextMenus,
+    ptstoDynamicRefresh, ptstoOleDrag,        ptstoOleDrop,            ptstoShowHidden};
+
+class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler {
+ public:
+  explicit TPTCustomShellTree(TComponent* owner);
+  ~TPTCustomShellTree() override;
+
+  TPTShellTreeOptions Options() const { return options_; }
+  void SetOptions(TPTShellTreeOptions value);
+  // The root (no PIDL: the desktop); its change refills the tree.
+  TPTShellLocator* BaseFolder() const { return baseFolder_.get(); }
+  void SetBaseFolder(TPTShellLocator* value);
+  // The folder of the selected node; its change selects that folder.
+  TPTShellLocator* SelectedFolder() const { return selectedFolder_.get(); }
+  void SetSelectedFolder(TPTShellLocator* value);
+  TPTCustomShellList* ShellList() const { return shellList_; }
+  void SetShellList(TPTCustomShellList* list);
+  TPTShellComboLink* ShellCombo() const { return shellCombo_; }
+  void SetShellCombo(TPTShellComboLink* combo);
+
+  // The file-system path of the selected node ("" for none).
+  String GetSelectedPathName();
+  // Selects the folder of path, expanding the way there.
+  void SetSelectedPathName(const String& path);
+  void RefreshNodes();
+  void FillItems();
+  // Up to levels parents of the selected node (stopping at the top).
+  void GoUp(int levels);
+  TPTShTreeData* GetSelectedItem();
+  // The data of the node at absolute index (nullptr without shell data).
+  TPTShTreeData* GetShTreeData(int index);
+  TPTShTreeData* NodeData(TTreeNode* node) const;
+  TTreeNode* GetFirstRootLevelShellNode();
+  // parent nullptr: the first top-level node with data; otherwise parent's
+  // child whose relative PIDL its folder compares equal to rel.
+  TTreeNode* FindNodeWithIdList(TTreeNode* parent, LPCITEMIDLIST rel);
+  void DoSetSelectedIdList(LPCITEMIDLIST idList);
+  void Synchronize(bool all);
+  // The top-level form's window; none while shell calls must show no UI.
+  HWND GetParentHWND();
+  // Sorts node's children (the top level for nullptr) by their folder.
+  void SortNode(TTreeNode* node);
+
+  bool Busy() const { return busy_; }
+  void SetBusy(bool value) { busy_ = value; }
+  bool RefreshPending() const { return refreshPending_; }
+  void SetRefreshPending(bool value) { refreshPending_ = value; }
+  bool SkipNextChange() const { return skipNextChange_; }
+  void SetSkipNextChange(bool value) { skipNextChange_ = value; }
+  // Tag 1: the linked controls follow the selection; Tag 2: RefreshNodes.
+  TPTShTimer* RefreshTimer() const { return refreshTimer_.get(); }
+  TChangeHandlerThread* ChangeThread() const { return changeThread_; }
+  TPTForwardingDropTarget* DropTarget() const { return dropTarget_; }
+  TTreeNode* LastInsertedNode() const { return lastInsertedNode_; }
+
+  TPTShAddItemEvent OnAddItem;
+  TPTShTreeDeleteItemEvent OnDeleteItem;
+  TPTShTreeInsertItemEvent OnInsertItem;
+  TPTShPopupHintEvent OnPopupHint;
+  TPTShTvCustomDrawEvent OnCustomDrawSh;
+  TPTShTvCustomDrawEvent OnCustomDrawShEx;
+  TNotifyEvent OnFillStart;
+  TNotifyEvent OnFillComplete;
+
+  // The drops onto the tree come with its interaction: until then every
+  // drop is refused.
+  HRESULT OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+  HRESULT OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) override;
+  HRESULT OnDropTarget_DragLeave() override;
+  HRESULT OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+
+ protected:
+  void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
+  void Dispatch(TMessage& msg) override;
+  TPTCustomDraw* PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) override;
+  void GetImageIndex(TTreeNode* node) override;
+  void GetSelectedIndex(TTreeNode* node) override;
+  bool CanExpand(TTreeNode* node) override;
+  // As in the list: no edit of a shell node's text until renaming comes.
+  bool CanEdit(TTreeNode* node) override;
+  void Change(TTreeNode* node) override;
+  void Delete(TTreeNode* node) override;
+
+  // Adds the item rel of folder under parentNode; the folder's failure
+  // to give its attributes is returned.
+  virtual HRESULT AddNewShellNode(IShellFolder* folder, LPCITEMIDLIST parentAbs, TTreeNode* parentNode,
+                                  LPCITEMIDLIST rel);
+  virtual bool CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes, LPCITEMIDLIST itemRel);
+  virtual void DeviceChangeDetected(TObject* sender, TMessage& msg);
+  // Fills parentNode's children from folder (nullptr: makes the top node).
+  virtual void FillTree(IShellFolder* folder, TTreeNode* parentNode);
+  virtual void PTCustomDrawSh(TPTCustomDraw* cd, TTreeNode* node, TPTShTreeData* data);
+  virtual void DoOnInsertItem(TTreeNode* node);
+  virtual void ExpandNode(TTreeNode* node);
+  virtual void FillStart();
+  virtual void FillComplete();
+  // Watches the drive of path (its whole subtree); "" removes every watch.
+  virtual void InstallChangeHandler(const String& path);
+  void InstallChangeHandlersForAllLocalDrives();
+
+ private:
+  friend class TPTCustomShellList;
+  void BaseFolderChanged(TObject* sender);
+  void SelectedFolderChanged(TObject* sender);
+  void TimerElapsed(TObject* sender);
+  void AMChangeNotify();
+  // SelectedFolder, the list and the combo follow node.
+  void UpdateLinked(TTreeNode* node);
+  void RefreshNode(TTreeNode* node, TTreeNode*& reselect, TTreeNode*& remembered);
+  SHCONTF EnumFlags() const;
+  void RegisterDropTarget();
+  void RevokeDropTarget();
+  void WindowGoing();
+  bool DisableDragDropStyle() const;
+
+  TPTShellTreeOptions options_ = kPTShellTreeDefaultOptions;
+  std::unique_ptr<TPTShellLocator> baseFolder_;
+  std::unique_ptr<TPTShellLocator> selectedFolder_;
+  TPTCustomShellList* shellList_ = nullptr;
+  TPTShellComboLink* shellCombo_ = nullptr;
+  std::unique_ptr<TPTShTimer> refreshTimer_;
+  TChangeHandlerThread* changeThread_ = nullptr;
+  int syncDepth_ = 0;
+  bool syncNow_ = false;
+  int noOwnerWindow_ = 0;
+  bool inLoaded_ = false;
+  bool skipNextChange_ = false;
+  bool busy_ = false;
+  bool refreshPending_ = false;
+  TTreeNode* lastInsertedNode_ = nullptr;
+  std::unordered_set<TPTShTreeData*> data_;
+  TPTForwardingDropTarget* dropTarget_ = nullptr;
+  TImageList* images_ = nullptr;
+  bool loaded_ = false;
+  bool inDestroyWnd_ = false;
+};
+
+class TPTShellTree : public TPTCustomShellTree {
+ public:
+  using TPTCustomShellTree::TPTCustomShellTree;
+};
