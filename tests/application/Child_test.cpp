@@ -433,6 +433,7 @@ TEST_F(ChildTest, AReply500KeepsTheIdleTimerUntilTheServerCloses) {
   script.Replies["TYPE"] = {"500 TYPE not understood\r\n"};
   // The second upload's TYPE finds the connection closed by the server.
   script.CloseAfter = static_cast<int>(kLogin.size()) + 1;
+  script.Connections = 2;
   TFtpScriptServer& server = StartServer(script);
   ScriptedProfile(server.Port());
   TFormMdi* child = Open("Scripted");
@@ -459,6 +460,19 @@ TEST_F(ChildTest, AReply500KeepsTheIdleTimerUntilTheServerCloses) {
   EXPECT_FALSE(child->CanStartCommand());
   EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Reconnect?"}));
   EXPECT_FALSE(child->Busy());
+  PumpFor(200);
+  EXPECT_EQ(server.Count("USER"), 1);
+  // Yes logs in again, and the operation that asked does not run.
+  dialogs.Dialogs.Answers = {IDYES};
+  EXPECT_FALSE(child->CanStartCommand());
+  ASSERT_TRUE(WaitIdle(child));
+  EXPECT_EQ(server.Count("USER"), 2);
+  EXPECT_EQ(server.Count("LIST"), 2);
+  EXPECT_TRUE(child->Connected());
+  EXPECT_FALSE(child->ConnectionLost);
+  EXPECT_TRUE(child->TimeOut->Enabled());
+  EXPECT_FALSE(child->ReconB->Enabled());
+  EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Reconnect?", "Reconnect?"}));
 }
 
 // ---------------------------------------------------------------- downloads
@@ -628,6 +642,38 @@ TEST_F(ChildTest, CancelledDownloadKeepsTheConnection) {
   EXPECT_EQ(server.Count("LIST"), 2);
   EXPECT_EQ(server.Stored()["after.txt"], "after");
   EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+}
+
+TEST_F(ChildTest, ACancelAfterTheLastByteStartsNoFurtherFile) {
+  TFtpScript script;
+  const String first = RandomBytes(3000, 11);
+  script.Files["a.bin"] = first;
+  script.Files["b.bin"] = "second";
+  script.Listing = UnixLine("a.bin", 3000) + UnixLine("b.bin", 6);
+  // The first file's 226 comes well after its last byte.
+  script.RetrReplyDelayMs = 1500;
+  TFtpScriptServer& server = StartServer(script);
+  ScriptedProfile(server.Port());
+  for (const char* n : {"a.bin", "b.bin"}) DeleteFileStr(local + "\\" + n);
+  TFormMdi* child = Open("Scripted");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child));
+  SelectFiles(child, {"a.bin", "b.bin"});
+  child->DownloadSelected();
+  ASSERT_TRUE(WaitUntil([&] { return FileSizeOf(local + "\\a.bin") == 3000; }, 10000));
+  ASSERT_EQ(server.Count("RETR"), 1);
+  // No data is left to take the cancel: the transfer ends as it is.
+  ASSERT_TRUE(ClickButton(child->CancelB));
+  ASSERT_TRUE(WaitIdle(child));
+  PumpFor(300);
+  EXPECT_EQ(From(server.Commands(), kLogin.size()),
+            (std::vector<String>{"TYPE I", "SIZE a.bin", "PASV", "RETR a.bin"}));
+  EXPECT_EQ(ReadFileBytes(local + "\\a.bin"), first);
+  EXPECT_FALSE(FileExists(local + "\\b.bin"));
+  EXPECT_TRUE(child->Connected());
+  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_EQ(child->DownloadList->Count(), 0);
+  EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty());
 }
 
 TEST_F(ChildTest, CancelledUploadEndsWithPwdAndList) {

@@ -1,5 +1,7 @@
 #include "Childtest.h"
 
+#include <algorithm>
+
 #include "application/connections/Parser2.h"
 #include "application/frame/Regdataunit.h"
 #include "support/Peers.h"
@@ -26,7 +28,9 @@ String UnixLine(const String& name, int64_t size, bool dir) {
 }
 
 TFtpScriptServer::TFtpScriptServer(TFtpScript script) : script_(std::move(script)) {
-  peer_ = std::make_unique<TScriptedPeer>([this](SOCKET s) { Serve(s); });
+  std::vector<TScriptedPeer::TScript> each(static_cast<size_t>(std::max(1, script_.Connections)),
+                                           [this](SOCKET s) { Serve(s); });
+  peer_ = std::make_unique<TScriptedPeer>(std::move(each));
 }
 
 int TFtpScriptServer::Count(const String& verb) const {
@@ -110,6 +114,7 @@ void TFtpScriptServer::Serve(SOCKET s) {
       }
       if (!whole) aborted_ = true;
       closesocket(d);
+      if (whole && script_.RetrReplyDelayMs > 0) Sleep(static_cast<DWORD>(script_.RetrReplyDelayMs));
       SendBytes(s, whole ? "226 Transfer complete\r\n" : "426 Connection closed; transfer aborted\r\n");
     } else if (verb == "STOR") {
       SendBytes(s, "150 Ok to send data\r\n");

@@ -36,6 +36,10 @@ struct TFtpScript {
   bool PaceStor = false;
   // Closes the control connection after this many commands (0: never).
   int CloseAfter = 0;
+  // RETR waits this long after the file's last byte before its 226.
+  int RetrReplyDelayMs = 0;
+  // Connections served, one after the other.
+  int Connections = 1;
 };
 
 class TFtpScriptServer {
