@@ -137,6 +137,14 @@ TEST(Road, QuickConnectDownloadUploadQuit) {
       if (WindowText(bar) == "Quick Connect" && IsWindowVisible(bar)) quickBar = bar;
     return quickBar != nullptr;
   }, kStepMs)) << DescribeWindows(TopWindows(true, true));
+  // The window settled: the local pane lists the local folder. Under Wine
+  // a list dropped in the program's first seconds is placed on top but
+  // shows what lay below it; a later one shows its names.
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND local = FindChildByClass(main, "TListView");
+    return local && ItemCount(local) >= 1;
+  }, kStepMs));
+  PumpFor(3000);
   RECT bar{};
   GetClientRect(quickBar, &bar);
   ASSERT_TRUE(Click(quickBar, POINT{30, bar.bottom / 2}));
