@@ -260,6 +260,10 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // target revoked and detached.
   void WindowGoing();
   void DefaultColumns();
+  // Rebuilding the columns: the one at index when there is one, else a new
+  // one; then the ones from count on go.
+  TListColumn* ReuseColumn(int index);
+  void DropColumnsFrom(int count);
 
   TPTShellListOptions options_ = kPTShellListDefaultOptions;
   std::unique_ptr<TPTShellLocator> folder_;
