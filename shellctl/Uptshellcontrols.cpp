@@ -438,7 +438,7 @@ SHCONTF TPTCustomShellList::EnumFlags() const {
 
 void TPTCustomShellList::FillItems() {
   if (!HandleAllocated()) return;
-  if (busy_ || IsEditing()) {
+  if (MustWait()) {
     refreshPending_ = true;
     return;
   }
@@ -591,11 +591,6 @@ void TPTCustomShellList::InsertItem(TListItem* item) {
     for (int i = 0; i < subItems; ++i) item->SubItems()->Add(String());
   }
   TPTCustomListView::InsertItem(item);
-}
-
-bool TPTCustomShellList::CanEdit(TListItem* item) {
-  if (ItemData(item)) return false;
-  return TPTCustomListView::CanEdit(item);
 }
 
 void TPTCustomShellList::Delete(TListItem* item) {
@@ -822,7 +817,7 @@ void TPTCustomShellList::ColClick(TListColumn* column) {
 // -------- refresh
 
 void TPTCustomShellList::RefreshItems() {
-  if (busy_ || IsEditing()) {
+  if (MustWait()) {
     refreshPending_ = true;
     return;
   }
@@ -887,6 +882,8 @@ void TPTCustomShellList::RefreshItems() {
 
 void TPTCustomShellList::InstallChangeHandler() {
   refreshTimer_->Stop();
+  // A change to skip was one of the folder watched before.
+  skipNextChange_ = false;
   if (!HandleAllocated()) return;
   if (!changeThread_)
     changeThread_ = new TChangeHandlerThread(handle_, AM_CHANGENOTIFY);
@@ -899,11 +896,16 @@ void TPTCustomShellList::InstallChangeHandler() {
 }
 
 void TPTCustomShellList::AMChangeNotify() {
-  if (!skipNextChange_ && !busy_) {
-    refreshTimer_->Start(Focused() ? 400 : 2000);
+  if (skipNextChange_) {
+    skipNextChange_ = false;
     return;
   }
-  skipNextChange_ = false;
+  // A change while a menu or a drag is up is refreshed once that ends.
+  if (busy_) {
+    refreshPending_ = true;
+    return;
+  }
+  refreshTimer_->Start(Focused() ? 400 : 2000);
 }
 
 void TPTCustomShellList::RefreshTimerElapsed(TObject*) {
@@ -984,6 +986,482 @@ HRESULT TPTCustomShellList::OnDropTarget_DragLeave() { return S_OK; }
 HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
   effect = DROPEFFECT_NONE;
   return S_OK;
+}
+
+// -------- interaction
+
+namespace {
+
+// Busy for a scope (a menu or a drag is up); the refresh asked for
+// meanwhile is the caller's to run afterwards.
+struct TBusy {
+  bool& busy;
+  explicit TBusy(bool& b, bool& pending) : busy(b) {
+    busy = true;
+    pending = false;
+  }
+  ~TBusy() { busy = false; }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+};
+
+class TPopupGuard {
+ public:
+  explicit TPopupGuard(HMENU menu) : menu_(menu) {}
+  ~TPopupGuard() {
+    if (menu_) DestroyMenu(menu_);
+  }
+  TPopupGuard(const TPopupGuard&) = delete;
+  TPopupGuard& operator=(const TPopupGuard&) = delete;
+
+ private:
+  HMENU menu_;
+};
+
+// The rename command of a shell menu: by its verb, by the usual offset
+// only when the menu names no verb.
+bool IsRenameCommand(IContextMenu* menu, UINT offset) {
+  String verb;
+  if (ShellGetCommandVerb(menu, offset, verb)) return SameText(verb, "rename");
+  return offset == kShellRenameOffset;
+}
+
+// A verb of the folder's own (background) menu: "paste" into the folder.
+// A verb the menu lacks does nothing; a menu that cannot be had raises.
+void InvokeBackgroundVerb(HWND owner, IShellFolder* folder, const String& verb) {
+  if (!folder) OleCheck(E_NOINTERFACE);
+  TComPtr<IContextMenu> menu;
+  OleCheck(folder->CreateViewObject(owner, IID_IContextMenu, menu.PutVoid()));
+  if (!menu) OleCheck(E_NOINTERFACE);
+  ShellInvokeVerb(owner, menu.Get(), verb);
+}
+
+// The name's wide form when the shell may take it: not longer than the
+// longest name a rename hands on.
+bool NameForShell(const String& name, std::wstring& wide) {
+  wide = StringToWide(name);
+  return wide.size() <= static_cast<size_t>(kPTShMaxNameLength);
+}
+
+void ShowNameTooLong() {
+  Application->MessageBox(Trim(SysErrorMessage(ERROR_FILENAME_EXCED_RANGE)), PTLoadStr(SMsgDlgWarning),
+                          MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace
+
+bool TPTCustomShellList::MustWait() const { return busy_ || (!endingEdit_ && IsEditing()); }
+
+std::vector<TPTShListData*> TPTCustomShellList::SelectedData() {
+  std::vector<TPTShListData*> out;
+  for (TListItem* it = GetNextItem(nullptr, sdAll, {isSelected}); it; it = GetNextItem(it, sdAll, {isSelected}))
+    if (TPTShListData* data = ItemData(it)) out.push_back(data);
+  return out;
+}
+
+HRESULT TPTCustomShellList::GetUIObjectForItem(TListItem* item, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  TPTShListData* data = ItemData(item);
+  if (!data || !folderShf_) return E_INVALIDARG;
+  LPCITEMIDLIST rel = data->RelPidl();
+  return folderShf_->GetUIObjectOf(PTShTopFormWindow(this), 1, &rel, iid, nullptr, out);
+}
+
+HRESULT TPTCustomShellList::GetUIObjectForAllSelected(REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  std::vector<LPCITEMIDLIST> rels;
+  for (TPTShListData* data : SelectedData()) rels.push_back(data->RelPidl());
+  if (rels.empty() || !folderShf_) return E_FAIL;
+  return folderShf_->GetUIObjectOf(PTShTopFormWindow(this), static_cast<UINT>(rels.size()), rels.data(), iid, nullptr,
+                                   out);
+}
+
+DWORD TPTCustomShellList::GetDragDropAttributesForItem(TListItem* item) {
+  TPTShListData* data = ItemData(item);
+  if (!data || !folderShf_) return 0;
+  LPCITEMIDLIST rel = data->RelPidl();
+  SFGAOF attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  if (FAILED(folderShf_->GetAttributesOf(1, &rel, &attributes))) return 0;
+  return attributes & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
+}
+
+DWORD TPTCustomShellList::GetDragDropAttributesForAllSelected() {
+  std::vector<LPCITEMIDLIST> rels;
+  for (TPTShListData* data : SelectedData()) rels.push_back(data->RelPidl());
+  if (rels.empty() || !folderShf_) return 0;
+  SFGAOF attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  if (FAILED(folderShf_->GetAttributesOf(static_cast<UINT>(rels.size()), rels.data(), &attributes))) return 0;
+  return attributes & (DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
+}
+
+// -------- opening
+
+bool TPTCustomShellList::DblClickOpen() {
+  bool handled = false;
+  if (OnDblClickOpen) OnDblClickOpen(this, handled);
+  return !handled;
+}
+
+void TPTCustomShellList::ChangeFolder(LPCITEMIDLIST pidl) {
+  if (options_.Contains(ptsloDontChangeFolder)) return;
+  // The folder shown already: read again.
+  if (CompareAbsIdLists(pidl, folderIdList_.get()) == 0 && folderIdList_) {
+    FillItems();
+    return;
+  }
+  ClearSelection();
+  Items()->Clear();
+  if (shellTree_)
+    shellTree_->SelectedFolder()->SetIdList(pidl);
+  else if (shellCombo_)
+    shellCombo_->GetSelectedFolder()->SetIdList(pidl);
+  else
+    folder_->SetIdList(pidl);
+}
+
+void TPTCustomShellList::InvokeDefault(const std::vector<TPTShListData*>& items) {
+  if (items.empty() || !folderShf_) return;
+  std::vector<LPCITEMIDLIST> rels;
+  for (TPTShListData* data : items) rels.push_back(data->RelPidl());
+  HWND owner = PTShTopFormWindow(this);
+  TComPtr<IContextMenu> menu;
+  HMENU popup = nullptr;
+  UINT flags = CMF_EXPLORE | (ReadOnly() ? 0 : CMF_CANRENAME);
+  if (FAILED(ShellGetContextMenu(owner, folderShf_.Get(), static_cast<UINT>(rels.size()), rels.data(),
+                                 kFirstShellCommand, flags, menu, popup)))
+    return;
+  TPopupGuard guard(popup);
+  // A menu without a default entry opens nothing.
+  UINT id = GetMenuDefaultItem(popup, FALSE, 0);
+  if (id == static_cast<UINT>(-1) || id < kFirstShellCommand) return;
+  ShellInvokeCommand(owner, menu.Get(), id - kFirstShellCommand);
+}
+
+void TPTCustomShellList::OpenItem(TListItem* item) {
+  if (!item) return;
+  Synchronize(true);
+  TPTShListData* data = ItemData(item);
+  if (!data) {
+    DblClickOpen();
+    return;
+  }
+  TCursorGuard cursor;
+  if (data->IsFolder()) {
+    TPidl target = CopyIdList(nullptr, data->GetAbsoluteIdList());
+    ChangeFolder(target.get());
+    return;
+  }
+  if (data->IsLnkShortcut()) {
+    TLinkData link;
+    link.ResolveMode = 1;
+    if (SUCCEEDED(ResolveShortcut(data->GetPathName(), link, true)) && !link.Path.empty()) {
+      DWORD attributes = GetFileAttributesW(StringToWide(link.Path).c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        // The target's path parsed now: the link's own list may not bind.
+        TPidl target;
+        if (FAILED(ShellGetIdListFromPath(link.Path, target))) target = std::move(link.IdList);
+        if (target) {
+          ChangeFolder(target.get());
+          return;
+        }
+      }
+    }
+  }
+  if (DblClickOpen()) InvokeDefault({data});
+}
+
+void TPTCustomShellList::OpenSelectedItems() {
+  std::vector<TPTShListData*> items = SelectedData();
+  if (items.size() >= 2) {
+    if (DblClickOpen()) InvokeDefault(items);
+    return;
+  }
+  if (TListItem* item = Selected()) OpenItem(item);
+}
+
+void TPTCustomShellList::GoUp(int levels) {
+  if (options_.Contains(ptsloDontChangeFolder)) return;
+  if (shellTree_) {
+    shellTree_->GoUp(levels);
+    return;
+  }
+  if (shellCombo_) {
+    shellCombo_->GoUp(levels);
+    return;
+  }
+  TPTIdListArray chain(folder_->GetIdList());
+  int count = chain.GetCount();
+  if (count < 1 || levels < 1) return;
+  TPidl up = CopyIdList(nullptr, chain.GoUp(std::min(levels, count)));
+  folder_->SetIdList(up.get());
+}
+
+// -------- menus and verbs
+
+void TPTCustomShellList::RunMenu(IContextMenu* menu, HMENU popup, const TPoint& screenPos, TListItem* renameItem) {
+  TPopupGuard guard(popup);
+  {
+    TBusy busy(busy_, refreshPending_);
+    struct TDrop {
+      TComPtr<IContextMenu>& handler;
+      ~TDrop() { handler.Reset(); }
+    } drop{menuHandler_};
+    menuHandler_ = TComPtr<IContextMenu>::Share(menu);
+    UINT chosen = PTShTrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPos.x, screenPos.y,
+                                     HandleAllocated() ? handle_ : nullptr);
+    if (chosen >= 1 && chosen < kFirstShellCommand) {
+      ProcessSendTo(static_cast<int>(chosen) - 1);
+    } else if (chosen >= kFirstShellCommand) {
+      UINT offset = chosen - kFirstShellCommand;
+      if (IsRenameCommand(menu, offset)) {
+        if (renameItem && Items()->IndexOf(renameItem) >= 0) renameItem->EditCaption();
+      } else {
+        ShellInvokeCommand(PTShTopFormWindow(this), menu, offset);
+        if (IsFolderNetworkShare()) RefreshItems();
+      }
+    }
+  }
+  if (refreshPending_) {
+    refreshPending_ = false;
+    RefreshItems();
+  }
+}
+
+void TPTCustomShellList::ProcessMenu(TListItem* item, const TPoint& screenPos) {
+  TPTShListData* data = ItemData(item);
+  if (!data || !folderShf_) return;
+  LPCITEMIDLIST rel = data->RelPidl();
+  UINT flags = CMF_EXPLORE;
+  if (!data->GetPathName().empty() && !ReadOnly()) flags |= CMF_CANRENAME;
+  TComPtr<IContextMenu> menu;
+  HMENU popup = nullptr;
+  if (FAILED(ShellGetContextMenu(PTShTopFormWindow(this), folderShf_.Get(), 1, &rel, kFirstShellCommand, flags, menu,
+                                 popup)))
+    return;
+  RunMenu(menu.Get(), popup, screenPos, item);
+}
+
+void TPTCustomShellList::ProcessMenuForAllSelected(const TPoint& screenPos) {
+  std::vector<TPTShListData*> items = SelectedData();
+  if (items.empty() || !folderShf_) return;
+  // Copies: the items may go while the menu is up.
+  std::vector<TPidl> copies;
+  std::vector<LPCITEMIDLIST> rels;
+  for (TPTShListData* data : items) {
+    copies.push_back(CopyIdList(nullptr, data->RelPidl()));
+    rels.push_back(copies.back().get());
+  }
+  UINT flags = CMF_EXPLORE;
+  TPTShListData* selected = GetSelectedItem();
+  if (selected && !selected->GetPathName().empty() && !ReadOnly()) flags |= CMF_CANRENAME;
+  TComPtr<IContextMenu> menu;
+  HMENU popup = nullptr;
+  if (FAILED(ShellGetContextMenu(PTShTopFormWindow(this), folderShf_.Get(), static_cast<UINT>(rels.size()),
+                                 rels.data(), kFirstShellCommand, flags, menu, popup)))
+    return;
+  RunMenu(menu.Get(), popup, screenPos, Selected());
+}
+
+void TPTCustomShellList::ProcessSendTo(int index) {
+  const std::vector<TPTSendToEntry>& entries = PTShSendToList();
+  if (index < 0 || static_cast<size_t>(index) >= entries.size()) return;
+  String entry = entries[static_cast<size_t>(index)].Name;
+  TComPtr<IDataObject> data = CreateDataObject();
+  PTShSendTo(entry, data.Get());
+}
+
+void TPTCustomShellList::DoCommandForItem(TListItem* item, const String& verb) {
+  TComPtr<IContextMenu> menu;
+  if (FAILED(GetUIObjectForItem(item, IID_IContextMenu, menu.PutVoid())) || !menu) return;
+  ShellInvokeVerb(PTShTopFormWindow(this), menu.Get(), verb);
+  if (IsFolderNetworkShare()) RefreshItems();
+}
+
+void TPTCustomShellList::DoCommandForAllSelected(const String& verb) {
+  TComPtr<IContextMenu> menu;
+  if (FAILED(GetUIObjectForAllSelected(IID_IContextMenu, menu.PutVoid())) || !menu) return;
+  ShellInvokeVerb(PTShTopFormWindow(this), menu.Get(), verb);
+  if (IsFolderNetworkShare()) RefreshItems();
+}
+
+void TPTCustomShellList::DoCommandForFolder(const String& verb) {
+  InvokeBackgroundVerb(PTShTopFormWindow(this), folderShf_.Get(), verb);
+}
+
+void TPTCustomShellList::ItemContextMenu(TListItem* item, TPoint& pos, TPopupMenu*& menu) {
+  TPTCustomListView::ItemContextMenu(item, pos, menu);
+  if (!options_.Contains(ptsloContextMenus) || IsDesigning() || busy_) return;
+  menu = nullptr;
+  ProcessMenuForAllSelected(ClientToScreen(pos));
+}
+
+void TPTCustomShellList::MenuMessage(TMessage& msg) {
+  TPTCustomListView::Dispatch(msg);
+  if (!menuHandler_) return;
+  if (msg.Msg == WM_MENUSELECT) {
+    if (OnPopupHint) OnPopupHint(this, PTShMenuSelectHint(menuHandler_.Get(), msg.WParam, msg.LParam));
+    return;
+  }
+  if (msg.Msg == WM_DRAWITEM && reinterpret_cast<DRAWITEMSTRUCT*>(msg.LParam)->CtlType != ODT_MENU) return;
+  if (msg.Msg == WM_MEASUREITEM && reinterpret_cast<MEASUREITEMSTRUCT*>(msg.LParam)->CtlType != ODT_MENU) return;
+  PTShMenuMessage(menuHandler_.Get(), msg);
+}
+
+// -------- keys and mouse
+
+void TPTCustomShellList::KeyDown(WORD& key, TShiftState shift) {
+  TPTCustomListView::KeyDown(key, shift);
+  if (!key || !options_.Contains(ptsloDefaultKeyHandling) || IsEditing() || IsDesigning()) return;
+  TShortCut pressed = ShortCut(key, shift);
+  WORD given = key;
+  key = 0;
+  if (pressed == PTShKeyShortCut(ptkSelectAll)) {
+    SelectAll();
+  } else if (pressed == PTShKeyShortCut(ptkRefresh)) {
+    FillItems();
+  } else if (pressed == PTShKeyShortCut(ptkCopy)) {
+    DoCommandForAllSelected("copy");
+  } else if (pressed == PTShKeyShortCut(ptkCut)) {
+    DoCommandForAllSelected("cut");
+  } else if (pressed == PTShKeyShortCut(ptkPaste)) {
+    DoCommandForFolder("paste");
+    RefreshItems();
+  } else if (pressed == PTShKeyShortCut(ptkEdit)) {
+    if (TListItem* item = Selected()) item->EditCaption();
+  } else if (pressed == PTShKeyShortCut(ptkDelete) || pressed == (PTShKeyShortCut(ptkDelete) | scShift)) {
+    DoCommandForAllSelected("delete");
+    RefreshItems();
+  } else {
+    key = given;
+  }
+}
+
+void TPTCustomShellList::KeyPress(char& key) {
+  TPTCustomListView::KeyPress(key);
+  if (!key || !options_.Contains(ptsloDefaultKeyHandling) || IsEditing() || IsDesigning()) return;
+  if (key == '\b') {
+    key = 0;
+    GoUp(1);
+  } else if (key == '\r') {
+    key = 0;
+    OpenSelectedItems();
+  }
+}
+
+void TPTCustomShellList::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TPTCustomListView::MouseDown(button, shift, x, y);
+  if (button == mbLeft && shift.Contains(ssDouble) && !IsDesigning()) OpenSelectedItems();
+}
+
+void TPTCustomShellList::ScrollByWheel(int delta) {
+  if (!HandleAllocated() || delta == 0) return;
+  bool down = delta < 0;
+  DragScroll(handle_, ViewStyle() == vsList ? SB_HORZ : SB_VERT, down ? SB_LINEDOWN : SB_LINEUP,
+             down ? SB_PAGEDOWN : SB_PAGEUP);
+}
+
+bool TPTCustomShellList::DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) {
+  if (TPTCustomListView::DoMouseWheel(shift, delta, mousePos)) return true;
+  TControl* under = TControl::FindControl(WindowFromPoint(POINT{mousePos.x, mousePos.y}));
+  if (under && under != this) {
+    if (auto* list = dynamic_cast<TPTCustomShellList*>(under)) return list->DoMouseWheel(shift, delta, mousePos);
+    if (auto* tree = dynamic_cast<TPTCustomShellTree*>(under)) return tree->DoMouseWheel(shift, delta, mousePos);
+  }
+  ScrollByWheel(delta);
+  return true;
+}
+
+// -------- rename and new folders
+
+bool TPTCustomShellList::CanEdit(TListItem* item) {
+  TPTShListData* data = ItemData(item);
+  if (!data) return TPTCustomListView::CanEdit(item);
+  if (IsDesigning() || !data->GetEditable() || !TPTCustomListView::CanEdit(item)) return false;
+  // The editor shows the name to edit, not the display name.
+  if (HWND edit = reinterpret_cast<HWND>(SendMessageA(handle_, LVM_GETEDITCONTROL, 0, 0))) {
+    String name = ShellGetFriendlyNameFromIdList(folderShf_.Get(), data->RelPidl(), ptfnForEditing);
+    if (!name.empty()) SetWindowTextA(edit, name.c_str());
+  }
+  return true;
+}
+
+void TPTCustomShellList::Edit(const LVITEMA& lvItem) {
+  TListItem* item = ItemOfIndex(lvItem.iItem);
+  TPTShListData* data = ItemData(item);
+  if (!data) {
+    TPTCustomListView::Edit(lvItem);
+    return;
+  }
+  {
+    TFlag ending(endingEdit_);
+    if (lvItem.pszText) {
+      String text = lvItem.pszText;
+      if (OnEdited) OnEdited(this, item, text);
+      TCursorGuard cursor;
+      LPCITEMIDLIST rel = data->RelPidl();
+      std::wstring wide;
+      LPITEMIDLIST renamed = nullptr;
+      HRESULT hr = E_FAIL;
+      if (!NameForShell(text, wide)) {
+        ShowNameTooLong();
+      } else if (folderShf_) {
+        // The change notice of the rename itself is not a refresh.
+        bool watching = changeThread_ != nullptr;
+        if (watching) skipNextChange_ = true;
+        hr = folderShf_->SetNameOf(PTShTopFormWindow(this), rel, wide.c_str(), SHGDN_INFOLDER | SHGDN_FOREDITING,
+                                   &renamed);
+        if (FAILED(hr) && watching) skipNextChange_ = false;
+      }
+      if (SUCCEEDED(hr) && renamed) {
+        item->SetCaption(ShellGetFriendlyNameFromIdList(folderShf_.Get(), renamed, ptfnInFolder));
+        data->SetData(TPidl(renamed));
+      } else {
+        if (renamed) ShellMemFree(renamed);
+        // Refused or kept: the old name again.
+        data->Flush();
+        item->SetCaption(ShellGetFriendlyNameFromIdList(folderShf_.Get(), data->RelPidl(), ptfnInFolder));
+      }
+    }
+    // The refresh asked for while the editor was open (the editor is still
+    // up during this notification, so it runs before the flag goes).
+    if (refreshPending_ && !busy_) {
+      refreshPending_ = false;
+      RefreshItems();
+    }
+  }
+}
+
+bool TPTCustomShellList::CreateNewFolder(bool edit) {
+  String path = ShellGetPathFromIdList(folder_->GetIdList());
+  if (path.empty()) return false;
+  String made;
+  if (!PTShCreateNewFolder(path, made)) return false;
+  // The change notice of the new folder is not a refresh of its own.
+  if (changeThread_) skipNextChange_ = true;
+  if (IsEmptyPidl(folderIdList_.get())) PTShBusyPause(2100);
+  RefreshItems();
+  if (edit) {
+    pendingEditName_ = ExtractFileName(made);
+    if (HandleAllocated()) PostMessageA(handle_, AM_DEFERREDEDIT, 0, 0);
+  }
+  return true;
+}
+
+void TPTCustomShellList::AMDeferredEdit() {
+  String name = pendingEditName_;
+  pendingEditName_.clear();
+  if (name.empty()) return;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    TListItem* item = Items()->Item(i);
+    TPTShListData* data = ItemData(item);
+    if (!data || data->GetDisplayName() != name) continue;
+    if (CanFocus()) SetFocus();
+    item->MakeVisible();
+    item->EditCaption();
+    return;
+  }
 }
 
 // -------- drawing and messages
@@ -1077,6 +1555,36 @@ void TPTCustomShellList::Dispatch(TMessage& msg) {
       return;
     case AM_DEFERREDFILL:
       if (Items()->Count() == 0) FillItems();
+      return;
+    case AM_DEFERREDEDIT:
+      AMDeferredEdit();
+      return;
+    case WM_GETISHELLBROWSER: {
+      // The process's shell instance, borrowed; none under Wine.
+      msg.Result = 0;
+      TComPtr<IUnknown> explorer;
+      if (SUCCEEDED(SHGetInstanceExplorer(explorer.Put())) && explorer)
+        if (auto browser = explorer.As<IShellBrowser>(IID_IShellBrowser)) msg.Result = reinterpret_cast<LRESULT>(browser.Get());
+      return;
+    }
+    case WM_INITMENUPOPUP:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR:
+    case WM_MENUSELECT:
+      MenuMessage(msg);
+      return;
+    case CM_WANTSPECIALKEY:
+      if (IsEditing()) {
+        msg.Result = 1;
+        return;
+      }
+      if (msg.WParam == VK_RETURN) {
+        TPTShListData* data = GetSelectedItem();
+        msg.Result = data && data->IsFolder() ? 1 : 0;
+        return;
+      }
+      msg.Result = 0;
       return;
     case WM_DESTROY:
       // A window destroyed from outside the control.
@@ -1282,7 +1790,7 @@ SHCONTF TPTCustomShellTree::EnumFlags() const {
 }
 
 void TPTCustomShellTree::FillItems() {
-  if (busy_ || IsEditing()) {
+  if (MustWait()) {
     refreshPending_ = true;
     return;
   }
@@ -1502,11 +2010,6 @@ bool TPTCustomShellTree::CanExpand(TTreeNode* node) {
   return true;
 }
 
-bool TPTCustomShellTree::CanEdit(TTreeNode* node) {
-  if (NodeData(node)) return false;
-  return TPTCustomTreeView::CanEdit(node);
-}
-
 void TPTCustomShellTree::ExpandNode(TTreeNode* node) {
   TPTShTreeData* data = NodeData(node);
   if (!data || !node->HasChildren() || node->Count() > 0) return;
@@ -1701,7 +2204,7 @@ void TPTCustomShellTree::RefreshNode(TTreeNode* node, TTreeNode*& reselect, TTre
 }
 
 void TPTCustomShellTree::RefreshNodes() {
-  if (busy_ || IsEditing()) {
+  if (MustWait()) {
     refreshPending_ = true;
     return;
   }
@@ -1765,12 +2268,17 @@ void TPTCustomShellTree::InstallChangeHandler(const String& path) {
 }
 
 void TPTCustomShellTree::AMChangeNotify() {
-  if (!skipNextChange_ && !busy_) {
-    refreshTimer_->Tag = 2;
-    refreshTimer_->Start(Focused() ? 400 : 2000);
+  if (skipNextChange_) {
+    skipNextChange_ = false;
     return;
   }
-  skipNextChange_ = false;
+  // A change while a menu or a drag is up is refreshed once that ends.
+  if (busy_) {
+    refreshPending_ = true;
+    return;
+  }
+  refreshTimer_->Tag = 2;
+  refreshTimer_->Start(Focused() ? 400 : 2000);
 }
 
 void TPTCustomShellTree::DeviceChangeDetected(TObject*, TMessage& msg) {
@@ -1805,6 +2313,252 @@ HRESULT TPTCustomShellTree::OnDropTarget_DragLeave() { return S_OK; }
 HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
   effect = DROPEFFECT_NONE;
   return S_OK;
+}
+
+// -------- interaction
+
+bool TPTCustomShellTree::MustWait() const { return busy_ || (!endingEdit_ && IsEditing()); }
+
+DWORD TPTCustomShellTree::GetDragDropAttributesForNode(TTreeNode* node) {
+  const DWORD all = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+  TPTShTreeData* data = NodeData(node);
+  LPCITEMIDLIST item = nullptr;
+  IShellFolder* folder = data ? data->ItemFolder(item) : nullptr;
+  if (!folder || !item) return all;
+  SFGAOF attributes = SFGAO_CANCOPY | SFGAO_CANMOVE | SFGAO_CANLINK;
+  if (FAILED(folder->GetAttributesOf(1, &item, &attributes))) return all;
+  return attributes & all;
+}
+
+void TPTCustomShellTree::DoCommandForNode(TTreeNode* node, const String& verb) {
+  TPTShTreeData* data = NodeData(node);
+  if (!data || !node->Parent()) return;
+  LPCITEMIDLIST item = nullptr;
+  IShellFolder* folder = data->ItemFolder(item);
+  if (!folder || !item) OleCheck(E_FAIL);
+  TComPtr<IContextMenu> menu;
+  OleCheck(folder->GetUIObjectOf(GetParentHWND(), 1, &item, IID_IContextMenu, nullptr, menu.PutVoid()));
+  if (!menu) OleCheck(E_NOINTERFACE);
+  ShellInvokeVerb(GetParentHWND(), menu.Get(), verb);
+  RefreshNodes();
+}
+
+void TPTCustomShellTree::ProcessSendTo(TTreeNode* node, int index) {
+  const std::vector<TPTSendToEntry>& entries = PTShSendToList();
+  TPTShTreeData* data = NodeData(node);
+  if (!data || index < 0 || static_cast<size_t>(index) >= entries.size()) return;
+  String entry = entries[static_cast<size_t>(index)].Name;
+  TComPtr<IDataObject> object = TPTShellDataObject::ForTreeData(data);
+  PTShSendTo(entry, object.Get());
+}
+
+void TPTCustomShellTree::ProcessMenu(TTreeNode* node, const TPoint& screenPos) {
+  TPTShTreeData* data = NodeData(node);
+  // Not for the desktop's top node.
+  if (!data || IsEmptyPidl(data->GetAbsPidl())) return;
+  LPCITEMIDLIST item = nullptr;
+  IShellFolder* folder = data->ItemFolder(item);
+  if (!folder || !item) return;
+  UINT flags = CMF_EXPLORE | (ReadOnly() ? 0 : CMF_CANRENAME);
+  TComPtr<IContextMenu> menu;
+  HMENU popup = nullptr;
+  if (FAILED(ShellGetContextMenu(GetParentHWND(), folder, 1, &item, kFirstShellCommand, flags, menu, popup))) return;
+  TPopupGuard guard(popup);
+  {
+    TBusy busy(busy_, refreshPending_);
+    struct TDrop {
+      TComPtr<IContextMenu>& handler;
+      ~TDrop() { handler.Reset(); }
+    } drop{menuHandler_};
+    menuHandler_ = menu;
+    UINT chosen = PTShTrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPos.x, screenPos.y,
+                                     HandleAllocated() ? handle_ : nullptr);
+    if (chosen >= 1 && chosen < kFirstShellCommand) {
+      ProcessSendTo(node, static_cast<int>(chosen) - 1);
+    } else if (chosen >= kFirstShellCommand) {
+      UINT offset = chosen - kFirstShellCommand;
+      if (IsRenameCommand(menu.Get(), offset)) {
+        node->EditText();
+      } else {
+        ShellInvokeCommand(GetParentHWND(), menu.Get(), offset);
+        RefreshNodes();
+      }
+    }
+  }
+  if (refreshPending_) {
+    refreshPending_ = false;
+    RefreshNodes();
+  }
+}
+
+void TPTCustomShellTree::NodeContextMenu(TTreeNode* node, TPoint& pos, TPopupMenu*& menu) {
+  TPTCustomTreeView::NodeContextMenu(node, pos, menu);
+  if (!options_.Contains(ptstoContextMenus) || IsDesigning() || !node) return;
+  menu = nullptr;
+  ProcessMenu(node, ClientToScreen(pos));
+}
+
+void TPTCustomShellTree::MenuMessage(TMessage& msg) {
+  TPTCustomTreeView::Dispatch(msg);
+  if (!menuHandler_) return;
+  if (msg.Msg == WM_MENUSELECT) {
+    if (OnPopupHint) OnPopupHint(this, PTShMenuSelectHint(menuHandler_.Get(), msg.WParam, msg.LParam));
+    return;
+  }
+  if (msg.Msg == WM_DRAWITEM && reinterpret_cast<DRAWITEMSTRUCT*>(msg.LParam)->CtlType != ODT_MENU) return;
+  if (msg.Msg == WM_MEASUREITEM && reinterpret_cast<MEASUREITEMSTRUCT*>(msg.LParam)->CtlType != ODT_MENU) return;
+  PTShMenuMessage(menuHandler_.Get(), msg);
+}
+
+void TPTCustomShellTree::KeyDown(WORD& key, TShiftState shift) {
+  if (key && options_.Contains(ptstoDefaultKeyHandling) && !IsEditing() && !IsDesigning()) {
+    TShortCut pressed = ShortCut(key, shift);
+    WORD given = key;
+    key = 0;
+    TTreeNode* selected = Selected();
+    if (pressed == PTShKeyShortCut(ptkEdit)) {
+      if (selected) selected->EditText();
+    } else if (pressed == PTShKeyShortCut(ptkRefresh)) {
+      RefreshNodes();
+    } else if (pressed == PTShKeyShortCut(ptkCut)) {
+      DoCommandForNode(selected, "cut");
+    } else if (pressed == PTShKeyShortCut(ptkCopy)) {
+      DoCommandForNode(selected, "copy");
+    } else if (pressed == PTShKeyShortCut(ptkPaste)) {
+      // Into the node's folder, through that folder's own menu.
+      if (TPTShTreeData* data = NodeData(selected)) {
+        InvokeBackgroundVerb(GetParentHWND(), data->GetThisIShf(), "paste");
+        RefreshNodes();
+      }
+    } else if (pressed == PTShKeyShortCut(ptkDelete) || pressed == (PTShKeyShortCut(ptkDelete) | scShift)) {
+      DoCommandForNode(selected, "delete");
+    } else {
+      key = given;
+    }
+  }
+  if (key) TPTCustomTreeView::KeyDown(key, shift);
+}
+
+void TPTCustomShellTree::ScrollByWheel(int delta) {
+  if (!HandleAllocated() || delta == 0) return;
+  bool down = delta < 0;
+  DragScroll(handle_, SB_VERT, down ? SB_LINEDOWN : SB_LINEUP, down ? SB_PAGEDOWN : SB_PAGEUP);
+}
+
+bool TPTCustomShellTree::DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) {
+  if (TPTCustomTreeView::DoMouseWheel(shift, delta, mousePos)) return true;
+  TControl* under = TControl::FindControl(WindowFromPoint(POINT{mousePos.x, mousePos.y}));
+  if (under && under != this) {
+    if (auto* list = dynamic_cast<TPTCustomShellList*>(under)) return list->DoMouseWheel(shift, delta, mousePos);
+    if (auto* tree = dynamic_cast<TPTCustomShellTree*>(under)) return tree->DoMouseWheel(shift, delta, mousePos);
+  }
+  ScrollByWheel(delta);
+  return true;
+}
+
+// -------- rename and new folders
+
+bool TPTCustomShellTree::CanEdit(TTreeNode* node) {
+  TPTShTreeData* data = NodeData(node);
+  if (!data) return TPTCustomTreeView::CanEdit(node);
+  if (IsDesigning() || !data->GetEditable() || !TPTCustomTreeView::CanEdit(node)) return false;
+  if (HWND edit = reinterpret_cast<HWND>(SendMessageA(handle_, TVM_GETEDITCONTROL, 0, 0))) {
+    LPCITEMIDLIST item = nullptr;
+    IShellFolder* folder = data->ItemFolder(item);
+    String name = folder && item ? ShellGetFriendlyNameFromIdList(folder, item, ptfnForEditing) : String();
+    if (!name.empty()) SetWindowTextA(edit, name.c_str());
+  }
+  return true;
+}
+
+void TPTCustomShellTree::Edit(const TVITEMA& tvItem) {
+  TTreeNode* node = tvItem.lParam ? reinterpret_cast<TTreeNode*>(tvItem.lParam) : Items()->GetNode(tvItem.hItem);
+  TPTShTreeData* data = NodeData(node);
+  if (!data) {
+    TPTCustomTreeView::Edit(tvItem);
+    return;
+  }
+  {
+    TFlag ending(endingEdit_);
+    if (tvItem.pszText) {
+      String text = tvItem.pszText;
+      if (OnEdited) OnEdited(this, node, text);
+      TCursorGuard cursor;
+      LPCITEMIDLIST rel = nullptr;
+      IShellFolder* folder = data->ItemFolder(rel);
+      TComPtr<IShellFolder> parent = TComPtr<IShellFolder>::Share(folder);
+      std::wstring wide;
+      TPidl renamed;
+      HRESULT hr = E_FAIL;
+      if (!NameForShell(text, wide)) {
+        ShowNameTooLong();
+      } else if (parent && rel) {
+        bool watching = changeThread_ != nullptr;
+        if (watching) skipNextChange_ = true;
+        LPITEMIDLIST made = nullptr;
+        {
+          TDepth sync(syncDepth_);
+          hr = parent->SetNameOf(GetParentHWND(), rel, wide.c_str(), SHGDN_INFOLDER | SHGDN_FOREDITING, &made);
+        }
+        renamed.reset(made);
+        if (FAILED(hr) && watching) skipNextChange_ = false;
+      }
+      if (SUCCEEDED(hr) && renamed) {
+        String name = ShellGetFriendlyNameFromIdList(parent.Get(), renamed.get(), ptfnInFolder);
+        // The folders below take their new place when next asked.
+        for (TTreeNode* n = node->GetNext(); n && n->HasAsParent(node); n = n->GetNext())
+          if (TPTShTreeData* d = NodeData(n)) d->Flush();
+        data->SetRelPidl(renamed.get());
+        node->SetText(name);
+        SortNode(node->Parent());
+        // The folder shown moved when it is this one or lies below it.
+        TTreeNode* selected = Selected();
+        TPTShTreeData* shown = NodeData(selected);
+        if (shown && (selected == node || selected->HasAsParent(node))) {
+          TPidl abs = CopyIdList(nullptr, shown->GetAbsPidl());
+          TDepth sync(syncDepth_);
+          selectedFolder_->SetIdList(abs.get());
+          if (shellList_) shellList_->Folder()->SetIdList(abs.get());
+          if (shellCombo_) shellCombo_->GetSelectedFolder()->SetIdList(abs.get());
+        }
+      } else if (parent && rel) {
+        // Refused or kept: the old name again.
+        node->SetText(ShellGetFriendlyNameFromIdList(parent.Get(), rel, ptfnInFolder));
+      }
+    }
+    // The refresh asked for while the editor was open.
+    if (refreshPending_ && !busy_) {
+      refreshPending_ = false;
+      RefreshNodes();
+    }
+  }
+}
+
+bool TPTCustomShellTree::CreateNewFolder(bool edit) {
+  TTreeNode* node = Selected();
+  TPTShTreeData* data = NodeData(node);
+  String path = data ? data->GetPathName() : String();
+  if (path.empty()) return false;
+  String made;
+  if (!PTShCreateNewFolder(path, made)) return false;
+  // The change notice of the new folder is not a refresh of its own.
+  if (changeThread_) skipNextChange_ = true;
+  PTShBusyPause(IsEmptyPidl(selectedFolder_->GetIdList()) ? 2100 : 1000);
+  RefreshNodes();
+  node = Selected();
+  if (!node) return true;
+  ExpandNode(node);
+  node->Expand(false);
+  if (edit) {
+    String name = ExtractFileName(made);
+    for (int i = 0; i < node->Count(); ++i)
+      if (node->Item(i)->Text() == name) {
+        node->Item(i)->MakeVisible();
+        node->Item(i)->EditText();
+        break;
+      }
+  }
+  return true;
 }
 
 // -------- drawing and messages
@@ -1874,6 +2628,13 @@ void TPTCustomShellTree::Dispatch(TMessage& msg) {
       TPTCustomTreeView::Dispatch(msg);
       return;
     }
+    case WM_INITMENUPOPUP:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR:
+    case WM_MENUSELECT:
+      MenuMessage(msg);
+      return;
     case WM_DESTROY:
       WindowGoing();
       TPTCustomTreeView::Dispatch(msg);

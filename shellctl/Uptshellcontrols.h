@@ -27,6 +27,11 @@ class TPTCustomShellTree;
 // The shell controls' own messages besides AM_CHANGENOTIFY (1125).
 constexpr UINT AM_DEFERREDEDIT = WM_USER + 102;  // 1126: edit the caption of a new folder
 constexpr UINT AM_DEFERREDFILL = WM_USER + 103;  // 1127: the first fill, once the window is up
+// Asks the list for the IShellBrowser of the process's shell (0: none).
+constexpr UINT WM_GETISHELLBROWSER = WM_USER + 7;  // 1031
+
+// The longest name a rename hands to the shell, in characters.
+constexpr int kPTShMaxNameLength = MAX_PATH;
 
 // ---------------------------------------------------------------- timers
 
@@ -169,6 +174,42 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // IDList Array" and CF_HDROP (no formats when there are none).
   TComPtr<IDataObject> CreateDataObject();
 
+  // ---- what the user does with the items
+  // Makes "New Folder" (or the next free name) in the folder shown, with
+  // its caption opened for editing when edit is set. False, with nothing
+  // made, in a folder without a file-system path or when it cannot be made.
+  bool CreateNewFolder(bool edit);
+  // The folder levels up: through the linked tree, else the linked combo,
+  // else Folder itself.
+  void GoUp(int levels);
+  // A folder (or a shortcut to one) is shown; anything else goes to
+  // OnDblClickOpen, then to the default entry of its shell menu.
+  void OpenItem(TListItem* item);
+  void OpenSelectedItems();
+  // The shell's context menu of the item, or of the selection, at a screen
+  // point; the list is busy while it is up.
+  void ProcessMenu(TListItem* item, const TPoint& screenPos);
+  void ProcessMenuForAllSelected(const TPoint& screenPos);
+  // Drops the selection on entry index of the Send To list.
+  void ProcessSendTo(int index);
+  // Runs a shell verb ("copy", "delete") on one item or on the selection.
+  void DoCommandForItem(TListItem* item, const String& verb);
+  void DoCommandForAllSelected(const String& verb);
+  // Runs a verb ("paste") on the folder shown, through its background menu;
+  // a verb the menu lacks does nothing. Raises when there is no menu.
+  void DoCommandForFolder(const String& verb);
+  // The folder's GetUIObjectOf over the item (E_INVALIDARG without data)
+  // or the selected items with data (E_FAIL for none).
+  HRESULT GetUIObjectForItem(TListItem* item, REFIID iid, void** out);
+  HRESULT GetUIObjectForAllSelected(REFIID iid, void** out);
+  // DROPEFFECT_COPY, MOVE and LINK the items allow (0 for none).
+  DWORD GetDragDropAttributesForItem(TListItem* item);
+  DWORD GetDragDropAttributesForAllSelected();
+  // The context menu that is up (nullptr: none).
+  IContextMenu* MenuHandler() const { return menuHandler_.Get(); }
+  // The name of a new folder whose caption is to be edited.
+  const String& PendingEditName() const { return pendingEditName_; }
+
   // TPTShListOwner: the folder shown.
   LPCITEMIDLIST FolderIdList() override { return folderIdList_.get(); }
   IShellFolder* FolderShf() override { return folderShf_.Get(); }
@@ -217,9 +258,17 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   void Delete(TListItem* item) override;
   void ColClick(TListColumn* column) override;
   void InsertItem(TListItem* item) override;
-  // Renaming shell items comes with the interaction: until then their
-  // captions cannot be edited (an edit would rename nothing).
+  // A shell item's caption is edited as its name for editing, and the end
+  // of the edit renames it.
   bool CanEdit(TListItem* item) override;
+  void Edit(const LVITEMA& item) override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  bool DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) override;
+  void ItemContextMenu(TListItem* item, TPoint& pos, TPopupMenu*& menu) override;
+  // OnDblClickOpen; true when opening goes on.
+  virtual bool DblClickOpen();
 
   virtual bool CanAdd(IShellFolder* folder, LPCITEMIDLIST parentAbs, SFGAOF attributes, LPCITEMIDLIST itemRel);
   virtual void DeviceChangeDetected(TObject* sender, TMessage& msg);
@@ -235,8 +284,8 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // The attributes asked (0 when the folder cannot answer) and whether the
   // item is listed.
   virtual bool ShouldInclude(LPCITEMIDLIST parentIdList, LPCITEMIDLIST itemRel, SFGAOF& attributes);
-  // The drag out comes with the list's interaction.
-  virtual void OleBeginDrag(TMouseButton button) {}
+  // The drag out comes with the OLE half of the interaction.
+  virtual void OleBeginDrag(TMouseButton) {}
   void InitColumns(IShellDetails* details);
   void SortList();
 
@@ -264,6 +313,18 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // one; then the ones from count on go.
   TListColumn* ReuseColumn(int index);
   void DropColumnsFrom(int count);
+  // Interaction.
+  std::vector<TPTShListData*> SelectedData();
+  // A refresh or fill must wait: busy, or a caption edit still open.
+  bool MustWait() const;
+  void AMDeferredEdit();
+  // Shows pidl: through the linked tree, else the combo, else Folder.
+  void ChangeFolder(LPCITEMIDLIST pidl);
+  // The menu up at screenPos; renameItem is edited for its rename command.
+  void RunMenu(IContextMenu* menu, HMENU popup, const TPoint& screenPos, TListItem* renameItem);
+  void InvokeDefault(const std::vector<TPTShListData*>& items);
+  void MenuMessage(TMessage& msg);
+  void ScrollByWheel(int delta);
 
   TPTShellListOptions options_ = kPTShellListDefaultOptions;
   std::unique_ptr<TPTShellLocator> folder_;
@@ -297,6 +358,11 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   bool inCreateWnd_ = false;
   bool inDestroyWnd_ = false;
   bool loaded_ = false;
+  // Interaction.
+  String pendingEditName_;
+  TComPtr<IContextMenu> menuHandler_;
+  // The caption edit is ending (its notification runs).
+  bool endingEdit_ = false;
 };
 
 class TPTShellList : public TPTCustomShellList {
@@ -356,6 +422,25 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   // Sorts node's children (the top level for nullptr) by their folder.
   void SortNode(TTreeNode* node);
 
+  // ---- what the user does with the nodes
+  // Makes "New Folder" (or the next free name) in the selected folder and
+  // shows it below the selected node, its text opened for editing when
+  // edit is set. False, with nothing made, for a folder without a
+  // file-system path or when it cannot be made.
+  bool CreateNewFolder(bool edit);
+  // Runs a shell verb on the node in its parent folder (not the top node),
+  // then RefreshNodes; raises when the node's menu cannot be had.
+  void DoCommandForNode(TTreeNode* node, const String& verb);
+  // The shell's context menu of the node at a screen point (not for the
+  // top node of the desktop); the tree is busy while it is up.
+  void ProcessMenu(TTreeNode* node, const TPoint& screenPos);
+  // Drops the node on entry index of the Send To list.
+  void ProcessSendTo(TTreeNode* node, int index);
+  // DROPEFFECT_COPY, MOVE and LINK the node allows (7 when it cannot be
+  // asked).
+  DWORD GetDragDropAttributesForNode(TTreeNode* node);
+  IContextMenu* MenuHandler() const { return menuHandler_.Get(); }
+
   bool Busy() const { return busy_; }
   void SetBusy(bool value) { busy_ = value; }
   bool RefreshPending() const { return refreshPending_; }
@@ -395,10 +480,15 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   void GetImageIndex(TTreeNode* node) override;
   void GetSelectedIndex(TTreeNode* node) override;
   bool CanExpand(TTreeNode* node) override;
-  // As in the list: no edit of a shell node's text until renaming comes.
+  // A shell node's text is edited as its name for editing, and the end of
+  // the edit renames the folder.
   bool CanEdit(TTreeNode* node) override;
+  void Edit(const TVITEMA& item) override;
   void Change(TTreeNode* node) override;
   void Delete(TTreeNode* node) override;
+  void KeyDown(WORD& key, TShiftState shift) override;
+  bool DoMouseWheel(TShiftState shift, int delta, TPoint mousePos) override;
+  void NodeContextMenu(TTreeNode* node, TPoint& pos, TPopupMenu*& menu) override;
 
   // Adds the item rel of folder under parentNode; the folder's failure
   // to give its attributes is returned.
@@ -431,6 +521,10 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   void RevokeDropTarget();
   void WindowGoing();
   bool DisableDragDropStyle() const;
+  // Interaction.
+  bool MustWait() const;
+  void MenuMessage(TMessage& msg);
+  void ScrollByWheel(int delta);
 
   TPTShellTreeOptions options_ = kPTShellTreeDefaultOptions;
   std::unique_ptr<TPTShellLocator> baseFolder_;
@@ -452,6 +546,9 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   TImageList* images_ = nullptr;
   bool loaded_ = false;
   bool inDestroyWnd_ = false;
+  // Interaction.
+  TComPtr<IContextMenu> menuHandler_;
+  bool endingEdit_ = false;
 };
 
 class TPTShellTree : public TPTCustomShellTree {

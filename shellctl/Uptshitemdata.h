@@ -81,11 +81,12 @@ class TPTShTreeData : public TObject {
   HRESULT GetIDropTarget(HWND owner, TComPtr<IDropTarget>& target);
   // "X:" or "X:\".
   bool IsRootDir();
+  // The folder and the item to ask about this node: the parent's folder
+  // and the relative PIDL, or for a root the split of its absolute PIDL
+  // (both borrowed; nullptr when the folder cannot be had).
+  IShellFolder* ItemFolder(LPCITEMIDLIST& item);
 
  private:
-  // The folder and the item to ask about this node: the parent's folder
-  // and the relative PIDL, or for a root the split of its absolute PIDL.
-  IShellFolder* ItemFolder(LPCITEMIDLIST& item);
 
   TPTCustomShellTree* owner_;
   TPTShTreeData* parent_ = nullptr;

@@ -79,6 +79,11 @@ int ShellGetCommandOffset(IContextMenu* menu, const String& verb) {
   return -1;
 }
 
+bool ShellGetCommandVerb(IContextMenu* menu, UINT offset, String& verb) {
+  verb.clear();
+  return menu && CommandVerb(menu, offset, verb);
+}
+
 HRESULT ShellInvokeCommand(HWND owner, IContextMenu* menu, UINT offset) {
   if (!menu) return E_INVALIDARG;
   CMINVOKECOMMANDINFO info{};

@@ -29,6 +29,9 @@ HRESULT ShellGetContextMenu(HWND owner, IShellFolder* folder, UINT count, LPCITE
 // The offset of the command whose verb is verb (without regard to case),
 // from a scratch menu filled with CMF_EXPLORE; -1 when none has it.
 int ShellGetCommandOffset(IContextMenu* menu, const String& verb);
+// The verb of the command at offset (asked in UTF-16, then in ANSI); false
+// when the menu gives none.
+bool ShellGetCommandVerb(IContextMenu* menu, UINT offset, String& verb);
 HRESULT ShellInvokeCommand(HWND owner, IContextMenu* menu, UINT offset);
 // Invokes nothing and answers HRESULT_FROM_WIN32(ERROR_NOT_FOUND) when no
 // command has the verb.

@@ -204,6 +204,10 @@ HRESULT STDMETHODCALLTYPE TDesktopWrapper::BindToObject(PCUIDLIST_RELATIVE pidl,
                                                         void** out) {
   auto it = Bound.find(BytesOf(pidl));
   if (it != Bound.end()) return it->second->QueryInterface(iid, out);
+  // A file-system folder's list carries its times: the same path counts.
+  String path = ShellGetPathFromIdList(pidl);
+  for (const auto& [bytes, folder] : Bound)
+    if (!path.empty() && SameText(ShellGetPathFromIdList(AsPidl(bytes)), path)) return folder->QueryInterface(iid, out);
   return real_->BindToObject(pidl, bc, iid, out);
 }
 

@@ -114,7 +114,7 @@ class TDesktopWrapper : public TFakeShellFolder {
   std::vector<std::string> Listed;
   // Items whose attributes cannot be had.
   std::set<std::string> FailingAttributes;
-  // Absolute PIDLs bound to these folders.
+  // Absolute PIDLs (or others of the same path) bound to these folders.
   std::map<std::string, IShellFolder*> Bound;
 
  private:

@@ -429,11 +429,16 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
   EXPECT_EQ(form->ListFills, fills + 1);
   EXPECT_EQ(list->AllocBy(), 256);
 
-  // Shell items cannot be renamed yet; while another caption is edited a
+  // While a caption is edited (a shell item's, or one of the list's own) a
   // refresh only marks itself.
   list->SetFocus();
-  EXPECT_FALSE(kept->EditCaption());
+  ASSERT_TRUE(kept->EditCaption());
+  ASSERT_TRUE(list->IsEditing());
+  list->RefreshItems();
+  EXPECT_TRUE(list->RefreshPending());
+  SendMessageA(list->Handle(), LVM_CANCELEDITLABEL, 0, 0);
   EXPECT_FALSE(list->IsEditing());
+  list->SetRefreshPending(false);
   TListItem* own = list->Items()->Add();
   own->SetCaption("own item");
   ASSERT_TRUE(own->EditCaption());
