@@ -1620,6 +1620,13 @@ void TPTCustomShellList::AMDeferredEdit() {
 TPTCustomDraw* TPTCustomShellList::PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) {
   bool isItem = (record.dwDrawStage & CDDS_ITEM) != 0;
   bool itemPrePaint = record.dwDrawStage == CDDS_ITEMPREPAINT;
+  if (itemPrePaint && dropItem_ && record.dwItemSpec == static_cast<DWORD_PTR>(Items()->IndexOf(dropItem_))) {
+    // The drop highlight in the selection's colours: not every list view
+    // draws LVIS_DROPHILITED itself.
+    auto& lv = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(record));
+    lv.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    lv.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+  }
   if (!OnPTCustomDraw && !(OnPTCustomDrawEx && itemPrePaint) && !OnCustomDrawShEx && !(OnCustomDrawSh && itemPrePaint))
     return nullptr;
   TListItem* item = nullptr;
