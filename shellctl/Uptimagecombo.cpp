@@ -332,7 +332,8 @@ void TPTCustomShellCombo::Notification(TComponent* component, TOperation operati
   if (component == shellList_) shellList_ = nullptr;
 }
 
-void TPTCustomShellCombo::Synchronize(bool) {
+void TPTCustomShellCombo::Synchronize(bool all) {
+  if (!all) return;
   if (shellTree_)
     shellTree_->Synchronize(false);
   else if (shellList_)

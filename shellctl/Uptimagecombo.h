@@ -140,7 +140,7 @@ class TPTCustomShellCombo : public TPTCustomImageCombo, public TPTShellComboLink
   void FillItems();
   // The entry levels up from the selected one (the desktop at most).
   void GoUp(int levels) override;
-  // The partner tree or list synchronises itself.
+  // With all, the partner tree or list synchronises itself.
   void Synchronize(bool all) override;
   // nullptr for an item without data.
   TPTShComboData* GetShComboData(int index) const;

@@ -1146,6 +1146,7 @@ HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject* data, DWORD keyState,
     } else {
       effect = chosen;
       if (FAILED(at.Target->Drop(data, keyState, pt, &effect))) effect = DROPEFFECT_NONE;
+      effect &= chosen;
     }
   }
   RefreshItems();
@@ -2623,6 +2624,7 @@ HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject* data, DWORD keyState,
   }
   effect = chosen;
   if (FAILED(target->Drop(data, keyState, pt, &effect))) effect = DROPEFFECT_NONE;
+  effect &= chosen;
   return S_OK;
 }
 

@@ -218,10 +218,11 @@ TEST_F(DropActTest, DropsOnTheListGoToTheItemsTargets) {
 
   // The drop on the folder with the right button: DragEnter and DragOver
   // first, each with the button that dragged; the effect offered is what
-  // both the source and the data allow.
+  // both the source and the data allow, even to a target that asks more.
   effect = kAll;
   ASSERT_EQ(target->DragOver(MK_RBUTTON, ItemPoint("sub"), &effect), S_OK);
   int fills = form->ListFills;
+  folder.TargetInsist = true;
   effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
   ASSERT_EQ(target->Drop(data.Get(), 0, ItemPoint("sub"), &effect), S_OK);
   TRecordingTarget* sub = folder.TargetOf("sub");
@@ -318,9 +319,20 @@ TEST_F(DropActTest, DragOutOfTheListOntoAnotherWindow) {
     DWORD rightDropOffered = 0;
     bool pendingSeen = false;
   } seen;
+  // The right button's release while the drag runs gets the window's own
+  // handling, not the class library's (no mouse-up event, no item menu).
+  int mouseUps = 0;
+  list->OnMouseUp = [&](TObject*, TMouseButton button, TShiftState, int, int) {
+    if (button == mbRight) ++mouseUps;
+  };
+  auto releaseRight = [&] {
+    TRect r = list->Items()->Item(0)->DisplayRect(drLabel);
+    SendMessageA(list->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(r.left + 4, r.top + 4));
+  };
   DWORD startTick = GetTickCount();
   list->Step = [&](int call) -> HRESULT {
     if (call == 1) {
+      releaseRight();
       seen.busy = list->Busy();
       seen.dragging = list->Dragging();
       // The list's own empty area: refused with the left button, a copy
@@ -365,6 +377,7 @@ TEST_F(DropActTest, DragOutOfTheListOntoAnotherWindow) {
   SendMessageA(form->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
 
   EXPECT_EQ(list->Sources, 1);
+  EXPECT_EQ(mouseUps, 0);
   EXPECT_TRUE(seen.busy);
   EXPECT_TRUE(seen.dragging);
   EXPECT_EQ(seen.leftOwn, static_cast<DWORD>(DROPEFFECT_NONE));
@@ -388,6 +401,12 @@ TEST_F(DropActTest, DragOutOfTheListOntoAnotherWindow) {
   EXPECT_FALSE(list->RefreshPending());
   EXPECT_EQ(form->ListFills, fills + 1);
   EXPECT_GE(IndexOfCaption(list, "during.txt"), 0);
+  // The mark went with the drag.
+  {
+    TScopedTracker tracker([](HMENU) { return 0u; });
+    releaseRight();
+  }
+  EXPECT_EQ(mouseUps, 1);
   here.reset();
   form.reset();
 }
@@ -466,9 +485,10 @@ TEST_F(DropActTest, DropsOnTheTreeAndHoverExpansion) {
   for (HWND owner : bravo.EnumOwners) EXPECT_EQ(owner, nullptr);
 
   // The drop: DragEnter and DragOver with the button first; the effect
-  // within what source and data allow.
+  // within what source and data allow, even for a target that asks more.
   effect = kAll;
   ASSERT_EQ(target->DragOver(MK_RBUTTON, NodePoint(alpha), &effect), S_OK);
+  inside.TargetInsist = true;
   effect = DROPEFFECT_COPY | DROPEFFECT_LINK;
   ASSERT_EQ(target->Drop(data.Get(), 0, NodePoint(alpha), &effect), S_OK);
   TRecordingTarget* t = inside.TargetOf("alpha folder");
@@ -478,6 +498,7 @@ TEST_F(DropActTest, DropsOnTheTreeAndHoverExpansion) {
             (std::vector<String>{"enter", "over", "drop"}));
   for (size_t i = n - 3; i < n; ++i) EXPECT_EQ(t->Calls[i].Keys, static_cast<DWORD>(MK_RBUTTON));
   EXPECT_EQ(t->Calls[n - 1].Effect, static_cast<DWORD>(DROPEFFECT_COPY));
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
   EXPECT_EQ(Paths(t->Dropped), (std::vector<String>{src + "\\x.txt"}));
   EXPECT_EQ(tree->DropNode(), nullptr);
   EXPECT_FALSE(alpha->DropTarget());

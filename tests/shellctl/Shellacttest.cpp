@@ -34,13 +34,13 @@ HRESULT STDMETHODCALLTYPE TFakeMenu::GetCommandString(UINT_PTR offset, UINT type
 
 HRESULT STDMETHODCALLTYPE TRecordingTarget::DragEnter(IDataObject*, DWORD keys, POINTL, DWORD* effect) {
   Calls.push_back({"enter", keys, *effect});
-  *effect &= Effect;
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TRecordingTarget::DragOver(DWORD keys, POINTL, DWORD* effect) {
   Calls.push_back({"over", keys, *effect});
-  *effect &= Effect;
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
@@ -64,7 +64,7 @@ HRESULT STDMETHODCALLTYPE TRecordingTarget::Drop(IDataObject* data, DWORD keys, 
     }
     ReleaseStgMedium(&medium);
   }
-  *effect &= Effect;
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
@@ -97,6 +97,7 @@ HRESULT STDMETHODCALLTYPE TWrapFolder::CreateViewObject(HWND owner, REFIID iid, 
   if (IsEqualIID(iid, IID_IDropTarget) && FakeTargets) {
     TComPtr<TRecordingTarget> target(new TRecordingTarget);
     target->Effect = TargetEffect;
+    target->Insist = TargetInsist;
     Targets.push_back(target);
     return target->QueryInterface(iid, out);
   }
@@ -110,6 +111,7 @@ HRESULT STDMETHODCALLTYPE TWrapFolder::GetUIObjectOf(HWND owner, UINT count, PCU
     TComPtr<TRecordingTarget> target(new TRecordingTarget);
     target->Item = ShellGetFriendlyNameFromIdList(real_.Get(), items[0], ptfnInFolder);
     target->Effect = TargetEffect;
+    target->Insist = TargetInsist;
     Targets.push_back(target);
     return target->QueryInterface(iid, out);
   }

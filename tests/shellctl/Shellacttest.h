@@ -41,6 +41,8 @@ class TRecordingTarget final : public TPTUnknown<IDropTarget, IID_IDropTarget> {
   std::vector<TCall> Calls;
   std::vector<String> Names() const;
   DWORD Effect = DROPEFFECT_COPY;
+  // Answers Effect whatever was offered (as some shell targets do).
+  bool Insist = false;
   TShellIDList Dropped;
   std::vector<String> DroppedFiles;  // CF_HDROP
   // The item the target was made for (its name in the folder).
@@ -84,6 +86,7 @@ class TWrapFolder : public TFakeShellFolder {
   // folder's own has the item ""), kept here; Effect is theirs.
   bool FakeTargets = false;
   DWORD TargetEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  bool TargetInsist = false;
   std::vector<TComPtr<TRecordingTarget>> Targets;
   TRecordingTarget* TargetOf(const String& item) const;
   // Bound in place of the items of these names.
