@@ -505,6 +505,56 @@ TEST_F(DropActTest, DropsOnTheTreeAndHoverExpansion) {
   form.reset();  // the tree holds the wrapped folders
 }
 
+TEST_F(DropActTest, TheTreeScrollsNearItsEdgesAndAScrollRestartsTheHoverWait) {
+  String dir = MakeShellTestFolder("dropact-tree-scroll");
+  for (int i = 0; i < 40; ++i) ForceDirectories(dir + "\\folder " + IntToStr(100 + i) + "\\inner");
+  Show(true);
+  tree->BaseFolder()->SetPathName(dir);
+  Up();
+  ASSERT_TRUE(WaitUntil([&] { return tree->Items()->Count() > 0; }));
+  TTreeNode* top = tree->Items()->GetFirstNode();
+  top->Expand(false);
+  ASSERT_EQ(top->Count(), 40);
+  HWND wnd = tree->Handle();
+  RECT r;
+  GetClientRect(wnd, &r);
+  TComPtr<IDataObject> data = FilesOf(dir, {"folder 100"});
+  IDropTarget* target = tree->DropTarget();
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(target->DragEnter(data.Get(), MK_LBUTTON, ScreenOf(wnd, r.right / 2, r.bottom / 2), &effect), S_OK);
+  // Resting at the bottom edge: a line every 100 ms, never sooner, and the
+  // scrolling keeps the node under the cursor from expanding.
+  const int x = 60;  // on the labels of the folders
+  POINTL edge = ScreenOf(wnd, x, r.bottom - 20);
+  const TPTDragHover& hover = DragHoverValues();
+  int at = ScrollPos(wnd, SB_VERT);
+  for (DWORD waited = 0; waited <= 2 * hover.Time; waited += 100) {
+    Clock().Advance(100);
+    effect = DROPEFFECT_COPY;
+    target->DragOver(MK_LBUTTON, edge, &effect);
+    EXPECT_NE(effect & DROPEFFECT_SCROLL, 0u);
+    EXPECT_EQ(ScrollPos(wnd, SB_VERT), at + 1);
+    at = ScrollPos(wnd, SB_VERT);
+    Clock().Advance(99);
+    target->DragOver(MK_LBUTTON, edge, &effect);
+    EXPECT_EQ(ScrollPos(wnd, SB_VERT), at);
+  }
+  for (int i = 0; i < top->Count(); ++i) EXPECT_FALSE(top->Item(i)->Expanded()) << i;
+  // One pixel further in: no scrolling, and the node there expands once
+  // the hover time has passed.
+  POINTL inside = ScreenOf(wnd, x, r.bottom - 21);
+  TTreeNode* under = tree->GetNodeAt(x, r.bottom - 21);
+  ASSERT_NE(under, nullptr);
+  Clock().Advance(100);
+  target->DragOver(MK_LBUTTON, inside, &effect);
+  EXPECT_EQ(ScrollPos(wnd, SB_VERT), at);
+  EXPECT_FALSE(under->Expanded());
+  Clock().Advance(hover.Time + 1);
+  target->DragOver(MK_LBUTTON, inside, &effect);
+  EXPECT_TRUE(under->Expanded());
+  target->DragLeave();
+}
+
 TEST_F(DropActTest, DragOutOfTheTree) {
   String dir = MakeShellTestFolder("dropact-tree-out");
   ForceDirectories(dir + "\\moved");
