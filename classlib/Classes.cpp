@@ -284,9 +284,20 @@ TFileStream::TFileStream(const String& fileName, unsigned mode) : THandleStream(
   unsigned shareIndex = (mode & 0xF0) >> 4;
   DWORD share = shareIndex < 5 ? kShare[shareIndex] : 0;
   if ((mode & fmCreate) == fmCreate) {
-    handle_ = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, CREATE_ALWAYS,
+    // An existing file is emptied only when it holds something: under Wine
+    // CREATE_ALWAYS truncates even a new file, and the file system then
+    // writes the whole file out when it is closed (most of a second for a
+    // large download, on the thread that closes it).
+    handle_ = CreateFileA(fileName.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) throw EFCreateError(Format("Cannot create file %s", fileName));
+    LARGE_INTEGER size{};
+    if (GetLastError() == ERROR_ALREADY_EXISTS &&
+        (!GetFileSizeEx(handle_, &size) || size.QuadPart != 0) && !SetEndOfFile(handle_)) {
+      CloseHandle(handle_);
+      handle_ = INVALID_HANDLE_VALUE;
+      throw EFCreateError(Format("Cannot create file %s", fileName));
+    }
   } else {
     static const DWORD kAccess[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     unsigned a = mode & 3;

@@ -40,6 +40,10 @@ struct TCountScope {
   ~TCountScope() { --count; }
 };
 
+// What a virtual window keeps of each item, and what it asks for.
+constexpr UINT kWindowStates = LVIS_SELECTED | LVIS_FOCUSED;
+constexpr UINT kCallbackStates = LVIS_CUT | LVIS_DROPHILITED | LVIS_OVERLAYMASK | LVIS_STATEIMAGEMASK;
+
 }  // namespace
 
 // ---------------------------------------------------------------- TListColumn
@@ -164,8 +168,14 @@ const String& TSubItems::Get(int index) const {
 }
 
 namespace {
-// Sets the window's text of one cell: the callback, or empty.
+// Sets the window's text of one cell: the callback, or empty. A virtual
+// window holds no texts: the cell is drawn again.
 void SetCellText(TCustomListView* lv, int item, int subItem, bool callback) {
+  if (lv->VirtualWindow()) {
+    // Within an items update the whole window is drawn again at its end.
+    if (!lv->Items()->Updating()) SendMessageA(lv->Handle(), LVM_UPDATE, item, 0);
+    return;
+  }
   LVITEMA it{};
   it.iSubItem = subItem;
   it.pszText = callback ? LPSTR_TEXTCALLBACKA : const_cast<char*>("");
@@ -250,7 +260,8 @@ UINT TListItem::StateBits() const {
 
 bool TListItem::GetState(UINT mask) const {
   TCustomListView* lv = ListView();
-  if (lv->HandleAllocated())
+  lv->SyncWindowCount();
+  if (lv->HandleAllocated() && !(lv->virtualWindow_ && (mask & kCallbackStates)))
     return (SendMessageA(lv->handle_, LVM_GETITEMSTATE, index_, mask) & mask) != 0;
   return (state_ & mask) != 0;
 }
@@ -262,6 +273,11 @@ void TListItem::SetState(UINT mask, bool value) {
     state_ &= ~mask;
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return;
+  lv->SyncWindowCount();
+  if (lv->virtualWindow_ && (mask & kCallbackStates)) {
+    SendMessageA(lv->handle_, LVM_UPDATE, index_, 0);
+    return;
+  }
   LVITEMA it{};
   it.stateMask = mask;
   it.state = value ? mask : 0;
@@ -273,6 +289,10 @@ void TListItem::SetOverlayIndex(int value) {
   overlayIndex_ = value;
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return;
+  if (lv->virtualWindow_) {
+    SendMessageA(lv->handle_, LVM_UPDATE, index_, 0);
+    return;
+  }
   LVITEMA it{};
   it.stateMask = LVIS_OVERLAYMASK;
   it.state = value >= 0 ? INDEXTOOVERLAYMASK(value + 1) : 0;
@@ -284,6 +304,10 @@ void TListItem::SetStateIndex(int value) {
   stateIndex_ = value;
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return;
+  if (lv->virtualWindow_) {
+    SendMessageA(lv->handle_, LVM_UPDATE, index_, 0);
+    return;
+  }
   LVITEMA it{};
   it.stateMask = LVIS_STATEIMAGEMASK;
   it.state = value >= 0 ? INDEXTOSTATEIMAGEMASK(value + 1) : 0;
@@ -301,6 +325,7 @@ void TListItem::Delete() {
 bool TListItem::MakeVisible(bool partialOK) {
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated()) return false;
+  lv->SyncWindowCount();
   return SendMessageA(lv->handle_, LVM_ENSUREVISIBLE, index_, partialOK) != 0;
 }
 
@@ -308,6 +333,7 @@ TRect TListItem::DisplayRect(TDisplayCode code) const {
   TCustomListView* lv = ListView();
   RECT r{};
   if (!lv->HandleAllocated()) return TRect();
+  lv->SyncWindowCount();
   static const int codes[] = {LVIR_BOUNDS, LVIR_ICON, LVIR_LABEL, LVIR_SELECTBOUNDS};
   r.left = codes[code];
   if (!SendMessageA(lv->handle_, LVM_GETITEMRECT, index_, reinterpret_cast<LPARAM>(&r))) return TRect();
@@ -318,6 +344,7 @@ bool TListItem::EditCaption() {
   TCustomListView* lv = ListView();
   if (!lv->HandleAllocated() && !lv->Parent()) return false;
   HWND h = lv->Handle();
+  lv->SyncWindowCount();
   if (lv->CanFocus() && GetFocus() != h) lv->SetFocus();
   return SendMessageA(h, LVM_EDITLABELA, index_, 0) != 0;
 }
@@ -341,6 +368,10 @@ TListItem* TListItems::Add() { return Insert(Count()); }
 
 TListItem* TListItems::Insert(int index) {
   if (index < 0 || index > Count()) throw EListError(Format("List index out of bounds (%d)", index));
+  // A virtual window's states stay at their indexes: they follow by hand.
+  std::vector<TCustomListView::TWindowState> states;
+  bool moving = owner_->virtualWindow_ && owner_->HandleAllocated() && index < Count();
+  if (moving) states = owner_->WindowStates();
   auto* item = new TListItem(this);
   items_.insert(items_.begin() + index, item);
   Renumber(index);
@@ -350,8 +381,13 @@ TListItem* TListItems::Insert(int index) {
     items_.erase(items_.begin() + index);
     Renumber(index);
     delete item;
+    if (moving) {
+      owner_->SetWindowCount();
+      owner_->RestoreWindowStates(states);
+    }
     throw;
   }
+  if (moving) owner_->RestoreWindowStates(states);
   owner_->InsertItem(item);
   return item;
 }
@@ -372,6 +408,15 @@ void TListItems::Delete(int index) { Item(index)->Delete(); }
 void TListItems::Remove(TListItem* item) {
   int index = IndexOf(item);
   if (index < 0) return;
+  if (owner_->virtualWindow_ && owner_->HandleAllocated()) {
+    std::vector<TCustomListView::TWindowState> states = owner_->WindowStates();
+    std::erase_if(states, [item](const TCustomListView::TWindowState& s) { return s.Item == item; });
+    items_.erase(items_.begin() + index);
+    Renumber(index);
+    owner_->SetWindowCount();
+    owner_->RestoreWindowStates(states);
+    return;
+  }
   if (owner_->HandleAllocated()) {
     TCountScope op(owner_->modelOp_);
     SendMessageA(owner_->handle_, LVM_DELETEITEM, index, 0);
@@ -401,6 +446,7 @@ void TListItems::BeginUpdate() {
 
 void TListItems::EndUpdate() {
   if (updateCount_ == 0 || --updateCount_ > 0) return;
+  owner_->SyncWindowCount();
   if (owner_->sortPending_) owner_->SortNow(nullptr, 0);
   if (owner_->HandleAllocated()) {
     SendMessageA(owner_->handle_, WM_SETREDRAW, TRUE, 0);
@@ -466,6 +512,7 @@ void TCustomListView::CreateParams(TCreateParams& params) {
   params.WindowClass = &ControlSuperclass("TListView", WC_LISTVIEWA);
   static const DWORD views[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
   params.Style |= views[viewStyle_] | LVS_SHAREIMAGELISTS;
+  if (virtualWindow_) params.Style |= LVS_OWNERDATA;
   if (!multiSelect_) params.Style |= LVS_SINGLESEL;
   if (!readOnly_) params.Style |= LVS_EDITLABELS;
   if (!hideSelection_) params.Style |= LVS_SHOWSELALWAYS;
@@ -499,6 +546,20 @@ void TCustomListView::CreateWnd() {
   PushImageList(LVSIL_STATE);
   PushColumns();
   int count = items_->Count();
+  if (virtualWindow_) {
+    SendMessageA(handle_, LVM_SETCALLBACKMASK, kCallbackStates, 0);
+    SendMessageA(handle_, LVM_SETITEMCOUNT, count, LVSICF_NOSCROLL);
+    countPending_ = false;
+    for (TListItem* it : items_->items_)
+      if (UINT state = it->state_ & kWindowStates) {
+        LVITEMA lv{};
+        lv.stateMask = kWindowStates;
+        lv.state = state;
+        SendMessageA(handle_, LVM_SETITEMSTATE, it->index_, reinterpret_cast<LPARAM>(&lv));
+      }
+    UpdateAutoSizeColumns();
+    return;
+  }
   if (count > 0 || allocBy_ > 0) SendMessageA(handle_, LVM_SETITEMCOUNT, std::max(count, allocBy_), 0);
   // Redrawn once at the end: a window that redraws adds each item in time
   // proportional to the items before it.
@@ -515,6 +576,14 @@ void TCustomListView::PushColumns() {
 
 void TCustomListView::PushItem(TListItem* item) {
   if (!HandleAllocated()) return;
+  if (virtualWindow_) {
+    // Within an items update the count goes to the window once, at its end.
+    if (items_->Updating())
+      countPending_ = true;
+    else
+      SetWindowCount();
+    return;
+  }
   LVITEMA lv{};
   lv.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   lv.iItem = item->index_;
@@ -629,7 +698,82 @@ void TCustomListView::SetAllocBy(int value) {
   if (value < 0) value = 0;
   if (value == allocBy_) return;
   allocBy_ = value;
-  if (HandleAllocated() && value > items_->Count()) SendMessageA(handle_, LVM_SETITEMCOUNT, value, 0);
+  if (HandleAllocated() && !virtualWindow_ && value > items_->Count()) SendMessageA(handle_, LVM_SETITEMCOUNT, value, 0);
+}
+
+void TCustomListView::SetVirtualWindow(bool value) {
+  if (value == virtualWindow_) return;
+  virtualWindow_ = value;
+  StyleChanged();
+}
+
+void TCustomListView::SetWindowCount() {
+  countPending_ = false;
+  if (HandleAllocated() && virtualWindow_)
+    SendMessageA(handle_, LVM_SETITEMCOUNT, items_->Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void TCustomListView::SyncWindowCount() const {
+  if (countPending_) const_cast<TCustomListView*>(this)->SetWindowCount();
+}
+
+std::vector<TCustomListView::TWindowState> TCustomListView::WindowStates() const {
+  std::vector<TWindowState> states;
+  if (!HandleAllocated()) return states;
+  SyncWindowCount();
+  int focused = static_cast<int>(SendMessageA(handle_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+  bool focusSeen = false;
+  for (int i = -1; (i = static_cast<int>(SendMessageA(handle_, LVM_GETNEXTITEM, i, LVNI_SELECTED))) >= 0;) {
+    TListItem* it = ItemOfIndex(i);
+    if (!it) break;
+    UINT state = LVIS_SELECTED;
+    if (i == focused) {
+      state |= LVIS_FOCUSED;
+      focusSeen = true;
+    }
+    states.push_back({it, state});
+  }
+  if (!focusSeen)
+    if (TListItem* it = ItemOfIndex(focused)) states.push_back({it, LVIS_FOCUSED});
+  return states;
+}
+
+void TCustomListView::RestoreWindowStates(const std::vector<TWindowState>& states) {
+  if (!HandleAllocated()) return;
+  SyncWindowCount();
+  TFlagScope quiet(suppressEvents_);
+  LVITEMA none{};
+  none.stateMask = kWindowStates;
+  SendMessageA(handle_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+  for (const TWindowState& s : states) {
+    if (items_->IndexOf(s.Item) < 0) continue;
+    LVITEMA lv{};
+    lv.stateMask = kWindowStates;
+    lv.state = s.State;
+    SendMessageA(handle_, LVM_SETITEMSTATE, s.Item->index_, reinterpret_cast<LPARAM>(&lv));
+  }
+  Invalidate();
+}
+
+int TCustomListView::FindCaption(const NMLVFINDITEMA& find) const {
+  const LVFINDINFOA& fi = find.lvfi;
+  int count = items_->Count();
+  if (!(fi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !fi.psz || count == 0) return -1;
+  String wanted = fi.psz;
+  int start = find.iStart < 0 || find.iStart >= count ? 0 : find.iStart;
+  for (int n = 0; n < count; ++n) {
+    int i = start + n;
+    if (i >= count) {
+      if (!(fi.flags & LVFI_WRAP)) break;
+      i -= count;
+    }
+    const String& caption = items_->items_[static_cast<size_t>(i)]->caption_;
+    bool match = (fi.flags & LVFI_PARTIAL) ? caption.size() >= wanted.size() &&
+                                                 AnsiSameText(caption.substr(0, wanted.size()), wanted)
+                                           : AnsiSameText(caption, wanted);
+    if (match) return i;
+  }
+  return -1;
 }
 
 void TCustomListView::ColorChanged() {
@@ -716,15 +860,24 @@ void TCustomListView::SortNow(TViewCompare compare, LPARAM data) {
   sortPending_ = false;
   auto& v = items_->items_;
   if (v.size() < 2) return;
-  // Sorted apart, so that a comparison that throws leaves the items whole.
-  std::vector<TListItem*> sorted = v;
-  std::stable_sort(sorted.begin(), sorted.end(), [&](TListItem* a, TListItem* b) {
+  auto less = [&](TListItem* a, TListItem* b) {
     int c = compare ? compare(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b), data) : DoCompare(a, b, data);
     return c < 0;
-  });
+  };
+  // Items already in order stay as they are (a stable sort keeps them so).
+  if (std::is_sorted(v.begin(), v.end(), less)) return;
+  // Sorted apart, so that a comparison that throws leaves the items whole.
+  std::vector<TListItem*> sorted = v;
+  std::stable_sort(sorted.begin(), sorted.end(), less);
+  std::vector<TWindowState> states;
+  if (virtualWindow_) states = WindowStates();
   v.swap(sorted);
   items_->Renumber(0);
-  if (HandleAllocated()) SendMessageA(handle_, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ByIndex));
+  if (!HandleAllocated()) return;
+  if (virtualWindow_)
+    RestoreWindowStates(states);
+  else
+    SendMessageA(handle_, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(&ByIndex));
 }
 
 void TCustomListView::SortAfterChange(TListItem* item, bool textChanged, bool dataChanged) {
@@ -784,6 +937,7 @@ void TCustomListView::SetItemFocused(TListItem* item) {
 }
 
 int TCustomListView::SelCount() const {
+  SyncWindowCount();
   if (HandleAllocated()) return static_cast<int>(SendMessageA(handle_, LVM_GETSELECTEDCOUNT, 0, 0));
   int n = 0;
   for (TListItem* it : items_->items_)
@@ -799,6 +953,7 @@ TListItem* TCustomListView::GetNextItem(TListItem* start, TSearchDirection direc
   if (states.Contains(isSelected)) mask |= LVIS_SELECTED;
   int from = start ? items_->IndexOf(start) : -1;
   if (HandleAllocated()) {
+    SyncWindowCount();
     static const UINT dirs[] = {LVNI_TOLEFT, LVNI_TORIGHT, LVNI_ABOVE, LVNI_BELOW, LVNI_ALL};
     UINT flags = dirs[direction];
     if (mask & LVIS_CUT) flags |= LVNI_CUT;
@@ -953,6 +1108,33 @@ void TCustomListView::CNNotify(TMessage& msg) {
         GetImageIndex(it);
         di->item.iImage = it->imageIndex_;
       }
+      if ((di->item.mask & LVIF_STATE) && virtualWindow_) {
+        UINT asked = di->item.stateMask & kCallbackStates;
+        di->item.state = (di->item.state & ~asked) | (it->StateBits() & asked);
+      }
+      return;
+    }
+    case LVN_ODSTATECHANGED: {
+      if (suppressEvents_) return;
+      auto* od = reinterpret_cast<NMLVODSTATECHANGE*>(nm);
+      Change(nullptr, ctState);
+      if ((od->uOldState ^ od->uNewState) & LVIS_SELECTED)
+        for (int i = od->iFrom; i <= od->iTo; ++i)
+          if (TListItem* it = ItemOfIndex(i)) DoSelectItem(it, (od->uNewState & LVIS_SELECTED) != 0);
+      return;
+    }
+    case LVN_ODFINDITEMA:
+      msg.Result = FindCaption(*reinterpret_cast<NMLVFINDITEMA*>(nm));
+      return;
+    case LVN_ODFINDITEMW: {
+      // The window may ask in UTF-16 whatever the parent's format.
+      auto* fw = reinterpret_cast<NMLVFINDITEMW*>(nm);
+      NMLVFINDITEMA fa{};
+      fa.iStart = fw->iStart;
+      fa.lvfi.flags = fw->lvfi.flags;
+      String text;
+      if (fw->lvfi.psz && TryWideToString(fw->lvfi.psz, -1, text)) fa.lvfi.psz = text.c_str();
+      msg.Result = fa.lvfi.psz ? FindCaption(fa) : -1;
       return;
     }
     case LVN_ITEMCHANGING:

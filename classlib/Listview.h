@@ -246,6 +246,13 @@ class TCustomListView : public TWinControl {
   // Memory for that many items is allocated in advance (LVM_SETITEMCOUNT).
   int AllocBy() const { return allocBy_; }
   void SetAllocBy(int value);
+  // The window keeps no items of its own (LVS_OWNERDATA): it asks for each
+  // by its index, so that adding and clearing many items costs the window
+  // next to nothing. It then keeps only the selection and focus, which
+  // follow their items when items move; the other states are answered from
+  // the items. AllocBy has no effect then.
+  bool VirtualWindow() const { return virtualWindow_; }
+  void SetVirtualWindow(bool value);
 
   // Image lists are never destroyed by the list (the window shares them);
   // their changes are followed.
@@ -380,6 +387,23 @@ class TCustomListView : public TWinControl {
   int modelOp_ = 0;
   bool autoDragPending_ = false;
   bool sizingColumns_ = false;
+  bool virtualWindow_ = false;
+
+  // A virtual window's selected and focused items with those state bits,
+  // read before items move, and given back at their new places after.
+  struct TWindowState {
+    TListItem* Item;
+    UINT State;
+  };
+  std::vector<TWindowState> WindowStates() const;
+  void RestoreWindowStates(const std::vector<TWindowState>& states);
+  // A virtual window's item count follows the items (within an items update
+  // only once it is needed, or at the update's end).
+  void SetWindowCount();
+  void SyncWindowCount() const;
+  mutable bool countPending_ = false;
+  // Answers a virtual window's type-ahead search; -1 when nothing matches.
+  int FindCaption(const NMLVFINDITEMA& find) const;
 };
 
 class TListView : public TCustomListView {

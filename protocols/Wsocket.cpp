@@ -798,7 +798,19 @@ void TCustomWSocket::WMASyncSelect(TMessage& Msg) {
   if (events & FD_ACCEPT) TriggerSessionAvailable(error);
   if (gone()) return;
   if ((events & FD_CLOSE) && FState != wsConnecting) {
-    ASyncReceive(0, FComponentOptions - wsoNoReceiveLoop);
+    if (FComponentOptions.Contains(wsoNoReceiveLoop)) {
+      // What is left is read a pass at a time, between the thread's other
+      // messages (megabytes may wait); the close is reported after the last.
+      ASyncReceive(0, FComponentOptions);
+      if (gone()) return;
+      u_long pending = 0;
+      if (!FPeerEof && WSocket_ioctlsocket(FHSocket, FIONREAD, &pending) == 0 && pending > 0) {
+        PostMessageA(FWindowHandle, WM_ASYNCSELECT, static_cast<WPARAM>(FHSocket), MAKELPARAM(FD_CLOSE, error));
+        return;
+      }
+    } else {
+      ASyncReceive(0, FComponentOptions - wsoNoReceiveLoop);
+    }
     if (gone()) return;
     PeerClosed(error);
   }

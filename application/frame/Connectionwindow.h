@@ -20,6 +20,11 @@ class TConnectionWindow {
   virtual void SetProfileName(const String& name) = 0;
   // Starts connecting with that profile.
   virtual void Connect() = 0;
+  // Downloads the selected remote files into the local folder.
+  virtual void DownloadSelected() {}
+  // Uploads the files of these full local paths, in order, into the
+  // current remote directory.
+  virtual void UploadFiles(const TStrings* paths) {}
 };
 
 // Makes a connection window owned by owner (the main window).

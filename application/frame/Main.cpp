@@ -385,6 +385,8 @@ void TFormMain::CreateActions() {
   ActionCloseActive->OnExecute = {this, &TFormMain::ActionCloseActiveExecute};
   ActionExit->OnExecute = {this, &TFormMain::ActionExitExecute};
   ActionDialer->OnExecute = {this, &TFormMain::ActionDialerExecute};
+  ActionDownloadFile->OnExecute = {this, &TFormMain::ActionDownloadFileExecute};
+  ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
 }
 
@@ -412,7 +414,18 @@ void TFormMain::SelectLocalFolder(const String& path) { LocTree->SetSelectedPath
 
 String TFormMain::LocalFolder() const { return LocTree->GetSelectedPathName(); }
 
+std::vector<TFormMain::TLocalEntry> TFormMain::LocalSelection() const {
+  std::vector<TLocalEntry> entries;
+  for (TListItem* it = LocList->GetNextItem(nullptr, sdAll, {isSelected}); it;
+       it = LocList->GetNextItem(it, sdAll, {isSelected}))
+    if (TPTShListData* data = LocList->ItemData(it))
+      entries.push_back({data->GetPathName(), data->GetDisplayName(), data->IsFolder()});
+  return entries;
+}
+
 int TFormMain::LocalSelectionCount() const { return LocList->SelCount(); }
+
+void TFormMain::RefreshLocalFiles() { LocList->RefreshItems(); }
 
 // ---------------------------------------------------------------- quick connect
 
@@ -695,6 +708,27 @@ void TFormMain::ActionExitExecute(TObject*) { Close(); }
 
 void TFormMain::ActionDialerExecute(TObject*) {
   if (FormDial) FormDial->ShowModal();
+}
+
+void TFormMain::ActionDownloadFileExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->DownloadSelected();
+}
+
+void TFormMain::ActionUploadFileExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  std::vector<TLocalEntry> selected = LocalSelection();
+  if (!child || selected.empty()) return;
+  TStringList paths;
+  for (const TLocalEntry& e : selected) {
+    // A compressed folder of the shell is a file.
+    if (e.Folder && UpperCase(ExtractFileExt(e.Path)) != ".ZIP") {
+      InfoBox("The item " + e.DisplayName + " is a folder, please use a batch operation to upload folders.",
+              "Folders Must Use Batch");
+      continue;
+    }
+    paths.Add(e.Path);
+  }
+  child->UploadFiles(&paths);
 }
 
 void TFormMain::ActionAboutExecute(TObject*) {

@@ -5,6 +5,8 @@
 // boxes and other services the rest of the program calls.
 #pragma once
 
+#include <vector>
+
 #include "Connectionwindow.h"
 #include "Frameservices.h"
 #include "Newaccount.h"
@@ -151,6 +153,25 @@ class TFormMain : public TForm, public TFrameServices {
   String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
   TCustomImageList* SmallImages() override { return Imgsmall; }
 
+  // ---- the local pane, as the connection windows use it.
+  // The folder tree selects path (a path that names no folder selects the
+  // desktop).
+  void SelectLocalFolder(const String& path);
+  // The path of the folder selected in the tree ("" for none, or for one
+  // that is no folder of the file system).
+  String LocalFolder() const;
+  // An entry of the file list.
+  struct TLocalEntry {
+    String Path;         // full path
+    String DisplayName;  // as the list shows it
+    bool Folder = false;
+  };
+  // The selected entries of the file list, in list order.
+  std::vector<TLocalEntry> LocalSelection() const;
+  int LocalSelectionCount() const;
+  // The file list reads its folder again.
+  void RefreshLocalFiles();
+
   // ---- the quick-connect combo (its bar item comes with the combo items)
   int QuickConnectCount() const;
   // -1: none selected.
@@ -174,6 +195,10 @@ class TFormMain : public TForm, public TFrameServices {
   void ActionCloseActiveExecute(TObject* sender);
   void ActionExitExecute(TObject* sender);
   void ActionDialerExecute(TObject* sender);
+  void ActionDownloadFileExecute(TObject* sender);
+  // The selected local files (a folder named *.zip counts as a file; other
+  // folders are refused with a box each) go to the active window's upload.
+  void ActionUploadFileExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
 
  protected:
@@ -194,13 +219,6 @@ class TFormMain : public TForm, public TFrameServices {
 
   // ---- the local pane: LocTree in PTree bound to LocList in PList.
   void CreateLocalPane();
-  // The folder tree selects path (a path that names no folder selects the
-  // desktop).
-  void SelectLocalFolder(const String& path);
-  // The path of the folder selected in the tree ("" for none).
-  String LocalFolder() const;
-  // Selected entries of the file list.
-  int LocalSelectionCount() const;
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);

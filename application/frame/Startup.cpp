@@ -2,6 +2,7 @@
 
 #include "Dialer.h"
 #include "Dlgapi.h"
+#include "application/connections/Child.h"
 #include "application/connections/Parser2.h"
 #include "Main.h"
 #include "Rasdlr.h"
@@ -76,6 +77,7 @@ void Run() {
       FreeGlobal(FormMain);
     }
   } modules;
+  SetConnectionWindowFactory(&TFormMdi::Create);
   FormMain = Application->CreateForm<TFormMain>();
   Reg = new TReg(Application);
   RasDialer = new TRasDialer(Application);

@@ -183,6 +183,17 @@ TEST(Streams, MemoryAndFile) {
     f.SetSize(3);
   }
   EXPECT_EQ(ReadFileBytes(name), "hel");
+  // Creating an existing file empties it; a file another holds unshared
+  // cannot be created over.
+  {
+    TFileStream f(name, fmCreate);
+    EXPECT_EQ(f.Size(), 0);
+  }
+  EXPECT_EQ(ReadFileBytes(name), "");
+  {
+    TFileStream held(name, fmOpenRead | fmShareExclusive);
+    EXPECT_THROW(TFileStream(name, fmCreate), EFCreateError);
+  }
   EXPECT_THROW(TFileStream(dir + "\\nope\\x", fmCreate), EFCreateError);
 }
 

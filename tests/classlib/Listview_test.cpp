@@ -246,6 +246,58 @@ TEST_F(TListFixture, SelectionFocusAndClicks) {
   EXPECT_TRUE(list->GetHitTestInfoAt(5, last.bottom + 40).Contains(htNowhere));
 }
 
+TEST_F(TListFixture, AVirtualWindowKeepsTextsAndStatesWithTheirItems) {
+  // A list made virtual after it had items and a selection: the window asks
+  // for every text, and the selection and focus follow their items through
+  // a sort, an insertion before them and a deletion; the type-ahead search
+  // finds a caption; Clear empties it; other states come from the items.
+  AddColumns({"Name", "Size"}, 120);
+  AddRows({"delta,4", "bravo,2", "alpha,1"});
+  list->SetMultiSelect(true);
+  list->Items()->Item(1)->SetSelected(true);
+  list->SetVirtualWindow(true);
+  ShowForm();
+  HWND h = list->Handle();
+  EXPECT_TRUE(GetWindowLongPtrA(h, GWL_STYLE) & LVS_OWNERDATA);
+  EXPECT_EQ(Captions(h), Strings({"delta", "bravo", "alpha"}));
+  EXPECT_EQ(CellText(h, 0, 1), "4");
+  TListItem* bravo = list->Items()->Item(1);
+  TListItem* delta = list->Items()->Item(0);
+  delta->SetSelected(true);
+  delta->SetFocused(true);
+  EXPECT_EQ(list->SelCount(), 2);
+
+  list->AlphaSort();
+  EXPECT_EQ(Captions(h), Strings({"alpha", "bravo", "delta"}));
+  TListItem* first = list->Items()->Insert(0);
+  first->SetCaption("aaa");
+  first->SubItems()->Add("9");
+  EXPECT_EQ(CellText(h, 0, 1), "9");
+  list->Items()->Item(1)->Delete();  // alpha
+  EXPECT_EQ(Captions(h), Strings({"aaa", "bravo", "delta"}));
+  EXPECT_EQ(list->SelCount(), 2);
+  EXPECT_TRUE(bravo->Selected());
+  EXPECT_TRUE(delta->Selected());
+  EXPECT_FALSE(first->Selected());
+  EXPECT_EQ(list->ItemFocused(), delta);
+  EXPECT_EQ(list->GetNextItem(bravo, sdAll, {isSelected}), delta);
+
+  // Cut is the item's own state, not the window's.
+  bravo->SetCut(true);
+  EXPECT_TRUE(bravo->Cut());
+  EXPECT_EQ(SendMessageA(h, LVM_GETITEMSTATE, 1, LVIS_CUT) & LVIS_CUT, static_cast<LRESULT>(LVIS_CUT));
+
+  // Typing the start of a caption selects that item.
+  list->ClearSelection();
+  ASSERT_TRUE(TypeInto(h, "de"));
+  ASSERT_TRUE(WaitFor([&] { return list->Selected() == delta; }, 2000));
+  SaveScreenshot(form->Handle());
+
+  list->Items()->Clear();
+  EXPECT_EQ(SendMessageA(h, LVM_GETITEMCOUNT, 0, 0), 0);
+  EXPECT_EQ(list->SelCount(), 0);
+}
+
 TEST_F(TListFixture, ColumnClickNamesTheColumn) {
   AddColumns({"Name", "Size", "Date"}, 100);
   AddRows({"a,1,x"});

@@ -428,6 +428,54 @@ TEST_F(WSocketConn, HandlerLeavingDataDoesNotSpin) {
   s->Close();
 }
 
+// Without a receive loop, what is left unread when the close is reported
+// is read a pass at a time: messages posted meanwhile are handled before
+// the close, which comes once everything was read.
+TEST_F(WSocketConn, DataLeftAtACloseIsReadBetweenOtherMessages) {
+  const String data(32 * 1024, 'q');
+  TScriptedPeer peer([&](SOCKET c) {
+    SendBytes(c, data);
+    RecvUntilClosed(c);
+  });
+  auto* s = New();
+  s->SetComponentOptions(s->ComponentOptions() + wsoNoReceiveLoop);
+  bool reading = false;
+  String got;
+  s->OnDataAvailable = [&](TObject*, WORD) {
+    if (!reading) return;
+    char buf[4096];
+    int n = s->Receive(buf, sizeof buf);
+    if (n > 0) got.append(buf, static_cast<size_t>(n));
+  };
+  static int marks;
+  marks = 0;
+  int marksAtClose = -1;
+  s->OnSessionClosed = [&](TObject*, WORD) { marksAtClose = marks; };
+  ConnectTo(s, peer.Port());
+  ASSERT_TRUE(WaitFor([&] {
+    u_long pending = 0;
+    return s->State() == wsConnected && ioctlsocket(s->HSocket(), FIONREAD, &pending) == 0 &&
+           pending >= data.size();
+  }, 10000));
+
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = [](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m == WM_APP) ++marks;
+    return DefWindowProcA(w, m, wp, lp);
+  };
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "NembraMarkWindow";
+  RegisterClassA(&wc);
+  HWND mark = CreateWindowA("NembraMarkWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  reading = true;
+  PostMessageA(s->Handle(), WM_ASYNCSELECT, s->HSocket(), MAKELPARAM(FD_CLOSE, 0));
+  PostMessageA(mark, WM_APP, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return marksAtClose >= 0; }, 10000));
+  EXPECT_EQ(marksAtClose, 1);
+  EXPECT_EQ(got.size(), data.size());
+  DestroyWindow(mark);
+}
+
 // Exceptions raised by handlers run from the window reach OnBgException;
 // by default the socket is then aborted.
 TEST_F(WSocketConn, HandlerExceptionsReachBgException) {

@@ -1,0 +1,1477 @@
+#include "Child.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "application/frame/Main.h"
+#include "application/frame/Regdataunit.h"
+#include "application/frame/Newaccount.h"
+
+namespace {
+
+// The window's own messages: a parse ended; the next slice of the lists.
+constexpr UINT WM_LISTING_PARSED = WM_USER + 20;
+constexpr UINT WM_LISTING_FILL = WM_USER + 21;
+// The selection of a list changed: the actions follow once.
+constexpr UINT WM_SELECTION_CHANGED = WM_USER + 22;
+// Log lines wait to reach the memo.
+constexpr UINT WM_LOG_FLUSH = WM_USER + 23;
+
+// Rows added between two checks of the time, and the time a slice takes
+// at most before the window handles its other messages.
+constexpr size_t kFillChunk = 200;
+constexpr auto kSliceBudget = std::chrono::milliseconds(15);
+
+const char* const kTimedOutText =
+    "The connection timed out while waiting for data from the server.\nPlease try again or contact your server "
+    "administrator.";
+
+String FirstWord(const String& s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == String::npos) return String();
+  size_t e = s.find(' ', b);
+  return s.substr(b, e == String::npos ? String::npos : e - b);
+}
+
+String TwoDigits(int64_t v) { return v < 10 ? "0" + IntToStr(v) : IntToStr(v); }
+
+bool IsDecimal(const String& s) {
+  return !s.empty() && s.size() <= 18 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Splits a listing file's bytes into lines at CR LF, LF or CR.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t start = i;
+    while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+    lines.emplace_back(text, start, i - start);
+    if (i < n && text[i] == '\r') {
+      ++i;
+      if (i < n && text[i] == '\n') ++i;
+    } else if (i < n) {
+      ++i;
+    }
+  }
+  return lines;
+}
+
+// The whole of a file, shared with a writer; false when it cannot be read.
+bool ReadWholeFile(const String& path, std::string& out) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  out.clear();
+  char buf[65536];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(h, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0) out.append(buf, got);
+  CloseHandle(h);
+  return ok;
+}
+
+// Why a local path cannot be uploaded ("" when it can).
+String NotUploadable(const String& path) {
+  DWORD attr = GetFileAttributesA(path.c_str());
+  if (attr == INVALID_FILE_ATTRIBUTES) return "File not found";
+  if (attr & FILE_ATTRIBUTE_DIRECTORY) return "Not a file";
+  return String();
+}
+
+template <class T>
+T* Make(TComponent* owner, TWinControl* parent, const char* name) {
+  T* c = new T(owner);
+  c->SetName(name);
+  c->SetParent(parent);
+  return c;
+}
+
+TPanel* MakePanel(TComponent* owner, TWinControl* parent, const char* name, TAlign align) {
+  TPanel* p = Make<TPanel>(owner, parent, name);
+  p->SetAlign(align);
+  p->SetCaption("");
+  p->SetBevelOuter(bvNone);
+  return p;
+}
+
+TPTListView* MakeList(TComponent* owner, TWinControl* parent, const char* name,
+                      std::initializer_list<std::pair<const char*, int>> columns) {
+  TPTListView* l = Make<TPTListView>(owner, parent, name);
+  l->SetAlign(alClient);
+  l->SetViewStyle(vsReport);
+  l->SetReadOnly(true);
+  l->SetDragMode(dmAutomatic);
+  // Many thousand entries fill and clear at once.
+  l->SetVirtualWindow(true);
+  for (auto [caption, width] : columns) {
+    TListColumn* c = l->Columns()->Add();
+    c->SetCaption(caption);
+    c->SetWidth(width);
+  }
+  return l;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- texts
+
+bool HidesPassword(const String& command) {
+  if (command.find("PASS") != String::npos) return true;
+  String word = UpperCase(FirstWord(command));
+  return word == "PASS" || word == "ACCT";
+}
+
+String CommandLogLine(const String& display) {
+  if (display.empty() || display[0] != '>') return String();
+  if (HidesPassword(display.substr(1))) return "--> PASS (Password hidden)";
+  return "--> " + display.substr(1);
+}
+
+String CommandStatusText(const String& command) {
+  return HidesPassword(command) ? "Command: PASS (Hidden)" : "Command: " + command;
+}
+
+String KilobitsText(int64_t bytesPerSecond) {
+  // Kilobits: bytes times 8, over 1000.
+  return Format("%.2n", static_cast<double>(bytesPerSecond) * 8.0 / 1000.0);
+}
+
+TProgressTexts ProgressTexts(int64_t done, int64_t total, bool knownTotal, int64_t tenths) {
+  TProgressTexts t;
+  if (knownTotal && done >= total) {
+    t.SizeSpeed = "Transfer Complete";
+    t.Complete = true;
+    return t;
+  }
+  if (knownTotal && total > 0) t.Position = static_cast<int>(static_cast<__int128>(done) * 1000 / total);
+  if (done < 1) {
+    t.SizeSpeed = "Requesting Transfer...";
+    return t;
+  }
+  int64_t seconds = tenths / 10;
+  int64_t rate = seconds != 0 ? done / seconds : done;
+  String kbps = KilobitsText(rate);
+  if (!knownTotal) {
+    // Without a size nothing can be told of what is left.
+    t.SizeSpeed = IntToStr(done) + " bytes (" + kbps + " Kbps)";
+    return t;
+  }
+  t.SizeSpeed = IntToStr(done) + " bytes of " + IntToStr(total) + " (" + kbps + " Kbps)";
+  if (rate == 0) {
+    t.Timer = "Remaining: --:--:--";
+  } else {
+    int64_t left = (total - done) / rate;
+    int64_t s = left % 60, m = left / 60, h = 0;
+    if (m > 59) {
+      h = m / 60;
+      m %= 60;
+    }
+    t.Timer = "Remaining: " + TwoDigits(h) + ":" + TwoDigits(m) + ":" + TwoDigits(s);
+  }
+  t.Percent = IntToStr(static_cast<int64_t>(static_cast<__int128>(done) * 100 / total)) + "%";
+  return t;
+}
+
+String UnsafeLocalNameReason(const String& name) {
+  if (name.empty()) return "the name is empty";
+  if (name == "." || name == "..") return "the name is not a file name";
+  for (char c : name)
+    if (static_cast<unsigned char>(c) < 32 || std::strchr("\\/:*?\"<>|", c))
+      return "the name holds a character that a local file name cannot hold";
+  if (name.back() == '.' || name.back() == ' ') return "the name ends in a dot or a blank";
+  // Device names, also with an extension ("con.txt").
+  String base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = UpperCase(base);
+  static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* d : devices)
+    if (base == d) return "the name is a device name";
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)) {
+    char n = base[3];
+    if ((n >= '0' && n <= '9') || n == '\xB9' || n == '\xB2' || n == '\xB3') return "the name is a device name";
+  }
+  return String();
+}
+
+bool LocalPathIn(const String& folder, const String& name, String& path, String& reason) {
+  reason = UnsafeLocalNameReason(name);
+  if (!reason.empty()) return false;
+  String joined = !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+  char full[MAX_PATH], base[MAX_PATH];
+  DWORD n = GetFullPathNameA(joined.c_str(), MAX_PATH, full, nullptr);
+  DWORD b = GetFullPathNameA(IncludeTrailingBackslash(folder).c_str(), MAX_PATH, base, nullptr);
+  if (n == 0 || n >= MAX_PATH || b == 0 || b >= MAX_PATH) {
+    reason = "the local path is too long";
+    return false;
+  }
+  String f = full, d = IncludeTrailingBackslash(base);
+  if (f.size() <= d.size() || !SameText(f.substr(0, d.size()), d) || f.substr(d.size()) != name) {
+    reason = "the local path lies outside the target folder";
+    return false;
+  }
+  path = joined;
+  return true;
+}
+
+String ShortenPath(const String& path, int maxWidth, const std::function<int(const String&)>& width) {
+  String result = path;
+  if (width(result) <= maxWidth) return result;
+  String name = ExtractFileName(path);
+  String dir = path.substr(0, path.size() - name.size());
+  String drive;
+  if (dir.size() >= 2 && dir[1] == ':') {
+    drive = dir.substr(0, 2);
+    dir.erase(0, 2);
+  } else if (dir.size() >= 2 && dir[0] == '\\' && dir[1] == '\\') {
+    // A share: "\\server\share" stands for the drive.
+    size_t server = dir.find('\\', 2);
+    size_t share = server == String::npos ? String::npos : dir.find('\\', server + 1);
+    if (share != String::npos) {
+      drive = dir.substr(0, share);
+      dir.erase(0, share);
+    }
+  }
+  // The folders go one by one from the left: "\a\b\" becomes "\...\b\",
+  // then "\...\"; then the drive and the dots go.
+  std::vector<String> folders;
+  bool rooted = !dir.empty() && dir[0] == '\\';
+  for (size_t i = rooted ? 1 : 0; i < dir.size();) {
+    size_t e = dir.find('\\', i);
+    if (e == String::npos) e = dir.size();
+    folders.push_back(dir.substr(i, e - i));
+    i = e + 1;
+  }
+  String lead = drive + (rooted ? "\\" : "");
+  for (size_t cut = 1; cut <= folders.size(); ++cut) {
+    result = lead + "...\\";
+    for (size_t k = cut; k < folders.size(); ++k) result += folders[k] + "\\";
+    result += name;
+    if (width(result) <= maxWidth) return result;
+  }
+  result = "...\\" + name;
+  if (width(result) <= maxWidth || folders.empty()) return width(result) <= maxWidth ? result : name;
+  return name;
+}
+
+String MakeListingFileIn(const String& folder) {
+  char name[MAX_PATH + 16] = {};
+  if (GetTempFileNameA(folder.c_str(), "lst", 0, name) != 0) return name;
+  char temp[MAX_PATH] = {};
+  DWORD n = GetTempPathA(MAX_PATH, temp);
+  if (n > 0 && n < MAX_PATH && GetTempFileNameA(temp, "lst", 0, name) != 0) return name;
+  return String();
+}
+
+int CompareRemoteNames(const String& a, const String& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- listing
+
+// A parse on a thread of its own: it reads the listing file, makes the
+// rows and orders the file rows as the file list shows them.
+struct TFormMdi::TListingJob {
+  std::thread Thread;
+  TDirRows Rows;
+  bool Read = false;
+};
+
+// The rows still to add to the lists, which stay in one items update (and
+// do not redraw) from the first row to the last.
+struct TFormMdi::TListingFill {
+  TDirRows Rows;
+  size_t Dirs = 0, Files = 0;
+  bool Updating = false;
+  bool Added() const { return Dirs >= Rows.Directories.size() && Files >= Rows.Files.size(); }
+};
+
+// ---------------------------------------------------------------- window
+
+TConnectionWindow* TFormMdi::Create(TComponent* owner) { return new TFormMdi(owner); }
+
+TFormMdi::TFormMdi(TComponent* owner) : TForm(owner) {
+  // One per connection: the second is "FormMdi_1", and so on.
+  String name = "FormMdi";
+  for (int n = 1; owner && owner->FindComponent(name); ++n) name = "FormMdi_" + IntToStr(n);
+  SetName(name);
+  SetFormStyle(fsMDIChild);
+  SetBounds(0, 0, 640, 420);
+  OnShow = {this, &TFormMdi::FormShow};
+  OnActivate = {this, &TFormMdi::FormActivate};
+  OnCloseQuery = {this, &TFormMdi::FormCloseQuery};
+  OnClose = {this, &TFormMdi::FormClose};
+
+  Ftp1 = new TFtpClient(this);
+  Ftp1->SetName("Ftp1");
+  Ftp1->SetTimeout(30);
+  Ftp1->SetMultiThreaded(false);
+  Ftp1->SetPort("ftp");
+  Ftp1->SetLocalAddr("0.0.0.0");
+  Ftp1->SetDisplayFileFlag(false);
+  Ftp1->SetBinary(true);
+  Ftp1->SetShareMode(ftpShareDenyNone);
+  Ftp1->SetOptions(TFtpOptions{ftpAcceptLF});
+  Ftp1->SetConnectionType(ftpDirect);
+  Ftp1->OnDisplay = {this, &TFormMdi::Ftp1Display};
+  Ftp1->OnCommand = {this, &TFormMdi::Ftp1Command};
+  Ftp1->OnResponse = {this, &TFormMdi::Ftp1Response};
+  Ftp1->OnProgress = {this, &TFormMdi::Ftp1Progress};
+  Ftp1->OnSessionConnected = {this, &TFormMdi::Ftp1SessionConnected};
+  Ftp1->OnSessionClosed = {this, &TFormMdi::Ftp1SessionClosed};
+  Ftp1->OnRequestDone = {this, &TFormMdi::Ftp1RequestDone};
+  Ftp1->OnStateChange = {this, &TFormMdi::Ftp1StateChange};
+  Ftp1->OnReadyToTransmit = {this, &TFormMdi::Ftp1ReadyToTransmit};
+  Ftp1->OnBgException = {this, &TFormMdi::Ftp1BgException};
+
+  Timer1 = new TTimer(this);
+  Timer1->SetName("Timer1");
+  Timer1->SetEnabled(false);
+  Timer1->SetInterval(100);
+  Timer1->SetOnTimer({this, &TFormMdi::Timer1Timer});
+  TimeOut = new TTimer(this);
+  TimeOut->SetName("TimeOut");
+  TimeOut->SetEnabled(false);
+  TimeOut->SetInterval(1000);
+  TimeOut->SetOnTimer({this, &TFormMdi::TimeOutTimer});
+
+  BuildForm();
+  BuildMenus();
+  EndLoading();
+
+  // Construction.
+  for (TWSocket* s : {Ftp1->CommandSocket(), Ftp1->TransferSocket()})
+    s->SetComponentOptions(s->ComponentOptions() + wsoNoReceiveLoop);
+  ListingLines.reset(new TStringList);
+  DownloadList.reset(new TStringList);
+  UploadList.reset(new TStringList);
+  DeleteList.reset(new TStringList);
+  BatchDirs.reset(new TStringList);
+  BatchFiles.reset(new TStringList);
+  LogLines.reset(new TStringList);
+  LogWinsockInfo();
+  ServerType = 0;
+  TFormMain* main = Main();
+  ProfilesPath = main && !main->ProfilesPath.empty() ? main->ProfilesPath : ProfileFileName();
+  ResumeOffset = 0;
+  CancelRequested = UploadAfterListing = ConnectionLost = false;
+  ListingFile = MakeListingFileName();
+  RemoteFiles->SetHeaderSortColumn(0);
+  SortColumn = 0;
+  RemoteFiles->SetHeaderSortDirection(ptsdDesc);
+  RemoteDirs->SetHeaderSortColumn(0);
+  RemoteDirs->SetHeaderSortDirection(ptsdDesc);
+}
+
+TFormMdi::~TFormMdi() {
+  closing_ = true;
+  StopListing();
+  DetachClient();
+  if (!ListingFile.empty()) DeleteFileStr(ListingFile);
+}
+
+TFormMain* TFormMdi::Main() const {
+  if (auto* m = dynamic_cast<TFormMain*>(Owner())) return m;
+  return FormMain;
+}
+
+TLabel* TFormMdi::PanelLabel(TWinControl* parent, const char* name, int left, int top, int width) {
+  TLabel* l = Make<TLabel>(this, parent, name);
+  l->SetAutoSize(false);
+  l->SetShowAccelChar(false);
+  l->SetBounds(left, top, width, 15);
+  l->SetCaption("");
+  return l;
+}
+
+void TFormMdi::BuildForm() {
+  // The transfer panel across the top.
+  PProgress = MakePanel(this, this, "PProgress", alTop);
+  PProgress->SetHeight(40);
+  PProgress->SetBevelOuter(bvRaised);
+  Panel1 = MakePanel(this, PProgress, "Panel1", alRight);
+  Panel1->SetWidth(420);
+  SizeSpeed = PanelLabel(Panel1, "SizeSpeed", 0, 4, 238);
+  Timer = PanelLabel(Panel1, "Timer", 0, 22, 130);
+  Percent = PanelLabel(Panel1, "Percent", 132, 22, 40);
+  Percent->SetAlignment(taRightJustify);
+  Prog1 = Make<TProgressBar>(this, Panel1, "Prog1");
+  Prog1->SetBounds(176, 23, 136, 13);
+  Prog1->SetMin(0);
+  Prog1->SetMax(1000);
+  Prog1->SetSmooth(true);
+  ComboMode = Make<TComboBox>(this, Panel1, "ComboMode");
+  ComboMode->SetStyle(csDropDownList);
+  ComboMode->SetBounds(242, 0, 70, 21);
+  ComboMode->Items()->Add("Binary");
+  ComboMode->Items()->Add("ASCII");
+  ComboMode->SetItemIndex(0);
+  CancelB = Make<TSpeedButton>(this, Panel1, "CancelB");
+  CancelB->SetBounds(316, 1, 100, 19);
+  CancelB->SetCaption("Cancel");
+  CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  CloseB = Make<TSpeedButton>(this, Panel1, "CloseB");
+  CloseB->SetBounds(316, 20, 100, 19);
+  CloseB->SetCaption("Close Connection");
+  CloseB->SetShowHint(true);
+  CloseB->OnClick = {this, &TFormMdi::CloseBClick};
+  TransferFile = PanelLabel(PProgress, "TransferFile", 6, 4, 200);
+  AsFile = PanelLabel(PProgress, "AsFile", 6, 22, 200);
+  for (TLabel* l : {TransferFile, AsFile}) l->SetAnchors(TAnchors{akLeft, akTop, akRight});
+
+  // The log along the bottom.
+  PInfoMain = MakePanel(this, this, "PInfoMain", alBottom);
+  PInfoMain->SetHeight(96);
+  PInfoMain->Constraints()->SetMinHeight(31);
+  MemoInfo = Make<TMemo>(this, PInfoMain, "MemoInfo");
+  MemoInfo->SetAlign(alClient);
+  MemoInfo->SetReadOnly(true);
+  MemoInfo->SetScrollBars(ssVertical);
+  // No limit: the control's own stops near 32 K.
+  MemoInfo->SetMaxLength(0);
+  SplitBot = Make<TSplitter>(this, this, "SplitBot");
+  SplitBot->SetAlign(alBottom);
+  SplitBot->SetHeight(3);
+  SplitBot->SetTop(PInfoMain->Top() - 3);
+
+  // The lists between them, under the path combo.
+  PListing = MakePanel(this, this, "PListing", alClient);
+  PDirCombo = MakePanel(this, PListing, "PDirCombo", alTop);
+  PDirCombo->SetHeight(25);
+  DirCombo = Make<TComboBox>(this, PDirCombo, "DirCombo");
+  DirCombo->SetStyle(csDropDown);
+  DirCombo->SetBounds(2, 2, PDirCombo->Width() - 92, 21);
+  DirCombo->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  ReconB = Make<TSpeedButton>(this, PDirCombo, "ReconB");
+  ReconB->SetBounds(PDirCombo->Width() - 86, 2, 84, 21);
+  ReconB->SetAnchors(TAnchors{akTop, akRight});
+  ReconB->SetCaption("Reconnect");
+  ReconB->OnClick = {this, &TFormMdi::ReconBClick};
+  PRemTree = MakePanel(this, PListing, "PRemTree", alLeft);
+  PRemTree->SetWidth(160);
+  RemoteDirs = MakeList(this, PRemTree, "RemoteDirs", {{"Directories", 158}, {"Size", 80}, {"Date", 80}, {"Permissions", 80}});
+  RemoteDirs->SetMultiSelect(false);
+  RemoteDirs->OnClick = {this, &TFormMdi::RemoteDirsClick};
+  RemoteDirs->OnCompare = {this, &TFormMdi::RemoteDirsCompare};
+  RemoteDirs->OnSelectItem = {this, &TFormMdi::ListSelectItem};
+  SplitRem = Make<TSplitter>(this, PListing, "SplitRem");
+  SplitRem->SetAlign(alLeft);
+  SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
+  SplitRem->SetWidth(3);
+  SplitRem->SetMinSize(150);
+  PRemList = MakePanel(this, PListing, "PRemList", alClient);
+  RemoteFiles = MakeList(this, PRemList, "RemoteFiles", {{"Name", 180}, {"Size", 80}, {"Date", 80}, {"Permissions", 80}});
+  RemoteFiles->SetMultiSelect(true);
+  RemoteFiles->OnClick = {this, &TFormMdi::RemoteFilesClick};
+  RemoteFiles->OnCompare = {this, &TFormMdi::RemoteFilesCompare};
+  RemoteFiles->OnSelectItem = {this, &TFormMdi::ListSelectItem};
+  RemoteFiles->SetSortType(stBoth);
+  if (TFormMain* main = Main()) RemoteDirs->SetSmallImages(main->Imgsmall);
+  if (DirParser) {
+    RemoteFiles->SetSmallImages(DirParser->ImageList1);
+    RemoteFiles->SetLargeImages(DirParser->ImageList2);
+  }
+}
+
+void TFormMdi::BuildMenus() {
+  TFormMain* main = Main();
+  auto menu = [&](const char* name, TControl* control, std::initializer_list<TAction*> actions) {
+    auto* m = new TPopupMenu(this);
+    m->SetName(name);
+    for (TAction* a : actions) {
+      auto* item = new TMenuItem(m);
+      if (a)
+        item->SetAction(a);
+      else
+        item->SetCaption("-");
+      m->Items()->Add(item);
+    }
+    control->SetPopupMenu(m);
+    return m;
+  };
+  if (!main) {
+    PopupMenu1 = menu("PopupMenu1", RemoteDirs, {});
+    PopupMenu2 = menu("PopupMenu2", RemoteFiles, {});
+    PopupMenu3 = menu("PopupMenu3", MemoInfo, {});
+    return;
+  }
+  PopupMenu1 = menu("PopupMenu1", RemoteDirs,
+                    {main->ActionUpDir, main->ActionChangeDir, nullptr, main->ActionMkdDir, main->ActionRenameDir,
+                     main->ActionRemoveDir, nullptr, main->ActionBatchDownload, main->ActionBatchDelete, nullptr,
+                     main->ActionChmodDir, main->ActionRefreshRemote});
+  PopupMenu2 = menu("PopupMenu2", RemoteFiles,
+                    {main->ActionDownloadFile, main->ActionResumeDown, nullptr, main->ActionRenameRemoteFile,
+                     main->ActionDeleteRemote, nullptr, main->ActionChmod, main->ActionDirInfo});
+  PopupMenu3 = menu("PopupMenu3", MemoInfo, {main->ActionSaveLog});
+}
+
+// ---------------------------------------------------------------- the main window's view
+
+bool TFormMdi::Connected() { return Ftp1->GetConnected(); }
+
+int TFormMdi::SelectedDirCount() { return RemoteDirs->SelCount(); }
+
+int TFormMdi::SelectedFileCount() { return RemoteFiles->SelCount(); }
+
+// ---------------------------------------------------------------- profile and settings
+
+void TFormMdi::LoadProfile(const String& name) {
+  ProfileIni.reset(new TMemIniFile(ProfilesPath));
+  TMemIniFile* ini = ProfileIni.get();
+  Ftp1->SetConnectionType(ini->ReadBool(name, "Proxy", false) ? ftpProxy : ftpDirect);
+  Ftp1->SetHostName(ini->ReadString(name, "HostName", ""));
+  Ftp1->SetUserName(ini->ReadString(name, "UserName", ""));
+  Ftp1->SetPassWord(ini->ReadString(name, "PassWord", ""));
+  Ftp1->SetProxyServer(ini->ReadString(name, "ProxyName", ""));
+  Ftp1->SetPort(IntToStr(ini->ReadInteger(name, "Port", 21)));
+  static const TFtpShareMode modes[] = {ftpShareDenyNone, ftpShareDenyRead, ftpShareDenyWrite, ftpShareExclusive};
+  int share = TReg::ReadInteger(SettingsSection, "ShareAccess");
+  Ftp1->SetShareMode(share >= 0 && share <= 3 ? modes[share] : ftpShareDenyNone);
+  Ftp1->SetPassive(ini->ReadBool(name, "Passive", false));
+  ServerType = ini->ReadInteger(name, "ServerType", 0);
+  StartDir = ini->ReadString(name, "StartDir", "");
+  TimeOutDisabled = TReg::ReadInteger(SettingsSection, "TimeOutDisable") != 0;
+  KeepAliveOn = TReg::ReadBool(SettingsSection, "KeepAlive");
+  NoopInterval = TReg::ReadInteger(SettingsSection, "Noop");
+  if (TimeOutDisabled) {
+    Ftp1->SetTimeout(NoopInterval + 2);
+  } else {
+    int timeout = TReg::ReadInteger(SettingsSection, "TimeOut");
+    Ftp1->SetTimeout(timeout != 0 ? timeout : 30);
+  }
+  int block = TReg::ReadInteger(SettingsSection, "BufSize");
+  for (TWSocket* s : {Ftp1->CommandSocket(), Ftp1->TransferSocket()}) s->SetSendBlockSize(block != 0 ? block : 1514);
+}
+
+// ---------------------------------------------------------------- connecting
+
+void TFormMdi::Connect() {
+  BeginBusy();
+  ResetTransferPanel();
+  AddLog("Attempting connection to account: " + ProfileName);
+  try {
+    LoadProfile(ProfileName);
+    Ftp1->OnRequestDone = {this, &TFormMdi::Ftp1RequestDone};
+    Ftp1->SetLocalFileName(ListingFile);
+    ReconB->SetEnabled(false);
+    Ftp1->OpenAsync();
+  } catch (...) {
+    EndBusy();
+    ReconB->SetEnabled(true);
+    throw;
+  }
+}
+
+void TFormMdi::Ftp1RequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    // Neither the system type nor the start directory is worth the login.
+    if ((request == ftpSystAsync || request == ftpCwdAsync) && Ftp1->GetConnected()) {
+      AddLog("Error: " + Ftp1->ErrorMessage());
+      Ftp1RequestDone(nullptr, request, 0);
+      return;
+    }
+    if (Ftp1->ReplyCode() == 530 && AskRelogin()) {
+      Ftp1->UserAsync();
+      return;
+    }
+    String message = Ftp1->ErrorMessage();
+    // Closes both connections at once; nothing is waited for.
+    Ftp1->AbortAsync();
+    ResetTransferPanel();
+    ConnectFailed(message);
+    return;
+  }
+  switch (request) {
+    case ftpOpenAsync:
+      Ftp1->UserAsync();
+      break;
+    case ftpUserAsync:
+      Ftp1->PassAsync();
+      break;
+    case ftpPassAsync:
+      Ftp1->SystAsync();
+      break;
+    case ftpSystAsync:
+      if (!StartDir.empty()) {
+        Ftp1->SetHostDirName(StartDir);
+        Ftp1->CwdAsync();
+      } else {
+        Ftp1->PwdAsync();
+      }
+      break;
+    case ftpCwdAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpConnectAsync:
+      ClearRemoteLists();
+      Ftp1->PwdAsync();
+      break;
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      break;
+    case ftpDirAsync:
+      ParseListing();
+      EndBusy();
+      break;
+    case ftpRqAbort:
+      ResumeOffset = 0;
+      Transferring = false;
+      AddLog("Connection Aborted!");
+      ResetTransferPanel();
+      EndBusy();
+      TimeOut->Tag = 0;
+      TimeOut->SetEnabled(false);
+      ReconB->SetEnabled(true);
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::ConnectFailed(const String& message) {
+  EndBusy();
+  ClearOperation();
+  if (message.find("530") != String::npos) {
+    ReconB->SetEnabled(true);
+    return;
+  }
+  if (ServerSaid426()) {
+    AddLog("Error: Connect Time out!");
+    if (TFormMain* main = Main())
+      main->InfoBox("The socket timed out waiting for a response from the server.", "Connect Time out");
+  } else {
+    AddLog("Error: " + message);
+    ResumeOffset = 0;
+  }
+  ReconB->SetEnabled(true);
+}
+
+bool TFormMdi::AskRelogin() {
+  // The re-login window comes with the raw commands.
+  return false;
+}
+
+bool TFormMdi::CanStartCommand() {
+  TFormMain* main = Main();
+  if (Ftp1->GetConnected() || busy_) {
+    if (Ftp1->GetConnected() && Ftp1->ClientState() == ftpReady && !busy_) return true;
+    if (main && main->AskYesNo("Please wait for the current command to complete or open another connection. Would "
+                               "you like to open another connection?",
+                               "Nembra Busy...") &&
+        main->ActionNew)
+      main->ActionNew->Execute();
+    return false;
+  }
+  if (main && !main->CheckConnection()) return false;
+  if (ConnectionLost && main &&
+      !main->AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?"))
+    return false;
+  // The login keeps the request-done event: the operation that asked is
+  // dropped and may be started again once connected.
+  Connect();
+  return false;
+}
+
+// ---------------------------------------------------------------- busy and idle
+
+void TFormMdi::BeginBusy() {
+  busy_ = true;
+  if (TFormMain* main = Main()) main->UpdateActionStates();
+  for (TControl* c : std::initializer_list<TControl*>{PProgress, Prog1, RemoteDirs, RemoteFiles, MemoInfo})
+    c->SetCursor(crHourGlass);
+  for (TControl* c : std::initializer_list<TControl*>{CancelB, CloseB, ReconB}) c->SetCursor(crAppStart);
+  DirCombo->SetEnabled(false);
+}
+
+void TFormMdi::EndBusy() {
+  busy_ = false;
+  if (TFormMain* main = Main()) main->UpdateActionStates();
+  for (TControl* c : std::initializer_list<TControl*>{PProgress, Prog1, RemoteDirs, RemoteFiles, MemoInfo, CancelB,
+                                                      CloseB, ReconB})
+    c->SetCursor(crDefault);
+  DirCombo->SetEnabled(true);
+}
+
+// ---------------------------------------------------------------- log and status
+
+void TFormMdi::AddLog(const String& text) {
+  LogLines->Add(text);
+  // The memo takes the lines of one turn of the message loop at once: each
+  // change of its text costs time in proportion to all of it.
+  pendingLog_.push_back(text);
+  if (logPosted_) return;
+  if (HandleAllocated() && PostMessageA(Handle(), WM_LOG_FLUSH, 0, 0))
+    logPosted_ = true;
+  else
+    FlushLog();
+}
+
+void TFormMdi::FlushLog() {
+  logPosted_ = false;
+  if (pendingLog_.empty()) return;
+  String text;
+  for (const String& line : pendingLog_) {
+    if (!text.empty()) text += "\r\n";
+    text += line;
+  }
+  pendingLog_.clear();
+  MemoInfo->Lines()->Add(text);
+}
+
+void TFormMdi::SetStatus(int panel, const String& text) {
+  if (TFormMain* main = Main()) main->SetStatusText(this, panel, text);
+}
+
+void TFormMdi::LogWinsockInfo() {
+  WSADATA data = WinsockInfo();
+  AddLog(String("Initializing: ") + data.szDescription);
+  AddLog(String("Status: ") + data.szSystemStatus);
+}
+
+void TFormMdi::Ftp1Command(TObject*, String& command) { SetStatus(1, CommandStatusText(command)); }
+
+void TFormMdi::Ftp1Display(TObject*, String& message) {
+  // A 500 alone loses nothing: the connection is lost once the server
+  // closes it after that.
+  if (message.rfind("< 500", 0) == 0) saw500_ = true;
+  String line = CommandLogLine(message);
+  if (!line.empty()) AddLog(line);
+  TimeOut->Tag = 0;
+}
+
+void TFormMdi::Ftp1Response(TObject*) {
+  TimeOut->Tag = 0;
+  lastReply_ = Ftp1->LastResponse();
+  AddLog("<-- " + lastReply_);
+}
+
+void TFormMdi::Ftp1StateChange(TObject*) {
+  String address = Ftp1->CommandSocket()->DnsResult();
+  switch (Ftp1->ClientState()) {
+    case ftpNotConnected:
+      AddLog("Disconnected!");
+      SetStatus(1, "");
+      SetStatus(2, "");
+      break;
+    case ftpReady:
+      SetStatus(1, "");
+      break;
+    case ftpDnsLookup:
+      AddLog("Looking for DNS...");
+      break;
+    case ftpConnected:
+      AddLog("Connected to: " + Ftp1->HostName() + " - IP (" + address + ") Port: " + Ftp1->Port());
+      break;
+    case ftpAbort:
+      AddLog("Command/Connection Aborted!");
+      ResumeOffset = 0;
+      SetStatus(1, "");
+      SetStatus(2, "");
+      break;
+    case ftpInternalAbort:
+      AddLog("Client command aborted!");
+      ResumeOffset = 0;
+      SetStatus(1, "");
+      SetStatus(2, "");
+      break;
+    case ftpWaitingBanner:
+      AddLog("Received response from: IP (" + address + ")");
+      break;
+    case ftpInternalReady:
+    case ftpWaitingResponse:
+      break;
+  }
+}
+
+void TFormMdi::Ftp1SessionConnected(TObject*, WORD) {
+  SetCaption(Ftp1->HostName());
+  TFormMain* main = Main();
+  if (main) main->RenameChildTab(this);
+  CloseB->SetHint("Close " + Ftp1->HostName());
+  ReconB->SetEnabled(false);
+  TimeOut->Tag = 0;
+  TimeOut->SetEnabled(true);
+  ConnectionLost = false;
+  saw500_ = false;
+  if (main) main->UpdateActionStates();
+}
+
+void TFormMdi::Ftp1SessionClosed(TObject*, WORD) {
+  TimeOut->Tag = 0;
+  TimeOut->SetEnabled(false);
+  ReconB->SetEnabled(true);
+  if (saw500_) ConnectionLost = true;
+  if (TFormMain* main = Main()) main->UpdateActionStates();
+}
+
+void TFormMdi::Ftp1BgException(TObject*, Exception& e, bool& canClose) {
+  EndBusy();
+  TFormMain* main = Main();
+  if (e.Message == "FTP component not connected") {
+    if (main && main->AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?")) Connect();
+  } else {
+    if (main) main->ErrorBox("There was an error with the connection. Error: " + e.Message, "Connection Error");
+    canClose = true;
+  }
+  TimeOut->Tag = 0;
+  if (main) main->UpdateActionStates();
+}
+
+void TFormMdi::TimeOutTimer(TObject*) {
+  // The idle count; the time-out and the keep-alive come with the remote
+  // directory operations.
+  ++TimeOut->Tag;
+}
+
+void TFormMdi::ReconBClick(TObject*) { Connect(); }
+
+void TFormMdi::RemoteDirsClick(TObject*) {
+  if (TFormMain* main = Main()) main->UpdateActionStates();
+}
+
+void TFormMdi::RemoteFilesClick(TObject*) {
+  if (TFormMain* main = Main()) main->UpdateActionStates();
+}
+
+void TFormMdi::ListSelectItem(TObject*, TListItem*, bool) {
+  // A selection made with the keys counts as a click; a range of many
+  // items refreshes the actions once.
+  if (selectionPosted_ || !HandleAllocated()) return;
+  selectionPosted_ = true;
+  PostMessageA(Handle(), WM_SELECTION_CHANGED, 0, 0);
+}
+
+void TFormMdi::RemoteFilesCompare(TObject*, TListItem* item1, TListItem* item2, LPARAM, int& compare) {
+  int c;
+  if (SortColumn == 0) {
+    c = CompareRemoteNames(item1->Caption(), item2->Caption());
+  } else {
+    auto size = [](TListItem* it) {
+      return it->SubItems()->Count() > 0 ? StrToInt64Def(it->SubItems()->Get(0), 0) : 0;
+    };
+    int64_t a = size(item1), b = size(item2);
+    c = a == b ? 0 : a > b ? 1 : -1;
+  }
+  compare = RemoteFiles->HeaderSortDirection() == ptsdDesc ? c : -c;
+}
+
+void TFormMdi::RemoteDirsCompare(TObject*, TListItem* item1, TListItem* item2, LPARAM, int& compare) {
+  int c = CompareRemoteNames(item1->Caption(), item2->Caption());
+  compare = RemoteDirs->HeaderSortDirection() == ptsdDesc ? c : -c;
+}
+
+// ---------------------------------------------------------------- the operation pattern
+
+bool TFormMdi::ServerSaid426() const {
+  return Ftp1->ReplyCode() == 426 && !lastReply_.empty() && Ftp1->ErrorMessage() == lastReply_;
+}
+
+void TFormMdi::ClearOperation() {
+  Timer1->SetEnabled(false);
+  CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  UploadList->Clear();
+  DownloadList->Clear();
+  downloadSizes_.clear();
+  DeleteList->Clear();
+  Ftp1->Tag = 0;
+  Transferring = false;
+  CancelRequested = false;
+  cancelled_ = false;
+}
+
+void TFormMdi::RequestFailed(const String& message) {
+  EndBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::Ftp1RequestDone};
+  ClearOperation();
+  ResetTransferPanel();
+  ResumeOffset = 0;
+  // Only the server's 426 is a time-out; this side's failures (a local
+  // file, a cancel) are told as they are.
+  if (ServerSaid426()) {
+    AddLog("Error: Timed out!");
+    if (TFormMain* main = Main()) main->InfoBox(kTimedOutText, "Timed Out!");
+  } else {
+    AddLog("Error: " + message);
+  }
+}
+
+void TFormMdi::RequestAborted() {
+  ResumeOffset = 0;
+  AddLog("Connection Aborted!");
+  ClearOperation();
+  ResetTransferPanel();
+  EndBusy();
+  TimeOut->Tag = 0;
+  TimeOut->SetEnabled(false);
+}
+
+void TFormMdi::ResetTransferPanel() {
+  Prog1->SetPosition(0);
+  for (TLabel* l : {SizeSpeed, TransferFile, AsFile, Timer, Percent}) l->SetCaption("");
+}
+
+void TFormMdi::RememberCurrentDir() {
+  CurrentDir = Ftp1->DirResult();
+  SetStatus(2, "Directory: " + CurrentDir);
+  Ftp1->SetHostDirName(CurrentDir);
+  // A bare LIST: the path as an argument lists the wrong thing for names
+  // with blanks, a leading "-" or glob characters.
+  Ftp1->SetHostFileName("");
+  Ftp1->SetLocalFileName(ListingFile);
+  if (DirCombo->Items()->IndexOf(CurrentDir) < 0) DirCombo->Items()->Add(CurrentDir);
+  DirCombo->SetText(CurrentDir);
+  ClearRemoteLists();
+}
+
+// ---------------------------------------------------------------- listing
+
+String TFormMdi::MakeListingFileName() { return MakeListingFileIn(ExtractFilePath(Application->ExeName())); }
+
+void TFormMdi::EndFillUpdate() {
+  if (!fill_ || !fill_->Updating) return;
+  fill_->Updating = false;
+  for (TPTListView* l : {RemoteDirs, RemoteFiles}) l->Items()->EndUpdate();
+}
+
+void TFormMdi::StopListing() {
+  ++listingGeneration_;
+  if (fill_) {
+    EndFillUpdate();
+    RemoteFiles->SetSortType(stBoth);
+  }
+  fill_.reset();
+  if (job_) {
+    if (job_->Thread.joinable()) job_->Thread.join();
+    job_.reset();
+  }
+}
+
+void TFormMdi::ClearRemoteLists() {
+  StopListing();
+  for (TPTListView* l : {RemoteDirs, RemoteFiles}) {
+    if (l->HandleAllocated()) SendMessageA(l->Handle(), WM_SETREDRAW, FALSE, 0);
+    l->Items()->Clear();
+  }
+  for (TPTListView* l : {RemoteDirs, RemoteFiles})
+    if (l->HandleAllocated()) {
+      SendMessageA(l->Handle(), WM_SETREDRAW, TRUE, 0);
+      InvalidateRect(l->Handle(), nullptr, TRUE);
+    }
+}
+
+void TFormMdi::ParseListing() {
+  ClearRemoteLists();
+  RemoteFiles->SetHeaderSortColumn(0);
+  SortColumn = 0;
+  RemoteFiles->SetHeaderSortDirection(ptsdDesc);
+  RemoteDirs->SetHeaderSortDirection(ptsdDesc);
+  ListingLines->Clear();
+  // The file is read and parsed on a thread of its own; the rows come back
+  // in the file list's order, then fill the lists in slices.
+  job_ = std::make_unique<TListingJob>();
+  TListingJob* job = job_.get();
+  WPARAM generation = listingGeneration_;
+  HWND wnd = Handle();
+  TDirParserKind kind = ConnectionParserKind(ServerType);
+  String file = ListingFile;
+  job->Thread = std::thread([job, generation, wnd, kind, file] {
+    std::string text;
+    job->Read = ReadWholeFile(file, text);
+    job->Rows = ParseListingRows(kind, job->Read ? SplitLines(text) : std::vector<std::string>());
+    std::stable_sort(job->Rows.Files.begin(), job->Rows.Files.end(),
+                     [](const TDirRow& a, const TDirRow& b) { return CompareRemoteNames(a.Caption, b.Caption) < 0; });
+    PostMessageA(wnd, WM_LISTING_PARSED, generation, 0);
+  });
+}
+
+void TFormMdi::ListingParsed(WPARAM generation) {
+  if (generation != listingGeneration_ || !job_) return;
+  if (job_->Thread.joinable()) job_->Thread.join();
+  fill_ = std::make_unique<TListingFill>();
+  fill_->Rows = std::move(job_->Rows);
+  job_.reset();
+  // The rows come in the list's order: it need not keep itself ordered
+  // while they are added.
+  RemoteFiles->SetSortType(stNone);
+  for (TPTListView* l : {RemoteDirs, RemoteFiles}) l->Items()->BeginUpdate();
+  fill_->Updating = true;
+  FillSlice(generation);
+}
+
+void TFormMdi::FillSlice(WPARAM generation) {
+  if (generation != listingGeneration_ || !fill_) return;
+  auto start = std::chrono::steady_clock::now();
+  TListingFill& f = *fill_;
+  auto take = [](std::vector<TDirRow>& from, size_t& pos) {
+    size_t end = std::min(from.size(), pos + kFillChunk);
+    std::vector<TDirRow> part(std::make_move_iterator(from.begin() + static_cast<ptrdiff_t>(pos)),
+                              std::make_move_iterator(from.begin() + static_cast<ptrdiff_t>(end)));
+    pos = end;
+    return part;
+  };
+  if (f.Added()) {
+    // The last steps, each a message of its own: the lists draw again, then
+    // the file list keeps itself ordered again (a check of the order).
+    if (f.Updating) {
+      EndFillUpdate();
+      PostMessageA(Handle(), WM_LISTING_FILL, generation, 0);
+      return;
+    }
+    fill_.reset();
+    RemoteFiles->SetSortType(stBoth);
+    if (TFormMain* main = Main()) main->UpdateActionStates();
+    return;
+  }
+  while (!f.Added()) {
+    TDirRows part;
+    if (f.Dirs < f.Rows.Directories.size())
+      part.Directories = take(f.Rows.Directories, f.Dirs);
+    else
+      part.Files = take(f.Rows.Files, f.Files);
+    if (DirParser) DirParser->AddRows(part, RemoteDirs, RemoteFiles);
+    if (std::chrono::steady_clock::now() - start >= kSliceBudget) break;
+  }
+  PostMessageA(Handle(), WM_LISTING_FILL, generation, 0);
+}
+
+void TFormMdi::Dispatch(TMessage& msg) {
+  switch (msg.Msg) {
+    case WM_LISTING_PARSED:
+      ListingParsed(msg.WParam);
+      return;
+    case WM_LISTING_FILL:
+      FillSlice(msg.WParam);
+      return;
+    case WM_LOG_FLUSH:
+      FlushLog();
+      return;
+    case WM_SELECTION_CHANGED:
+      selectionPosted_ = false;
+      if (TFormMain* main = Main()) main->UpdateActionStates();
+      return;
+    default:
+      TForm::Dispatch(msg);
+  }
+}
+
+// ---------------------------------------------------------------- transfers
+
+void TFormMdi::StartTransferType() {
+  if (ComboMode->ItemIndex() != 0)
+    Ftp1->TypeAsciiAsync();
+  else
+    Ftp1->TypeBinaryAsync();
+}
+
+void TFormMdi::UploadFiles(const TStrings* paths) {
+  UploadList->Clear();
+  if (paths)
+    for (int i = 0; i < paths->Count(); ++i) UploadList->Add(paths->Get(i));
+  UploadFiles();
+}
+
+void TFormMdi::UploadFiles() {
+  if (!CanStartCommand()) return;
+  // Files that are gone (or no files) are told now and skipped.
+  for (int i = 0; i < UploadList->Count();) {
+    String why = NotUploadable(UploadList->Get(i));
+    if (!why.empty()) {
+      AddLog("Error: " + why + ", not uploaded: " + UploadList->Get(i));
+      UploadList->Delete(i);
+    } else {
+      ++i;
+    }
+  }
+  if (UploadList->Count() == 0) return;
+  cancelled_ = false;
+  Ftp1->OnRequestDone = {this, &TFormMdi::UploadRequestDone};
+  BeginBusy();
+  StartTransferType();
+}
+
+void TFormMdi::PrepareNextUpload() {
+  ResetTransferPanel();
+  for (;;) {
+    Ftp1->Tag = UploadList->Count();
+    if (UploadList->Count() == 0) {
+      Timer1->SetEnabled(false);
+      return;
+    }
+    String path = UploadList->Get(0);
+    UploadList->Delete(0);
+    String why = NotUploadable(path);
+    if (!why.empty()) {
+      AddLog("Error: " + why + ", not uploaded: " + path);
+      continue;
+    }
+    int64_t size = std::max<int64_t>(FileSizeOf(path), 0);
+    Transferring = true;
+    // An empty file keeps the previous size: its panel waits for bytes.
+    if (size != 0) TransferSize = size;
+    sizeKnown_ = true;
+    Ftp1->SetHostFileName(ExtractFileName(path));
+    Ftp1->SetLocalFileName(path);
+    CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+    return;
+  }
+}
+
+void TFormMdi::UploadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (cancelled_ && (request == ftpPutAsync || request == ftpTypeSetAsync)) {
+      EndCancelledTransfer(true);
+      return;
+    }
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpTypeSetAsync:
+      PrepareNextUpload();
+      if (Ftp1->Tag == 0) {
+        // Every file went missing on the way.
+        ClearOperation();
+        Ftp1->PwdAsync();
+        break;
+      }
+      ShowUploadStart(0);
+      Ftp1->PutAsync();
+      break;
+    case ftpPutAsync:
+      Transferring = false;
+      if (cancelled_) {
+        EndCancelledTransfer(true);
+        break;
+      }
+      ResetTransferPanel();
+      PrepareNextUpload();
+      Timer1->SetEnabled(false);
+      Timer1->Tag = 1;
+      if (Ftp1->Tag != 0) {
+        ShowUploadStart(0);
+        Ftp1->PutAsync();
+      } else {
+        CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+        Ftp1->PwdAsync();
+      }
+      break;
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      break;
+    case ftpDirAsync:
+      ParseListing();
+      ClearOperation();
+      EndBusy();
+      break;
+    case ftpConnectAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::DownloadSelected() {
+  TFormMain* main = Main();
+  String folder = main ? main->LocalFolder() : String();
+  if (folder.empty() || !DirectoryExists(folder)) {
+    if (main) main->InfoBox("Please select a folder on a local drive to download into.", "Download");
+    return;
+  }
+  if (!CanStartCommand()) return;
+  DownloadList->Clear();
+  downloadSizes_.clear();
+  for (TListItem* it = RemoteFiles->GetNextItem(nullptr, sdAll, {isSelected}); it;
+       it = RemoteFiles->GetNextItem(it, sdAll, {isSelected})) {
+    const TDirItemData* data = TDirParser::ItemData(it);
+    DownloadList->Add(data ? data->Name : it->Caption());
+    String size = it->SubItems()->Count() > 0 ? it->SubItems()->Get(0) : String();
+    downloadSizes_.push_back(IsDecimal(size) ? StrToInt64Def(size, -1) : -1);
+  }
+  if (DownloadList->Count() == 0) return;
+  downloadFolder_ = folder;
+  cancelled_ = false;
+  Ftp1->OnRequestDone = {this, &TFormMdi::DownloadRequestDone};
+  BeginBusy();
+  StartTransferType();
+}
+
+void TFormMdi::PrepareNextDownload() {
+  for (;;) {
+    Ftp1->Tag = DownloadList->Count();
+    if (DownloadList->Count() == 0) {
+      Timer1->SetEnabled(false);
+      return;
+    }
+    String name = DownloadList->Get(0);
+    DownloadList->Delete(0);
+    listingSize_ = downloadSizes_.empty() ? -1 : downloadSizes_.front();
+    if (!downloadSizes_.empty()) downloadSizes_.pop_front();
+    String path, reason;
+    if (!LocalPathIn(downloadFolder_, name, path, reason)) {
+      AddLog("Error: Not downloaded: \"" + name + "\": " + reason);
+      continue;
+    }
+    Transferring = true;
+    TransferSize = 0;
+    sizeKnown_ = false;
+    Ftp1->SetHostFileName(name);
+    Ftp1->SetLocalFileName(path);
+    CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+    return;
+  }
+}
+
+void TFormMdi::DownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (cancelled_ && (request == ftpGetAsync || request == ftpSizeAsync || request == ftpTypeSetAsync)) {
+      EndCancelledTransfer(false);
+      return;
+    }
+    if (request == ftpSizeAsync && Ftp1->GetConnected()) {
+      // Some servers refuse SIZE (in ASCII mode): the listing's size, or none.
+      TransferSize = std::max<int64_t>(listingSize_, 0);
+      sizeKnown_ = listingSize_ >= 0;
+      ShowDownloadStart(0);
+      Ftp1->GetAsync();
+      return;
+    }
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  TFormMain* main = Main();
+  switch (request) {
+    case ftpTypeSetAsync:
+      PrepareNextDownload();
+      if (Ftp1->Tag == 0) {
+        ClearOperation();
+        ResetTransferPanel();
+        EndBusy();
+        break;
+      }
+      Ftp1->SizeAsync();
+      break;
+    case ftpSizeAsync:
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      TransferSize = Ftp1->SizeReply();
+      sizeKnown_ = true;
+      ShowDownloadStart(0);
+      Ftp1->GetAsync();
+      break;
+    case ftpGetAsync:
+      if (main) main->RefreshLocalFiles();
+      Transferring = false;
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      ResetTransferPanel();
+      PrepareNextDownload();
+      Timer1->SetEnabled(false);
+      Timer1->Tag = 1;
+      if (Ftp1->Tag != 0) {
+        Ftp1->SizeAsync();
+      } else {
+        ClearOperation();
+        if (main) main->RefreshLocalFiles();
+        EndBusy();
+      }
+      break;
+    case ftpDirAsync:
+      ParseListing();
+      if (main) main->RefreshLocalFiles();
+      ClearOperation();
+      EndBusy();
+      break;
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      break;
+    case ftpConnectAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::EndCancelledTransfer(bool upload) {
+  Transferring = false;
+  Timer1->SetEnabled(false);
+  Timer1->Tag = 1;
+  CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  UploadList->Clear();
+  DownloadList->Clear();
+  downloadSizes_.clear();
+  CancelRequested = false;
+  Ftp1->Tag = 0;
+  if (upload) {
+    // The server may hold part of the file now: its listing is read again.
+    Ftp1->PwdAsync();
+    return;
+  }
+  if (TFormMain* main = Main()) main->RefreshLocalFiles();
+  cancelled_ = false;
+  EndBusy();
+}
+
+String TFormMdi::PanelPath(const String& path) {
+  TMemoryCanvas canvas;
+  canvas.Font()->Assign(TransferFile->Font());
+  return ShortenPath(path, TransferFile->Width() - 50, [&](const String& s) { return canvas.TextWidth(s); });
+}
+
+void TFormMdi::ShowUploadStart(int64_t position) {
+  TransferDone = 0;
+  Prog1->SetPosition(sizeKnown_ && TransferSize > 0 ? static_cast<int>(position * 1000 / TransferSize) : 0);
+  TransferFile->SetCaption("Uploading: " + PanelPath(Ftp1->LocalFileName()));
+  AsFile->SetCaption("As File: " + CurrentDir + "/" + Ftp1->HostFileName());
+  Timer1->Tag = 1;
+  Timer1->SetEnabled(true);
+  ShowTransferProgress();
+}
+
+void TFormMdi::ShowDownloadStart(int64_t position) {
+  TransferDone = 0;
+  Prog1->SetPosition(sizeKnown_ && TransferSize > 0 ? static_cast<int>(position * 1000 / TransferSize) : 0);
+  TransferFile->SetCaption("Downloading: " + CurrentDir + "/" + Ftp1->HostFileName());
+  AsFile->SetCaption("As File: " + PanelPath(Ftp1->LocalFileName()));
+  Timer1->Tag = 1;
+  Timer1->SetEnabled(true);
+  ShowTransferProgress();
+}
+
+void TFormMdi::ShowTransferProgress() {
+  TProgressTexts t = ProgressTexts(TransferDone, TransferSize, sizeKnown_, Timer1->Tag);
+  Prog1->SetPosition(t.Position);
+  SizeSpeed->SetCaption(t.SizeSpeed);
+  if (t.Complete) {
+    for (TLabel* l : {TransferFile, AsFile, Timer, Percent}) l->SetCaption("");
+    Timer1->SetEnabled(false);
+    return;
+  }
+  if (TransferDone < 1) return;
+  Timer->SetCaption(t.Timer);
+  Percent->SetCaption(t.Percent);
+}
+
+void TFormMdi::Timer1Timer(TObject*) {
+  ++Timer1->Tag;
+  ShowTransferProgress();
+}
+
+void TFormMdi::Ftp1Progress(TObject*, int64_t count, bool& abort) {
+  if (CancelRequested) {
+    abort = true;
+    ResumeOffset = 0;
+    CancelRequested = false;
+    CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  } else {
+    abort = false;
+    if (Transferring) TransferDone = count;
+  }
+  TimeOut->Tag = 0;
+}
+
+void TFormMdi::Ftp1ReadyToTransmit(TObject*, bool& cancel) {
+  if (CancelRequested) {
+    cancel = true;
+    ResumeOffset = 0;
+    CancelRequested = false;
+    CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  } else {
+    cancel = false;
+  }
+  TimeOut->Tag = 0;
+}
+
+void TFormMdi::CancelTransfer(TObject*) {
+  if (CancelRequested) {
+    // Pressed again before any data moved to take the first: the
+    // connections close.
+    Ftp1->AbortAsync();
+    return;
+  }
+  CancelRequested = true;
+  // Nothing more of this operation starts, whenever the cancel takes effect.
+  cancelled_ = true;
+  UploadList->Clear();
+  DownloadList->Clear();
+  downloadSizes_.clear();
+  Timer1->SetEnabled(false);
+  Prog1->SetPosition(0);
+  SizeSpeed->SetCaption("Transfer Cancelled");
+  for (TLabel* l : {TransferFile, AsFile, Timer}) l->SetCaption("");
+  // The window stays busy until the transfer has stopped and its chain
+  // ended: nothing else may take the connection meanwhile.
+}
+
+void TFormMdi::CancelBClick(TObject*) {
+  if (Ftp1->GetConnected()) Ftp1->AbortAsync();
+}
+
+void TFormMdi::CloseBClick(TObject*) { Close(); }
+
+// ---------------------------------------------------------------- show and close
+
+void TFormMdi::FormShow(TObject*) {
+  ComboMode->SetItemIndex(0);
+  PRemTree->SetWidth(TReg::ReadSettingInteger("RemoteDirSize"));
+  SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
+  const char* names[] = {"Column1Size", "Column2Size", "Column3Size", "Column4Size"};
+  for (int i = 0; i < 4; ++i) RemoteFiles->Columns()->Items(i)->SetWidth(TReg::ReadSettingInteger(names[i]));
+}
+
+void TFormMdi::FormActivate(TObject*) { SetWindowState(wsMaximized); }
+
+void TFormMdi::FormCloseQuery(TObject*, bool& canClose) {
+  if (TFormMain* main = Main()) main->RemoveChildTab(this);
+  canClose = true;
+}
+
+void TFormMdi::DetachClient() {
+  Timer1->SetEnabled(false);
+  TimeOut->SetEnabled(false);
+  Ftp1->OnDisplay = nullptr;
+  Ftp1->OnCommand = nullptr;
+  Ftp1->OnResponse = nullptr;
+  Ftp1->OnProgress = nullptr;
+  Ftp1->OnSessionConnected = nullptr;
+  Ftp1->OnSessionClosed = nullptr;
+  Ftp1->OnRequestDone = nullptr;
+  Ftp1->OnStateChange = nullptr;
+  Ftp1->OnReadyToTransmit = nullptr;
+  Ftp1->OnBgException = nullptr;
+  // Closes both connections without waiting; the listing file is free then.
+  Ftp1->AbortAsync();
+}
+
+void TFormMdi::FormClose(TObject*, TCloseAction& action) {
+  TReg::WriteInteger(SettingsSection, "RemoteDirSize", PRemTree->Width());
+  const char* names[] = {"Column1Size", "Column2Size", "Column3Size", "Column4Size"};
+  for (int i = 0; i < 4; ++i) TReg::WriteInteger(SettingsSection, names[i], RemoteFiles->Columns()->Items(i)->Width());
+  closing_ = true;
+  StopListing();
+  DetachClient();
+  if (!ListingFile.empty() && FileExists(ListingFile)) DeleteFileStr(ListingFile);
+  action = caFree;
+}

@@ -1,0 +1,273 @@
+// The connection window: one child of the main window's work area per
+// connection to an FTP server. It owns the FTP client Ftp1, loads the
+// profile and the settings into it, logs in, keeps the log of the control
+// connection, shows the remote directory and file lists, and runs the
+// operations the main window routes to it. Every operation follows one
+// pattern: CanStartCommand, BeginBusy, Ftp1's request-done event set to the
+// operation's continuation, one request at a time, and an end in EndBusy
+// (or RequestFailed / RequestAborted).
+//
+// Listings are parsed away from the window's thread and the lists filled in
+// slices between messages, so that a folder of many entries never stops
+// the program from answering.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "application/connections/Parser2.h"
+#include "application/frame/Connectionwindow.h"
+#include "classlib/Buttons.h"
+#include "classlib/Comctrls.h"
+#include "classlib/Extctrls.h"
+#include "classlib/Inifiles.h"
+#include "classlib/Menus.h"
+#include "classlib/Stdctrls.h"
+#include "protocols/Ftpcli.h"
+#include "shellctl/Upttreelist.h"
+
+class TFormMain;
+
+// ---------------------------------------------------------------- texts
+
+// A command the log and the status bar must not show: one that holds
+// "PASS", or whose first word is PASS or ACCT in any case.
+bool HidesPassword(const String& command);
+// The log line of a display message of the FTP client: a sent command
+// ("> USER x" gives "-->  USER x", a password "--> PASS (Password hidden)");
+// "" for every other message.
+String CommandLogLine(const String& display);
+// Status panel 1 while a command runs.
+String CommandStatusText(const String& command);
+
+// The transfer panel for done of total bytes (total unknown: knownTotal
+// false) tenths of a second after the file started.
+struct TProgressTexts {
+  String SizeSpeed, Timer, Percent;
+  int Position = 0;       // of the bar, 0..1000
+  bool Complete = false;  // the transfer is over: the panel stops
+};
+TProgressTexts ProgressTexts(int64_t done, int64_t total, bool knownTotal, int64_t tenths);
+// Kilobits per second of a rate in bytes per second, two decimals with the
+// locale's separators: 123456 gives "987.65".
+String KilobitsText(int64_t bytesPerSecond);
+
+// Why a remote name cannot become a local file name ("" when it can): a
+// character Windows refuses in names, a control character, "." or "..", a
+// device name, a name ending in a dot or blank.
+String UnsafeLocalNameReason(const String& name);
+// The local path of name in folder; false (with the reason) when the name
+// is unsafe or the path would not lie directly inside the folder.
+bool LocalPathIn(const String& folder, const String& name, String& path, String& reason);
+// The path with the folders after its drive replaced by "..." one by one
+// from the left, then the drive dropped, until width(result) <= maxWidth.
+String ShortenPath(const String& path, int maxWidth, const std::function<int(const String&)>& width);
+// A new empty file with the prefix "lst" in folder, or in the temp folder
+// when folder takes none; "" when neither does.
+String MakeListingFileIn(const String& folder);
+// The order of the remote names: ASCII letters folded, byte by byte, a
+// prefix first.
+int CompareRemoteNames(const String& a, const String& b);
+
+// ---------------------------------------------------------------- window
+
+class TFormMdi : public TForm, public TConnectionWindow {
+ public:
+  explicit TFormMdi(TComponent* owner);
+  ~TFormMdi() override;
+  // The main window's factory of connection windows.
+  static TConnectionWindow* Create(TComponent* owner);
+
+  TFtpClient* Ftp1;
+  TTimer* Timer1;   // progress, 100 ms; Tag: tenths since the file started
+  TTimer* TimeOut;  // idle time-out and keep-alive, 1 s; Tag: idle seconds
+  TPanel* PProgress;
+  TLabel* TransferFile;
+  TLabel* AsFile;
+  TPanel* Panel1;
+  TLabel* SizeSpeed;
+  TLabel* Timer;
+  TLabel* Percent;
+  TProgressBar* Prog1;
+  TComboBox* ComboMode;
+  TSpeedButton* CancelB;
+  TSpeedButton* CloseB;
+  TPanel* PInfoMain;
+  TMemo* MemoInfo;
+  TSplitter* SplitBot;
+  TPanel* PListing;
+  TPanel* PDirCombo;
+  TComboBox* DirCombo;
+  TSpeedButton* ReconB;
+  TPanel* PRemTree;
+  TPTListView* RemoteDirs;
+  TSplitter* SplitRem;
+  TPanel* PRemList;
+  TPTListView* RemoteFiles;
+  TPopupMenu* PopupMenu1;  // directory list
+  TPopupMenu* PopupMenu2;  // file list
+  TPopupMenu* PopupMenu3;  // log
+
+  // The section of accounts.dat this window connects with.
+  String ProfileName;
+  // The profile file: the main window's, else the program folder's.
+  String ProfilesPath;
+  TOwned<TMemIniFile> ProfileIni;
+  String StartDir;
+  int ServerType = 0;
+  String ListingFile;
+  TOwned<TStringList> ListingLines;
+  String CurrentDir;
+  TOwned<TStringList> LogLines;
+  TOwned<TStringList> UploadList;
+  TOwned<TStringList> DownloadList;
+  TOwned<TStringList> DeleteList;
+  TOwned<TStringList> BatchDirs;
+  TOwned<TStringList> BatchFiles;
+  String BatchBase, BatchStartDir;
+  String ResumeFile;
+  int64_t ResumeOffset = 0;
+  int64_t TransferSize = 0;
+  int64_t TransferDone = 0;
+  bool Transferring = false;
+  bool CancelRequested = false;
+  int SortColumn = 0;
+  int NoopInterval = 0;
+  bool TimeOutDisabled = false;
+  bool KeepAliveOn = false;
+  bool ConnectionLost = false;
+  bool UploadAfterListing = false;
+  bool ShowListingAfter = false;
+  bool RawStorPending = false;
+
+  // ---- the main window's view of it
+  TCustomForm* Window() override { return this; }
+  bool Connected() override;
+  int SelectedDirCount() override;
+  int SelectedFileCount() override;
+  void SetProfileName(const String& name) override { ProfileName = name; }
+  void Connect() override;
+  void DownloadSelected() override;
+  // UploadList := paths, then UploadFiles.
+  void UploadFiles(const TStrings* paths) override;
+
+  // ---- operations
+  void LoadProfile(const String& name);
+  bool CanStartCommand();
+  void BeginBusy();
+  void EndBusy();
+  // An operation or the login runs (from BeginBusy to EndBusy).
+  bool Busy() const { return busy_; }
+  // Appends to LogLines at once, to MemoInfo when the window next handles
+  // its messages.
+  void AddLog(const String& text);
+  void FlushLog();
+  void SetStatus(int panel, const String& text);
+  void ResetTransferPanel();
+  void ClearRemoteLists();
+  String MakeListingFileName();
+  // Starts the listing of ListingFile into both lists; the lists fill
+  // between messages (ListingPending until they are full).
+  void ParseListing();
+  bool ListingPending() const { return job_ != nullptr || fill_ != nullptr; }
+  void RememberCurrentDir();
+  void RequestFailed(const String& message);
+  void RequestAborted();
+  void ConnectFailed(const String& message);
+  bool AskRelogin();
+  void LogWinsockInfo();
+  void UploadFiles();
+  void PrepareNextUpload();
+  void PrepareNextDownload();
+  void ShowUploadStart(int64_t position);
+  void ShowDownloadStart(int64_t position);
+  void ShowTransferProgress();
+  void CancelTransfer(TObject* sender);
+  // The size of the current file is known (SIZE, the file itself, or the
+  // listing's row).
+  bool TransferSizeKnown() const { return sizeKnown_; }
+
+  // ---- continuations and handlers
+  void Ftp1RequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void UploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void DownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void Ftp1Display(TObject* sender, String& message);
+  void Ftp1Command(TObject* sender, String& command);
+  void Ftp1Response(TObject* sender);
+  void Ftp1Progress(TObject* sender, int64_t count, bool& abort);
+  void Ftp1SessionConnected(TObject* sender, WORD error);
+  void Ftp1SessionClosed(TObject* sender, WORD error);
+  void Ftp1StateChange(TObject* sender);
+  void Ftp1ReadyToTransmit(TObject* sender, bool& cancel);
+  void Ftp1BgException(TObject* sender, Exception& e, bool& canClose);
+  void Timer1Timer(TObject* sender);
+  void TimeOutTimer(TObject* sender);
+  void CancelBClick(TObject* sender);
+  void CloseBClick(TObject* sender);
+  void ReconBClick(TObject* sender);
+  void RemoteDirsClick(TObject* sender);
+  void RemoteFilesClick(TObject* sender);
+  void ListSelectItem(TObject* sender, TListItem* item, bool selected);
+  void RemoteFilesCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
+  void RemoteDirsCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
+  void FormShow(TObject* sender);
+  void FormActivate(TObject* sender);
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void FormClose(TObject* sender, TCloseAction& action);
+
+ protected:
+  void Dispatch(TMessage& msg) override;
+
+ private:
+  struct TListingJob;
+  struct TListingFill;
+
+  TFormMain* Main() const;
+  void BuildForm();
+  void BuildMenus();
+  TLabel* PanelLabel(TWinControl* parent, const char* name, int left, int top, int width);
+  // The window's part of every end: the panel, the cancel button and the
+  // queues go back to rest.
+  void ClearOperation();
+  // A local failure (the component's own 426 texts) is told apart from a
+  // server's reply by the last reply line received.
+  bool ServerSaid426() const;
+  // Stops the fill of the lists and the parse behind it.
+  void StopListing();
+  void EndFillUpdate();
+  void ListingParsed(WPARAM generation);
+  void FillSlice(WPARAM generation);
+  // The shortened local path for the panel.
+  String PanelPath(const String& path);
+  // Ends a cancelled transfer's chain: nothing more starts; an upload still
+  // reads the directory again.
+  void EndCancelledTransfer(bool upload);
+  void StartTransferType();
+  void DetachClient();
+
+  bool busy_ = false;
+  // A 500 reply came: a close by the server now means the connection was lost.
+  bool saw500_ = false;
+  // The user cancelled the running transfer: no further file of it starts.
+  bool cancelled_ = false;
+  bool sizeKnown_ = false;
+  // The last reply line received, to tell the server's 426 from ours.
+  String lastReply_;
+  // The download's folder and the listing's size of each queued name
+  // (-1: none), in step with DownloadList.
+  String downloadFolder_;
+  std::deque<int64_t> downloadSizes_;
+  int64_t listingSize_ = -1;
+  bool closing_ = false;
+  bool selectionPosted_ = false;
+  std::vector<String> pendingLog_;
+  bool logPosted_ = false;
+
+  std::unique_ptr<TListingJob> job_;
+  std::unique_ptr<TListingFill> fill_;
+  WPARAM listingGeneration_ = 0;
+};

@@ -1,0 +1,258 @@
+#include "Childtest.h"
+
+#include <algorithm>
+
+#include "application/connections/Parser2.h"
+#include "application/frame/Regdataunit.h"
+#include "support/Peers.h"
+#include "support/Winwait.h"
+
+namespace {
+
+// The client closed the data connection (or it failed).
+bool DataClosed(SOCKET d) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(d, &set);
+  timeval tv{0, 0};
+  if (select(0, &set, nullptr, nullptr, &tv) != 1) return false;
+  char c;
+  return recv(d, &c, 1, 0) <= 0;
+}
+
+}  // namespace
+
+String UnixLine(const String& name, int64_t size, bool dir) {
+  return String(dir ? "drwxr-xr-x" : "-rw-r--r--") + "    1 ftp      ftp      " + IntToStr(size) + " Jan 12  2020 " +
+         name + "\r\n";
+}
+
+TFtpScriptServer::TFtpScriptServer(TFtpScript script) : script_(std::move(script)) {
+  std::vector<TScriptedPeer::TScript> each(static_cast<size_t>(std::max(1, script_.Connections)),
+                                           [this](SOCKET s) { Serve(s); });
+  peer_ = std::make_unique<TScriptedPeer>(std::move(each));
+}
+
+int TFtpScriptServer::Count(const String& verb) const {
+  int n = 0;
+  for (const String& c : log_.Get())
+    if (UpperCase(c.substr(0, c.find(' '))) == verb) ++n;
+  return n;
+}
+
+std::map<String, String> TFtpScriptServer::Stored() const {
+  std::lock_guard<std::mutex> g(m_);
+  return stored_;
+}
+
+void TFtpScriptServer::Serve(SOCKET s) {
+  BOOL on = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+  auto replies = script_.Replies;
+  // The reply in place of the default for this turn ("" when none).
+  auto scripted = [&](const String& verb) {
+    auto it = replies.find(verb);
+    if (it == replies.end() || it->second.empty()) return String();
+    String r = it->second.front();
+    it->second.erase(it->second.begin());
+    return r;
+  };
+  String banner = scripted("BANNER");
+  SendBytes(s, banner.empty() ? "220 Scripted FTP\r\n" : banner);
+  std::unique_ptr<TDataListener> listener;
+  auto accept = [&]() { return listener ? listener->Accept() : INVALID_SOCKET; };
+  String cmd;
+  int count = 0;
+  while (NextCmd(s, log_, cmd)) {
+    if (script_.CloseAfter && ++count > script_.CloseAfter) return;
+    size_t blank = cmd.find(' ');
+    String verb = UpperCase(cmd.substr(0, blank));
+    String arg = blank == String::npos ? String() : cmd.substr(blank + 1);
+    String over = scripted(verb);
+    if (!over.empty()) {
+      SendBytes(s, over);
+      continue;
+    }
+    if (verb == "USER") {
+      SendBytes(s, "331 Password please\r\n");
+    } else if (verb == "PASS") {
+      SendBytes(s, "230 Logged in\r\n");
+    } else if (verb == "SYST") {
+      SendBytes(s, "215 UNIX Type: L8\r\n");
+    } else if (verb == "PWD") {
+      SendBytes(s, "257 \"/home\" is the current directory\r\n");
+    } else if (verb == "CWD") {
+      SendBytes(s, "250 Directory changed\r\n");
+    } else if (verb == "TYPE") {
+      SendBytes(s, "200 Type set\r\n");
+    } else if (verb == "NOOP") {
+      SendBytes(s, "200 NOOP ok\r\n");
+    } else if (verb == "PASV") {
+      listener = std::make_unique<TDataListener>();
+      SendBytes(s, listener->PasvReply());
+    } else if (verb == "SIZE") {
+      auto f = script_.Files.find(arg);
+      SendBytes(s, f == script_.Files.end() ? String("550 No such file\r\n")
+                                            : "213 " + IntToStr(static_cast<int64_t>(f->second.size())) + "\r\n");
+    } else if (verb == "RETR") {
+      auto f = script_.Files.find(arg);
+      if (f == script_.Files.end()) {
+        SendBytes(s, "550 No such file\r\n");
+        continue;
+      }
+      SendBytes(s, "150 Opening data connection\r\n");
+      SOCKET d = accept();
+      bool whole = d != INVALID_SOCKET;
+      const String& data = f->second;
+      size_t step = script_.PaceBytes > 0 ? static_cast<size_t>(script_.PaceBytes) : data.size();
+      for (size_t at = 0; whole && at < data.size(); at += step) {
+        if (!SendBytes(d, data.substr(at, step)) || (script_.PaceMs > 0 && DataClosed(d))) {
+          whole = false;
+          break;
+        }
+        if (script_.PaceMs > 0) Sleep(static_cast<DWORD>(script_.PaceMs));
+      }
+      if (!whole) aborted_ = true;
+      closesocket(d);
+      if (whole && script_.RetrReplyDelayMs > 0) Sleep(static_cast<DWORD>(script_.RetrReplyDelayMs));
+      SendBytes(s, whole ? "226 Transfer complete\r\n" : "426 Connection closed; transfer aborted\r\n");
+    } else if (verb == "STOR") {
+      SendBytes(s, "150 Ok to send data\r\n");
+      SOCKET d = accept();
+      String got;
+      char buf[4096];
+      for (int n; d != INVALID_SOCKET && (n = recv(d, buf, sizeof buf, 0)) > 0;) {
+        got.append(buf, static_cast<size_t>(n));
+        if (script_.PaceStor) Sleep(1);
+      }
+      closesocket(d);
+      {
+        std::lock_guard<std::mutex> g(m_);
+        stored_[arg] = got;
+      }
+      SendBytes(s, "226 Transfer complete\r\n");
+    } else if (verb == "LIST") {
+      SendBytes(s, "150 Here comes the directory listing\r\n");
+      SOCKET d = accept();
+      if (script_.HoldList) {
+        // Nothing until the client goes.
+        char c;
+        while (d != INVALID_SOCKET && recv(d, &c, 1, 0) > 0) {
+        }
+        closesocket(d);
+        continue;
+      }
+      SendBytes(d, script_.Listing);
+      closesocket(d);
+      SendBytes(s, "226 Directory send OK\r\n");
+    } else if (verb == "QUIT") {
+      SendBytes(s, "221 Bye\r\n");
+      return;
+    } else {
+      SendBytes(s, "502 No\r\n");
+    }
+  }
+}
+
+// ---------------------------------------------------------------- fixture
+
+void ChildTest::SetUp() {
+  savedTitle_ = Application->Title;
+  Application->Title = "NembraTest-child-" + IntToStr(GetCurrentProcessId());
+  TRegistry r;
+  r.DeleteKey(TReg::GetKeyPath());
+  TReg::WriteBool(SettingsSection, "Lanline", true);
+  dir = MakeTempFolder("child");
+  profiles = dir + "\\accounts.dat";
+  local = dir + "\\local";
+  ForceDirectories(local);
+  previousFactory_ = SetConnectionWindowFactory(&TFormMdi::Create);
+  if (!DirParser) DirParser = new TDirParser(Application);
+}
+
+void ChildTest::TearDown() {
+  if (form) {
+    form->CloseAllChildren();
+    form.reset();
+  }
+  PumpFor(50);
+  servers_.clear();
+  SetConnectionWindowFactory(previousFactory_);
+  TRegistry r;
+  r.DeleteKey(TReg::GetKeyPath());
+  Application->Title = savedTitle_;
+}
+
+TFtpScriptServer& ChildTest::StartServer(const TFtpScript& script) {
+  servers_.push_back(std::make_unique<TFtpScriptServer>(script));
+  return *servers_.back();
+}
+
+void ChildTest::WriteProfile(const String& name, const std::map<String, String>& keys) {
+  TMemIniFile ini(profiles);
+  for (const auto& [k, v] : keys) ini.WriteString(name, k, v);
+  ini.UpdateFile();
+}
+
+void ChildTest::ScriptedProfile(int port, const std::map<String, String>& more) {
+  std::map<String, String> keys = {{"HostName", "127.0.0.1"}, {"UserName", "nembraftp"},
+                                   {"PassWord", "secret"},    {"Port", IntToStr(port)},
+                                   {"Passive", "1"},          {"ServerType", "0"}};
+  for (const auto& [k, v] : more) keys[k] = v;
+  WriteProfile("Scripted", keys);
+}
+
+void ChildTest::OpenMain() {
+  TReg::WriteBool("FormMain", "MaxState", false);
+  TReg::WriteInteger("FormMain", "Left", 10);
+  TReg::WriteInteger("FormMain", "Top", 10);
+  TReg::WriteInteger("FormMain", "Width", 1000);
+  TReg::WriteInteger("FormMain", "Height", 720);
+  form.reset(new TFormMain(Application, profiles));
+  form->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
+  form->SelectLocalFolder(local);
+}
+
+TFormMdi* ChildTest::Open(const String& profile) {
+  if (!form) OpenMain();
+  if (!form) return nullptr;
+  form->OpenConnection(profile);
+  return dynamic_cast<TFormMdi*>(FormMdi);
+}
+
+bool ChildTest::WaitIdle(TFormMdi* child, DWORD ms) {
+  return WaitUntil(
+      [&] { return !child->Busy() && !child->ListingPending() && child->Ftp1->ClientState() == ftpReady; }, ms);
+}
+
+bool ChildTest::LogHas(TFormMdi* child, const String& line) const { return child->LogLines->IndexOf(line) >= 0; }
+
+std::vector<String> ChildTest::LogLinesStarting(TFormMdi* child, const String& prefix) const {
+  std::vector<String> found;
+  for (int i = 0; i < child->LogLines->Count(); ++i)
+    if (child->LogLines->Get(i).rfind(prefix, 0) == 0) found.push_back(child->LogLines->Get(i));
+  return found;
+}
+
+std::vector<String> ChildTest::Captions(TCustomListView* list) const {
+  std::vector<String> c;
+  for (int i = 0; i < list->Items()->Count(); ++i) c.push_back(list->Items()->Item(i)->Caption());
+  return c;
+}
+
+void ChildTest::SelectFiles(TFormMdi* child, std::initializer_list<const char*> names) {
+  TListItems* items = child->RemoteFiles->Items();
+  for (int i = 0; i < items->Count(); ++i) {
+    bool wanted = names.size() == 0;
+    for (const char* n : names)
+      if (items->Item(i)->Caption() == n) wanted = true;
+    items->Item(i)->SetSelected(wanted);
+  }
+}
+
+std::vector<String> ChildTest::BoxCaptions() const {
+  std::vector<String> c;
+  for (const auto& b : dialogs.Dialogs.Boxes) c.push_back(b.caption);
+  return c;
+}

@@ -1,0 +1,105 @@
+// The connection window's test bench: the main window with a profile file
+// and a local folder of the test's own, the real connection window opened
+// from it, and a scripted FTP server (passive mode) whose answers, files
+// and pacing each test sets.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+
+#include "../protocols/Ftpscript.h"
+#include "application/connections/Child.h"
+#include "application/frame/Main.h"
+#include "support/Testutil.h"
+
+// A scripted FTP server on 127.0.0.1 for one connection. Every command is
+// recorded. Defaults: banner 220, USER 331, PASS 230, SYST 215, PWD 257
+// "/home", CWD 250, TYPE 200, SIZE 213 with the file's size (550 without
+// the file), PASV from a listener of its own, NOOP 200, QUIT 221 and the
+// transfers below; anything else 502.
+struct TFtpScript {
+  // Replies taken in place of the default, front first, by verb ("SYST",
+  // "RETR"): "" keeps the default for that turn.
+  std::map<String, std::vector<String>> Replies;
+  // Files RETR sends and SIZE measures.
+  std::map<String, String> Files;
+  // What LIST sends, lines ending in CR LF.
+  String Listing;
+  // LIST answers 150 and then nothing until the client goes.
+  bool HoldList = false;
+  // RETR sends PaceBytes every PaceMs (0: all at once).
+  int PaceBytes = 0;
+  int PaceMs = 0;
+  // STOR reads 4 KiB a millisecond at most.
+  bool PaceStor = false;
+  // Closes the control connection after this many commands (0: never).
+  int CloseAfter = 0;
+  // RETR waits this long after the file's last byte before its 226.
+  int RetrReplyDelayMs = 0;
+  // Connections served, one after the other.
+  int Connections = 1;
+};
+
+class TFtpScriptServer {
+ public:
+  explicit TFtpScriptServer(TFtpScript script);
+  int Port() const { return peer_->Port(); }
+  std::vector<String> Commands() const { return log_.Get(); }
+  // The commands whose verb is verb.
+  int Count(const String& verb) const;
+  // What STOR received, by name.
+  std::map<String, String> Stored() const;
+  // The server saw the data connection of a transfer close early.
+  bool SawAbort() const { return aborted_; }
+  void Join() { peer_->Join(); }
+
+ private:
+  void Serve(SOCKET s);
+  TFtpScript script_;
+  TCmdLog log_;
+  mutable std::mutex m_;
+  std::map<String, String> stored_;
+  std::atomic<bool> aborted_{false};
+  std::unique_ptr<TScriptedPeer> peer_;
+};
+
+// A listing line of a Unix server.
+String UnixLine(const String& name, int64_t size, bool dir = false);
+
+class ChildTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A scripted server that lives until the windows are gone.
+  TFtpScriptServer& StartServer(const TFtpScript& script);
+  // Writes a section of the profile file.
+  void WriteProfile(const String& name, const std::map<String, String>& keys);
+  // A passive profile "Scripted" for the scripted server (and more keys).
+  void ScriptedProfile(int port, const std::map<String, String>& more = {});
+  // The main window, shown, with the local folder selected.
+  void OpenMain();
+  // Opens a connection window for a profile; nullptr when none came.
+  TFormMdi* Open(const String& profile);
+  // Until the window is idle and its lists are full.
+  bool WaitIdle(TFormMdi* child, DWORD ms = 15000);
+  bool LogHas(TFormMdi* child, const String& line) const;
+  // The log lines that begin with prefix.
+  std::vector<String> LogLinesStarting(TFormMdi* child, const String& prefix) const;
+  std::vector<String> Captions(TCustomListView* list) const;
+  // Selects the entries of the file list with these captions (all with none).
+  void SelectFiles(TFormMdi* child, std::initializer_list<const char*> names = {});
+  std::vector<String> BoxCaptions() const;
+
+  String dir, profiles, local;
+  TOwned<TFormMain> form;
+  TScopedDialogs dialogs;
+
+ private:
+  std::vector<std::unique_ptr<TFtpScriptServer>> servers_;
+  String savedTitle_;
+  TConnectionWindowFactory previousFactory_ = nullptr;
+  TdxBarUnit bars_;
+};

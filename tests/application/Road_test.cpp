@@ -1,0 +1,182 @@
+// The whole road of a user: a copy of the program with a vsftpd profile
+// beside it connects through the quick-connect combo, downloads a file
+// through the file list's popup menu and uploads a local file through the
+// Files menu, all by keyboard and mouse, then quits. The driver only sends
+// input and messages to the program's real windows; both files are
+// checked on disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "classlib/Registry.h"
+#include "support/Input.h"
+#include "support/Peers.h"
+#include "support/Screenshot.h"
+#include "support/Testutil.h"
+#include "support/Winwait.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr DWORD kStepMs = 20000;
+
+class TProgramRun {
+ public:
+  explicit TProgramRun(const String& exe) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    String command = "\"" + exe + "\"";
+    String folder = ExtractFilePath(exe);
+    started_ = CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
+                              &pi_) != FALSE;
+    EXPECT_TRUE(started_) << exe;
+  }
+  ~TProgramRun() {
+    if (!started_) return;
+    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+      ADD_FAILURE() << "the program was still running";
+      TerminateProcess(pi_.hProcess, 99);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    CloseHandle(pi_.hThread);
+    CloseHandle(pi_.hProcess);
+  }
+  DWORD Id() const { return pi_.dwProcessId; }
+  DWORD ExitCode(DWORD ms) {
+    WaitUntil([&] { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  bool started_ = false;
+};
+
+HWND MainWindowOf(const TProgramRun& p) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : TopWindows(true, true)) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          if (pid == p.Id() && WindowClass(w) == "TFormMain") found = w;
+        }
+        return found != nullptr;
+      },
+      kStepMs);
+  return found;
+}
+
+// The windows of a class below parent, in the order of their left edges.
+std::vector<HWND> ChildrenOfClass(HWND parent, const String& className) {
+  std::vector<HWND> found;
+  for (int i = 0;; ++i) {
+    HWND w = FindChildByClass(parent, className, i);
+    if (!w) break;
+    found.push_back(w);
+  }
+  std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.left < rb.left;
+  });
+  return found;
+}
+
+int ItemCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+// The client point of a list's first row (report view, under the header).
+POINT FirstRow(HWND list) {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+  RECT h{};
+  if (header) GetWindowRect(header, &h);
+  return POINT{30, static_cast<int>(h.bottom - h.top) + 8};
+}
+
+}  // namespace
+
+// Enabled once the quick-connect combo (issue 24) is on main.
+TEST(Road, DISABLED_QuickConnectDownloadUploadQuit) {
+  // The server's start folder holds the file to download.
+  String serverUpload = PeerFolder("vsftpd") + "root\\upload\\";
+  String remoteName = "road-" + IntToStr(GetCurrentProcessId()) + ".bin";
+  String remoteData(200000, '\0');
+  for (size_t i = 0; i < remoteData.size(); ++i) remoteData[i] = static_cast<char>(i * 7919 >> 3);
+  WriteFileBytes(serverUpload + remoteName, remoteData);
+
+  // The program in a folder of its own, with the profile beside it.
+  String folder = MakeTempFolder("road");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
+                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
+                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload\r\n");
+  String localDir = MakeTempFolder("road-local");
+  String localName = "a-road-up-" + IntToStr(GetCurrentProcessId()) + ".txt";
+  WriteFileBytes(localDir + "\\" + localName, "uploaded along the road\r\n");
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+    r.WriteString("LastDir", localDir);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+
+  // The profile in the quick-connect combo, then Quick Connect from the
+  // Connections menu (its first item).
+  HWND combo = FindChildByClass(main, "ComboBox");
+  if (!combo) combo = FindChildByClass(main, "Edit");
+  ASSERT_NE(combo, nullptr) << DescribeWindows(TopWindows(true, true));
+  ASSERT_TRUE(Click(combo));
+  ASSERT_TRUE(TypeText("Road"));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+
+  // The listing of the start folder.
+  HWND child = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
+  std::vector<HWND> remote;
+  ASSERT_TRUE(WaitUntil([&] {
+    remote = ChildrenOfClass(child, "TListView");
+    return remote.size() == 2 && ItemCount(remote[1]) >= 1;
+  }, kStepMs));
+  SaveScreenshot(main, "listed");
+
+  // The file, downloaded through the file list's popup menu.
+  ASSERT_TRUE(Click(remote[1], FirstRow(remote[1])));
+  // A menu opened by keyboard has no item selected yet.
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));  // "Download File(s)", the first item
+  String downloaded = localDir + "\\" + remoteName;
+  ASSERT_TRUE(WaitUntil([&] { return FileSizeOf(downloaded) == static_cast<int64_t>(remoteData.size()); }, kStepMs));
+  EXPECT_EQ(FileSha256(downloaded), Sha256Hex(remoteData));
+
+  // A local file, uploaded through the Files menu: the local list's first
+  // row, then the Connections menu (Alt+C; F10 would first select the
+  // maximised window's own menu), three menus to the right, its first item.
+  std::vector<HWND> lists = ChildrenOfClass(main, "TListView");
+  HWND localList = nullptr;
+  for (HWND l : lists)
+    if (!IsChild(child, l)) localList = l;
+  ASSERT_NE(localList, nullptr);
+  ASSERT_TRUE(Click(localList, FirstRow(localList)));
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  String uploaded = serverUpload + localName;
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(uploaded); }, kStepMs));
+  ASSERT_TRUE(WaitUntil([&] { return FileSha256(uploaded) == FileSha256(localDir + "\\" + localName); }, kStepMs));
+  SaveScreenshot(main, "uploaded");
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
+}
