@@ -583,11 +583,15 @@ TEST_F(DropActTest, DragOutOfTheTree) {
   tree->SetSelectedPathName(dir + "\\moved");
   TTreeNode* moved = tree->Selected();
   tree->SetSelectedPathName(dir);
-  bool busy = false, dragged = false, highlighted = false;
+  bool busy = false, dragged = false, highlighted = false, waited = false;
   tree->Step = [&](int) {
     busy = tree->Busy();
     dragged = tree->DragNode() == moved;
     highlighted = moved->DropTarget();
+    // The folder goes meanwhile; its refresh waits for the drag's end.
+    RemoveDirectoryA((dir + "\\moved").c_str());
+    tree->RefreshNodes();
+    waited = tree->RefreshPending() && ChildByText(tree->Selected(), "moved") != nullptr;
     return DRAGDROP_S_CANCEL;
   };
   begin(moved);
@@ -595,7 +599,9 @@ TEST_F(DropActTest, DragOutOfTheTree) {
   EXPECT_TRUE(busy);
   EXPECT_TRUE(dragged);
   EXPECT_TRUE(highlighted);
+  EXPECT_TRUE(waited);
   EXPECT_FALSE(tree->Busy());
   EXPECT_EQ(tree->DragNode(), nullptr);
-  EXPECT_FALSE(moved->DropTarget());
+  EXPECT_FALSE(tree->RefreshPending());
+  EXPECT_EQ(ChildByText(tree->Selected(), "moved"), nullptr);
 }
