@@ -74,7 +74,7 @@ TEST_P(ChildPeers, ListsDownloadsAndUploads) {
     TListItem* it = child->RemoteFiles->Items()->Item(i);
     EXPECT_EQ(it->SubItems()->Get(0), IntToStr(manifest[it->Caption()].Size)) << it->Caption();
   }
-  if (c.Port == ppVsftpd && c.Passive) SaveScreenshot(form->Handle(), "listing");
+  SaveScreenshot(form->Handle(), "listing");
 
   // Downloads in binary mode.
   String into = MakeTempFolder("peer-" + Tag());
