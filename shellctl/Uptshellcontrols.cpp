@@ -722,6 +722,14 @@ bool TPTCustomShellList::RestoreColumnWidths() {
   return true;
 }
 
+TListColumn* TPTCustomShellList::ReuseColumn(int index) {
+  return index < Columns()->Count() ? Columns()->Items(index) : Columns()->Add();
+}
+
+void TPTCustomShellList::DropColumnsFrom(int count) {
+  while (Columns()->Count() > count) Columns()->Delete(Columns()->Count() - 1);
+}
+
 void TPTCustomShellList::DefaultColumns() {
   struct TDef {
     const char* caption;
@@ -730,11 +738,13 @@ void TPTCustomShellList::DefaultColumns() {
               {SColumnSize, taRightJustify},
               {SColumnType, taLeftJustify},
               {SColumnModified, taLeftJustify}};
+  int k = 0;
   for (const TDef& d : defs) {
-    TListColumn* c = Columns()->Add();
+    TListColumn* c = ReuseColumn(k++);
     c->SetCaption(PTLoadStr(d.caption));
     c->SetAlignment(d.alignment);
   }
+  DropColumnsFrom(k);
   std::vector<BYTE> value = ReadDirectoryCols();
   TDirectoryCols& last = LastDirectoryCols();
   bool same = last.read && last.bytes == value;
@@ -746,20 +756,23 @@ void TPTCustomShellList::DefaultColumns() {
 
 void TPTCustomShellList::InitColumns(IShellDetails* details) {
   if (Columns()->Count() > 0 && fileSystemColumns_) SaveColumnWidths();
-  Columns()->Clear();
+  // The columns there are reused: taking them all down and putting them up
+  // again makes the list window lay itself out anew for each one.
   if (details) {
     fileSystemColumns_ = !ShellGetPathFromIdList(folderIdList_.get()).empty();
     // A provider that never ends is cut at a sane number of columns.
-    for (int i = 0; i < 64; ++i) {
+    int k = 0;
+    for (; k < 64; ++k) {
       SHELLDETAILS sd{};
-      if (FAILED(details->GetDetailsOf(nullptr, static_cast<UINT>(i), &sd))) break;
+      if (FAILED(details->GetDetailsOf(nullptr, static_cast<UINT>(k), &sd))) break;
       String caption = StrretToString(nullptr, sd.str);
       StrretFree(sd.str);
-      TListColumn* c = Columns()->Add();
+      TListColumn* c = ReuseColumn(k);
       c->SetCaption(caption);
       c->SetAlignment(AlignmentOf(sd.fmt));
       c->SetWidth(7 * sd.cxChar);
     }
+    DropColumnsFrom(k);
     if (fileSystemColumns_) RestoreColumnWidths();
     columnSource_ = 1;
   } else {

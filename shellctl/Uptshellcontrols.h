@@ -315,6 +315,10 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // target revoked and detached.
   void WindowGoing();
   void DefaultColumns();
+  // Rebuilding the columns: the one at index when there is one, else a new
+  // one; then the ones from count on go.
+  TListColumn* ReuseColumn(int index);
+  void DropColumnsFrom(int count);
   // Interaction.
   std::vector<TPTShListData*> SelectedData();
   // A refresh or fill must wait: busy, or a caption edit still open.

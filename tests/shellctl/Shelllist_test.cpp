@@ -234,8 +234,18 @@ TEST_F(ShellListTest, ColumnsFromTheDetailsProvider) {
   // A width the user changed survives a refill, through the saved state.
   HWND wnd = list->Handle();
   SendMessageA(wnd, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(133, 0));
+  // A mark on the header item shows whether the column was put up again.
+  HWND header = ListView_GetHeader(wnd);
+  HDITEMA mark{};
+  mark.mask = HDI_LPARAM;
+  mark.lParam = 0x5A;
+  ASSERT_TRUE(Header_SetItem(header, 4, &mark));
   list->FillItems();
   EXPECT_EQ(list->Columns()->Items(1)->Width(), 133);
+  // The same folder's columns stay up: a refill does not rebuild the header.
+  mark.lParam = 0;
+  ASSERT_TRUE(Header_GetItem(header, 4, &mark));
+  EXPECT_EQ(mark.lParam, 0x5A);
   TMemoryStream* state = PTShColumnStateStream();
   ASSERT_EQ(state->Size(), 4 + 5 * 4);
   auto* words = static_cast<const int32_t*>(state->Memory());
@@ -249,6 +259,7 @@ TEST_F(ShellListTest, ColumnsFromTheDetailsProvider) {
   EXPECT_FALSE(list->FileSystemColumns());
   EXPECT_EQ(list->Columns()->Items(0)->Caption(), "File");
   EXPECT_EQ(list->Columns()->Count(), 4);
+  EXPECT_EQ(Header_GetItemCount(header), 4);
   ASSERT_EQ(state->Size(), 4 + 5 * 4);
   EXPECT_EQ(static_cast<const int32_t*>(state->Memory())[2], 133);
   // Items below a provider's columns carry one sub-item fewer.
