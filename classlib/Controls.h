@@ -480,6 +480,9 @@ class TWinControl : public TControl, public TWindowObject {
   virtual bool IsFormControl() const { return false; }
   // A control on the form took the focus.
   virtual void FocusChanged(TWinControl* focused) {}
+  // A control leaves its parent: a form stops holding it (or a control
+  // inside it) as its active or focused control.
+  virtual void DefocusControl(TWinControl* control) {}
   // The form sees keys first when it previews them; true: taken.
   virtual bool PreviewKeyDown(WORD& key, TShiftState shift) { return false; }
   virtual bool PreviewKeyUp(WORD& key, TShiftState shift) { return false; }

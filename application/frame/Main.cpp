@@ -156,6 +156,15 @@ void DefineMainBars(TdxBarDefinition& d) {
     }
     b->SetAction(d.Action("Action" + String(a.Name)));
   }
+  // The quick-connect combo of profile names.
+  auto* combo = d.Item<TdxBarImageCombo>("TdxBarImageCombo", "ComboQuick");
+  combo->SetCategory(catConnections);
+  combo->SetWidth(125);
+  combo->SetDropDownCount(20);
+  combo->SetDropDownWidth(150);
+  combo->SetSorted(true);
+  combo->SetItemIndex(-1);
+  combo->WriteImageIndexes({});
   // The Quick Connect bar's button shows its caption beside its glyph.
   auto* quick = d.Item<TdxBarButton>("TdxBarButton", "ButtonQuickConBar");
   quick->SetCategory(catConnections);
@@ -193,8 +202,9 @@ void DefineMainBars(TdxBarDefinition& d) {
   main->SetIsMainMenu(true);
   Links(d, main->ItemLinks(),
         {"SubConnections", "SubView", "SubDirectories", "SubFiles", "SubBatch", "SubUtilities", "SubHelp"});
-  // The quick-connect combo joins this bar with the bars' combo items.
-  Links(d, Bar(d, "Quick Connect", 1, 0)->ItemLinks(), {"QuickConBar"});
+  TdxBar* quickBar = Bar(d, "Quick Connect", 1, 0);
+  d.Link(quickBar->ItemLinks(), "ComboQuick");
+  Links(d, quickBar->ItemLinks(), {"QuickConBar"});
   Links(d, Bar(d, "Connections", 1, 140)->ItemLinks(), {"New", "CloseActive", "Preferences", "NewProfile", "Profiles"});
   Links(d, Bar(d, "Directories", 1, 270)->ItemLinks(), {"NewLocalDir", "UpDir", "MkdDir", "RemoveDir", "RefreshRemote"});
   Links(d, Bar(d, "Files", 1, 400)->ItemLinks(), {"UploadFile", "DownloadFile", "DeleteRemote"});
@@ -273,8 +283,6 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   OnResize = {this, &TFormMain::FormResize};
 
   DragList.reset(new TStringList);
-  quickNames_.reset(new TStringList);
-  quickNames_->SetSorted(true);
 
   Imagebars = new TImageList(this);
   Imagebars->SetName("Imagebars");
@@ -287,6 +295,7 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   dxBarDefineForm(this);
   Bar1 = dynamic_cast<TdxBarManager*>(FindComponent("Bar1"));
   if (Bar1) Bar1->OnHelpButtonClick = {this, &TFormMain::Bar1HelpButtonClick};
+  ComboQuick = dynamic_cast<TdxBarImageCombo*>(FindComponent("ComboQuick"));
 
   // Bottom up: the status bar under the tabs.
   Stat1 = Make<TStatusBar>(this, this, "Stat1");
@@ -429,24 +438,23 @@ void TFormMain::RefreshLocalFiles() { LocList->RefreshItems(); }
 
 // ---------------------------------------------------------------- quick connect
 
-// The combo item comes with the bars' combo items: these then read and
-// write ComboQuick.
+// The names replace the combo's entries; a chosen name stays chosen.
 void TFormMain::FillQuickConnect(TStrings* names) {
+  if (!ComboQuick) return;
   String selected = QuickConnectText();
-  quickNames_->Clear();
-  quickNames_->AddStrings(names);
-  quickIndex_ = selected.empty() ? -1 : quickNames_->IndexOf(selected);
+  ComboQuick->SetItems(names);
+  ComboQuick->SetItemIndex(selected.empty() ? -1 : ComboQuick->Items()->IndexOf(selected));
 }
 
-int TFormMain::QuickConnectCount() const { return quickNames_->Count(); }
+int TFormMain::QuickConnectCount() const { return ComboQuick ? ComboQuick->Items()->Count() : 0; }
 
-int TFormMain::QuickConnectIndex() const { return quickIndex_; }
+int TFormMain::QuickConnectIndex() const { return ComboQuick ? ComboQuick->ItemIndex() : -1; }
 
 void TFormMain::SetQuickConnectIndex(int index) {
-  quickIndex_ = index < 0 || index >= quickNames_->Count() ? -1 : index;
+  if (ComboQuick) ComboQuick->SetItemIndex(index);
 }
 
-String TFormMain::QuickConnectText() const { return quickIndex_ < 0 ? String() : quickNames_->Get(quickIndex_); }
+String TFormMain::QuickConnectText() const { return ComboQuick ? ComboQuick->Text() : String(); }
 
 // ---------------------------------------------------------------- services
 
