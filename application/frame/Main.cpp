@@ -257,14 +257,6 @@ class TDrawingLock {
   TDrawingLock& operator=(const TDrawingLock&) = delete;
 };
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  return c;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- construction
@@ -298,10 +290,10 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   ComboQuick = dynamic_cast<TdxBarImageCombo*>(FindComponent("ComboQuick"));
 
   // Bottom up: the status bar under the tabs.
-  Stat1 = Make<TStatusBar>(this, this, "Stat1");
+  Stat1 = MakeControl<TStatusBar>(this, this, "Stat1");
   for (int width : {100, 250, 250}) Stat1->Panels()->Add()->SetWidth(width);
   Stat1->Panels()->Items(0)->SetText(" Quellmark \xAE");
-  TabCon = Make<TTabControl>(this, this, "TabCon");
+  TabCon = MakeControl<TTabControl>(this, this, "TabCon");
   TabCon->SetAlign(alBottom);
   TabCon->SetHeight(23);
   TabCon->SetTabHeight(19);
@@ -310,26 +302,26 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   TabCon->SetVisible(false);
   TabCon->OnChange = {this, &TFormMain::TabConChange};
 
-  PMain = Make<TPanel>(this, this, "PMain");
+  PMain = MakeControl<TPanel>(this, this, "PMain");
   PMain->SetAlign(alTop);
   PMain->SetHeight(90);
   PMain->SetCaption("");
   PMain->SetBevelOuter(bvNone);
-  PTree = Make<TPanel>(this, PMain, "PTree");
+  PTree = MakeControl<TPanel>(this, PMain, "PTree");
   PTree->SetAlign(alLeft);
   PTree->SetWidth(160);
   PTree->SetCaption("");
   PTree->SetBevelOuter(bvNone);
-  SplitE = Make<TSplitter>(this, PMain, "SplitE");
+  SplitE = MakeControl<TSplitter>(this, PMain, "SplitE");
   SplitE->SetAlign(alLeft);
   SplitE->SetLeft(160);
   SplitE->SetWidth(3);
   SplitE->SetMinSize(150);
-  PList = Make<TPanel>(this, PMain, "PList");
+  PList = MakeControl<TPanel>(this, PMain, "PList");
   PList->SetAlign(alClient);
   PList->SetCaption("");
   PList->SetBevelOuter(bvNone);
-  SplitMain = Make<TSplitter>(this, this, "SplitMain");
+  SplitMain = MakeControl<TSplitter>(this, this, "SplitMain");
   SplitMain->SetAlign(alTop);
   SplitMain->SetTop(90);
   SplitMain->SetHeight(3);
@@ -403,12 +395,12 @@ void TFormMain::CreateActions() {
 
 // The drag handlers of LocList come with the main window's drag and drop.
 void TFormMain::CreateLocalPane() {
-  LocTree = Make<TPTShellTree>(this, PTree, "LocTree");
+  LocTree = MakeControl<TPTShellTree>(this, PTree, "LocTree");
   LocTree->SetAlign(alClient);
   LocTree->SetOptions({ptstoAutoFill, ptstoDefaultKeyHandling, ptstoContextMenus, ptstoDynamicRefresh, ptstoShowHidden});
   LocTree->SetDragMode(dmAutomatic);
   LocTree->OnClick = {this, &TFormMain::LocTreeClick};
-  LocList = Make<TPTShellList>(this, PList, "LocList");
+  LocList = MakeControl<TPTShellList>(this, PList, "LocList");
   LocList->SetAlign(alClient);
   LocList->SetOptions({ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus,
                        ptsloDynamicRefresh, ptsloFolderContextMenu, ptsloShowHidden});
