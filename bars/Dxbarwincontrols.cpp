@@ -675,8 +675,16 @@ void TCustomdxBarComboControl::GetArrowParams(TdxBarPaintType paintType, bool dr
 void TCustomdxBarComboControl::SetDroppedDown(bool value) {
   TCustomdxBarCombo* combo = Combo();
   if (value == droppedDown_ || !combo || combo->ReadOnly()) return;
-  droppedDown_ = value;
   std::shared_ptr<const bool> alive = Alive();
+  if (value) {
+    // The window system's notifications still waiting are handled before
+    // the list shows: under Wine a late one of the form's own mapping
+    // raises the form's X window above a list shown before it, which then
+    // stays hidden though it is on top.
+    MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_ALLINPUT, 0);
+    if (!*alive || droppedDown_ || Combo() != combo) return;
+  }
+  droppedDown_ = value;
   Repaint();
   if (!*alive) return;
   if (!value) {
