@@ -23,6 +23,19 @@ struct TDepth {
   TDepth& operator=(const TDepth&) = delete;
 };
 
+// Busy for a scope (a menu or a drag is up); the refresh asked for
+// meanwhile is the caller's to run afterwards.
+struct TBusy {
+  bool& busy;
+  explicit TBusy(bool& b, bool& pending) : busy(b) {
+    busy = true;
+    pending = false;
+  }
+  ~TBusy() { busy = false; }
+  TBusy(const TBusy&) = delete;
+  TBusy& operator=(const TBusy&) = delete;
+};
+
 struct TFlag {
   bool& flag;
   bool saved;
@@ -601,6 +614,7 @@ void TPTCustomShellList::Delete(TListItem* item) {
     data_.erase(data);
     delete data;
   }
+  if (item == dropItem_) dropItem_ = nullptr;
   TPTCustomListView::Delete(item);
 }
 
@@ -971,39 +985,190 @@ TComPtr<IDataObject> TPTCustomShellList::CreateDataObject() {
   return TComPtr<IDataObject>(new TDataObject_shlv(folderIdList_.get(), children));
 }
 
-HRESULT TPTCustomShellList::OnDropTarget_DragEnter(IDataObject*, DWORD, POINTL, DWORD& effect) {
-  effect = DROPEFFECT_NONE;
+// -------- drag and drop
+
+namespace {
+
+constexpr DWORD kDropScrollInterval = 100;
+constexpr int kDropScrollSide = 26;  // pixels from the left and right edges
+constexpr int kDropScrollEnd = 20;   // pixels from the top and bottom edges
+constexpr DWORD kMouseButtons = MK_LBUTTON | MK_RBUTTON;
+
+// One line towards the edge pt is near, if any; true when it scrolled.
+bool ScrollTowardsEdge(HWND wnd, const TPoint& pt) {
+  RECT r;
+  if (!GetClientRect(wnd, &r)) return false;
+  bool scrolled = false;
+  if (pt.x < kDropScrollSide)
+    scrolled |= DragScrollStep(wnd, SB_HORZ, SB_LINELEFT);
+  else if (pt.x >= r.right - kDropScrollSide)
+    scrolled |= DragScrollStep(wnd, SB_HORZ, SB_LINERIGHT);
+  if (pt.y < kDropScrollEnd)
+    scrolled |= DragScrollStep(wnd, SB_VERT, SB_LINEUP);
+  else if (pt.y >= r.bottom - kDropScrollEnd)
+    scrolled |= DragScrollStep(wnd, SB_VERT, SB_LINEDOWN);
+  return scrolled;
+}
+
+}  // namespace
+
+TComPtr<IDropSource> TPTCustomShellList::CreateIDropSource(TMouseButton button, IDataObject*) {
+  return TComPtr<IDropSource>(new TDropSource_shlvtv(button));
+}
+
+void TPTCustomShellList::OleBeginDrag(TMouseButton button) {
+  // A drag that meets a menu or another drag is dropped.
+  if (busy_ || dragging_) return;
+  {
+    TBusy busy(busy_, refreshPending_);
+    TFlag dragging(dragging_);
+    TFlag mark(rightDragMark_);
+    TComPtr<IDataObject> data = CreateDataObject();
+    DWORD allowed = GetDragDropAttributesForAllSelected();
+    TComPtr<IDropSource> source = CreateIDropSource(button, data.Get());
+    DWORD effect = DROPEFFECT_NONE;
+    if (data && source) DoDragDrop(data.Get(), source.Get(), allowed, &effect);
+  }
+  // What changed meanwhile (items moved away) is shown now.
+  if (refreshPending_) {
+    refreshPending_ = false;
+    RefreshItems();
+  }
+}
+
+TComPtr<IDropTarget> TPTCustomShellList::FolderDropTarget() {
+  TComPtr<IDropTarget> target;
+  if (folderShf_ &&
+      FAILED(folderShf_->CreateViewObject(PTShTopFormWindow(this), IID_IDropTarget, target.PutVoid())))
+    target.Reset();
+  return target;
+}
+
+TPTCustomShellList::TDropAt TPTCustomShellList::DropAt(POINTL pt, DWORD) {
+  TDropAt at;
+  TPoint client = ScreenToClient(TPoint(pt.x, pt.y));
+  TListItem* item = GetItemAt(client.x, client.y);
+  if (item) {
+    if (!ItemData(item)) {
+      at.Fixed = true;
+      at.Effect = DROPEFFECT_COPY;
+      return at;
+    }
+    if (SUCCEEDED(GetUIObjectForItem(item, IID_IDropTarget, at.Target.PutVoid())) && at.Target) {
+      at.Item = item;
+      return at;
+    }
+    at.Target = FolderDropTarget();
+    return at;
+  }
+  if (dragging_) {
+    at.OwnEmptyArea = true;
+    at.Fixed = true;
+    at.Effect = (dropKeys_ & MK_RBUTTON) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return at;
+  }
+  at.Target = FolderDropTarget();
+  return at;
+}
+
+DWORD TPTCustomShellList::AskDropEffect(TDropAt& at, DWORD keyState, POINTL pt, DWORD allowed, bool over) {
+  if (at.Fixed) return at.Effect & allowed;
+  if (!at.Target || !dropData_) return DROPEFFECT_NONE;
+  DWORD effect = allowed;
+  if (FAILED(at.Target->DragEnter(dropData_.Get(), keyState, pt, &effect))) effect = DROPEFFECT_NONE;
+  if (over) {
+    DWORD next = allowed;
+    effect = SUCCEEDED(at.Target->DragOver(keyState, pt, &next)) ? next : DROPEFFECT_NONE;
+  }
+  at.Target->DragLeave();
+  return effect & allowed;
+}
+
+void TPTCustomShellList::SetDropItem(TListItem* item) {
+  if (item == dropItem_) return;
+  if (dropItem_) dropItem_->SetDropTarget(false);
+  dropItem_ = item;
+  if (dropItem_) dropItem_->SetDropTarget(true);
+}
+
+void TPTCustomShellList::DropScroll(POINTL pt) {
+  DWORD now = PTShClock()->TickCount();
+  if (now - scrollTime_ < kDropScrollInterval || !HandleAllocated()) return;
+  if (ScrollTowardsEdge(handle_, ScreenToClient(TPoint(pt.x, pt.y)))) scrollTime_ = now;
+}
+
+void TPTCustomShellList::DropDone() {
+  SetDropItem(nullptr);
+  dropData_.Reset();
+}
+
+HRESULT TPTCustomShellList::OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
+  dropData_ = TComPtr<IDataObject>::Share(data);
+  dropKeys_ = keyState;
+  scrollTime_ = PTShClock()->TickCount();
+  TDropAt at = DropAt(pt, keyState);
+  effect = AskDropEffect(at, keyState, pt, effect, false);
+  SetDropItem(effect != DROPEFFECT_NONE ? at.Item : nullptr);
   return S_OK;
 }
 
-HRESULT TPTCustomShellList::OnDropTarget_DragOver(DWORD, POINTL, DWORD& effect) {
-  effect = DROPEFFECT_NONE;
+HRESULT TPTCustomShellList::OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) {
+  dropKeys_ = keyState;
+  TDropAt at = DropAt(pt, keyState);
+  effect = AskDropEffect(at, keyState, pt, effect, true);
+  TListItem* was = dropItem_;
+  SetDropItem(effect != DROPEFFECT_NONE ? at.Item : nullptr);
+  DropScroll(pt);
+  effect |= DROPEFFECT_SCROLL;
+  if (dropItem_ != was && HandleAllocated()) UpdateWindow(handle_);
   return S_OK;
 }
 
-HRESULT TPTCustomShellList::OnDropTarget_DragLeave() { return S_OK; }
+HRESULT TPTCustomShellList::OnDropTarget_DragLeave() {
+  DropDone();
+  return S_OK;
+}
 
-HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
+HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
+  struct TDone {
+    TPTCustomShellList* list;
+    ~TDone() { list->DropDone(); }
+  } done{this};
+  DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
+  keyState |= dropKeys_ & kMouseButtons;
+  TDropAt at = DropAt(pt, keyState);
+  if (at.OwnEmptyArea) {
+    // Into the folder the items came from: only a copy, and only with the
+    // right button.
+    if (!(keyState & MK_RBUTTON)) return E_FAIL;
+    allowed &= ~static_cast<DWORD>(DROPEFFECT_MOVE);
+    at = TDropAt();
+    at.Target = FolderDropTarget();
+  }
+  if (!at.Target || !data) return S_OK;
+  DWORD chosen = allowed;
+  if (FAILED(at.Target->DragEnter(data, keyState, pt, &chosen))) chosen = DROPEFFECT_NONE;
+  chosen = allowed;
+  if (FAILED(at.Target->DragOver(keyState, pt, &chosen))) chosen = DROPEFFECT_NONE;
+  chosen &= allowed & PTShAllowedDropEffects(data);
+  {
+    TCursorGuard cursor;
+    if (chosen == DROPEFFECT_NONE) {
+      at.Target->DragLeave();
+    } else {
+      effect = chosen;
+      if (FAILED(at.Target->Drop(data, keyState, pt, &effect))) effect = DROPEFFECT_NONE;
+      effect &= chosen;
+    }
+  }
+  RefreshItems();
   return S_OK;
 }
 
 // -------- interaction
 
 namespace {
-
-// Busy for a scope (a menu or a drag is up); the refresh asked for
-// meanwhile is the caller's to run afterwards.
-struct TBusy {
-  bool& busy;
-  explicit TBusy(bool& b, bool& pending) : busy(b) {
-    busy = true;
-    pending = false;
-  }
-  ~TBusy() { busy = false; }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-};
 
 class TPopupGuard {
  public:
@@ -1469,6 +1634,13 @@ void TPTCustomShellList::AMDeferredEdit() {
 TPTCustomDraw* TPTCustomShellList::PTCustomDraw(const NMCUSTOMDRAW& record, LRESULT& result) {
   bool isItem = (record.dwDrawStage & CDDS_ITEM) != 0;
   bool itemPrePaint = record.dwDrawStage == CDDS_ITEMPREPAINT;
+  if (itemPrePaint && dropItem_ && record.dwItemSpec == static_cast<DWORD_PTR>(Items()->IndexOf(dropItem_))) {
+    // The drop highlight in the selection's colours: not every list view
+    // draws LVIS_DROPHILITED itself.
+    auto& lv = const_cast<NMLVCUSTOMDRAW&>(reinterpret_cast<const NMLVCUSTOMDRAW&>(record));
+    lv.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    lv.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+  }
   if (!OnPTCustomDraw && !(OnPTCustomDrawEx && itemPrePaint) && !OnCustomDrawShEx && !(OnCustomDrawSh && itemPrePaint))
     return nullptr;
   TListItem* item = nullptr;
@@ -1573,6 +1745,13 @@ void TPTCustomShellList::Dispatch(TMessage& msg) {
     case WM_MENUCHAR:
     case WM_MENUSELECT:
       MenuMessage(msg);
+      return;
+    case WM_RBUTTONUP:
+      if (rightDragMark_) {
+        DefaultHandler(msg);
+        return;
+      }
+      TPTCustomListView::Dispatch(msg);
       return;
     case CM_WANTSPECIALKEY:
       if (IsEditing()) {
@@ -1931,6 +2110,12 @@ void TPTCustomShellTree::Delete(TTreeNode* node) {
     delete data;
   }
   if (node == lastInsertedNode_) lastInsertedNode_ = nullptr;
+  if (node == dropNode_) dropNode_ = nullptr;
+  if (node == dragNode_) dragNode_ = nullptr;
+  if (node == targetNode_) {
+    targetNode_ = nullptr;
+    nodeTarget_.Reset();
+  }
   TPTCustomTreeView::Delete(node);
 }
 
@@ -2298,20 +2483,161 @@ void TPTCustomShellTree::DeviceChangeDetected(TObject*, TMessage& msg) {
 
 // -------- drag and drop
 
-HRESULT TPTCustomShellTree::OnDropTarget_DragEnter(IDataObject*, DWORD, POINTL, DWORD& effect) {
+// -------- drag and drop
+
+TComPtr<IDropSource> TPTCustomShellTree::CreateIDropSource(TMouseButton button, IDataObject*) {
+  return TComPtr<IDropSource>(new TDropSource_shlvtv(button));
+}
+
+void TPTCustomShellTree::OleBeginDrag(TTreeNode* node, TMouseButton button) {
+  if (busy_ || dragNode_ || !node) return;
+  dragNode_ = node;
+  SetDropNode(node);
+  TPTShTreeData* data = NodeData(node);
+  // The top node cannot be dragged.
+  if (data && node->Parent()) {
+    {
+      TBusy busy(busy_, refreshPending_);
+      TComPtr<IDataObject> object = TPTShellDataObject::ForTreeData(data);
+      DWORD allowed = GetDragDropAttributesForNode(node);
+      TComPtr<IDropSource> source = CreateIDropSource(button, object.Get());
+      DWORD effect = DROPEFFECT_NONE;
+      if (object && source) DoDragDrop(object.Get(), source.Get(), allowed, &effect);
+    }
+    // A folder moved away meanwhile goes now.
+    if (refreshPending_) {
+      refreshPending_ = false;
+      RefreshNodes();
+    }
+  }
+  dragNode_ = nullptr;
+  SetDropNode(nullptr);
+}
+
+TTreeNode* TPTCustomShellTree::DropNodeAt(POINTL pt) {
+  TPoint client = ScreenToClient(TPoint(pt.x, pt.y));
+  TTreeNode* node = GetNodeAt(client.x, client.y);
+  return NodeData(node) ? node : nullptr;
+}
+
+IDropTarget* TPTCustomShellTree::NodeDropTarget(TTreeNode* node) {
+  if (node != targetNode_) {
+    nodeTarget_.Reset();
+    targetNode_ = node;
+    if (TPTShTreeData* data = NodeData(node))
+      if (FAILED(data->GetIDropTarget(GetParentHWND(), nodeTarget_))) nodeTarget_.Reset();
+  }
+  return nodeTarget_.Get();
+}
+
+void TPTCustomShellTree::SetDropNode(TTreeNode* node) {
+  if (node == dropNode_ || !HandleAllocated()) return;
+  dropNode_ = node;
+  SendMessageA(handle_, TVM_SELECTITEM, TVGN_DROPHILITE, reinterpret_cast<LPARAM>(node ? node->ItemId() : nullptr));
+}
+
+void TPTCustomShellTree::DropDone() {
+  SetDropNode(dragNode_);
+  dropData_.Reset();
+  nodeTarget_.Reset();
+  targetNode_ = nullptr;
+}
+
+void TPTCustomShellTree::DoDropTargetAutoscroll(POINTL pt) {
+  if (!HandleAllocated()) return;
+  DWORD now = PTShClock()->TickCount();
+  TPoint client = ScreenToClient(TPoint(pt.x, pt.y));
+  if (now - scrollTime_ >= kDropScrollInterval && ScrollTowardsEdge(handle_, client)) {
+    scrollTime_ = now;
+    hoverTime_ = now;
+  }
+  const TPTDragHover& hover = DragHoverValues();
+  bool inside = std::abs(pt.x - hoverPoint_.x) <= static_cast<LONG>(hover.Width / 2) &&
+                std::abs(pt.y - hoverPoint_.y) <= static_cast<LONG>(hover.Height / 2);
+  if (!inside) {
+    hoverPoint_ = POINT{pt.x, pt.y};
+    hoverTime_ = now;
+    return;
+  }
+  if (now - hoverTime_ <= hover.Time) return;
+  TPoint at = ScreenToClient(TPoint(hoverPoint_.x, hoverPoint_.y));
+  if (TTreeNode* node = GetNodeAt(at.x, at.y)) {
+    // No shell box may come up in the middle of a drag.
+    TDepth quiet(noOwnerWindow_);
+    ExpandNode(node);
+    node->Expand(false);
+  }
+  hoverPoint_ = POINT{pt.x, pt.y};
+  hoverTime_ = now;
+}
+
+HRESULT TPTCustomShellTree::OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
+  DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
+  dropData_ = TComPtr<IDataObject>::Share(data);
+  dropKeys_ = keyState;
+  scrollTime_ = hoverTime_ = PTShClock()->TickCount();
+  hoverPoint_ = POINT{pt.x, pt.y};
+  TTreeNode* node = DropNodeAt(pt);
+  SetDropNode(node);
+  if (IDropTarget* target = NodeDropTarget(node)) {
+    DWORD asked = allowed;
+    if (SUCCEEDED(target->DragEnter(data, keyState, pt, &asked))) effect = asked & allowed;
+    target->DragLeave();
+  }
   return S_OK;
 }
 
-HRESULT TPTCustomShellTree::OnDropTarget_DragOver(DWORD, POINTL, DWORD& effect) {
+HRESULT TPTCustomShellTree::OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) {
+  DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
+  dropKeys_ = keyState;
+  TTreeNode* was = dropNode_;
+  TTreeNode* node = DropNodeAt(pt);
+  SetDropNode(node);
+  if (IDropTarget* target = NodeDropTarget(node); target && dropData_) {
+    DWORD asked = allowed;
+    if (SUCCEEDED(target->DragEnter(dropData_.Get(), keyState, pt, &asked))) {
+      asked = allowed;
+      if (SUCCEEDED(target->DragOver(keyState, pt, &asked))) effect = asked & allowed;
+    }
+    target->DragLeave();
+  }
+  DoDropTargetAutoscroll(pt);
+  effect |= DROPEFFECT_SCROLL;
+  if (dropNode_ != was && HandleAllocated()) UpdateWindow(handle_);
   return S_OK;
 }
 
-HRESULT TPTCustomShellTree::OnDropTarget_DragLeave() { return S_OK; }
+HRESULT TPTCustomShellTree::OnDropTarget_DragLeave() {
+  DropDone();
+  return S_OK;
+}
 
-HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject*, DWORD, POINTL, DWORD& effect) {
+HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
+  struct TDone {
+    TPTCustomShellTree* tree;
+    ~TDone() { tree->DropDone(); }
+  } done{this};
+  DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
+  IDropTarget* target = NodeDropTarget(DropNodeAt(pt));
+  if (!target || !data) return S_OK;
+  TComPtr<IDropTarget> hold = TComPtr<IDropTarget>::Share(target);
+  keyState |= dropKeys_ & kMouseButtons;
+  DWORD chosen = allowed;
+  if (FAILED(target->DragEnter(data, keyState, pt, &chosen))) chosen = DROPEFFECT_NONE;
+  chosen = allowed;
+  if (FAILED(target->DragOver(keyState, pt, &chosen))) chosen = DROPEFFECT_NONE;
+  chosen &= allowed & PTShAllowedDropEffects(data);
+  TCursorGuard cursor;
+  if (chosen == DROPEFFECT_NONE) {
+    target->DragLeave();
+    return S_OK;
+  }
+  effect = chosen;
+  if (FAILED(target->Drop(data, keyState, pt, &effect))) effect = DROPEFFECT_NONE;
+  effect &= chosen;
   return S_OK;
 }
 
@@ -2589,6 +2915,15 @@ void TPTCustomShellTree::Dispatch(TMessage& msg) {
     case CN_NOTIFY: {
       auto* nm = reinterpret_cast<NMHDR*>(msg.LParam);
       if (nm->code == NM_CLICK) syncNow_ = true;
+      bool drag = nm->code == TVN_BEGINDRAGA || nm->code == TVN_BEGINDRAGW;
+      bool rdrag = nm->code == TVN_BEGINRDRAGA || nm->code == TVN_BEGINRDRAGW;
+      if ((drag || rdrag) && options_.Contains(ptstoOleDrag)) {
+        // The item's handle lies at the same place in both forms.
+        HTREEITEM item = reinterpret_cast<NMTREEVIEWA*>(nm)->itemNew.hItem;
+        msg.Result = 0;
+        OleBeginDrag(Items()->GetNode(item), drag ? mbLeft : mbRight);
+        return;
+      }
       TPTCustomTreeView::Dispatch(msg);
       return;
     }

@@ -240,12 +240,16 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   TNotifyEvent OnFillComplete;
   TNotifyEvent OnFolderChanged;
 
-  // TPTDropTargetHandler; the drops onto the list come with its
-  // interaction: until then every drop is refused.
+  // TPTDropTargetHandler: drops go to the shell's drop target of the item
+  // under the point, else of the folder shown.
   HRESULT OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
   HRESULT OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) override;
   HRESULT OnDropTarget_DragLeave() override;
   HRESULT OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+  // The item highlighted under a drag (nullptr: none).
+  TListItem* DropItem() const { return dropItem_; }
+  // The selection is being dragged out of the list.
+  bool Dragging() const { return dragging_; }
 
  protected:
   void Loaded() override;
@@ -284,8 +288,10 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   // The attributes asked (0 when the folder cannot answer) and whether the
   // item is listed.
   virtual bool ShouldInclude(LPCITEMIDLIST parentIdList, LPCITEMIDLIST itemRel, SFGAOF& attributes);
-  // The drag out comes with the OLE half of the interaction.
-  virtual void OleBeginDrag(TMouseButton) {}
+  // Drags the selection out with button; the list is busy meanwhile and
+  // a change seen during the drag is refreshed once it ends.
+  virtual void OleBeginDrag(TMouseButton button);
+  virtual TComPtr<IDropSource> CreateIDropSource(TMouseButton button, IDataObject* data);
   void InitColumns(IShellDetails* details);
   void SortList();
 
@@ -325,6 +331,21 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   void InvokeDefault(const std::vector<TPTShListData*>& items);
   void MenuMessage(TMessage& msg);
   void ScrollByWheel(int delta);
+  // The drop target of the folder shown (nullptr: none).
+  TComPtr<IDropTarget> FolderDropTarget();
+  struct TDropAt {
+    TComPtr<IDropTarget> Target;
+    TListItem* Item = nullptr;  // highlighted for the target
+    bool Fixed = false;         // no target: Effect holds
+    DWORD Effect = DROPEFFECT_NONE;
+    bool OwnEmptyArea = false;  // the empty area while this list drags
+  };
+  TDropAt DropAt(POINTL pt, DWORD keyState);
+  // The effect the drop target at pt offers for the remembered data.
+  DWORD AskDropEffect(TDropAt& at, DWORD keyState, POINTL pt, DWORD allowed, bool over);
+  void SetDropItem(TListItem* item);
+  void DropScroll(POINTL pt);
+  void DropDone();
 
   TPTShellListOptions options_ = kPTShellListDefaultOptions;
   std::unique_ptr<TPTShellLocator> folder_;
@@ -363,6 +384,15 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   TComPtr<IContextMenu> menuHandler_;
   // The caption edit is ending (its notification runs).
   bool endingEdit_ = false;
+  // Drag and drop.
+  bool dragging_ = false;
+  // Set while a drag out runs: the right button's release gets the window's
+  // own handling, not the item menu.
+  bool rightDragMark_ = false;
+  TComPtr<IDataObject> dropData_;
+  DWORD dropKeys_ = 0;
+  TListItem* dropItem_ = nullptr;
+  DWORD scrollTime_ = 0;
 };
 
 class TPTShellList : public TPTCustomShellList {
@@ -462,12 +492,15 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   TNotifyEvent OnFillStart;
   TNotifyEvent OnFillComplete;
 
-  // The drops onto the tree come with its interaction: until then every
-  // drop is refused.
+  // Drops go to the shell's drop target of the node under the point; a
+  // drag resting on a node expands it.
   HRESULT OnDropTarget_DragEnter(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
   HRESULT OnDropTarget_DragOver(DWORD keyState, POINTL pt, DWORD& effect) override;
   HRESULT OnDropTarget_DragLeave() override;
   HRESULT OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) override;
+  // The node highlighted under a drag (nullptr: none); the node dragged out.
+  TTreeNode* DropNode() const { return dropNode_; }
+  TTreeNode* DragNode() const { return dragNode_; }
 
  protected:
   void Loaded() override;
@@ -506,6 +539,12 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   // Watches the drive of path (its whole subtree); "" removes every watch.
   virtual void InstallChangeHandler(const String& path);
   void InstallChangeHandlersForAllLocalDrives();
+  // Drags node out with button; the tree is busy meanwhile.
+  virtual void OleBeginDrag(TTreeNode* node, TMouseButton button);
+  virtual TComPtr<IDropSource> CreateIDropSource(TMouseButton button, IDataObject* data);
+  // Scrolls near the edges, at most every 100 ms, and expands the node
+  // under a drag that rests longer than the hover time.
+  void DoDropTargetAutoscroll(POINTL pt);
 
  private:
   friend class TPTCustomShellList;
@@ -525,6 +564,12 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   bool MustWait() const;
   void MenuMessage(TMessage& msg);
   void ScrollByWheel(int delta);
+  // The node with data at a screen point (nullptr: none).
+  TTreeNode* DropNodeAt(POINTL pt);
+  // The drop target of node, kept while the drag stays on it.
+  IDropTarget* NodeDropTarget(TTreeNode* node);
+  void SetDropNode(TTreeNode* node);
+  void DropDone();
 
   TPTShellTreeOptions options_ = kPTShellTreeDefaultOptions;
   std::unique_ptr<TPTShellLocator> baseFolder_;
@@ -549,6 +594,16 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   // Interaction.
   TComPtr<IContextMenu> menuHandler_;
   bool endingEdit_ = false;
+  // Drag and drop.
+  TTreeNode* dragNode_ = nullptr;
+  TTreeNode* dropNode_ = nullptr;
+  TTreeNode* targetNode_ = nullptr;  // the node whose target is kept
+  TComPtr<IDropTarget> nodeTarget_;
+  TComPtr<IDataObject> dropData_;
+  DWORD dropKeys_ = 0;
+  DWORD scrollTime_ = 0;
+  POINT hoverPoint_{};
+  DWORD hoverTime_ = 0;
 };
 
 class TPTShellTree : public TPTCustomShellTree {

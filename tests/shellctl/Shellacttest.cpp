@@ -34,13 +34,13 @@ HRESULT STDMETHODCALLTYPE TFakeMenu::GetCommandString(UINT_PTR offset, UINT type
 
 HRESULT STDMETHODCALLTYPE TRecordingTarget::DragEnter(IDataObject*, DWORD keys, POINTL, DWORD* effect) {
   Calls.push_back({"enter", keys, *effect});
-  *effect &= Effect;
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TRecordingTarget::DragOver(DWORD keys, POINTL, DWORD* effect) {
   Calls.push_back({"over", keys, *effect});
-  *effect &= Effect;
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
@@ -52,7 +52,19 @@ HRESULT STDMETHODCALLTYPE TRecordingTarget::DragLeave() {
 HRESULT STDMETHODCALLTYPE TRecordingTarget::Drop(IDataObject* data, DWORD keys, POINTL, DWORD* effect) {
   Calls.push_back({"drop", keys, *effect});
   ReadShellIDList(data, Dropped);
-  *effect &= Effect;
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  if (SUCCEEDED(data->GetData(&format, &medium))) {
+    auto drop = static_cast<HDROP>(medium.hGlobal);
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      wchar_t path[MAX_PATH] = {};
+      DragQueryFileW(drop, i, path, MAX_PATH);
+      DroppedFiles.push_back(WideToString(path));
+    }
+    ReleaseStgMedium(&medium);
+  }
+  *effect = Insist ? Effect : (*effect & Effect);
   return S_OK;
 }
 
@@ -72,12 +84,34 @@ TWrapFolder::TWrapFolder(const String& path) {
   EXPECT_EQ(desktop->BindToObject(Pidl.get(), nullptr, IID_IShellFolder, real_.PutVoid()), S_OK) << path;
 }
 
+HRESULT STDMETHODCALLTYPE TWrapFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* bc, REFIID iid, void** out) {
+  if (!SubFolders.empty()) {
+    auto it = SubFolders.find(ShellGetFriendlyNameFromIdList(real_.Get(), pidl, ptfnInFolder));
+    if (it != SubFolders.end()) return it->second->QueryInterface(iid, out);
+  }
+  return real_->BindToObject(pidl, bc, iid, out);
+}
+
+HRESULT STDMETHODCALLTYPE TWrapFolder::CreateViewObject(HWND owner, REFIID iid, void** out) {
+  if (IsEqualIID(iid, IID_IContextMenu) && BackgroundMenu) return BackgroundMenu->QueryInterface(iid, out);
+  if (IsEqualIID(iid, IID_IDropTarget) && FakeTargets) {
+    TComPtr<TRecordingTarget> target(new TRecordingTarget);
+    target->Effect = TargetEffect;
+    target->Insist = TargetInsist;
+    Targets.push_back(target);
+    return target->QueryInterface(iid, out);
+  }
+  return real_->CreateViewObject(owner, iid, out);
+}
+
 HRESULT STDMETHODCALLTYPE TWrapFolder::GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID iid,
                                                      UINT* reserved, void** out) {
   if (IsEqualIID(iid, IID_IContextMenu) && Menu) return Menu->QueryInterface(iid, out);
   if (IsEqualIID(iid, IID_IDropTarget) && FakeTargets && count == 1) {
     TComPtr<TRecordingTarget> target(new TRecordingTarget);
     target->Item = ShellGetFriendlyNameFromIdList(real_.Get(), items[0], ptfnInFolder);
+    target->Effect = TargetEffect;
+    target->Insist = TargetInsist;
     Targets.push_back(target);
     return target->QueryInterface(iid, out);
   }

@@ -41,7 +41,10 @@ class TRecordingTarget final : public TPTUnknown<IDropTarget, IID_IDropTarget> {
   std::vector<TCall> Calls;
   std::vector<String> Names() const;
   DWORD Effect = DROPEFFECT_COPY;
+  // Answers Effect whatever was offered (as some shell targets do).
+  bool Insist = false;
   TShellIDList Dropped;
+  std::vector<String> DroppedFiles;  // CF_HDROP
   // The item the target was made for (its name in the folder).
   String Item;
 };
@@ -56,18 +59,14 @@ class TWrapFolder : public TFakeShellFolder {
     return real_->ParseDisplayName(owner, bc, name, eaten, pidl, attributes);
   }
   HRESULT STDMETHODCALLTYPE EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override {
+    EnumOwners.push_back(owner);
     return real_->EnumObjects(owner, flags, out);
   }
-  HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* bc, REFIID iid, void** out) override {
-    return real_->BindToObject(pidl, bc, iid, out);
-  }
+  HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* bc, REFIID iid, void** out) override;
   HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE a, PCUIDLIST_RELATIVE b) override {
     return real_->CompareIDs(lParam, a, b);
   }
-  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND owner, REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IContextMenu) && BackgroundMenu) return BackgroundMenu->QueryInterface(iid, out);
-    return real_->CreateViewObject(owner, iid, out);
-  }
+  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND owner, REFIID iid, void** out) override;
   HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* attributes) override {
     return real_->GetAttributesOf(count, items, attributes);
   }
@@ -83,14 +82,34 @@ class TWrapFolder : public TFakeShellFolder {
   // Handed out for IContextMenu when set: of items, of the folder itself.
   IContextMenu* Menu = nullptr;
   IContextMenu* BackgroundMenu = nullptr;
-  // With drop targets: one recording target per item asked for, kept here.
+  // With drop targets: one recording target per item asked for (the
+  // folder's own has the item ""), kept here; Effect is theirs.
   bool FakeTargets = false;
+  DWORD TargetEffect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  bool TargetInsist = false;
   std::vector<TComPtr<TRecordingTarget>> Targets;
   TRecordingTarget* TargetOf(const String& item) const;
+  // Bound in place of the items of these names.
+  std::map<String, IShellFolder*> SubFolders;
+  // The owner windows EnumObjects was given.
+  std::vector<HWND> EnumOwners;
   TPidl Pidl;
 
  private:
   TComPtr<IShellFolder> real_;
+};
+
+// A drop source that asks the test's function what to do on each
+// QueryContinueDrag (S_OK, DRAGDROP_S_DROP, DRAGDROP_S_CANCEL).
+class TScriptedSource final : public TPTUnknown<IDropSource, IID_IDropSource> {
+ public:
+  explicit TScriptedSource(std::function<HRESULT(int call)> step) : step_(std::move(step)) {}
+  HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override { return step_(++Calls); }
+  HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+  int Calls = 0;
+
+ private:
+  std::function<HRESULT(int)> step_;
 };
 
 // The menu tracker in place for a scope; the test's function chooses.

@@ -617,11 +617,11 @@ TEST_F(ShellListTest, TheDropTargetFollowsTheOptionAndTheWindow) {
   ASSERT_NE(list->DropTarget(), nullptr);
   EXPECT_TRUE(registered());
 
-  // Until the interaction comes, the list refuses drops.
+  // A drag that never entered has nothing to drop (scrolling is offered).
   TComPtr<IDropTarget> held = TComPtr<IDropTarget>::Share(list->DropTarget());
   DWORD effect = DROPEFFECT_COPY;
   EXPECT_EQ(held->DragOver(MK_LBUTTON, POINTL{10, 10}, &effect), S_OK);
-  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_SCROLL));
   // Held past the list's end: nothing reaches the freed list.
   form.reset();
   effect = DROPEFFECT_COPY;
