@@ -157,6 +157,9 @@ TdxBarItemClass dxBarVisibleItemClass(int index);
 // The control class registered for exactly the item's class (an ancestor's
 // entry does not count); null when none is.
 TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item);
+// The control class registered for an item class (its first record); null
+// when the class is not registered.
+TdxBarItemControlClass dxBarFindItemControlClass(TdxBarItemClass itemClass);
 // Puts another control class in the first record of the item class, in
 // place (the registry keeps its order); returns the one it replaces.
 TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBarItemControlClass controlClass);
@@ -1023,6 +1026,10 @@ class TdxBar : public TPersistent {
   void SetVisible(bool value);
   bool WholeRow() const { return wholeRow_; }
   void SetWholeRow(bool value);
+  // A bar the library makes for a window of its own; the saved layout
+  // leaves it out.
+  bool Internal() const { return internal_; }
+  void SetInternal(bool value) { internal_ = value; }
 
   // The dock site the bar is in: DockControl, else the built-in one of its
   // style (none when floating).
@@ -1113,6 +1120,7 @@ class TdxBar : public TPersistent {
   bool useRestSpace_ = false;
   bool visible_ = false;
   bool wholeRow_ = false;
+  bool internal_ = false;
   bool everDocked_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include <map>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarwinitems.h"
+#include "extitems/Dxbarextitems.h"
 
 namespace {
 
@@ -250,6 +252,32 @@ void DumpItem(TDump& d, int index, TdxBarItem* item) {
     d.Changed(p + ".ShowCheck", l->ShowCheck(), false);
     d.Changed(p + ".ShowNumbers", l->ShowNumbers(), true);
   }
+  if (auto* w = dynamic_cast<TdxBarWindowItem*>(item)) d.Changed(p + ".Text", w->Text(), String());
+  if (auto* e = dynamic_cast<TdxBarEdit*>(item)) {
+    d.Changed(p + ".MaxLength", e->MaxLength(), 0);
+    d.Changed(p + ".ReadOnly", e->ReadOnly(), false);
+    d.Changed(p + ".ShowCaption", e->ShowCaption(), false);
+    d.Line(p + ".Width", e->Width());
+  }
+  auto* image = dynamic_cast<TdxBarImageCombo*>(item);
+  // The image combo hides its editor unless asked.
+  if (auto* c = dynamic_cast<TCustomdxBarCombo*>(item)) d.Changed(p + ".ShowEditor", c->ShowEditor(), !image);
+  if (auto* c = dynamic_cast<TdxBarCustomCombo*>(item)) {
+    d.Changed(p + ".DropDownCount", c->DropDownCount(), 8);
+    d.Changed(p + ".DropDownWidth", c->DropDownWidth(), 0);
+    d.Changed(p + ".ItemHeight", c->ItemHeight(), 0);
+    for (int i = 0; i < c->Items()->Count(); ++i) d.Line(p + ".Items[" + IntToStr(i) + "]", c->Items()->Get(i));
+    d.Changed(p + ".Sorted", c->Sorted(), false);
+    d.Changed(p + ".ItemIndex", c->ItemIndex(), -1);
+  }
+  if (image) {
+    if (image->Images()) d.Line(p + ".Images", NameOf(image->Images()));
+    d.Changed(p + ".ShowText", image->ShowText(), true);
+    // Always written, as a list with one index per entry.
+    String list;
+    for (int index : image->ReadImageIndexes()) list += (list.empty() ? "" : " ") + IntToStr(index);
+    d.Line(p + ".ImageIndexes", "(" + list + ")");
+  }
 }
 
 void DumpBar(TDump& d, int index, TdxBar* bar) {
@@ -264,7 +292,13 @@ void DumpBar(TDump& d, int index, TdxBar* bar) {
   if (bar->DockControl()) d.Line(p + ".DockControl", NameOf(bar->DockControl()));
   if (bar->DockedDockControl()) d.Line(p + ".DockedDockControl", NameOf(bar->DockedDockControl()));
   d.Line(p + ".DockedDockingStyle", DockingName(bar->DockedDockingStyle()));
+  d.Changed(p + ".DockedLeft", bar->DockedLeft(), 0);
+  d.Changed(p + ".DockedTop", bar->DockedTop(), 0);
   d.Line(p + ".DockingStyle", DockingName(bar->DockingStyle()));
+  d.Changed(p + ".FloatLeft", bar->FloatLeft(), 0);
+  d.Changed(p + ".FloatTop", bar->FloatTop(), 0);
+  d.Changed(p + ".FloatClientWidth", bar->FloatClientWidth(), 0);
+  d.Changed(p + ".FloatClientHeight", bar->FloatClientHeight(), 0);
   d.Changed(p + ".Hidden", bar->Hidden(), false);
   d.Changed(p + ".IsMainMenu", bar->IsMainMenu(), false);
   d.Changed(p + ".MultiLine", bar->MultiLine(), false);

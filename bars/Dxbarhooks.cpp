@@ -309,7 +309,7 @@ LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
 bool dxBarKeyboardHookDirectCall(WPARAM key, LPARAM keyData) {
   bool saved = gDirectCall;
   gDirectCall = true;
-  if (key == VK_MENU && !(keyData & 0x80000000)) gAltFlag = true;
+  if (key == VK_MENU) gAltFlag = true;
   LRESULT r = 0;
   try {
     r = dxBarKeyboardHookProc(HC_ACTION, key, keyData);

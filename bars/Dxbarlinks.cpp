@@ -4,6 +4,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarstrs.h"
+#include "Dxbarwinitems.h"
 
 namespace {
 
@@ -184,7 +185,7 @@ void TdxBarItemLink::SetUserWidth(int value) {
   if (value == Width()) return;
   userWidth_ = value;
   userDefine_ << udWidth;
-  // The edit controls re-measure on their width.
+  if (auto* c = dynamic_cast<TdxBarEditControl*>(control_)) c->WidthChanged();
   ItemLinkChanged();
 }
 
@@ -232,8 +233,9 @@ TdxBarPaintStyle TdxBarItemLink::PaintStyle() const {
 }
 
 int TdxBarItemLink::Width() const {
-  // The edit items add their own width here.
-  return userDefine_.Contains(udWidth) ? userWidth_ : 0;
+  if (userDefine_.Contains(udWidth)) return userWidth_;
+  if (auto* edit = dynamic_cast<TdxBarEdit*>(item_)) return edit->Width();
+  return 0;
 }
 
 TCustomdxBarControl* TdxBarItemLink::BarControl() const { return owner_->BarControl(); }
@@ -308,9 +310,14 @@ void TdxBarItemLink::CheckMostRecentlyUsed() {
 void TdxBarItemLink::CreateControl() {
   TCustomdxBarControl* bc = BarControl();
   if (!bc || !item_ || control_) return;
-  // Edit and combo items on a vertical toolbar show as plain buttons once
-  // they exist; every other item gets the control of its exact class.
+  // Edit and combo items on a vertical toolbar show as plain buttons (the
+  // control the buttons have); every other item gets the control of its
+  // exact class.
   TdxBarItemControlClass cls = dxBarItemControlClass(item_);
+  if (dynamic_cast<TdxBarWindowItem*>(item_) && IsToolbarControlVertical(bc)) {
+    TdxBarItemControlClass button = dxBarFindItemControlClass(TdxBarButton::Class());
+    cls = button ? button : TdxBarButtonControl::Class();
+  }
   if (!cls) return;
   control_ = cls->Create(this);
 }

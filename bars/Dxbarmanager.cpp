@@ -251,8 +251,15 @@ void TdxBarManager::Loaded() {
     bar->SetVisible(bar->LoadedVisible());
   }
   if (!designing_ && !dxBarReadingFormCopy) {
-    if (storeInRegistry_) LoadFromRegistry(registryPath_);
-    if (storeInIniFile_) LoadFromIniFile(iniFileName_);
+    // A damaged store leaves the layout the form defines.
+    try {
+      if (storeInRegistry_) LoadFromRegistry(registryPath_);
+    } catch (const Exception&) {
+    }
+    try {
+      if (storeInIniFile_) LoadFromIniFile(iniFileName_);
+    } catch (const Exception&) {
+    }
   }
   bars_->SetRestoring(false);
   for (int i = 0; i < categories_->Count(); ++i)

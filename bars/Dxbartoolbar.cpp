@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarwinitems.h"
 
 #include <windowsx.h>
 
@@ -447,7 +448,15 @@ bool TdxBarControl::MarkExists() {
 
 void TdxBarControl::SetDockingStyle(TdxBarDockingStyle value) {
   if (value != dockingStyle_) hasHiddenItems_ = false;
+  bool turns = dxBarIsVertical(value) != dxBarIsVertical(dockingStyle_);
   TCustomdxBarControl::SetDockingStyle(value);
+  // Edit and combo items show as buttons on a vertical bar: their controls
+  // are made again for the new orientation.
+  if (turns && itemLinks_)
+    for (int i = 0; i < itemLinks_->Count(); ++i) {
+      TdxBarItemLink* link = itemLinks_->Items(i);
+      if (link->Control() && dynamic_cast<TdxBarWindowItem*>(link->Item())) link->DestroyControl();
+    }
 }
 
 void TdxBarControl::ReleaseRotatedFont() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarwinitems.h"
 
 #include <windowsx.h>
 
@@ -148,7 +149,9 @@ void TdxBarControl::LButtonDownToolbar(TMessage& msg) {
       openMenu_ = false;
       SetKeySelectedItem(item);
     } else if (item->IsWinControl()) {
-      // An in-bar window with the focus takes its own presses.
+      // An in-bar window with the focus takes its own presses; one beside
+      // it (a combo's button) is handed to it.
+      if (auto* w = dynamic_cast<TdxBarWinControl*>(item)) w->BarMouseMessage(WM_LBUTTONDOWN, msg.WParam, p);
       return;
     } else if (!dynamic_cast<TdxBarButtonControl*>(item) && openMenu_) {
       // A press on the open menu's item closes it.

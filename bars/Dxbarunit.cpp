@@ -3,6 +3,7 @@
 // drains, mouse-leave tracking, sounds, fonts and the system seams.
 #include "Dxbarcontrols.h"
 #include "Dxbarstrs.h"
+#include "Dxbarwinitems.h"
 
 #include <mmsystem.h>
 
@@ -214,6 +215,13 @@ TdxBarItemControlClass dxBarReplaceItemControl(TdxBarItemClass itemClass, TdxBar
   return nullptr;
 }
 
+TdxBarItemControlClass dxBarFindItemControlClass(TdxBarItemClass itemClass) {
+  if (!gItemClasses) return nullptr;
+  for (const auto& r : *gItemClasses)
+    if (r.ItemClass == itemClass) return r.ControlClass;
+  return nullptr;
+}
+
 TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item) {
   if (!gItemClasses || !item) return nullptr;
   for (const auto& r : *gItemClasses)
@@ -223,8 +231,8 @@ TdxBarItemControlClass dxBarItemControlClass(const TdxBarItem* item) {
 
 namespace {
 
-// The core classes, in this order; the edit and combo items, the quick
-// customization items and the system-menu item join with their controls.
+// The core classes, in this order; the quick customization items and the
+// system-menu item join with their controls.
 struct TCoreItem {
   TdxBarItemClass (*Item)();
   TdxBarItemControlClass (*Control)();
@@ -232,6 +240,9 @@ struct TCoreItem {
 };
 const TCoreItem kCoreItems[] = {
     {&TdxBarButton::Class, &TdxBarButtonControl::Class, true},
+    {&TdxBarEdit::Class, &TdxBarEditControl::Class, true},
+    {&TCustomdxBarCombo::Class, &TCustomdxBarComboControl::Class, true},
+    {&TdxBarCombo::Class, &TdxBarComboControl::Class, true},
     {&TdxBarSubItem::Class, &TdxBarSubItemControl::Class, true},
     {&TdxBarListItem::Class, &TdxBarContainerItemControl::Class, true},
     {&TdxBarContainerItem::Class, &TdxBarContainerItemControl::Class, true},

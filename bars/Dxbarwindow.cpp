@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarwinitems.h"
 
 #include <windowsx.h>
 
@@ -335,6 +336,8 @@ void TCustomdxBarControl::SetKeySelectedItem(TdxBarItemControl* control) {
 
 void TCustomdxBarControl::SetMouseSelectedItem(TdxBarItemControl* control) {
   if (!HandleAllocated() || control == selectedControl_) return;
+  // A field being edited keeps the selection.
+  if (auto* w = dynamic_cast<TdxBarWinControl*>(selectedControl_); w && w->Window() && GetFocus() == w->Window()) return;
   TdxBarControlRef self(this);
   if (selectedControl_ && selectedControl_->Active()) selectedControl_->ControlInactivate(false);
   if (!BarControlExists(self)) return;
@@ -719,6 +722,8 @@ void TCustomdxBarControl::LButtonDownMessage(TMessage& msg) {
     capturedControlHot_ = true;
     selectedControl_->Repaint();
   }
+  // A window control hears a press beside its window (a combo's button).
+  if (auto* w = dynamic_cast<TdxBarWinControl*>(item)) w->BarMouseMessage(WM_LBUTTONDOWN, msg.WParam, p);
 }
 
 void TCustomdxBarControl::LButtonUpMessage(TMessage& msg) {
@@ -741,6 +746,12 @@ void TCustomdxBarControl::LButtonUpMessage(TMessage& msg) {
     TdxBarItemControl* selected = selectedControl_;
     if (item && item->WantMouse()) {
       if (item == selected && selected->GetEnabled()) {
+        // A window control hears the release first.
+        if (auto* w = dynamic_cast<TdxBarWinControl*>(selected)) {
+          std::shared_ptr<const bool> alive = w->Alive();
+          w->BarMouseMessage(WM_LBUTTONUP, msg.WParam, p);
+          if (!*alive || !BarControlExists(self) || !ItemExists(selected)) return;
+        }
         selected->ControlUnclick(true);
       } else if (dynamic_cast<TdxBarControl*>(this)) {
         // Released over another or a disabled item: nothing runs.

@@ -954,6 +954,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner) {
 
 TWinControl::~TWinControl() {
   Destroying();
+  // A form stops holding it (RemoveControl can no longer tell what it was).
+  if (parent_)
+    if (TWinControl* form = parent_->FormControl()) form->DefocusControl(this);
   // Children go with their parent, whoever owns them.
   while (!controls_.empty()) {
     TControl* c = controls_.back();
@@ -1489,6 +1492,8 @@ void TWinControl::RemoveControl(TControl* control) {
     tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), w), tabList_.end());
   }
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+  if (auto* w = dynamic_cast<TWinControl*>(control))
+    if (TWinControl* form = FormControl()) form->DefocusControl(w);
   control->parent_ = nullptr;
   if (!IsDestroying()) Realign();
 }

@@ -480,6 +480,9 @@ class TWinControl : public TControl, public TWindowObject {
   virtual bool IsFormControl() const { return false; }
   // A control on the form took the focus.
   virtual void FocusChanged(TWinControl* focused) {}
+  // A control leaves its parent: a form stops holding it (or a control
+  // inside it) as its active or focused control.
+  virtual void DefocusControl(TWinControl* control) {}
   // The form sees keys first when it previews them; true: taken.
   virtual bool PreviewKeyDown(WORD& key, TShiftState shift) { return false; }
   virtual bool PreviewKeyUp(WORD& key, TShiftState shift) { return false; }
@@ -642,13 +645,19 @@ struct TComCtlVersion {
 TComCtlVersion ComCtlVersion();
 void ForceComCtlVersion(const TComCtlVersion* version);  // nullptr: the real one again
 
-// A control of a form built in code: made with its owner, named, placed in
-// its parent at the given bounds.
+// A control of a form built in code: made with its owner, named and placed
+// in its parent; its bounds or alignment are set after.
 template <class T>
-T* MakeControl(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
+T* MakeControl(TComponent* owner, TWinControl* parent, const char* name) {
   T* c = new T(owner);
   c->SetName(name);
   c->SetParent(parent);
+  return c;
+}
+// The same at the given bounds.
+template <class T>
+T* MakeControl(TComponent* owner, TWinControl* parent, const char* name, int left, int top, int width, int height) {
+  T* c = MakeControl<T>(owner, parent, name);
   c->SetBounds(left, top, width, height);
   return c;
 }

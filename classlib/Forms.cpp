@@ -807,6 +807,16 @@ void TCustomForm::FocusChanged(TWinControl* focused) {
   if (focusedControl_ == focused) BroadcastFocus(this, focused);
 }
 
+void TCustomForm::DefocusControl(TWinControl* control) {
+  auto inside = [&](TWinControl* c) {
+    for (TControl* p = c; p; p = p->Parent())
+      if (p == control) return true;
+    return false;
+  };
+  if (inside(activeControl_)) activeControl_ = nullptr;
+  if (inside(focusedControl_)) focusedControl_ = nullptr;
+}
+
 void TCustomForm::SetActiveControl(TWinControl* control) {
   if (control == activeControl_) return;
   if (control && (control == this || !ContainsControl(control)))

@@ -137,6 +137,7 @@ class TCustomForm : public TCustomControl {
 
   bool IsFormControl() const override { return true; }
   void FocusChanged(TWinControl* focused) override;
+  void DefocusControl(TWinControl* control) override;
   bool PreviewKeyDown(WORD& key, TShiftState shift) override;
   bool PreviewKeyUp(WORD& key, TShiftState shift) override;
   bool PreviewKeyPress(char& key) override;

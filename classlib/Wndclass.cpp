@@ -128,6 +128,11 @@ void TObjectWindowClass::SetSlot(HWND wnd, TWindowObject* obj) const {
 
 TWindowObject* TObjectWindowClass::ObjectOf(HWND wnd) {
   if (!wnd) return nullptr;
+  // A window of another process (another copy of the program, its words
+  // alike) has no object here.
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid != GetCurrentProcessId()) return nullptr;
   TObjectWindowClass* c = ClassOf(wnd);
   // A window of an object class that nobody subclassed answers from its slot:
   // a property look-up costs a server round trip under Wine, on every

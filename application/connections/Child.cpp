@@ -80,16 +80,8 @@ String NotUploadable(const String& path) {
   return String();
 }
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  return c;
-}
-
 TPanel* MakePanel(TComponent* owner, TWinControl* parent, const char* name, TAlign align) {
-  TPanel* p = Make<TPanel>(owner, parent, name);
+  TPanel* p = MakeControl<TPanel>(owner, parent, name);
   p->SetAlign(align);
   p->SetCaption("");
   p->SetBevelOuter(bvNone);
@@ -98,7 +90,7 @@ TPanel* MakePanel(TComponent* owner, TWinControl* parent, const char* name, TAli
 
 TPTListView* MakeList(TComponent* owner, TWinControl* parent, const char* name,
                       std::initializer_list<std::pair<const char*, int>> columns) {
-  TPTListView* l = Make<TPTListView>(owner, parent, name);
+  TPTListView* l = MakeControl<TPTListView>(owner, parent, name);
   l->SetAlign(alClient);
   l->SetViewStyle(vsReport);
   l->SetReadOnly(true);
@@ -384,7 +376,7 @@ TFormMain* TFormMdi::Main() const {
 }
 
 TLabel* TFormMdi::PanelLabel(TWinControl* parent, const char* name, int left, int top, int width) {
-  TLabel* l = Make<TLabel>(this, parent, name);
+  TLabel* l = MakeControl<TLabel>(this, parent, name);
   l->SetAutoSize(false);
   l->SetShowAccelChar(false);
   l->SetBounds(left, top, width, 15);
@@ -403,22 +395,22 @@ void TFormMdi::BuildForm() {
   Timer = PanelLabel(Panel1, "Timer", 0, 22, 130);
   Percent = PanelLabel(Panel1, "Percent", 132, 22, 40);
   Percent->SetAlignment(taRightJustify);
-  Prog1 = Make<TProgressBar>(this, Panel1, "Prog1");
+  Prog1 = MakeControl<TProgressBar>(this, Panel1, "Prog1");
   Prog1->SetBounds(176, 23, 136, 13);
   Prog1->SetMin(0);
   Prog1->SetMax(1000);
   Prog1->SetSmooth(true);
-  ComboMode = Make<TComboBox>(this, Panel1, "ComboMode");
+  ComboMode = MakeControl<TComboBox>(this, Panel1, "ComboMode");
   ComboMode->SetStyle(csDropDownList);
   ComboMode->SetBounds(242, 0, 70, 21);
   ComboMode->Items()->Add("Binary");
   ComboMode->Items()->Add("ASCII");
   ComboMode->SetItemIndex(0);
-  CancelB = Make<TSpeedButton>(this, Panel1, "CancelB");
+  CancelB = MakeControl<TSpeedButton>(this, Panel1, "CancelB");
   CancelB->SetBounds(316, 1, 100, 19);
   CancelB->SetCaption("Cancel");
   CancelB->OnClick = {this, &TFormMdi::CancelBClick};
-  CloseB = Make<TSpeedButton>(this, Panel1, "CloseB");
+  CloseB = MakeControl<TSpeedButton>(this, Panel1, "CloseB");
   CloseB->SetBounds(316, 20, 100, 19);
   CloseB->SetCaption("Close Connection");
   CloseB->SetShowHint(true);
@@ -431,13 +423,13 @@ void TFormMdi::BuildForm() {
   PInfoMain = MakePanel(this, this, "PInfoMain", alBottom);
   PInfoMain->SetHeight(96);
   PInfoMain->Constraints()->SetMinHeight(31);
-  MemoInfo = Make<TMemo>(this, PInfoMain, "MemoInfo");
+  MemoInfo = MakeControl<TMemo>(this, PInfoMain, "MemoInfo");
   MemoInfo->SetAlign(alClient);
   MemoInfo->SetReadOnly(true);
   MemoInfo->SetScrollBars(ssVertical);
   // No limit: the control's own stops near 32 K.
   MemoInfo->SetMaxLength(0);
-  SplitBot = Make<TSplitter>(this, this, "SplitBot");
+  SplitBot = MakeControl<TSplitter>(this, this, "SplitBot");
   SplitBot->SetAlign(alBottom);
   SplitBot->SetHeight(3);
   SplitBot->SetTop(PInfoMain->Top() - 3);
@@ -446,11 +438,11 @@ void TFormMdi::BuildForm() {
   PListing = MakePanel(this, this, "PListing", alClient);
   PDirCombo = MakePanel(this, PListing, "PDirCombo", alTop);
   PDirCombo->SetHeight(25);
-  DirCombo = Make<TComboBox>(this, PDirCombo, "DirCombo");
+  DirCombo = MakeControl<TComboBox>(this, PDirCombo, "DirCombo");
   DirCombo->SetStyle(csDropDown);
   DirCombo->SetBounds(2, 2, PDirCombo->Width() - 92, 21);
   DirCombo->SetAnchors(TAnchors{akLeft, akTop, akRight});
-  ReconB = Make<TSpeedButton>(this, PDirCombo, "ReconB");
+  ReconB = MakeControl<TSpeedButton>(this, PDirCombo, "ReconB");
   ReconB->SetBounds(PDirCombo->Width() - 86, 2, 84, 21);
   ReconB->SetAnchors(TAnchors{akTop, akRight});
   ReconB->SetCaption("Reconnect");
@@ -462,7 +454,7 @@ void TFormMdi::BuildForm() {
   RemoteDirs->OnClick = {this, &TFormMdi::RemoteDirsClick};
   RemoteDirs->OnCompare = {this, &TFormMdi::RemoteDirsCompare};
   RemoteDirs->OnSelectItem = {this, &TFormMdi::ListSelectItem};
-  SplitRem = Make<TSplitter>(this, PListing, "SplitRem");
+  SplitRem = MakeControl<TSplitter>(this, PListing, "SplitRem");
   SplitRem->SetAlign(alLeft);
   SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
   SplitRem->SetWidth(3);

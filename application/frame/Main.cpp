@@ -156,6 +156,15 @@ void DefineMainBars(TdxBarDefinition& d) {
     }
     b->SetAction(d.Action("Action" + String(a.Name)));
   }
+  // The quick-connect combo of profile names.
+  auto* combo = d.Item<TdxBarImageCombo>("TdxBarImageCombo", "ComboQuick");
+  combo->SetCategory(catConnections);
+  combo->SetWidth(125);
+  combo->SetDropDownCount(20);
+  combo->SetDropDownWidth(150);
+  combo->SetSorted(true);
+  combo->SetItemIndex(-1);
+  combo->WriteImageIndexes({});
   // The Quick Connect bar's button shows its caption beside its glyph.
   auto* quick = d.Item<TdxBarButton>("TdxBarButton", "ButtonQuickConBar");
   quick->SetCategory(catConnections);
@@ -193,8 +202,9 @@ void DefineMainBars(TdxBarDefinition& d) {
   main->SetIsMainMenu(true);
   Links(d, main->ItemLinks(),
         {"SubConnections", "SubView", "SubDirectories", "SubFiles", "SubBatch", "SubUtilities", "SubHelp"});
-  // The quick-connect combo joins this bar with the bars' combo items.
-  Links(d, Bar(d, "Quick Connect", 1, 0)->ItemLinks(), {"QuickConBar"});
+  TdxBar* quickBar = Bar(d, "Quick Connect", 1, 0);
+  d.Link(quickBar->ItemLinks(), "ComboQuick");
+  Links(d, quickBar->ItemLinks(), {"QuickConBar"});
   Links(d, Bar(d, "Connections", 1, 140)->ItemLinks(), {"New", "CloseActive", "Preferences", "NewProfile", "Profiles"});
   Links(d, Bar(d, "Directories", 1, 270)->ItemLinks(), {"NewLocalDir", "UpDir", "MkdDir", "RemoveDir", "RefreshRemote"});
   Links(d, Bar(d, "Files", 1, 400)->ItemLinks(), {"UploadFile", "DownloadFile", "DeleteRemote"});
@@ -247,14 +257,6 @@ class TDrawingLock {
   TDrawingLock& operator=(const TDrawingLock&) = delete;
 };
 
-template <class T>
-T* Make(TComponent* owner, TWinControl* parent, const char* name) {
-  T* c = new T(owner);
-  c->SetName(name);
-  c->SetParent(parent);
-  return c;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- construction
@@ -273,8 +275,6 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   OnResize = {this, &TFormMain::FormResize};
 
   DragList.reset(new TStringList);
-  quickNames_.reset(new TStringList);
-  quickNames_->SetSorted(true);
 
   Imagebars = new TImageList(this);
   Imagebars->SetName("Imagebars");
@@ -287,12 +287,13 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   dxBarDefineForm(this);
   Bar1 = dynamic_cast<TdxBarManager*>(FindComponent("Bar1"));
   if (Bar1) Bar1->OnHelpButtonClick = {this, &TFormMain::Bar1HelpButtonClick};
+  ComboQuick = dynamic_cast<TdxBarImageCombo*>(FindComponent("ComboQuick"));
 
   // Bottom up: the status bar under the tabs.
-  Stat1 = Make<TStatusBar>(this, this, "Stat1");
+  Stat1 = MakeControl<TStatusBar>(this, this, "Stat1");
   for (int width : {100, 250, 250}) Stat1->Panels()->Add()->SetWidth(width);
   Stat1->Panels()->Items(0)->SetText(" Quellmark \xAE");
-  TabCon = Make<TTabControl>(this, this, "TabCon");
+  TabCon = MakeControl<TTabControl>(this, this, "TabCon");
   TabCon->SetAlign(alBottom);
   TabCon->SetHeight(23);
   TabCon->SetTabHeight(19);
@@ -301,26 +302,26 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   TabCon->SetVisible(false);
   TabCon->OnChange = {this, &TFormMain::TabConChange};
 
-  PMain = Make<TPanel>(this, this, "PMain");
+  PMain = MakeControl<TPanel>(this, this, "PMain");
   PMain->SetAlign(alTop);
   PMain->SetHeight(90);
   PMain->SetCaption("");
   PMain->SetBevelOuter(bvNone);
-  PTree = Make<TPanel>(this, PMain, "PTree");
+  PTree = MakeControl<TPanel>(this, PMain, "PTree");
   PTree->SetAlign(alLeft);
   PTree->SetWidth(160);
   PTree->SetCaption("");
   PTree->SetBevelOuter(bvNone);
-  SplitE = Make<TSplitter>(this, PMain, "SplitE");
+  SplitE = MakeControl<TSplitter>(this, PMain, "SplitE");
   SplitE->SetAlign(alLeft);
   SplitE->SetLeft(160);
   SplitE->SetWidth(3);
   SplitE->SetMinSize(150);
-  PList = Make<TPanel>(this, PMain, "PList");
+  PList = MakeControl<TPanel>(this, PMain, "PList");
   PList->SetAlign(alClient);
   PList->SetCaption("");
   PList->SetBevelOuter(bvNone);
-  SplitMain = Make<TSplitter>(this, this, "SplitMain");
+  SplitMain = MakeControl<TSplitter>(this, this, "SplitMain");
   SplitMain->SetAlign(alTop);
   SplitMain->SetTop(90);
   SplitMain->SetHeight(3);
@@ -394,12 +395,12 @@ void TFormMain::CreateActions() {
 
 // The drag handlers of LocList come with the main window's drag and drop.
 void TFormMain::CreateLocalPane() {
-  LocTree = Make<TPTShellTree>(this, PTree, "LocTree");
+  LocTree = MakeControl<TPTShellTree>(this, PTree, "LocTree");
   LocTree->SetAlign(alClient);
   LocTree->SetOptions({ptstoAutoFill, ptstoDefaultKeyHandling, ptstoContextMenus, ptstoDynamicRefresh, ptstoShowHidden});
   LocTree->SetDragMode(dmAutomatic);
   LocTree->OnClick = {this, &TFormMain::LocTreeClick};
-  LocList = Make<TPTShellList>(this, PList, "LocList");
+  LocList = MakeControl<TPTShellList>(this, PList, "LocList");
   LocList->SetAlign(alClient);
   LocList->SetOptions({ptsloAutoFill, ptsloNonFilesystemAncestors, ptsloDefaultKeyHandling, ptsloContextMenus,
                        ptsloDynamicRefresh, ptsloFolderContextMenu, ptsloShowHidden});
@@ -429,24 +430,23 @@ void TFormMain::RefreshLocalFiles() { LocList->RefreshItems(); }
 
 // ---------------------------------------------------------------- quick connect
 
-// The combo item comes with the bars' combo items: these then read and
-// write ComboQuick.
+// The names replace the combo's entries; a chosen name stays chosen.
 void TFormMain::FillQuickConnect(TStrings* names) {
+  if (!ComboQuick) return;
   String selected = QuickConnectText();
-  quickNames_->Clear();
-  quickNames_->AddStrings(names);
-  quickIndex_ = selected.empty() ? -1 : quickNames_->IndexOf(selected);
+  ComboQuick->SetItems(names);
+  ComboQuick->SetItemIndex(selected.empty() ? -1 : ComboQuick->Items()->IndexOf(selected));
 }
 
-int TFormMain::QuickConnectCount() const { return quickNames_->Count(); }
+int TFormMain::QuickConnectCount() const { return ComboQuick ? ComboQuick->Items()->Count() : 0; }
 
-int TFormMain::QuickConnectIndex() const { return quickIndex_; }
+int TFormMain::QuickConnectIndex() const { return ComboQuick ? ComboQuick->ItemIndex() : -1; }
 
 void TFormMain::SetQuickConnectIndex(int index) {
-  quickIndex_ = index < 0 || index >= quickNames_->Count() ? -1 : index;
+  if (ComboQuick) ComboQuick->SetItemIndex(index);
 }
 
-String TFormMain::QuickConnectText() const { return quickIndex_ < 0 ? String() : quickNames_->Get(quickIndex_); }
+String TFormMain::QuickConnectText() const { return ComboQuick ? ComboQuick->Text() : String(); }
 
 // ---------------------------------------------------------------- services
 

@@ -11,6 +11,7 @@
 #include "Frameservices.h"
 #include "Newaccount.h"
 #include "bars/Dxbar.h"
+#include "bars/extitems/Dxbarextitems.h"
 #include "classlib/Actnlist.h"
 #include "classlib/Comctrls.h"
 #include "classlib/Extctrls.h"
@@ -37,6 +38,8 @@ class TFormMain : public TForm, public TFrameServices {
   TImageList* Imgsmall = nullptr;
   TActionList* ActionList1 = nullptr;
   TdxBarManager* Bar1 = nullptr;
+  // The quick-connect combo of profile names.
+  TdxBarImageCombo* ComboQuick = nullptr;
   TPanel* PMain = nullptr;
   TPanel* PTree = nullptr;
   TSplitter* SplitE = nullptr;
@@ -222,8 +225,6 @@ class TFormMain : public TForm, public TFrameServices {
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);
-  TOwned<TStringList> quickNames_;
-  int quickIndex_ = -1;
 
   String helpPath_;
   TFrameServices* previousServices_ = nullptr;

@@ -8,6 +8,7 @@
 #include "Rasdlr.h"
 #include "Regdataunit.h"
 #include "Splash.h"
+#include "bars/Dxbarstore.h"
 
 const char* const NoDialupText =
     "This version of Nembra requires that you have Dialup Networking Installed on your PC.\n"
@@ -59,7 +60,14 @@ void FreeGlobal(T*& global) {
 
 void Run() {
   // The bars stay up until the windows that hold them are gone.
-  TdxBarUnit bars;
+  TdxBarExtItemsUnit bars;
+  // The main window's bars load their layout as it is made and save it
+  // as its window goes.
+  TdxBarLayoutStore* previousStore = dxBarSetLayoutStore(dxBarStandardLayoutStore());
+  struct TStoreBack {
+    TdxBarLayoutStore* Store;
+    ~TStoreBack() { dxBarSetLayoutStore(Store); }
+  } storeBack{previousStore};
   TOwned<TFormSplash> splash(new TFormSplash(nullptr));
   splash->Show();
   splash->Update();

@@ -101,5 +101,5 @@ class ChildTest : public ::testing::Test {
   std::vector<std::unique_ptr<TFtpScriptServer>> servers_;
   String savedTitle_;
   TConnectionWindowFactory previousFactory_ = nullptr;
-  TdxBarUnit bars_;
+  TdxBarExtItemsUnit bars_;
 };

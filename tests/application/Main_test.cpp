@@ -14,6 +14,7 @@
 #include "application/frame/Rasdlr.h"
 #include "application/frame/Regdataunit.h"
 #include "resources/Frameimages.h"
+#include "support/Input.h"
 #include "support/Modal.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
@@ -153,7 +154,7 @@ class MainTest : public ::testing::Test {
   String dir, profiles;
   TOwned<TFormMain> form;
   TScopedDialogs dialogs;
-  TdxBarUnit bars;
+  TdxBarExtItemsUnit bars;
 
  private:
   String savedTitle_;
@@ -255,6 +256,48 @@ TEST_F(MainTest, TheLocalPaneShowsTheLastFolder) {
   form->LocList->SelectAll();
   EXPECT_EQ(form->LocList->ShellSelCount(), 3);
   PumpFor(200);
+  SaveScreenshot(form->Handle());
+}
+
+TEST_F(MainTest, TheBarsWithTheProfileNamesAboveTheLocalFolder) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Put("LastShortcut", 1);
+  String folder = MakeTempFolder("barsdir");
+  WriteFileBytes(folder + "\\readme.txt", "1");
+  Put("LastDir", folder);
+  PutNormalPlacement(800, 600);
+  Open();
+  ASSERT_TRUE(WaitUntil([&] { return form->LocList->Items()->Count() == 1; }));
+  // The nine bars shown in the top dock, the menu above the toolbars; the
+  // dock as high as their two rows.
+  TdxBarManager* m = form->Bar1;
+  int menuRow = m->MainMenuBar()->Control()->Height();
+  int toolRow = m->BarByCaption("Quick Connect")->Control()->Height();
+  EXPECT_EQ(m->DockControlHeights(), (std::array<int, 4>{0, 0, menuRow + toolRow, 0})) << menuRow << "+" << toolRow;
+  for (int i = 0; i < m->Bars()->Count(); ++i) {
+    TdxBar* bar = m->Bars()->Items(i);
+    EXPECT_EQ(bar->DockingStyle(), dsTop) << bar->Caption();
+    ASSERT_NE(bar->Control(), nullptr) << bar->Caption();
+    EXPECT_TRUE(IsWindowVisible(bar->Control()->Handle())) << bar->Caption();
+  }
+  // The quick-connect combo shows the chosen name; a click drops the
+  // list of all of them.
+  TdxBar* quick = m->BarByCaption("Quick Connect");
+  TdxBarItemLink* link = quick->ItemLinks()->Items(0);
+  ASSERT_EQ(link->Item(), form->ComboQuick);
+  EXPECT_EQ(form->ComboQuick->Text(), "bravo");
+  TRect r = link->ItemRect();
+  ASSERT_TRUE(Click(quick->Control()->Handle(), POINT{r.left + 30, (r.top + r.bottom) / 2}));
+  auto listShown = [&] {
+    TWinControl* list = form->ComboQuick->ListBox();
+    return list->HandleAllocated() && IsWindowVisible(list->Handle());
+  };
+  ASSERT_TRUE(WaitUntil(listShown, 2000));
+  EXPECT_EQ(SendMessageA(form->ComboQuick->ListBox()->Handle(), LB_GETCOUNT, 0, 0), 3);
+  SaveScreenshot(form->Handle(), "names");
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  EXPECT_FALSE(listShown());
+  EXPECT_EQ(form->ComboQuick->ItemIndex(), 1);
   SaveScreenshot(form->Handle());
 }
 
@@ -733,7 +776,18 @@ TEST_F(MainTest, DialerAndAboutShownModally) {
 
 // ---------------------------------------------------------------- settings at close
 
+// The bars' layout store, noting what is loaded and saved where (the
+// program's own key is never touched here).
+struct TLayoutCalls : TdxBarLayoutStore {
+  TdxBarLayoutStore* Previous = dxBarSetLayoutStore(this);
+  std::vector<String> Calls;
+  ~TLayoutCalls() override { dxBarSetLayoutStore(Previous); }
+  void LoadFromRegistry(TdxBarManager*, const String& path) override { Calls.push_back("load " + path); }
+  void SaveToRegistry(TdxBarManager*, const String& path) override { Calls.push_back("save " + path); }
+};
+
 TEST_F(MainTest, CloseWritesTheSettings) {
+  TLayoutCalls layout;
   WriteFileBytes(profiles, kThreeProfiles);
   Put("LastDir", dir);
   Put("LastShortcut", 2);
@@ -753,9 +807,13 @@ TEST_F(MainTest, CloseWritesTheSettings) {
   EXPECT_EQ(p, (std::map<String, String>{{"MaxState", "0"}, {"Left", "30"}, {"Top", "40"}, {"Width", "720"},
                                           {"Height", "510"}}));
 
+  // The bars' layout: loaded as the window was made, saved as it goes.
+  form.reset();
+  const String toolbars = "\\Software\\Quellmark\\Nembra3\\Toolbars";
+  EXPECT_EQ(layout.Calls, (std::vector<String>{"load " + toolbars, "save " + toolbars}));
+
   // Maximised, no profiles, nothing chosen, a folder that is gone: the
   // earlier bounds stay, LastShortcut is not written.
-  form.reset();
   WriteFileBytes(profiles, "");
   Put("LastDir", dir + "\\gone");
   TReg::WriteBool("FormMain", "MaxState", true);

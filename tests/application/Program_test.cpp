@@ -17,6 +17,8 @@
 namespace {
 
 constexpr DWORD kExitTimeoutMs = 15000;
+// The program's saved bar layout (in the program tests' own prefix).
+const String kToolbarsKey = "\\Software\\Quellmark\\Nembra3\\Toolbars";
 
 // A copy of the program in a fresh folder.
 String ProgramCopy(const String& name) {
@@ -145,17 +147,59 @@ TEST(Program, SecondStartShowsTheBoxAndRestoresTheFirst) {
   EXPECT_EQ(a.ExitCode(), 0u);
 }
 
+// The key of the saved bar whose caption is given ("" when there is none).
+String SavedBarKey(const String& caption) {
+  TRegistry r;
+  if (!r.OpenKeyReadOnly(kToolbarsKey)) return "";
+  int count = r.ReadInteger("BarCount");
+  for (int i = 0; i < count; ++i) {
+    TRegistry bar;
+    String key = kToolbarsKey + "\\Bar" + IntToStr(i);
+    if (bar.OpenKeyReadOnly(key) && bar.ReadString("Caption") == caption) return key;
+  }
+  return "";
+}
+
+// The shown bar window of the given caption in the main window.
+HWND ShownBarWindow(HWND main, const String& caption) {
+  struct TSearch {
+    String Caption;
+    HWND Found = nullptr;
+  } search{caption};
+  EnumChildWindows(
+      main,
+      [](HWND w, LPARAM data) {
+        auto* s = reinterpret_cast<TSearch*>(data);
+        if (IsWindowVisible(w) && WindowClass(w) == "TdxBarControl" && WindowText(w) == s->Caption) s->Found = w;
+        return s->Found ? FALSE : TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
 TEST(Program, ClosingEndsWithZeroAndARestartWorks) {
   String exe = ProgramCopy("program-b");
+  TRegistry().DeleteKey(kToolbarsKey);
   for (int run = 0; run < 2; ++run) {
     TProcess p(exe);
     HWND main = WaitMainWindow(p);
     ASSERT_NE(main, nullptr) << "run " << run;
     // No box: the mutex of the run before is gone.
     EXPECT_EQ(FindTopWindow("Nembra", "#32770", true), nullptr);
+    // The View bar shows as defined the first time, and as the first run
+    // left it (hidden below) the second time.
+    EXPECT_TRUE(WaitUntil([&] { return (ShownBarWindow(main, "View") != nullptr) == (run == 0); }, 5000))
+        << "run " << run;
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(p.ExitCode(), 0u) << "run " << run;
     EXPECT_TRUE(MainWindows().empty());
+    // The bars' layout was saved as the window went.
+    String view = SavedBarKey("View");
+    ASSERT_NE(view, "") << "run " << run;
+    TRegistry bar;
+    ASSERT_TRUE(bar.OpenKey(view, false));
+    EXPECT_EQ(bar.ReadInteger("Visible"), run == 0 ? 1 : 0) << "run " << run;
+    if (run == 0) bar.WriteInteger("Visible", 0);
   }
   // The placement of the main window was kept.
   TRegistry r;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "bars/extitems/Dxbarextitems.h"
+
 UINT_PTR TFakeBarSystem::SetTimer(UINT elapse, TIMERPROC proc) {
   Timers.push_back({nextTimer_, elapse, proc, true});
   return nextTimer_++;
@@ -96,14 +98,15 @@ void TCountingButtonControl::EnabledChanged() {
 
 namespace {
 
-// The bars unit runs for the whole program, as in the application.
+// The bars unit and its extended items run for the whole program, as in
+// the application.
 class TBarsEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    dxBarInitialize();
+    dxBarExtItemsInitialize();
     Application->Title = "Nembra";
   }
-  void TearDown() override { dxBarFinalize(); }
+  void TearDown() override { dxBarExtItemsFinalize(); }
 };
 
 [[maybe_unused]] ::testing::Environment* const gEnvironment = ::testing::AddGlobalTestEnvironment(new TBarsEnvironment);

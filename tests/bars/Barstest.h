@@ -1,6 +1,6 @@
 // What the bars tests share: fakes of the system seam and of the layout
-// store, a plain form with a manager, and the start of the bars unit for
-// the whole test program.
+// store, a plain form with a manager, and the start of the bars unit and
+// its extended items for the whole test program.
 #pragma once
 
 #include <gtest/gtest.h>

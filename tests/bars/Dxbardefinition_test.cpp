@@ -52,7 +52,7 @@ TEST(BarsDefinition, TheFixturesModelIsTheExpectedOne) {
                   << expected.substr(std::min(line, expected.size()), 80);
   }
   TdxBarManager* m = f.Form->Bar1;
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
   EXPECT_EQ(m->Bars()->Count(), 9);
   EXPECT_EQ(m->MainMenuBar(), m->Bars()->Items(0));
   EXPECT_EQ(m->ReadCount(), 1);
@@ -107,7 +107,7 @@ TEST(BarsDefinition, TheCopyHasNoEventsNoStoresAndNoWindow) {
   EXPECT_FALSE(m->StoreInRegistry());
   EXPECT_FALSE(m->StoreInIniFile());
   EXPECT_FALSE(m->OnHelpButtonClick);
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
   for (int i = 0; i < m->ItemCount(); ++i) {
     EXPECT_EQ(m->Items(i)->Action(), nullptr) << m->Items(i)->Name();
     EXPECT_FALSE(m->Items(i)->OnClick) << m->Items(i)->Name();
@@ -143,7 +143,7 @@ TEST(BarsDefinition, AChangedBarResetsToTheDefinedOne) {
   EXPECT_NE(menu->Control(), nullptr);
   // The reset links are the form's own items.
   EXPECT_EQ(connections->ItemLinks()->Items(0)->Item(), form->Button("New"));
-  EXPECT_EQ(m->ItemCount(), 69);
+  EXPECT_EQ(m->ItemCount(), 70);
 }
 
 TEST(BarsDefinition, AResetLeavesOutWhatTheFormNoLongerHas) {
@@ -207,7 +207,7 @@ class TUnknownItemForm : public TForm {
 
 void DefineUnknownItem(TdxBarDefinition& d) {
   d.Manager("Bar1");
-  d.Item("TdxBarEdit", "Edit1");
+  d.Item("TdxBarNoSuchItem", "Item1");
 }
 
 }  // namespace
@@ -219,7 +219,7 @@ TEST(BarsDefinition, AnUnknownItemClassIsNamed) {
     dxBarDefineForm(form);
     ADD_FAILURE() << "no error";
   } catch (EClassNotFound& e) {
-    EXPECT_EQ(e.Message, "Class TdxBarEdit not found");
+    EXPECT_EQ(e.Message, "Class TdxBarNoSuchItem not found");
   }
   form->Free();
   dxBarUnregisterFormDefinition("TUnknownItemForm");

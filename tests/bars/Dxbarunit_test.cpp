@@ -1,6 +1,8 @@
 // Unit services: registries, drawing primitives, drains, mouse-leave
 // tracking, sounds, flags and the unit's start.
 #include "Barstest.h"
+#include "bars/extitems/Dxbarextitems.h"
+#include "bars/Dxbarwinitems.h"
 #include "support/Pixels.h"
 #include "support/Testutil.h"
 
@@ -21,17 +23,26 @@ DX_BAR_ITEM_CLASS_IMPL(TUnregisteredButton)
 }  // namespace
 
 TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
-  ASSERT_EQ(dxBarItemCount(), 5);
-  EXPECT_EQ(dxBarItemClass(0), TdxBarButton::Class());
-  EXPECT_EQ(dxBarItemClass(1), TdxBarSubItem::Class());
-  EXPECT_EQ(dxBarItemClass(2), TdxBarListItem::Class());
-  EXPECT_EQ(dxBarItemClass(3), TdxBarContainerItem::Class());
-  // The system-menu item is not offered to the user.
-  EXPECT_EQ(dxBarItemClass(4), TSystemMenuSubItem::Class());
-  EXPECT_EQ(dxBarItemClass(5), nullptr);
-  EXPECT_EQ(dxBarVisibleItemCount(), 4);
-  EXPECT_EQ(dxBarVisibleItemClass(3), TdxBarContainerItem::Class());
-  for (int index : {-1, 4, 7}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
+  TdxBarItemClass core[] = {TdxBarButton::Class(),  TdxBarEdit::Class(),    TCustomdxBarCombo::Class(),
+                            TdxBarCombo::Class(),   TdxBarSubItem::Class(), TdxBarListItem::Class(),
+                            TdxBarContainerItem::Class()};
+  // The system-menu item is not offered to the user; the extended items
+  // follow.
+  ASSERT_EQ(dxBarItemCount(), 9);
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(dxBarItemClass(i), core[i]) << i;
+  EXPECT_EQ(dxBarItemClass(7), TSystemMenuSubItem::Class());
+  EXPECT_EQ(dxBarItemClass(8), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemClass(9), nullptr);
+  EXPECT_EQ(dxBarVisibleItemCount(), 8);
+  EXPECT_EQ(dxBarVisibleItemClass(6), TdxBarContainerItem::Class());
+  EXPECT_EQ(dxBarVisibleItemClass(7), TdxBarImageCombo::Class());
+  for (int index : {-1, 8, 9}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
+  // Made by name, each with its control.
+  TBarsForm* form = new TBarsForm;
+  auto* combo = dynamic_cast<TdxBarCombo*>(dxBarFindClass("TdxBarCombo")(form));
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(dxBarItemControlClass(combo), TdxBarComboControl::Class());
+  form->Free();
 }
 
 TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
@@ -44,10 +55,10 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 7);
-  EXPECT_EQ(dxBarItemClass(6), TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarVisibleItemCount(), 5);
-  EXPECT_EQ(dxBarVisibleItemClass(4), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), 11);
+  EXPECT_EQ(dxBarItemClass(10), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarVisibleItemCount(), 9);
+  EXPECT_EQ(dxBarVisibleItemClass(8), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
   // Registered items are made by name.
   TComponent* made = dxBarFindClass("TUnregisteredButton")(form);
@@ -55,11 +66,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 6);
+  EXPECT_EQ(dxBarItemCount(), 10);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 5);
+  EXPECT_EQ(dxBarItemCount(), 9);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -98,7 +109,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 5);
+  EXPECT_EQ(dxBarItemCount(), 9);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);

@@ -1,5 +1,7 @@
 #include "Fixture.h"
 
+#include "bars/extitems/Dxbarextitems.h"
+
 namespace {
 
 enum TCategory { catDefault, catConnections, catView, catDirectories, catFiles, catBatch, catUtilities, catHelp, catMenus };
@@ -84,7 +86,7 @@ void Links(TdxBarDefinition& d, TdxBarItemLinks* links, std::initializer_list<co
       group = true;
       continue;
     }
-    String item = String(n).rfind("Sub", 0) == 0 ? String(n) : "Button" + String(n);
+    String item = String(n).rfind("Sub", 0) == 0 || String(n).rfind("Combo", 0) == 0 ? String(n) : "Button" + String(n);
     d.Link(links, item, group);
     group = false;
   }
@@ -133,6 +135,15 @@ void DefineFixtureBars(TdxBarDefinition& d) {
     }
     b->SetAction(d.Action("Action" + String(c.Action)));
   }
+  // The quick-connect combo of profile names.
+  auto* combo = d.Item<TdxBarImageCombo>("TdxBarImageCombo", "ComboQuick");
+  combo->SetCategory(catConnections);
+  combo->SetWidth(125);
+  combo->SetDropDownCount(20);
+  combo->SetDropDownWidth(150);
+  combo->SetSorted(true);
+  combo->SetItemIndex(-1);
+  combo->WriteImageIndexes({});
   auto* quick = d.Item<TdxBarButton>("TdxBarButton", "ButtonQuickConBar");
   quick->SetCategory(catConnections);
   quick->SetPaintStyle(psCaptionGlyph);
@@ -168,7 +179,7 @@ void DefineFixtureBars(TdxBarDefinition& d) {
   main->SetIsMainMenu(true);
   Links(d, main->ItemLinks(),
         {"SubConnections", "SubView", "SubDirectories", "SubFiles", "SubBatch", "SubUtilities", "SubHelp"});
-  Links(d, Bar(d, "Quick Connect", 1, 0)->ItemLinks(), {"QuickConBar"});
+  Links(d, Bar(d, "Quick Connect", 1, 0)->ItemLinks(), {"ComboQuick", "QuickConBar"});
   Links(d, Bar(d, "Connections", 1, 140)->ItemLinks(), {"New", "CloseActive", "Preferences", "NewProfile", "Profiles"});
   Links(d, Bar(d, "Directories", 1, 270)->ItemLinks(), {"NewLocalDir", "UpDir", "MkdDir", "RemoveDir", "RefreshRemote"});
   Links(d, Bar(d, "Files", 1, 400)->ItemLinks(), {"UploadFile", "DownloadFile", "DeleteRemote"});

@@ -1,7 +1,8 @@
 // The main window's bars as a fixture: the manager "Bar1" with nine
-// categories, 60 buttons bound to test actions, nine sub items (the seven
-// menus, "Commands" and "Permissions") and the nine bars, "Main Menu" the
-// main menu; the four view buttons are check buttons of group 10.
+// categories, 60 buttons bound to test actions, the quick-connect combo
+// "ComboQuick", nine sub items (the seven menus, "Commands" and
+// "Permissions") and the nine bars, "Main Menu" the main menu; the four
+// view buttons are check buttons of group 10.
 #pragma once
 
 #include "Barstest.h"

@@ -2,7 +2,9 @@
 // release inside handlers, exceptions from handlers, actions and hints.
 #include <gtest/gtest.h>
 
+#include "classlib/Extctrls.h"
 #include "classlib/Forms.h"
+#include "classlib/Stdctrls.h"
 #include "support/Input.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
@@ -392,4 +394,34 @@ TEST(ContextMenus, ARightClickPopsTheControlsMenuUnlessOnContextPopupTakesIt) {
   ASSERT_TRUE(WaitFor([&] { return asked == 2; }, 3000));
   PumpFor(200);
   EXPECT_EQ(popups.size(), 1u) << "a handled context popup shows no menu";
+}
+
+TEST(Focus, AFormForgetsAControlThatLeavesIt) {
+  auto* form = new TForm(nullptr);
+  form->SetCaption("Focus");
+  form->SetBounds(100, 100, 320, 200);
+  auto* first = new TEdit(form);
+  first->SetParent(form);
+  first->SetBounds(10, 10, 120, 21);
+  auto* panel = new TPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(10, 50, 200, 40);
+  form->EndLoading();
+  form->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
+  ASSERT_TRUE(FocusWindow(first->Handle()));
+  EXPECT_EQ(form->ActiveControl(), first);
+  // The focus goes to a window of no control of the library (an edit a
+  // control hosts), then the control that had it goes.
+  HWND plain = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 4, 4, 100, 20, panel->Handle(), nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(FocusWindow(plain));
+  first->Free();
+  EXPECT_EQ(form->ActiveControl(), nullptr);
+  // The form taking the focus and going with it elsewhere touch no freed
+  // control.
+  SetFocus(form->Handle());
+  ProcessQueuedMessages();
+  ASSERT_TRUE(FocusWindow(plain));
+  form->Free();
 }

@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Writes the glyphs of the command bars' extended items (16x16, 24-bit BMP,
+magenta transparent) from the pictures below. Run it again after changing
+a picture; the .bmp files are committed."""
+import struct
+from pathlib import Path
+
+COLOURS = {
+    " ": (255, 0, 255),  # transparent
+    "K": (0, 0, 0),
+    "G": (128, 128, 128),
+    "W": (255, 255, 255),
+    "F": (192, 192, 192),
+    "B": (0, 0, 128),
+    "Y": (255, 255, 0),
+    "R": (192, 0, 0),
+}
+
+# A combo box whose field holds a picture and a line of text, its drop
+# button at the right.
+IMAGE_COMBO = [
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+    "GGGGGGGGGGGGGGGG",
+    "GWWWWWWWWWWFFFFK",
+    "GWBBBWWWWWWFFFFK",
+    "GWBYBWKKKWWFKKFK",
+    "GWBRBWWWWWWFFKFK",
+    "GWBBBWKKKWWFFFFK",
+    "GWWWWWWWWWWFFFFK",
+    "GKKKKKKKKKKKKKKK",
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+]
+
+
+def bmp(picture):
+    height = len(picture)
+    width = len(picture[0])
+    row_size = (width * 3 + 3) & ~3
+    pixels = b""
+    for row in reversed(picture):
+        line = b"".join(bytes(reversed(COLOURS[ch])) for ch in row)
+        pixels += line + b"\0" * (row_size - len(line))
+    header = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    file_header = struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(pixels), 0, 0, 14 + len(header))
+    return file_header + header + pixels
+
+
+if __name__ == "__main__":
+    here = Path(__file__).resolve().parent
+    (here / "dxbarimagecombo.bmp").write_bytes(bmp(IMAGE_COMBO))
