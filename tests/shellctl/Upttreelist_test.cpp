@@ -275,6 +275,31 @@ TEST_F(TViewsFixture, OddRowsColouredOnScreen) {
 
 // ---------------------------------------------------------------- header marks
 
+// A view asks for the rows' stages only while a handler draws them: each
+// is a message to the parent for every row painted.
+TEST_F(TViewsFixture, ItemStagesOnlyForAHandler) {
+  form->AddItems(3);
+  ShowForm();
+  HDC dc = CreateCompatibleDC(nullptr);
+  auto prePaint = [&](TWinControl* view) {
+    NMLVCUSTOMDRAW cd{};  // the larger of the list's and the tree's records
+    cd.nmcd.hdr.hwndFrom = view->Handle();
+    cd.nmcd.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(view->Handle()));
+    cd.nmcd.hdr.code = NM_CUSTOMDRAW;
+    cd.nmcd.dwDrawStage = CDDS_PREPAINT;
+    cd.nmcd.hdc = dc;
+    return SendMessageA(form->Handle(), WM_NOTIFY, cd.nmcd.hdr.idFrom, reinterpret_cast<LPARAM>(&cd));
+  };
+  EXPECT_EQ(prePaint(form->List) & CDRF_NOTIFYITEMDRAW, 0);
+  EXPECT_EQ(prePaint(form->Tree) & CDRF_NOTIFYITEMDRAW, 0);
+  form->List->OnPTCustomDrawEx = [](TObject*, TPTCustomDraw*, TListItem*) {};
+  form->Tree->OnPTCustomDraw = [](TObject*, TPTCustomDraw*, TTreeNode*) {};
+  EXPECT_NE(prePaint(form->List) & CDRF_NOTIFYITEMDRAW, 0);
+  EXPECT_NE(prePaint(form->Tree) & CDRF_NOTIFYITEMDRAW, 0);
+  DeleteDC(dc);
+  SaveScreenshot(form->Handle());
+}
+
 TEST_F(TViewsFixture, HeaderODStyleTable) {
   form->List->Columns()->Items(1)->SetAlignment(taRightJustify);
   form->List->Columns()->Items(2)->SetAlignment(taCenter);
