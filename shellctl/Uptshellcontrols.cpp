@@ -1641,6 +1641,8 @@ TPTCustomDraw* TPTCustomShellList::PTCustomDraw(const NMCUSTOMDRAW& record, LRES
     lv.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
     lv.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
   }
+  // The rows' stages are asked for while a drop highlight is to be drawn.
+  if (record.dwDrawStage == CDDS_PREPAINT && dropItem_) result |= CDRF_NOTIFYITEMDRAW;
   if (!OnPTCustomDraw && !(OnPTCustomDrawEx && itemPrePaint) && !OnCustomDrawShEx && !(OnCustomDrawSh && itemPrePaint))
     return nullptr;
   TListItem* item = nullptr;

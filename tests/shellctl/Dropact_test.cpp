@@ -201,6 +201,10 @@ TEST_F(DropActTest, DropsOnTheListGoToTheItemsTargets) {
   EXPECT_TRUE(Highlighted(list, "a.txt"));
   EXPECT_FALSE(Highlighted(list, "sub"));
   SaveScreenshot(form->Handle(), "drop-highlight");
+  // It shows: the row is drawn in the selection's colour.
+  TRect label = list->Items()->Item(IndexOfCaption(list, "a.txt"))->DisplayRect(drLabel);
+  RECT row{label.left, label.top, label.right, label.bottom};
+  EXPECT_GT(CountColor(CaptureClient(list->Handle()), row, GetSysColor(COLOR_HIGHLIGHT)), 0);
   // A target that takes nothing: no highlight.
   folder.TargetEffect = DROPEFFECT_NONE;
   effect = kAll;
