@@ -211,6 +211,17 @@ TEST(Road, QuickConnectDownloadUploadQuit) {
   String uploaded = serverUpload + localName;
   ASSERT_TRUE(WaitUntil([&] { return FileExists(uploaded); }, kStepMs));
   ASSERT_TRUE(WaitUntil([&] { return FileSha256(uploaded) == FileSha256(localDir + "\\" + localName); }, kStepMs));
+  // The remote folder listed again after the upload, before the shot.
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        std::vector<HWND> remote = ChildrenOfClass(child, "TListView");
+        if (remote.empty()) return false;
+        for (HWND l : remote)
+          if (ListView_GetItemCount(l) == 0) return false;
+        return true;
+      },
+      kStepMs));
+  PumpFor(500);  // the program paints what it listed
   SaveScreenshot(main, "uploaded");
 
   PostMessageA(main, WM_CLOSE, 0, 0);
