@@ -1752,3 +1752,6 @@ void UpdateBarManagerOptions();
 void UpdateHelpButton();
 void HostBarManagerStyleChanged();
 bool dxBarCustomizingFormExists();
+// Opens or closes the Customize window of a manager entering or leaving
+// customizing mode.
+void dxBarCustomizing(TdxBarManager* manager, bool show);

@@ -1145,8 +1145,24 @@ void TdxBarManager::HideAll() {
 }
 
 void TdxBarManager::Customizing(bool value) {
-  if (value == customizing_) return;
+  if (value == customizing_ || (value && dxBarCustomizingFormExists())) return;
+  for (int i = 0; i < bars_->Count(); ++i)
+    if (TCustomdxBarControl* c = bars_->Items(i)->Control()) {
+      c->HideAll();
+      c->DestroyControls();
+    }
   customizing_ = value;
+  for (int i = 0; i < bars_->Count(); ++i) {
+    TdxBar* bar = bars_->Items(i);
+    bar->ItemLinks()->RefreshVisibilityLists();
+    if (TCustomdxBarControl* c = bar->Control()) c->CreateControls();
+  }
+  for (TdxBarItem* item : items_)
+    if (auto* sub = dynamic_cast<TCustomdxBarSubItem*>(item)) sub->ItemLinks()->RefreshVisibilityLists();
+  for (TdxBarPopupMenu* popup : popupMenus_) popup->ItemLinks()->RefreshVisibilityLists();
+  dxBarCustomizing(this, value);
+  for (int i = 0; i < bars_->Count(); ++i)
+    if (TCustomdxBarControl* c = bars_->Items(i)->Control()) c->RepaintBar();
 }
 
 // ---------------------------------------------------------------- usage data

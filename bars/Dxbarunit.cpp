@@ -645,3 +645,4 @@ void UpdateBarManagerOptions() {}
 void UpdateHelpButton() {}
 void HostBarManagerStyleChanged() {}
 bool dxBarCustomizingFormExists() { return false; }
+void dxBarCustomizing(TdxBarManager*, bool) {}
