@@ -369,11 +369,21 @@ TdxBarItemControl* TCustomdxBarControl::ItemAtPosEx(TPoint p, bool& outsideItem,
       DeleteObject(rgn);
     }
   if (!result) return nullptr;
-  TRect r = GetItemRectEx(result, true);
+  TRect r = GetFullItemRect(result);
   outsideItem = !r.Contains(p);
   if (outsideItem) {
-    r = GetItemRect(result);
-    if (p.y < r.top) vertical = true;
+    // In the group gap before the item: the halves of the gap itself, the
+    // trailing one joining the item's group.
+    HRGN rgn = GetItemRegion(result);
+    RECT box{};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    if (p.y < r.top) {
+      vertical = true;
+      r = TRect(r.left, box.top, r.right, r.top);
+    } else {
+      r = TRect(box.left, r.top, r.left, r.bottom);
+    }
   }
   firstHalf = vertical ? (p.y - r.top < r.bottom - p.y) : (p.x - r.left < r.right - p.x);
   return result;
