@@ -280,3 +280,55 @@ TEST(BarsDragDrop, TheInsertionMarkInvertsAndIsErasedByASecondDrawing) {
     for (int x = 0; x < plain.Width(); ++x) differing += plain.Pixel(x, y) != again.Pixel(x, y);
   EXPECT_EQ(differing, 0);
 }
+
+TEST(BarsDragDrop, IntoAMenuThroughItsTitle) {
+  TCustomizingFrame f;
+  TdxBar* standard = f.Form->Standard();
+  TdxBarItemControl* cut = f.Control(standard, "ButtonCut");
+  TdxBarItemControl* file = f.Control(f.Form->MainMenu(), "SubFile");
+  ASSERT_NE(cut, nullptr);
+  ASSERT_NE(file, nullptr);
+  // Over the title its menu opens; the drop lands on the top half of the
+  // menu's first entry.
+  POINT from = f.At(cut), title = f.At(file);
+  POINT entry{title.x + 10, TMenuFrame::ScreenRect(file).bottom + 6};
+  ASSERT_TRUE(Warp(from));
+  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(cut, 8)), f.Move(title), f.Move(entry), f.Up()}));
+  TdxBarItemLinks* links = f.Form->Sub("File")->ItemLinks();
+  ASSERT_GT(links->Count(), 1);
+  EXPECT_EQ(links->Items(0)->Item()->Name(), "ButtonCut");
+  EXPECT_EQ(links->Items(1)->Item()->Name(), "ButtonNew");
+  EXPECT_EQ(TCustomizingFrame::Names(standard).back(), "ButtonWrap");
+  auto* menu = dynamic_cast<TdxBarSubMenuControl*>(links->BarControl());
+  ASSERT_NE(menu, nullptr);
+  EXPECT_NE(links->Items(0)->Control(), nullptr);
+  SaveScreenshot(f.Form->Handle(), "menu");
+}
+
+TEST(BarsDragDrop, AnotherManagersBarTakesNoDrop) {
+  TCustomizingFrame f;
+  // A form of its own beside the frame, with a toolbar.
+  auto* other = new TBarsForm;
+  TOwned<TBarsForm> owned(other);
+  other->SetBoundsRect(Bounds(700, 40, 300, 200));
+  TdxBar* bar = other->AddBar("Other");
+  bar->SetDockingStyle(dsTop);
+  bar->ItemLinks()->Add()->SetItem(other->Button("ButtonOther", "Other"));
+  other->Show();
+  bar->SetVisible(true);
+  ASSERT_TRUE(WaitVisible(other->Handle()));
+  ASSERT_NE(bar->Control(), nullptr);
+  ASSERT_TRUE(BringToFront(f.Form->Handle()));
+  TCursorWatch watch(f.Form->Bar1);
+  TdxBar* standard = f.Form->Standard();
+  const TNames before = TCustomizingFrame::Names(standard);
+  TdxBarItemControl* target = bar->ItemLinks()->Items(0)->Control();
+  ASSERT_NE(target, nullptr);
+  POINT from = f.At(f.Control(standard, "ButtonSave")), over = f.At(target);
+  ASSERT_TRUE(Warp(from));
+  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
+                                         f.Move(over), f.Up(), f.Key(VK_CONTROL, true)}));
+  EXPECT_TRUE(watch.Saw(crdxBarDragNoDrop));
+  EXPECT_EQ(bar->ItemLinks()->Count(), 1);
+  EXPECT_EQ(TCustomizingFrame::Names(standard), before);
+}
