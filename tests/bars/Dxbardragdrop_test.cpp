@@ -332,3 +332,30 @@ TEST(BarsDragDrop, AnotherManagersBarTakesNoDrop) {
   EXPECT_EQ(bar->ItemLinks()->Count(), 1);
   EXPECT_EQ(TCustomizingFrame::Names(standard), before);
 }
+
+TEST(BarsDragDrop, TheHalvesOfAGroupGap) {
+  // The leading half ends the group before; the trailing half starts the
+  // grouped button's group with the dropped one.
+  const struct {
+    const char* Name;
+    bool Trailing;
+    TNames After;
+  } cases[] = {
+      {"leading half", false, {"ButtonNew", "ButtonOpen", "ButtonSave", "ButtonCut", "|ButtonUndo", "ButtonWrap"}},
+      {"trailing half", true, {"ButtonNew", "ButtonOpen", "ButtonSave", "|ButtonCut", "ButtonUndo", "ButtonWrap"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Name);
+    TCustomizingFrame f;
+    TdxBar* standard = f.Form->Standard();
+    TdxBarControl* bar = standard->Control();
+    TdxBarItemControl* undo = f.Control(standard, "ButtonUndo");
+    ASSERT_NE(undo, nullptr);
+    TRect gap = undo->SeparatorRect();
+    ASSERT_FALSE(gap.Empty());
+    TRect item = bar->GetItemRect(undo);
+    POINT to = bar->ClientToScreen(TPoint(k.Trailing ? gap.right - 1 : gap.left + 1, (item.top + item.bottom) / 2));
+    ASSERT_TRUE(f.DragTo(f.At(f.Control(standard, "ButtonCut")), to));
+    EXPECT_EQ(TCustomizingFrame::Names(standard), k.After);
+  }
+}
