@@ -102,9 +102,7 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
   draggingItem_ = item;
   draggingItemLink_ = link;
   dragging_ = true;
-  std::shared_ptr<const bool> linkAlive = link && link->Control() ? link->Control()->Alive() : nullptr;
   TCustomdxBarControl* sourceBar = link ? link->BarControl() : nullptr;
-  TdxBarControlRef sourceRef(sourceBar);
   TPoint grab;
   TRect sourceRect = link ? link->ItemRect() : TRect();
   if (sourceBar && sourceBar->HandleAllocated()) {
@@ -256,7 +254,8 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
           }
           return false;
         },
-        [&] { return dropped || cancelled || GetCapture() != capture; });
+        // A command or link freed meanwhile ends the drag without a drop.
+        [&] { return dropped || cancelled || GetCapture() != capture || item != draggingItem_ || linkGone(); });
   } catch (...) {
     finishLoop();
     draggingItem_ = nullptr;

@@ -359,3 +359,33 @@ TEST(BarsDragDrop, TheHalvesOfAGroupGap) {
     EXPECT_EQ(TCustomizingFrame::Names(standard), k.After);
   }
 }
+
+TEST(BarsDragDrop, ACommandFreedDuringTheDragEndsIt) {
+  TCustomizingFrame f;
+  static TdxBarManager* manager;
+  static TdxBarItem* doomed;
+  manager = f.Form->Bar1;
+  doomed = f.Item("ButtonSave");
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (doomed && manager->Dragging()) {
+      TdxBarItem* item = doomed;
+      doomed = nullptr;
+      item->Free();
+    }
+  });
+  TdxBar* standard = f.Form->Standard();
+  POINT from = f.At(f.Control(standard, "ButtonSave"));
+  POINT to = f.At(f.Control(f.Extra, "ButtonPaste"), 6);
+  ASSERT_TRUE(Warp(from));
+  ::testing::AssertionResult done = Gesture(
+      f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
+                         f.Move(POINT{(from.x + to.x) / 2, from.y + 3}), f.Move(to), f.Up()});
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(doomed, nullptr);
+  EXPECT_FALSE(manager->Dragging());
+  EXPECT_EQ(manager->DraggingItem(), nullptr);
+  EXPECT_EQ(TCustomizingFrame::Names(standard), TNames({"ButtonNew", "ButtonOpen", "|ButtonUndo", "ButtonWrap", "ButtonCut"}));
+  EXPECT_EQ(TCustomizingFrame::Names(f.Extra), TNames({"ButtonCopy", "ButtonPaste"}));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
