@@ -5,6 +5,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarwinitems.h"
+#include "customize/Dxbarcustform.h"
 
 #include <windowsx.h>
 
@@ -524,6 +525,17 @@ void TCustomdxBarControl::WndProc(TMessage& msg) {
       return;
     case WM_SETFOCUS: {
       if (selectedControl_ && selectedControl_->IsWinControl()) break;
+      // While customizing the focus goes to the Customize window, the bar
+      // staying above it meanwhile.
+      if (GetIsCustomizing() && HandleAllocated())
+        if (TdxBarCustomizingForm* f = dxBarCustomizingForm(); f && f->HandleAllocated()) {
+          const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+          SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, flags);
+          ::SetFocus(f->Handle());
+          if (HandleAllocated()) SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+          msg.Result = 0;
+          return;
+        }
       TCustomForm* form = manager_ ? manager_->MainForm() : nullptr;
       if (form && form->HandleAllocated()) {
         HWND target = form->Handle();
@@ -596,6 +608,7 @@ void TCustomdxBarControl::WndProc(TMessage& msg) {
       LButtonUpMessage(msg);
       return;
     case WM_LBUTTONDBLCLK:
+      UpdateControlStyle();  // the style or customizing mode may have changed
       if (!doubleClicks_) {
         msg.Msg = WM_LBUTTONDOWN;
         LButtonDownMessage(msg);
