@@ -284,7 +284,7 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
       // Freed while still the dragged link: its group start stays with the bar.
       link->Free();
       link = nullptr;
-      modified_ = true;
+      DesignerModified();
       if (BarControlExists(barRef)) bar->RepaintBar();
     } else if (mouseTrackedItem_ && mouseTrackedItem_->Parent()) {
       mouseTrackedItem_->Parent()->RepaintBar();
@@ -310,7 +310,7 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
           if (BarControlExists(barRef) && link->Control()) {
             mouseTrackedItem_ = link->Control();
             link->SetBeginGroup(delta > 0);
-            modified_ = true;
+            DesignerModified();
           }
         } else {
           bar->SetKeySelectedItem(link->Control());
@@ -379,7 +379,7 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
   } else if (BarControlExists(targetRef)) {
     target->RepaintBar();
   }
-  modified_ = true;
+  DesignerModified();
   if (BarControlExists(targetRef)) {
     auto* toolbar = dynamic_cast<TdxBarControl*>(target);
     TCustomdxBarControl* active = ActiveBarControl();

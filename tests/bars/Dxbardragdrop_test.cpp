@@ -389,3 +389,43 @@ TEST(BarsDragDrop, ACommandFreedDuringTheDragEndsIt) {
   EXPECT_EQ(TCustomizingFrame::Names(f.Extra), TNames({"ButtonCopy", "ButtonPaste"}));
   EXPECT_EQ(GetCapture(), nullptr);
 }
+
+TEST(BarsDragDrop, CtrlDuringTheDragDrawsAndErasesTheMarkAtOnce) {
+  TCustomizingFrame f;
+  TdxBar* standard = f.Form->Standard();
+  TdxBarItemControl* open = f.Control(standard, "ButtonOpen");
+  TdxBarItemControl* left = f.Control(standard, "ButtonNew");
+  ASSERT_NE(open, nullptr);
+  ASSERT_NE(left, nullptr);
+  // Over the left neighbour's trailing half a move changes nothing: no
+  // mark. A copy there goes before Open: the mark's stem at Open's leading
+  // edge comes with Ctrl and goes with it, the mouse held still.
+  static TdxBarManager* manager;
+  static POINT stem;
+  static COLORREF samples[3];  // before Ctrl, with Ctrl, after Ctrl
+  static int state;
+  manager = f.Form->Bar1;
+  TRect r = TMenuFrame::ScreenRect(open);
+  stem = POINT{r.left + 2, r.top + 5};
+  state = 0;
+  std::fill(std::begin(samples), std::end(samples), CLR_INVALID);
+  UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+    if (!manager->Dragging()) return;
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    if (state == 0 && ctrl) state = 1;
+    if (state == 1 && !ctrl) state = 2;
+    samples[state] = CaptureScreen(RECT{stem.x, stem.y, stem.x + 1, stem.y + 1}).Pixel(0, 0);
+  });
+  POINT from = f.At(open), to = f.At(left, 6);
+  ASSERT_TRUE(Warp(from));
+  ::testing::AssertionResult done =
+      Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(open, 8)), f.Move(to), f.Key(VK_CONTROL, false),
+                                 f.Key(VK_CONTROL, true), f.Up()});
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(done);
+  ASSERT_NE(samples[0], CLR_INVALID);
+  EXPECT_EQ(samples[1], samples[0] ^ 0xFFFFFFu);
+  EXPECT_EQ(samples[2], samples[0]);
+  EXPECT_EQ(TCustomizingFrame::Names(standard)[1], "ButtonOpen");
+  EXPECT_EQ(TCustomizingFrame::Names(standard).size(), 6u);
+}
