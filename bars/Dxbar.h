@@ -1494,8 +1494,12 @@ class TdxBarManager : public TComponent {
     draggingItem_ = item;
     draggingItemLink_ = link;
   }
-  // Drags a command onto bars and menus; comes with customizing.
-  void DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {}
+  // While customizing: drags a command (link: its placement, none for a
+  // new one) onto bars and menus in a modal loop, then moves, copies,
+  // inserts, deletes or changes the group start as the drop says.
+  void DragAndDrop(TdxBarItem* item, TdxBarItemLink* link);
+  // Draws the insertion mark at control, or erases it when drawn again.
+  void DrawDraggingLine(TdxBarItemControl* control, bool inGroupArea, bool before, bool vertical);
   // Bars hidden because the window of their dock site or form was
   // destroyed; none until a dock site's window is destroyed.
   std::vector<TdxBar*>* BarsToRestore() const { return barsToRestore_.get(); }
@@ -1580,8 +1584,8 @@ class TdxBarManager : public TComponent {
   // without owner, window or events; null without a definition or without
   // a manager of this name in it. The caller frees it.
   TCustomForm* LoadMainFormFromBin();
-  // Customizing mode: here only the flag (the bars and the Customize window
-  // take part once they exist).
+  // Enters or leaves customizing mode: the bar windows rebuild their
+  // controls and the Customize window opens or closes.
   void Customizing(bool value);
   // Form and MDI integration: the messages of the manager's form and the
   // MDI activation messages of its children, handed on by the hooks.

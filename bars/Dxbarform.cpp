@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "customize/Dxbarcustform.h"
 
 DX_BAR_ITEM_CLASS_IMPL(TSystemMenuSubItem)
 DX_BAR_CONTROL_CLASS_IMPL(TSystemMenuSubItemControl)
@@ -35,7 +36,8 @@ bool SameProcess(HWND a, HWND b) {
 void TdxBarManager::MainFormWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   TCustomForm* form = mainForm_;
   if (!form) return;
-  if (form->IsDestroying()) {
+  TdxBarCustomizingForm* customizingForm = dxBarCustomizingForm();
+  if (form->IsDestroying() || static_cast<TCustomForm*>(customizingForm) == form) {
     // The layout is saved once, as the form's window goes for good; a
     // window made again saves nothing.
     if (msg == WM_DESTROY && !designing_) {
@@ -64,8 +66,15 @@ void TdxBarManager::MainFormWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       formActive_ = active;
       ShowToolbars(active, false, other);
+      // A form disabled by the Customize window hands the activation on to it.
+      if (!showToolbarsBusy_ && active && customizing_ && form->HandleAllocated() && !IsWindowEnabled(form->Handle()))
+        if (TdxBarCustomizingForm* f = dxBarCustomizingForm(); f && f->HandleAllocated())
+          SendMessageA(f->Handle(), WM_ACTIVATE, wParam, reinterpret_cast<LPARAM>(form->Handle()));
       break;
     }
+    case WM_WINDOWPOSCHANGED:
+      if (customizing_ && customizingForm && lParam) customizingForm->UpdateVisibility(*reinterpret_cast<const WINDOWPOS*>(lParam));
+      break;
     case WM_ACTIVATEAPP:
       if (wParam == 0) {
         formActive_ = false;

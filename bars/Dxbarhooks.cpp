@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "customize/Dxbarcustform.h"
 
 namespace {
 
@@ -207,8 +208,33 @@ bool IsCloseTrigger(UINT msg) {
   }
 }
 
+// While customizing, a click that a form disabled by the Customize window
+// would swallow goes to the bar window under the mouse: that window, or
+// none.
+TCustomdxBarControl* RedirectionTarget(const MOUSEHOOKSTRUCT& info) {
+  if (info.wHitTestCode != static_cast<UINT>(HTERROR)) return nullptr;
+  auto* form = dynamic_cast<TCustomForm*>(TObjectWindowClass::ObjectOf(info.hwnd));
+  if (!form) return nullptr;
+  TdxBarManager* m = GetBarManagerByForm(form);
+  if (!m || !m->IsCustomizing()) m = dxBarManagerList ? dxBarManagerList->CustomizingBarManager() : nullptr;
+  TdxBarCustomizingForm* customizing = dxBarCustomizingForm();
+  if (!m || !m->IsCustomizing() || !customizing || !customizing->HandleAllocated() ||
+      GetActiveWindow() != customizing->Handle())
+    return nullptr;
+  for (int i = 0; i < m->Bars()->Count(); ++i)
+    if (TCustomdxBarControl* c = m->Bars()->Items(i)->Control(); c && c->WantMouse()) return c;
+  return nullptr;
+}
+
 bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
   HWND wnd = info.hwnd;
+  TCustomdxBarControl* redirected = RedirectionTarget(info);
+  TdxBarControlRef redirectedRef(redirected);
+  if (redirected) {
+    wnd = redirected->Handle();
+    LRESULT hit = SendMessageA(wnd, WM_NCHITTEST, 0, MAKELPARAM(info.pt.x, info.pt.y));
+    SendMessageA(wnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(wnd), MAKELPARAM(LOWORD(hit), msg));
+  }
   if (!gMouseGuard && ActiveBarControl()) {
     gMouseGuard = true;
     struct TGuard {
@@ -229,6 +255,22 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
       }
     }
     if (wnd && !IsWindowVisible(wnd)) return true;
+  }
+  if (redirected) {
+    if (!BarControlExists(redirectedRef) || !redirected->HandleAllocated()) return true;
+    TPoint p(info.pt);
+    UINT m = msg;
+    if (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONDBLCLK) m = m - WM_NCMOUSEMOVE + WM_MOUSEMOVE;
+    p = redirected->ScreenToClient(p);
+    if (m != WM_MOUSEMOVE)
+      if (TdxBarCustomizingForm* f = dxBarCustomizingForm(); f && f->HandleAllocated()) SetForegroundWindow(f->Handle());
+    WPARAM keys = (LeftButtonPressed() ? MK_LBUTTON : 0) |
+                  ((dxBarSystem()->GetAsyncKeyState(VK_RBUTTON) & 0x8000) ? MK_RBUTTON : 0) |
+                  ((dxBarSystem()->GetAsyncKeyState(VK_SHIFT) & 0x8000) ? MK_SHIFT : 0) |
+                  ((dxBarSystem()->GetAsyncKeyState(VK_CONTROL) & 0x8000) ? MK_CONTROL : 0) |
+                  ((dxBarSystem()->GetAsyncKeyState(VK_MBUTTON) & 0x8000) ? MK_MBUTTON : 0);
+    SendMessageA(redirected->Handle(), m, keys, MAKELPARAM(p.x, p.y));
+    return true;
   }
   if (msg == WM_RBUTTONUP || msg == WM_NCRBUTTONUP) {
     TWinControl* control = ControlOf(wnd);
@@ -269,8 +311,14 @@ void HandleCallWndProc(const CWPSTRUCT& cwp, bool after) {
       for (int i = 0; i < dxBarManagerList->Count() && !m; ++i)
         if (dxBarManagerList->GetBarManager(i)->FormWindow() == wnd) m = dxBarManagerList->GetBarManager(i);
     }
+    if (m) m->MainFormWndProc(cwp.message, cwp.wParam, cwp.lParam);
+    // The Customize window follows an MDI frame's showing and hiding.
+    if (cwp.message == WM_WINDOWPOSCHANGED && cwp.lParam && Application)
+      if (TCustomForm* main = Application->MainForm();
+          main && main->FormStyle() == fsMDIForm && main->HandleAllocated() && main->Handle() == wnd)
+        if (TdxBarCustomizingForm* f = dxBarCustomizingForm())
+          f->UpdateVisibility(*reinterpret_cast<const WINDOWPOS*>(cwp.lParam));
     if (!m) return;
-    m->MainFormWndProc(cwp.message, cwp.wParam, cwp.lParam);
     if (cwp.message == WM_DESTROY && dxBarManagerList && dxBarManagerList->IndexOf(m) >= 0 && m->FormWindow() == wnd)
       m->SetFormWindow(nullptr);
     return;

@@ -115,6 +115,7 @@ TdxBarItem::~TdxBarItem() {
     if (!links_.empty() && links_.back() == link) links_.pop_back();
   }
   if (manager_) {
+    if (manager_->DraggingItem() == this) manager_->SetDraggingItem(nullptr, nullptr);
     manager_->RemoveItem(this);
     if (manager_->IsCustomizing() && category_ > -1) FullUpdateCustomizingBarItems();
   }

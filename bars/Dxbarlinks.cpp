@@ -78,6 +78,8 @@ TdxBarItemLink::~TdxBarItemLink() {
     else if (begins && !next->beginGroup_)
       next->beginGroup_ = true;
   }
+  // A drag in progress knows that its link is gone.
+  if (m && m->DraggingItemLink() == this) m->SetDraggingItem(m->DraggingItem(), nullptr);
   TCustomdxBarControl* bc = owner_->BarControl();
   if (bc && bc->HandleAllocated() && !bc->Destroying()) {
     bc->RepaintBar();

@@ -4,6 +4,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarstrs.h"
+#include "customize/Dxbarcustform.h"
 
 // ---------------------------------------------------------------- manager list
 
@@ -1063,6 +1064,8 @@ void TdxBarManager::UpdateItems(TdxBarItem* item) {
 }
 
 HWND TdxBarManager::GetWindowForMouseCapturing() {
+  if (customizing_)
+    if (TdxBarCustomizingForm* form = dxBarCustomizingForm(); form && form->HandleAllocated()) return form->Handle();
   HWND app = Application->Handle();
   if (app && IsWindowVisible(app)) return app;
   return mainForm_->Handle();

@@ -433,7 +433,8 @@ TdxBarItemControl* TdxBarControl::ItemAtPosEx(TPoint p, bool& outsideItem, bool&
                              : (p.y >= f.top && p.y < f.bottom && p.x >= f.right);
     if (!beside) continue;
     TRect r = GetItemRect(c);
-    outsideItem = true;
+    // A drop here goes before or after the control, not into a group gap.
+    outsideItem = false;
     vertical = IsToolbarControlVertical(this);
     firstHalf = vertical ? (p.y - r.top < r.bottom - p.y) : (p.x - r.left < r.right - p.x);
     return c;

@@ -5,6 +5,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarwinitems.h"
+#include "customize/Dxbarcustform.h"
 
 #include <windowsx.h>
 
@@ -369,11 +370,21 @@ TdxBarItemControl* TCustomdxBarControl::ItemAtPosEx(TPoint p, bool& outsideItem,
       DeleteObject(rgn);
     }
   if (!result) return nullptr;
-  TRect r = GetItemRectEx(result, true);
+  TRect r = GetFullItemRect(result);
   outsideItem = !r.Contains(p);
   if (outsideItem) {
-    r = GetItemRect(result);
-    if (p.y < r.top) vertical = true;
+    // In the group gap before the item: the halves of the gap itself, the
+    // trailing one joining the item's group.
+    HRGN rgn = GetItemRegion(result);
+    RECT box{};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    if (p.y < r.top) {
+      vertical = true;
+      r = TRect(r.left, box.top, r.right, r.top);
+    } else {
+      r = TRect(box.left, r.top, r.left, r.bottom);
+    }
   }
   firstHalf = vertical ? (p.y - r.top < r.bottom - p.y) : (p.x - r.left < r.right - p.x);
   return result;
@@ -514,6 +525,17 @@ void TCustomdxBarControl::WndProc(TMessage& msg) {
       return;
     case WM_SETFOCUS: {
       if (selectedControl_ && selectedControl_->IsWinControl()) break;
+      // While customizing the focus goes to the Customize window, the bar
+      // staying above it meanwhile.
+      if (GetIsCustomizing() && HandleAllocated())
+        if (TdxBarCustomizingForm* f = dxBarCustomizingForm(); f && f->HandleAllocated()) {
+          const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+          SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, flags);
+          ::SetFocus(f->Handle());
+          if (HandleAllocated()) SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+          msg.Result = 0;
+          return;
+        }
       TCustomForm* form = manager_ ? manager_->MainForm() : nullptr;
       if (form && form->HandleAllocated()) {
         HWND target = form->Handle();
@@ -586,6 +608,7 @@ void TCustomdxBarControl::WndProc(TMessage& msg) {
       LButtonUpMessage(msg);
       return;
     case WM_LBUTTONDBLCLK:
+      UpdateControlStyle();  // the style or customizing mode may have changed
       if (!doubleClicks_) {
         msg.Msg = WM_LBUTTONDOWN;
         LButtonDownMessage(msg);

@@ -216,7 +216,7 @@ TEST(BarsBarWindow, DropPositions) {
       {"left half", TPoint(open.left + 2, open.top + 2), 0, false, false, true},
       {"right half", TPoint(open.right - 2, open.top + 2), 0, false, false, false},
       {"in the group gap", TPoint(c.Control(2)->SeparatorRect().left + 1, print.top + 2), 2, true, false, true},
-      {"beside the line's last control", TPoint(send.right + 3, send.top + 2), 3, true, false, false},
+      {"beside the line's last control", TPoint(send.right + 3, send.top + 2), 3, false, false, false},
       {"below the line", TPoint(send.left + 2, bar->ClientRect().bottom + 5), -1, false, false, false},
   };
   for (const auto& k : cases) {

@@ -1,5 +1,6 @@
 #include "Input.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -277,6 +278,39 @@ POINT CentreOf(HWND wnd) {
     // The button comes up even when a move failed, so nothing stays pressed.
     TResult up = SendEvents({MouseInput(UpFlag(button))}, "button up");
     return !moved ? moved : up;
+  });
+  gLastClick = {};
+  return r;
+}
+
+::testing::AssertionResult Gesture(HWND wnd, const std::vector<TGestureStep>& steps) {
+  if (TResult r = BringToFront(wnd); !r) return r;
+  TResult r = RunSequence([&] {
+    TResult result = ::testing::AssertionSuccess();
+    std::vector<TMouseButton> held;
+    for (const TGestureStep& s : steps) {
+      switch (s.Kind) {
+        case TGestureStep::Move:
+          result = MoveAndSettle(ClientPoint(wnd, s.At.x, s.At.y));
+          break;
+        case TGestureStep::ButtonDown:
+          result = SendEvents({MouseInput(DownFlag(s.Button))}, "button down");
+          held.push_back(s.Button);
+          break;
+        case TGestureStep::ButtonUp:
+          result = SendEvents({MouseInput(UpFlag(s.Button))}, "button up");
+          held.erase(std::remove(held.begin(), held.end(), s.Button), held.end());
+          break;
+        case TGestureStep::KeyDown:
+        case TGestureStep::KeyUp:
+          result = SendEvents({KeyInput(s.Key, s.Kind == TGestureStep::KeyUp)}, "key");
+          Sleep(60);
+          break;
+      }
+      if (!result) break;
+    }
+    for (TMouseButton b : held) SendEvents({MouseInput(UpFlag(b))}, "button up");
+    return result;
   });
   gLastClick = {};
   return r;

@@ -47,6 +47,22 @@ POINT CentreOf(HWND wnd);
 // for each move, and releases it there.
 ::testing::AssertionResult Drag(HWND wnd, POINT from, POINT to, int steps = 8, TMouseButton button = mbLeft);
 
+// One step of a gesture given in one go: a move to a client point of the
+// window (waits until the cursor rests there), a button or a key going down
+// or up.
+struct TGestureStep {
+  enum TKind { Move, ButtonDown, ButtonUp, KeyDown, KeyUp };
+  TKind Kind;
+  POINT At{};
+  WORD Key = 0;
+  TMouseButton Button = mbLeft;
+};
+// Brings wnd to the front and sends the steps in order from another thread
+// while this one pumps, so a modal loop entered on the way (a drag) gets
+// the rest; a key step is followed by a short pause for it to be handled.
+// A button left down is released at the end.
+::testing::AssertionResult Gesture(HWND wnd, const std::vector<TGestureStep>& steps);
+
 // Types text into the focused window of the foreground window: each
 // character through its virtual key (with Shift, Ctrl, Alt as the layout
 // needs), or as KEYEVENTF_UNICODE when the layout has no key for it.
