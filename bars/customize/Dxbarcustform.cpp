@@ -1,6 +1,7 @@
 #include "Dxbarcustform.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <mmsystem.h>
 #include <windowsx.h>
@@ -572,6 +573,13 @@ TdxBarCustomizingForm::TdxBarCustomizingForm(TdxBarManager* manager)
   // animation combos have their entries.
   if (ComboBoxMenuAnimations->Items()->Count() == 0) SetAnimationRow(LabelMenuAnimations, ComboBoxMenuAnimations);
   if (ComboBoxMenuAnimationsEx->Items()->Count() == 0) SetAnimationRow(Label1, ComboBoxMenuAnimationsEx);
+
+  // The group lines start after their captions.
+  for (auto [label, bevel] : {std::pair{LabelDescription, Bevel1}, std::pair{Label3, Bevel3}, std::pair{Label2, Bevel2}}) {
+    int right = bevel->Left() + bevel->Width();
+    int left = label->Left() + label->Width();
+    bevel->SetBounds(left, bevel->Top(), std::max(0, right - left), bevel->Height());
+  }
 
   if (!manager->IsDesigning()) {
     TabSheet4->SetTabVisible(false);

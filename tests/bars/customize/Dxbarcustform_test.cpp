@@ -410,6 +410,17 @@ TEST(BarsCustomizeCommands, CategoriesListTheirCommandsWithDescriptions) {
   TdxBarManager* m = f.Manager();
   m->SetCategoryVisible(1, false);  // "Connections"
   f.Form->Button("UpDir")->SetDescription("Goes to the parent directory");
+  // One image, a green square on fuchsia, for every action.
+  TBitmap glyph;
+  glyph.SetSize(16, 16);
+  glyph.Canvas()->Brush()->SetColor(clFuchsia);
+  glyph.Canvas()->FillRect(TRect(0, 0, 16, 16));
+  glyph.Canvas()->Brush()->SetColor(static_cast<TColor>(RGB(0, 160, 0)));
+  glyph.Canvas()->FillRect(TRect(2, 2, 14, 14));
+  f.Form->Imagebars->SetWidth(16);
+  f.Form->Imagebars->SetHeight(16);
+  f.Form->Imagebars->AddMasked(&glyph, clFuchsia);
+  f.Form->Action("About")->SetImageIndex(0);
   TdxBarCustomizingForm* c = f.Open();
   ASSERT_TRUE(c);
   c->SelectPage(1);
@@ -447,6 +458,14 @@ TEST(BarsCustomizeCommands, CategoriesListTheirCommandsWithDescriptions) {
   EXPECT_TRUE(ColorAt(s, other.right - 30, other.top + 3, GetSysColor(COLOR_BTNFACE)));
   EXPECT_TRUE(ColorAt(s, below.right - 30, below.top + 3, GetSysColor(COLOR_BTNFACE)));
   EXPECT_EQ(selected.Height(), 22);
+  // The glyph centred in its cell, without its transparent colour.
+  TRect first = list->ItemRect(0);
+  RECT cell{first.left, first.top, first.left + 23, first.bottom};
+  EXPECT_EQ(CountColor(s, cell, RGB(0, 160, 0)), 144);
+  EXPECT_EQ(CountColor(s, cell, RGB(255, 0, 255)), 0);
+  RECT green = ColorBounds(s, RGB(0, 160, 0));
+  EXPECT_EQ(green.left, first.left + 5);
+  EXPECT_EQ(green.top, first.top + 5);
   SaveScreenshot(c->Handle(), "Commands");
 
   // An item moved to another category while open: the rows follow.
