@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "customize/Dxbarcustform.h"
 
 DX_BAR_ITEM_CLASS_IMPL(TSystemMenuSubItem)
 DX_BAR_CONTROL_CLASS_IMPL(TSystemMenuSubItemControl)
@@ -168,6 +169,9 @@ void TdxBarManager::ShowToolbars(bool show, bool force, HWND activatedWnd) {
   if (activatedWnd && form && form->HandleAllocated() && SameProcess(activatedWnd, form->Handle()) &&
       activatedWnd != (Application ? Application->Handle() : nullptr) &&
       !dynamic_cast<TCustomForm*>(TControl::FindControl(activatedWnd)))
+    return;
+  if (activatedWnd && IsCustomizing() && dxBarCustomizingForm() && dxBarCustomizingForm()->HandleAllocated() &&
+      activatedWnd == dxBarCustomizingForm()->Handle())
     return;
   ForFloatingBars(this, [](TdxBar*, TdxBarControl* c) { c->HideNA(); });
   if (form && form->HandleAllocated()) SendMessageA(form->Handle(), WM_NCACTIVATE, 0, 0);

@@ -88,12 +88,24 @@ TEST(BarsCustomizeWindow, OpensOverTheDisabledFormAndClosesWithEveryWay) {
   int shown = 0, hidden = 0;
   m->OnShowCustomizingForm = [&](TObject*) { ++shown; };
   m->OnHideCustomizingForm = [&](TObject*) { ++hidden; };
+  m->SetHideFloatingBarsWhenInactive(true);
+  TdxBar* files = m->BarByCaption("Files");
+  files->SetFloatLeft(800);
+  files->SetFloatTop(500);
+  files->SetDockingStyle(dsNone);
+  ASSERT_TRUE(BringToFront(f.Form->Handle()));
   TdxBarCustomizingForm* c = f.Open();
   ASSERT_TRUE(c);
   HWND wnd = c->Handle();
   EXPECT_TRUE(m->IsCustomizing());
   EXPECT_FALSE(IsWindowEnabled(f.Form->Handle()));
   EXPECT_EQ(WindowText(wnd), "Customize");
+  // Floating bars stay shown while the window is used: commands are
+  // dropped on them.
+  ASSERT_TRUE(WaitForeground(wnd));
+  ProcessQueuedMessages();
+  ASSERT_TRUE(files->Control());
+  EXPECT_TRUE(IsWindowVisible(files->Control()->Handle()));
   EXPECT_EQ(GetWindow(wnd, GW_OWNER), f.Form->Handle());
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(wnd, GWL_STYLE)) & ~WS_VISIBLE & 0xFFFF0000u, 0x84C80000u);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongPtrA(wnd, GWL_EXSTYLE)) & 0x101u, 0x101u);
@@ -468,10 +480,16 @@ TEST(BarsCustomizeCommands, CategoriesListTheirCommandsWithDescriptions) {
   EXPECT_EQ(green.top, first.top + 5);
   SaveScreenshot(c->Handle(), "Commands");
 
-  // An item moved to another category while open: the rows follow.
-  f.Form->Button("MkdDir")->SetCategory(4);
-  FullUpdateCustomizingBarItems();
-  EXPECT_EQ(list->Items()->IndexOfObject(f.Form->Button("MkdDir")), -1);
+  // A command freed while open goes from the list; the selection keeps
+  // its row number, or the new last row.
+  list->Item(1)->Free();
+  EXPECT_EQ(Rows(list), (std::vector<String>{"About Nembra", "Help", "Help Contents", "Help Index"}));
+  EXPECT_EQ(list->ItemIndex(), 1);
+  list->SetItemIndex(3);
+  list->Item(3)->Free();
+  EXPECT_EQ(list->Items()->Count(), 3);
+  EXPECT_EQ(list->ItemIndex(), 2);
+  UpdateWindow(list->Handle());
 }
 
 // ---------------------------------------------------------------- options page
@@ -542,4 +560,32 @@ TEST(BarsCustomizeOptions, EachStyleShowsItsPanelAndWritesToTheManager) {
 
   m->SetStyle(bmsStandard);
   EXPECT_EQ(c->CommandsList()->Color(), clBtnFace);
+}
+
+// ---------------------------------------------------------------- lifetime
+
+TEST(BarsCustomizeWindow, GoesWithTheFormItWasOpenedFor) {
+  TRecordingStore store;
+  TdxBarLayoutStore* previous = dxBarSetLayoutStore(&store);
+  TScopedDialogs dialogs;
+  auto* form = new TBarsFixtureForm;
+  form->SetBounds(10, 10, 700, 300);
+  form->Show();
+  ASSERT_TRUE(WaitVisible(form->Handle()));
+  form->Bar1->Customizing(true);
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_TRUE(c);
+  HWND wnd = c->Handle();
+  form->Free();
+  EXPECT_EQ(dxBarCustomizingForm(), nullptr);
+  EXPECT_FALSE(IsWindow(wnd));
+  ProcessQueuedMessages();
+  // Another form's manager can open its own window afterwards.
+  auto* other = new TBarsFixtureForm;
+  other->Show();
+  other->Bar1->Customizing(true);
+  EXPECT_TRUE(dxBarCustomizingForm());
+  other->Free();
+  EXPECT_EQ(dxBarCustomizingForm(), nullptr);
+  dxBarSetLayoutStore(previous);
 }
