@@ -636,13 +636,10 @@ void TdxBarCustomizingForm::Dispatch(TMessage& msg) {
     case WM_ACTIVATE: {
       TForm::Dispatch(msg);
       // The main form's caption and its floating bars stay active while
-      // this window is used. The manager hears the activation as its form
-      // would; the form itself is not activated, so the focus stays here.
+      // this window is used.
       TCustomForm* main = barManager_->MainForm();
-      if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle()) {
-        SendMessageA(main->Handle(), WM_NCACTIVATE, LOWORD(msg.WParam) != WA_INACTIVE, 0);
-        barManager_->MainFormWndProc(WM_ACTIVATE, msg.WParam, msg.LParam);
-      }
+      if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle())
+        SendMessageA(main->Handle(), WM_ACTIVATE, msg.WParam, msg.LParam);
       return;
     }
     case WM_DESTROY:

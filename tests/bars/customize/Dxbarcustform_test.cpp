@@ -90,8 +90,8 @@ TEST(BarsCustomizeWindow, OpensOverTheDisabledFormAndClosesWithEveryWay) {
   m->OnHideCustomizingForm = [&](TObject*) { ++hidden; };
   m->SetHideFloatingBarsWhenInactive(true);
   TdxBar* files = m->BarByCaption("Files");
-  files->SetFloatLeft(800);
-  files->SetFloatTop(500);
+  files->SetFloatLeft(1000);
+  files->SetFloatTop(850);
   files->SetDockingStyle(dsNone);
   ASSERT_TRUE(BringToFront(f.Form->Handle()));
   TdxBarCustomizingForm* c = f.Open();
@@ -152,6 +152,42 @@ TEST(BarsCustomizeWindow, OpensOverTheDisabledFormAndClosesWithEveryWay) {
   EXPECT_TRUE(IsWindowEnabled(f.Form->Handle()));
   EXPECT_EQ(shown, 3);
   EXPECT_EQ(hidden, 3);
+}
+
+TEST(BarsCustomizeWindow, ActivatedAgainItShowsTheFloatingBarsAndKeepsTheFocus) {
+  TFixtureOpened f;
+  TdxBarManager* m = f.Manager();
+  m->SetHideFloatingBarsWhenInactive(true);
+  TdxBar* files = m->BarByCaption("Files");
+  files->SetFloatLeft(1000);
+  files->SetFloatTop(850);
+  files->SetDockingStyle(dsNone);
+  TdxBarCustomizingForm* c = f.Open();
+  ASSERT_TRUE(c);
+  HWND barWnd = files->Control()->Handle();
+  ASSERT_TRUE(WaitForeground(c->Handle()));
+  c->BarsList()->SetFocus();
+  ASSERT_EQ(GetFocus(), c->BarsList()->Handle());
+  // Another window of the program takes the activation: the bars hide.
+  TOwned<TForm> other(new TForm(nullptr));
+  other->SetBounds(900, 100, 200, 150);
+  other->SetCaption("Other");
+  other->Show();
+  SetForegroundWindow(other->Handle());
+  ASSERT_TRUE(WaitForeground(other->Handle()));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(barWnd); }));
+  EXPECT_FALSE(m->FormActive());
+  // Back in the Customize window: they show again and the keys go to it.
+  c->BarsList()->SetItemIndex(2);
+  SetForegroundWindow(c->Handle());
+  ASSERT_TRUE(WaitForeground(c->Handle()));
+  ProcessQueuedMessages();
+  EXPECT_TRUE(m->FormActive());
+  EXPECT_TRUE(IsWindowVisible(barWnd));
+  EXPECT_EQ(GetFocus(), c->BarsList()->Handle()) << DescribeWindow(GetFocus());
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  EXPECT_EQ(c->BarsList()->ItemIndex(), 3);
+  EXPECT_FALSE(IsWindowEnabled(f.Form->Handle()));
 }
 
 TEST(BarsCustomizeWindow, FollowsTheMainFormsShowingAndHiding) {
