@@ -516,6 +516,20 @@ TEST(BarsCustomizeCommands, CategoriesListTheirCommandsWithDescriptions) {
   EXPECT_EQ(green.top, first.top + 5);
   SaveScreenshot(c->Handle(), "Commands");
 
+  // Flat: the selection colour, a window-coloured list, button-face cells.
+  m->SetStyle(bmsFlat);
+  UpdateWindow(list->Handle());
+  TDibSurface flat = CaptureClient(list->Handle());
+  EXPECT_TRUE(ColorAt(flat, selected.right - 30, selected.top + 3, m->FlatToolbarsSelColor()));
+  EXPECT_TRUE(ColorAt(flat, other.right - 30, other.top + 3, GetSysColor(COLOR_WINDOW)));
+  EXPECT_TRUE(ColorAt(flat, other.left + 2, other.top + 2, GetSysColor(COLOR_BTNFACE)));
+  EXPECT_TRUE(ColorAt(flat, below.right - 30, below.top + 3, GetSysColor(COLOR_WINDOW)));
+  // The image (faded while not selected) fills its square in the cell.
+  RECT square{first.left + 5, first.top + 5, first.left + 17, first.top + 17};
+  EXPECT_EQ(CountColor(flat, square, GetSysColor(COLOR_BTNFACE)), 0);
+  EXPECT_EQ(CountColor(flat, cell, RGB(255, 0, 255)), 0);
+  SaveScreenshot(c->Handle(), "CommandsFlat");
+
   // A command freed while open goes from the list; the selection keeps
   // its row number, or the new last row.
   list->Item(1)->Free();
