@@ -638,8 +638,10 @@ void TdxBarCustomizingForm::Dispatch(TMessage& msg) {
       // The main form's caption and its floating bars stay active while
       // this window is used.
       TCustomForm* main = barManager_->MainForm();
-      if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle())
+      if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle()) {
         SendMessageA(main->Handle(), WM_ACTIVATE, msg.WParam, msg.LParam);
+        SendMessageA(main->Handle(), WM_NCACTIVATE, LOWORD(msg.WParam) != WA_INACTIVE, 0);
+      }
       return;
     }
     case WM_DESTROY:

@@ -187,6 +187,11 @@ TEST(BarsCustomizeWindow, ActivatedAgainItShowsTheFloatingBarsAndKeepsTheFocus) 
   EXPECT_EQ(GetFocus(), c->BarsList()->Handle()) << DescribeWindow(GetFocus());
   ASSERT_TRUE(KeyChord({VK_DOWN}));
   EXPECT_EQ(c->BarsList()->ItemIndex(), 3);
+  SaveDesktopScreenshot("Desktop");
+  // Both captions drawn active.
+  TDibSurface formShot = CaptureWindow(f.Form->Handle());
+  TDibSurface ownShot = CaptureWindow(c->Handle());
+  EXPECT_TRUE(ColorAt(formShot, 150, 8, ownShot.Pixel(150, 8)));
   EXPECT_FALSE(IsWindowEnabled(f.Form->Handle()));
 }
 
