@@ -178,6 +178,9 @@ void TdxBarManager::ShowToolbars(bool show, bool force, HWND activatedWnd) {
       activatedWnd != (Application ? Application->Handle() : nullptr) &&
       !dynamic_cast<TCustomForm*>(TControl::FindControl(activatedWnd)))
     return;
+  if (activatedWnd && IsCustomizing() && dxBarCustomizingForm() && dxBarCustomizingForm()->HandleAllocated() &&
+      activatedWnd == dxBarCustomizingForm()->Handle())
+    return;
   ForFloatingBars(this, [](TdxBar*, TdxBarControl* c) { c->HideNA(); });
   if (form && form->HandleAllocated()) SendMessageA(form->Handle(), WM_NCACTIVATE, 0, 0);
 }

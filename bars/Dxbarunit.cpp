@@ -632,17 +632,3 @@ void dxBarRemoveHooks() {
   gKeyboardHook = nullptr;
 }
 
-// ---------------------------------------------------------------- Customize window notifications
-
-void UpdateCustomizingBars() {}
-void UpdateCustomizingBarItems() {}
-void UpdateCustomizingBarItemsEx(TdxBarItem*, bool) {}
-void FullUpdateCustomizingBarItems() {}
-void UpdateCustomizingAllCommands() {}
-void UpdateGroupItems() {}
-void UpdateGroups() {}
-void UpdateBarManagerOptions() {}
-void UpdateHelpButton() {}
-void HostBarManagerStyleChanged() {}
-bool dxBarCustomizingFormExists() { return false; }
-void dxBarCustomizing(TdxBarManager*, bool) {}
