@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
 
 namespace {
 
@@ -230,6 +231,7 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
     }
     if (wnd && !IsWindowVisible(wnd)) return true;
   }
+  dxBarQuickControlMouse(msg, wnd, info.pt);
   if (msg == WM_RBUTTONUP || msg == WM_NCRBUTTONUP) {
     TWinControl* control = ControlOf(wnd);
     TdxBarManager* m = ManagerOfControl(control);
