@@ -33,6 +33,15 @@ enum : int {
   cpMostRecentlyUsed
 };
 
+// The entries' handlers: an entry's click runs after its popup has gone,
+// so they act on the unit's current link.
+class TCustomizingPopupEntries : public TObject {
+ public:
+  void EntryClick(TObject* sender);
+  void NameChange(TObject* sender);
+};
+TCustomizingPopupEntries gEntries;
+
 void StopQuickTimer() {
   if (gQuickTimer) dxBarSystem()->KillTimer(gQuickTimer);
   gQuickTimer = 0;
@@ -107,7 +116,9 @@ TdxBarCustomizingPopup::TdxBarCustomizingPopup(TdxBarManager* manager) : TdxBarS
   links_->SetUseRecentItems(false);
   links_->SetBarControl(this);
   SetItemLinks(links_);
+  if (gCustomizingPopup) gCustomizingPopup->Hide();
   gCustomizingPopup = this;
+  gCustomizingLink = nullptr;
   int count = 8;
   if (manager && manager->IsDesigning()) count = manager->Style() == bmsStandard ? 9 : 10;
   for (int n = 0; n < count; ++n) {
@@ -119,7 +130,7 @@ TdxBarCustomizingPopup::TdxBarCustomizingPopup(TdxBarManager* manager) : TdxBarS
       auto* button = new TdxBarButton(nullptr);
       if (n >= cpDefaultStyle) button->SetButtonStyle(bsChecked);
       if (n >= cpDefaultStyle && n <= cpImageAndText) button->SetGroupIndex(-1000);
-      button->OnClick = {this, &TdxBarCustomizingPopup::EntryClick};
+      button->OnClick = {&gEntries, &TCustomizingPopupEntries::EntryClick};
       item = button;
     }
     AddInternalItem(item);
@@ -139,15 +150,13 @@ TdxBarCustomizingPopup::~TdxBarCustomizingPopup() {
   else
     DestroyControls();
   if (nameEdit_) nameEdit_->OnChange = nullptr;
-  if (gCustomizingPopup == this) {
-    gCustomizingPopup = nullptr;
-    gCustomizingLink = nullptr;
-  }
+  // The link stays current: the entry clicked runs after the popup went.
+  if (gCustomizingPopup == this) gCustomizingPopup = nullptr;
   SetItemLinks(nullptr);
   delete links_;
 }
 
-TdxBarItemLink* TdxBarCustomizingPopup::ItemLink() const { return gCustomizingPopup == this ? gCustomizingLink : nullptr; }
+TdxBarItemLink* TdxBarCustomizingPopup::ItemLink() const { return gCustomizingLink; }
 
 TdxBarItem* TdxBarCustomizingPopup::Entry(int n) const {
   return n >= 0 && n < static_cast<int>(entries_.size()) ? entries_[static_cast<size_t>(n)] : nullptr;
@@ -158,7 +167,7 @@ void TdxBarCustomizingPopup::Init(TdxBarItemLink* link) {
   if (!link) return;
   if (nameEdit_) {
     nameEdit_->SetText(link->Caption());
-    nameEdit_->OnChange = {this, &TdxBarCustomizingPopup::NameChange};
+    nameEdit_->OnChange = {&gEntries, &TCustomizingPopupEntries::NameChange};
   }
   auto* button = dynamic_cast<TdxBarButton*>(link->Item());
   bool styles = button && button->CanChangePaintStyle();
@@ -176,9 +185,9 @@ void TdxBarCustomizingPopup::Init(TdxBarItemLink* link) {
   if (auto* b = static_cast<TdxBarButton*>(Entry(cpMostRecentlyUsed))) b->SetDown(link->MostRecentlyUsed());
 }
 
-void TdxBarCustomizingPopup::EntryClick(TObject* sender) {
+void TCustomizingPopupEntries::EntryClick(TObject* sender) {
   auto* item = dynamic_cast<TdxBarItem*>(sender);
-  TdxBarItemLink* link = ItemLink();
+  TdxBarItemLink* link = gCustomizingLink;
   if (!item || !link) return;
   switch (static_cast<int>(item->Tag)) {
     case cpReset:
@@ -206,16 +215,17 @@ void TdxBarCustomizingPopup::EntryClick(TObject* sender) {
   }
 }
 
-void TdxBarCustomizingPopup::NameChange(TObject*) {
-  TdxBarItemLink* link = ItemLink();
-  if (!link || !nameEdit_) return;
-  String text = nameEdit_->Text();
+void TCustomizingPopupEntries::NameChange(TObject* sender) {
+  auto* edit = dynamic_cast<TdxBarEdit*>(sender);
+  TdxBarItemLink* link = gCustomizingLink;
+  if (!link || !edit) return;
+  String text = edit->Text();
   if (!text.empty()) {
     link->SetUserCaption(text);
     return;
   }
   // The popup goes before the refusal shows; the link keeps its caption.
-  Hide();
+  if (gCustomizingPopup) gCustomizingPopup->Hide();
   Application->MessageBox(dxBarLoadStr(dxSBAR_COMMANDNAMECANNOTBEBLANK), Application->Title, MB_ICONERROR);
 }
 

@@ -35,13 +35,13 @@ class TdxBarCustomizingPopup : public TdxBarSubMenuControl {
   void DoCloseUp() override;
   // Sets the entries for the link.
   void Init(TdxBarItemLink* link);
+  // The current link (kept after the popup went, until another popup
+  // opens or the link is deleted through it).
   TdxBarItemLink* ItemLink() const;
   // Entry n of the table (null when the popup has fewer).
   TdxBarItem* Entry(int n) const;
 
  private:
-  void EntryClick(TObject* sender);
-  void NameChange(TObject* sender);
   TdxBarItemLinks* links_;
   std::vector<TdxBarItem*> entries_;
   TdxBarEdit* nameEdit_ = nullptr;

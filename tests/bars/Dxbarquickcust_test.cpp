@@ -5,6 +5,7 @@
 #include "bars/Dxbarquickcust.h"
 #include "bars/Dxbarwinitems.h"
 #include "support/Input.h"
+#include "support/Pixels.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
 #include "support/Winwait.h"
@@ -294,6 +295,14 @@ TEST(BarsQuickCust, MoreButtonsListsTheHiddenLinksAndAddOrRemove) {
   TRect w = q->GetWindowRect();
   EXPECT_EQ(w.right, mark.right);
   EXPECT_EQ(w.top, mark.bottom);
+  // A frame of the flat border colour around the white window.
+  TDibSurface shot = CaptureWindow(q->Handle());
+  LOGBRUSH lb{};
+  GetObjectA(f.Form->Bar1->FlatToolbarsBorderBrush(), sizeof lb, &lb);
+  COLORREF border = lb.lbColor;
+  EXPECT_TRUE(SameColor(shot.Pixel(0, w.Height() / 2), border)) << ColorText(shot.Pixel(0, w.Height() / 2));
+  EXPECT_TRUE(SameColor(shot.Pixel(w.Width() - 1, w.Height() / 2), border));
+  EXPECT_TRUE(SameColor(shot.Pixel(2, w.Height() / 2), GetSysColor(COLOR_WINDOW)));
   SaveScreenshot(q->Handle());
   // A press on the mark again closes it.
   ASSERT_TRUE(f.ClickAt(Centre(mark)));
