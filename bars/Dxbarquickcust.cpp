@@ -532,6 +532,13 @@ void TdxBarQuickControl::Popup() {
   RedrawWindow(handle_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
 }
 
+void TdxBarQuickControl::OwnerMoved() {
+  if (!BarControlExists(ownerRef_)) return;
+  ownerLinkBounds_ = owner_->MarkScreenRect();
+  ResizeShadow();
+  if (HandleAllocated()) RedrawWindow(handle_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+}
+
 HBRUSH TdxBarQuickControl::GetToolbarBrush() {
   return Flat() ? GetSysColorBrush(COLOR_WINDOW) : TdxBarControl::GetToolbarBrush();
 }

@@ -105,6 +105,9 @@ class TdxBarQuickControl : public TdxBarControl {
   // Sizes and places the window below or beside the owner's mark (in the
   // work area) and shows it.
   void Popup();
+  // The owner toolbar moved or was resized: the window's link to the mark
+  // follows.
+  void OwnerMoved();
   HBRUSH GetToolbarBrush() override;
   bool HideOnClick() override { return true; }
   void HideAll() override;

@@ -351,7 +351,8 @@ TEST(BarsQuickCust, ResetEntryOnlyWhenManagerAndBarCanReset) {
     TdxBarSubMenuControl* menu = f.OpenAddRemove(q);
     ASSERT_NE(menu, nullptr);
     std::vector<String> captions = Captions(menu->ItemLinks());
-    bool canReset = f.Form->Bar1->CanReset() && c.AllowReset;
+    ASSERT_TRUE(f.Form->Bar1->CanReset());
+    bool canReset = c.AllowReset;
     size_t n = captions.size();
     ASSERT_GE(n, 2u);
     EXPECT_EQ(captions[n - 2] == "&Reset Toolbar", canReset) << c.AllowReset;
@@ -374,17 +375,50 @@ TEST(BarsQuickCust, SelectingOnAnotherToolbarClosesMoreButtons) {
   EXPECT_NE(f.Standard()->MarkState(), msPressed);
 }
 
-TEST(BarsQuickCust, MoreButtonsStaysInTheWorkArea) {
-  // The toolbar near the bottom of the desktop: the window goes above the
-  // mark.
+TEST(BarsQuickCust, MoreButtonsPlacementBesideTheMarkInTheWorkArea) {
   TRect work = GetWorkArea(TPoint(10, 10));
-  TMoreFrame f(Bounds(20, work.bottom - 140, 200, 120));
-  TdxBarQuickControl* q = f.PressMark();
-  ASSERT_NE(q, nullptr);
-  TRect mark = f.Standard()->MarkScreenRect();
-  TRect w = q->GetWindowRect();
-  EXPECT_EQ(w.bottom, mark.top);
-  EXPECT_GE(w.left, work.left);
-  EXPECT_LE(w.right, work.right);
-  SaveScreenshot(q->Handle());
+  enum TPlace { Below, Above, Beside, BelowLeft };
+  const struct {
+    const char* Name;
+    TRect Form;
+    TdxBarDockingStyle Style;
+    TPlace Place;
+  } cases[] = {
+      // Near the bottom of the desktop the window goes above the mark.
+      {"bottom", Bounds(20, work.bottom - 140, 200, 120), dsTop, Above},
+      {"left", Bounds(20, 20, 300, 200), dsLeft, Beside},
+      {"floating", Bounds(20, 20, 300, 200), dsNone, BelowLeft},
+  };
+  for (const auto& c : cases) {
+    TMoreFrame f(c.Form);
+    if (c.Style != dsTop) {
+      f.Form->Standard()->SetDockingStyle(c.Style);
+      if (c.Style == dsNone) f.Form->Standard()->Control()->SetPos(400, 300);
+      ProcessQueuedMessages();
+    }
+    TdxBarQuickControl* q = f.PressMark();
+    ASSERT_NE(q, nullptr) << c.Name;
+    TRect mark = f.Standard()->MarkScreenRect();
+    TRect w = q->GetWindowRect();
+    switch (c.Place) {
+      case Above:
+        EXPECT_EQ(w.bottom, mark.top) << c.Name;
+        EXPECT_EQ(w.right, mark.right) << c.Name;
+        break;
+      case Beside:
+        EXPECT_EQ(w.left, mark.right) << c.Name;
+        EXPECT_EQ(w.top, mark.top) << c.Name;
+        break;
+      case BelowLeft:
+        EXPECT_EQ(w.left, mark.left) << c.Name;
+        EXPECT_EQ(w.top, mark.bottom) << c.Name;
+        break;
+      default:
+        break;
+    }
+    EXPECT_TRUE(w.left >= work.left && w.right <= work.right && w.top >= work.top && w.bottom <= work.bottom)
+        << c.Name;
+    SaveScreenshot(f.Form->Handle(), c.Name);
+    SaveScreenshot(q->Handle(), String(c.Name) + "_window");
+  }
 }
