@@ -448,16 +448,18 @@ TdxBarQuickControl::~TdxBarQuickControl() {
     DestroyHandle();
   else
     DestroyControls();
-  if (addRemove_) addRemove_->OnPopup = nullptr;
+  // The manager frees the items itself when it goes.
+  bool managerGoing = !manager_ || manager_->IsDestroying();
+  if (addRemove_ && !managerGoing) addRemove_->OnPopup = nullptr;
   TdxBar* bar = Bar();
   if (bar && bar->ItemLinks()) bar->ItemLinks()->BarControlDestroyed(this);
   itemLinks_ = nullptr;
-  if (quickCustItem_) {
+  if (quickCustItem_ && !managerGoing) {
     TdxBarQuickCustItem* item = quickCustItem_;
     quickCustItem_ = nullptr;
     item->Free();
   }
-  if (bar && manager_ && !manager_->IsDestroying()) {
+  if (bar && !managerGoing) {
     int index = manager_->Bars()->IndexOf(bar);
     if (index >= 0) manager_->Bars()->Delete(index);
   }

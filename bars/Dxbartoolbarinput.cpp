@@ -515,8 +515,14 @@ void TdxBarControl::SetMarkState(TdxBarMarkState value) {
     case msPressed: {
       if (manager_) manager_->HintActivate(false, "");
       TdxBarControlRef self(this);
-      if (TdxBarQuickControl* old = dxBarQuickControl()) old->Free();
-      if (!BarControlExists(self)) return;
+      // Another toolbar's window closes with its mark.
+      if (TdxBarQuickControl* old = dxBarQuickControl()) {
+        if (old->OwnerBar() && old->OwnerBar() != this)
+          old->OwnerBar()->SetMarkState(msNone);
+        else
+          old->Free();
+      }
+      if (!BarControlExists(self) || markState_ != msPressed) return;
       auto* quick = new TdxBarQuickControl(this);
       TdxBarControlRef quickRef(quick);
       quick->Popup();

@@ -422,3 +422,16 @@ TEST(BarsQuickCust, MoreButtonsPlacementBesideTheMarkInTheWorkArea) {
     SaveScreenshot(q->Handle(), String(c.Name) + "_window");
   }
 }
+
+TEST(BarsQuickCust, CustomizeEntryClosesMoreButtonsAndStartsCustomizing) {
+  TMoreFrame f;
+  TdxBarQuickControl* q = f.PressMark();
+  ASSERT_NE(q, nullptr);
+  TdxBarSubMenuControl* menu = f.OpenAddRemove(q);
+  ASSERT_NE(menu, nullptr);
+  ASSERT_TRUE(f.ClickOn(EntryControl(menu, "&Customize...")));
+  ASSERT_TRUE(WaitFor([&] { return f.Form->Bar1->IsCustomizing(); }, 2000));
+  EXPECT_EQ(dxBarQuickControl(), nullptr);
+  EXPECT_EQ(f.Standard()->MarkState(), msNone);
+  f.Form->Bar1->Customizing(false);
+}
