@@ -655,6 +655,12 @@ void dxBarQuickControlMouse(UINT msg, HWND wnd, POINT pt) {
   TdxBarQuickControl* quick = gQuickControl;
   if (!quick || quick->KeyboardMode()) return;
   if (!((msg >= 0x201 && msg <= 0x20A) || (msg >= 0xA1 && msg <= 0xA9))) return;
+  // Customizing began while the window was open (its mark no longer
+  // changes): the window goes by itself.
+  if (quick->BarManager() && quick->BarManager()->IsCustomizing()) {
+    quick->Free();
+    return;
+  }
   auto* w = dynamic_cast<TCustomdxBarControl*>(FindControlOrParent(wnd));
   if (w && (w == quick || GetRootBarControl(w) == quick)) return;
   TdxBarControl* owner = quick->OwnerBar();

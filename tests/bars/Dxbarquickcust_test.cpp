@@ -434,4 +434,11 @@ TEST(BarsQuickCust, CustomizeEntryClosesMoreButtonsAndStartsCustomizing) {
   EXPECT_EQ(dxBarQuickControl(), nullptr);
   EXPECT_EQ(f.Standard()->MarkState(), msNone);
   f.Form->Bar1->Customizing(false);
+
+  // Customizing started from elsewhere: the next click closes the window.
+  ASSERT_NE(f.PressMark(), nullptr);
+  f.Form->Bar1->Customizing(true);
+  ASSERT_TRUE(f.ClickAt(TMenuFrame::Centre(f.Form->Control(f.Form->Standard(), "ButtonNew"))));
+  ASSERT_TRUE(WaitFor([&] { return dxBarQuickControl() == nullptr; }, 2000));
+  f.Form->Bar1->Customizing(false);
 }
