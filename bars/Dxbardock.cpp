@@ -4,6 +4,9 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
+
+#include <windowsx.h>
 
 namespace {
 
@@ -538,6 +541,14 @@ void TdxDockControl::WndProc(TMessage& msg) {
         SetWindowPos(form->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       return;
     }
+    case WM_RBUTTONDOWN:
+      if (manager_ && !manager_->IsCustomizing()) {
+        POINT p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
+        ::ClientToScreen(handle_, &p);
+        dxBarShowToolbarsPopup(manager_, TPoint(p));
+      }
+      msg.Result = 0;
+      return;
     case WM_LBUTTONDBLCLK:
       if (manager_ && manager_->CanCustomize()) manager_->Customizing(true);
       msg.Result = 0;

@@ -6,6 +6,7 @@
 
 #include "Dxbarcontrols.h"
 #include "customize/Dxbarcustform.h"
+#include "Dxbarquickcust.h"
 
 namespace {
 
@@ -272,6 +273,7 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
     SendMessageA(redirected->Handle(), m, keys, MAKELPARAM(p.x, p.y));
     return true;
   }
+  dxBarQuickControlMouse(msg, wnd, info.pt);
   if (msg == WM_RBUTTONUP || msg == WM_NCRBUTTONUP) {
     TWinControl* control = ControlOf(wnd);
     TdxBarManager* m = ManagerOfControl(control);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
 #include "Dxbarwinitems.h"
 
 #include <windowsx.h>
@@ -867,6 +868,11 @@ void TdxBarControl::WndProc(TMessage& msg) {
       auto* pos = reinterpret_cast<WINDOWPOS*>(msg.LParam);
       TCustomdxBarControl::WndProc(msg);
       if (BarControlExists(self)) WindowPosChanged(pos);
+      // The More Buttons window stays joined to the mark.
+      TdxBarQuickControl* quick = dxBarQuickControl();
+      if (quick && quick->OwnerBar() == this && BarControlExists(self) &&
+          (!(pos->flags & SWP_NOMOVE) || !(pos->flags & SWP_NOSIZE)))
+        quick->OwnerMoved();
       return;
     }
     case WM_NCHITTEST:

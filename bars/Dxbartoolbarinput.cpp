@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
 #include "Dxbarwinitems.h"
 
 #include <windowsx.h>
@@ -262,8 +263,9 @@ void TdxBarControl::RButtonDownToolbar(TMessage& msg) {
   if (customizing && isActive_) SetIsActive(false);
   if (!BarControlExists(self)) return;
   RButtonDownMessage(msg);
-  // Not customizing, the toolbars popup opens here; it comes with the
-  // quick customization popups.
+  if (customizing || !BarControlExists(self) || !HandleAllocated()) return;
+  TPoint p(GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam));
+  dxBarShowToolbarsPopup(manager_, ClientToScreen(p));
 }
 
 // ---------------------------------------------------------------- moving and releasing
@@ -500,6 +502,8 @@ void TdxBarControl::SetMarkState(TdxBarMarkState value) {
     gMoreButtonsTimer = 0;
   }
   markState_ = value;
+  if (value != msPressed)
+    if (TdxBarQuickControl* quick = dxBarQuickControl(); quick && quick->OwnerBar() == this) quick->Free();
   switch (value) {
     case msSelected:
       if (dockingStyle_ == dsNone) StartMoreButtonsHintTimer();
@@ -508,11 +512,24 @@ void TdxBarControl::SetMarkState(TdxBarMarkState value) {
     case msNone:
       if (manager_ && !selectedControl_) manager_->HintActivate(false, "");
       break;
-    case msPressed:
-      // The More Buttons window comes with the quick customization popups.
+    case msPressed: {
       if (manager_) manager_->HintActivate(false, "");
+      TdxBarControlRef self(this);
+      // Another toolbar's window closes with its mark.
+      if (TdxBarQuickControl* old = dxBarQuickControl()) {
+        if (old->OwnerBar() && old->OwnerBar() != this)
+          old->OwnerBar()->SetMarkState(msNone);
+        else
+          old->Free();
+      }
+      if (!BarControlExists(self) || markState_ != msPressed) return;
+      auto* quick = new TdxBarQuickControl(this);
+      TdxBarControlRef quickRef(quick);
+      quick->Popup();
+      if (!BarControlExists(self)) return;
       PlayMenuSound(0);
       break;
+    }
   }
   InvalidateMark();
 }

@@ -2,6 +2,7 @@
 // the class registries, the live bar windows, input helpers, message
 // drains, mouse-leave tracking, sounds, fonts and the system seams.
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
 #include "Dxbarstrs.h"
 #include "Dxbarwinitems.h"
 
@@ -246,6 +247,8 @@ const TCoreItem kCoreItems[] = {
     {&TdxBarSubItem::Class, &TdxBarSubItemControl::Class, true},
     {&TdxBarListItem::Class, &TdxBarContainerItemControl::Class, true},
     {&TdxBarContainerItem::Class, &TdxBarContainerItemControl::Class, true},
+    {&TdxBarQuickCustExtButton::Class, &TdxBarQuickCustExtButtonControl::Class, false},
+    {&TdxBarQuickCustItem::Class, &TdxBarQuickCustItemControl::Class, false},
     {&TSystemMenuSubItem::Class, &TSystemMenuSubItemControl::Class, false},
 };
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "Dxbarcontrols.h"
+#include "Dxbarquickcust.h"
 #include "Dxbarwinitems.h"
 #include "customize/Dxbarcustform.h"
 
@@ -310,6 +311,10 @@ void TCustomdxBarControl::SetSelectedItem(TdxBarItemControl* control) {
     if (!BarControlExists(self)) return;
   }
   PaintSelectedItem(old);
+  if (control && dxBarQuickControl() && dxBarQuickControl() != this) {
+    dxBarQuickControlSelectionChanged(this);
+    if (!BarControlExists(self)) return;
+  }
   lastMousePos_ = dxBarSystem()->GetCursorPos();
   if (!control) SetCursor(crDefault);
   bool menu = dynamic_cast<TdxBarSubMenuControl*>(this) != nullptr;
@@ -825,7 +830,8 @@ void TCustomdxBarControl::RButtonDownMessage(TMessage& msg) {
   if (manager_) manager_->SetSelectedItem(item);
   if (item) item->Repaint();
   SetKeySelectedItem(item);
-  // The customizing popup for the item's link comes with customizing.
+  if (!item || !BarControlExists(self)) return;
+  dxBarShowCustomizingPopup(item, ClientToScreen(p));
 }
 
 // ---------------------------------------------------------------- keyboard

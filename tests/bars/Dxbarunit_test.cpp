@@ -2,6 +2,7 @@
 // tracking, sounds, flags and the unit's start.
 #include "Barstest.h"
 #include "bars/extitems/Dxbarextitems.h"
+#include "bars/Dxbarquickcust.h"
 #include "bars/Dxbarwinitems.h"
 #include "support/Pixels.h"
 #include "support/Testutil.h"
@@ -26,13 +27,15 @@ TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
   TdxBarItemClass core[] = {TdxBarButton::Class(),  TdxBarEdit::Class(),    TCustomdxBarCombo::Class(),
                             TdxBarCombo::Class(),   TdxBarSubItem::Class(), TdxBarListItem::Class(),
                             TdxBarContainerItem::Class()};
-  // The system-menu item is not offered to the user; the extended items
-  // follow.
-  ASSERT_EQ(dxBarItemCount(), 9);
+  // The quick customization items and the system-menu item are not
+  // offered to the user; the extended items follow.
+  ASSERT_EQ(dxBarItemCount(), 11);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(dxBarItemClass(i), core[i]) << i;
-  EXPECT_EQ(dxBarItemClass(7), TSystemMenuSubItem::Class());
-  EXPECT_EQ(dxBarItemClass(8), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarItemClass(9), nullptr);
+  EXPECT_EQ(dxBarItemClass(7), TdxBarQuickCustExtButton::Class());
+  EXPECT_EQ(dxBarItemClass(8), TdxBarQuickCustItem::Class());
+  EXPECT_EQ(dxBarItemClass(9), TSystemMenuSubItem::Class());
+  EXPECT_EQ(dxBarItemClass(10), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemClass(11), nullptr);
   EXPECT_EQ(dxBarVisibleItemCount(), 8);
   EXPECT_EQ(dxBarVisibleItemClass(6), TdxBarContainerItem::Class());
   EXPECT_EQ(dxBarVisibleItemClass(7), TdxBarImageCombo::Class());
@@ -55,8 +58,8 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 11);
-  EXPECT_EQ(dxBarItemClass(10), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), 13);
+  EXPECT_EQ(dxBarItemClass(12), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarVisibleItemCount(), 9);
   EXPECT_EQ(dxBarVisibleItemClass(8), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
@@ -66,11 +69,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 10);
+  EXPECT_EQ(dxBarItemCount(), 12);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 9);
+  EXPECT_EQ(dxBarItemCount(), 11);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -109,7 +112,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 9);
+  EXPECT_EQ(dxBarItemCount(), 11);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);

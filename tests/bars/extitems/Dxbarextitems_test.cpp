@@ -39,11 +39,11 @@ String Indexes(TdxBarImageCombo* combo) {
 }  // namespace
 
 TEST(BarsExtItems, TheImageComboRegistersAfterTheCoreAndGoesWithItsUnit) {
-  // The core has one item not offered to the user.
-  int core = 8;
+  // The core has three items not offered to the user.
+  int core = 10;
   ASSERT_EQ(dxBarItemCount(), core + 1);
   EXPECT_EQ(dxBarItemClass(core), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarVisibleItemClass(core - 1), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarVisibleItemClass(core - 3), TdxBarImageCombo::Class());
   TBarsForm* form = new TBarsForm;
   auto* made = dynamic_cast<TdxBarImageCombo*>(dxBarFindClass("TdxBarImageCombo")(form));
   ASSERT_NE(made, nullptr);
