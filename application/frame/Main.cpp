@@ -389,6 +389,7 @@ void TFormMain::CreateActions() {
   ActionDownloadFile->OnExecute = {this, &TFormMain::ActionDownloadFileExecute};
   ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
+  ActionToolbars->OnExecute = {this, &TFormMain::ActionToolbarsExecute};
 }
 
 // ---------------------------------------------------------------- local pane
@@ -730,6 +731,8 @@ void TFormMain::ActionUploadFileExecute(TObject*) {
   }
   child->UploadFiles(&paths);
 }
+
+void TFormMain::ActionToolbarsExecute(TObject*) { Bar1->Customizing(true); }
 
 void TFormMain::ActionAboutExecute(TObject*) {
   TOwned<TFormAbout> about(new TFormAbout(Application));

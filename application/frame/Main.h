@@ -202,6 +202,7 @@ class TFormMain : public TForm, public TFrameServices {
   // The selected local files (a folder named *.zip counts as a file; other
   // folders are refused with a box each) go to the active window's upload.
   void ActionUploadFileExecute(TObject* sender);
+  void ActionToolbarsExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
 
  protected:

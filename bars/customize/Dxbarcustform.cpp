@@ -7,6 +7,7 @@
 #include <windowsx.h>
 
 #include "Dxbarnameed.h"
+#include "bars/Dxbarquickcust.h"
 #include "bars/Dxbarstrs.h"
 #include "bars/Dxbarwinitems.h"
 
@@ -662,7 +663,8 @@ void TdxBarCustomizingForm::Dispatch(TMessage& msg) {
 
 void TdxBarCustomizingForm::Activate() {
   TForm::Activate();
-  PageControlChange(nullptr);
+  // Not while a link's customizing popup is open.
+  if (!dxBarCustomizingPopup()) PageControlChange(nullptr);
 }
 
 void TdxBarCustomizingForm::FormClose(TObject*, TCloseAction& action) {

@@ -12,6 +12,8 @@
 #include "Fakeras.h"
 #include "application/frame/Dialer.h"
 #include "application/frame/Rasdlr.h"
+#include "bars/Dxbarcontrols.h"
+#include "bars/customize/Dxbarcustform.h"
 #include "application/frame/Regdataunit.h"
 #include "resources/Frameimages.h"
 #include "support/Input.h"
@@ -772,6 +774,50 @@ TEST_F(MainTest, DialerAndAboutShownModally) {
     EXPECT_TRUE(modal.Done());
   }
   EXPECT_EQ(FindTopWindow("About Nembra"), nullptr);
+}
+
+TEST_F(MainTest, CustomizeToolbarsMovesAButtonUntilClosed) {
+  PutNormalPlacement(900, 600);
+  Open();
+  TdxBarManager* m = form->Bar1;
+  form->ActionToolbars->Execute();
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  ASSERT_TRUE(WaitVisible(c->Handle()));
+  EXPECT_TRUE(m->IsCustomizing());
+  EXPECT_FALSE(IsWindowEnabled(form->Handle()));
+  EXPECT_EQ(c->BarsList()->Items()->Count(), m->Bars()->Count());
+
+  // Download dragged from "Files" onto the trailing half of the last
+  // button of "Help" lands there and leaves "Files".
+  TdxBar* files = m->BarByCaption("Files");
+  TdxBar* help = m->BarByCaption("Help");
+  int filesCount = files->ItemLinks()->Count(), helpCount = help->ItemLinks()->Count();
+  TdxBarItemLink* download = nullptr;
+  for (int i = 0; i < filesCount; ++i)
+    if (files->ItemLinks()->Items(i)->Item()->Action() == form->ActionDownloadFile) download = files->ItemLinks()->Items(i);
+  ASSERT_NE(download, nullptr);
+  auto screenRect = [](TdxBarItemLink* link) {
+    return link->Control()->Parent()->GetItemScreenRect(link->Control());
+  };
+  TRect from = screenRect(download);
+  TRect last = screenRect(help->ItemLinks()->Items(helpCount - 1));
+  POINT a{(from.left + from.right) / 2, (from.top + from.bottom) / 2};
+  POINT b{last.right - 3, (last.top + last.bottom) / 2};
+  SetCursorPos(a.x, a.y);
+  ScreenToClient(form->Handle(), &a);
+  ScreenToClient(form->Handle(), &b);
+  ASSERT_TRUE(Drag(form->Handle(), a, b, 8));
+  ASSERT_TRUE(WaitUntil([&] { return help->ItemLinks()->Count() == helpCount + 1; }));
+  EXPECT_EQ(files->ItemLinks()->Count(), filesCount - 1);
+  EXPECT_EQ(help->ItemLinks()->Items(helpCount)->Item()->Action(), form->ActionDownloadFile);
+  SaveDesktopScreenshot("customizing");
+
+  // Close ends customizing and the frame answers again.
+  ASSERT_TRUE(Click(c->BClose->Handle()));
+  ASSERT_TRUE(WaitUntil([&] { return dxBarCustomizingForm() == nullptr; }));
+  EXPECT_FALSE(m->IsCustomizing());
+  EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
 
 // ---------------------------------------------------------------- settings at close
