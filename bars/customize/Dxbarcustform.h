@@ -47,6 +47,8 @@ class TCommandsListBox : public TListBox {
 
 class TdxBarCustomizingForm : public TForm {
  public:
+  // Posted to itself: take the activation over from the disabled main form.
+  static constexpr UINT WM_TAKEACTIVATION = WM_USER + 1;
   explicit TdxBarCustomizingForm(TdxBarManager* manager);
   ~TdxBarCustomizingForm() override;
   TdxBarManager* BarManager() const { return barManager_; }
