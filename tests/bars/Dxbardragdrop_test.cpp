@@ -337,6 +337,15 @@ TEST(BarsDragDrop, AnotherManagersBarTakesNoDrop) {
   bar->SetVisible(true);
   ASSERT_TRUE(WaitVisible(other->Handle()));
   ASSERT_NE(bar->Control(), nullptr);
+  // Back from the other form to the Customize window.
+  ASSERT_TRUE(BringToFront(other->Handle()));
+  // Wine activates the owned Customize window without raising it above
+  // the other form and the floating bar that its activation shows again:
+  // it is raised as a click on its caption would.
+  SetForegroundWindow(f.Front());
+  ASSERT_TRUE(WaitForeground(f.Front()));
+  ProcessQueuedMessages();
+  SetWindowPos(f.Front(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ASSERT_TRUE(BringToFront(f.Front()));
   TCursorWatch watch(f.Form->Bar1);
   TdxBar* standard = f.Form->Standard();
