@@ -458,3 +458,65 @@ TEST(BarsDragDrop, CtrlDuringTheDragDrawsAndErasesTheMarkAtOnce) {
   EXPECT_EQ(TCustomizingFrame::Names(standard).size(), 6u);
 }
 
+
+TEST(BarsDragDrop, CommandsDraggedFromTheCustomizeWindow) {
+  TCustomizingFrame f;
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  c->SelectPage(1);
+  ProcessQueuedMessages();
+  TCommandsListBox* list = c->CommandsList();
+  ASSERT_TRUE(WaitVisible(list->Handle()));
+  // The screen centre of a command's row in the list, scrolled into view.
+  auto row = [&](const String& name) {
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      if (list->Item(i) && list->Item(i)->Name() == name) {
+        SendMessageA(list->Handle(), LB_SETTOPINDEX, i, 0);
+        UpdateWindow(list->Handle());
+        TRect r = list->ItemRect(i);
+        return list->ClientToScreen(TPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+      }
+    ADD_FAILURE() << "no row " << name;
+    return TPoint();
+  };
+  TCursorWatch watch(f.Form->Bar1);
+  TdxBarControl* empty = f.Empty->Control();
+  ASSERT_NE(empty, nullptr);
+  const POINT onEmpty = empty->ClientToScreen(TPoint(empty->ClientWidth() / 2, empty->ClientHeight() / 2));
+  const POINT onPaste = f.At(f.Control(f.Extra, "ButtonPaste"), -6);
+  const POINT onCustomize = c->ClientToScreen(TPoint(c->ClientWidth() / 2, 20));
+  const POINT offBars = CentreOf(f.Form->ClientHandle());
+  // A new command goes in where it is dropped; on the Customize window or
+  // off every bar it goes nowhere.
+  const struct {
+    const char* Name;
+    const char* Command;
+    POINT To;
+    TNames Extra, Empty;
+  } cases[] = {
+      {"onto the empty toolbar: its first link", "ButtonMail", onEmpty, {"ButtonCopy", "ButtonPaste"}, {"ButtonMail"}},
+      {"onto the leading half of a button", "ButtonStatus", onPaste, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+      {"onto the Customize window", "ButtonAbout", onCustomize, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+      {"off every bar", "ButtonAbout", offBars, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Name);
+    const int links = f.Item(k.Command)->LinkCount();
+    ASSERT_TRUE(f.DragTo(row(k.Command), k.To));
+    EXPECT_EQ(TCustomizingFrame::Names(f.Extra), k.Extra);
+    EXPECT_EQ(TCustomizingFrame::Names(f.Empty), k.Empty);
+    EXPECT_FALSE(f.Form->Bar1->Dragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+    // The command stays in the list, and its other links stay.
+    EXPECT_EQ(list->Item(list->ItemIndex())->Name(), k.Command);
+    EXPECT_GE(f.Item(k.Command)->LinkCount(), links);
+  }
+  ASSERT_NE(f.Control(f.Empty, "ButtonMail"), nullptr);
+  ASSERT_NE(f.Control(f.Extra, "ButtonStatus"), nullptr);
+  EXPECT_TRUE(watch.Saw(crdxBarDragCopy));
+  EXPECT_TRUE(watch.Saw(crdxBarDragNoDrop));
+  EXPECT_FALSE(watch.Saw(crdxBarDrag));
+  EXPECT_TRUE(f.Form->Executed.empty());
+  SaveScreenshot(f.Form->Handle(), "dropped");
+  SaveScreenshot(c->Handle(), "customize");
+}
