@@ -636,20 +636,31 @@ void TdxBarCustomizingForm::Dispatch(TMessage& msg) {
   switch (msg.Msg) {
     case WM_ACTIVATE: {
       TCustomForm* main = barManager_->MainForm();
-      // The disabled main form was activated and hands the activation on:
-      // this window takes it over once that activation is done (when it is
-      // active already, the main form only echoes its own activation). The
-      // default handling would take the focus from this window's control.
       if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) == main->Handle() &&
           LOWORD(msg.WParam) != WA_INACTIVE) {
-        if (GetActiveWindow() != Handle()) PostMessageA(Handle(), WM_TAKEACTIVATION, 0, 0);
-        msg.Result = 0;
-        return;
+        // The main form echoes the activation passed on to it below: the
+        // default handling would take the focus from this window's control.
+        if (passingActivation_) {
+          msg.Result = 0;
+          return;
+        }
+        // The disabled main form was activated and hands the activation on:
+        // this window takes it over once that activation is done.
+        if (GetActiveWindow() != Handle()) {
+          PostMessageA(Handle(), WM_TAKEACTIVATION, 0, 0);
+          msg.Result = 0;
+          return;
+        }
       }
       TForm::Dispatch(msg);
       // The main form's caption and its floating bars stay active while
       // this window is used.
       if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle()) {
+        passingActivation_ = true;
+        struct TReset {
+          bool& Flag;
+          ~TReset() { Flag = false; }
+        } reset{passingActivation_};
         SendMessageA(main->Handle(), WM_ACTIVATE, msg.WParam, msg.LParam);
         SendMessageA(main->Handle(), WM_NCACTIVATE, LOWORD(msg.WParam) != WA_INACTIVE, 0);
       }

@@ -152,6 +152,7 @@ class TdxBarCustomizingForm : public TForm {
 
   TCheckListBox* barsList_ = nullptr;
   TCommandsListBox* commandsList_ = nullptr;
+  bool passingActivation_ = false;  // while the activation goes on to the main form
   bool updating_ = false;
   bool loadingOptions_ = false;
   TdxBarManager* barManager_ = nullptr;

@@ -164,6 +164,21 @@ TEST(BarsDragDrop, CustomizingRebuildsTheControlsAndStopsCommandsAndKeys) {
   EXPECT_EQ(f.Form->Executed, TNames({"ButtonCut"}));
 }
 
+TEST(BarsDragDrop, TheDisabledFormActivatedHandsTheActivationOnAndStillTakesDrags) {
+  TCustomizingFrame f;
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  ASSERT_TRUE(FocusWindow(c->BarsList()->Handle()));
+  // Activated from outside (a task switch): the Customize window takes the
+  // activation back with its focus, and a press on a bar still drags.
+  SetForegroundWindow(f.Form->Handle());
+  ASSERT_TRUE(WaitForeground(c->Handle()));
+  EXPECT_EQ(GetFocus(), c->BarsList()->Handle()) << DescribeWindow(GetFocus());
+  EXPECT_FALSE(IsWindowEnabled(f.Form->Handle()));
+  ASSERT_TRUE(f.DragTo(f.At(f.Control(f.Form->Standard(), "ButtonSave")), f.At(f.Control(f.Extra, "ButtonPaste"), 6)));
+  EXPECT_EQ(TCustomizingFrame::Names(f.Extra), TNames({"ButtonCopy", "ButtonPaste", "ButtonSave"}));
+}
+
 TEST(BarsDragDrop, MovesCopiesAndDeletesButtons) {
   TCustomizingFrame f;
   TdxBar* standard = f.Form->Standard();
