@@ -54,7 +54,10 @@ void CALLBACK QuickTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     if (!quick) return;
     TdxBarManager* m = quick->BarManager();
     TdxBarItemControl* selected = m ? m->SelectedItem() : nullptr;
-    if (!selected || selected->Parent() == quick) return;
+    // The menus of the window itself count as the window, as when the
+    // timer starts: a timer started before the pointer reached one of them
+    // closes nothing.
+    if (!selected || selected->Parent() == quick || GetRootBarControl(selected->Parent()) == quick) return;
     if (TdxBarControl* owner = quick->OwnerBar()) owner->SetMarkState(msNone);
   } catch (...) {
     HandleExceptionLater(nullptr);

@@ -635,14 +635,44 @@ void TdxBarCustomizingForm::CreateParams(TCreateParams& p) {
 void TdxBarCustomizingForm::Dispatch(TMessage& msg) {
   switch (msg.Msg) {
     case WM_ACTIVATE: {
+      TCustomForm* main = barManager_->MainForm();
+      if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) == main->Handle() &&
+          LOWORD(msg.WParam) != WA_INACTIVE) {
+        // The main form echoes the activation passed on to it below: the
+        // default handling would take the focus from this window's control.
+        if (passingActivation_) {
+          msg.Result = 0;
+          return;
+        }
+        // The disabled main form was activated and hands the activation on:
+        // this window takes it over once that activation is done.
+        if (GetActiveWindow() != Handle()) {
+          PostMessageA(Handle(), WM_TAKEACTIVATION, 0, 0);
+          msg.Result = 0;
+          return;
+        }
+      }
       TForm::Dispatch(msg);
       // The main form's caption and its floating bars stay active while
       // this window is used.
-      TCustomForm* main = barManager_->MainForm();
       if (main && main->HandleAllocated() && reinterpret_cast<HWND>(msg.LParam) != main->Handle()) {
+        passingActivation_ = true;
+        struct TReset {
+          bool& Flag;
+          ~TReset() { Flag = false; }
+        } reset{passingActivation_};
         SendMessageA(main->Handle(), WM_ACTIVATE, msg.WParam, msg.LParam);
         SendMessageA(main->Handle(), WM_NCACTIVATE, LOWORD(msg.WParam) != WA_INACTIVE, 0);
       }
+      return;
+    }
+    case WM_TAKEACTIVATION: {
+      // Still wanted only while the main form is the disabled active window.
+      TCustomForm* main = barManager_->MainForm();
+      HWND active = GetActiveWindow();
+      if (main && main->HandleAllocated() && active == main->Handle() && !IsWindowEnabled(active) && IsWindowVisible(Handle()))
+        SetForegroundWindow(Handle());
+      msg.Result = 0;
       return;
     }
     case WM_DESTROY:

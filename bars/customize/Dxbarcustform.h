@@ -47,6 +47,8 @@ class TCommandsListBox : public TListBox {
 
 class TdxBarCustomizingForm : public TForm {
  public:
+  // Posted to itself: take the activation over from the disabled main form.
+  static constexpr UINT WM_TAKEACTIVATION = WM_USER + 1;
   explicit TdxBarCustomizingForm(TdxBarManager* manager);
   ~TdxBarCustomizingForm() override;
   TdxBarManager* BarManager() const { return barManager_; }
@@ -150,6 +152,7 @@ class TdxBarCustomizingForm : public TForm {
 
   TCheckListBox* barsList_ = nullptr;
   TCommandsListBox* commandsList_ = nullptr;
+  bool passingActivation_ = false;  // while the activation goes on to the main form
   bool updating_ = false;
   bool loadingOptions_ = false;
   TdxBarManager* barManager_ = nullptr;

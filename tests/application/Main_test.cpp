@@ -804,10 +804,13 @@ TEST_F(MainTest, CustomizeToolbarsMovesAButtonUntilClosed) {
   TRect last = screenRect(help->ItemLinks()->Items(helpCount - 1));
   POINT a{(from.left + from.right) / 2, (from.top + from.bottom) / 2};
   POINT b{last.right - 3, (last.top + last.bottom) / 2};
+  // Dragged as a person does, the Customize window active and the frame
+  // disabled behind it.
+  ASSERT_TRUE(WaitForeground(c->Handle()));
   SetCursorPos(a.x, a.y);
-  ScreenToClient(form->Handle(), &a);
-  ScreenToClient(form->Handle(), &b);
-  ASSERT_TRUE(Drag(form->Handle(), a, b, 8));
+  ScreenToClient(c->Handle(), &a);
+  ScreenToClient(c->Handle(), &b);
+  ASSERT_TRUE(Drag(c->Handle(), a, b, 8));
   ASSERT_TRUE(WaitUntil([&] { return help->ItemLinks()->Count() == helpCount + 1; }));
   EXPECT_EQ(files->ItemLinks()->Count(), filesCount - 1);
   EXPECT_EQ(help->ItemLinks()->Items(helpCount)->Item()->Action(), form->ActionDownloadFile);

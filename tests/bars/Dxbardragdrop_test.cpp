@@ -5,6 +5,7 @@
 #include <set>
 
 #include "Menufixture.h"
+#include "bars/customize/Dxbarcustform.h"
 #include "support/Input.h"
 #include "support/Pixels.h"
 #include "support/Screenshot.h"
@@ -61,8 +62,22 @@ struct TCustomizingFrame {
     Empty->SetVisible(true);
     EXPECT_TRUE(Empty->Control() && WaitVisible(Empty->Control()->Handle()));
     ProcessQueuedMessages();
-    m->Customizing(true);
+    Customize();
+  }
+  // Customizing with the Customize window open and active, the form
+  // disabled.
+  void Customize() {
+    Form->Bar1->Customizing(true);
+    TdxBarCustomizingForm* c = dxBarCustomizingForm();
+    EXPECT_NE(c, nullptr);
+    if (c) EXPECT_TRUE(WaitForeground(c->Handle()));
+    EXPECT_FALSE(IsWindowEnabled(Form->Handle()));
     ProcessQueuedMessages();
+  }
+  // The window a person works in: the Customize window while it is open.
+  HWND Front() const {
+    TdxBarCustomizingForm* c = dxBarCustomizingForm();
+    return c ? c->Handle() : Form->Handle();
   }
   ~TCustomizingFrame() {
     if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
@@ -80,8 +95,9 @@ struct TCustomizingFrame {
     }
     return v;
   }
+  // A screen point in the client coordinates of the front window.
   POINT FormPoint(POINT screen) const {
-    ScreenToClient(Form->Handle(), &screen);
+    ScreenToClient(Front(), &screen);
     return screen;
   }
   // A screen point dx pixels right of a control's centre.
@@ -93,7 +109,7 @@ struct TCustomizingFrame {
   // Presses at from, moves in steps to to (screen points) and releases.
   ::testing::AssertionResult DragTo(POINT from, POINT to) {
     if (auto r = Warp(from); !r) return r;
-    auto r = Drag(Form->Handle(), FormPoint(from), FormPoint(to), 6);
+    auto r = Drag(Front(), FormPoint(from), FormPoint(to), 6);
     Warp(to);
     return r;
   }
@@ -116,23 +132,26 @@ TEST(BarsDragDrop, CustomizingRebuildsTheControlsAndStopsCommandsAndKeys) {
   f.Extra->ItemLinks()->Add()->SetItem(f.Item("ButtonStatus"));
   ProcessQueuedMessages();
   EXPECT_EQ(f.Control(f.Extra, "ButtonStatus"), nullptr);
-  m->Customizing(true);
-  ProcessQueuedMessages();
+  f.Customize();
   ASSERT_NE(f.Control(f.Extra, "ButtonStatus"), nullptr);
   SaveScreenshot(f.Form->Handle(), "customizing");
 
-  // A click selects and runs nothing; keys go past the bar to the edit.
-  ASSERT_TRUE(FocusWindow(f.Form->Edit1->Handle()));
+  // A click on the disabled form's bar selects and runs nothing; keys go
+  // past the bar to the Customize window's focused list.
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  c->BarsList()->SetItemIndex(0);
+  ASSERT_TRUE(FocusWindow(c->BarsList()->Handle()));
   TdxBarItemControl* cut = f.Control(f.Form->Standard(), "ButtonCut");
   ASSERT_TRUE(Warp(f.At(cut)));
-  ASSERT_TRUE(Click(f.Form->Handle(), f.FormPoint(f.At(cut))));
+  ASSERT_TRUE(Click(f.Front(), f.FormPoint(f.At(cut))));
   PumpFor(100);
   EXPECT_TRUE(f.Form->Executed.empty());
   EXPECT_EQ(m->SelectedItem(), f.Control(f.Form->Standard(), "ButtonCut"));
-  ASSERT_TRUE(KeyChord({VK_RIGHT}));
-  ASSERT_TRUE(TypeText("x"));
+  EXPECT_EQ(GetFocus(), c->BarsList()->Handle()) << DescribeWindow(GetFocus());
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
   EXPECT_EQ(m->SelectedItem(), f.Control(f.Form->Standard(), "ButtonCut"));
-  EXPECT_NE(f.Form->Edit1->Text().find('x'), String::npos);
+  EXPECT_EQ(c->BarsList()->ItemIndex(), 1);
   EXPECT_TRUE(f.Form->Executed.empty());
 
   m->Customizing(false);
@@ -143,6 +162,21 @@ TEST(BarsDragDrop, CustomizingRebuildsTheControlsAndStopsCommandsAndKeys) {
   ASSERT_TRUE(Click(f.Form->Handle(), f.FormPoint(f.At(cut))));
   ASSERT_TRUE(WaitFor([&] { return !f.Form->Executed.empty(); }, 2000));
   EXPECT_EQ(f.Form->Executed, TNames({"ButtonCut"}));
+}
+
+TEST(BarsDragDrop, TheDisabledFormActivatedHandsTheActivationOnAndStillTakesDrags) {
+  TCustomizingFrame f;
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  ASSERT_TRUE(FocusWindow(c->BarsList()->Handle()));
+  // Activated from outside (a task switch): the Customize window takes the
+  // activation back with its focus, and a press on a bar still drags.
+  SetForegroundWindow(f.Form->Handle());
+  ASSERT_TRUE(WaitForeground(c->Handle()));
+  EXPECT_EQ(GetFocus(), c->BarsList()->Handle()) << DescribeWindow(GetFocus());
+  EXPECT_FALSE(IsWindowEnabled(f.Form->Handle()));
+  ASSERT_TRUE(f.DragTo(f.At(f.Control(f.Form->Standard(), "ButtonSave")), f.At(f.Control(f.Extra, "ButtonPaste"), 6)));
+  EXPECT_EQ(TCustomizingFrame::Names(f.Extra), TNames({"ButtonCopy", "ButtonPaste", "ButtonSave"}));
 }
 
 TEST(BarsDragDrop, MovesCopiesAndDeletesButtons) {
@@ -163,7 +197,7 @@ TEST(BarsDragDrop, MovesCopiesAndDeletesButtons) {
   // the source kept.
   POINT from = f.At(f.Control(standard, "ButtonNew"));
   ASSERT_TRUE(Warp(from));
-  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonNew"), 8)),
+  ASSERT_TRUE(Gesture(f.Front(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonNew"), 8)),
                                          f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(f.Extra, "ButtonCopy"), -6)),
                                          f.Up(), f.Key(VK_CONTROL, true)}));
   EXPECT_EQ(TCustomizingFrame::Names(standard)[0], "ButtonNew");
@@ -175,7 +209,7 @@ TEST(BarsDragDrop, MovesCopiesAndDeletesButtons) {
   POINT off = CentreOf(f.Form->ClientHandle());
   from = f.At(f.Control(f.Extra, "ButtonCopy"));
   ASSERT_TRUE(Warp(from));
-  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(f.Extra, "ButtonCopy"), 8)),
+  ASSERT_TRUE(Gesture(f.Front(), {f.Move(from), f.Down(), f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(f.Extra, "ButtonCopy"), 8)),
                                          f.Move(off), f.Up(), f.Key(VK_CONTROL, true)}));
   EXPECT_EQ(TCustomizingFrame::Names(f.Extra).size(), 4u);
   const int copyLinks = f.Item("ButtonCopy")->LinkCount();
@@ -216,7 +250,7 @@ TEST(BarsDragDrop, ASmallSidewaysDragSetsOrClearsTheGroupStart) {
     ASSERT_NE(c, nullptr);
     POINT p = f.At(c);
     ASSERT_TRUE(Warp(p));
-    ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(p), f.Down(), f.Move(f.At(c, k.Start)), f.Move(f.At(c, k.Start + k.Delta)), f.Up()}));
+    ASSERT_TRUE(Gesture(f.Front(), {f.Move(p), f.Down(), f.Move(f.At(c, k.Start)), f.Move(f.At(c, k.Start + k.Delta)), f.Up()}));
     EXPECT_EQ(TCustomizingFrame::Names(standard), k.After);
   }
 }
@@ -246,7 +280,7 @@ TEST(BarsDragDrop, DropsThatChangeNothingAndEscape) {
   POINT from = f.At(f.Control(standard, "ButtonOpen"));
   POINT over = f.At(f.Control(f.Extra, "ButtonPaste"), 6);
   ASSERT_TRUE(Warp(from));
-  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonOpen"), 8)),
+  ASSERT_TRUE(Gesture(f.Front(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonOpen"), 8)),
                                          f.Move(over), f.Key(VK_ESCAPE, false), f.Key(VK_ESCAPE, true),
                                          f.Move(POINT{over.x + 2, over.y}), f.Up()}));
   EXPECT_FALSE(f.Form->Bar1->Dragging());
@@ -293,7 +327,7 @@ TEST(BarsDragDrop, IntoAMenuThroughItsTitle) {
   POINT from = f.At(cut), title = f.At(file);
   POINT entry{title.x + 10, TMenuFrame::ScreenRect(file).bottom + 6};
   ASSERT_TRUE(Warp(from));
-  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(cut, 8)), f.Move(title), f.Move(entry), f.Up()}));
+  ASSERT_TRUE(Gesture(f.Front(), {f.Move(from), f.Down(), f.Move(f.At(cut, 8)), f.Move(title), f.Move(entry), f.Up()}));
   TdxBarItemLinks* links = f.Form->Sub("File")->ItemLinks();
   ASSERT_GT(links->Count(), 1);
   EXPECT_EQ(links->Items(0)->Item()->Name(), "ButtonCut");
@@ -318,7 +352,16 @@ TEST(BarsDragDrop, AnotherManagersBarTakesNoDrop) {
   bar->SetVisible(true);
   ASSERT_TRUE(WaitVisible(other->Handle()));
   ASSERT_NE(bar->Control(), nullptr);
-  ASSERT_TRUE(BringToFront(f.Form->Handle()));
+  // Back from the other form to the Customize window.
+  ASSERT_TRUE(BringToFront(other->Handle()));
+  // Wine activates the owned Customize window without raising it above
+  // the other form and the floating bar that its activation shows again:
+  // it is raised as a click on its caption would.
+  SetForegroundWindow(f.Front());
+  ASSERT_TRUE(WaitForeground(f.Front()));
+  ProcessQueuedMessages();
+  SetWindowPos(f.Front(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  ASSERT_TRUE(BringToFront(f.Front()));
   TCursorWatch watch(f.Form->Bar1);
   TdxBar* standard = f.Form->Standard();
   const TNames before = TCustomizingFrame::Names(standard);
@@ -326,7 +369,7 @@ TEST(BarsDragDrop, AnotherManagersBarTakesNoDrop) {
   ASSERT_NE(target, nullptr);
   POINT from = f.At(f.Control(standard, "ButtonSave")), over = f.At(target);
   ASSERT_TRUE(Warp(from));
-  ASSERT_TRUE(Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
+  ASSERT_TRUE(Gesture(f.Front(), {f.Move(from), f.Down(), f.Key(VK_CONTROL, false), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
                                          f.Move(over), f.Up(), f.Key(VK_CONTROL, true)}));
   EXPECT_TRUE(watch.Saw(crdxBarDragNoDrop));
   EXPECT_EQ(bar->ItemLinks()->Count(), 1);
@@ -378,7 +421,7 @@ TEST(BarsDragDrop, ACommandFreedDuringTheDragEndsIt) {
   POINT to = f.At(f.Control(f.Extra, "ButtonPaste"), 6);
   ASSERT_TRUE(Warp(from));
   ::testing::AssertionResult done = Gesture(
-      f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
+      f.Front(), {f.Move(from), f.Down(), f.Move(f.At(f.Control(standard, "ButtonSave"), 8)),
                          f.Move(POINT{(from.x + to.x) / 2, from.y + 3}), f.Move(to), f.Up()});
   KillTimer(nullptr, timer);
   ASSERT_TRUE(done);
@@ -419,7 +462,7 @@ TEST(BarsDragDrop, CtrlDuringTheDragDrawsAndErasesTheMarkAtOnce) {
   POINT from = f.At(open), to = f.At(left, 6);
   ASSERT_TRUE(Warp(from));
   ::testing::AssertionResult done =
-      Gesture(f.Form->Handle(), {f.Move(from), f.Down(), f.Move(f.At(open, 8)), f.Move(to), f.Key(VK_CONTROL, false),
+      Gesture(f.Front(), {f.Move(from), f.Down(), f.Move(f.At(open, 8)), f.Move(to), f.Key(VK_CONTROL, false),
                                  f.Key(VK_CONTROL, true), f.Up()});
   KillTimer(nullptr, timer);
   ASSERT_TRUE(done);
@@ -428,4 +471,67 @@ TEST(BarsDragDrop, CtrlDuringTheDragDrawsAndErasesTheMarkAtOnce) {
   EXPECT_EQ(samples[2], samples[0]);
   EXPECT_EQ(TCustomizingFrame::Names(standard)[1], "ButtonOpen");
   EXPECT_EQ(TCustomizingFrame::Names(standard).size(), 6u);
+}
+
+
+TEST(BarsDragDrop, CommandsDraggedFromTheCustomizeWindow) {
+  TCustomizingFrame f;
+  TdxBarCustomizingForm* c = dxBarCustomizingForm();
+  ASSERT_NE(c, nullptr);
+  c->SelectPage(1);
+  ProcessQueuedMessages();
+  TCommandsListBox* list = c->CommandsList();
+  ASSERT_TRUE(WaitVisible(list->Handle()));
+  // The screen centre of a command's row in the list, scrolled into view.
+  auto row = [&](const String& name) {
+    for (int i = 0; i < list->Items()->Count(); ++i)
+      if (list->Item(i) && list->Item(i)->Name() == name) {
+        SendMessageA(list->Handle(), LB_SETTOPINDEX, i, 0);
+        UpdateWindow(list->Handle());
+        TRect r = list->ItemRect(i);
+        return list->ClientToScreen(TPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+      }
+    ADD_FAILURE() << "no row " << name;
+    return TPoint();
+  };
+  TCursorWatch watch(f.Form->Bar1);
+  TdxBarControl* empty = f.Empty->Control();
+  ASSERT_NE(empty, nullptr);
+  const POINT onEmpty = empty->ClientToScreen(TPoint(empty->ClientWidth() / 2, empty->ClientHeight() / 2));
+  const POINT onPaste = f.At(f.Control(f.Extra, "ButtonPaste"), -6);
+  const POINT onCustomize = c->ClientToScreen(TPoint(c->ClientWidth() / 2, 20));
+  const POINT offBars = CentreOf(f.Form->ClientHandle());
+  // A new command goes in where it is dropped; on the Customize window or
+  // off every bar it goes nowhere.
+  const struct {
+    const char* Name;
+    const char* Command;
+    POINT To;
+    TNames Extra, Empty;
+  } cases[] = {
+      {"onto the empty toolbar: its first link", "ButtonMail", onEmpty, {"ButtonCopy", "ButtonPaste"}, {"ButtonMail"}},
+      {"onto the leading half of a button", "ButtonStatus", onPaste, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+      {"onto the Customize window", "ButtonAbout", onCustomize, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+      {"off every bar", "ButtonAbout", offBars, {"ButtonCopy", "ButtonStatus", "ButtonPaste"}, {"ButtonMail"}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.Name);
+    const int links = f.Item(k.Command)->LinkCount();
+    ASSERT_TRUE(f.DragTo(row(k.Command), k.To));
+    EXPECT_EQ(TCustomizingFrame::Names(f.Extra), k.Extra);
+    EXPECT_EQ(TCustomizingFrame::Names(f.Empty), k.Empty);
+    EXPECT_FALSE(f.Form->Bar1->Dragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+    // The command stays in the list, and its other links stay.
+    EXPECT_EQ(list->Item(list->ItemIndex())->Name(), k.Command);
+    EXPECT_GE(f.Item(k.Command)->LinkCount(), links);
+  }
+  ASSERT_NE(f.Control(f.Empty, "ButtonMail"), nullptr);
+  ASSERT_NE(f.Control(f.Extra, "ButtonStatus"), nullptr);
+  EXPECT_TRUE(watch.Saw(crdxBarDragCopy));
+  EXPECT_TRUE(watch.Saw(crdxBarDragNoDrop));
+  EXPECT_FALSE(watch.Saw(crdxBarDrag));
+  EXPECT_TRUE(f.Form->Executed.empty());
+  SaveScreenshot(f.Form->Handle(), "dropped");
+  SaveScreenshot(c->Handle(), "customize");
 }

@@ -4,6 +4,7 @@
 #include "Menufixture.h"
 #include "bars/Dxbarquickcust.h"
 #include "bars/Dxbarwinitems.h"
+#include "bars/customize/Dxbarcustform.h"
 #include "support/Input.h"
 #include "support/Pixels.h"
 #include "support/Screenshot.h"
@@ -31,15 +32,20 @@ struct TQuickFrame {
     ProcessQueuedMessages();
   }
   TdxBarControl* Standard() { return Form->Standard()->Control(); }
+  // The window a person works in: the Customize window while it is open.
+  HWND Front() const {
+    TdxBarCustomizingForm* c = dxBarCustomizingForm();
+    return c ? c->Handle() : Form->Handle();
+  }
   POINT FormPoint(POINT screen) {
-    ScreenToClient(Form->Handle(), &screen);
+    ScreenToClient(Front(), &screen);
     return screen;
   }
-  // A click at a screen point, through the form (menus never come to the
-  // foreground).
+  // A click at a screen point, through the front window (menus never come
+  // to the foreground).
   ::testing::AssertionResult ClickAt(POINT screen, TMouseButton button = mbLeft) {
     if (auto r = Warp(screen); !r) return r;
-    return Click(Form->Handle(), FormPoint(screen), button);
+    return Click(Front(), FormPoint(screen), button);
   }
   ::testing::AssertionResult ClickOn(TdxBarItemControl* control, TMouseButton button = mbLeft) {
     if (!control) return ::testing::AssertionFailure() << "no control";
@@ -128,7 +134,15 @@ TEST(BarsQuickCust, ToolbarsPopupWithoutEntriesDoesNotShow) {
 namespace {
 
 struct TCustomizingFrame : TQuickFrame {
-  TCustomizingFrame() { Form->Bar1->Customizing(true); }
+  // Customizing with the Customize window open and active, the form
+  // disabled.
+  TCustomizingFrame() {
+    Form->Bar1->Customizing(true);
+    TdxBarCustomizingForm* c = dxBarCustomizingForm();
+    EXPECT_NE(c, nullptr);
+    if (c) EXPECT_TRUE(WaitForeground(c->Handle()));
+    EXPECT_FALSE(IsWindowEnabled(Form->Handle()));
+  }
   ~TCustomizingFrame() {
     if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
     Form->Bar1->Customizing(false);
@@ -435,10 +449,16 @@ TEST(BarsQuickCust, CustomizeEntryClosesMoreButtonsAndStartsCustomizing) {
   EXPECT_EQ(f.Standard()->MarkState(), msNone);
   f.Form->Bar1->Customizing(false);
 
-  // Customizing started from elsewhere: the next click closes the window.
+  // Customizing started from elsewhere: the next click, on the disabled
+  // form's toolbar, closes the window, which stays above the Customize
+  // window until then.
   ASSERT_NE(f.PressMark(), nullptr);
   f.Form->Bar1->Customizing(true);
-  ASSERT_TRUE(f.ClickAt(TMenuFrame::Centre(f.Form->Control(f.Form->Standard(), "ButtonNew"))));
+  ASSERT_NE(dxBarCustomizingForm(), nullptr);
+  ASSERT_TRUE(WaitForeground(dxBarCustomizingForm()->Handle()));
+  ASSERT_TRUE(Warp(TMenuFrame::Centre(f.Form->Control(f.Form->Standard(), "ButtonNew"))));
+  ASSERT_TRUE(MouseDown());
+  ASSERT_TRUE(MouseUp());
   ASSERT_TRUE(WaitFor([&] { return dxBarQuickControl() == nullptr; }, 2000));
   f.Form->Bar1->Customizing(false);
 }
