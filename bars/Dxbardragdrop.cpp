@@ -222,7 +222,21 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
     }
   };
 
+  // A release the loop never sees (taken before the drag began) would keep
+  // it waiting for the next click: a thread timer looks at the button, and
+  // one found up on two ticks in a row with no release queued ends the drag
+  // without a drop.
+  UINT_PTR releaseWatch = ::SetTimer(nullptr, 0, 100, nullptr);
+  int upTicks = 0;
+  auto releaseLost = [&] {
+    MSG up;
+    bool queued = PeekMessageA(&up, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE);
+    upTicks = LeftButtonPressed() || queued ? 0 : upTicks + 1;
+    return upTicks >= 2;
+  };
+
   auto finishLoop = [&] {
+    if (releaseWatch) ::KillTimer(nullptr, releaseWatch);
     erase();
     if (GetCapture() == capture) ReleaseCapture();
     SetScreenCursor(savedCursor);
@@ -246,6 +260,10 @@ void TdxBarManager::DragAndDrop(TdxBarItem* item, TdxBarItemLink* link) {
           }
           if (msg.message == WM_LBUTTONUP) {
             dropped = true;
+            return true;
+          }
+          if (msg.message == WM_TIMER && !msg.hwnd && msg.wParam == releaseWatch) {
+            if (releaseLost()) cancelled = true;
             return true;
           }
           if (msg.message == WM_MOUSEMOVE) {

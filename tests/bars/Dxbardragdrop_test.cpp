@@ -433,6 +433,23 @@ TEST(BarsDragDrop, ACommandFreedDuringTheDragEndsIt) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
+TEST(BarsDragDrop, ADragWhoseReleaseWasMissedEndsByItself) {
+  // The button is already up when the drag begins, and no release will
+  // come: the drag ends without a drop instead of waiting for a click.
+  TCustomizingFrame f;
+  TdxBarManager* m = f.Form->Bar1;
+  TdxBar* standard = f.Form->Standard();
+  ASSERT_FALSE(LeftButtonPressed());
+  TdxBarItemLink* link = standard->ItemLinks()->Items(2);
+  DWORD start = GetTickCount();
+  m->DragAndDrop(link->Item(), link);
+  EXPECT_LT(GetTickCount() - start, 2000u);
+  EXPECT_FALSE(m->Dragging());
+  EXPECT_EQ(m->DraggingItem(), nullptr);
+  EXPECT_EQ(TCustomizingFrame::Names(standard), TNames({"ButtonNew", "ButtonOpen", "ButtonSave", "|ButtonUndo", "ButtonWrap", "ButtonCut"}));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 TEST(BarsDragDrop, CtrlDuringTheDragDrawsAndErasesTheMarkAtOnce) {
   TCustomizingFrame f;
   TdxBar* standard = f.Form->Standard();

@@ -11,26 +11,8 @@
 
 namespace {
 
-// The frame shown and in front, the cursor parked in a corner away from it.
-struct TShownFrame {
-  TScopedDialogs Dialogs;
-  TMenuFrame* Form;
-  explicit TShownFrame(TRect bounds = Bounds(20, 20, 640, 420)) {
-    // Parked by a real move: a warp's late echo would carry the cursor back
-    // here in the middle of a test.
-    EXPECT_TRUE(Warp(POINT{1270, 1010}));
-    Form = new TMenuFrame;
-    Form->SetBoundsRect(bounds);
-    Form->Show();
-    EXPECT_TRUE(WaitVisible(Form->Handle()));
-    EXPECT_TRUE(BringToFront(Form->Handle()));
-    ProcessQueuedMessages();
-  }
-  ~TShownFrame() {
-    if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
-    Form->Free();
-    ProcessQueuedMessages();
-  }
+struct TShownFrame : TShownMenuFrame {
+  using TShownMenuFrame::TShownMenuFrame;
   TdxBarControl* MainMenu() { return Form->MainMenu()->Control(); }
   TdxBarItemControl* Title(const String& sub) { return Form->Control(Form->MainMenu(), "Sub" + sub); }
   TdxBarSubMenuControl* Menu(const String& sub) {

@@ -13,23 +13,11 @@
 
 namespace {
 
-struct TQuickFrame {
-  TScopedDialogs Dialogs;
-  TMenuFrame* Form;
-  explicit TQuickFrame(TRect bounds = Bounds(20, 20, 640, 420)) {
-    EXPECT_TRUE(Warp(POINT{1270, 1010}));
-    Form = new TMenuFrame;
-    Form->SetBoundsRect(bounds);
-    Form->Show();
-    EXPECT_TRUE(WaitVisible(Form->Handle()));
-    EXPECT_TRUE(BringToFront(Form->Handle()));
-    ProcessQueuedMessages();
-  }
+struct TQuickFrame : TShownMenuFrame {
+  using TShownMenuFrame::TShownMenuFrame;
   ~TQuickFrame() {
     if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
     if (TdxBarQuickControl* q = dxBarQuickControl()) q->OwnerBar()->SetMarkState(msNone);
-    Form->Free();
-    ProcessQueuedMessages();
   }
   TdxBarControl* Standard() { return Form->Standard()->Control(); }
   // The window a person works in: the Customize window while it is open.

@@ -215,6 +215,26 @@ void TMenuChild::ButtonClick(TObject* sender) {
   return r;
 }
 
+// ---------------------------------------------------------------- the frame with real input
+
+TShownMenuFrame::TShownMenuFrame(TRect bounds) {
+  // Parked by a real move: a warp's late echo would carry the cursor back
+  // here in the middle of a test.
+  EXPECT_TRUE(Warp(POINT{1270, 1010}));
+  Form = new TMenuFrame;
+  Form->SetBoundsRect(bounds);
+  Form->Show();
+  EXPECT_TRUE(WaitVisible(Form->Handle()));
+  EXPECT_TRUE(BringToFront(Form->Handle()));
+  ProcessQueuedMessages();
+}
+
+TShownMenuFrame::~TShownMenuFrame() {
+  if (TCustomdxBarControl* active = ActiveBarControl()) active->HideAll();
+  Form->Free();
+  ProcessQueuedMessages();
+}
+
 // ---------------------------------------------------------------- the frame with fake input
 
 TFakeFrame::TFakeFrame() {

@@ -57,6 +57,15 @@ class TMenuChild : public TForm {
 // and the cursor goes back to it when nothing moves for a while).
 ::testing::AssertionResult Warp(POINT screen);
 
+// The frame shown and in front for real input, the cursor parked in a
+// corner away from it.
+struct TShownMenuFrame {
+  TScopedDialogs Dialogs;
+  TMenuFrame* Form;
+  explicit TShownMenuFrame(TRect bounds = Bounds(20, 20, 640, 420));
+  ~TShownMenuFrame();
+};
+
 // The frame shown and active, with the bars' timers and input state faked
 // (message boxes recorded).
 struct TFakeFrame {
