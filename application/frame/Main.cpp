@@ -139,7 +139,14 @@ void DefineMainBars(TdxBarDefinition& d) {
   m->Categories()->SetItemsVisibles(std::vector<int>(categories, ivAlways));
   m->SetFlatCloseButton(true);
   m->SetShowHelpButton(true);
-  m->SetImages(dynamic_cast<TCustomImageList*>(d.Component("Imagebars")));
+  auto* images = dynamic_cast<TCustomImageList*>(d.Component("Imagebars"));
+  m->SetImages(images);
+  // The help button shows the Help command's glyph.
+  if (images) {
+    TBitmap glyph;
+    images->GetBitmap(bgHelpDefault, &glyph);
+    m->SetHelpButtonGlyph(&glyph);
+  }
   m->SetMenuAnimations(maUnfold);
   m->SetMenusShowRecentItemsFirst(false);
   m->SetRegistryPath("\\Software\\Quellmark\\Nembra3\\Toolbars");

@@ -787,6 +787,9 @@ TEST_F(MainTest, CustomizeToolbarsMovesAButtonUntilClosed) {
   EXPECT_TRUE(m->IsCustomizing());
   EXPECT_FALSE(IsWindowEnabled(form->Handle()));
   EXPECT_EQ(c->BarsList()->Items()->Count(), m->Bars()->Count());
+  // Its help button carries the Help command's glyph.
+  EXPECT_TRUE(c->BHelp->Visible());
+  EXPECT_EQ(m->HelpButtonGlyph()->Width(), 16);
 
   // Download dragged from "Files" onto the trailing half of the last
   // button of "Help" lands there and leaves "Files".
