@@ -17,6 +17,13 @@ bool TSystemDialogs::GetSaveFileName(OPENFILENAMEA& ofn) { return ::GetSaveFileN
 bool TSystemDialogs::GetOpenFileName(OPENFILENAMEA& ofn) { return ::GetOpenFileNameA(&ofn) != 0; }
 
 bool TSystemDialogs::WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data) {
+  // A missing file would block on the help viewer's own box: the program
+  // tells it itself, and asks nothing of the viewer.
+  if (command != HELP_QUIT && !FileExists(helpFile)) {
+    MessageBox(wnd, "Help is not available: the help file " + helpFile + " was not found.", "Help",
+               MB_OK | MB_ICONINFORMATION);
+    return false;
+  }
   return ::WinHelpA(wnd, helpFile.c_str(), command, data) != 0;
 }
 

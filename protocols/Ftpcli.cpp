@@ -914,10 +914,6 @@ void TCustomFtpCli::PortAsync() {
   ExecAsync(ftpPortAsync, cmd, {200, 227}, nullptr);
 }
 
-namespace {
-
-// The data address of a PASV reply: six numbers 0-255 separated by commas,
-// after the first "(" or else after the reply code. False for anything else.
 bool ParsePasvReply(const String& line, String& addr, int& port) {
   size_t i = line.find('(');
   if (i == String::npos) {
@@ -949,6 +945,8 @@ bool ParsePasvReply(const String& line, String& addr, int& port) {
   addr = Format("%d.%d.%d.%d", v[0], v[1], v[2], v[3]);
   return true;
 }
+
+namespace {
 
 const char* const kBadPasvText = "Unable to establish data connection, invalid PASV reply";
 

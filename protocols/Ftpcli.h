@@ -157,6 +157,11 @@ using TFtpProgress = TEvent<TObject*, int64_t, bool&>;
 using TFtpRequestDone = TEvent<TObject*, TFtpRequest, WORD>;
 using TFtpReadyToTransmit = TEvent<TObject*, bool&>;
 
+// The data address of a PASV reply: six numbers 0-255 separated by commas,
+// after the first "(" or else after the reply code, and a port other than
+// 0 ("a.b.c.d" and the port). False for anything else.
+bool ParsePasvReply(const String& line, String& addr, int& port);
+
 class TCustomFtpCli : public TComponent, public TWindowObject {
  public:
   explicit TCustomFtpCli(TComponent* AOwner);

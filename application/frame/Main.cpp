@@ -4,8 +4,16 @@
 #include "Dialer.h"
 #include "Dlgapi.h"
 #include "Newaccount.h"
+#include "Preferences.h"
+#include "Profilemgr.h"
 #include "Rasdlr.h"
 #include "Regdataunit.h"
+#include "Stoswindow.h"
+#include "application/tools/Dnsqry.h"
+#include "application/tools/Fingerclient.h"
+#include "application/tools/Lookup.h"
+#include "application/tools/Pingunit.h"
+#include "application/tools/Validurl.h"
 #include "bars/Dxbardefinition.h"
 #include "resources/Frameimages.h"
 
@@ -223,38 +231,6 @@ void DefineMainBars(TdxBarDefinition& d) {
 
 [[maybe_unused]] const bool gBarsRegistered = (dxBarRegisterFormDefinition("TFormMain", DefineMainBars), true);
 
-// ---------------------------------------------------------------- placement
-
-// The placement of a form that may not have its window yet: until it is
-// shown, maximising only sets the state the form shows in.
-class TFormPlacement : public TPlacementWindow {
- public:
-  explicit TFormPlacement(TCustomForm* form) : form_(form) {}
-  String PlacementName() const override { return form_->Name(); }
-  TPlacementState PlacementState() const override {
-    if (form_->HandleAllocated()) return Handle().PlacementState();
-    TWindowState s = form_->WindowState();
-    return s == wsMaximized ? psMaximized : s == wsMinimized ? psMinimized : psNormal;
-  }
-  RECT NormalBounds() const override {
-    if (form_->HandleAllocated()) return Handle().NormalBounds();
-    TRect b = form_->BoundsRect();
-    return RECT{b.left, b.top, b.right, b.bottom};
-  }
-  void SetNormalBounds(const RECT& b) override {
-    if (form_->HandleAllocated() && IsWindowVisible(form_->Handle()) && PlacementState() != psNormal) {
-      Handle().SetNormalBounds(b);
-      return;
-    }
-    form_->SetBounds(b.left, b.top, b.right - b.left, b.bottom - b.top);
-  }
-  void Maximize() override { form_->SetWindowState(wsMaximized); }
-
- private:
-  THandlePlacement Handle() const { return THandlePlacement(form_->Handle(), form_->Name()); }
-  TCustomForm* form_;
-};
-
 // Keeps the drawing of a window locked for its lifetime.
 class TDrawingLock {
  public:
@@ -397,6 +373,19 @@ void TFormMain::CreateActions() {
   ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
   ActionToolbars->OnExecute = {this, &TFormMain::ActionToolbarsExecute};
+  ActionPreferences->OnExecute = {this, &TFormMain::ActionPreferencesExecute};
+  ActionNewProfile->OnExecute = {this, &TFormMain::ActionNewProfileExecute};
+  ActionProfiles->OnExecute = {this, &TFormMain::ActionProfilesExecute};
+  ActionStoS->OnExecute = {this, &TFormMain::ActionStoSExecute};
+  ActionDNS->OnExecute = [](TObject*) { ShowDnsTool(); };
+  ActionPing->OnExecute = [](TObject*) { ShowPingTool(); };
+  ActionUrlInfo->OnExecute = [](TObject*) { ShowUrlTool(); };
+  ActionFinger->OnExecute = [](TObject*) { ShowFingerTool(); };
+  ActionLookup->OnExecute = [](TObject*) { ShowLookupTool(); };
+  ActionQmark->OnExecute = {this, &TFormMain::ActionQmarkExecute};
+  ActionHelpDefault->OnExecute = {this, &TFormMain::ActionHelpDefaultExecute};
+  ActionHelpContents->OnExecute = {this, &TFormMain::ActionHelpContentsExecute};
+  ActionHelpIndex->OnExecute = {this, &TFormMain::ActionHelpIndexExecute};
 }
 
 // ---------------------------------------------------------------- local pane
@@ -744,6 +733,48 @@ void TFormMain::ActionToolbarsExecute(TObject*) { Bar1->Customizing(true); }
 void TFormMain::ActionAboutExecute(TObject*) {
   TOwned<TFormAbout> about(new TFormAbout(Application));
   about->ShowModal();
+}
+
+void TFormMain::ActionPreferencesExecute(TObject*) {
+  TOwned<TFormPref> pref(new TFormPref(Application));
+  pref->ShowModal();
+}
+
+void TFormMain::ActionNewProfileExecute(TObject*) {
+  TOwned<TFormNewAccount> wizard(new TFormNewAccount(Application, ProfilesPath));
+  wizard->ShowModal();
+}
+
+void TFormMain::ActionProfilesExecute(TObject*) {
+  TOwned<TSettForm> profiles(new TSettForm(Application, ProfilesPath));
+  profiles->ShowModal();
+}
+
+void TFormMain::ActionStoSExecute(TObject*) {
+  TStoSWindowFactory factory = StoSWindowFactory();
+  if (!factory || !CheckConnection()) return;
+  TOwned<TCustomForm> stos(factory(Application, ProfilesPath));
+  stos->ShowModal();
+}
+
+void TFormMain::ActionQmarkExecute(TObject*) {
+  SystemDialogs()->ShellExecuteFile(nullptr, "open", MakerWebAddress, "", "", SW_SHOWNORMAL);
+}
+
+void TFormMain::ActionHelpDefaultExecute(TObject*) {
+  Application->HelpFile = helpPath_;
+  Application->HelpJump("IDH_intro");
+}
+
+void TFormMain::ActionHelpContentsExecute(TObject*) {
+  Application->HelpFile = helpPath_;
+  Application->HelpCommand(HELP_FINDER, 0);
+}
+
+void TFormMain::ActionHelpIndexExecute(TObject*) {
+  Application->HelpFile = helpPath_;
+  static const char kNoKey[] = "";
+  Application->HelpCommand(HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(kNoKey));
 }
 
 // ---------------------------------------------------------------- messages

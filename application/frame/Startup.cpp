@@ -4,10 +4,12 @@
 #include "Dlgapi.h"
 #include "application/connections/Child.h"
 #include "application/connections/Parser2.h"
+#include "application/connections/Stos.h"
 #include "Main.h"
 #include "Rasdlr.h"
 #include "Regdataunit.h"
 #include "Splash.h"
+#include "Stoswindow.h"
 #include "bars/Dxbarstore.h"
 
 const char* const NoDialupText =
@@ -86,6 +88,7 @@ void Run() {
     }
   } modules;
   SetConnectionWindowFactory(&TFormMdi::Create);
+  SetStoSWindowFactory(&TFormStoS::Create);
   FormMain = Application->CreateForm<TFormMain>();
   Reg = new TReg(Application);
   RasDialer = new TRasDialer(Application);
