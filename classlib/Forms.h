@@ -15,8 +15,6 @@ class TSystemDialogs {
   virtual int MessageBox(HWND owner, const String& text, const String& caption, UINT flags);
   virtual bool GetSaveFileName(OPENFILENAMEA& ofn);
   virtual bool GetOpenFileName(OPENFILENAMEA& ofn);
-  // WinHelpA; a help file that does not exist is told in a box of its own
-  // ("Help"), and nothing else happens (false). HELP_QUIT always passes.
   virtual bool WinHelp(HWND wnd, const String& helpFile, UINT command, ULONG_PTR data);
   // PlaySoundA with a system sound alias (SND_ALIAS is added).
   virtual bool PlaySystemSound(const String& alias, UINT flags);

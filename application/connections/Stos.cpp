@@ -1,6 +1,7 @@
 #include "Stos.h"
 
 #include "application/connections/Child.h"
+#include "application/frame/Formplacement.h"
 #include "application/frame/Frameservices.h"
 #include "application/frame/Newaccount.h"
 #include "application/frame/Regdataunit.h"

@@ -3,6 +3,7 @@
 #include "About.h"
 #include "Dialer.h"
 #include "Dlgapi.h"
+#include "Formplacement.h"
 #include "Newaccount.h"
 #include "Preferences.h"
 #include "Profilemgr.h"
@@ -373,19 +374,48 @@ void TFormMain::CreateActions() {
   ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
   ActionToolbars->OnExecute = {this, &TFormMain::ActionToolbarsExecute};
-  ActionPreferences->OnExecute = {this, &TFormMain::ActionPreferencesExecute};
-  ActionNewProfile->OnExecute = {this, &TFormMain::ActionNewProfileExecute};
-  ActionProfiles->OnExecute = {this, &TFormMain::ActionProfilesExecute};
-  ActionStoS->OnExecute = {this, &TFormMain::ActionStoSExecute};
+  // Each window for the one use, owned by the application.
+  ActionPreferences->OnExecute = [](TObject*) {
+    TOwned<TFormPref> pref(new TFormPref(Application));
+    pref->ShowModal();
+  };
+  ActionNewProfile->OnExecute = [this](TObject*) {
+    TOwned<TFormNewAccount> wizard(new TFormNewAccount(Application, ProfilesPath));
+    wizard->ShowModal();
+  };
+  ActionProfiles->OnExecute = [this](TObject*) {
+    TOwned<TSettForm> profiles(new TSettForm(Application, ProfilesPath));
+    profiles->ShowModal();
+  };
+  // The server-to-server window comes from its maker (Stoswindow.h).
+  ActionStoS->OnExecute = [this](TObject*) {
+    TStoSWindowFactory factory = StoSWindowFactory();
+    if (!factory || !CheckConnection()) return;
+    TOwned<TCustomForm> stos(factory(Application, ProfilesPath));
+    stos->ShowModal();
+  };
   ActionDNS->OnExecute = [](TObject*) { ShowDnsTool(); };
   ActionPing->OnExecute = [](TObject*) { ShowPingTool(); };
   ActionUrlInfo->OnExecute = [](TObject*) { ShowUrlTool(); };
   ActionFinger->OnExecute = [](TObject*) { ShowFingerTool(); };
   ActionLookup->OnExecute = [](TObject*) { ShowLookupTool(); };
-  ActionQmark->OnExecute = {this, &TFormMain::ActionQmarkExecute};
-  ActionHelpDefault->OnExecute = {this, &TFormMain::ActionHelpDefaultExecute};
-  ActionHelpContents->OnExecute = {this, &TFormMain::ActionHelpContentsExecute};
-  ActionHelpIndex->OnExecute = {this, &TFormMain::ActionHelpIndexExecute};
+  ActionQmark->OnExecute = [](TObject*) {
+    SystemDialogs()->ShellExecuteFile(nullptr, "open", MakerWebAddress, "", "", SW_SHOWNORMAL);
+  };
+  // Help: the topic, the contents, the index with no key.
+  ActionHelpDefault->OnExecute = [this](TObject*) {
+    Application->HelpFile = helpPath_;
+    Application->HelpJump("IDH_intro");
+  };
+  ActionHelpContents->OnExecute = [this](TObject*) {
+    Application->HelpFile = helpPath_;
+    Application->HelpCommand(HELP_FINDER, 0);
+  };
+  ActionHelpIndex->OnExecute = [this](TObject*) {
+    static const char noKey[] = "";
+    Application->HelpFile = helpPath_;
+    Application->HelpCommand(HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(noKey));
+  };
 }
 
 // ---------------------------------------------------------------- local pane
@@ -733,48 +763,6 @@ void TFormMain::ActionToolbarsExecute(TObject*) { Bar1->Customizing(true); }
 void TFormMain::ActionAboutExecute(TObject*) {
   TOwned<TFormAbout> about(new TFormAbout(Application));
   about->ShowModal();
-}
-
-void TFormMain::ActionPreferencesExecute(TObject*) {
-  TOwned<TFormPref> pref(new TFormPref(Application));
-  pref->ShowModal();
-}
-
-void TFormMain::ActionNewProfileExecute(TObject*) {
-  TOwned<TFormNewAccount> wizard(new TFormNewAccount(Application, ProfilesPath));
-  wizard->ShowModal();
-}
-
-void TFormMain::ActionProfilesExecute(TObject*) {
-  TOwned<TSettForm> profiles(new TSettForm(Application, ProfilesPath));
-  profiles->ShowModal();
-}
-
-void TFormMain::ActionStoSExecute(TObject*) {
-  TStoSWindowFactory factory = StoSWindowFactory();
-  if (!factory || !CheckConnection()) return;
-  TOwned<TCustomForm> stos(factory(Application, ProfilesPath));
-  stos->ShowModal();
-}
-
-void TFormMain::ActionQmarkExecute(TObject*) {
-  SystemDialogs()->ShellExecuteFile(nullptr, "open", MakerWebAddress, "", "", SW_SHOWNORMAL);
-}
-
-void TFormMain::ActionHelpDefaultExecute(TObject*) {
-  Application->HelpFile = helpPath_;
-  Application->HelpJump("IDH_intro");
-}
-
-void TFormMain::ActionHelpContentsExecute(TObject*) {
-  Application->HelpFile = helpPath_;
-  Application->HelpCommand(HELP_FINDER, 0);
-}
-
-void TFormMain::ActionHelpIndexExecute(TObject*) {
-  Application->HelpFile = helpPath_;
-  static const char kNoKey[] = "";
-  Application->HelpCommand(HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(kNoKey));
 }
 
 // ---------------------------------------------------------------- messages

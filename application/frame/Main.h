@@ -204,16 +204,6 @@ class TFormMain : public TForm, public TFrameServices {
   void ActionUploadFileExecute(TObject* sender);
   void ActionToolbarsExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
-  void ActionPreferencesExecute(TObject* sender);
-  void ActionNewProfileExecute(TObject* sender);
-  void ActionProfilesExecute(TObject* sender);
-  // After CheckConnection, the server-to-server window of the installed
-  // maker (Stoswindow.h).
-  void ActionStoSExecute(TObject* sender);
-  void ActionQmarkExecute(TObject* sender);
-  void ActionHelpDefaultExecute(TObject* sender);
-  void ActionHelpContentsExecute(TObject* sender);
-  void ActionHelpIndexExecute(TObject* sender);
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;

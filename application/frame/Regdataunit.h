@@ -3,7 +3,6 @@
 // restoring of window placements.
 #pragma once
 
-#include "classlib/Forms.h"
 #include "classlib/Registry.h"
 
 // The section of the program's named values.
@@ -43,22 +42,6 @@ class THandlePlacement : public TPlacementWindow {
   POINT WorkspaceOffset() const;
   HWND wnd_;
   String name_;
-};
-
-// The placement of a form that may not have its window yet: until it is
-// shown, maximising only sets the state the form shows in.
-class TFormPlacement : public TPlacementWindow {
- public:
-  explicit TFormPlacement(TCustomForm* form) : form_(form) {}
-  String PlacementName() const override { return form_->Name(); }
-  TPlacementState PlacementState() const override;
-  RECT NormalBounds() const override;
-  void SetNormalBounds(const RECT& b) override;
-  void Maximize() override { form_->SetWindowState(wsMaximized); }
-
- private:
-  THandlePlacement Handle() const { return THandlePlacement(form_->Handle(), form_->Name()); }
-  TCustomForm* form_;
 };
 
 // Every operation is self-contained (it opens and closes its own key) and

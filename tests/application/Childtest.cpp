@@ -60,7 +60,16 @@ void TFtpScriptServer::Serve(SOCKET s) {
   String banner = scripted("BANNER");
   SendBytes(s, banner.empty() ? "220 Scripted FTP\r\n" : banner);
   std::unique_ptr<TDataListener> listener;
-  auto accept = [&]() { return listener ? listener->Accept() : INVALID_SOCKET; };
+  // The address of the last PORT: the next transfer connects there.
+  String portCmd;
+  auto accept = [&]() {
+    if (!portCmd.empty()) {
+      String to = portCmd;
+      portCmd.clear();
+      return ConnectToPort(to);
+    }
+    return listener ? listener->Accept() : INVALID_SOCKET;
+  };
   String cmd;
   int count = 0;
   while (NextCmd(s, log_, cmd)) {
@@ -89,7 +98,12 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "200 NOOP ok\r\n");
     } else if (verb == "PASV") {
       listener = std::make_unique<TDataListener>();
+      portCmd.clear();
       SendBytes(s, listener->PasvReply());
+    } else if (verb == "PORT") {
+      listener.reset();
+      portCmd = cmd;
+      SendBytes(s, "200 PORT command successful\r\n");
     } else if (verb == "SIZE") {
       auto f = script_.Files.find(arg);
       SendBytes(s, f == script_.Files.end() ? String("550 No such file\r\n")
@@ -103,7 +117,9 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "150 Opening data connection\r\n");
       SOCKET d = accept();
       bool whole = d != INVALID_SOCKET;
-      const String& data = f->second;
+      String data = f->second;
+      bool cut = script_.RetrCutAfter >= 0 && static_cast<size_t>(script_.RetrCutAfter) < data.size();
+      if (cut) data.resize(static_cast<size_t>(script_.RetrCutAfter));
       size_t step = script_.PaceBytes > 0 ? static_cast<size_t>(script_.PaceBytes) : data.size();
       for (size_t at = 0; whole && at < data.size(); at += step) {
         if (!SendBytes(d, data.substr(at, step)) || (script_.PaceMs > 0 && DataClosed(d))) {
@@ -115,7 +131,7 @@ void TFtpScriptServer::Serve(SOCKET s) {
       if (!whole) aborted_ = true;
       closesocket(d);
       if (whole && script_.RetrReplyDelayMs > 0) Sleep(static_cast<DWORD>(script_.RetrReplyDelayMs));
-      SendBytes(s, whole ? "226 Transfer complete\r\n" : "426 Connection closed; transfer aborted\r\n");
+      SendBytes(s, whole && !cut ? "226 Transfer complete\r\n" : "426 Connection closed; transfer aborted\r\n");
     } else if (verb == "STOR") {
       SendBytes(s, "150 Ok to send data\r\n");
       SOCKET d = accept();
