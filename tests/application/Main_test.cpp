@@ -10,6 +10,10 @@
 #include <set>
 
 #include "Fakeras.h"
+#include "application/connections/Stos.h"
+#include "application/frame/About.h"
+#include "application/frame/Stoswindow.h"
+#include "application/tools/Dnsqry.h"
 #include "application/frame/Dialer.h"
 #include "application/frame/Rasdlr.h"
 #include "bars/Dxbarcontrols.h"
@@ -18,6 +22,7 @@
 #include "resources/Frameimages.h"
 #include "support/Input.h"
 #include "support/Modal.h"
+#include "support/Peers.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
 #include "support/Winwait.h"
@@ -901,4 +906,188 @@ TEST_F(MainTest, RestoreRequestOfASecondStart) {
   POINT p{200, 10};
   PostMessageA(wnd, WM_SYSCOMMAND, SC_RESTORE, MAKELPARAM(p.x, p.y));
   EXPECT_TRUE(WaitUntil([&] { return !IsZoomed(wnd); }));
+}
+
+// ---------------------------------------------------------------- tools, profiles and help
+
+namespace {
+
+// The links of a sub-menu or a toolbar: captions, "|" before a group.
+std::vector<String> LinkCaptions(TdxBarItemLinks* links, bool names = false) {
+  std::vector<String> items;
+  for (int i = 0; i < links->Count(); ++i) {
+    TdxBarItemLink* l = links->Items(i);
+    items.push_back(String(l->BeginGroup() ? "|" : "") + (names ? l->Item()->Name() : l->Item()->Caption()));
+  }
+  return items;
+}
+
+}  // namespace
+
+TEST_F(MainTest, MenusAndToolbarsAsDesigned) {
+  Make();
+  using V = std::vector<String>;
+  const std::map<String, V> menus = {
+      {"SubConnections",
+       {"Quick Connect", "New Connection...", "Close Active Connection", "|Application Preferences...",
+        "|New Profile...", "Profiles...", "|Exit"}},
+      {"SubView",
+       {"Large Icon View", "Small Icon View", "List View", "Details View", "|Customize Toolbars..."}},
+      {"SubDirectories",
+       {"Up Directory", "Change Remote Directory...", "|New Remote Directory...", "New Local Directory",
+        "|Rename Remote Directory...", "|Delete Remote Directory...", "|Refresh Remote Listing",
+        "Refresh Local Listing"}},
+      {"SubFiles",
+       {"Upload File(s)", "Resume Upload", "|Download File(s)", "Resume Download", "|Delete Remote File(s)...",
+        "Rename Remote File..."}},
+      {"SubBatch", {"Batch Upload...", "Batch Download...", "|Batch Delete..."}},
+      {"SubUtilities",
+       {"Dialer...", "Commands", "Save Log...", "Remote Directory Information...", "Server to Server...",
+        "DNS Queries...", "Ping/Trace...", "URL Retrieval...", "Finger...", "Lookup...", "Permissions"}},
+      {"SubCommands",
+       {"CDUP", "CWD", "PWD", "|SYST", "STAT", "HELP", "|SITE", "QUOTE", "|LIST", "NLST", "SIZE", "|STOR", "RETR",
+        "|QUIT"}},
+      {"SubPermissions", {"File(s) Permissions (Unix)...", "Directory Permissions (Unix)..."}},
+      {"SubHelp", {"About Nembra", "Help", "Help Contents", "Help Index", "Quellmark Online"}},
+  };
+  for (const auto& [name, items] : menus) {
+    auto* sub = dynamic_cast<TdxBarSubItem*>(form->FindComponent(name));
+    ASSERT_NE(sub, nullptr) << name;
+    EXPECT_EQ(LinkCaptions(sub->ItemLinks()), items) << name;
+  }
+  const std::map<String, V> bars = {
+      {"Main Menu",
+       {"SubConnections", "SubView", "SubDirectories", "SubFiles", "SubBatch", "SubUtilities", "SubHelp"}},
+      {"Quick Connect", {"ComboQuick", "ButtonQuickConBar"}},
+      {"Connections",
+       {"ButtonNew", "ButtonCloseActive", "ButtonPreferences", "ButtonNewProfile", "ButtonProfiles"}},
+      {"Directories",
+       {"ButtonNewLocalDir", "ButtonUpDir", "ButtonMkdDir", "ButtonRemoveDir", "ButtonRefreshRemote"}},
+      {"Files", {"ButtonUploadFile", "ButtonDownloadFile", "ButtonDeleteRemote"}},
+      {"Batch", {"ButtonBatchUpload", "ButtonBatchDownload", "ButtonBatchDelete"}},
+      {"Utilities", {"ButtonSaveLog", "ButtonDirInfo"}},
+      {"Help", {"ButtonHelpDefault", "ButtonHelpIndex", "ButtonQmark"}},
+      {"View", {"ButtonLgIconView", "ButtonSmIconView", "ButtonListView", "ButtonDetailView"}},
+  };
+  for (const auto& [caption, items] : bars) {
+    TdxBar* bar = form->Bar1->BarByCaption(caption);
+    ASSERT_NE(bar, nullptr) << caption;
+    EXPECT_EQ(LinkCaptions(bar->ItemLinks(), true), items) << caption;
+  }
+}
+
+TEST_F(MainTest, EveryToolProfileAndHelpCommandOpensItsWindow) {
+  Put("Lanline", 1);
+  SetStoSWindowFactory(&TFormStoS::Create);
+  Open();
+  FormDial = new TFormDial(Application);
+  const int forms = Screen->FormCount();
+  // By the item that carries each: a menu's button or a toolbar's.
+  const struct {
+    const char* Item;
+    const char* Caption;
+  } windows[] = {
+      {"ButtonPreferences", "Preferences"},   {"ButtonNewProfile", "Create a New Profile"},
+      {"ButtonProfiles", "Profile Manager"},  {"ButtonStoS", "Server to Server Transfers"},
+      {"ButtonDNS", "DNS Queries"},           {"ButtonPing", "Ping Utility"},
+      {"ButtonUrlInfo", "URL Retrieval"},     {"ButtonFinger", "Finger Query"},
+      {"ButtonLookup", "DNS Lookup"},         {"ButtonDialer", "Palvane - RAS Dialer Utility"},
+      {"ButtonAbout", "About Nembra"},
+  };
+  for (const auto& w : windows) {
+    SCOPED_TRACE(w.Item);
+    auto* item = dynamic_cast<TdxBarItem*>(form->FindComponent(w.Item));
+    ASSERT_NE(item, nullptr);
+    TModalDriver modal;
+    modal.Window(w.Caption).Do("shot and close", [&](HWND wnd) {
+      SaveScreenshot(wnd, StripAmpersands(w.Item));
+      PostMessageA(wnd, WM_CLOSE, 0, 0);
+      return true;
+    });
+    item->Click();
+    EXPECT_TRUE(modal.Finish());
+    EXPECT_EQ(Screen->FormCount(), forms);
+  }
+  FormDial->Free();
+  FormDial = nullptr;
+  SetStoSWindowFactory(nullptr);
+}
+
+TEST_F(MainTest, WithoutAConnectionNoToolWindowOpens) {
+  TScopedFakeRas ras;
+  SetStoSWindowFactory(&TFormStoS::Create);
+  Open();
+  const int forms = Screen->FormCount();
+  for (TAction* a : {form->ActionStoS, form->ActionDNS, form->ActionPing, form->ActionUrlInfo, form->ActionFinger,
+                     form->ActionLookup}) {
+    SCOPED_TRACE(a->Name());
+    dialogs.Dialogs.Boxes.clear();
+    dialogs.Dialogs.Answers = {IDNO};
+    a->Execute();
+    ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "No Connection detected...");
+    EXPECT_EQ(Screen->FormCount(), forms);
+  }
+  SetStoSWindowFactory(nullptr);
+}
+
+TEST_F(MainTest, HelpCommandsAndTheMakersPage) {
+  Open();
+  // F1 reaches the Help command through the bars' shortcuts.
+  ASSERT_TRUE(FocusWindow(form->LocList->Handle()));
+  ASSERT_TRUE(KeyChord({VK_F1}));
+  ASSERT_TRUE(WaitUntil([&] { return dialogs.Dialogs.HelpCalls.size() == 1; }));
+  dynamic_cast<TdxBarItem*>(form->FindComponent("ButtonHelpContents"))->Click();
+  dynamic_cast<TdxBarItem*>(form->FindComponent("ButtonHelpIndex"))->Click();
+  dynamic_cast<TdxBarItem*>(form->FindComponent("ButtonQmark"))->Click();
+  String file = form->HelpPath();
+  EXPECT_EQ(dialogs.Dialogs.HelpCalls,
+            (std::vector<String>{file + "|" + IntToStr(HELP_COMMAND) + "|JI(`',`IDH_intro')",
+                                 file + "|" + IntToStr(HELP_FINDER) + "|", file + "|" + IntToStr(HELP_PARTIALKEY) + "|"}));
+  ASSERT_EQ(dialogs.Dialogs.Helps.size(), 3u);
+  EXPECT_EQ(dialogs.Dialogs.Helps[1].Data, 0u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(dialogs.Dialogs.Helps[2].Data), "");
+  ASSERT_EQ(dialogs.Dialogs.ShellCalls.size(), 1u);
+  const auto& call = dialogs.Dialogs.ShellCalls[0];
+  EXPECT_EQ(call.Wnd, nullptr);
+  EXPECT_EQ(call.Verb, "open");
+  EXPECT_EQ(call.File, MakerWebAddress);
+  EXPECT_EQ(call.Parameters, "");
+  EXPECT_EQ(call.Directory, "");
+  EXPECT_EQ(call.Show, SW_SHOWNORMAL);
+}
+
+TEST_F(MainTest, DnsQueriesFromTheMenuAskDnsmasq) {
+  Put("Lanline", 1);
+  Open();
+  TModalDriver modal(15000);
+  String memo;
+  modal.Window("DNS Queries")
+      .Do("ask", [&](HWND wnd) {
+        auto* dns = dynamic_cast<TFormDns*>(TControl::FindControl(wnd));
+        if (!dns) return false;
+        // The tool always asks port 53: here, dnsmasq's.
+        dns->Dns->SetPort(PeerPortStr(ppDns));
+        dns->Edit_Domain->SetText("host.nembra.test");
+        dns->Edit_IP->SetText("127.0.0.1");
+        dns->Button4->Click();
+        return true;
+      })
+      .Do("answer", [&](HWND wnd) {
+        auto* dns = dynamic_cast<TFormDns*>(TControl::FindControl(wnd));
+        memo = dns ? dns->Memo1->Text() : String();
+        return memo.find("Address          : 192.0.2.10") != String::npos;
+      })
+      .Do("close", [](HWND wnd) {
+        SaveScreenshot(wnd, "answered");
+        PostMessageA(wnd, WM_CLOSE, 0, 0);
+        return true;
+      });
+  // Utilities, DNS Queries... (its sixth item) by keyboard.
+  ASSERT_TRUE(FocusWindow(form->LocList->Handle()));
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_TRUE(modal.Finish(20000)) << memo;
 }

@@ -227,3 +227,280 @@ TEST(Road, QuickConnectDownloadUploadQuit) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }
+
+namespace {
+
+// The visible top window of the program with this caption (and class).
+HWND ProgramWindow(const TProgramRun& p, const String& caption, const String& className = "") {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : TopWindows(true, true)) {
+          DWORD pid = 0;
+          GetWindowThreadProcessId(w, &pid);
+          if (pid == p.Id() && SameCaption(WindowText(w), caption) &&
+              (className.empty() || WindowClass(w) == className) && IsWindowEnabled(w))
+            found = w;
+        }
+        return found != nullptr;
+      },
+      kStepMs);
+  return found;
+}
+
+bool Gone(HWND w) {
+  return WaitUntil([&] { return !IsWindow(w) || !IsWindowVisible(w); }, kStepMs);
+}
+
+// The text of a message box (its statics).
+String BoxText(HWND box) {
+  String text;
+  for (const String& t : ChildTexts(box, "Static"))
+    if (!t.empty()) text += t;
+  return text;
+}
+
+// The program's menu by keyboard: Alt+C, then right to a menu, down to an
+// item (disabled items count), Enter.
+::testing::AssertionResult MenuItem(HWND main, int right, int down) {
+  if (auto r = Click(main, POINT{300, 8}); !r) return r;  // the main menu bar's empty end: the frame comes forward
+  if (auto r = KeyChord({VK_ESCAPE}); !r) return r;
+  if (auto r = KeyChord({VK_MENU, 'C'}); !r) return r;
+  for (int i = 0; i < right; ++i)
+    if (auto r = KeyChord({VK_RIGHT}); !r) return r;
+  for (int i = 0; i < down; ++i)
+    if (auto r = KeyChord({VK_DOWN}); !r) return r;
+  return KeyChord({VK_RETURN});
+}
+
+// The windows of a class below parent, by their left, then their top edges.
+std::vector<HWND> ChildrenByPlace(HWND parent, const String& className) {
+  std::vector<HWND> found = ChildrenOfClass(parent, className);
+  std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.left != rb.left ? ra.left < rb.left : ra.top < rb.top;
+  });
+  return found;
+}
+
+// Chooses an entry of a drop-down list combo by keys.
+::testing::AssertionResult ChooseByKeys(HWND combo, const String& entry) {
+  LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(entry.c_str()));
+  if (index < 0) return ::testing::AssertionFailure() << "no entry " << entry;
+  if (auto r = Click(combo); !r) return r;
+  if (auto r = KeyChord({VK_ESCAPE}); !r) return r;  // the list the click dropped
+  if (auto r = KeyChord({VK_HOME}); !r) return r;
+  for (LRESULT i = 0; i < index; ++i)
+    if (auto r = KeyChord({VK_DOWN}); !r) return r;
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(Road, HelpToolsProfilesAndServerToServer) {
+  String pid = IntToStr(GetCurrentProcessId());
+  String copied = "road-stos-" + pid + ".txt";
+  String copiedData = "copied from server to server along the road\r\n";
+  String vsftpdUpload = PeerFolder("vsftpd") + "root\\upload\\";
+  String pureUpload = PeerFolder("pureftpd") + "root\\upload\\";
+  WriteFileBytes(vsftpdUpload + copied, copiedData);
+
+  String folder = MakeTempFolder("road-tools");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  auto profile = [](const char* name, TPeerPort port) {
+    return "[" + String(name) + "]\r\nHostName=127.0.0.1\r\nUserName=" + kFtpUser + "\r\nPassWord=" + kFtpPassword +
+           "\r\nPort=" + PeerPortStr(port) + "\r\nPassive=1\r\nServerType=0\r\n\r\n";
+  };
+  WriteFileBytes(folder + "\\accounts.dat", profile("Road", ppVsftpd) + profile("Pure", ppPureftpd));
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND local = FindChildByClass(main, "TListView");
+    return local && IsWindowVisible(local);
+  }, kStepMs));
+  PumpFor(500);
+
+  // F1 and Help Contents: the help file is missing, a box says so.
+  String helpText = "Help is not available: the help file " + folder + "\\nembra3.hlp was not found.";
+  ASSERT_TRUE(Click(main, POINT{300, 8}));
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(KeyChord({VK_F1}));
+  HWND box = ProgramWindow(program, "Help", "#32770");
+  ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
+  EXPECT_EQ(BoxText(box), helpText);
+  SaveScreenshot(box, "f1");
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(Gone(box));
+  ASSERT_TRUE(MenuItem(main, 6, 2));  // Help, Help Contents
+  box = ProgramWindow(program, "Help", "#32770");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(BoxText(box), helpText);
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(Gone(box));
+
+  // Each tool from the Utilities menu, closed with its button; the ping
+  // and the lookup asked once.
+  const struct {
+    int Down;
+    const char* Caption;
+    const char* Close;
+  } tools[] = {{5, "DNS Queries", "&Close"},   {6, "Ping Utility", "&Exit"}, {7, "URL Retrieval", "&Exit"},
+               {8, "Finger Query", "&Close"},  {9, "DNS Lookup", "&Close"}};
+  for (const auto& t : tools) {
+    SCOPED_TRACE(t.Caption);
+    ASSERT_TRUE(MenuItem(main, 5, t.Down));
+    HWND w = ProgramWindow(program, t.Caption);
+    ASSERT_NE(w, nullptr) << DescribeWindows(TopWindows(true, true));
+    if (String(t.Caption) == "Ping Utility") {
+      ASSERT_TRUE(TypeInto(ChildAfterLabel(w, "Host Address:"), "127.0.0.1"));
+      ASSERT_TRUE(Click(FindChildByText(w, "&Ping", "Button")));
+      HWND memo = FindChildByClass(w, "TMemo");
+      ASSERT_TRUE(WaitUntil([&] { return WindowText(memo).find("Average return time: ") != String::npos; }, kStepMs))
+          << WindowText(memo);
+      String text = WindowText(memo);
+      int replies = 0;
+      for (size_t at = 0; (at = text.find("Received the following...", at)) != String::npos; ++at) ++replies;
+      EXPECT_EQ(replies, 3) << text;
+    }
+    if (String(t.Caption) == "DNS Lookup") {
+      ASSERT_TRUE(TypeInto(ChildAfterLabel(w, "Address:"), "localhost"));
+      ASSERT_TRUE(Click(FindChildByText(w, "Lookup", "Button")));
+      HWND memo = FindChildByClass(w, "TMemo");
+      ASSERT_TRUE(WaitUntil([&] { return WindowText(memo).find("Result: 127.0.0.1") != String::npos; }, kStepMs))
+          << WindowText(memo);
+    }
+    PumpFor(200);
+    SaveScreenshot(w, StripAmpersands(t.Caption));
+    ASSERT_TRUE(Click(FindChildByText(w, t.Close, "Button")));
+    ASSERT_TRUE(Gone(w));
+  }
+
+  // Profiles from the Connections menu, New, the wizard typed through to
+  // Finish.
+  ASSERT_TRUE(MenuItem(main, 0, 5));
+  HWND manager = ProgramWindow(program, "Profile Manager");
+  ASSERT_NE(manager, nullptr);
+  ASSERT_TRUE(Click(FindChildByText(manager, "&New", "Button")));
+  HWND wizard = ProgramWindow(program, "Create a New Profile");
+  ASSERT_NE(wizard, nullptr);
+  PumpFor(300);
+  ASSERT_TRUE(TypeText("Wizard"));
+  ASSERT_TRUE(Click(FindChildByText(wizard, "Next >", "Button")));
+  PumpFor(200);
+  ASSERT_TRUE(TypeText("127.0.0.1"));
+  ASSERT_TRUE(Click(FindChildByText(wizard, "Next >", "Button")));
+  PumpFor(200);
+  ASSERT_TRUE(TypeText(kFtpUser));
+  ASSERT_TRUE(KeyChord({VK_TAB}));
+  ASSERT_TRUE(TypeText(kFtpPassword));
+  SaveScreenshot(wizard, "wizard");
+  ASSERT_TRUE(Click(FindChildByText(wizard, "Next >", "Button")));
+  PumpFor(200);
+  ASSERT_TRUE(Click(FindChildByText(wizard, "Finish", "Button")));
+  ASSERT_TRUE(Gone(wizard));
+  SaveScreenshot(manager, "profiles");
+  ASSERT_TRUE(Click(FindChildByText(manager, "&Close", "Button")));
+  ASSERT_TRUE(Gone(manager));
+
+  // The quick-connect combo lists it.
+  HWND quickBar = nullptr;
+  for (int i = 0; HWND bar = FindChildByClass(main, "TdxBarControl", i); ++i)
+    if (WindowText(bar) == "Quick Connect" && IsWindowVisible(bar)) quickBar = bar;
+  ASSERT_NE(quickBar, nullptr);
+  RECT bar{};
+  GetClientRect(quickBar, &bar);
+  ASSERT_TRUE(Click(quickBar, POINT{30, bar.bottom / 2}));
+  HWND names = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND w : TopWindows(true, true)) {
+      DWORD id = 0;
+      GetWindowThreadProcessId(w, &id);
+      if (id == program.Id() && WindowClass(w) == "TdxBarDropDownListBox") names = w;
+    }
+    return names != nullptr;
+  }, kStepMs));
+  EXPECT_EQ(SendMessageA(names, LB_GETCOUNT, 0, 0), 3);
+  EXPECT_GE(SendMessageA(names, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Wizard")), 0);
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(names); }, kStepMs));
+
+  // Server to Server: pure-ftpd receives what vsftpd sends.
+  ASSERT_TRUE(MenuItem(main, 5, 4));
+  HWND stos = ProgramWindow(program, "Server to Server Transfers");
+  ASSERT_NE(stos, nullptr) << DescribeWindows(TopWindows(true, true));
+  std::vector<HWND> combos = ChildrenByPlace(stos, "TComboBox");
+  ASSERT_EQ(combos.size(), 4u);  // receiving profile, directory; sending profile, directory
+  std::sort(combos.begin(), combos.begin() + 2, [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.top < rb.top;
+  });
+  EXPECT_EQ(SendMessageA(combos[0], CB_GETCOUNT, 0, 0), 3);  // the wizard's profile too
+  EXPECT_GE(SendMessageA(combos[0], CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>("Wizard")), 0);
+  std::vector<HWND> connects;
+  for (HWND b : ChildrenByPlace(stos, "TButton"))
+    if (WindowText(b) == "Connect") connects.push_back(b);
+  ASSERT_EQ(connects.size(), 2u);
+  std::vector<HWND> lists = ChildrenByPlace(stos, "TListView");  // receiving dirs, files; sending dirs, files
+  ASSERT_EQ(lists.size(), 4u);
+  const struct {
+    HWND Profile, Dir, Connect, Files;
+    const char* Name;
+  } sides[] = {{combos[0], combos[1], connects[0], lists[1], "Pure"}, {combos[2], combos[3], connects[1], lists[3], "Road"}};
+  for (const auto& s : sides) {
+    SCOPED_TRACE(s.Name);
+    ASSERT_TRUE(ChooseByKeys(s.Profile, s.Name));
+    ASSERT_TRUE(Click(s.Connect));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(s.Connect) && !WindowText(s.Dir).empty(); }, kStepMs));
+    PumpFor(300);
+    ASSERT_TRUE(Click(s.Dir));
+    ASSERT_TRUE(KeyChord({VK_END}));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_BACK}));
+    ASSERT_TRUE(TypeText("/upload"));
+    ASSERT_TRUE(KeyChord({VK_RETURN}));
+    ASSERT_TRUE(WaitUntil([&] { return ItemCount(s.Files) >= 1 && WindowText(s.Dir) == "/upload"; }, kStepMs))
+        << WindowText(s.Dir);
+  }
+  PumpFor(500);
+  // The file's row in the sending list (a click in the list, then the
+  // name typed: the list finds it), then Transfer.
+  HWND sending = sides[1].Files;
+  ASSERT_TRUE(Click(sending, FirstRow(sending)));
+  ASSERT_TRUE(TypeText(copied.substr(0, copied.size() - 4)));
+  PumpFor(300);
+  ASSERT_GE(ListView_GetNextItem(sending, -1, LVNI_SELECTED), 0);
+  ASSERT_TRUE(Click(FindChildByText(stos, "Transfer", "Button")));
+  HWND status = ProgramWindow(program, "Status...", "#32770");
+  ASSERT_NE(status, nullptr) << DescribeWindows(TopWindows(true, true));
+  EXPECT_EQ(BoxText(status), "Transfer is complete!");
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(Gone(status));
+  EXPECT_EQ(ReadFileBytes(pureUpload + copied), copiedData);
+  ASSERT_TRUE(WaitUntil([&] { return ItemCount(sides[0].Files) >= 1; }, kStepMs));
+  PumpFor(500);
+  SaveScreenshot(stos, "copied");
+  ASSERT_TRUE(Click(FindChildByText(stos, "Close", "Button")));
+  ASSERT_TRUE(Gone(stos));
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
+  String profiles = ReadFileBytes(folder + "\\accounts.dat");
+  EXPECT_NE(profiles.find("[Wizard]"), String::npos) << profiles;
+  EXPECT_NE(profiles.find("HostName=127.0.0.1"), String::npos);
+  EXPECT_NE(profiles.find("UserName=" + String(kFtpUser)), String::npos);
+  DeleteFileStr(vsftpdUpload + copied);
+  DeleteFileStr(pureUpload + copied);
+}

@@ -93,7 +93,9 @@ TEST(StosTexts, PasvRepliesGiveThePortArgumentOrARefusal) {
     String argument = "untouched";
     bool ok = PortArgumentOf(c.Reply, argument);
     EXPECT_EQ(ok, c.Argument != nullptr) << c.Reply;
-    if (c.Argument) EXPECT_EQ(argument, c.Argument) << c.Reply;
+    if (c.Argument) {
+      EXPECT_EQ(argument, c.Argument) << c.Reply;
+    }
   }
 }
 

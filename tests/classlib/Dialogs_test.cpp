@@ -6,6 +6,8 @@
 #include "support/Testutil.h"
 #include "support/Winwait.h"
 
+#include <tlhelp32.h>
+
 namespace {
 
 // The real dialogs for the lifetime of the object (the test run fails on
@@ -291,4 +293,37 @@ TEST(InputBox, RealFormGrowsWithItsPrompt) {
     EXPECT_TRUE(modal.Finish());
   }
   EXPECT_GT(widths[1], widths[0]);
+}
+
+namespace {
+
+// A process of this name runs now.
+bool Running(const char* exe) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 e{};
+  e.dwSize = sizeof e;
+  bool found = false;
+  for (BOOL ok = Process32First(snap, &e); ok && !found; ok = Process32Next(snap, &e))
+    found = lstrcmpiA(e.szExeFile, exe) == 0;
+  CloseHandle(snap);
+  return found;
+}
+
+}  // namespace
+
+TEST(Help, AMissingHelpFileIsToldInABoxAndStartsNoViewer) {
+  TRealDialogs real;
+  TOwned<TForm> owner = ActiveForm("Help owner");
+  const String file = "C:\\nembra-no-such-help.hlp";
+  TModalDriver modal;
+  modal.Window("Help", "#32770").Press("OK");
+  EXPECT_FALSE(SystemDialogs()->WinHelp(owner->Handle(), file, HELP_CONTENTS, 0));
+  EXPECT_TRUE(modal.Finish());
+  ASSERT_EQ(modal.Seen().size(), 1u);
+  EXPECT_EQ(modal.Seen()[0].Text(), "Help is not available: the help file " + file + " was not found.");
+  // Quitting help still passes, and asks for no viewer either.
+  EXPECT_TRUE(SystemDialogs()->WinHelp(owner->Handle(), file, HELP_QUIT, 0));
+  PumpFor(300);
+  EXPECT_FALSE(Running("winhlp32.exe"));
 }
