@@ -165,8 +165,10 @@ void TStoSTransfer::RequestDone(TStoSSide side, WORD error, int replyCode, const
         s.Lines.Reset();
         sides_[side].Watching = true;
         String text = errorMessage.empty() ? lastResponse : errorMessage;
-        // As a reply of its own: a code the text may not carry.
-        ReplyLine(side, Format("%03d ", error >= 100 && error <= 599 ? error : 500) + text);
+        // As a reply of its own, with a code when the text carries none.
+        TReplyLines probe;
+        if (probe.Final(text) == 0) text = IntToStr(error >= 100 && error <= 599 ? error : 500) + " " + text;
+        ReplyLine(side, text);
       }
       return;
     }
@@ -662,6 +664,7 @@ void TFormStoS::SideRequestDone(TStoSSide side, TFtpRequest request, WORD error)
   s.Pending = false;
   if (s.Swallow) {
     s.Swallow = false;
+    SideSettled(side);
     return;
   }
   TFtpClient* ftp = s.Ftp;

@@ -138,31 +138,38 @@ TEST_P(StosPeers, ARandomFileCopiesByteForByte) {
 
 TEST_P(StosPeers, ReplaceWithYesAndASourceGoneAfterTheListing) {
   const TWay& w = GetParam();
-  String pid = IntToStr(GetCurrentProcessId());
-  String replaced = "stos-replace-" + pid + ".txt", gone = "stos-gone-" + pid + ".txt";
-  Put(w.Sender, replaced, "the sender's newer text\r\n");
-  Put(w.Receiver, replaced, "old");
-  Put(w.Sender, gone, "will be deleted");
-  Put(w.Receiver, gone, "the receiver's own copy, kept");
+  String name = "stos-replace-" + String(w.Sender) + "-" + IntToStr(GetCurrentProcessId()) + ".txt";
+  Put(w.Sender, name, "the first text\r\n");
+  Forget(w.Receiver, name);
   ASSERT_NO_FATAL_FAILURE(Open());
+  ASSERT_NO_FATAL_FAILURE(PickSending(name));
+  EXPECT_EQ(Copy(), "Transfer is complete!");
+  EXPECT_EQ(ReadFileBytes(Upload(w.Receiver) + name), "the first text\r\n");
 
-  ASSERT_NO_FATAL_FAILURE(PickSending(replaced));
+  // A newer text replaces the receiver's copy once Yes is answered.
+  WriteFileBytes(Upload(w.Sender) + name, "the sender's newer text, longer than the first\r\n");
+  ASSERT_NO_FATAL_FAILURE(PickSending(name));
   dialogs.Dialogs.Answers = {IDYES};
   EXPECT_EQ(Copy(), "Transfer is complete!");
   ASSERT_GE(dialogs.Dialogs.Boxes.size(), 2u);
   EXPECT_NE(dialogs.Dialogs.Boxes[dialogs.Dialogs.Boxes.size() - 2].text.find("already exists"), String::npos);
-  EXPECT_EQ(ReadFileBytes(Upload(w.Receiver) + replaced), "the sender's newer text\r\n");
+  EXPECT_EQ(ReadFileBytes(Upload(w.Receiver) + name), "the sender's newer text, longer than the first\r\n");
 
-  // Deleted on the sender's disk after it was listed.
-  ASSERT_TRUE(DeleteFileStr(Upload(w.Sender) + gone));
-  ASSERT_NO_FATAL_FAILURE(PickSending(gone));
+  // Deleted on the sender's disk after it was listed: the receiver's copy
+  // stays byte for byte.
+  ASSERT_TRUE(DeleteFileStr(Upload(w.Sender) + name));
+  ASSERT_NO_FATAL_FAILURE(PickSending(name));
   size_t before = dialogs.Dialogs.Boxes.size();
   dialogs.Dialogs.Answers = {IDYES};
   String text = Copy();
   EXPECT_NE(text.find("Sending Server Error: 550"), String::npos) << text;
   for (size_t i = before; i < dialogs.Dialogs.Boxes.size(); ++i)
     EXPECT_NE(dialogs.Dialogs.Boxes[i].text, "Transfer is complete!");
-  EXPECT_EQ(ReadFileBytes(Upload(w.Receiver) + gone), "the receiver's own copy, kept");
+  EXPECT_EQ(ReadFileBytes(Upload(w.Receiver) + name), "the sender's newer text, longer than the first\r\n");
+  // Nothing more comes later either.
+  PumpFor(1000);
+  for (size_t i = before; i < dialogs.Dialogs.Boxes.size(); ++i)
+    EXPECT_NE(dialogs.Dialogs.Boxes[i].text, "Transfer is complete!");
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, StosPeers,
