@@ -276,8 +276,7 @@ TCustomForm* TFormStoS::Create(TComponent* owner, const String& profilesPath) {
 TFormStoS::TFormStoS(TComponent* owner, const String& profilesPath) : TForm(owner) {
   SetName("FormStoS");
   SetCaption("Server to Server Transfers");
-  SetClientWidth(712);
-  SetClientHeight(470);
+  SetBounds(0, 0, 720, 500);
   Constraints()->SetMinWidth(620);
   Constraints()->SetMinHeight(420);
   OnShow = {this, &TFormStoS::FormShow};
@@ -295,7 +294,7 @@ TFormStoS::TFormStoS(TComponent* owner, const String& profilesPath) : TForm(owne
   // The four buttons along the bottom, on the right.
   PButtons = MakePanel(this, this, "PButtons", alBottom);
   PButtons->SetHeight(36);
-  int left = ClientWidth() - 4 * 84 - 4;
+  int left = PButtons->Width() - 4 * 84 - 4;
   Button1 = MakeButton(this, PButtons, "Button1", "Transfer", "Transfer File", left, 6, 78);
   Button2 = MakeButton(this, PButtons, "Button2", "Abort", "Abort Transfer", left + 84, 6, 78);
   Button4 = MakeButton(this, PButtons, "Button4", "Help", "Help on Server to Server Transfers", left + 168, 6, 78);

@@ -279,6 +279,7 @@ class StosTest : public ChildTest {
                           {"UserName", "nembraftp"},
                           {"PassWord", "secret"},
                           {"Port", IntToStr(port)},
+                          {"Passive", "1"},
                           {"ServerType", "0"}});
     OpenMain();
     stos.reset(new TFormStoS(Application, profiles));
@@ -419,13 +420,14 @@ TEST_F(StosTest, CopyBetweenTwoServers) {
   EXPECT_EQ(sender.Count("PORT"), 0);
   SelectSending("a b.bin");
   ASSERT_TRUE(Click(stos->Button1->Handle()));
-  ASSERT_TRUE(WaitUntil([&] { return !dialogs.Dialogs.Boxes.empty(); }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs.Dialogs.Boxes.empty(); }, 15000))
+      << ::testing::PrintToString(Lines(stos->Memo1)) << ::testing::PrintToString(Lines(stos->Memo2));
   ASSERT_TRUE(Idle());
   EXPECT_EQ(BoxTexts(), (std::vector<String>{"[Status...] Transfer is complete!"}));
   EXPECT_EQ(receiver.Stored()["a b.bin"], String(kData, sizeof kData - 1));
-  std::vector<String> rc = From(receiver, "PASV");
+  std::vector<String> rc = From(receiver, "PASV ");
   ASSERT_GE(rc.size(), 3u);
-  EXPECT_EQ(std::vector<String>(rc.begin(), rc.begin() + 3), (std::vector<String>{"PASV", "TYPE I", "STOR a b.bin"}));
+  EXPECT_EQ(std::vector<String>(rc.begin(), rc.begin() + 3), (std::vector<String>{"PASV ", "TYPE I", "STOR a b.bin"}));
   // ... and the receiving side lists again.
   EXPECT_EQ(std::vector<String>(rc.begin() + 3, rc.end()), (std::vector<String>{"PWD", "PASV", "LIST"}));
   std::vector<String> sc = From(sender, "PORT");
