@@ -444,6 +444,10 @@ TEST(Road, HelpToolsProfilesAndServerToServer) {
   PumpFor(200);
   ASSERT_TRUE(Click(FindChildByText(wizard, "Finish")));
   ASSERT_TRUE(Gone(wizard));
+  HWND profileList = FindChildByClass(manager, "TListView");
+  ASSERT_NE(profileList, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return ItemCount(profileList) == 3; }, kStepMs)) << ItemCount(profileList);
+  PumpFor(500);
   SaveScreenshot(manager, "profiles");
   ASSERT_TRUE(Click(FindChildByText(manager, "&Close")));
   ASSERT_TRUE(Gone(manager));
