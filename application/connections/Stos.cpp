@@ -11,6 +11,9 @@ namespace {
 const char* const kSideNames[] = {"Receiving Server", "Sending Server"};
 const char* const kIncompleteText = "The copy on the receiving server may be incomplete.";
 
+// The copy ended: its box is shown.
+constexpr UINT WM_STOS_ENDED = WM_USER + 30;
+
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A list of the window: report view, read only, with these columns.
@@ -760,10 +763,30 @@ void TFormStoS::TransferEnded(bool complete, const String& text) {
   if (complete) {
     Memo1->Lines()->Add("Transfer Complete");
     Memo2->Lines()->Add("Transfer Complete");
-    Frame().InfoBox("Transfer is complete!", "Status...");
-  } else {
-    Frame().ErrorBox(text, "Server Error");
   }
+  // The end comes inside a client's reply handler: the box waits until
+  // that handler has returned.
+  endBoxes_.push_back({complete, text});
+  if (!HandleAllocated() || !PostMessageA(Handle(), WM_STOS_ENDED, 0, 0)) ShowEndBoxes();
+}
+
+void TFormStoS::ShowEndBoxes() {
+  while (!endBoxes_.empty()) {
+    TEndBox box = endBoxes_.front();
+    endBoxes_.erase(endBoxes_.begin());
+    if (box.Complete)
+      Frame().InfoBox("Transfer is complete!", "Status...");
+    else
+      Frame().ErrorBox(box.Text, "Server Error");
+  }
+}
+
+void TFormStoS::Dispatch(TMessage& msg) {
+  if (msg.Msg == WM_STOS_ENDED) {
+    if (!closing_) ShowEndBoxes();
+    return;
+  }
+  TForm::Dispatch(msg);
 }
 
 void TFormStoS::SideSettled(TStoSSide side) {

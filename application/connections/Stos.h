@@ -10,6 +10,8 @@
 // carries out the commands it asks for.
 #pragma once
 
+#include <vector>
+
 #include "application/connections/Parser2.h"
 #include "classlib/Extctrls.h"
 #include "classlib/Inifiles.h"
@@ -204,6 +206,9 @@ class TFormStoS : public TForm, private TStoSPort {
   void FormShow(TObject* sender);
   void FormClose(TObject* sender, TCloseAction& action);
 
+ protected:
+  void Dispatch(TMessage& msg) override;
+
  private:
   // What a side does once its pending request reports, after a copy ended
   // while the request still ran.
@@ -255,8 +260,15 @@ class TFormStoS : public TForm, private TStoSPort {
   void TransferEnded(bool complete, const String& text) override;
   void SideSettled(TStoSSide side) override;
 
+  struct TEndBox {
+    bool Complete;
+    String Text;
+  };
+  void ShowEndBoxes();
+
   TSide side_[2];
   TStoSTransfer transfer_{this};
+  std::vector<TEndBox> endBoxes_;
   String startError_;
   bool closing_ = false;
 };
