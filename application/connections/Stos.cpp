@@ -24,8 +24,8 @@ TPTListView* MakeList(TComponent* owner, TWinControl* parent, const char* name, 
   l->SetReadOnly(true);
   l->SetMultiSelect(false);
   l->SetHideSelection(false);
-  for (auto [caption, width] : {std::pair<const char*, int>{first, 140}, {"Size", 70}, {"Date", 80},
-                                {"Permissions", 80}}) {
+  for (auto [caption, width] : {std::pair<const char*, int>{first, 110}, {"Size", 60}, {"Date", 75},
+                                {"Permissions", 70}}) {
     TListColumn* c = l->Columns()->Add();
     c->SetCaption(caption);
     c->SetWidth(width);
