@@ -666,7 +666,7 @@ void TFormStoS::SideRequestDone(TStoSSide side, TFtpRequest request, WORD error)
   s.Pending = false;
   if (s.Swallow) {
     s.Swallow = false;
-    SideSettled(side);
+    Settle(side);
     return;
   }
   TFtpClient* ftp = s.Ftp;
@@ -676,7 +676,7 @@ void TFormStoS::SideRequestDone(TStoSSide side, TFtpRequest request, WORD error)
   }
   // A request of a copy that has ended: the side goes on as the end said.
   if (s.AfterDone != adNothing) {
-    SideSettled(side);
+    Settle(side);
     return;
   }
   if (error != 0) {
@@ -759,15 +759,29 @@ void TFormStoS::TransferEnded(bool complete, const String& text) {
   // came; the receiving side lists its directory again first.
   side_[ssReceiving].AfterDone = adList;
   side_[ssSending].AfterDone = adEndBusy;
-  for (TStoSSide side : {ssReceiving, ssSending}) SideSettled(side);
   if (complete) {
     Memo1->Lines()->Add("Transfer Complete");
     Memo2->Lines()->Add("Transfer Complete");
   }
-  // The end comes inside a client's reply handler: the box waits until
-  // that handler has returned.
   endBoxes_.push_back({complete, text});
-  if (!HandleAllocated() || !PostMessageA(Handle(), WM_STOS_ENDED, 0, 0)) ShowEndBoxes();
+  PostEnd();
+}
+
+void TFormStoS::SideSettled(TStoSSide) { PostEnd(); }
+
+void TFormStoS::PostEnd() {
+  // The end comes inside a client's reply handler, where a new request of
+  // that client would take the rest of the reply for its own: the sides
+  // go on, and the box shows, once the handler has returned.
+  if (endPosted_) return;
+  if (HandleAllocated() && PostMessageA(Handle(), WM_STOS_ENDED, 0, 0)) endPosted_ = true;
+}
+
+void TFormStoS::Ended() {
+  endPosted_ = false;
+  if (closing_) return;
+  for (TStoSSide side : {ssReceiving, ssSending}) Settle(side);
+  ShowEndBoxes();
 }
 
 void TFormStoS::ShowEndBoxes() {
@@ -783,13 +797,13 @@ void TFormStoS::ShowEndBoxes() {
 
 void TFormStoS::Dispatch(TMessage& msg) {
   if (msg.Msg == WM_STOS_ENDED) {
-    if (!closing_) ShowEndBoxes();
+    Ended();
     return;
   }
   TForm::Dispatch(msg);
 }
 
-void TFormStoS::SideSettled(TStoSSide side) {
+void TFormStoS::Settle(TStoSSide side) {
   TSide& s = side_[side];
   if (s.AfterDone == adNothing || s.Pending || transfer_.AwaitsFinal(side)) return;
   if (s.AfterDone == adList)

@@ -265,10 +265,16 @@ class TFormStoS : public TForm, private TStoSPort {
     String Text;
   };
   void ShowEndBoxes();
+  // A side goes on as the end of the copy said, once its request reported
+  // and its final reply came.
+  void Settle(TStoSSide side);
+  void PostEnd();
+  void Ended();
 
   TSide side_[2];
   TStoSTransfer transfer_{this};
   std::vector<TEndBox> endBoxes_;
+  bool endPosted_ = false;
   String startError_;
   bool closing_ = false;
 };

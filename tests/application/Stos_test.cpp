@@ -523,7 +523,8 @@ TEST_F(StosTest, OverwritePromptAndHostileNames) {
   EXPECT_EQ(receiver.Count("PASV"), 1);  // the listing's only
   dialogs.Dialogs.Answers = {IDYES};
   ASSERT_TRUE(Click(stos->Button1->Handle()));
-  ASSERT_TRUE(WaitUntil([&] { return dialogs.Dialogs.Boxes.size() == 3; }, 15000));
+  ASSERT_TRUE(WaitUntil([&] { return dialogs.Dialogs.Boxes.size() == 3; }, 15000))
+      << ::testing::PrintToString(BoxTexts());
   EXPECT_EQ(dialogs.Dialogs.Boxes[2].text, "Transfer is complete!");
   ASSERT_TRUE(Idle());
   EXPECT_EQ(receiver.Stored()["a b.bin"], String(kData, sizeof kData - 1));
