@@ -25,15 +25,15 @@
 namespace {
 
 // A connection window as the frame sees it: an MDI child whose close query
-// hands it to RemoveChildTab and whose close frees it.
+// tells its host it is going and whose close frees it.
 class TFakeChild : public TForm, public TConnectionWindow {
  public:
-  explicit TFakeChild(TComponent* owner) : TForm(owner), frame_(dynamic_cast<TFormMain*>(owner)) {
+  TFakeChild(TComponent* owner, TConnectionHost* host) : TForm(owner), host_(host) {
     SetFormStyle(fsMDIChild);
     SetBounds(0, 0, 300, 200);
     OnCloseQuery = [this](TObject*, bool& canClose) {
       ++CloseQueries;
-      frame_->RemoveChildTab(this);
+      host_->ChildGoing(this);
       canClose = true;
     };
     OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
@@ -56,12 +56,12 @@ class TFakeChild : public TForm, public TConnectionWindow {
   static std::set<TFakeChild*> Live;
 
  private:
-  TFormMain* frame_;
+  TConnectionHost* host_;
 };
 std::set<TFakeChild*> TFakeChild::Live;
 
-TConnectionWindow* MakeFakeChild(TComponent* owner) { return new TFakeChild(owner); }
-TConnectionWindow* FailToMakeChild(TComponent*) { throw Exception("the window could not be made"); }
+TConnectionWindow* MakeFakeChild(TComponent* owner, TConnectionHost* host) { return new TFakeChild(owner, host); }
+TConnectionWindow* FailToMakeChild(TComponent*, TConnectionHost*) { throw Exception("the window could not be made"); }
 
 // What Settings and FormMain hold under the test's title.
 std::map<String, String> Stored(const String& section) {

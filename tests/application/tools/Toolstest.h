@@ -1,5 +1,5 @@
-// What the network tools' tests share: a fake of the main window's
-// services, a record of the exceptions that reach the application, and the
+// What the network tools' tests share: the fake host (support/Fakehost.h)
+// as the main window's services, a record of the exceptions that reach the application, and the
 // lines of a memo.
 #pragma once
 
@@ -8,23 +8,10 @@
 #include <deque>
 #include <vector>
 
-#include "application/frame/Frameservices.h"
+#include "support/Fakehost.h"
 #include "classlib/Stdctrls.h"
 
-// The main window's services for a test, installed for the object's
-// lifetime; records the boxes and save dialogs and answers from a queue.
-class TFakeFrame : public TFrameServices {
- public:
-  TFakeFrame();
-  ~TFakeFrame() override;
-  TFakeFrame(const TFakeFrame&) = delete;
-  TFakeFrame& operator=(const TFakeFrame&) = delete;
-
-  struct TBox {
-    String Kind;  // "info", "error"
-    String Text, Caption;
-  };
-  struct TSave {
+ struct TSave {
     TComponent* Owner;
     String Filter, Name;
   };
