@@ -1,6 +1,6 @@
 // What the network tools' tests share: the fake host (support/Fakehost.h)
-// as the main window's services, a record of the exceptions that reach the application, and the
-// lines of a memo.
+// as the main window's services, a record of the exceptions that reach the
+// application, and the lines of a memo.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,35 +8,8 @@
 #include <deque>
 #include <vector>
 
-#include "support/Fakehost.h"
 #include "classlib/Stdctrls.h"
-
- struct TSave {
-    TComponent* Owner;
-    String Filter, Name;
-  };
-  bool Connected = true;
-  int Checks = 0;
-  std::vector<TBox> Boxes;
-  std::vector<TSave> Saves;
-  // The paths the save dialog answers, front first; cancelled when empty.
-  std::deque<String> SaveAnswers;
-
-  bool CheckConnection() override;
-  void InfoBox(const String& text, const String& caption) override;
-  void ErrorBox(const String& text, const String& caption) override;
-  bool AskYesNo(const String& text, const String& caption) override;
-  String HelpPath() override { return "C:\\Nembra\\nembra3.hlp"; }
-  String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
-  void RefreshProfileList() override {}
-  TCustomImageList* SmallImages() override { return nullptr; }
-
-  // "kind: caption: text" of each box.
-  std::vector<String> BoxTexts() const;
-
- private:
-  TFrameServices* previous_;
-};
+#include "support/Fakehost.h"
 
 // Records "Class: message" of every exception that reaches the
 // application's hook while the object lives.
