@@ -212,8 +212,9 @@ bool LeftButtonPressed();
 bool RightButtonPressed();
 TRect GetWorkArea(TPoint point);
 int GetSmallCaptionHeight();
-// Hand on the queued mouse messages (paint messages); a WM_QUIT taken on the
-// way is posted again.
+// Hand on the queued mouse messages (paint messages) through the
+// application's filter, never waiting; a WM_QUIT taken on the way is posted
+// again.
 void ProcessMouseMessages();
 void ProcessPaintMessages();
 void BeginMouseTracking(HWND wnd);
@@ -222,9 +223,10 @@ bool IsMouseTracking(HWND wnd);
 // 0: "MenuPopup", 1: "MenuCommand".
 void PlayMenuSound(int sound);
 
-// A nested loop of the bars: every message is first offered to take (true:
-// handled there); the rest are translated and dispatched. Ends when done()
-// holds, WM_QUIT arrives (posted again) or *alive turns false.
+// A nested loop of the bars (PumpUntil): every message is first offered to
+// take (true: handled there); the rest pass the application's filter and
+// are translated and dispatched. Ends when done() holds, WM_QUIT arrives
+// (posted again) or *alive turns false.
 TPumpResult dxBarMessageLoop(const std::function<bool(MSG&)>& take, const std::function<bool()>& done,
                              const std::shared_ptr<bool>& alive = nullptr);
 

@@ -151,10 +151,7 @@ void TdxBarManager::MainFormWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 void TdxBarManager::ShowToolbars(bool show, bool force, HWND activatedWnd) {
   if (showToolbarsBusy_ || !bars_) return;
   showToolbarsBusy_ = true;
-  struct TBusy {
-    bool& Flag;
-    ~TBusy() { Flag = false; }
-  } busy{showToolbarsBusy_};
+  TFinally busy([&] { showToolbarsBusy_ = false; });
   bool hideMode = hideFloatingBarsWhenInactive_ || force;
   if (!hideMode) ForFloatingBars(this, [](TdxBar*, TdxBarControl* c) { c->FrameChanged(); });
   TCustomForm* form = mainForm_;

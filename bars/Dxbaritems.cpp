@@ -98,11 +98,8 @@ void TdxBarItem::BeforeDestruction() {
   if (OnDestroy) {
     TNotifyEvent handler = OnDestroy;
     OnDestroy = nullptr;
-    try {
-      handler(this);
-    } catch (...) {
-      Application->HandleException(this);
-    }
+    // The item is going: the error is reported without it.
+    CallGuarded([&] { handler(this); });
   }
 }
 
@@ -390,12 +387,12 @@ void TdxBarItem::Click() {
 
 void TdxBarItem::DirectClick() {
   if (!Enabled()) return;
-  try {
-    if (manager_) manager_->DoClickItem(this);
-    DoClick();
-  } catch (...) {
-    Application->HandleException(this);
-  }
+  CallGuarded(
+      [&] {
+        if (manager_) manager_->DoClickItem(this);
+        DoClick();
+      },
+      this);
 }
 
 void TdxBarItem::DoClick() {

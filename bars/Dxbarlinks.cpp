@@ -51,11 +51,7 @@ TdxBarItemLink::~TdxBarItemLink() {
   destroying_ = true;
   TdxBarManager* m = BarManager();
   if (m && !m->IsDestroying() && m->OnItemLinkDelete) {
-    try {
-      m->OnItemLinkDelete(m, this);
-    } catch (...) {
-      Application->HandleException(nullptr);
-    }
+    CallGuarded([&] { m->OnItemLinkDelete(m, this); });
   }
   // The separator of a link dragged off a bar stays with the bar.
   TdxBarItemLink* next = nullptr;
@@ -573,10 +569,7 @@ int gShortCutDepth = 0;
 
 bool TdxBarItemLinks::IsShortCut(TShortCut shortCut) {
   if (shortCut == 0 || gShortCutDepth > 32) return false;
-  struct TDepth {
-    TDepth() { ++gShortCutDepth; }
-    ~TDepth() { --gShortCutDepth; }
-  } depth;
+  auto depth = SetForScope(gShortCutDepth, gShortCutDepth + 1);
   InitiateActions();
   for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(available_)) {
     if (IndexOf(link) < 0) continue;

@@ -74,7 +74,7 @@ void HideHintWindow() {
 }
 
 void CALLBACK HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     StopHintTimer();
     TdxBarManager* owner = gHintOwner;
     if (!owner || dxBarManagerList->IndexOf(owner) < 0 || owner->IsDestroying()) return;
@@ -82,9 +82,7 @@ void CALLBACK HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
       owner->DisplayHint();
     else
       owner->HintActivate(false, "");
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 void CALLBACK QuickHintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -252,14 +250,17 @@ void TdxBarManager::Loaded() {
     bar->SetVisible(bar->LoadedVisible());
   }
   if (!designing_ && !dxBarReadingFormCopy) {
-    // A damaged store leaves the layout the form defines.
+    // A damaged store leaves the layout the form defines; what went wrong
+    // goes to the log.
     try {
       if (storeInRegistry_) LoadFromRegistry(registryPath_);
     } catch (const Exception&) {
+      LogException(this);
     }
     try {
       if (storeInIniFile_) LoadFromIniFile(iniFileName_);
     } catch (const Exception&) {
+      LogException(this);
     }
   }
   bars_->SetRestoring(false);

@@ -16,28 +16,13 @@ void KillDockingTimer() {
 }
 
 void CALLBACK DockingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     KillDockingTimer();
     TdxBarManager* m = gDockingManager;
     if (m && dxBarManagerList && dxBarManagerList->IndexOf(m) >= 0 && !m->IsDestroying())
       m->Bars()->DockingTimerElapsed();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
-
-// Set for the duration of a scope.
-class TFlagGuard {
- public:
-  TFlagGuard(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~TFlagGuard() { flag_ = saved_; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool saved_;
-};
 
 }  // namespace
 
@@ -79,11 +64,7 @@ TdxBar::~TdxBar() {
   if (!m->IsDestroying()) {
     DesignerModified();
     if (m->OnBarDelete) {
-      try {
-        m->OnBarDelete(m, this);
-      } catch (...) {
-        Application->HandleException(nullptr);
-      }
+      CallGuarded([&] { m->OnBarDelete(m, this); });
     }
   }
   SetVisible(false);
@@ -220,7 +201,7 @@ void TdxBar::SetDockControl(TdxBarDockControl* value) {
   dockControl_ = value;
   itemLinks_->SetRecentItemCount(-1);
   if (!internalDocking_ && value) {
-    TFlagGuard guard(internalDocking_, true);
+    auto guard = SetForScope(internalDocking_, true);
     SetDockingStyle(value->DockingStyle());
   }
   if (hidden) Show();
@@ -276,7 +257,7 @@ void TdxBar::SetDockingStyle(TdxBarDockingStyle value) {
   }
   dockingStyle_ = value;
   if (!internal) {
-    TFlagGuard guard(internalDocking_, true);
+    auto guard = SetForScope(internalDocking_, true);
     SetDockControl(nullptr);
   }
   itemLinks_->SetRecentItemCount(-1);
@@ -392,7 +373,7 @@ void TdxBar::SetSizeGrip(bool value) {
 void TdxBar::SetUseOwnFont(bool value) {
   if (value == useOwnFont_) return;
   {
-    TFlagGuard guard(fontChanging_, true);
+    auto guard = SetForScope(fontChanging_, true);
     useOwnFont_ = value;
     if (!value) {
       font_->Assign(BarManager()->Font());
@@ -564,7 +545,7 @@ void TdxBar::Reset() {
   if (!src) return;
   m->DoBarBeforeReset(this);
   {
-    TFlagGuard restoring(dxBarRestoringFromForm, true);
+    auto restoring = SetForScope(dxBarRestoringFromForm, true);
     std::set<TCustomdxBarSubItem*> done;
     if (m->UseFullReset()) {
       bool locked = m->LockUpdate();
@@ -741,7 +722,7 @@ void TdxBars::ChangeBarControlPos(TdxBarControl* barControl, TPoint p, bool from
 
 void TdxBars::DockingTimerElapsed() {
   if (!moving_ || !movingBarControl_) return;
-  TFlagGuard guard(inTimer_, true);
+  auto guard = SetForScope(inTimer_, true);
   TPoint c = dxBarSystem()->GetCursorPos();
   ChangeBarControlPos(movingBarControl_, TPoint(c.x + dragOffset_.x, c.y + dragOffset_.y), true);
 }

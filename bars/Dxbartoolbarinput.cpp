@@ -26,16 +26,14 @@ UINT_PTR gMoreButtonsTimer = 0;
 TdxBarControlRef gMoreButtonsBar;
 
 void CALLBACK MoreButtonsHintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     if (!BarControlExists(gMoreButtonsBar)) {
       if (gMoreButtonsTimer) dxBarSystem()->KillTimer(gMoreButtonsTimer);
       gMoreButtonsTimer = 0;
       return;
     }
     static_cast<TdxBarControl*>(gMoreButtonsBar.Control())->MoreButtonsHintTick();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 const char* const kMoreButtonsHint = "More Buttons";
