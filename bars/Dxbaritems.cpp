@@ -358,7 +358,8 @@ void TdxBarItem::VisibleChanged() {
   if (IsDesigning() || !manager_) return;
   bool locked = manager_->LockUpdate();
   manager_->SetLockUpdate(true);
-  try {
+  {
+    TFinally guard([&] { manager_->SetLockUpdate(locked); });
     for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(links_)) {
       link->Owner()->RefreshVisibilityLists();
       if (ActuallyVisible()) {
@@ -373,11 +374,7 @@ void TdxBarItem::VisibleChanged() {
         }
       }
     }
-  } catch (...) {
-    manager_->SetLockUpdate(locked);
-    throw;
   }
-  manager_->SetLockUpdate(locked);
   manager_->UpdateItems(this);
 }
 

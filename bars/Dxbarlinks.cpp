@@ -519,7 +519,8 @@ void TdxBarItemLinks::Assign(TPersistent* source) {
     return;
   }
   assigning_ = true;
-  try {
+  {
+    TFinally guard([&] { assigning_ = false; });
     while (!items_.empty()) {
       TdxBarItemLink* link = items_.back();
       link->Free();
@@ -530,11 +531,7 @@ void TdxBarItemLinks::Assign(TPersistent* source) {
       link->Assign(src->Items(i));
       if (!link->Item()) link->Free();
     }
-  } catch (...) {
-    assigning_ = false;
-    throw;
   }
-  assigning_ = false;
   for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(items_)) link->SetVisible(link->LoadedVisible);
   Update();
 }

@@ -535,7 +535,8 @@ void TdxBarManager::AssignFont() {
   const LOGFONTA& lf = ncm.lfMenuFont;
   if (useSystemFont_) {
     fontAssigning_ = true;
-    try {
+    {
+      TFinally guard([&] { fontAssigning_ = false; });
       TFontStyles st;
       if (lf.lfWeight >= FW_BOLD) st << fsBold;
       if (lf.lfItalic) st << fsItalic;
@@ -545,11 +546,7 @@ void TdxBarManager::AssignFont() {
       font_->SetHeight(lf.lfHeight);
       font_->SetStyle(st);
       font_->SetCharset(lf.lfCharSet);
-    } catch (...) {
-      fontAssigning_ = false;
-      throw;
     }
-    fontAssigning_ = false;
   } else if (scaled_) {
     font_->SetHeight(lf.lfHeight);
   }
@@ -560,13 +557,8 @@ void TdxBarManager::FontChanged(TObject*) {
   if (scaled_) {
     TNotifyEvent handler = font_->OnChange;
     font_->OnChange = nullptr;
-    try {
-      AssignFont();
-    } catch (...) {
-      font_->OnChange = handler;
-      throw;
-    }
-    font_->OnChange = handler;
+    TFinally guard([&] { font_->OnChange = handler; });
+    AssignFont();
   }
   CreateBarFontHandle(font_.get(), editFontHandle_, scaled_);
   ApplyBarFonts();
@@ -577,16 +569,11 @@ void TdxBarManager::ApplyBarFonts() {
   for (int i = 0; i < bars_->Count(); ++i) {
     TdxBar* bar = bars_->Items(i);
     bar->fontChanging_ = true;
-    try {
-      if (bar->UseOwnFont())
-        bar->SetUseOwnFont(true);
-      else
-        bar->Font()->Assign(font_.get());
-    } catch (...) {
-      bar->fontChanging_ = false;
-      throw;
-    }
-    bar->fontChanging_ = false;
+    TFinally guard([&] { bar->fontChanging_ = false; });
+    if (bar->UseOwnFont())
+      bar->SetUseOwnFont(true);
+    else
+      bar->Font()->Assign(font_.get());
   }
   for (TdxBarPopupMenu* menu : std::vector<TdxBarPopupMenu*>(popupMenus_)) menu->ManagerFontChanged();
 }
@@ -633,13 +620,8 @@ template <class F>
 void WithLock(TdxBarManager* m, F f) {
   bool locked = m->LockUpdate();
   m->SetLockUpdate(true);
-  try {
-    f();
-  } catch (...) {
-    m->SetLockUpdate(locked);
-    throw;
-  }
-  m->SetLockUpdate(locked);
+  TFinally guard([&] { m->SetLockUpdate(locked); });
+  f();
 }
 
 }  // namespace
@@ -748,7 +730,8 @@ void TdxBarManager::SetCategoryItemsVisible(int index, TdxBarItemVisible value) 
     for (int i = 0; i < bars_->Count(); ++i) hadAvailable.push_back(bars_->Items(i)->ItemLinks()->AvailableItemCount() > 0);
     SetLockUpdate(true);
   }
-  try {
+  {
+    TFinally guard([&] { SetLockUpdate(locked); });
     std::vector<TdxBarItem*> items;
     GetAllItemsByCategory(index, items);
     if (value == ivAlways) std::reverse(items.begin(), items.end());
@@ -771,11 +754,7 @@ void TdxBarManager::SetCategoryItemsVisible(int index, TdxBarItemVisible value) 
           bar->autoHidden_ = false;
         }
       }
-  } catch (...) {
-    SetLockUpdate(locked);
-    throw;
   }
-  SetLockUpdate(locked);
   if (value != old) DesignerModified();
 }
 

@@ -316,7 +316,8 @@ void TdxBar::SetIsMainMenu(bool value) {
   TdxBarManager* m = BarManager();
   bool locked = m->LockUpdate();
   m->SetLockUpdate(true);
-  try {
+  {
+    TFinally guard([&] { m->SetLockUpdate(locked); });
     if (value && m->MainMenuBar() && m->MainMenuBar() != this) m->MainMenuBar()->SetIsMainMenu(false);
     isMainMenu_ = value;
     if (value) {
@@ -328,11 +329,7 @@ void TdxBar::SetIsMainMenu(bool value) {
       SetMultiLine(false);
       SetWholeRow(false);
     }
-  } catch (...) {
-    m->SetLockUpdate(locked);
-    throw;
   }
-  m->SetLockUpdate(locked);
   if (!m->IsLoading()) {
     if (Control() && DockingStyle() != dsNone) Control()->RepaintBar();
     UpdateCustomizingBars();
@@ -551,29 +548,21 @@ void TdxBar::Reset() {
       bool locked = m->LockUpdate();
       bool wasVisible = visible_;
       m->SetLockUpdate(true);
-      try {
+      {
+        TFinally guard([&] { m->SetLockUpdate(locked); });
         SetVisible(false);
         Assign(src);
         itemLinks_->AssignUsageData(src->ItemLinks());
         RestoreSubItems(itemLinks_, copy.get(), done);
         SetVisible(wasVisible);
-      } catch (...) {
-        m->SetLockUpdate(locked);
-        throw;
       }
-      m->SetLockUpdate(locked);
     } else {
       bool locked = lockUpdate_;
       SetLockUpdate(true);
-      try {
-        itemLinks_->Assign(src->ItemLinks());
-        itemLinks_->AssignUsageData(src->ItemLinks());
-        RestoreSubItems(itemLinks_, copy.get(), done);
-      } catch (...) {
-        SetLockUpdate(locked);
-        throw;
-      }
-      SetLockUpdate(locked);
+      TFinally cleanUp([&] { SetLockUpdate(locked); });
+      itemLinks_->Assign(src->ItemLinks());
+      itemLinks_->AssignUsageData(src->ItemLinks());
+      RestoreSubItems(itemLinks_, copy.get(), done);
     }
   }
   m->DoBarAfterReset(this);
@@ -775,34 +764,29 @@ void TdxBars::Moving(TdxBarControl* barControl) {
     }
     moving_ = false;
   };
-  try {
-    dxBarMessageLoop(
-        [&](MSG& msg) {
-          if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
-            bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-            bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
-            if ((down || up) && msg.wParam == VK_CONTROL) {
-              moveTo(dxBarSystem()->GetCursorPos());
-            } else if (down && msg.wParam == VK_ESCAPE) {
-              ended = true;
-            }
-            return true;
-          }
-          if (msg.message == WM_MOUSEMOVE) {
-            TPoint p = dxBarSystem()->GetCursorPos();
-            if (p != last) moveTo(p);
-            return true;
-          }
-          if (msg.message == WM_LBUTTONUP) {
+  TFinally guard([&] { finish(); });
+  dxBarMessageLoop(
+      [&](MSG& msg) {
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+          bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+          bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+          if ((down || up) && msg.wParam == VK_CONTROL) {
+            moveTo(dxBarSystem()->GetCursorPos());
+          } else if (down && msg.wParam == VK_ESCAPE) {
             ended = true;
-            return true;
           }
-          return false;
-        },
-        [&] { return ended || GetCapture() != capture; });
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
+          return true;
+        }
+        if (msg.message == WM_MOUSEMOVE) {
+          TPoint p = dxBarSystem()->GetCursorPos();
+          if (p != last) moveTo(p);
+          return true;
+        }
+        if (msg.message == WM_LBUTTONUP) {
+          ended = true;
+          return true;
+        }
+        return false;
+      },
+      [&] { return ended || GetCapture() != capture; });
 }

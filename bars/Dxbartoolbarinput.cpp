@@ -458,7 +458,8 @@ void TdxBarControl::NCLButtonDownToolbar(TMessage& msg) {
     if (GetCapture() == wnd) ReleaseCapture();
     if (BarControlExists(self)) SetCloseButtonState(msNone);
   };
-  try {
+  {
+    TFinally guard([&] { finish(); });
     dxBarMessageLoop(
         [&](MSG& m2) {
           if (m2.message == WM_MOUSEMOVE) {
@@ -476,11 +477,7 @@ void TdxBarControl::NCLButtonDownToolbar(TMessage& msg) {
           return false;
         },
         [&] { return ended || GetCapture() != wnd || !BarControlExists(self); });
-  } catch (...) {
-    finish();
-    throw;
   }
-  finish();
   if (!clicked || !bar || !m) return;
   bar->SetVisible(false);
   m->DoBarClose(bar);

@@ -435,13 +435,8 @@ void TPTCustomShellList::FillItems() {
     OleCheck(ShellGetFolderFromIdList(idList, folder));
     if (!folder) OleCheck(E_NOINTERFACE);
     FilterPreApply();
-    try {
-      FillList(folder.Get(), idList);
-    } catch (...) {
-      FilterPostApply();
-      throw;
-    }
-    FilterPostApply();
+    TFinally guard([&] { FilterPostApply(); });
+    FillList(folder.Get(), idList);
   }
   SortList();
   if (Items()->Count() > 0) Items()->Item(0)->SetFocused(true);
