@@ -182,6 +182,8 @@ void UnregisterBarControl(TCustomdxBarControl* barControl);
 // The window the reference names still exists.
 bool BarControlExists(const TdxBarControlRef& ref);
 int BarControlCount();
+// The index-th bar window that exists (null out of range).
+TCustomdxBarControl* GetBarControl(int index);
 TCustomdxBarControl* ActiveBarControl();
 void SetActiveBarControl(TCustomdxBarControl* barControl);
 TCustomdxBarControl* GetRootBarControl(TCustomdxBarControl* barControl);
@@ -1576,6 +1578,9 @@ class TdxBarManager : public TComponent {
   void DesignerModified();
   void UpdateItems(TdxBarItem* item);
   HWND GetWindowForMouseCapturing();
+  // A hidden window the kept docked handle of a dragged bar waits under (a
+  // child handle left without parent is weak under X11 window management).
+  HWND ParkingWindow();
   void CreateToolbarsPopupList(TdxBarItemLinks* links);
   void AddCustomizeLink(TdxBarItemLinks* links, bool beginGroup, TdxBarItemClass itemClass);
   void ToolbarsPopupClick(TObject* sender);
@@ -1735,6 +1740,7 @@ class TdxBarManager : public TComponent {
   bool useFullReset_ = false;
   bool useSystemFont_ = false;
   int waitForDockingTime_ = 0;
+  HWND parkingWindow_ = nullptr;
 };
 
 // Set while a copy of a form is made from its definition: the copy's

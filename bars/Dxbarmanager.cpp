@@ -203,6 +203,8 @@ TdxBarManager::~TdxBarManager() {
   editFontHandle_ = nullptr;
   delete bars_;
   bars_ = nullptr;
+  if (parkingWindow_ && IsWindow(parkingWindow_)) DestroyWindow(parkingWindow_);
+  parkingWindow_ = nullptr;
   // Placed dock sites may outlive the manager.
   for (TdxDockControl* dock : std::vector<TdxDockControl*>(dockControls_))
     if (!dock->Main()) dock->SetBarManager(nullptr);
@@ -1049,6 +1051,13 @@ HWND TdxBarManager::GetWindowForMouseCapturing() {
   HWND app = Application->Handle();
   if (app && IsWindowVisible(app)) return app;
   return mainForm_->Handle();
+}
+
+HWND TdxBarManager::ParkingWindow() {
+  if (!parkingWindow_ || !IsWindow(parkingWindow_))
+    parkingWindow_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+  return parkingWindow_;
 }
 
 void TdxBarManager::AddItem(TdxBarItem* item) {

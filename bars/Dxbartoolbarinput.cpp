@@ -21,18 +21,16 @@ struct THeld {
   TdxBarControlRef Bar;
 } gHeld;
 
-// The mark whose More Buttons hint timer runs.
-UINT_PTR gMoreButtonsTimer = 0;
-TdxBarControlRef gMoreButtonsBar;
-
-void CALLBACK MoreButtonsHintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+// A mark's More Buttons hint timer: the toolbar window that started it
+// keeps its id; one that no window keeps is stopped.
+void CALLBACK MoreButtonsHintTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
   CallGuarded([&] {
-    if (!BarControlExists(gMoreButtonsBar)) {
-      if (gMoreButtonsTimer) dxBarSystem()->KillTimer(gMoreButtonsTimer);
-      gMoreButtonsTimer = 0;
-      return;
-    }
-    static_cast<TdxBarControl*>(gMoreButtonsBar.Control())->MoreButtonsHintTick();
+    for (int i = 0; i < BarControlCount(); ++i)
+      if (auto* bar = dynamic_cast<TdxBarControl*>(GetBarControl(i)); bar && bar->MoreButtonsTimer() == id) {
+        bar->MoreButtonsHintTick();
+        return;
+      }
+    dxBarSystem()->KillTimer(id);
   });
 }
 
@@ -492,10 +490,8 @@ void TdxBarControl::CheckMarkState(TPoint p) {
 
 void TdxBarControl::SetMarkState(TdxBarMarkState value) {
   if (GetIsCustomizing() || value == markState_) return;
-  if (gMoreButtonsTimer && gMoreButtonsBar.Control() == this) {
-    dxBarSystem()->KillTimer(gMoreButtonsTimer);
-    gMoreButtonsTimer = 0;
-  }
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
+  moreButtonsTimer_ = 0;
   markState_ = value;
   if (value != msPressed)
     if (TdxBarQuickControl* quick = dxBarQuickControl(); quick && quick->OwnerBar() == this) quick->Free();
@@ -530,17 +526,12 @@ void TdxBarControl::SetMarkState(TdxBarMarkState value) {
 }
 
 void TdxBarControl::StartMoreButtonsHintTimer() {
-  if (gMoreButtonsTimer) dxBarSystem()->KillTimer(gMoreButtonsTimer);
-  gMoreButtonsBar = TdxBarControlRef(this);
-  gMoreButtonsTimer = dxBarSystem()->SetTimer(50, MoreButtonsHintTimerProc);
-  moreButtonsTimer_ = gMoreButtonsTimer;
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
+  moreButtonsTimer_ = dxBarSystem()->SetTimer(50, MoreButtonsHintTimerProc);
 }
 
 void TdxBarControl::FinishMoreButtonsHintTimer() {
-  if (gMoreButtonsTimer && gMoreButtonsBar.Control() == this) {
-    dxBarSystem()->KillTimer(gMoreButtonsTimer);
-    gMoreButtonsTimer = 0;
-  }
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
   moreButtonsTimer_ = 0;
   if (markState_ == msSelected) SetMarkState(msNone);
 }

@@ -129,7 +129,6 @@ void dxBarInitialize() {
 void dxBarFinalize() {
   if (gInitCount == 0 || --gInitCount > 0) return;
   UnregisterCoreItems();
-  dxBarFreeParkingWindow();
   delete gBarControls;
   gBarControls = nullptr;
   gActiveBarControl = nullptr;
@@ -287,6 +286,11 @@ bool BarControlExists(const TdxBarControlRef& ref) {
 }
 
 int BarControlCount() { return gBarControls ? static_cast<int>(gBarControls->size()) : 0; }
+
+TCustomdxBarControl* GetBarControl(int index) {
+  if (index < 0 || index >= BarControlCount()) return nullptr;
+  return (*gBarControls)[static_cast<size_t>(index)].Control;
+}
 
 TCustomdxBarControl* ActiveBarControl() { return gActiveBarControl; }
 void SetActiveBarControl(TCustomdxBarControl* barControl) { gActiveBarControl = barControl; }
