@@ -324,11 +324,11 @@ void DeliverPendingExceptions() {
 }
 
 namespace {
-TExceptionLog gLog = nullptr;
+TErrorLog gLog = nullptr;
 }  // namespace
 
-TExceptionLog SetExceptionLog(TExceptionLog log) {
-  TExceptionLog old = gLog;
+TErrorLog SetExceptionLog(TErrorLog log) {
+  TErrorLog old = gLog;
   gLog = log;
   return old;
 }

@@ -167,10 +167,10 @@ bool CallGuarded(F&& body, TObject* sender = nullptr) {
 // to the log, not to the user. The log is the debugger's output unless the
 // program installs one.
 void LogException(TObject* sender);
-using TExceptionLog = void (*)(TObject* sender, const String& message);
+using TErrorLog = void (*)(TObject* sender, const String& message);
 // Installs the log (null: the debugger's output) and returns the one it
 // replaces.
-TExceptionLog SetExceptionLog(TExceptionLog log);
+TErrorLog SetExceptionLog(TErrorLog log);
 
 // ---------------------------------------------------------------- the pump
 
