@@ -249,6 +249,62 @@ TEST(BarsInput, APopupMenuNearTheBottomOpensUpwardAndKeepsAQuit) {
   EXPECT_EQ(f.Form->EditMenu->SubMenuControl(), nullptr);
 }
 
+namespace {
+std::function<void()> gWatchTick;
+void CALLBACK WatchTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  if (gWatchTick) gWatchTick();
+}
+}  // namespace
+
+// The menu's own loop hands what it does not take to the application's
+// filter: the mouse over a control with a hint shows the hint while the
+// menu is open.
+TEST(BarsInput, WhileAPopupMenuIsOpenTheApplicationsHintsShow) {
+  TShownFrame f;
+  TEdit* edit = f.Form->Edit1;
+  edit->SetHint("Text|The text to work on");
+  edit->SetShowHint(true);
+  auto pause = SetForScope(Application->HintPause, 50);
+  TdxBarPopupMenu* popup = f.Form->EditMenu;
+  POINT at = CentreOf(edit->Handle());
+  TScript script;
+  script.Do([&] {
+    // Real input, taken by the menu's loop: no other pump runs meanwhile.
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+  });
+  HWND tip = nullptr;
+  bool open = false;
+  String hint;
+  uint64_t deadline = GetTickCount64() + 5000;
+  // A thread timer checks from inside the menu's loop, and closes the menu
+  // once the hint shows (or the time is up).
+  gWatchTick = [&] {
+    HWND t = FindTopWindow("Text", "THintWindow");
+    if (!(t && IsWindowVisible(t)) && GetTickCount64() < deadline) return;
+    tip = t;
+    TdxBarSubMenuControl* menu = popup->SubMenuControl();
+    open = popup->Shown() && menu && IsWindowVisible(menu->Handle());
+    hint = Application->Hint();
+    SaveDesktopScreenshot("hint");
+    if (menu) menu->HideAll();
+  };
+  UINT_PTR watch = SetTimer(nullptr, 0, 20, WatchTimerProc);
+  popup->Popup(300, 120);
+  KillTimer(nullptr, watch);
+  gWatchTick = nullptr;
+  EXPECT_TRUE(open);
+  EXPECT_NE(tip, nullptr);
+  EXPECT_EQ(hint, "The text to work on");
+  EXPECT_EQ(popup->SubMenuControl(), nullptr);
+  ASSERT_TRUE(Warp(POINT{1270, 1010}));
+  Application->CancelHint();
+}
+
 TEST(BarsInput, ShiftF10OnALinkedEditOpensItsMenuAtTheCaret) {
   TShownFrame f;
   TEdit* edit = f.Form->Edit1;
