@@ -511,6 +511,7 @@ class TdxBarControl : public TCustomdxBarControl {
   void CheckMarkState(TPoint p);
   // The More Buttons hint timer ticked.
   void MoreButtonsHintTick();
+  UINT_PTR MoreButtonsTimer() const { return moreButtonsTimer_; }
   int LastHitTest() const { return lastHitTest_; }
   bool EditSizing() const { return editSizing_; }
   // The hit test's view of a client point (with the inherited answer).
@@ -671,9 +672,6 @@ class TdxBarControl : public TCustomdxBarControl {
 // A toolbar button (an MDI child button or the close button) is held down
 // with the left mouse button; keys are swallowed meanwhile.
 bool dxBarButtonHeld();
-
-// Frees the hidden window kept handles wait under (unit shut-down).
-void dxBarFreeParkingWindow();
 
 // ---------------------------------------------------------------- menu window
 

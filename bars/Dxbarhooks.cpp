@@ -238,9 +238,7 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
   }
   if (!gMouseGuard && ActiveBarControl()) {
     gMouseGuard = true;
-    struct TGuard {
-      ~TGuard() { gMouseGuard = false; }
-    } guard;
+    TFinally guard([] { gMouseGuard = false; });
     TCustomdxBarControl* active = ActiveBarControl();
     TdxBarItemControl* captured = CapturedControl(wnd, info.pt);
     bool release = msg == WM_RBUTTONUP || msg == WM_NCRBUTTONUP || msg == WM_MBUTTONUP || msg == WM_NCMBUTTONUP;
@@ -345,11 +343,7 @@ LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
   bool direct = gDirectCall;
   bool handled = false;
   if (code == HC_ACTION) {
-    try {
-      handled = HandleKey(static_cast<WORD>(wParam), lParam);
-    } catch (...) {
-      HandleExceptionLater(nullptr);
-    }
+    CallGuarded([&] { handled = HandleKey(static_cast<WORD>(wParam), lParam); });
   }
   if (direct) return handled ? 1 : 0;
   LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
@@ -360,15 +354,8 @@ bool dxBarKeyboardHookDirectCall(WPARAM key, LPARAM keyData) {
   bool saved = gDirectCall;
   gDirectCall = true;
   if (key == VK_MENU) gAltFlag = true;
-  LRESULT r = 0;
-  try {
-    r = dxBarKeyboardHookProc(HC_ACTION, key, keyData);
-  } catch (...) {
-    gDirectCall = saved;
-    throw;
-  }
-  gDirectCall = saved;
-  return r != 0;
+  TFinally restore([&] { gDirectCall = saved; });
+  return dxBarKeyboardHookProc(HC_ACTION, key, keyData) != 0;
 }
 
 LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -376,11 +363,8 @@ LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code < 0) return CallNextHookEx(hook, code, wParam, lParam);
   bool handled = false;
   if (code == HC_ACTION && lParam) {
-    try {
-      handled = HandleMouse(static_cast<UINT>(wParam), *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam));
-    } catch (...) {
-      HandleExceptionLater(nullptr);
-    }
+    CallGuarded(
+        [&] { handled = HandleMouse(static_cast<UINT>(wParam), *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)); });
   }
   LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
   return handled ? 1 : next;
@@ -390,16 +374,8 @@ LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam
   HHOOK hook = dxBarHookHandle(WH_CALLWNDPROC);
   if (code < 0 || !lParam) return CallNextHookEx(hook, code, wParam, lParam);
   CWPSTRUCT cwp = *reinterpret_cast<const CWPSTRUCT*>(lParam);
-  try {
-    HandleCallWndProc(cwp, false);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  CallGuarded([&] { HandleCallWndProc(cwp, false); });
   LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
-  try {
-    HandleCallWndProc(cwp, true);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  CallGuarded([&] { HandleCallWndProc(cwp, true); });
   return result;
 }

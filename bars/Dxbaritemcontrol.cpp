@@ -288,13 +288,8 @@ void TdxBarItemControl::ControlUnclick(bool byMouse) {
   if (!realLink) realLink = link;
   if (canClicked && item) {
     item->SetClickItemLink(realLink);
-    try {
-      item->DirectClick();
-    } catch (...) {
-      item->SetClickItemLink(nullptr);
-      throw;
-    }
-    item->SetClickItemLink(nullptr);
+    TFinally guard([&] { item->SetClickItemLink(nullptr); });
+    item->DirectClick();
   }
   // The handler may have rebuilt the bar: only a control the live bar
   // still holds is touched.

@@ -24,7 +24,7 @@ std::vector<TMenuTimer>& MenuTimers() {
 }
 
 void CALLBACK MenuTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  try {
+  CallGuarded([&] {
     auto& timers = MenuTimers();
     auto it = std::find_if(timers.begin(), timers.end(), [&](const TMenuTimer& t) { return t.Id == id; });
     if (it == timers.end()) return;
@@ -39,9 +39,7 @@ void CALLBACK MenuTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
       menu->ScrollTimerTick();
     else
       menu->ExpandMenuTimerTick();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 UINT_PTR StartMenuTimer(TdxBarSubMenuControl* menu, int kind, UINT elapse) {

@@ -12,16 +12,9 @@
 
 namespace {
 
-HWND gParkingWindow = nullptr;
-
-// A hidden window the kept docked handle of a dragged bar waits under (a
-// child handle left without parent is weak under X11 window management).
-HWND ParkingWindow() {
-  if (!gParkingWindow || !IsWindow(gParkingWindow))
-    gParkingWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-  return gParkingWindow;
-}
+// Where the kept docked handle of a dragged bar waits: its manager's
+// parking window.
+HWND ParkingWindow(TdxBarManager* m) { return m ? m->ParkingWindow() : nullptr; }
 
 // A window that no object hears any more, destroyed.
 void DestroyKeptWindow(HWND wnd) {
@@ -48,11 +41,6 @@ bool IsTrueTypeFont(HFONT font) {
 }
 
 }  // namespace
-
-void dxBarFreeParkingWindow() {
-  if (gParkingWindow && IsWindow(gParkingWindow)) DestroyWindow(gParkingWindow);
-  gParkingWindow = nullptr;
-}
 
 // ---------------------------------------------------------------- construction
 
@@ -606,11 +594,11 @@ HWND TdxBarControl::CreateKeptWindow(TdxBarDockingStyle style, TdxDockControl* d
   CreateParams(p);
   dockingStyle_ = savedStyle;
   dockControl_ = savedDock;
-  HWND parent = style != dsNone ? (dock ? dock->Handle() : ParkingWindow()) : p.WndParent;
+  HWND parent = style != dsNone ? (dock ? dock->Handle() : ParkingWindow(manager_)) : p.WndParent;
   HMENU id = style != dsNone ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id_)) : nullptr;
   HWND wnd = p.WindowClass->Create(nullptr, p.ExStyle, p.Caption.c_str(), p.Style & ~WS_VISIBLE, left_, top_,
                                    std::max(width_, 1), std::max(height_, 1), parent, id);
-  if (wnd && style != dsNone) ::SetParent(wnd, ParkingWindow());
+  if (wnd && style != dsNone) ::SetParent(wnd, ParkingWindow(manager_));
   return wnd;
 }
 
@@ -666,7 +654,7 @@ void TdxBarControl::ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* d
       // The window of the kind not in use waits, out of sight.
       if (docked) {
         dockedHandle_ = current;
-        ::SetParent(current, ParkingWindow());
+        ::SetParent(current, ParkingWindow(manager_));
       } else {
         floatingHandle_ = current;
         ShowWindow(current, SW_HIDE);

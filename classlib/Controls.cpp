@@ -1960,13 +1960,8 @@ void TCustomControl::Paint() {}
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_->FreeHandle();
   canvas_->SetHandle(dc);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  TFinally guard([&] { canvas_->SetHandle(nullptr); });
+  Paint();
 }
 
 void TCustomControl::Dispatch(TMessage& msg) {
