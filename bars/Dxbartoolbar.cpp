@@ -6,6 +6,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
+#include "Dxbarshadow.h"
 #include "Dxbarwinitems.h"
 
 #include <windowsx.h>
@@ -543,6 +544,17 @@ void TdxBarControl::RebuildBar() {
   RepaintBar();
 }
 
+void TdxBarControl::RefreshShadow() {
+  if (!Shadow()) return;
+  if (!HasShadow() || !GetIsShadowVisible()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+    return;
+  }
+  ResizeShadow();
+  Shadow()->SetVisible(true);
+}
+
 void TdxBarControl::BarManagerStyleChanged() {
   UpdateControlStyle();
   CalcDrawingConsts();
@@ -654,6 +666,11 @@ void TdxBarControl::SetMoving(bool value) {
 }
 
 void TdxBarControl::ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* dockControl) {
+  // The window going out of use takes its strips with it.
+  if (Shadow()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+  }
   BeginInternal();
   TdxDockControl* dock = style == dsNone ? nullptr : dockControl;
   if (style != dsNone && !dock && manager_) dock = manager_->Bars()->GetDockControl(style);

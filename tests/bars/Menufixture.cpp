@@ -235,6 +235,29 @@ TShownMenuFrame::~TShownMenuFrame() {
   ProcessQueuedMessages();
 }
 
+TdxBarItemControl* TShownMenuFrame::Title(const String& sub) const {
+  return Form->Control(Form->MainMenu(), "Sub" + sub);
+}
+
+TdxBarSubMenuControl* TShownMenuFrame::Menu(const String& sub) const {
+  return dynamic_cast<TdxBarSubMenuControl*>(Form->Sub(sub)->ItemLinks()->BarControl());
+}
+
+bool TShownMenuFrame::MenuShown(const String& sub) const {
+  TdxBarSubMenuControl* m = Menu(sub);
+  return m && m->HandleAllocated() && IsWindowVisible(m->Handle());
+}
+
+POINT TShownMenuFrame::FormPoint(POINT screen) const {
+  ScreenToClient(Form->Handle(), &screen);
+  return screen;
+}
+
+::testing::AssertionResult TShownMenuFrame::ClickAt(POINT screen) const {
+  if (auto r = Warp(screen); !r) return r;
+  return Click(Form->Handle(), FormPoint(screen));
+}
+
 // ---------------------------------------------------------------- the frame with fake input
 
 TFakeFrame::TFakeFrame() {

@@ -64,6 +64,15 @@ struct TShownMenuFrame {
   TMenuFrame* Form;
   explicit TShownMenuFrame(TRect bounds = Bounds(20, 20, 640, 420));
   ~TShownMenuFrame();
+  // A title of the main menu bar, the menu of a sub item and whether it
+  // shows.
+  TdxBarItemControl* Title(const String& sub) const;
+  TdxBarSubMenuControl* Menu(const String& sub) const;
+  bool MenuShown(const String& sub) const;
+  POINT FormPoint(POINT screen) const;
+  // A click at a screen point, through the form (a menu never comes to the
+  // foreground).
+  ::testing::AssertionResult ClickAt(POINT screen) const;
 };
 
 // The frame shown and active, with the bars' timers and input state faked
