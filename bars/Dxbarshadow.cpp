@@ -26,12 +26,10 @@ void TdxBarShadowPart::CreateParams(TCreateParams& params) {
   params.ExStyle = 0;
   TWinControl* control = GetControl();
   HWND owner = control && control->HandleAllocated() ? control->Handle() : nullptr;
-  if (GetTransparent()) {
-    // Layered and transparent: a click reaches the window underneath, of
-    // this program or another.
-    params.ExStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
-    if (owner && (GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOPMOST)) params.ExStyle |= WS_EX_TOPMOST;
-  }
+  // Layered and transparent: a click reaches the window underneath, of
+  // this program or another.
+  if (GetTransparent()) params.ExStyle |= WS_EX_LAYERED | WS_EX_TRANSPARENT;
+  if (owner && (GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOPMOST)) params.ExStyle |= WS_EX_TOPMOST;
   params.WndParent = owner;
   params.WindowClass = &ControlWindowClass("TdxBarShadowPart", 0);
 }

@@ -237,49 +237,71 @@ TEST(BarsAnimation, WithoutAWorkerTheMenuShowsAtOnce) {
   EXPECT_GT(w.Height(), 100);
 }
 
+namespace {
+
+// Another thread posts a stamped message every 10 ms to a window of this
+// one, which keeps the longest wait of each period.
+class TStampedPoster {
+ public:
+  TStampedPoster() {
+    target_ = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg == kStamp) {
+        Worst.back() = std::max<DWORD>(Worst.back(), GetTickCount() - static_cast<DWORD>(m.WParam));
+        ++Handled;
+      }
+      m.Result = 0;
+    });
+    thread_ = CreateThread(nullptr, 0, &TStampedPoster::Run, this, 0, nullptr);
+  }
+  ~TStampedPoster() {
+    done_ = true;
+    WaitForSingleObject(thread_, 5000);
+    CloseHandle(thread_);
+    ProcessQueuedMessages();
+    DeallocateHWnd(target_);
+  }
+  void NextPeriod() { Worst.push_back(0); }
+  std::vector<DWORD> Worst{0};
+  int Handled = 0;
+
+ private:
+  static constexpr UINT kStamp = WM_USER + 7;
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<TStampedPoster*>(p);
+    while (!self->done_) {
+      PostMessageA(self->target_, kStamp, GetTickCount(), 0);
+      Sleep(10);
+    }
+    return 0;
+  }
+  HWND target_;
+  HANDLE thread_;
+  std::atomic<bool> done_{false};
+};
+
+}  // namespace
+
 TEST(BarsAnimation, APostedMessageRunsWithin100MsWhileMenusGrow) {
   TAnimatedFrame f;
   THeldFrames frames;
   frames.FrameDelayMs = 15;
-  // Another thread posts a stamped message every 10 ms.
-  DWORD worst = 0;
-  int handled = 0;
-  HWND target = AllocateHWnd([&](TMessage& m) {
-    if (m.Msg == WM_USER + 7) {
-      worst = std::max<DWORD>(worst, GetTickCount() - static_cast<DWORD>(m.WParam));
-      ++handled;
-    }
-    m.Result = 0;
-  });
-  struct TPoster {
-    HWND Target;
-    std::atomic<bool> Done{false};
-  } args{target};
-  HANDLE poster = CreateThread(
-      nullptr, 0,
-      [](LPVOID p) -> DWORD {
-        auto* a = static_cast<TPoster*>(p);
-        while (!a->Done) {
-          PostMessageA(a->Target, WM_USER + 7, GetTickCount(), 0);
-          Sleep(10);
-        }
-        return 0;
-      },
-      &args, 0, nullptr);
-  for (int i = 0; i < 3; ++i) {
+  TStampedPoster poster;
+  // Each opening takes 270 ms and more; a thread that waited for the
+  // frames would keep the stamps waiting that long in every one. One
+  // stall of a loaded machine is forgiven.
+  const int openings = 4;
+  for (int i = 0; i < openings; ++i) {
+    poster.NextPeriod();
     TdxBarSubMenuControl* menu = f.Open(i % 2 ? "Edit" : "File");
     ASSERT_NE(menu, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !dxBarMenuAnimating(); }, 5000));
     menu->HideAll();
     PumpFor(20);
   }
-  args.Done = true;
-  WaitForSingleObject(poster, 5000);
-  CloseHandle(poster);
-  ProcessQueuedMessages();
-  DeallocateHWnd(target);
-  EXPECT_GT(handled, 10);
-  EXPECT_LT(worst, 100u);
+  EXPECT_GT(poster.Handled, 4 * openings);
+  int quick = 0;
+  for (size_t i = 1; i < poster.Worst.size(); ++i) quick += poster.Worst[i] < 100;
+  EXPECT_GE(quick, openings - 1) << ::testing::PrintToString(poster.Worst);
 }
 
 TEST(BarsAnimation, RandomUsesBothKinds) {
@@ -297,20 +319,42 @@ TEST(BarsAnimation, RandomUsesBothKinds) {
   EXPECT_FALSE(dxBarMenuAnimating());
 }
 
+namespace {
+
+// Ends the program with a code of its own when the scope lasts longer than
+// the time given, instead of letting it run into the run's time-out.
+class TWatchdog {
+ public:
+  explicit TWatchdog(DWORD ms) : ms_(ms) {
+    finished_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &TWatchdog::Run, this, 0, nullptr);
+  }
+  ~TWatchdog() {
+    SetEvent(finished_);
+    WaitForSingleObject(thread_, 5000);
+    CloseHandle(thread_);
+    CloseHandle(finished_);
+  }
+
+ private:
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<TWatchdog*>(p);
+    if (WaitForSingleObject(self->finished_, self->ms_) == WAIT_TIMEOUT) {
+      fprintf(stderr, "%s: hung\n", ::testing::UnitTest::GetInstance()->current_test_info()->name());
+      fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 0xA417);
+    }
+    return 0;
+  }
+  DWORD ms_;
+  HANDLE finished_;
+  HANDLE thread_;
+};
+
+}  // namespace
+
 TEST(BarsAnimation, HundredRandomCyclesEndWithoutAHang) {
-  // A hang ends the program with its own code instead of the run's time-out.
-  HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE watchdog = CreateThread(
-      nullptr, 0,
-      [](LPVOID e) -> DWORD {
-        if (WaitForSingleObject(e, 120000) == WAIT_TIMEOUT) {
-          fprintf(stderr, "BarsAnimation.HundredRandomCyclesEndWithoutAHang: hung\n");
-          fflush(stderr);
-          TerminateProcess(GetCurrentProcess(), 0xA417);
-        }
-        return 0;
-      },
-      finished, 0, nullptr);
+  TWatchdog watchdog(120000);
   TAnimatedFrame f(maRandom);
   THeldFrames frames;
   std::minstd_rand r(40);
@@ -346,9 +390,5 @@ TEST(BarsAnimation, HundredRandomCyclesEndWithoutAHang) {
     ProcessQueuedMessages();
     ASSERT_FALSE(dxBarMenuAnimating()) << cycle;
   }
-  SetEvent(finished);
-  WaitForSingleObject(watchdog, 5000);
-  CloseHandle(watchdog);
-  CloseHandle(finished);
   EXPECT_TRUE(WaitUntil([] { return !dxBarMenuAnimationThreadAlive(); }, 2000));
 }

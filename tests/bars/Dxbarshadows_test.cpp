@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "Heldframes.h"
 #include "Menufixture.h"
 #include "bars/Dxbarshadow.h"
 #include "classlib/Stdctrls.h"
@@ -92,13 +93,6 @@ class TScopedNoLayeredWindows {
  private:
   TUpdateLayeredWindowProc saved_;
 };
-
-String HelperPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  String s = path;
-  return s.substr(0, s.find_last_of('\\') + 1) + "bars_helper.exe";
-}
 
 }  // namespace
 
@@ -225,18 +219,10 @@ TEST(BarsShadows, AFloatingBarsShadowFollowsItsDragHidesWithItAndGoesWhenDocked)
   SaveScreenshot(f.Form->Handle(), "floating");
   // Another program takes the activation: bar and strips hide, and come
   // back with the form.
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  String cmd = "\"" + HelperPath() + "\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << HelperPath();
-  HWND helper = WaitForTopWindow("Bars helper", "", 10000, true);
-  bool hidden = helper && WaitUntil([&] { return !IsWindowVisible(bar->Handle()); }, 5000);
+  TBarsHelper helper;
+  bool hidden = helper.InFront() && WaitUntil([&] { return !IsWindowVisible(bar->Handle()); }, 5000);
   size_t stripsWhileAway = Strips().size();
-  if (helper) PostMessageA(helper, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  helper.Close();
   ASSERT_TRUE(hidden);
   EXPECT_EQ(stripsWhileAway, 0u);
   ASSERT_TRUE(BringToFront(f.Form->Handle()));
@@ -249,4 +235,18 @@ TEST(BarsShadows, AFloatingBarsShadowFollowsItsDragHidesWithItAndGoesWhenDocked)
   ASSERT_TRUE(WaitUntil([&] { return Strips().size() == 2; }, 2000));
   f.Form->Bar1->SetStyle(bmsEnhanced);
   EXPECT_TRUE(WaitUntil([&] { return Strips(false).empty(); }, 2000));
+}
+
+TEST(BarsShadows, NoneWhileAMenuGrowsTheJoinedOnesOnceItStands) {
+  TFlatFrame f;
+  f.Form->Bar1->SetMenuAnimations(maUnfold);
+  THeldFrames frames(3);
+  ASSERT_TRUE(f.ClickAt(TMenuFrame::Centre(f.Title("File"))));
+  ASSERT_TRUE(WaitUntil([&] { return frames.HeldAt(3); }, 3000));
+  PumpFor(50);
+  EXPECT_TRUE(Strips().empty());
+  frames.Release();
+  ASSERT_TRUE(WaitUntil([&] { return !dxBarMenuAnimating() && Strips().size() == 3; }, 3000)) << Strips().size();
+  TRect m = f.Menu("File")->GetWindowRect();
+  EXPECT_EQ(StripRects(), TableRects(TMenuFrame::ScreenRect(f.Title("File")), m, 4));
 }

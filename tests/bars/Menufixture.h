@@ -75,6 +75,24 @@ struct TShownMenuFrame {
   ::testing::AssertionResult ClickAt(POINT screen) const;
 };
 
+// bars_helper, the other program: started, its window takes the
+// activation; closed (and waited for) by Close or at the end of the scope.
+class TBarsHelper {
+ public:
+  TBarsHelper();
+  ~TBarsHelper() { Close(); }
+  TBarsHelper(const TBarsHelper&) = delete;
+  TBarsHelper& operator=(const TBarsHelper&) = delete;
+  // The program started and its window is the foreground window.
+  bool InFront() const { return inFront_; }
+  void Close();
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+  bool inFront_ = false;
+};
+
 // The frame shown and active, with the bars' timers and input state faked
 // (message boxes recorded).
 struct TFakeFrame {
