@@ -211,9 +211,12 @@ void TdxBarSubMenuControl::Show() {
   bool customizing = (m && m->IsCustomizing()) || (manager_ && manager_->IsCustomizing());
   animate_ = animate_ && animationKind_ != maNone && HasVisibleLinks() && !customizing;
   visible_ = true;
+  bool made = !HandleAllocated();
   HandleNeeded();
   if (!BarControlExists(self) || !HandleAllocated()) return;
-  // An animated menu shows through its frames.
+  // Only a window made now grows; an animated menu shows through its
+  // frames.
+  if (!made && AnimatedMenu() != this) animate_ = false;
   SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (animate_ ? 0 : SWP_SHOWWINDOW));
   ProcessPaintMessages();
