@@ -562,6 +562,7 @@ void TdxBarSubItemControl::OpenSubMenu() {
   menu->SetSubItemControl(this);
   if (toolbar) Repaint();
   DragOpen = false;
+  menu->SetAnimate(true);
   menu->Show();
   if (!gone() && Flat()) Repaint();
 }

@@ -4,6 +4,7 @@
 // the messages of managed forms and of MDI children reach their managers.
 #include <algorithm>
 
+#include "Dxbaranimation.h"
 #include "Dxbarcontrols.h"
 #include "customize/Dxbarcustform.h"
 #include "Dxbarquickcust.h"
@@ -247,7 +248,8 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
     TdxBarManager* m = active->BarManager();
     if (!(m && m->Dragging())) {
       for (int n = 0; n < 64 && (active = ActiveBarControl()); ++n) {
-        bool up = (msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP) && !captured && !active->GetIsCustomizing() &&
+        bool up = (msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP) && !captured && !dxBarMenuAnimating() &&
+                  !active->GetIsCustomizing() &&
                   (dynamic_cast<TdxBarControl*>(active) || active->ParentBar());
         if (!(up || IsCloseTrigger(msg)) || IsInside(active, wnd)) break;
         active->HideAll();

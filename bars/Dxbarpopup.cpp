@@ -166,6 +166,8 @@ void TdxBarButton::DoDropDown(TdxBarItemControl* control, int x, int y, bool byM
   if (!window) return;
   window->SetOwnerControl(control);
   window->SetOwnerLinkBounds(screen);
+  // The shadow joins the button now that the menu knows it.
+  window->ResizeShadow();
   if (window->HandleAllocated()) InvalidateRect(window->Handle(), nullptr, FALSE);
   if (!byMouse && window->ItemLinks())
     if (TdxBarItemLink* first = window->ItemLinks()->First()) window->SetKeySelectedItem(first->Control());

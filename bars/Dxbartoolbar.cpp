@@ -6,6 +6,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
+#include "Dxbarshadow.h"
 #include "Dxbarwinitems.h"
 
 #include <windowsx.h>
@@ -531,6 +532,17 @@ void TdxBarControl::RebuildBar() {
   RepaintBar();
 }
 
+void TdxBarControl::RefreshShadow() {
+  if (!Shadow()) return;
+  if (!HasShadow() || !GetIsShadowVisible()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+    return;
+  }
+  ResizeShadow();
+  Shadow()->SetVisible(true);
+}
+
 void TdxBarControl::BarManagerStyleChanged() {
   UpdateControlStyle();
   CalcDrawingConsts();
@@ -642,6 +654,11 @@ void TdxBarControl::SetMoving(bool value) {
 }
 
 void TdxBarControl::ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* dockControl) {
+  // The window going out of use takes its strips with it.
+  if (Shadow()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+  }
   BeginInternal();
   TdxDockControl* dock = style == dsNone ? nullptr : dockControl;
   if (style != dsNone && !dock && manager_) dock = manager_->Bars()->GetDockControl(style);

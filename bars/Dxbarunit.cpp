@@ -1,6 +1,7 @@
 // Unit-wide state and services of the command bars: start-up and shut-down,
 // the class registries, the live bar windows, input helpers, message
 // drains, mouse-leave tracking, sounds, fonts and the system seams.
+#include "Dxbaranimation.h"
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
 #include "Dxbarstrs.h"
@@ -128,6 +129,7 @@ void dxBarInitialize() {
 
 void dxBarFinalize() {
   if (gInitCount == 0 || --gInitCount > 0) return;
+  dxBarStopMenuAnimations();
   UnregisterCoreItems();
   delete gBarControls;
   gBarControls = nullptr;

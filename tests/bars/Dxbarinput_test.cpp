@@ -15,14 +15,6 @@ namespace {
 struct TShownFrame : TShownMenuFrame {
   using TShownMenuFrame::TShownMenuFrame;
   TdxBarControl* MainMenu() { return Form->MainMenu()->Control(); }
-  TdxBarItemControl* Title(const String& sub) { return Form->Control(Form->MainMenu(), "Sub" + sub); }
-  TdxBarSubMenuControl* Menu(const String& sub) {
-    return dynamic_cast<TdxBarSubMenuControl*>(Form->Sub(sub)->ItemLinks()->BarControl());
-  }
-  bool MenuShown(const String& sub) {
-    TdxBarSubMenuControl* m = Menu(sub);
-    return m && m->HandleAllocated() && IsWindowVisible(m->Handle());
-  }
   ::testing::AssertionResult Hover(TdxBarItemControl* control) {
     if (!control) return ::testing::AssertionFailure() << "no control";
     return Warp(TMenuFrame::Centre(control));
@@ -33,10 +25,6 @@ struct TShownFrame : TShownMenuFrame {
     if (!control) return ::testing::AssertionFailure() << "no control";
     if (auto r = Warp(TMenuFrame::Centre(control)); !r) return r;
     return Click(Form->Handle(), FormPoint(TMenuFrame::Centre(control)), button);
-  }
-  POINT FormPoint(POINT screen) {
-    ScreenToClient(Form->Handle(), &screen);
-    return screen;
   }
   TdxBarControl* Standard() { return Form->Standard()->Control(); }
 };
