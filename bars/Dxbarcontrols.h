@@ -317,8 +317,10 @@ class TdxBarItemControl : public TObject {
                               bool plainBackground, bool ownerMerge);
   void DrawGlyph(const TRect& itemRect, const TRect* backgroundRect, TdxBarPaintType paintType, bool noGlyph,
                  bool selected, bool down, bool pressed, bool useWholeRect, bool plainBackground, bool ownerMerge);
+  // grayed: the glyph in grey.
   void DrawGlyphAndBkgnd(HDC dc, TRect backgroundRect, const TRect& glyphRect, HBRUSH brush, bool noGlyph,
-                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge);
+                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge,
+                         bool grayed = false);
   void DrawItemText(HDC dc, const String& text, TRect r, UINT format, bool enabled, bool selected, bool vertical,
                     bool clip, bool flat);
   void DrawGlyphAndTextInSubMenu(HDC dc, TRect r, bool selected, bool showGlyph, bool down);
@@ -672,7 +674,9 @@ class TdxBarControl : public TCustomdxBarControl {
 // with the left mouse button; keys are swallowed meanwhile.
 bool dxBarButtonHeld();
 
-// Frees the hidden window kept handles wait under (unit shut-down).
+// The hidden window kept handles wait under (made when first asked for),
+// and its end (unit shut-down).
+HWND dxBarParkingWindow();
 void dxBarFreeParkingWindow();
 
 // ---------------------------------------------------------------- menu window

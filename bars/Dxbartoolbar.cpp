@@ -14,14 +14,7 @@ namespace {
 
 HWND gParkingWindow = nullptr;
 
-// A hidden window the kept docked handle of a dragged bar waits under (a
-// child handle left without parent is weak under X11 window management).
-HWND ParkingWindow() {
-  if (!gParkingWindow || !IsWindow(gParkingWindow))
-    gParkingWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-  return gParkingWindow;
-}
+HWND ParkingWindow() { return dxBarParkingWindow(); }
 
 // A window that no object hears any more, destroyed.
 void DestroyKeptWindow(HWND wnd) {
@@ -48,6 +41,15 @@ bool IsTrueTypeFont(HFONT font) {
 }
 
 }  // namespace
+
+// A hidden window the kept docked handle of a dragged bar waits under (a
+// child handle left without parent is weak under X11 window management).
+HWND dxBarParkingWindow() {
+  if (!gParkingWindow || !IsWindow(gParkingWindow))
+    gParkingWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+  return gParkingWindow;
+}
 
 void dxBarFreeParkingWindow() {
   if (gParkingWindow && IsWindow(gParkingWindow)) DestroyWindow(gParkingWindow);
