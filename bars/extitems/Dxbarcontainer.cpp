@@ -82,12 +82,15 @@ void TdxBarControlContainerItem::ReleaseControl() {
   TControl* old = control_;
   if (!old) return;
   control_ = nullptr;
-  // Its own procedure back, unless another object replaced ours meanwhile.
-  if (old->WindowProc == TWndMethod(this, &TdxBarControlContainerItem::ControlWndProc)) old->WindowProc = savedWndProc_;
+  // A control being freed is told nothing: its own members may be gone.
+  if (!old->IsDestroying()) {
+    // Its own procedure back, unless another object replaced ours meanwhile.
+    if (old->WindowProc == TWndMethod(this, &TdxBarControlContainerItem::ControlWndProc)) old->WindowProc = savedWndProc_;
+    old->RemoveFreeNotification(this);
+    TdxBarManager* m = BarManager();
+    if (!(m && m->IsDesigning())) old->SetParent(nullptr);
+  }
   savedWndProc_ = nullptr;
-  old->RemoveFreeNotification(this);
-  TdxBarManager* m = BarManager();
-  if (!old->IsDestroying() && !(m && m->IsDesigning())) old->SetParent(nullptr);
   if (place_) {
     place_->SetVisible(false);
     place_->SetParentWindow(dxBarParkingWindow());
@@ -107,7 +110,7 @@ void TdxBarControlContainerItem::ControlWndProc(TMessage& msg) {
     saved(msg);
   }
   // Resized while no link shows it in place: the bars measure again.
-  if (control != control_ || !control_ || GetInPlaceControl()) return;
+  if (control != control_ || !control_ || control_->IsDestroying() || GetInPlaceControl()) return;
   bool sized = msg.Msg == WM_SIZE || (msg.Msg == WM_WINDOWPOSCHANGED && msg.LParam == 0);
   if (!sized || (control_->Width() == savedWidth_ && control_->Height() == savedHeight_)) return;
   SaveControlSize();
@@ -173,6 +176,14 @@ void TdxBarControlContainerControl::BeforeDestroyParentHandle() {
   if (!item || !IsShowingControl()) return;
   item->Place()->SetVisible(false);
   item->Place()->SetParentWindow(dxBarParkingWindow());
+  // Another link shown takes the control back.
+  for (int i = 0; i < item->LinkCount(); ++i) {
+    TdxBarItemLink* link = item->Links(i);
+    TdxBarItemControl* c = link->Control();
+    if (!c || c == this || !c->Parent() || c->Parent() == parent_ || !c->Parent()->HandleAllocated()) continue;
+    TRect r = link->ItemRect();
+    if (!r.Empty()) InvalidateRect(c->Parent()->Handle(), &r, FALSE);
+  }
 }
 
 int TdxBarControlContainerControl::GetHeight() {
@@ -194,6 +205,20 @@ int TdxBarControlContainerControl::GetWidth() {
   return w + parent_->Canvas()->Font()->Size();
 }
 
+bool TdxBarControlContainerControl::PlaceTaken() {
+  TdxBarControlContainerItem* item = Container();
+  TForm* place = item ? item->Place() : nullptr;
+  HWND holder = place ? place->ParentWindow() : nullptr;
+  if (!holder || !parent_ || holder == parent_->Handle() || !IsWindow(holder) || !IsWindowVisible(holder)) return false;
+  // A link that shows the control elsewhere keeps it, except from an open
+  // menu: taking it back on every exposure would move it to and fro.
+  auto* other = dynamic_cast<TCustomdxBarControl*>(TObjectWindowClass::ObjectOf(holder));
+  if (!other) return false;
+  bool menuHere = dynamic_cast<TdxBarSubMenuControl*>(parent_) != nullptr;
+  bool menuThere = dynamic_cast<TdxBarSubMenuControl*>(other) != nullptr;
+  return !(menuHere && !menuThere);
+}
+
 void TdxBarControlContainerControl::PlaceControl() {
   TdxBarControlContainerItem* item = Container();
   TForm* place = item ? item->Place() : nullptr;
@@ -208,7 +233,11 @@ void TdxBarControlContainerControl::PlaceControl() {
     auto* windowed = dynamic_cast<TWinControl*>(control);
     if (control->Parent() != place) control->SetParent(place);
     if (shown) {
-      control->SetBoundsRect(place->ClientRect());
+      // In a menu the row is as wide as the menu: the control keeps its
+      // own width there, so its toolbar's layout does not change with it.
+      TRect c = place->ClientRect();
+      if (dynamic_cast<TdxBarSubMenuControl*>(parent_)) c.right = c.left + std::min(c.Width(), control->Width());
+      control->SetBoundsRect(c);
       control->SetVisible(true);
     }
     HBRUSH brush = parent_->ItemBrush() ? parent_->ItemBrush() : parent_->GetToolbarBrush();
@@ -225,7 +254,12 @@ void TdxBarControlContainerControl::PlaceControl() {
 
 void TdxBarControlContainerControl::Paint(const TRect& r, TdxBarPaintType paintType) {
   if (ShowsControl()) {
-    if (!placing_) PlaceControl();
+    if (PlaceTaken()) {
+      HBRUSH background = parent_->ItemBrush() ? parent_->ItemBrush() : parent_->GetToolbarBrush();
+      if (!r.Empty()) FillRect(CanvasHandle(), &r, background);
+    } else if (!placing_) {
+      PlaceControl();
+    }
     return;
   }
   PaintPlaceholder(r, paintType);

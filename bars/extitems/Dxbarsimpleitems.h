@@ -400,6 +400,8 @@ class TdxBarControlContainerControl : public TdxBarItemControl {
 
  private:
   void PlaceControl();
+  // The control shows in another bar window that keeps it.
+  bool PlaceTaken();
   void PaintPlaceholder(const TRect& r, TdxBarPaintType paintType);
   bool placing_ = false;
 };
