@@ -190,6 +190,20 @@ TEST(BarsLargeButtonSize, ThePictureItDraws) {
   b->SetHeight(-5);
   EXPECT_EQ(b->Width(), 0);
   EXPECT_EQ(b->Height(), 0);
+  // No accelerator on a toolbar without its caption; in a menu as any
+  // button.
+  b->SetCaption("&Open");
+  b->SetPaintStyle(psCaptionGlyph);
+  TdxBar* bar = form->AddBar("Large");
+  TdxBarItemLink* onBar = bar->ItemLinks()->Add();
+  onBar->SetItem(b);
+  TdxBarSubItem* sub = form->SubItem("SubFile", "&File");
+  TdxBarItemLink* inMenu = sub->ItemLinks()->Add();
+  inMenu->SetItem(b);
+  EXPECT_TRUE(b->HasAccel(onBar));
+  b->SetShowCaption(false);
+  EXPECT_FALSE(b->HasAccel(onBar));
+  EXPECT_TRUE(b->HasAccel(inMenu));
   form->Manager->SetHotImages(nullptr);
   form->Manager->SetLargeImages(nullptr);
   form->Free();
