@@ -130,6 +130,9 @@ TEST(BarsSimpleItems, EachItemOnTheToolbarAndInTheOpenMenu) {
   // Back on the toolbar with its entries.
   EXPECT_TRUE(WaitUntil([&] { return IsChild(f->Toolbar->Control()->Handle(), list->Handle()) && IsWindowVisible(list->Handle()); }, 2000));
   EXPECT_EQ(list->Items()->Count(), 4);
+  // The menu's wider row did not widen it.
+  EXPECT_EQ(list->Width(), 110);
+  EXPECT_EQ(TItemsForm::ScreenRect(f->ToolbarControl("ContainerList")).Width(), 110);
 }
 
 // ---------------------------------------------------------------- static
