@@ -324,8 +324,10 @@ class TdxBarItemControl : public TObject {
                               bool plainBackground, bool ownerMerge);
   void DrawGlyph(const TRect& itemRect, const TRect* backgroundRect, TdxBarPaintType paintType, bool noGlyph,
                  bool selected, bool down, bool pressed, bool useWholeRect, bool plainBackground, bool ownerMerge);
+  // grayed: the glyph in grey.
   void DrawGlyphAndBkgnd(HDC dc, TRect backgroundRect, const TRect& glyphRect, HBRUSH brush, bool noGlyph,
-                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge);
+                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge,
+                         bool grayed = false);
   void DrawItemText(HDC dc, const String& text, TRect r, UINT format, bool enabled, bool selected, bool vertical,
                     bool clip, bool flat);
   void DrawGlyphAndTextInSubMenu(HDC dc, TRect r, bool selected, bool showGlyph, bool down);

@@ -63,6 +63,7 @@ constexpr int dxSBAR_MENUANIM1 = 39349;
 constexpr int dxSBAR_DIALOGOK = 39453;
 constexpr int dxSBAR_DIALOGCANCEL = 39454;
 constexpr int dxSBAR_IMAGEDIALOGCAPTION = 39458;
+constexpr int dxSBAR_PLACEFORCONTROL = 39459;
 
 // The text of a string-table entry of the program's own module; an entry
 // that is missing gives "String <id>" so that a message never goes empty.

@@ -22,14 +22,19 @@ struct TExtItem {
   TdxBarItemControlClass (*Control)();
 };
 
-// The registration table, in its order. TdxBarStatic, TdxBarLargeButton,
-// TdxBarColorCombo, TdxBarFontNameCombo, TdxBarDateCombo and
-// TdxBarTreeViewCombo come before the image combo, TdxBarToolbarsListItem,
-// TdxBarSpinEdit, TdxBarControlContainerItem, TdxBarProgressItem,
-// TdxBarMRUListItem and TdxBarInPlaceSubItem after it; each joins with its
-// item, as do the objects only they share.
+// The registration table, in its order. TdxBarColorCombo,
+// TdxBarFontNameCombo, TdxBarDateCombo and TdxBarTreeViewCombo come between
+// the large button and the image combo, TdxBarToolbarsListItem between the
+// image combo and the spin edit, TdxBarMRUListItem and TdxBarInPlaceSubItem
+// after the progress item; each joins with its item, as do the objects only
+// they share.
 const TExtItem kExtItems[] = {
+    {&TdxBarStatic::Class, &TdxBarStaticControl::Class},
+    {&TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
     {&TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
+    {&TdxBarSpinEdit::Class, &TdxBarSpinEditControl::Class},
+    {&TdxBarControlContainerItem::Class, &TdxBarControlContainerControl::Class},
+    {&TdxBarProgressItem::Class, &TdxBarProgressControl::Class},
 };
 
 }  // namespace

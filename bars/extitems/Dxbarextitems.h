@@ -1,11 +1,14 @@
 // The extended items of the command bars, beside the core's: their unit's
 // start and end, which registers them after the core classes, and the
-// image combo, a combo whose entries may each show an image.
+// image combo, a combo whose entries may each show an image. The static
+// item, progress item, large button, spin edit and control container are
+// in Dxbarsimpleitems.h.
 #pragma once
 
 #include <vector>
 
 #include "bars/Dxbarwinitems.h"
+#include "bars/extitems/Dxbarsimpleitems.h"
 
 // Start and end of the extended items, counted like the core's: the first
 // start starts the core unit and then registers the extended classes after

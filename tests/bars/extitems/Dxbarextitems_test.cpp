@@ -38,16 +38,34 @@ String Indexes(TdxBarImageCombo* combo) {
 
 }  // namespace
 
-TEST(BarsExtItems, TheImageComboRegistersAfterTheCoreAndGoesWithItsUnit) {
+TEST(BarsExtItems, TheExtendedItemsRegisterAfterTheCoreInOrderAndGoWithTheirUnit) {
   // The core has three items not offered to the user.
   int core = 10;
-  ASSERT_EQ(dxBarItemCount(), core + 1);
-  EXPECT_EQ(dxBarItemClass(core), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarVisibleItemClass(core - 3), TdxBarImageCombo::Class());
+  struct TEntry {
+    const char* Name;
+    TdxBarItemClass Item;
+    TdxBarItemControlClass Control;
+  } table[] = {
+      {"TdxBarStatic", TdxBarStatic::Class(), TdxBarStaticControl::Class()},
+      {"TdxBarLargeButton", TdxBarLargeButton::Class(), TdxBarLargeButtonControl::Class()},
+      {"TdxBarImageCombo", TdxBarImageCombo::Class(), TdxBarImageComboControl::Class()},
+      {"TdxBarSpinEdit", TdxBarSpinEdit::Class(), TdxBarSpinEditControl::Class()},
+      {"TdxBarControlContainerItem", TdxBarControlContainerItem::Class(), TdxBarControlContainerControl::Class()},
+      {"TdxBarProgressItem", TdxBarProgressItem::Class(), TdxBarProgressControl::Class()},
+  };
+  int count = static_cast<int>(std::size(table));
+  ASSERT_EQ(dxBarItemCount(), core + count);
   TBarsForm* form = new TBarsForm;
-  auto* made = dynamic_cast<TdxBarImageCombo*>(dxBarFindClass("TdxBarImageCombo")(form));
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(dxBarItemControlClass(made), TdxBarImageComboControl::Class());
+  for (int i = 0; i < count; ++i) {
+    SCOPED_TRACE(table[i].Name);
+    EXPECT_EQ(dxBarItemClass(core + i), table[i].Item);
+    EXPECT_EQ(dxBarVisibleItemClass(core - 3 + i), table[i].Item);
+    TComponent* made = dxBarFindClass(table[i].Name)(form);
+    auto* item = dynamic_cast<TdxBarItem*>(made);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(typeid(*item), *table[i].Item->Type);
+    EXPECT_EQ(dxBarItemControlClass(item), table[i].Control);
+  }
   form->Free();
 
   // The core stays while the extended items end: they cannot be made by
@@ -56,11 +74,12 @@ TEST(BarsExtItems, TheImageComboRegistersAfterTheCoreAndGoesWithItsUnit) {
   dxBarExtItemsFinalize();
   EXPECT_FALSE(dxBarExtItemsInitialized());
   EXPECT_EQ(dxBarItemCount(), core);
-  EXPECT_EQ(dxBarFindClass("TdxBarImageCombo"), nullptr);
+  for (const TEntry& e : table) EXPECT_EQ(dxBarFindClass(e.Name), nullptr) << e.Name;
   EXPECT_NE(dxBarFindClass("TdxBarCombo"), nullptr);
   dxBarExtItemsInitialize();
   dxBarFinalize();
-  EXPECT_EQ(dxBarItemClass(core), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemClass(core), TdxBarStatic::Class());
+  EXPECT_EQ(dxBarItemClass(core + count - 1), TdxBarProgressItem::Class());
 }
 
 TEST(BarsExtItems, ImageIndexesAreCutAtTheEntriesAndFollowTheirEntries) {
