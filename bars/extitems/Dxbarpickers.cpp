@@ -292,6 +292,7 @@ void TdxBarColorComboControl::OpenDialog() {
   TdxBarColorCombo* combo = ColorCombo();
   if (!combo || !link_) return;
   std::shared_ptr<const bool> alive = Alive();
+  TColor before = combo->Color();
   combo->SetDialogColor(combo->CurColor());
   link_->RealItemLink()->BringToTopInRecentList(true);
   bool press = CanVisuallyPressed();
@@ -301,7 +302,11 @@ void TdxBarColorComboControl::OpenDialog() {
     parent_->HideAll();
   // The dialog takes the focus; the control may go meanwhile.
   combo->DirectClick();
-  if (*alive && press) SetPressed(false);
+  if (!*alive) return;
+  if (press) SetPressed(false);
+  // Still in the field: it shows a colour chosen.
+  if (focused_ && combo->Color() != before) SetLocalItemIndex(combo->ItemIndex());
+  Repaint();
 }
 
 void TdxBarColorComboControl::WndProc(TMessage& msg) {

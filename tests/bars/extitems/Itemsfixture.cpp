@@ -32,10 +32,10 @@ TItemsFixture::TItemsFixture(TRect bounds) {
   Toolbar->SetDockingStyle(dsTop);
   Toolbar->SetRow(1);
   Form->SetBoundsRect(bounds);
-  MainMenu->SetVisible(true);
-  Toolbar->SetVisible(true);
   Form->Show();
   EXPECT_TRUE(WaitVisible(Form->Handle()));
+  MainMenu->SetVisible(true);
+  Toolbar->SetVisible(true);
   EXPECT_TRUE(BringToFront(Form->Handle()));
   ProcessQueuedMessages();
 }
@@ -55,6 +55,7 @@ void TItemsFixture::Place(TdxBarItem* item, bool onToolbar, bool inMenu, bool be
     link->SetItem(item);
     link->SetBeginGroup(beginGroup);
   }
+  if (TdxBarControl* bar = Toolbar->Control()) bar->RepaintBar();
   ProcessQueuedMessages();
 }
 
@@ -96,7 +97,11 @@ POINT TItemsFixture::At(TdxBarItemControl* control, int dx, int dy) {
 }
 
 ::testing::AssertionResult TItemsFixture::ClickOn(TdxBarItemControl* control, POINT screen) {
-  HWND wnd = control->Parent()->Handle();
-  ScreenToClient(wnd, &screen);
-  return Click(wnd, screen);
+  // A menu never comes to the front: the form it belongs to does.
+  return ClickScreen(GetAncestor(control->Parent()->Handle(), GA_ROOTOWNER), screen);
+}
+
+::testing::AssertionResult TItemsFixture::ClickScreen(HWND form, POINT screen) {
+  ScreenToClient(form, &screen);
+  return Click(form, screen);
 }

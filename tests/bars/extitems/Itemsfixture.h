@@ -32,6 +32,9 @@ struct TItemsFixture {
   static POINT At(TdxBarItemControl* control, int dx, int dy);
   // A click at a screen point of a control's bar window.
   static ::testing::AssertionResult ClickOn(TdxBarItemControl* control, POINT screen);
+  // A click at a screen point given to the form (a drop-down list, a
+  // menu: windows that never come to the front).
+  static ::testing::AssertionResult ClickScreen(HWND form, POINT screen);
 
   TBarsForm* Form;
   TdxBar* Toolbar;
