@@ -80,7 +80,7 @@ TEST(BarsColorComboInput, AnEntryClickedInTheDroppedListSetsTheColour) {
   ASSERT_TRUE(TItemsFixture::ClickOn(inMenu, f.Field(inMenu)));
   ASSERT_TRUE(WaitUntil([&] { return ListOf(f.Combo) != nullptr; }, 2000));
   list = ListOf(f.Combo);
-  SaveScreenshot(f.Menu()->Handle(), "menu");
+  SaveDesktopScreenshot("menu");
   ASSERT_TRUE(ClickRow(list, 12));
   ASSERT_TRUE(WaitUntil([&] { return !ListOf(f.Combo); }, 2000));
   EXPECT_EQ(f.Combo->Color(), static_cast<TColor>(RGB(0, 0, 255)));

@@ -26,16 +26,15 @@ TItemsFixture::TItemsFixture(TRect bounds) {
   MainMenu = Form->AddBar("Main Menu");
   MainMenu->SetIsMainMenu(true);
   MainMenu->SetDockingStyle(dsTop);
-  MainMenu->SetRow(0);
   MainMenu->ItemLinks()->Add()->SetItem(ItemsMenu);
   Toolbar = Form->AddBar("Items");
   Toolbar->SetDockingStyle(dsTop);
-  Toolbar->SetRow(1);
   Form->SetBoundsRect(bounds);
   Form->Show();
   EXPECT_TRUE(WaitVisible(Form->Handle()));
-  MainMenu->SetVisible(true);
+  // A bar shown docks in a new first row: the toolbar goes below the menu.
   Toolbar->SetVisible(true);
+  MainMenu->SetVisible(true);
   EXPECT_TRUE(BringToFront(Form->Handle()));
   ProcessQueuedMessages();
 }
