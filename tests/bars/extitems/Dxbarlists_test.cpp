@@ -68,6 +68,14 @@ TEST(BarsToolbarsListInput, ItsMenuShowsTheBarsAsTheyAreAndAClickShowsOrHidesOne
   ASSERT_TRUE(WaitUntil([&] { return third->Visible(); }, 2000));
   EXPECT_FALSE(second->Visible());
   ASSERT_TRUE(WaitUntil([&] { return !f.Menu(); }, 2000));
+  // And a click on a checked one hides its bar.
+  ASSERT_NE(open(), nullptr);
+  EXPECT_EQ(Entries(list->ItemLinks()), "Items+ Second- Third+ &Customize...");
+  entry = list->ItemLinks()->VisibleItems(2)->Control();
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(TItemsFixture::ClickOn(entry, TItemsFixture::Centre(entry)));
+  ASSERT_TRUE(WaitUntil([&] { return !third->Visible(); }, 2000));
+  ASSERT_TRUE(WaitUntil([&] { return !f.Menu(); }, 2000));
 
   // While customizing it opens nothing.
   auto* control = dynamic_cast<TdxBarToolbarsListItemControl*>(f.ToolbarControl(list));
