@@ -47,6 +47,18 @@ void LoadGlyph(TBitmap* glyph, const char* name) {
 
 bool ShiftDown(int key) { return (dxBarSystem()->GetKeyState(key) & 0x8000) != 0; }
 
+// Marks the combo as changing its own entry for the scope.
+class TUpdating {
+ public:
+  explicit TUpdating(bool& flag) : flag_(flag) { flag_ = true; }
+  ~TUpdating() { flag_ = false; }
+  TUpdating(const TUpdating&) = delete;
+  TUpdating& operator=(const TUpdating&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace
 
 TColor dxBarColorComboColor(int index) {
@@ -106,34 +118,24 @@ void TdxBarColorCombo::SetCurColor(TColor value) {
 void TdxBarColorCombo::SetColor(TColor value) {
   if (value == color_) return;
   color_ = value;
-  updating_ = true;
-  try {
-    int i = GetIndexOfColor(value);
-    if (i == ItemIndex()) {
-      Update();
-      Change();
-    } else {
-      SetItemIndex(i);
-    }
-  } catch (...) {
-    updating_ = false;
-    throw;
+  TUpdating updating(updating_);
+  int i = GetIndexOfColor(value);
+  if (i == ItemIndex()) {
+    Update();
+    Change();
+  } else {
+    SetItemIndex(i);
   }
-  updating_ = false;
 }
 
 void TdxBarColorCombo::SetAutoColor(TColor value) {
   if (value == autoColor_) return;
   autoColor_ = value;
   if (!showAutoColor_) return;
-  updating_ = true;
-  try {
+  {
+    TUpdating updating(updating_);
     SetItemIndex(GetIndexOfColor(color_));
-  } catch (...) {
-    updating_ = false;
-    throw;
   }
-  updating_ = false;
   Update();
 }
 
@@ -161,19 +163,15 @@ void TdxBarColorCombo::SetShowAutoColor(bool value) {
   if (value == showAutoColor_) return;
   int oldCount = dxBarColorCount + AutoOffset();
   showAutoColor_ = value;
-  updating_ = true;
-  try {
+  {
+    TUpdating updating(updating_);
     if (value)
       Items()->Insert(0, autoColorText_);
     else
       Items()->Delete(0);
     if (DropDownCount() == oldCount) SetDropDownCount(dxBarColorCount + AutoOffset());
     SetItemIndex(GetIndexOfColor(color_));
-  } catch (...) {
-    updating_ = false;
-    throw;
   }
-  updating_ = false;
   Update();
 }
 

@@ -134,27 +134,13 @@ TEST(BarsColorComboInput, TheDotsButtonAndCtrlEnterOpenTheDialogAtTheEntry) {
   EXPECT_EQ(f.Combo->Color(), static_cast<TColor>(RGB(128, 0, 128)));
 }
 
-namespace {
-
-// The real dialogs for the scope.
-class TRealDialogs {
- public:
-  TRealDialogs() : previous_(SetSystemDialogs(nullptr)) {}
-  ~TRealDialogs() { SetSystemDialogs(previous_); }
-
- private:
-  TSystemDialogs* previous_;
-};
-
-}  // namespace
-
 TEST(BarsColorComboInput, TheRealColourDialogTakesTheKeys) {
   TColorItems f;
   f.Combo->SetShowCustomColorButton(true);
   ProcessQueuedMessages();
   TRect dots = f.Control()->DotsButtonRect();
   ASSERT_FALSE(dots.Empty());
-  TRealDialogs real;
+  TScopedRealDialogs real;
   // Keys typed into the dialog reach it, not the bars: the red edit of the
   // custom colour part takes 255, Enter confirms. The keys go in as real
   // input and are handled by the dialog's own loop once the step returns.
@@ -244,7 +230,7 @@ TEST(BarsFontNameComboInput, AsAButtonItsClickOpensTheRealFontDialog) {
   ProcessQueuedMessages();
   TdxBarItemControl* button = f.ToolbarControl(f.Combo);
   ASSERT_TRUE(dynamic_cast<TdxBarButtonControl*>(button));
-  TRealDialogs real;
+  TScopedRealDialogs real;
   TModalDriver modal(15000);
   modal.Window("Font", "#32770")
       .Do("shot", [](HWND w) {
