@@ -12,6 +12,8 @@
 
 // Asks a bar window to rebuild or repaint itself.
 constexpr UINT WMRepaintBar = WM_USER + 1;
+// Asks a menu to click its key-selected item (Enter, once the key is done).
+constexpr UINT WMClickKeySelected = WM_USER + 2;
 
 class TdxDockRow;
 class TdxDockCol;

@@ -263,14 +263,17 @@ std::vector<HWND> ChildrenWithText(HWND parent, const String& text) {
   return found;
 }
 
-// The path combo of a connection window: the combo whose text is a path.
+// The text of a connection window's path combo: its one window whose text
+// is a path.
 String RemotePath(HWND child) {
-  for (int i = 0;; ++i) {
-    HWND combo = FindChildByClass(child, "TComboBox", i);
-    if (!combo) return "";
-    String text = WindowText(combo);
-    if (!text.empty() && text[0] == '/') return text;
+  for (HWND w : ChildWindows(child, true)) {
+    // The control's own text: GetWindowText gives only the title another
+    // process's edit was made with.
+    char text[1024] = {};
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (text[0] == '/') return text;
   }
+  return "";
 }
 
 String HostMode(const String& zPath) {
@@ -331,7 +334,8 @@ TEST(Road, FoldersFilesAndPermissions) {
   };
   ASSERT_TRUE(listed(1, 2));
   String home = "/upload/" + start;
-  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs)) << RemotePath(child);
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs))
+      << RemotePath(child);
 
   // Directories menu (two to the right of Connections), New Remote
   // Directory (its third item), a name typed, Enter.
@@ -343,12 +347,14 @@ TEST(Road, FoldersFilesAndPermissions) {
   ASSERT_TRUE(KeyChord({VK_RETURN}));
   HWND box = ProgramWindow(program, "Create Directory");
   ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
-  ASSERT_TRUE(TypeText("made by hand"));
+  ASSERT_TRUE(BringToFront(box));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText("made-by-hand"));
   PumpFor(300);
   SaveScreenshot(box, "input");
   ASSERT_TRUE(KeyChord({VK_RETURN}));
-  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home + "/made by hand"; }, kStepMs)) << RemotePath(child);
-  EXPECT_TRUE(DirectoryExists(disk + "\\made by hand"));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home + "/made-by-hand"; }, kStepMs)) << RemotePath(child);
+  EXPECT_TRUE(DirectoryExists(disk + "\\made-by-hand"));
   ASSERT_TRUE(listed(1, 0));
   // Up Directory: the menu's first item.
   ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
@@ -369,10 +375,12 @@ TEST(Road, FoldersFilesAndPermissions) {
   box = ProgramWindow(program, "Rename Directory");
   ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
   // The preset is selected: typing replaces it.
+  ASSERT_TRUE(BringToFront(box));
+  PumpFor(300);
   ASSERT_TRUE(TypeText("renamed"));
   ASSERT_TRUE(KeyChord({VK_RETURN}));
   ASSERT_TRUE(WaitUntil([&] { return DirectoryExists(disk + "\\renamed"); }, kStepMs));
-  EXPECT_FALSE(DirectoryExists(disk + "\\made by hand"));
+  EXPECT_FALSE(DirectoryExists(disk + "\\made-by-hand"));
   ASSERT_TRUE(listed(2, 2));
 
   // The first file deleted from the file list's popup menu (Download,
