@@ -1664,20 +1664,28 @@ void TFormMdi::GeneralRequestDone(TObject*, TFtpRequest request, WORD error) {
       Ftp1->SetHostDirName(Ftp1->HostFileName());
       Ftp1->CwdAsync();
       break;
+    default:
+      ListingEndStep(request);
+      break;
+  }
+}
+
+bool TFormMdi::ListingEndStep(TFtpRequest request) {
+  switch (request) {
     case ftpPwdAsync:
       RememberCurrentDir();
       Ftp1->DirAsync();
-      break;
+      return true;
     case ftpDirAsync:
       ParseListing();
       ClearOperation();
       EndBusy();
-      break;
+      return true;
     case ftpRqAbort:
       RequestAborted();
-      break;
+      return true;
     default:
-      break;
+      return false;
   }
 }
 
@@ -1765,19 +1773,8 @@ void TFormMdi::DeleteRequestDone(TObject*, TFtpRequest request, WORD error) {
     case ftpConnectAsync:
       Ftp1->PwdAsync();
       break;
-    case ftpPwdAsync:
-      RememberCurrentDir();
-      Ftp1->DirAsync();
-      break;
-    case ftpDirAsync:
-      ParseListing();
-      ClearOperation();
-      EndBusy();
-      break;
-    case ftpRqAbort:
-      RequestAborted();
-      break;
     default:
+      ListingEndStep(request);
       break;
   }
 }
@@ -1866,19 +1863,8 @@ void TFormMdi::ChmodRequestDone(TObject*, TFtpRequest request, WORD error) {
       else
         Ftp1->PwdAsync();
       break;
-    case ftpPwdAsync:
-      RememberCurrentDir();
-      Ftp1->DirAsync();
-      break;
-    case ftpDirAsync:
-      ParseListing();
-      ClearOperation();
-      EndBusy();
-      break;
-    case ftpRqAbort:
-      RequestAborted();
-      break;
     default:
+      ListingEndStep(request);
       break;
   }
 }

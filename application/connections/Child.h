@@ -301,6 +301,9 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // After a failed DELE or SITE CHMOD that followed done ones: the lists
   // are read again.
   bool ListAgainAfterFailure();
+  // The steps the directory operations end with (PWD, LIST, the listing,
+  // or the abort's end); false for any other request.
+  bool ListingEndStep(TFtpRequest request);
   void DetachClient();
 
   bool busy_ = false;
