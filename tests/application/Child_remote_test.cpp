@@ -260,6 +260,12 @@ TEST_F(ChildRemote, DirectoryChanges) {
   } rows[] = {
       {"ChangeDir", [&] { child->ChangeDir("pub"); }, "CWD pub"},
       {"Up Directory", [&] { form->ActionUpDir->Execute(); }, "CWD .."},
+      // Cancelled: the preset, the directory read again.
+      {"Change Remote Directory cancelled", [&] { form->ActionChangeDir->Execute(); }, "CWD /home"},
+      {"Change Remote Directory", [&] {
+         dialogs.Dialogs.InputAnswers = {{true, "/srv"}};
+         form->ActionChangeDir->Execute();
+       }, "CWD /srv"},
       {"double click on a folder",
        [&] { ASSERT_TRUE(DoubleClick(child->RemoteDirs->Handle(), RowPoint(child->RemoteDirs, IndexOf(child->RemoteDirs, "pub")))); },
        "CWD pub"},
