@@ -153,6 +153,8 @@ String ModeOf(const String& zPath) {
 
 TEST_P(ChildPeers, FoldersFilesAndModes) {
   const TPeerCase& c = GetParam();
+  // In the main window: the editor opens from its action.
+  OpenMain();
   // A fresh folder under upload/ with four files, all the FTP account's.
   String name = "ops-" + Tag() + "-" + IntToStr(GetCurrentProcessId());
   String disk = PeerFolder(c.Name) + "root\\upload\\" + name;

@@ -216,6 +216,8 @@ class ChildRemote : public ChildTest {
   // Connects to a scripted server with this listing; the commands after
   // the login are From(server).
   TFormMdi* Connect(const TFtpScript& script) {
+    // In the main window: the tests use its actions.
+    if (!form) OpenMain();
     server_ = &StartServer(script);
     ScriptedProfile(server_->Port());
     TFormMdi* child = Open("Scripted");
