@@ -1,4 +1,4 @@
 // Program entry. The program takes no arguments.
-#include "application/frame/Startup.h"
+#include "application/Startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return NembraMain(); }

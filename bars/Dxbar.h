@@ -182,6 +182,8 @@ void UnregisterBarControl(TCustomdxBarControl* barControl);
 // The window the reference names still exists.
 bool BarControlExists(const TdxBarControlRef& ref);
 int BarControlCount();
+// The index-th bar window that exists (null out of range).
+TCustomdxBarControl* GetBarControl(int index);
 TCustomdxBarControl* ActiveBarControl();
 void SetActiveBarControl(TCustomdxBarControl* barControl);
 TCustomdxBarControl* GetRootBarControl(TCustomdxBarControl* barControl);
@@ -212,8 +214,9 @@ bool LeftButtonPressed();
 bool RightButtonPressed();
 TRect GetWorkArea(TPoint point);
 int GetSmallCaptionHeight();
-// Hand on the queued mouse messages (paint messages); a WM_QUIT taken on the
-// way is posted again.
+// Hand on the queued mouse messages (paint messages) through the
+// application's filter, never waiting; a WM_QUIT taken on the way is posted
+// again.
 void ProcessMouseMessages();
 void ProcessPaintMessages();
 void BeginMouseTracking(HWND wnd);
@@ -222,9 +225,10 @@ bool IsMouseTracking(HWND wnd);
 // 0: "MenuPopup", 1: "MenuCommand".
 void PlayMenuSound(int sound);
 
-// A nested loop of the bars: every message is first offered to take (true:
-// handled there); the rest are translated and dispatched. Ends when done()
-// holds, WM_QUIT arrives (posted again) or *alive turns false.
+// A nested loop of the bars (PumpUntil): every message is first offered to
+// take (true: handled there); the rest pass the application's filter and
+// are translated and dispatched. Ends when done() holds, WM_QUIT arrives
+// (posted again) or *alive turns false.
 TPumpResult dxBarMessageLoop(const std::function<bool(MSG&)>& take, const std::function<bool()>& done,
                              const std::shared_ptr<bool>& alive = nullptr);
 
@@ -1574,6 +1578,9 @@ class TdxBarManager : public TComponent {
   void DesignerModified();
   void UpdateItems(TdxBarItem* item);
   HWND GetWindowForMouseCapturing();
+  // A hidden window the kept docked handle of a dragged bar waits under (a
+  // child handle left without parent is weak under X11 window management).
+  HWND ParkingWindow();
   void CreateToolbarsPopupList(TdxBarItemLinks* links);
   void AddCustomizeLink(TdxBarItemLinks* links, bool beginGroup, TdxBarItemClass itemClass);
   void ToolbarsPopupClick(TObject* sender);
@@ -1733,6 +1740,7 @@ class TdxBarManager : public TComponent {
   bool useFullReset_ = false;
   bool useSystemFont_ = false;
   int waitForDockingTime_ = 0;
+  HWND parkingWindow_ = nullptr;
 };
 
 // Set while a copy of a form is made from its definition: the copy's

@@ -38,7 +38,7 @@ void KillPending() {
 }
 
 void CALLBACK PendingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     TdxBarSubItemControl* control = gPending;
     bool opens = gPendingOpens;
     KillPending();
@@ -47,9 +47,7 @@ void CALLBACK PendingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
       control->ControlActivate(true);
     else
       control->ControlInactivate(true);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 void ArmPending(TdxBarSubItemControl* control, bool opens) {
@@ -564,6 +562,7 @@ void TdxBarSubItemControl::OpenSubMenu() {
   menu->SetSubItemControl(this);
   if (toolbar) Repaint();
   DragOpen = false;
+  menu->SetAnimate(true);
   menu->Show();
   if (!gone() && Flat()) Repaint();
 }

@@ -91,13 +91,8 @@ void TdxBarManagerCategories::Move(int from, int to) {
     for (int j = from + 1; j <= to; ++j) shift(j, -1);
   for (TdxBarItem* item : moved) item->category_ = to;
   moving_ = true;
-  try {
-    TStrings::Move(from, to);
-  } catch (...) {
-    moving_ = false;
-    throw;
-  }
-  moving_ = false;
+  TFinally guard([&] { moving_ = false; });
+  TStrings::Move(from, to);
 }
 
 void TdxBarManagerCategories::Clear() {
@@ -194,13 +189,8 @@ template <class F>
 void ForMembers(TdxBarGroup* group, TdxBarManager* manager, const std::vector<TComponent*>& items, F f) {
   bool locked = manager ? manager->LockUpdate() : false;
   if (manager) manager->SetLockUpdate(true);
-  try {
-    for (TComponent* c : std::vector<TComponent*>(items)) f(c);
-  } catch (...) {
-    if (manager) manager->SetLockUpdate(locked);
-    throw;
-  }
-  if (manager) manager->SetLockUpdate(locked);
+  TFinally guard([&] { if (manager) manager->SetLockUpdate(locked); });
+  for (TComponent* c : std::vector<TComponent*>(items)) f(c);
 }
 
 }  // namespace

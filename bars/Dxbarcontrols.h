@@ -12,11 +12,10 @@
 
 // Asks a bar window to rebuild or repaint itself.
 constexpr UINT WMRepaintBar = WM_USER + 1;
-// Asks a menu to click its key-selected item (Enter, once the key is done).
-constexpr UINT WMClickKeySelected = WM_USER + 2;
 
 class TdxDockRow;
 class TdxDockCol;
+class TdxBarShadow;
 
 // Menus show all their entries until the active chain closes: set when a
 // chain starts while customizing, and by expanding a menu.
@@ -141,8 +140,11 @@ class TCustomdxBarControl : public TCustomControl {
   void DrawOwnerLink(HDC dc);
   void DrawBarControlOwner(HDC dc, TRect r, TCustomdxBarControl* barControl);
   void DrawBarControlOwnerBorder(HDC dc, TRect r, TCustomdxBarControl* barControl);
-  // Shadows come later: nothing to resize yet.
-  void ResizeShadow() {}
+  // The shadow takes the window's bounds, joined to the opener while the
+  // window touches it.
+  void ResizeShadow();
+  // The drop shadow (its strips exist only while it may show).
+  TdxBarShadow* Shadow() const { return shadow_.get(); }
   // The customizing frame around the selected or dragged control.
   void DrawSelectedItem(TdxBarItemControl* control);
   // Posts the private repaint message.
@@ -175,6 +177,8 @@ class TCustomdxBarControl : public TCustomControl {
   void KeyDownMessage(TMessage& msg);
   // Double clicks are delivered as such (else as a second press).
   bool WantsDoubleClicks() const { return doubleClicks_; }
+  // The window moved, was sized, shown or hidden: the shadow follows.
+  void ShadowPosChanged(UINT flags);
 
   TdxBarManager* manager_;
   uint64_t serial_;
@@ -200,6 +204,7 @@ class TCustomdxBarControl : public TCustomControl {
   bool keyboardMode_ = false;
   bool doubleClicks_ = false;
   bool destroyed_ = false;
+  std::unique_ptr<TdxBarShadow> shadow_;
 };
 
 // ---------------------------------------------------------------- item controls
@@ -319,8 +324,10 @@ class TdxBarItemControl : public TObject {
                               bool plainBackground, bool ownerMerge);
   void DrawGlyph(const TRect& itemRect, const TRect* backgroundRect, TdxBarPaintType paintType, bool noGlyph,
                  bool selected, bool down, bool pressed, bool useWholeRect, bool plainBackground, bool ownerMerge);
+  // grayed: the glyph in grey.
   void DrawGlyphAndBkgnd(HDC dc, TRect backgroundRect, const TRect& glyphRect, HBRUSH brush, bool noGlyph,
-                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge);
+                         TdxBarPaintType paintType, bool selected, bool down, bool pressed, bool ownerMerge,
+                         bool grayed = false);
   void DrawItemText(HDC dc, const String& text, TRect r, UINT format, bool enabled, bool selected, bool vertical,
                     bool clip, bool flat);
   void DrawGlyphAndTextInSubMenu(HDC dc, TRect r, bool selected, bool showGlyph, bool down);
@@ -513,6 +520,7 @@ class TdxBarControl : public TCustomdxBarControl {
   void CheckMarkState(TPoint p);
   // The More Buttons hint timer ticked.
   void MoreButtonsHintTick();
+  UINT_PTR MoreButtonsTimer() const { return moreButtonsTimer_; }
   int LastHitTest() const { return lastHitTest_; }
   bool EditSizing() const { return editSizing_; }
   // The hit test's view of a client point (with the inherited answer).
@@ -574,7 +582,9 @@ class TdxBarControl : public TCustomdxBarControl {
   void FrameChanged();
   void RebuildBar();
   void BarManagerStyleChanged();
-  void RefreshShadow() {}
+  // The shape changed: the shadow is made again (or goes when the bar
+  // casts none).
+  void RefreshShadow();
   // The font changed (CM_FONTCHANGED).
   void FontChanged() override;
 
@@ -674,9 +684,6 @@ class TdxBarControl : public TCustomdxBarControl {
 // with the left mouse button; keys are swallowed meanwhile.
 bool dxBarButtonHeld();
 
-// Frees the hidden window kept handles wait under (unit shut-down).
-void dxBarFreeParkingWindow();
-
 // ---------------------------------------------------------------- menu window
 
 // The popup window of every menu: a sub item's menu, a button's drop-down
@@ -727,6 +734,17 @@ class TdxBarSubMenuControl : public TCustomdxBarControl {
   void Show();
   void Hide();
   bool Reopening() const { return reopening_; }
+
+  // The opening animation (Dxbaranimation.cpp): started when the window
+  // is made and placed; finished, placed and painted when the worker's
+  // frames are done (it sends WMAnimationDone) or the animation stops.
+  static constexpr UINT WMAnimationDone = WM_USER + 2;
+  // Asks the menu to click its key-selected item (Enter, once the key is done).
+  static constexpr UINT WMClickKeySelected = WM_USER + 3;
+  TdxBarMenuAnimations AnimationKind() const { return animationKind_; }
+  void StartAnimation(bool flippedH, bool flippedV);
+  void AnimationFinished(bool place, const TRect& final);
+  void AnimationDone();
 
   // Layout, scrolling and placement.
   TdxBarMenuLayout MakeLayout(bool measure);
@@ -846,6 +864,8 @@ class TdxBarSubMenuControl : public TCustomdxBarControl {
   UINT_PTR scrollTimer_ = 0;
   bool scrollDown_ = false;
   bool animate_ = false;
+  // The final client size while the window grows.
+  TSize animationClient_;
   int topIndex_ = -1;
   TdxBarSubItemControl* subItemControl_ = nullptr;
   int horzDirection_ = 1, vertDirection_ = 1;

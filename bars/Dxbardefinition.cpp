@@ -13,18 +13,6 @@ std::map<String, TdxBarFormDefinition>& Definitions() {
   return definitions;
 }
 
-class TFlagGuard {
- public:
-  TFlagGuard(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~TFlagGuard() { flag_ = saved_; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool saved_;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------- registry
@@ -108,7 +96,7 @@ TCustomForm* TdxBarManager::LoadMainFormFromBin() {
   TOwned<TdxBarTempForm> copy(new TdxBarTempForm(nullptr));
   copy->SetName("TempForm");
   {
-    TFlagGuard reading(dxBarReadingFormCopy, true);
+    auto reading = SetForScope(dxBarReadingFormCopy, true);
     TdxBarDefinition d(copy.get(), true);
     definition(d);
     copy->EndLoading();

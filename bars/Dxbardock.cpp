@@ -331,14 +331,9 @@ void TdxDockControl::UpdateDock() {
   TCustomForm* form = manager_->MainForm();
   if ((form && form->IsDestroying()) || manager_->LockUpdate()) return;
   laying_ = true;
-  try {
-    PaintBarControls();
-    SetSize();
-  } catch (...) {
-    laying_ = false;
-    throw;
-  }
-  laying_ = false;
+  TFinally guard([&] { laying_ = false; });
+  PaintBarControls();
+  SetSize();
 }
 
 void TdxDockControl::PaintBarControls() {

@@ -212,18 +212,16 @@ void TdxBarDropDownListBox::Dispatch(TMessage& msg) {
         canvas->Font()->SetColor(clHighlightText);
       }
       TCanvas* old = combo_ ? combo_->SetDrawingCanvas(canvas) : nullptr;
-      try {
+      {
+        TFinally guard([&] {
+          if (combo_) combo_->SetDrawingCanvas(old);
+          canvas->SetHandle(nullptr);
+        });
         if (index >= 0 && combo_)
           combo_->DrawItem(index, d->rcItem, OwnerDrawState(d->itemState));
         else
           canvas->FillRect(d->rcItem);
-      } catch (...) {
-        if (combo_) combo_->SetDrawingCanvas(old);
-        canvas->SetHandle(nullptr);
-        throw;
       }
-      if (combo_) combo_->SetDrawingCanvas(old);
-      canvas->SetHandle(nullptr);
       msg.Result = 1;
       return;
     }

@@ -151,10 +151,7 @@ void TdxBarManager::MainFormWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 void TdxBarManager::ShowToolbars(bool show, bool force, HWND activatedWnd) {
   if (showToolbarsBusy_ || !bars_) return;
   showToolbarsBusy_ = true;
-  struct TBusy {
-    bool& Flag;
-    ~TBusy() { Flag = false; }
-  } busy{showToolbarsBusy_};
+  TFinally busy([&] { showToolbarsBusy_ = false; });
   bool hideMode = hideFloatingBarsWhenInactive_ || force;
   if (!hideMode) ForFloatingBars(this, [](TdxBar*, TdxBarControl* c) { c->FrameChanged(); });
   TCustomForm* form = mainForm_;
@@ -278,18 +275,15 @@ void TdxBarManager::MainFormClientWndProc(UINT, WPARAM, LPARAM) {
   mdiChildMaximized_ = child && IsZoomed(child);
   TdxBar* mainMenu = mainMenuBar_;
   bool lock = mainMenu ? mainMenu->LockUpdate() : false;
-  try {
+  {
+    TFinally guard([&] { if (mainMenuBar_ && mainMenuBar_ == mainMenu) mainMenu->SetLockUpdate(lock); });
     if (child != lastActiveMDIChild_) {
       Merge(lastActiveMDIChild_, false, false, true);
       Merge(child, true, false, false);
     } else if (wasMaximized != mdiChildMaximized_) {
       Merge(child, mdiChildMaximized_, alwaysMerge_, false);
     }
-  } catch (...) {
-    if (mainMenuBar_ && mainMenuBar_ == mainMenu) mainMenu->SetLockUpdate(lock);
-    throw;
   }
-  if (mainMenuBar_ && mainMenuBar_ == mainMenu) mainMenu->SetLockUpdate(lock);
   if (wasMaximized != mdiChildMaximized_)
     if (TdxBarControl* c = MainMenuControl()) c->RepaintBar();
   lastActiveMDIChild_ = child;
@@ -338,14 +332,9 @@ void TdxBarManager::Merge(HWND wnd, bool activate, bool skipMerge, bool keepLock
     } else {
       bool lock = mainMenuBar_->LockUpdate();
       mainMenuBar_->SetLockUpdate(true);
-      try {
-        TdxBarItemLinks* source = childBar->ItemLinks();
-        for (int i = 0; i < source->CanVisibleItemCount(); ++i) links->Add()->Assign(source->CanVisibleItems(i));
-      } catch (...) {
-        mainMenuBar_->SetLockUpdate(lock);
-        throw;
-      }
-      mainMenuBar_->SetLockUpdate(lock);
+      TFinally guard([&] { mainMenuBar_->SetLockUpdate(lock); });
+      TdxBarItemLinks* source = childBar->ItemLinks();
+      for (int i = 0; i < source->CanVisibleItemCount(); ++i) links->Add()->Assign(source->CanVisibleItems(i));
     }
     SetChildBarVisible(childBar, false);
     return;

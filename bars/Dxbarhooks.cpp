@@ -4,6 +4,7 @@
 // the messages of managed forms and of MDI children reach their managers.
 #include <algorithm>
 
+#include "Dxbaranimation.h"
 #include "Dxbarcontrols.h"
 #include "customize/Dxbarcustform.h"
 #include "Dxbarquickcust.h"
@@ -238,9 +239,7 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
   }
   if (!gMouseGuard && ActiveBarControl()) {
     gMouseGuard = true;
-    struct TGuard {
-      ~TGuard() { gMouseGuard = false; }
-    } guard;
+    TFinally guard([] { gMouseGuard = false; });
     TCustomdxBarControl* active = ActiveBarControl();
     TdxBarItemControl* captured = CapturedControl(wnd, info.pt);
     bool release = msg == WM_RBUTTONUP || msg == WM_NCRBUTTONUP || msg == WM_MBUTTONUP || msg == WM_NCMBUTTONUP;
@@ -249,7 +248,8 @@ bool HandleMouse(UINT msg, const MOUSEHOOKSTRUCT& info) {
     TdxBarManager* m = active->BarManager();
     if (!(m && m->Dragging())) {
       for (int n = 0; n < 64 && (active = ActiveBarControl()); ++n) {
-        bool up = (msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP) && !captured && !active->GetIsCustomizing() &&
+        bool up = (msg == WM_LBUTTONUP || msg == WM_NCLBUTTONUP) && !captured && !dxBarMenuAnimating() &&
+                  !active->GetIsCustomizing() &&
                   (dynamic_cast<TdxBarControl*>(active) || active->ParentBar());
         if (!(up || IsCloseTrigger(msg)) || IsInside(active, wnd)) break;
         active->HideAll();
@@ -345,11 +345,7 @@ LRESULT CALLBACK dxBarKeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) {
   bool direct = gDirectCall;
   bool handled = false;
   if (code == HC_ACTION) {
-    try {
-      handled = HandleKey(static_cast<WORD>(wParam), lParam);
-    } catch (...) {
-      HandleExceptionLater(nullptr);
-    }
+    CallGuarded([&] { handled = HandleKey(static_cast<WORD>(wParam), lParam); });
   }
   if (direct) return handled ? 1 : 0;
   LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
@@ -360,15 +356,8 @@ bool dxBarKeyboardHookDirectCall(WPARAM key, LPARAM keyData) {
   bool saved = gDirectCall;
   gDirectCall = true;
   if (key == VK_MENU) gAltFlag = true;
-  LRESULT r = 0;
-  try {
-    r = dxBarKeyboardHookProc(HC_ACTION, key, keyData);
-  } catch (...) {
-    gDirectCall = saved;
-    throw;
-  }
-  gDirectCall = saved;
-  return r != 0;
+  TFinally restore([&] { gDirectCall = saved; });
+  return dxBarKeyboardHookProc(HC_ACTION, key, keyData) != 0;
 }
 
 LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -376,11 +365,8 @@ LRESULT CALLBACK dxBarMouseHookProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code < 0) return CallNextHookEx(hook, code, wParam, lParam);
   bool handled = false;
   if (code == HC_ACTION && lParam) {
-    try {
-      handled = HandleMouse(static_cast<UINT>(wParam), *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam));
-    } catch (...) {
-      HandleExceptionLater(nullptr);
-    }
+    CallGuarded(
+        [&] { handled = HandleMouse(static_cast<UINT>(wParam), *reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)); });
   }
   LRESULT next = CallNextHookEx(hook, code, wParam, lParam);
   return handled ? 1 : next;
@@ -390,16 +376,8 @@ LRESULT CALLBACK dxBarCallWndProcHookProc(int code, WPARAM wParam, LPARAM lParam
   HHOOK hook = dxBarHookHandle(WH_CALLWNDPROC);
   if (code < 0 || !lParam) return CallNextHookEx(hook, code, wParam, lParam);
   CWPSTRUCT cwp = *reinterpret_cast<const CWPSTRUCT*>(lParam);
-  try {
-    HandleCallWndProc(cwp, false);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  CallGuarded([&] { HandleCallWndProc(cwp, false); });
   LRESULT result = CallNextHookEx(hook, code, wParam, lParam);
-  try {
-    HandleCallWndProc(cwp, true);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  CallGuarded([&] { HandleCallWndProc(cwp, true); });
   return result;
 }

@@ -288,13 +288,8 @@ void TdxBarItemControl::ControlUnclick(bool byMouse) {
   if (!realLink) realLink = link;
   if (canClicked && item) {
     item->SetClickItemLink(realLink);
-    try {
-      item->DirectClick();
-    } catch (...) {
-      item->SetClickItemLink(nullptr);
-      throw;
-    }
-    item->SetClickItemLink(nullptr);
+    TFinally guard([&] { item->SetClickItemLink(nullptr); });
+    item->DirectClick();
   }
   // The handler may have rebuilt the bar: only a control the live bar
   // still holds is touched.
@@ -385,7 +380,7 @@ void TdxBarItemControl::DrawGlyph(const TRect& itemRect, const TRect* background
 
 void TdxBarItemControl::DrawGlyphAndBkgnd(HDC dc, TRect bk, const TRect& glyphRect, HBRUSH brush, bool noGlyph,
                                           TdxBarPaintType paintType, bool selected, bool down, bool pressed,
-                                          bool ownerMerge) {
+                                          bool ownerMerge, bool grayed) {
   TdxBarManager* m = BarManager();
   bool flat = Flat();
   int gw = noGlyph ? (m ? m->GlyphSize() : 16) : glyphRect.Width();
@@ -404,7 +399,7 @@ void TdxBarItemControl::DrawGlyphAndBkgnd(HDC dc, TRect bk, const TRect& glyphRe
     bool fromBitmap = glyph && !glyph->Empty();
     bool raise = selected && !down && !pressed;
     TransparentDraw(dc, brush, fill, glyphRect, fromBitmap ? glyph : nullptr, fromBitmap ? nullptr : GetImages(),
-                    GetImageIndex(), GetEnabled(), false, flat, raise, down || pressed, pressed,
+                    GetImageIndex(), GetEnabled(), grayed, flat, raise, down || pressed, pressed,
                     m ? m->ImageListBkColor() : clFuchsia);
   }
   bool noEdge = !down && (!selected || (paintType == ptMenu && (noGlyph || flat)));

@@ -98,11 +98,8 @@ void TdxBarItem::BeforeDestruction() {
   if (OnDestroy) {
     TNotifyEvent handler = OnDestroy;
     OnDestroy = nullptr;
-    try {
-      handler(this);
-    } catch (...) {
-      Application->HandleException(this);
-    }
+    // The item is going: the error is reported without it.
+    CallGuarded([&] { handler(this); });
   }
 }
 
@@ -361,7 +358,8 @@ void TdxBarItem::VisibleChanged() {
   if (IsDesigning() || !manager_) return;
   bool locked = manager_->LockUpdate();
   manager_->SetLockUpdate(true);
-  try {
+  {
+    TFinally guard([&] { manager_->SetLockUpdate(locked); });
     for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(links_)) {
       link->Owner()->RefreshVisibilityLists();
       if (ActuallyVisible()) {
@@ -376,11 +374,7 @@ void TdxBarItem::VisibleChanged() {
         }
       }
     }
-  } catch (...) {
-    manager_->SetLockUpdate(locked);
-    throw;
   }
-  manager_->SetLockUpdate(locked);
   manager_->UpdateItems(this);
 }
 
@@ -390,12 +384,12 @@ void TdxBarItem::Click() {
 
 void TdxBarItem::DirectClick() {
   if (!Enabled()) return;
-  try {
-    if (manager_) manager_->DoClickItem(this);
-    DoClick();
-  } catch (...) {
-    Application->HandleException(this);
-  }
+  CallGuarded(
+      [&] {
+        if (manager_) manager_->DoClickItem(this);
+        DoClick();
+      },
+      this);
 }
 
 void TdxBarItem::DoClick() {

@@ -51,11 +51,7 @@ TdxBarItemLink::~TdxBarItemLink() {
   destroying_ = true;
   TdxBarManager* m = BarManager();
   if (m && !m->IsDestroying() && m->OnItemLinkDelete) {
-    try {
-      m->OnItemLinkDelete(m, this);
-    } catch (...) {
-      Application->HandleException(nullptr);
-    }
+    CallGuarded([&] { m->OnItemLinkDelete(m, this); });
   }
   // The separator of a link dragged off a bar stays with the bar.
   TdxBarItemLink* next = nullptr;
@@ -523,7 +519,8 @@ void TdxBarItemLinks::Assign(TPersistent* source) {
     return;
   }
   assigning_ = true;
-  try {
+  {
+    TFinally guard([&] { assigning_ = false; });
     while (!items_.empty()) {
       TdxBarItemLink* link = items_.back();
       link->Free();
@@ -534,11 +531,7 @@ void TdxBarItemLinks::Assign(TPersistent* source) {
       link->Assign(src->Items(i));
       if (!link->Item()) link->Free();
     }
-  } catch (...) {
-    assigning_ = false;
-    throw;
   }
-  assigning_ = false;
   for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(items_)) link->SetVisible(link->LoadedVisible);
   Update();
 }
@@ -573,10 +566,7 @@ int gShortCutDepth = 0;
 
 bool TdxBarItemLinks::IsShortCut(TShortCut shortCut) {
   if (shortCut == 0 || gShortCutDepth > 32) return false;
-  struct TDepth {
-    TDepth() { ++gShortCutDepth; }
-    ~TDepth() { --gShortCutDepth; }
-  } depth;
+  auto depth = SetForScope(gShortCutDepth, gShortCutDepth + 1);
   InitiateActions();
   for (TdxBarItemLink* link : std::vector<TdxBarItemLink*>(available_)) {
     if (IndexOf(link) < 0) continue;

@@ -74,7 +74,7 @@ void HideHintWindow() {
 }
 
 void CALLBACK HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     StopHintTimer();
     TdxBarManager* owner = gHintOwner;
     if (!owner || dxBarManagerList->IndexOf(owner) < 0 || owner->IsDestroying()) return;
@@ -82,9 +82,7 @@ void CALLBACK HintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
       owner->DisplayHint();
     else
       owner->HintActivate(false, "");
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 void CALLBACK QuickHintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -205,6 +203,8 @@ TdxBarManager::~TdxBarManager() {
   editFontHandle_ = nullptr;
   delete bars_;
   bars_ = nullptr;
+  if (parkingWindow_ && IsWindow(parkingWindow_)) DestroyWindow(parkingWindow_);
+  parkingWindow_ = nullptr;
   // Placed dock sites may outlive the manager.
   for (TdxDockControl* dock : std::vector<TdxDockControl*>(dockControls_))
     if (!dock->Main()) dock->SetBarManager(nullptr);
@@ -252,14 +252,17 @@ void TdxBarManager::Loaded() {
     bar->SetVisible(bar->LoadedVisible());
   }
   if (!designing_ && !dxBarReadingFormCopy) {
-    // A damaged store leaves the layout the form defines.
+    // A damaged store leaves the layout the form defines; what went wrong
+    // goes to the log.
     try {
       if (storeInRegistry_) LoadFromRegistry(registryPath_);
     } catch (const Exception&) {
+      LogException(this);
     }
     try {
       if (storeInIniFile_) LoadFromIniFile(iniFileName_);
     } catch (const Exception&) {
+      LogException(this);
     }
   }
   bars_->SetRestoring(false);
@@ -534,7 +537,8 @@ void TdxBarManager::AssignFont() {
   const LOGFONTA& lf = ncm.lfMenuFont;
   if (useSystemFont_) {
     fontAssigning_ = true;
-    try {
+    {
+      TFinally guard([&] { fontAssigning_ = false; });
       TFontStyles st;
       if (lf.lfWeight >= FW_BOLD) st << fsBold;
       if (lf.lfItalic) st << fsItalic;
@@ -544,11 +548,7 @@ void TdxBarManager::AssignFont() {
       font_->SetHeight(lf.lfHeight);
       font_->SetStyle(st);
       font_->SetCharset(lf.lfCharSet);
-    } catch (...) {
-      fontAssigning_ = false;
-      throw;
     }
-    fontAssigning_ = false;
   } else if (scaled_) {
     font_->SetHeight(lf.lfHeight);
   }
@@ -559,13 +559,8 @@ void TdxBarManager::FontChanged(TObject*) {
   if (scaled_) {
     TNotifyEvent handler = font_->OnChange;
     font_->OnChange = nullptr;
-    try {
-      AssignFont();
-    } catch (...) {
-      font_->OnChange = handler;
-      throw;
-    }
-    font_->OnChange = handler;
+    TFinally guard([&] { font_->OnChange = handler; });
+    AssignFont();
   }
   CreateBarFontHandle(font_.get(), editFontHandle_, scaled_);
   ApplyBarFonts();
@@ -576,16 +571,11 @@ void TdxBarManager::ApplyBarFonts() {
   for (int i = 0; i < bars_->Count(); ++i) {
     TdxBar* bar = bars_->Items(i);
     bar->fontChanging_ = true;
-    try {
-      if (bar->UseOwnFont())
-        bar->SetUseOwnFont(true);
-      else
-        bar->Font()->Assign(font_.get());
-    } catch (...) {
-      bar->fontChanging_ = false;
-      throw;
-    }
-    bar->fontChanging_ = false;
+    TFinally guard([&] { bar->fontChanging_ = false; });
+    if (bar->UseOwnFont())
+      bar->SetUseOwnFont(true);
+    else
+      bar->Font()->Assign(font_.get());
   }
   for (TdxBarPopupMenu* menu : std::vector<TdxBarPopupMenu*>(popupMenus_)) menu->ManagerFontChanged();
 }
@@ -632,13 +622,8 @@ template <class F>
 void WithLock(TdxBarManager* m, F f) {
   bool locked = m->LockUpdate();
   m->SetLockUpdate(true);
-  try {
-    f();
-  } catch (...) {
-    m->SetLockUpdate(locked);
-    throw;
-  }
-  m->SetLockUpdate(locked);
+  TFinally guard([&] { m->SetLockUpdate(locked); });
+  f();
 }
 
 }  // namespace
@@ -747,7 +732,8 @@ void TdxBarManager::SetCategoryItemsVisible(int index, TdxBarItemVisible value) 
     for (int i = 0; i < bars_->Count(); ++i) hadAvailable.push_back(bars_->Items(i)->ItemLinks()->AvailableItemCount() > 0);
     SetLockUpdate(true);
   }
-  try {
+  {
+    TFinally guard([&] { SetLockUpdate(locked); });
     std::vector<TdxBarItem*> items;
     GetAllItemsByCategory(index, items);
     if (value == ivAlways) std::reverse(items.begin(), items.end());
@@ -770,11 +756,7 @@ void TdxBarManager::SetCategoryItemsVisible(int index, TdxBarItemVisible value) 
           bar->autoHidden_ = false;
         }
       }
-  } catch (...) {
-    SetLockUpdate(locked);
-    throw;
   }
-  SetLockUpdate(locked);
   if (value != old) DesignerModified();
 }
 
@@ -1069,6 +1051,13 @@ HWND TdxBarManager::GetWindowForMouseCapturing() {
   HWND app = Application->Handle();
   if (app && IsWindowVisible(app)) return app;
   return mainForm_->Handle();
+}
+
+HWND TdxBarManager::ParkingWindow() {
+  if (!parkingWindow_ || !IsWindow(parkingWindow_))
+    parkingWindow_ = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+  return parkingWindow_;
 }
 
 void TdxBarManager::AddItem(TdxBarItem* item) {

@@ -4,6 +4,7 @@
 // keys, and painting in the three styles.
 #include <algorithm>
 
+#include "Dxbaranimation.h"
 #include "Dxbarcontrols.h"
 
 #include <windowsx.h>
@@ -24,7 +25,7 @@ std::vector<TMenuTimer>& MenuTimers() {
 }
 
 void CALLBACK MenuTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  try {
+  CallGuarded([&] {
     auto& timers = MenuTimers();
     auto it = std::find_if(timers.begin(), timers.end(), [&](const TMenuTimer& t) { return t.Id == id; });
     if (it == timers.end()) return;
@@ -39,9 +40,7 @@ void CALLBACK MenuTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
       menu->ScrollTimerTick();
     else
       menu->ExpandMenuTimerTick();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 UINT_PTR StartMenuTimer(TdxBarSubMenuControl* menu, int kind, UINT elapse) {
@@ -143,16 +142,20 @@ void TdxBarSubMenuControl::CreateWnd() {
   bool fh, fv;
   SetSizeAndCheckBounds(fh, fv);
   CalcControlsPositions(false);
+  if (animate_) StartAnimation(fh, fv);
+  if (!BarControlExists(self)) return;
   PlayMenuSound(0);
 }
 
 void TdxBarSubMenuControl::WindowDestroying() {
+  StopMenuAnimation(this, false);
   StopMenuTimer(scrollTimer_);
   KillExpandMenuTimer();
   TCustomdxBarControl::WindowDestroying();
 }
 
 void TdxBarSubMenuControl::DestroyWnd() {
+  StopMenuAnimation(this, false);
   StopMenuTimer(scrollTimer_);
   KillExpandMenuTimer();
   if (TdxBarSubMenuControl* child = childBar_) child->Hide();
@@ -201,13 +204,19 @@ void TdxBarSubMenuControl::Show() {
   TCustomdxBarControl* root = GetRootToolbarControl(this);
   TdxBarManager* m = root && root->BarManager() ? root->BarManager() : manager_;
   animationKind_ = m ? m->MenuAnimations() : maNone;
-  // The opening animation comes later: menus open at once.
-  animate_ = false;
+  // Animated only when the opener asked for it, the manager animates, an
+  // entry can show and nobody customizes.
+  bool customizing = (m && m->IsCustomizing()) || (manager_ && manager_->IsCustomizing());
+  animate_ = animate_ && animationKind_ != maNone && HasVisibleLinks() && !customizing;
   visible_ = true;
+  bool made = !HandleAllocated();
   HandleNeeded();
   if (!BarControlExists(self) || !HandleAllocated()) return;
+  // Only a window made now grows; an animated menu shows through its
+  // frames.
+  if (!made && AnimatedMenu() != this) animate_ = false;
   SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (animate_ ? 0 : SWP_SHOWWINDOW));
   ProcessPaintMessages();
 }
 
@@ -398,6 +407,11 @@ TdxBarMenuLayout TdxBarSubMenuControl::MakeLayout(bool measure) {
   TRect client = ClientRect();
   l.ClientWidth = client.Width();
   l.ClientHeight = client.Height();
+  // A growing window lays out as it will stand.
+  if (animate_ && animationClient_.cx > 0) {
+    l.ClientWidth = animationClient_.cx;
+    l.ClientHeight = animationClient_.cy;
+  }
   l.TopIndex = measure ? 0 : std::max(topIndex_, 0);
   l.Extended = ExtendedView();
   l.MostRecent = itemLinks_ && l.Extended ? itemLinks_->GetMostRecentItemCount() : -1;
@@ -835,7 +849,8 @@ HBRUSH ItemsBrush(bool flat) { return GetSysColorBrush(flat ? COLOR_WINDOW : COL
 
 void TdxBarSubMenuControl::PaintItem(TdxBarItemControl* control) {
   itemBrush_ = IsRare(control) && lightBrush_ ? lightBrush_ : ItemsBrush(Flat());
-  if (!control || !HandleAllocated() || controlsLocked_) return;
+  // A growing menu is painted whole once it stands.
+  if (!control || !HandleAllocated() || controlsLocked_ || animate_) return;
   TRect r = GetItemRect(control);
   if (r.Empty()) return;
   TCanvas* canvas = Canvas();
@@ -854,7 +869,7 @@ void TdxBarSubMenuControl::PaintItem(TdxBarItemControl* control) {
 }
 
 void TdxBarSubMenuControl::Paint() {
-  if (controlsLocked_ || !HandleAllocated() || !itemLinks_) return;
+  if (controlsLocked_ || animate_ || !HandleAllocated() || !itemLinks_) return;
   CalcControlsPositions(false);
   HDC dc = Canvas()->Handle();
   bool flat = Flat();
@@ -1019,6 +1034,8 @@ void TdxBarSubMenuControl::NCPaint(HDC dc) {
 void TdxBarSubMenuControl::RepaintBar() {
   if (controlsLocked_ || containerItemsLock_ || !HandleAllocated()) return;
   TdxBarControlRef self(this);
+  StopMenuAnimation(this);
+  if (!BarControlExists(self) || !HandleAllocated()) return;
   TdxBarItemLink* keep = nullptr;
   if (GetIsCustomizing() && selectedControl_) {
     keep = selectedControl_->ItemLink();
@@ -1061,6 +1078,15 @@ void TdxBarSubMenuControl::MouseMoveMenu(TMessage& msg) {
   TPoint screen = ClientToScreen(p);
   bool realMove = screen != lastMousePos_;
   TdxBarControlRef self(this);
+  // While the menu grows only a real move counts, and it ends the growing.
+  if (AnimatedMenu() == this) {
+    if (!realMove) {
+      msg.Result = 0;
+      return;
+    }
+    StopMenuAnimation(this);
+    if (!BarControlExists(self) || !HandleAllocated()) return;
+  }
   if (subItemControl_ && parentBar_ && WantMouse() && parentBar_->SelectedControl() != subItemControl_ &&
       parentBar_->ItemExists(subItemControl_)) {
     parentBar_->SetMouseSelectedItem(subItemControl_);
@@ -1130,6 +1156,8 @@ void TdxBarSubMenuControl::KeyDownMenu(TMessage& msg) {
   WORD key = static_cast<WORD>(msg.WParam);
   bool ctrl = IsKeyDown(VK_CONTROL), shift = IsKeyDown(VK_SHIFT), alt = IsKeyDown(VK_MENU);
   TdxBarControlRef self(this);
+  StopMenuAnimation(this);
+  if (!BarControlExists(self) || !HandleAllocated()) return;
   if (key == VK_DOWN && ctrl && MarkExists()) {
     ExpandMenu();
     return;
@@ -1198,6 +1226,29 @@ void TdxBarSubMenuControl::WndProc(TMessage& msg) {
       if (selectedControl_) selectedControl_->Click(false);
       msg.Result = 0;
       return;
+    case WMAnimationDone:
+      AnimationDone();
+      msg.Result = 0;
+      return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      // A click ends the growing first, then is handled as usual.
+      if (AnimatedMenu() == this) {
+        TCustomdxBarControl* active = ActiveBarControl();
+        if (!active || active == this || IsChildBar(active)) {
+          TdxBarControlRef self(this);
+          StopMenuAnimation(this);
+          if (!BarControlExists(self) || !HandleAllocated()) return;
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  switch (msg.Msg) {
     case WM_NCCALCSIZE: {
       RECT* r = msg.WParam ? &reinterpret_cast<NCCALCSIZE_PARAMS*>(msg.LParam)->rgrc[0]
                            : reinterpret_cast<RECT*>(msg.LParam);

@@ -46,33 +46,23 @@ void TdxBarPopupMenu::SetUseOwnFont(bool value) {
   if (value == useOwnFont_) return;
   fontChanging_ = true;
   useOwnFont_ = value;
-  try {
-    if (!value) {
-      if (manager_) font_->Assign(manager_->Font());
-      if (fontHandle_) DeleteObject(fontHandle_);
-      fontHandle_ = nullptr;
-    } else {
-      CreateBarFontHandle(font_.get(), fontHandle_, false);
-    }
-  } catch (...) {
-    fontChanging_ = false;
-    throw;
+  TFinally guard([&] { fontChanging_ = false; });
+  if (!value) {
+    if (manager_) font_->Assign(manager_->Font());
+    if (fontHandle_) DeleteObject(fontHandle_);
+    fontHandle_ = nullptr;
+  } else {
+    CreateBarFontHandle(font_.get(), fontHandle_, false);
   }
-  fontChanging_ = false;
 }
 
 void TdxBarPopupMenu::ManagerFontChanged() {
   fontChanging_ = true;
-  try {
-    if (useOwnFont_)
-      CreateBarFontHandle(font_.get(), fontHandle_, false);
-    else if (manager_)
-      font_->Assign(manager_->Font());
-  } catch (...) {
-    fontChanging_ = false;
-    throw;
-  }
-  fontChanging_ = false;
+  TFinally guard([&] { fontChanging_ = false; });
+  if (useOwnFont_)
+    CreateBarFontHandle(font_.get(), fontHandle_, false);
+  else if (manager_)
+    font_->Assign(manager_->Font());
 }
 
 void TdxBarPopupMenu::FontChanged(TObject*) {
@@ -144,17 +134,12 @@ void TdxBarPopupMenu::PopupEx(int x, int y, int ownerWidth, int ownerHeight, boo
   animate_ = animate;
   hasExclusion_ = exclusion != nullptr;
   if (exclusion) exclusion_ = *exclusion;
-  try {
-    Popup(x, y);
-  } catch (...) {
+  TFinally guard([&] {
     ownerWidth_ = ownerHeight_ = 0;
     animate_ = true;
     hasExclusion_ = false;
-    throw;
-  }
-  ownerWidth_ = ownerHeight_ = 0;
-  animate_ = true;
-  hasExclusion_ = false;
+  });
+  Popup(x, y);
 }
 
 void TdxBarPopupMenu::PopupFromCursorPos() {
@@ -172,18 +157,17 @@ void TdxBarButton::DoDropDown(TdxBarItemControl* control, int x, int y, bool byM
   bool horizontal = dynamic_cast<TdxBarControl*>(bar) && !IsToolbarControlVertical(bar);
   TdxBarPopupMenu* menu = dropDownMenu_;
   menu->SetDropDownMode(true);
-  try {
+  {
+    TFinally guard([&] { menu->SetDropDownMode(false); });
     menu->PopupEx(x, y, horizontal ? 0 : r.Width(), horizontal ? r.Height() : 0, true,
                   control->HasShadow() ? &screen : nullptr);
-  } catch (...) {
-    menu->SetDropDownMode(false);
-    throw;
   }
-  menu->SetDropDownMode(false);
   TdxBarSubMenuControl* window = menu->SubMenuControl();
   if (!window) return;
   window->SetOwnerControl(control);
   window->SetOwnerLinkBounds(screen);
+  // The shadow joins the button now that the menu knows it.
+  window->ResizeShadow();
   if (window->HandleAllocated()) InvalidateRect(window->Handle(), nullptr, FALSE);
   if (!byMouse && window->ItemLinks())
     if (TdxBarItemLink* first = window->ItemLinks()->First()) window->SetKeySelectedItem(first->Control());

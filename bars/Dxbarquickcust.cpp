@@ -48,7 +48,7 @@ void StopQuickTimer() {
 }
 
 void CALLBACK QuickTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     StopQuickTimer();
     TdxBarQuickControl* quick = gQuickControl;
     if (!quick) return;
@@ -59,9 +59,7 @@ void CALLBACK QuickTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     // closes nothing.
     if (!selected || selected->Parent() == quick || GetRootBarControl(selected->Parent()) == quick) return;
     if (TdxBarControl* owner = quick->OwnerBar()) owner->SetMarkState(msNone);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 // Menu placement: the popup's top-left at the screen point.

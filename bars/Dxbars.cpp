@@ -16,28 +16,13 @@ void KillDockingTimer() {
 }
 
 void CALLBACK DockingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     KillDockingTimer();
     TdxBarManager* m = gDockingManager;
     if (m && dxBarManagerList && dxBarManagerList->IndexOf(m) >= 0 && !m->IsDestroying())
       m->Bars()->DockingTimerElapsed();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
-
-// Set for the duration of a scope.
-class TFlagGuard {
- public:
-  TFlagGuard(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
-  ~TFlagGuard() { flag_ = saved_; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  bool& flag_;
-  bool saved_;
-};
 
 }  // namespace
 
@@ -79,11 +64,7 @@ TdxBar::~TdxBar() {
   if (!m->IsDestroying()) {
     DesignerModified();
     if (m->OnBarDelete) {
-      try {
-        m->OnBarDelete(m, this);
-      } catch (...) {
-        Application->HandleException(nullptr);
-      }
+      CallGuarded([&] { m->OnBarDelete(m, this); });
     }
   }
   SetVisible(false);
@@ -220,7 +201,7 @@ void TdxBar::SetDockControl(TdxBarDockControl* value) {
   dockControl_ = value;
   itemLinks_->SetRecentItemCount(-1);
   if (!internalDocking_ && value) {
-    TFlagGuard guard(internalDocking_, true);
+    auto guard = SetForScope(internalDocking_, true);
     SetDockingStyle(value->DockingStyle());
   }
   if (hidden) Show();
@@ -276,7 +257,7 @@ void TdxBar::SetDockingStyle(TdxBarDockingStyle value) {
   }
   dockingStyle_ = value;
   if (!internal) {
-    TFlagGuard guard(internalDocking_, true);
+    auto guard = SetForScope(internalDocking_, true);
     SetDockControl(nullptr);
   }
   itemLinks_->SetRecentItemCount(-1);
@@ -335,7 +316,8 @@ void TdxBar::SetIsMainMenu(bool value) {
   TdxBarManager* m = BarManager();
   bool locked = m->LockUpdate();
   m->SetLockUpdate(true);
-  try {
+  {
+    TFinally guard([&] { m->SetLockUpdate(locked); });
     if (value && m->MainMenuBar() && m->MainMenuBar() != this) m->MainMenuBar()->SetIsMainMenu(false);
     isMainMenu_ = value;
     if (value) {
@@ -347,11 +329,7 @@ void TdxBar::SetIsMainMenu(bool value) {
       SetMultiLine(false);
       SetWholeRow(false);
     }
-  } catch (...) {
-    m->SetLockUpdate(locked);
-    throw;
   }
-  m->SetLockUpdate(locked);
   if (!m->IsLoading()) {
     if (Control() && DockingStyle() != dsNone) Control()->RepaintBar();
     UpdateCustomizingBars();
@@ -392,7 +370,7 @@ void TdxBar::SetSizeGrip(bool value) {
 void TdxBar::SetUseOwnFont(bool value) {
   if (value == useOwnFont_) return;
   {
-    TFlagGuard guard(fontChanging_, true);
+    auto guard = SetForScope(fontChanging_, true);
     useOwnFont_ = value;
     if (!value) {
       font_->Assign(BarManager()->Font());
@@ -564,35 +542,27 @@ void TdxBar::Reset() {
   if (!src) return;
   m->DoBarBeforeReset(this);
   {
-    TFlagGuard restoring(dxBarRestoringFromForm, true);
+    auto restoring = SetForScope(dxBarRestoringFromForm, true);
     std::set<TCustomdxBarSubItem*> done;
     if (m->UseFullReset()) {
       bool locked = m->LockUpdate();
       bool wasVisible = visible_;
       m->SetLockUpdate(true);
-      try {
+      {
+        TFinally guard([&] { m->SetLockUpdate(locked); });
         SetVisible(false);
         Assign(src);
         itemLinks_->AssignUsageData(src->ItemLinks());
         RestoreSubItems(itemLinks_, copy.get(), done);
         SetVisible(wasVisible);
-      } catch (...) {
-        m->SetLockUpdate(locked);
-        throw;
       }
-      m->SetLockUpdate(locked);
     } else {
       bool locked = lockUpdate_;
       SetLockUpdate(true);
-      try {
-        itemLinks_->Assign(src->ItemLinks());
-        itemLinks_->AssignUsageData(src->ItemLinks());
-        RestoreSubItems(itemLinks_, copy.get(), done);
-      } catch (...) {
-        SetLockUpdate(locked);
-        throw;
-      }
-      SetLockUpdate(locked);
+      TFinally cleanUp([&] { SetLockUpdate(locked); });
+      itemLinks_->Assign(src->ItemLinks());
+      itemLinks_->AssignUsageData(src->ItemLinks());
+      RestoreSubItems(itemLinks_, copy.get(), done);
     }
   }
   m->DoBarAfterReset(this);
@@ -741,7 +711,7 @@ void TdxBars::ChangeBarControlPos(TdxBarControl* barControl, TPoint p, bool from
 
 void TdxBars::DockingTimerElapsed() {
   if (!moving_ || !movingBarControl_) return;
-  TFlagGuard guard(inTimer_, true);
+  auto guard = SetForScope(inTimer_, true);
   TPoint c = dxBarSystem()->GetCursorPos();
   ChangeBarControlPos(movingBarControl_, TPoint(c.x + dragOffset_.x, c.y + dragOffset_.y), true);
 }
@@ -794,34 +764,29 @@ void TdxBars::Moving(TdxBarControl* barControl) {
     }
     moving_ = false;
   };
-  try {
-    dxBarMessageLoop(
-        [&](MSG& msg) {
-          if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
-            bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-            bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
-            if ((down || up) && msg.wParam == VK_CONTROL) {
-              moveTo(dxBarSystem()->GetCursorPos());
-            } else if (down && msg.wParam == VK_ESCAPE) {
-              ended = true;
-            }
-            return true;
-          }
-          if (msg.message == WM_MOUSEMOVE) {
-            TPoint p = dxBarSystem()->GetCursorPos();
-            if (p != last) moveTo(p);
-            return true;
-          }
-          if (msg.message == WM_LBUTTONUP) {
+  TFinally guard([&] { finish(); });
+  dxBarMessageLoop(
+      [&](MSG& msg) {
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+          bool down = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+          bool up = msg.message == WM_KEYUP || msg.message == WM_SYSKEYUP;
+          if ((down || up) && msg.wParam == VK_CONTROL) {
+            moveTo(dxBarSystem()->GetCursorPos());
+          } else if (down && msg.wParam == VK_ESCAPE) {
             ended = true;
-            return true;
           }
-          return false;
-        },
-        [&] { return ended || GetCapture() != capture; });
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
+          return true;
+        }
+        if (msg.message == WM_MOUSEMOVE) {
+          TPoint p = dxBarSystem()->GetCursorPos();
+          if (p != last) moveTo(p);
+          return true;
+        }
+        if (msg.message == WM_LBUTTONUP) {
+          ended = true;
+          return true;
+        }
+        return false;
+      },
+      [&] { return ended || GetCapture() != capture; });
 }

@@ -106,13 +106,8 @@ template <class F>
 void WithManagerLock(TdxBarManager* m, F body) {
   bool locked = m->LockUpdate();
   m->SetLockUpdate(true);
-  try {
-    body();
-  } catch (...) {
-    m->SetLockUpdate(locked);
-    throw;
-  }
-  m->SetLockUpdate(locked);
+  TFinally guard([&] { m->SetLockUpdate(locked); });
+  body();
 }
 
 // Reads one bar: a failed read leaves the values read so far and shows
@@ -123,27 +118,19 @@ void ReadBar(TdxBar* bar, F body) {
   auto show = [&](bool visible) {
     bool restoring = bars->Restoring();
     bars->SetRestoring(true);
-    try {
+    {
+      TFinally guard([&] { bars->SetRestoring(restoring); });
       bar->SetVisible(visible);
-    } catch (...) {
-      bars->SetRestoring(restoring);
-      throw;
     }
-    bars->SetRestoring(restoring);
   };
   bool locked = bar->LockUpdate();
   bar->SetLockUpdate(true);
+  TFinally cleanUp([&] { bar->SetLockUpdate(locked); });
   try {
-    try {
-      show(body());
-    } catch (const Exception&) {
-      show(true);
-    }
-  } catch (...) {
-    bar->SetLockUpdate(locked);
-    throw;
+    show(body());
+  } catch (const Exception&) {
+    show(true);
   }
-  bar->SetLockUpdate(locked);
 }
 
 // Hides the kept bars, reads the present bar entries into bar i or, past
@@ -249,21 +236,16 @@ void ReadRegistryLink(TdxBarManager* m, TdxBarItemLinks* links, const String& ke
 
 void LoadRegistryLinks(TdxBarManager* m, TdxBarItemLinks* links, const String& key, bool barList) {
   links->Clear();
-  try {
-    TRegistry r;
-    if (r.OpenKeyReadOnly(key)) {
-      int count = r.ValueExists("ItemLinkCount") ? r.ReadInteger("ItemLinkCount") : 0;
-      TStringList names;
-      r.GetKeyNames(&names);
-      count = ProbeCount(count, names, "ItemLink");
-      for (int j = 0; j < count; ++j)
-        if (r.KeyExists("ItemLink" + IntToStr(j))) ReadRegistryLink(m, links, LinkKey(key, j), barList);
-    }
-  } catch (...) {
-    links->Loaded(true);
-    throw;
+  TFinally guard([&] { links->Loaded(true); });
+  TRegistry r;
+  if (r.OpenKeyReadOnly(key)) {
+    int count = r.ValueExists("ItemLinkCount") ? r.ReadInteger("ItemLinkCount") : 0;
+    TStringList names;
+    r.GetKeyNames(&names);
+    count = ProbeCount(count, names, "ItemLink");
+    for (int j = 0; j < count; ++j)
+      if (r.KeyExists("ItemLink" + IntToStr(j))) ReadRegistryLink(m, links, LinkKey(key, j), barList);
   }
-  links->Loaded(true);
 }
 
 bool ReadRegistryBar(TdxBarManager* m, TdxBar* bar, const String& key) {
@@ -428,40 +410,35 @@ void WriteIni(TdxBarManager* m, TMemIniFile& ini, const String& prefix) {
 void LoadIniLinks(TdxBarManager* m, TdxBarItemLinks* links, TMemIniFile& ini, const TStrings& sections,
                   const String& section, bool barList) {
   links->Clear();
-  try {
-    int count = ProbeCount(ini.ReadInteger(section, "ItemLinkCount", 0), sections, section + ".ItemLink");
-    for (int j = 0; j < count; ++j) {
-      String s = IniLinkSection(section, j);
-      String name = ini.ReadString(s, "ItemName", String());
-      if (name.empty()) continue;
-      TdxBarItemLink* link = links->Add();
-      if (!PlaceItem(link, ItemNamed(m, name))) continue;
-      try {
-        link->SetBeginGroup(ini.ReadBool(s, "BeginGroup", false));
-        // No glyph is stored in an INI file: its mark would show an empty
-        // picture.
-        TdxBarUserDefines defines = TdxBarUserDefines::FromBits(ini.ReadInteger(s, "UserDefine", 0) & 0x0F);
-        defines >> udGlyph;
-        link->SetUserDefine(defines);
-        if (defines.Contains(udCaption)) link->SetUserCaption(ini.ReadString(s, "UserCaption", String()));
-        if (defines.Contains(udPaintStyle))
-          link->SetUserPaintStyle(static_cast<TdxBarPaintStyle>(
-              Ordinal(ini.ReadInteger(s, "UserPaintStyle", psStandard), psCaptionGlyph, "UserPaintStyle")));
-        if (defines.Contains(udWidth)) link->SetUserWidth(ini.ReadInteger(s, "UserWidth", 100));
-        if (barList) link->LoadedVisible = ini.ReadBool(s, "Visible", true);
-        if (KeepsUsage(m, links)) {
-          link->LoadedUseCount = ini.ReadInteger(s, "UseCount", 0);
-          link->LoadedRecentIndex = ini.ReadInteger(s, "RecentIndex", -1);
-        }
-      } catch (const Exception&) {
-        // The link keeps what was read.
+  TFinally guard([&] { links->Loaded(true); });
+  int count = ProbeCount(ini.ReadInteger(section, "ItemLinkCount", 0), sections, section + ".ItemLink");
+  for (int j = 0; j < count; ++j) {
+    String s = IniLinkSection(section, j);
+    String name = ini.ReadString(s, "ItemName", String());
+    if (name.empty()) continue;
+    TdxBarItemLink* link = links->Add();
+    if (!PlaceItem(link, ItemNamed(m, name))) continue;
+    try {
+      link->SetBeginGroup(ini.ReadBool(s, "BeginGroup", false));
+      // No glyph is stored in an INI file: its mark would show an empty
+      // picture.
+      TdxBarUserDefines defines = TdxBarUserDefines::FromBits(ini.ReadInteger(s, "UserDefine", 0) & 0x0F);
+      defines >> udGlyph;
+      link->SetUserDefine(defines);
+      if (defines.Contains(udCaption)) link->SetUserCaption(ini.ReadString(s, "UserCaption", String()));
+      if (defines.Contains(udPaintStyle))
+        link->SetUserPaintStyle(static_cast<TdxBarPaintStyle>(
+            Ordinal(ini.ReadInteger(s, "UserPaintStyle", psStandard), psCaptionGlyph, "UserPaintStyle")));
+      if (defines.Contains(udWidth)) link->SetUserWidth(ini.ReadInteger(s, "UserWidth", 100));
+      if (barList) link->LoadedVisible = ini.ReadBool(s, "Visible", true);
+      if (KeepsUsage(m, links)) {
+        link->LoadedUseCount = ini.ReadInteger(s, "UseCount", 0);
+        link->LoadedRecentIndex = ini.ReadInteger(s, "RecentIndex", -1);
       }
+    } catch (const Exception&) {
+      // The link keeps what was read.
     }
-  } catch (...) {
-    links->Loaded(true);
-    throw;
   }
-  links->Loaded(true);
 }
 
 bool ReadIniBar(TdxBarManager* m, TdxBar* bar, TMemIniFile& ini, const TStrings& sections, const String& s) {
@@ -565,13 +542,8 @@ void TdxBarStandardLayoutStore::SaveToIniFile(TdxBarManager* m, const String& fi
   ini.ReadSections(&sections);
   for (int i = 0; i < sections.Count(); ++i)
     if (sections.Get(i).compare(0, prefix.size(), prefix) == 0) ini.EraseSection(sections.Get(i));
-  try {
-    WriteIni(m, ini, prefix);
-  } catch (...) {
-    ini.UpdateFile();
-    throw;
-  }
-  ini.UpdateFile();
+  TFinally guard([&] { ini.UpdateFile(); });
+  WriteIni(m, ini, prefix);
 }
 
 TdxBarLayoutStore* dxBarStandardLayoutStore() {

@@ -60,9 +60,19 @@ constexpr int dxSBAR_MODIFY = 39336;
 constexpr int dxSBAR_PERSMENUSANDTOOLBARS = 39340;
 constexpr int dxSBAR_MENUANIMATIONS = 39348;
 constexpr int dxSBAR_MENUANIM1 = 39349;
+// The colour combo: the sixteen colour names (first + n), the automatic
+// and the custom entry.
+constexpr int dxSBAR_COLORNAMES = 39400;
+constexpr int dxSBAR_COLORAUTOTEXT = 39416;
+constexpr int dxSBAR_COLORCUSTOMTEXT = 39417;
+// The date navigator's buttons and the date dialog's caption.
+constexpr int dxSBAR_DATETODAY = 39450;
+constexpr int dxSBAR_DATECLEAR = 39451;
+constexpr int dxSBAR_DATEDIALOGCAPTION = 39452;
 constexpr int dxSBAR_DIALOGOK = 39453;
 constexpr int dxSBAR_DIALOGCANCEL = 39454;
 constexpr int dxSBAR_IMAGEDIALOGCAPTION = 39458;
+constexpr int dxSBAR_PLACEFORCONTROL = 39459;
 
 // The text of a string-table entry of the program's own module; an entry
 // that is missing gives "String <id>" so that a message never goes empty.

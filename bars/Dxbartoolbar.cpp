@@ -6,22 +6,16 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
+#include "Dxbarshadow.h"
 #include "Dxbarwinitems.h"
 
 #include <windowsx.h>
 
 namespace {
 
-HWND gParkingWindow = nullptr;
-
-// A hidden window the kept docked handle of a dragged bar waits under (a
-// child handle left without parent is weak under X11 window management).
-HWND ParkingWindow() {
-  if (!gParkingWindow || !IsWindow(gParkingWindow))
-    gParkingWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-  return gParkingWindow;
-}
+// Where the kept docked handle of a dragged bar waits: its manager's
+// parking window.
+HWND ParkingWindow(TdxBarManager* m) { return m ? m->ParkingWindow() : nullptr; }
 
 // A window that no object hears any more, destroyed.
 void DestroyKeptWindow(HWND wnd) {
@@ -48,11 +42,6 @@ bool IsTrueTypeFont(HFONT font) {
 }
 
 }  // namespace
-
-void dxBarFreeParkingWindow() {
-  if (gParkingWindow && IsWindow(gParkingWindow)) DestroyWindow(gParkingWindow);
-  gParkingWindow = nullptr;
-}
 
 // ---------------------------------------------------------------- construction
 
@@ -543,6 +532,17 @@ void TdxBarControl::RebuildBar() {
   RepaintBar();
 }
 
+void TdxBarControl::RefreshShadow() {
+  if (!Shadow()) return;
+  if (!HasShadow() || !GetIsShadowVisible()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+    return;
+  }
+  ResizeShadow();
+  Shadow()->SetVisible(true);
+}
+
 void TdxBarControl::BarManagerStyleChanged() {
   UpdateControlStyle();
   CalcDrawingConsts();
@@ -606,11 +606,11 @@ HWND TdxBarControl::CreateKeptWindow(TdxBarDockingStyle style, TdxDockControl* d
   CreateParams(p);
   dockingStyle_ = savedStyle;
   dockControl_ = savedDock;
-  HWND parent = style != dsNone ? (dock ? dock->Handle() : ParkingWindow()) : p.WndParent;
+  HWND parent = style != dsNone ? (dock ? dock->Handle() : ParkingWindow(manager_)) : p.WndParent;
   HMENU id = style != dsNone ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id_)) : nullptr;
   HWND wnd = p.WindowClass->Create(nullptr, p.ExStyle, p.Caption.c_str(), p.Style & ~WS_VISIBLE, left_, top_,
                                    std::max(width_, 1), std::max(height_, 1), parent, id);
-  if (wnd && style != dsNone) ::SetParent(wnd, ParkingWindow());
+  if (wnd && style != dsNone) ::SetParent(wnd, ParkingWindow(manager_));
   return wnd;
 }
 
@@ -654,6 +654,11 @@ void TdxBarControl::SetMoving(bool value) {
 }
 
 void TdxBarControl::ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* dockControl) {
+  // The window going out of use takes its strips with it.
+  if (Shadow()) {
+    Shadow()->SetVisible(false);
+    Shadow()->DestroyParts();
+  }
   BeginInternal();
   TdxDockControl* dock = style == dsNone ? nullptr : dockControl;
   if (style != dsNone && !dock && manager_) dock = manager_->Bars()->GetDockControl(style);
@@ -666,7 +671,7 @@ void TdxBarControl::ChangeStyleWinTo(TdxBarDockingStyle style, TdxDockControl* d
       // The window of the kind not in use waits, out of sight.
       if (docked) {
         dockedHandle_ = current;
-        ::SetParent(current, ParkingWindow());
+        ::SetParent(current, ParkingWindow(manager_));
       } else {
         floatingHandle_ = current;
         ShowWindow(current, SW_HIDE);

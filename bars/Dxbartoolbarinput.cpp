@@ -21,21 +21,17 @@ struct THeld {
   TdxBarControlRef Bar;
 } gHeld;
 
-// The mark whose More Buttons hint timer runs.
-UINT_PTR gMoreButtonsTimer = 0;
-TdxBarControlRef gMoreButtonsBar;
-
-void CALLBACK MoreButtonsHintTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
-    if (!BarControlExists(gMoreButtonsBar)) {
-      if (gMoreButtonsTimer) dxBarSystem()->KillTimer(gMoreButtonsTimer);
-      gMoreButtonsTimer = 0;
-      return;
-    }
-    static_cast<TdxBarControl*>(gMoreButtonsBar.Control())->MoreButtonsHintTick();
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+// A mark's More Buttons hint timer: the toolbar window that started it
+// keeps its id; one that no window keeps is stopped.
+void CALLBACK MoreButtonsHintTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
+  CallGuarded([&] {
+    for (int i = 0; i < BarControlCount(); ++i)
+      if (auto* bar = dynamic_cast<TdxBarControl*>(GetBarControl(i)); bar && bar->MoreButtonsTimer() == id) {
+        bar->MoreButtonsHintTick();
+        return;
+      }
+    dxBarSystem()->KillTimer(id);
+  });
 }
 
 const char* const kMoreButtonsHint = "More Buttons";
@@ -460,7 +456,8 @@ void TdxBarControl::NCLButtonDownToolbar(TMessage& msg) {
     if (GetCapture() == wnd) ReleaseCapture();
     if (BarControlExists(self)) SetCloseButtonState(msNone);
   };
-  try {
+  {
+    TFinally guard([&] { finish(); });
     dxBarMessageLoop(
         [&](MSG& m2) {
           if (m2.message == WM_MOUSEMOVE) {
@@ -478,11 +475,7 @@ void TdxBarControl::NCLButtonDownToolbar(TMessage& msg) {
           return false;
         },
         [&] { return ended || GetCapture() != wnd || !BarControlExists(self); });
-  } catch (...) {
-    finish();
-    throw;
   }
-  finish();
   if (!clicked || !bar || !m) return;
   bar->SetVisible(false);
   m->DoBarClose(bar);
@@ -497,10 +490,8 @@ void TdxBarControl::CheckMarkState(TPoint p) {
 
 void TdxBarControl::SetMarkState(TdxBarMarkState value) {
   if (GetIsCustomizing() || value == markState_) return;
-  if (gMoreButtonsTimer && gMoreButtonsBar.Control() == this) {
-    dxBarSystem()->KillTimer(gMoreButtonsTimer);
-    gMoreButtonsTimer = 0;
-  }
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
+  moreButtonsTimer_ = 0;
   markState_ = value;
   if (value != msPressed)
     if (TdxBarQuickControl* quick = dxBarQuickControl(); quick && quick->OwnerBar() == this) quick->Free();
@@ -535,17 +526,12 @@ void TdxBarControl::SetMarkState(TdxBarMarkState value) {
 }
 
 void TdxBarControl::StartMoreButtonsHintTimer() {
-  if (gMoreButtonsTimer) dxBarSystem()->KillTimer(gMoreButtonsTimer);
-  gMoreButtonsBar = TdxBarControlRef(this);
-  gMoreButtonsTimer = dxBarSystem()->SetTimer(50, MoreButtonsHintTimerProc);
-  moreButtonsTimer_ = gMoreButtonsTimer;
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
+  moreButtonsTimer_ = dxBarSystem()->SetTimer(50, MoreButtonsHintTimerProc);
 }
 
 void TdxBarControl::FinishMoreButtonsHintTimer() {
-  if (gMoreButtonsTimer && gMoreButtonsBar.Control() == this) {
-    dxBarSystem()->KillTimer(gMoreButtonsTimer);
-    gMoreButtonsTimer = 0;
-  }
+  if (moreButtonsTimer_) dxBarSystem()->KillTimer(moreButtonsTimer_);
   moreButtonsTimer_ = 0;
   if (markState_ == msSelected) SetMarkState(msNone);
 }

@@ -1,6 +1,7 @@
 // Unit-wide state and services of the command bars: start-up and shut-down,
 // the class registries, the live bar windows, input helpers, message
 // drains, mouse-leave tracking, sounds, fonts and the system seams.
+#include "Dxbaranimation.h"
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
 #include "Dxbarstrs.h"
@@ -128,8 +129,8 @@ void dxBarInitialize() {
 
 void dxBarFinalize() {
   if (gInitCount == 0 || --gInitCount > 0) return;
+  dxBarStopMenuAnimations();
   UnregisterCoreItems();
-  dxBarFreeParkingWindow();
   delete gBarControls;
   gBarControls = nullptr;
   gActiveBarControl = nullptr;
@@ -288,6 +289,11 @@ bool BarControlExists(const TdxBarControlRef& ref) {
 
 int BarControlCount() { return gBarControls ? static_cast<int>(gBarControls->size()) : 0; }
 
+TCustomdxBarControl* GetBarControl(int index) {
+  if (index < 0 || index >= BarControlCount()) return nullptr;
+  return (*gBarControls)[static_cast<size_t>(index)].Control;
+}
+
 TCustomdxBarControl* ActiveBarControl() { return gActiveBarControl; }
 void SetActiveBarControl(TCustomdxBarControl* barControl) { gActiveBarControl = barControl; }
 
@@ -432,15 +438,11 @@ namespace {
 // Hands on what is queued in the range, never waiting. The bound keeps a
 // window that never validates itself from holding the drain.
 void Drain(UINT first, UINT last) {
-  MSG msg;
-  for (int n = 0; n < 10000 && PeekMessageA(&msg, nullptr, first, last, PM_NOREMOVE); ++n) {
-    if (!PeekMessageA(&msg, nullptr, first, last, PM_REMOVE)) break;
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    DispatchMessageA(&msg);
-  }
+  TPumpFilter range;
+  range.First = first;
+  range.Last = last;
+  int n = 0;
+  PumpUntil([&] { return n++ >= 10000; }, kPumpQueued, nullptr, range);
 }
 
 }  // namespace
@@ -450,27 +452,9 @@ void ProcessPaintMessages() { Drain(WM_PAINT, WM_PAINT); }
 
 TPumpResult dxBarMessageLoop(const std::function<bool(MSG&)>& take, const std::function<bool()>& done,
                              const std::shared_ptr<bool>& alive) {
-  // PumpUntil waits and keeps WM_QUIT and the caller's flag; every other
-  // message is taken out here, before PumpUntil would dispatch it.
-  return PumpUntil(
-      [&] {
-        MSG msg;
-        for (;;) {
-          if (done()) return true;
-          if (alive && !*alive) return false;
-          if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) || msg.message == WM_QUIT) return false;
-          if (!PeekMessageA(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE)) return false;
-          if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return false;
-          }
-          if (!take(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-          }
-        }
-      },
-      kPumpForever, alive);
+  TPumpFilter mode;
+  mode.Take = take;
+  return PumpUntil(done, kPumpForever, alive, mode);
 }
 
 // ---------------------------------------------------------------- mouse-leave tracking
@@ -478,12 +462,10 @@ TPumpResult dxBarMessageLoop(const std::function<bool(MSG&)>& take, const std::f
 namespace {
 
 void CALLBACK MouseTrackingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
-  try {
+  CallGuarded([&] {
     if (!gMouseTrackingWnd) return;
     if (WindowFromPointDeep(dxBarSystem()->GetCursorPos()) != gMouseTrackingWnd) EndMouseTracking(gMouseTrackingWnd);
-  } catch (...) {
-    HandleExceptionLater(nullptr);
-  }
+  });
 }
 
 }  // namespace

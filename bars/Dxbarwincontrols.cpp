@@ -622,13 +622,8 @@ void TdxBarEditControl::DrawTextField(const TRect& r) {
     canvas->Brush()->SetColor(savedBrush);
     canvas->Brush()->SetStyle(savedStyle);
   };
-  try {
-    if (TdxBarEdit* edit = Edit()) edit->DrawInterior(canvas, r, link_);
-  } catch (...) {
-    restore();
-    throw;
-  }
-  restore();
+  TFinally guard([&] { restore(); });
+  if (TdxBarEdit* edit = Edit()) edit->DrawInterior(canvas, r, link_);
 }
 
 void TdxBarEditControl::Paint(const TRect& r, TdxBarPaintType paintType) {

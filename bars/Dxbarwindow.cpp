@@ -5,6 +5,7 @@
 
 #include "Dxbarcontrols.h"
 #include "Dxbarquickcust.h"
+#include "Dxbarshadow.h"
 #include "Dxbarwinitems.h"
 #include "customize/Dxbarcustform.h"
 
@@ -59,6 +60,7 @@ TCustomdxBarControl::TCustomdxBarControl(TdxBarManager* manager)
   top_ = 100;
   width_ = 50;
   height_ = 30;
+  shadow_ = std::make_unique<TdxBarShadow>(this);
 }
 
 void TCustomdxBarControl::BeforeDestruction() {
@@ -84,6 +86,7 @@ TCustomdxBarControl::~TCustomdxBarControl() {
     DestroyControls();
   if (itemLinks_) itemLinks_->BarControlDestroyed(this);
   UnregisterBarControl(this);
+  shadow_.reset();
 }
 
 void TCustomdxBarControl::UpdateControlStyle() {
@@ -112,6 +115,11 @@ void TCustomdxBarControl::CreateWnd() {
 void TCustomdxBarControl::WindowDestroying() {
   if (destroyed_) return;
   destroyed_ = true;
+  // No strip outlives the window it shades.
+  if (shadow_) {
+    shadow_->SetVisible(false);
+    shadow_->DestroyParts();
+  }
   if (HandleAllocated()) EndMouseTracking(handle_);
   SetMarkState(msNone);
   BeforeDestroyHandle();
@@ -434,6 +442,29 @@ bool TCustomdxBarControl::GetOwnerLinkBounds(bool clientCoords, TRect& r) {
   return true;
 }
 
+void TCustomdxBarControl::ResizeShadow() {
+  if (!shadow_ || !HandleAllocated()) return;
+  shadow_->SetOwnerBounds(IsLinkedToOwner() ? ownerLinkBounds_ : TRect(), GetWindowRect());
+}
+
+void TCustomdxBarControl::ShadowPosChanged(UINT flags) {
+  if (!shadow_ || destroyed_ || !HandleAllocated()) return;
+  if (!HasShadow()) {
+    shadow_->SetVisible(false);
+    shadow_->DestroyParts();
+    return;
+  }
+  bool changed = !(flags & SWP_NOMOVE) || !(flags & SWP_NOSIZE);
+  if (!GetIsShadowVisible()) {
+    // Strips of a hidden window are made again when it shows.
+    shadow_->SetVisible(false);
+    if (changed) shadow_->DestroyParts();
+    return;
+  }
+  if (changed || shadow_->PartCount() == 0) ResizeShadow();
+  shadow_->SetVisible(true);
+}
+
 void TCustomdxBarControl::DrawOwnerLink(HDC dc) {
   TRect r;
   if (GetOwnerLinkBounds(false, r)) FillRect(dc, &r, GetBarControlOwnerBrush());
@@ -578,6 +609,13 @@ void TCustomdxBarControl::WndProc(TMessage& msg) {
       TCustomControl::WndProc(msg);
       if (CanFinishMouseTracking(static_cast<int>(msg.Result))) EndMouseTracking(handle_);
       return;
+    case WM_WINDOWPOSCHANGED: {
+      UINT flags = reinterpret_cast<WINDOWPOS*>(msg.LParam)->flags;
+      TdxBarControlRef self(this);
+      TCustomControl::WndProc(msg);
+      if (BarControlExists(self)) ShadowPosChanged(flags);
+      return;
+    }
     case WM_CAPTURECHANGED:
       if (dragPending_) {
         dragPending_ = false;

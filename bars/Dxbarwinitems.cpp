@@ -429,13 +429,9 @@ void TdxBarCustomCombo::DrawInterior(TCanvas* canvas, const TRect& r, TdxBarItem
   bool savedInEdit = drawingInEdit_;
   drawingCanvas_ = canvas;
   drawingInEdit_ = true;
-  try {
-    DrawItem(index, r, TOwnerDrawState());
-  } catch (...) {
+  TFinally guard([&] {
     drawingCanvas_ = savedCanvas;
     drawingInEdit_ = savedInEdit;
-    throw;
-  }
-  drawingCanvas_ = savedCanvas;
-  drawingInEdit_ = savedInEdit;
+  });
+  DrawItem(index, r, TOwnerDrawState());
 }

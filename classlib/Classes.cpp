@@ -468,13 +468,8 @@ int TStrings::AddObject(const String& s, TObject* obj) {
 
 void TStrings::AddStrings(const TStrings* strings) {
   BeginUpdate();
-  try {
-    for (int i = 0; i < strings->Count(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TFinally guard([&] { EndUpdate(); });
+  for (int i = 0; i < strings->Count(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
 }
 
 void TStrings::InsertObject(int index, const String& s, TObject* obj) {
@@ -543,21 +538,16 @@ String TStrings::Text() const {
 
 void TStrings::SetText(const String& text) {
   BeginUpdate();
-  try {
-    Clear();
-    size_t i = 0, n = text.size();
-    while (i < n) {
-      size_t start = i;
-      while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
-      Add(text.substr(start, i - start));
-      if (i < n && text[i] == '\r') ++i;
-      if (i < n && text[i] == '\n') ++i;
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  TFinally guard([&] { EndUpdate(); });
+  Clear();
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t start = i;
+    while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+    Add(text.substr(start, i - start));
+    if (i < n && text[i] == '\r') ++i;
+    if (i < n && text[i] == '\n') ++i;
   }
-  EndUpdate();
 }
 
 String TStrings::CommaText() const {
@@ -580,32 +570,27 @@ String TStrings::CommaText() const {
 
 void TStrings::SetCommaText(const String& text) {
   BeginUpdate();
-  try {
-    Clear();
-    size_t p = 0, n = text.size();
-    auto blank = [&](size_t k) { return k < n && text[k] >= 1 && static_cast<unsigned char>(text[k]) <= ' '; };
-    while (blank(p)) ++p;
-    while (p < n) {
-      String s;
-      if (text[p] == '"') {
-        s = AnsiExtractQuotedStr(text, p, '"');
-      } else {
-        size_t start = p;
-        while (p < n && static_cast<unsigned char>(text[p]) > ' ' && text[p] != ',') ++p;
-        s = text.substr(start, p - start);
-      }
-      Add(s);
-      while (blank(p)) ++p;
-      if (p < n && text[p] == ',') {
-        do ++p;
-        while (blank(p));
-      }
+  TFinally guard([&] { EndUpdate(); });
+  Clear();
+  size_t p = 0, n = text.size();
+  auto blank = [&](size_t k) { return k < n && text[k] >= 1 && static_cast<unsigned char>(text[k]) <= ' '; };
+  while (blank(p)) ++p;
+  while (p < n) {
+    String s;
+    if (text[p] == '"') {
+      s = AnsiExtractQuotedStr(text, p, '"');
+    } else {
+      size_t start = p;
+      while (p < n && static_cast<unsigned char>(text[p]) > ' ' && text[p] != ',') ++p;
+      s = text.substr(start, p - start);
     }
-  } catch (...) {
-    EndUpdate();
-    throw;
+    Add(s);
+    while (blank(p)) ++p;
+    if (p < n && text[p] == ',') {
+      do ++p;
+      while (blank(p));
+    }
   }
-  EndUpdate();
 }
 
 String TStrings::Names(int index) const {
@@ -668,14 +653,11 @@ void TStrings::Assign(TPersistent* source) {
   if (auto* src = dynamic_cast<TStrings*>(source)) {
     if (src == this) return;
     BeginUpdate();
-    try {
+    {
+      TFinally guard([&] { EndUpdate(); });
       Clear();
       AddStrings(src);
-    } catch (...) {
-      EndUpdate();
-      throw;
     }
-    EndUpdate();
     return;
   }
   TPersistent::Assign(source);
@@ -804,29 +786,24 @@ int TStringList::IndexOf(const String& s) const {
 void TStringList::SetText(const String& text) {
   // Fast path: build the items directly, then sort once.
   BeginUpdate();
-  try {
-    Clear();
-    std::vector<Item> items;
-    size_t i = 0, n = text.size();
-    while (i < n) {
-      size_t start = i;
-      while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
-      items.push_back(Item{text.substr(start, i - start), nullptr});
-      if (i < n && text[i] == '\r') ++i;
-      if (i < n && text[i] == '\n') ++i;
-    }
-    if (!sorted_) {
-      Changing();
-      items_ = std::move(items);
-      Changed();
-    } else {
-      for (auto& it : items) Add(it.str);
-    }
-  } catch (...) {
-    EndUpdate();
-    throw;
+  TFinally guard([&] { EndUpdate(); });
+  Clear();
+  std::vector<Item> items;
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    size_t start = i;
+    while (i < n && text[i] != '\r' && text[i] != '\n') ++i;
+    items.push_back(Item{text.substr(start, i - start), nullptr});
+    if (i < n && text[i] == '\r') ++i;
+    if (i < n && text[i] == '\n') ++i;
   }
-  EndUpdate();
+  if (!sorted_) {
+    Changing();
+    items_ = std::move(items);
+    Changed();
+  } else {
+    for (auto& it : items) Add(it.str);
+  }
 }
 
 void TStringList::CustomSort(const TStringListSortCompare& compare) {

@@ -41,6 +41,47 @@ struct TFreeDeleter {
 template <class T>
 using TOwned = std::unique_ptr<T, TFreeDeleter>;
 
+// Runs a clean-up when the scope ends, by a return or an exception:
+//   TFinally restore([&] { SetLockUpdate(locked); });
+// A clean-up that raises on the way out of a normal return raises from
+// here; one that raises while another exception unwinds the scope cannot
+// replace it, and the first exception goes on.
+template <class F>
+class TFinally {
+ public:
+  explicit TFinally(F cleanUp) : cleanUp_(std::move(cleanUp)), exceptions_(std::uncaught_exceptions()) {}
+  ~TFinally() noexcept(false) {
+    if (!armed_) return;
+    if (std::uncaught_exceptions() == exceptions_) {
+      cleanUp_();
+      return;
+    }
+    try {
+      cleanUp_();
+    } catch (...) {
+      // Unwinding already: the exception on its way is the one reported.
+    }
+  }
+  TFinally(const TFinally&) = delete;
+  TFinally& operator=(const TFinally&) = delete;
+  // The clean-up will not run.
+  void Dismiss() { armed_ = false; }
+
+ private:
+  F cleanUp_;
+  int exceptions_;
+  bool armed_ = true;
+};
+
+// Sets a variable for a scope; its old value comes back at the end:
+//   auto reading = SetForScope(reading_, true);
+template <class T, class V>
+[[nodiscard]] auto SetForScope(T& var, V value) {
+  T saved = var;
+  var = value;
+  return TFinally([&var, saved] { var = saved; });
+}
+
 // ---------------------------------------------------------------- events
 
 // A method pointer: an object's member function, or any callable.

@@ -497,6 +497,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner) {
     if (!IsLoading()) SetBounds(left_, top_, width_, height_);
   };
   ControlStyle = {csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  WindowProc = {this, &TControl::WndProc};
 }
 
 TControl::~TControl() {
@@ -882,8 +883,17 @@ void TControl::SendToBack() {
 
 LRESULT TControl::Perform(UINT msg, WPARAM w, LPARAM l) {
   TMessage m{msg, w, l, 0};
-  WndProc(m);
+  DeliverMessage(m);
   return m.Result;
+}
+
+void TControl::DeliverMessage(TMessage& msg) {
+  // A copy: the method may replace itself or free the control.
+  TWndMethod proc = WindowProc;
+  if (proc)
+    proc(msg);
+  else
+    WndProc(msg);
 }
 
 TControl* TControl::FindControl(HWND wnd) {
@@ -1128,7 +1138,7 @@ void TWinControl::WindowMessage(HWND wnd, TMessage& msg) {
     TControl::WndProc(msg);
     return;
   }
-  WndProc(msg);
+  DeliverMessage(msg);
   if (msg.Msg == WM_NCDESTROY && handle_ == wnd) handle_ = nullptr;
 }
 
@@ -1960,13 +1970,8 @@ void TCustomControl::Paint() {}
 void TCustomControl::PaintWindow(HDC dc) {
   canvas_->FreeHandle();
   canvas_->SetHandle(dc);
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(nullptr);
-    throw;
-  }
-  canvas_->SetHandle(nullptr);
+  TFinally guard([&] { canvas_->SetHandle(nullptr); });
+  Paint();
 }
 
 void TCustomControl::Dispatch(TMessage& msg) {

@@ -294,6 +294,11 @@ class TControl : public TComponent {
 
   // The one dispatch path of the control's messages.
   virtual void WndProc(TMessage& msg);
+  // Where the control's messages (its window's and Perform's) go first:
+  // WndProc, unless another object put its own method in; that object
+  // keeps the one it replaced, calls it for the control's own handling and
+  // puts it back when done.
+  TWndMethod WindowProc;
   // What the control does with a message nothing else took.
   virtual void DefaultHandler(TMessage& msg);
 
@@ -314,6 +319,8 @@ class TControl : public TComponent {
   friend class TWinControl;
   friend class TControlActionLink;
 
+  // A message through WindowProc.
+  void DeliverMessage(TMessage& msg);
   // Message handlers; each may call DefaultHandler.
   virtual void Dispatch(TMessage& msg);
   virtual void DblClick();

@@ -243,18 +243,13 @@ void TCustomImageList::MoveImages(int from, int count, int to) {
   auto copy = [&](int dst, int src) {
     if (!ImageList_Copy(handle_, dst, handle_, src, ILCF_MOVE)) throw EInvalidOperation(kInsertFailed);
   };
-  try {
-    for (int k = 0; k < count; ++k)
-      for (int p = from + k; p > to + k; --p) {
-        copy(spare, p - 1);
-        copy(p - 1, p);
-        copy(p, spare);
-      }
-  } catch (...) {
-    ImageList_Remove(handle_, spare);
-    throw;
-  }
-  ImageList_Remove(handle_, spare);
+  TFinally guard([&] { ImageList_Remove(handle_, spare); });
+  for (int k = 0; k < count; ++k)
+    for (int p = from + k; p > to + k; --p) {
+      copy(spare, p - 1);
+      copy(p - 1, p);
+      copy(p, spare);
+    }
 }
 
 void TCustomImageList::Insert(int index, TBitmap* image, TBitmap* mask) {

@@ -51,20 +51,15 @@ void TIniFile::ReadList(const char* section, TStrings* strings) const {
     buf.resize(buf.size() * 2);
   }
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    const char* p = buf.data();
-    const char* end = buf.data() + n;
-    while (p < end && *p) {
-      String s(p);
-      strings->Add(s);
-      p += s.size() + 1;
-    }
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  const char* p = buf.data();
+  const char* end = buf.data() + n;
+  while (p < end && *p) {
+    String s(p);
+    strings->Add(s);
+    p += s.size() + 1;
   }
-  strings->EndUpdate();
 }
 
 void TIniFile::ReadSection(const String& section, TStrings* strings) const { ReadList(section.c_str(), strings); }
@@ -75,14 +70,9 @@ void TIniFile::ReadSectionValues(const String& section, TStrings* strings) const
   TStringList keys;
   ReadSection(section, &keys);
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (int i = 0; i < keys.Count(); ++i) strings->Add(keys[i] + "=" + ReadString(section, keys[i], ""));
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  for (int i = 0; i < keys.Count(); ++i) strings->Add(keys[i] + "=" + ReadString(section, keys[i], ""));
 }
 
 bool TIniFile::SectionExists(const String& section) const {
@@ -179,18 +169,13 @@ void TMemIniFile::SetStrings(const TStrings* strings) {
 
 void TMemIniFile::GetStrings(TStrings* strings) const {
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (const Section& s : sections_) {
-      strings->Add("[" + s.name + "]");
-      for (auto& kv : s.keys) strings->Add(kv.first + "=" + kv.second);
-      strings->Add("");
-    }
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  for (const Section& s : sections_) {
+    strings->Add("[" + s.name + "]");
+    for (auto& kv : s.keys) strings->Add(kv.first + "=" + kv.second);
+    strings->Add("");
   }
-  strings->EndUpdate();
 }
 
 void TMemIniFile::UpdateFile() {
@@ -233,40 +218,25 @@ bool TMemIniFile::ValueExists(const String& section, const String& ident) const 
 
 void TMemIniFile::ReadSection(const String& section, TStrings* strings) const {
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    if (const Section* s = Find(section))
-      for (auto& kv : s->keys) strings->Add(kv.first);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  if (const Section* s = Find(section))
+    for (auto& kv : s->keys) strings->Add(kv.first);
 }
 
 void TMemIniFile::ReadSections(TStrings* strings) const {
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (const Section& s : sections_) strings->Add(s.name);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  for (const Section& s : sections_) strings->Add(s.name);
 }
 
 void TMemIniFile::ReadSectionValues(const String& section, TStrings* strings) const {
   strings->BeginUpdate();
-  try {
-    strings->Clear();
-    if (const Section* s = Find(section))
-      for (auto& kv : s->keys) strings->Add(kv.first + "=" + kv.second);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
+  TFinally guard([&] { strings->EndUpdate(); });
+  strings->Clear();
+  if (const Section* s = Find(section))
+    for (auto& kv : s->keys) strings->Add(kv.first + "=" + kv.second);
 }
 
 void TMemIniFile::EraseSection(const String& section) {

@@ -292,13 +292,8 @@ TMenuItem::~TMenuItem() {
         if (GetMenuItemID(p->handle_, pos) == command_ || (handle_ && GetSubMenu(p->handle_, pos) == handle_))
           RemoveMenu(p->handle_, static_cast<UINT>(pos), MF_BYPOSITION);
     // A parent going as well needs no new layout. A failure to lay the
-    // rest out again cannot leave a destructor.
-    if (!p->IsDestroying()) {
-      try {
-        p->MenuChanged(true);
-      } catch (...) {
-      }
-    }
+    // rest out again cannot leave a destructor: it is reported later.
+    if (!p->IsDestroying()) CallGuarded([&] { p->MenuChanged(true); });
   }
   // Each sub-item takes itself out when freed.
   for (size_t n = items_.size(); n > 0 && !items_.empty(); --n) items_.back()->Free();

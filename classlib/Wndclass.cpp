@@ -323,6 +323,27 @@ void DeliverPendingExceptions() {
   }
 }
 
+namespace {
+TErrorLog gLog = nullptr;
+}  // namespace
+
+TErrorLog SetExceptionLog(TErrorLog log) {
+  TErrorLog old = gLog;
+  gLog = log;
+  return old;
+}
+
+void LogException(TObject* sender) {
+  DispatchCurrentException([&](Exception& e) {
+    if (gLog) {
+      gLog(sender, e.Message);
+      return;
+    }
+    String line = (sender ? sender->ClassName() + ": " : String()) + e.Message + "\n";
+    OutputDebugStringA(line.c_str());
+  });
+}
+
 // ---------------------------------------------------------------- the pump
 
 namespace {
@@ -342,9 +363,16 @@ uint64_t DeadlineAfter(uint64_t ms) {
 }
 
 bool DispatchOneMessage(bool& quit, HWND onlyWindow) {
+  TPumpFilter which;
+  which.OnlyWindow = onlyWindow;
+  return DispatchOneMessage(quit, which);
+}
+
+bool DispatchOneMessage(bool& quit, const TPumpFilter& which) {
   quit = false;
+  HWND onlyWindow = which.OnlyWindow;
   MSG msg;
-  if (!PeekMessageA(&msg, onlyWindow, 0, 0, PM_REMOVE)) {
+  if (!PeekMessageA(&msg, onlyWindow, which.First, which.Last, PM_REMOVE)) {
     // A component pumping for itself still ends with the application.
     if (onlyWindow && PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
       gQuit = true;
@@ -359,6 +387,7 @@ bool DispatchOneMessage(bool& quit, HWND onlyWindow) {
     PostQuitMessage(static_cast<int>(msg.wParam));
     return false;
   }
+  if (which.Take && which.Take(msg)) return true;
   try {
     if (gFilter && gFilter(msg)) return true;
   } catch (...) {
@@ -372,12 +401,21 @@ bool DispatchOneMessage(bool& quit, HWND onlyWindow) {
 
 TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, const std::shared_ptr<bool>& alive,
                       HWND onlyWindow) {
+  TPumpFilter which;
+  which.OnlyWindow = onlyWindow;
+  return PumpUntil(done, deadline, alive, which);
+}
+
+TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, const std::shared_ptr<bool>& alive,
+                      const TPumpFilter& which) {
+  // Pumping for one window or a range, the other messages stay queued.
+  bool narrowed = which.OnlyWindow || which.First || which.Last;
   auto gone = [&] { return alive && !*alive; };
   for (;;) {
     if (gone()) return prCallerGone;
     if (done && done()) return prDone;
     bool quit = false;
-    if (DispatchOneMessage(quit, onlyWindow)) {
+    if (DispatchOneMessage(quit, which)) {
       if (deadline != kPumpQueued && deadline != kPumpForever && GetTickCount64() >= deadline) {
         if (gone()) return prCallerGone;
         return done && done() ? prDone : prTimeout;
@@ -387,7 +425,7 @@ TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, cons
     if (quit) return prQuit;
     // The queue is empty.
     if (deadline == kPumpQueued) return prTimeout;
-    if (gIdle && !onlyWindow) {
+    if (gIdle && !narrowed) {
       gIdle();
       if (gone()) return prCallerGone;
       if (done && done()) return prDone;
@@ -398,8 +436,7 @@ TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, cons
       if (now >= deadline) return prTimeout;
       wait = static_cast<DWORD>(std::min<uint64_t>(deadline - now, INFINITE - 1));
     }
-    // Pumping for one window, other windows' messages stay queued: wait for
-    // new ones only.
-    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, onlyWindow ? 0 : MWMO_INPUTAVAILABLE);
+    // Narrowed, what stays queued must not wake it: wait for new messages.
+    MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, narrowed ? 0 : MWMO_INPUTAVAILABLE);
   }
 }

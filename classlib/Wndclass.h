@@ -148,6 +148,30 @@ void SetExceptionSink(TExceptionSink sink);
 // Hands every exception kept so far to the sink now.
 void DeliverPendingExceptions();
 
+// The guard of a window procedure, hook, timer or COM method: runs body and
+// hands an exception it raises on with HandleExceptionLater(sender). False
+// when one was raised.
+template <class F>
+bool CallGuarded(F&& body, TObject* sender = nullptr) {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    HandleExceptionLater(sender);
+    return false;
+  }
+}
+
+// Called inside a catch block where the program deliberately goes on
+// without what failed (a damaged stored layout): the exception's text goes
+// to the log, not to the user. The log is the debugger's output unless the
+// program installs one.
+void LogException(TObject* sender);
+using TErrorLog = void (*)(TObject* sender, const String& message);
+// Installs the log (null: the debugger's output) and returns the one it
+// replaces.
+TErrorLog SetExceptionLog(TErrorLog log);
+
 // ---------------------------------------------------------------- the pump
 
 enum TPumpResult {
@@ -169,6 +193,17 @@ uint64_t DeadlineAfter(uint64_t ms);
 // Every message passes the message filter first.
 TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline = kPumpForever,
                       const std::shared_ptr<bool>& alive = nullptr, HWND onlyWindow = nullptr);
+// Which messages a pump takes, and who sees them before the filter.
+struct TPumpFilter {
+  HWND OnlyWindow = nullptr;
+  // A range of messages (First..Last); 0, 0 takes every message.
+  UINT First = 0, Last = 0;
+  // A mode of its own (a menu, a drag, a pressed button) sees every message
+  // first: true when it handled it; the rest pass the filter.
+  std::function<bool(MSG&)> Take;
+};
+TPumpResult PumpUntil(const std::function<bool()>& done, uint64_t deadline, const std::shared_ptr<bool>& alive,
+                      const TPumpFilter& which);
 // Handles what is queued now.
 inline void ProcessQueuedMessages() { PumpUntil(nullptr, kPumpQueued); }
 
@@ -188,3 +223,4 @@ void SetIdleHandler(TIdleHandler handler);
 // Takes and dispatches one message through the filter; false when the queue
 // held none. WM_QUIT is posted again and reported through quit.
 bool DispatchOneMessage(bool& quit, HWND onlyWindow = nullptr);
+bool DispatchOneMessage(bool& quit, const TPumpFilter& which);

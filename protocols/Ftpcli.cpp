@@ -450,13 +450,8 @@ void TCustomFtpCli::ControlSocketSessionConnected(TObject*, WORD Error) {
 void TCustomFtpCli::CloseControlLocally() {
   if (!FControlSocket) return;
   FLocalClose = true;
-  try {
-    FControlSocket->Close();
-  } catch (...) {
-    FLocalClose = false;
-    throw;
-  }
-  FLocalClose = false;
+  TFinally guard([&] { FLocalClose = false; });
+  FControlSocket->Close();
 }
 
 void TCustomFtpCli::ControlSocketDataAvailable(TObject*, WORD Error) {

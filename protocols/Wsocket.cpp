@@ -1804,13 +1804,8 @@ void TCustomSocksWSocket::Connect() {
   FSocksLeftCnt = 0;
   FSocksLeftPos = 0;
   // A connect that fails at once never reaches the SOCKS server.
-  try {
-    TCustomWSocket::Connect();
-  } catch (...) {
-    if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
-    throw;
-  }
-  if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData;
+  TFinally guard([&] { if (FHSocket == INVALID_SOCKET || FState == wsClosed) FSocksState = socksData; });
+  TCustomWSocket::Connect();
 }
 
 void TCustomSocksWSocket::Listen() {

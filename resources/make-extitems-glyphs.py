@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the glyphs of the command bars' extended items (16x16, 24-bit BMP,
-magenta transparent) from the pictures below. Run it again after changing
+"""Writes the glyphs of the command bars' extended items (16x16, the font
+marks 13x13; 24-bit BMP, magenta transparent) from the pictures below. Run it again after changing
 a picture; the .bmp files are committed."""
 import struct
 from pathlib import Path
@@ -14,6 +14,9 @@ COLOURS = {
     "B": (0, 0, 128),
     "Y": (255, 255, 0),
     "R": (192, 0, 0),
+    "r": (255, 0, 0),
+    "g": (0, 160, 0),
+    "b": (0, 0, 255),
 }
 
 # A combo box whose field holds a picture and a line of text, its drop
@@ -37,6 +40,80 @@ IMAGE_COMBO = [
     "                ",
 ]
 
+# A combo box whose field holds a colour swatch in three colours.
+COLOR_COMBO = [
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+    "GGGGGGGGGGGGGGGG",
+    "GWWWWWWWWWWFFFFK",
+    "GWrrrgggbbbFFFFK",
+    "GWrrrgggbbbFKKFK",
+    "GWrrrgggbbbFFKFK",
+    "GWrrrgggbbbFFFFK",
+    "GWWWWWWWWWWFFFFK",
+    "GKKKKKKKKKKKKKKK",
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+]
+
+# A combo box whose field holds a letter T.
+FONT_NAME_COMBO = [
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+    "GGGGGGGGGGGGGGGG",
+    "GWWWWWWWWWWFFFFK",
+    "GWKKKKKWWWWFFFFK",
+    "GWWWKWWWWWWFKKFK",
+    "GWWWKWWWWWWFFKFK",
+    "GWWWKWWWWWWFFFFK",
+    "GWWWWWWWWWWFFFFK",
+    "GKKKKKKKKKKKKKKK",
+    "                ",
+    "                ",
+    "                ",
+    "                ",
+]
+
+# The mark of a TrueType family: two letters T, one behind the other.
+TRUETYPE_FONT = [
+    "             ",
+    "GGGGGGG      ",
+    "GGGGGGG      ",
+    "G  GG G      ",
+    "   GKKKKKKK  ",
+    "   GKKKKKKK  ",
+    "   GKK KK K  ",
+    "   GG  KK    ",
+    "       KK    ",
+    "       KK    ",
+    "      KKKK   ",
+    "             ",
+    "             ",
+]
+
+# The mark of another family: a letter A.
+NON_TRUETYPE_FONT = [
+    "             ",
+    "             ",
+    "      B      ",
+    "     BBB     ",
+    "     B B     ",
+    "    BB BB    ",
+    "    B   B    ",
+    "   BBBBBBB   ",
+    "   B     B   ",
+    "  BB     BB  ",
+    " BBBB   BBBB ",
+    "             ",
+    "             ",
+]
+
 
 def bmp(picture):
     height = len(picture)
@@ -54,3 +131,7 @@ def bmp(picture):
 if __name__ == "__main__":
     here = Path(__file__).resolve().parent
     (here / "dxbarimagecombo.bmp").write_bytes(bmp(IMAGE_COMBO))
+    (here / "dxbarcolorcombo.bmp").write_bytes(bmp(COLOR_COMBO))
+    (here / "dxbarfontnamecombo.bmp").write_bytes(bmp(FONT_NAME_COMBO))
+    (here / "dxbartruetypefont.bmp").write_bytes(bmp(TRUETYPE_FONT))
+    (here / "dxbarnontruetypefont.bmp").write_bytes(bmp(NON_TRUETYPE_FONT))

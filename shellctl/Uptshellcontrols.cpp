@@ -15,57 +15,27 @@ namespace {
 
 // ---------------------------------------------------------------- small scopes
 
-struct TDepth {
-  int& depth;
-  explicit TDepth(int& d) : depth(d) { ++depth; }
-  ~TDepth() { --depth; }
-  TDepth(const TDepth&) = delete;
-  TDepth& operator=(const TDepth&) = delete;
-};
-
 // Busy for a scope (a menu or a drag is up); the refresh asked for
 // meanwhile is the caller's to run afterwards.
-struct TBusy {
-  bool& busy;
-  explicit TBusy(bool& b, bool& pending) : busy(b) {
-    busy = true;
-    pending = false;
-  }
-  ~TBusy() { busy = false; }
-  TBusy(const TBusy&) = delete;
-  TBusy& operator=(const TBusy&) = delete;
-};
-
-struct TFlag {
-  bool& flag;
-  bool saved;
-  explicit TFlag(bool& f) : flag(f), saved(f) { flag = true; }
-  ~TFlag() { flag = saved; }
-  TFlag(const TFlag&) = delete;
-  TFlag& operator=(const TFlag&) = delete;
-};
+auto BusyForScope(bool& busy, bool& pending) {
+  busy = true;
+  pending = false;
+  return TFinally([&busy] { busy = false; });
+}
 
 // No "insert a disk" box from the system for a scope.
-class TCriticalErrorsOff {
- public:
-  TCriticalErrorsOff() : old_(SetErrorMode(SEM_FAILCRITICALERRORS)) { SetErrorMode(old_ | SEM_FAILCRITICALERRORS); }
-  ~TCriticalErrorsOff() { SetErrorMode(old_); }
-  TCriticalErrorsOff(const TCriticalErrorsOff&) = delete;
-  TCriticalErrorsOff& operator=(const TCriticalErrorsOff&) = delete;
-
- private:
-  UINT old_;
-};
+auto CriticalErrorsOff() {
+  UINT old = SetErrorMode(SEM_FAILCRITICALERRORS);
+  SetErrorMode(old | SEM_FAILCRITICALERRORS);
+  return TFinally([old] { SetErrorMode(old); });
+}
 
 // An items update of a list or tree for a scope.
 template <class Items>
-struct TItemsUpdate {
-  Items* items;
-  explicit TItemsUpdate(Items* i) : items(i) { items->BeginUpdate(); }
-  ~TItemsUpdate() { items->EndUpdate(); }
-  TItemsUpdate(const TItemsUpdate&) = delete;
-  TItemsUpdate& operator=(const TItemsUpdate&) = delete;
-};
+auto ItemsUpdate(Items* items) {
+  items->BeginUpdate();
+  return TFinally([items] { items->EndUpdate(); });
+}
 
 // The "no more items" end of an enumeration (besides S_FALSE).
 constexpr HRESULT kNoMoreItems = HRESULT_FROM_WIN32(ERROR_NO_MORE_ITEMS);
@@ -274,14 +244,14 @@ TPTCustomShellList::TPTCustomShellList(TComponent* owner) : TPTCustomListView(ow
   folder_->OnChange = {this, &TPTCustomShellList::HandleOnFolderChanged};
   refreshTimer_ = std::make_unique<TPTShTimer>();
   refreshTimer_->OnTimer = {this, &TPTCustomShellList::RefreshTimerElapsed};
-  smallImages_ = new TImageList(nullptr);
+  smallImages_.reset(new TImageList(nullptr));
   smallImages_->SetShareImages(true);
   smallImages_->SetHandle(ShellGetSystemImageList(ptsizSmall));
-  largeImages_ = new TImageList(nullptr);
+  largeImages_.reset(new TImageList(nullptr));
   largeImages_->SetShareImages(true);
   largeImages_->SetHandle(ShellGetSystemImageList(ptsizLarge));
-  SetSmallImages(smallImages_);
-  SetLargeImages(largeImages_);
+  SetSmallImages(smallImages_.get());
+  SetLargeImages(largeImages_.get());
   SetAllocBy(256);
   PTDeviceChangeHandler()->Add({this, &TPTCustomShellList::DeviceChangeDetected});
 }
@@ -304,8 +274,8 @@ TPTCustomShellList::~TPTCustomShellList() {
   if (HandleAllocated()) DestroyHandle();
   SetSmallImages(nullptr);
   SetLargeImages(nullptr);
-  delete smallImages_;
-  delete largeImages_;
+  smallImages_.reset();
+  largeImages_.reset();
   folder_->OnChange = nullptr;
   PTShellControlsShutdown();
 }
@@ -386,21 +356,21 @@ void TPTCustomShellList::CreateParams(TCreateParams& params) {
 }
 
 void TPTCustomShellList::CreateWnd() {
-  TFlag creating(inCreateWnd_);
+  auto creating = SetForScope(inCreateWnd_, true);
   TPTCustomListView::CreateWnd();
   if (!IsDesigning() && options_.Contains(ptsloOleDrop)) RegisterDropTarget();
   if (options_.Contains(ptsloAutoFill) && Items()->Count() == 0) PostMessageA(handle_, AM_DEFERREDFILL, 0, 0);
 }
 
 void TPTCustomShellList::DestroyWnd() {
-  TFlag destroying(inDestroyWnd_);
+  auto destroying = SetForScope(inDestroyWnd_, true);
   ClearSelection();
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     ClearSelection();
   }
   {
-    TItemsUpdate<TListItems> update(Items());
+    auto update = ItemsUpdate(Items());
     Items()->Clear();
   }
   WindowGoing();
@@ -459,19 +429,14 @@ void TPTCustomShellList::FillItems() {
     TCursorGuard busy;
     ClearSelection();
     Items()->Clear();
-    TItemsUpdate<TListItems> update(Items());
+    auto update = ItemsUpdate(Items());
     TComPtr<IShellFolder> folder;
     LPCITEMIDLIST idList = folder_->GetIdList();
     OleCheck(ShellGetFolderFromIdList(idList, folder));
     if (!folder) OleCheck(E_NOINTERFACE);
     FilterPreApply();
-    try {
-      FillList(folder.Get(), idList);
-    } catch (...) {
-      FilterPostApply();
-      throw;
-    }
-    FilterPostApply();
+    TFinally guard([&] { FilterPostApply(); });
+    FillList(folder.Get(), idList);
   }
   SortList();
   if (Items()->Count() > 0) Items()->Item(0)->SetFocused(true);
@@ -483,13 +448,10 @@ void TPTCustomShellList::FillItems() {
 }
 
 void TPTCustomShellList::FillList(IShellFolder* folder, LPCITEMIDLIST idList) {
-  TItemsUpdate<TListItems> update(Items());
-  TCriticalErrorsOff quiet;
+  auto update = ItemsUpdate(Items());
+  auto quiet = CriticalErrorsOff();
   FillStart();
-  struct TComplete {
-    TPTCustomShellList* list;
-    ~TComplete() { list->FillComplete(); }
-  } complete{this};
+  TFinally complete([this] { FillComplete(); });
 
   // The folder shown before, put back when the fill fails.
   TPidl previousIdList = std::move(folderIdList_);
@@ -631,7 +593,7 @@ TPTShListData* TPTCustomShellList::GetShListData(int index) {
 }
 
 void TPTCustomShellList::SelectAll() {
-  TItemsUpdate<TListItems> update(Items());
+  auto update = ItemsUpdate(Items());
   TPTCustomListView::SelectAll();
 }
 
@@ -667,7 +629,7 @@ void TPTCustomShellList::FilterPreApply() {
   auto set = std::make_unique<TStringList>();
   set->SetSorted(true);
   set->Duplicates = dupIgnore;
-  TCriticalErrorsOff quiet;
+  auto quiet = CriticalErrorsOff();
   String dir = EnsureTrailingCharDB(path, '\\');
   for (int i = 0; i < patterns_->Count(); ++i) {
     WIN32_FIND_DATAW found{};
@@ -842,14 +804,11 @@ void TPTCustomShellList::RefreshItems() {
   if (!folderShf_) return;
   TCursorGuard cursor;
   FillStart();
-  struct TEnd {
-    TPTCustomShellList* list;
-    ~TEnd() {
-      list->FilterPostApply();
-      list->FillComplete();
-      list->SetAllocBy(256);
-    }
-  } end{this};
+  TFinally end([this] {
+    FilterPostApply();
+    FillComplete();
+    SetAllocBy(256);
+  });
   FilterPreApply();
 
   // A: the items there; B: what the folder holds now.
@@ -865,7 +824,7 @@ void TPTCustomShellList::RefreshItems() {
   now.Malloc = ShellIMalloc();
   now.Duplicates = dupAccept;
   {
-    TCriticalErrorsOff quiet;
+    auto quiet = CriticalErrorsOff();
     TComPtr<IEnumIDList> items;
     if (SUCCEEDED(folderShf_->EnumObjects(PTShTopFormWindow(this), EnumFlags(), items.Put())) && items) {
       for (;;) {
@@ -886,7 +845,7 @@ void TPTCustomShellList::RefreshItems() {
       now.Delete(i);
     }
   }
-  TItemsUpdate<TListItems> update(Items());
+  auto update = ItemsUpdate(Items());
   for (int i = 0; i < present.Count(); ++i) static_cast<TListItem*>(present.Objects(i))->Delete();
   SetAllocBy(now.Count());
   for (int i = 0; i < now.Count(); ++i) AddNewShellItem(CopyIdList(nullptr, now.PIDL(i)));
@@ -925,7 +884,7 @@ void TPTCustomShellList::AMChangeNotify() {
 void TPTCustomShellList::RefreshTimerElapsed(TObject*) {
   refreshTimer_->Stop();
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     Synchronize(true);
   }
   RefreshItems();
@@ -945,9 +904,7 @@ void TPTCustomShellList::DeviceChangeDetected(TObject*, TMessage& msg) {
   if (msg.WParam != DBT_DEVICEARRIVAL && msg.WParam != DBT_DEVICEREMOVECOMPLETE) return;
   FlushDriveInfoCache();
   LockFlushDriveInfoCache();
-  struct TUnlock {
-    ~TUnlock() { UnlockFlushDriveInfoCache(); }
-  } unlock;
+  TFinally unlock([] { UnlockFlushDriveInfoCache(); });
   if (ShellCSIDLEqualsIdList(folderIdList_.get(), csidlDrives)) FillItems();
 }
 
@@ -955,7 +912,7 @@ void TPTCustomShellList::DeviceChangeDetected(TObject*, TMessage& msg) {
 
 void TPTCustomShellList::HandleOnFolderChanged(TObject*) {
   if (syncDepth_ < 1) {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     if (shellTree_)
       shellTree_->DoSetSelectedIdList(folder_->GetIdList());
     else if (shellCombo_)
@@ -1020,9 +977,9 @@ void TPTCustomShellList::OleBeginDrag(TMouseButton button) {
   // A drag that meets a menu or another drag is dropped.
   if (busy_ || dragging_) return;
   {
-    TBusy busy(busy_, refreshPending_);
-    TFlag dragging(dragging_);
-    TFlag mark(rightDragMark_);
+    auto busy = BusyForScope(busy_, refreshPending_);
+    auto dragging = SetForScope(dragging_, true);
+    auto mark = SetForScope(rightDragMark_, true);
     TComPtr<IDataObject> data = CreateDataObject();
     DWORD allowed = GetDragDropAttributesForAllSelected();
     TComPtr<IDropSource> source = CreateIDropSource(button, data.Get());
@@ -1130,10 +1087,7 @@ HRESULT TPTCustomShellList::OnDropTarget_DragLeave() {
 }
 
 HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
-  struct TDone {
-    TPTCustomShellList* list;
-    ~TDone() { list->DropDone(); }
-  } done{this};
+  TFinally done([this] { DropDone(); });
   DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
   keyState |= dropKeys_ & kMouseButtons;
@@ -1170,18 +1124,12 @@ HRESULT TPTCustomShellList::OnDropTarget_Drop(IDataObject* data, DWORD keyState,
 
 namespace {
 
-class TPopupGuard {
- public:
-  explicit TPopupGuard(HMENU menu) : menu_(menu) {}
-  ~TPopupGuard() {
-    if (menu_) DestroyMenu(menu_);
-  }
-  TPopupGuard(const TPopupGuard&) = delete;
-  TPopupGuard& operator=(const TPopupGuard&) = delete;
-
- private:
-  HMENU menu_;
-};
+// The popup of a shell menu goes with the scope.
+auto PopupForScope(HMENU menu) {
+  return TFinally([menu] {
+    if (menu) DestroyMenu(menu);
+  });
+}
 
 // The rename command of a shell menu: by its verb, by the usual offset
 // only when the menu names no verb.
@@ -1297,7 +1245,7 @@ void TPTCustomShellList::InvokeDefault(const std::vector<TPTShListData*>& items)
   if (FAILED(ShellGetContextMenu(owner, folderShf_.Get(), static_cast<UINT>(rels.size()), rels.data(),
                                  kFirstShellCommand, flags, menu, popup)))
     return;
-  TPopupGuard guard(popup);
+  auto guard = PopupForScope(popup);
   // A menu without a default entry opens nothing.
   UINT id = GetMenuDefaultItem(popup, FALSE, 0);
   if (id == static_cast<UINT>(-1) || id < kFirstShellCommand) return;
@@ -1366,13 +1314,10 @@ void TPTCustomShellList::GoUp(int levels) {
 // -------- menus and verbs
 
 void TPTCustomShellList::RunMenu(IContextMenu* menu, HMENU popup, const TPoint& screenPos, TListItem* renameItem) {
-  TPopupGuard guard(popup);
+  auto guard = PopupForScope(popup);
   {
-    TBusy busy(busy_, refreshPending_);
-    struct TDrop {
-      TComPtr<IContextMenu>& handler;
-      ~TDrop() { handler.Reset(); }
-    } drop{menuHandler_};
+    auto busy = BusyForScope(busy_, refreshPending_);
+    TFinally drop([this] { menuHandler_.Reset(); });
     menuHandler_ = TComPtr<IContextMenu>::Share(menu);
     UINT chosen = PTShTrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPos.x, screenPos.y,
                                      HandleAllocated() ? handle_ : nullptr);
@@ -1560,7 +1505,7 @@ void TPTCustomShellList::Edit(const LVITEMA& lvItem) {
     return;
   }
   {
-    TFlag ending(endingEdit_);
+    auto ending = SetForScope(endingEdit_, true);
     if (lvItem.pszText) {
       String text = lvItem.pszText;
       if (OnEdited) OnEdited(this, item, text);
@@ -1788,10 +1733,10 @@ TPTCustomShellTree::TPTCustomShellTree(TComponent* owner) : TPTCustomTreeView(ow
   selectedFolder_ = std::make_unique<TPTShellLocator>();
   selectedFolder_->OnChange = {this, &TPTCustomShellTree::SelectedFolderChanged};
   SetShowRoot(false);
-  images_ = new TImageList(nullptr);
+  images_.reset(new TImageList(nullptr));
   images_->SetShareImages(true);
   images_->SetHandle(ShellGetSystemImageList(ptsizSmall));
-  SetImages(images_);
+  SetImages(images_.get());
   PTDeviceChangeHandler()->Add({this, &TPTCustomShellTree::DeviceChangeDetected});
 }
 
@@ -1808,12 +1753,12 @@ TPTCustomShellTree::~TPTCustomShellTree() {
   changeThread_ = nullptr;
   if (shellList_ && shellList_->ShellTree() == this) shellList_->SetShellTree(nullptr);
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     Items()->Clear();
   }
   if (HandleAllocated()) DestroyHandle();
   SetImages(nullptr);
-  delete images_;
+  images_.reset();
   baseFolder_->OnChange = nullptr;
   selectedFolder_->OnChange = nullptr;
   PTShellControlsShutdown();
@@ -1883,7 +1828,7 @@ void TPTCustomShellTree::SetSelectedFolder(TPTShellLocator* value) {
 void TPTCustomShellTree::BaseFolderChanged(TObject*) {
   if (IsLoading()) return;
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     selectedFolder_->Clear();
   }
   if (options_.Contains(ptstoAutoFill)) {
@@ -1914,11 +1859,11 @@ void TPTCustomShellTree::CreateWnd() {
 }
 
 void TPTCustomShellTree::DestroyWnd() {
-  TFlag destroying(inDestroyWnd_);
+  auto destroying = SetForScope(inDestroyWnd_, true);
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     SetSelected(nullptr);
-    TItemsUpdate<TTreeNodes> update(Items());
+    auto update = ItemsUpdate(Items());
     Items()->Clear();
   }
   WindowGoing();
@@ -1928,7 +1873,7 @@ void TPTCustomShellTree::DestroyWnd() {
 void TPTCustomShellTree::WindowGoing() {
   refreshTimer_->Stop();
   RevokeDropTarget();
-  TDepth sync(syncDepth_);
+  auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
   delete changeThread_;
   changeThread_ = nullptr;
 }
@@ -1957,7 +1902,7 @@ void TPTCustomShellTree::Loaded() {
     if (shellList_) shellList_->Folder()->Assign(selectedFolder_.get());
   }
   loaded_ = true;
-  TFlag loading(inLoaded_);
+  auto loading = SetForScope(inLoaded_, true);
   TPTCustomTreeView::Loaded();
 }
 
@@ -1978,7 +1923,7 @@ void TPTCustomShellTree::FillItems() {
   {
     TCursorGuard cursor;
     {
-      TDepth sync(syncDepth_);
+      auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
       SetSelected(nullptr);
       Items()->Clear();
     }
@@ -2002,11 +1947,8 @@ void TPTCustomShellTree::FillItems() {
 
 void TPTCustomShellTree::FillTree(IShellFolder* folder, TTreeNode* parentNode) {
   FillStart();
-  TCriticalErrorsOff quiet;
-  struct TComplete {
-    TPTCustomShellTree* tree;
-    ~TComplete() { tree->FillComplete(); }
-  } complete{this};
+  auto quiet = CriticalErrorsOff();
+  TFinally complete([this] { FillComplete(); });
 
   TTreeNode* node = parentNode;
   bool freshTop = false;
@@ -2222,7 +2164,7 @@ void TPTCustomShellTree::SetSelectedPathName(const String& path) {
 void TPTCustomShellTree::UpdateLinked(TTreeNode* node) {
   TPTShTreeData* data = NodeData(node);
   if (!data) return;
-  TDepth sync(syncDepth_);
+  auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
   selectedFolder_->SetIdList(data->GetAbsPidl());
   if (shellList_) shellList_->TreeChanged(node);
   if (shellCombo_) shellCombo_->TreeChanged(node);
@@ -2232,7 +2174,7 @@ void TPTCustomShellTree::UpdateLinked(TTreeNode* node) {
 void TPTCustomShellTree::Change(TTreeNode* node) {
   if (syncDepth_ >= 1 || IsLoading()) {
     if (TPTShTreeData* data = NodeData(node)) {
-      TDepth sync(syncDepth_);
+      auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
       selectedFolder_->SetIdList(data->GetAbsPidl());
     }
     return;
@@ -2279,7 +2221,7 @@ void TPTCustomShellTree::DoSetSelectedIdList(LPCITEMIDLIST idList) {
   syncNow_ = true;
   TTreeNode* last = nullptr;
   {
-    TItemsUpdate<TTreeNodes> update(Items());
+    auto update = ItemsUpdate(Items());
     TTreeNode* top = GetFirstRootLevelShellNode();
     if (!top) return;
     TPTIdListArray baseChain(baseFolder_->GetIdList());
@@ -2351,7 +2293,7 @@ void TPTCustomShellTree::RefreshNode(TTreeNode* node, TTreeNode*& reselect, TTre
   now.Malloc = ShellIMalloc();
   now.Duplicates = dupAccept;
   {
-    TCriticalErrorsOff quiet;
+    auto quiet = CriticalErrorsOff();
     TComPtr<IEnumIDList> items;
     if (FAILED(folder->EnumObjects(nullptr, EnumFlags(), items.Put())) || !items) return;
     for (;;) {
@@ -2401,16 +2343,13 @@ void TPTCustomShellTree::RefreshNodes() {
   }
   TCursorGuard cursor;
   FillStart();
-  struct TComplete {
-    TPTCustomShellTree* tree;
-    ~TComplete() { tree->FillComplete(); }
-  } complete{this};
+  TFinally complete([this] { FillComplete(); });
   TTreeNode* remembered = Selected();
   TTreeNode* reselect = remembered;
   {
-    TDepth sync(syncDepth_);
+    auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
     SetSelected(nullptr);
-    TItemsUpdate<TTreeNodes> update(Items());
+    auto update = ItemsUpdate(Items());
     for (TTreeNode* n = Items()->GetFirstNode(); n; n = n->GetNextSibling()) RefreshNode(n, reselect, remembered);
   }
   if (reselect) {
@@ -2473,9 +2412,7 @@ void TPTCustomShellTree::DeviceChangeDetected(TObject*, TMessage& msg) {
   FlushDriveInfoCache();
   {
     LockFlushDriveInfoCache();
-    struct TUnlock {
-      ~TUnlock() { UnlockFlushDriveInfoCache(); }
-    } unlock;
+    TFinally unlock([] { UnlockFlushDriveInfoCache(); });
     RefreshNodes();
   }
   // A drive that arrived is watched too.
@@ -2499,7 +2436,7 @@ void TPTCustomShellTree::OleBeginDrag(TTreeNode* node, TMouseButton button) {
   // The top node cannot be dragged.
   if (data && node->Parent()) {
     {
-      TBusy busy(busy_, refreshPending_);
+      auto busy = BusyForScope(busy_, refreshPending_);
       TComPtr<IDataObject> object = TPTShellDataObject::ForTreeData(data);
       DWORD allowed = GetDragDropAttributesForNode(node);
       TComPtr<IDropSource> source = CreateIDropSource(button, object.Get());
@@ -2565,7 +2502,7 @@ void TPTCustomShellTree::DoDropTargetAutoscroll(POINTL pt) {
   TPoint at = ScreenToClient(TPoint(hoverPoint_.x, hoverPoint_.y));
   if (TTreeNode* node = GetNodeAt(at.x, at.y)) {
     // No shell box may come up in the middle of a drag.
-    TDepth quiet(noOwnerWindow_);
+    auto quiet = SetForScope(noOwnerWindow_, noOwnerWindow_ + 1);
     ExpandNode(node);
     node->Expand(false);
   }
@@ -2617,10 +2554,7 @@ HRESULT TPTCustomShellTree::OnDropTarget_DragLeave() {
 }
 
 HRESULT TPTCustomShellTree::OnDropTarget_Drop(IDataObject* data, DWORD keyState, POINTL pt, DWORD& effect) {
-  struct TDone {
-    TPTCustomShellTree* tree;
-    ~TDone() { tree->DropDone(); }
-  } done{this};
+  TFinally done([this] { DropDone(); });
   DWORD allowed = effect;
   effect = DROPEFFECT_NONE;
   IDropTarget* target = NodeDropTarget(DropNodeAt(pt));
@@ -2691,13 +2625,10 @@ void TPTCustomShellTree::ProcessMenu(TTreeNode* node, const TPoint& screenPos) {
   TComPtr<IContextMenu> menu;
   HMENU popup = nullptr;
   if (FAILED(ShellGetContextMenu(GetParentHWND(), folder, 1, &item, kFirstShellCommand, flags, menu, popup))) return;
-  TPopupGuard guard(popup);
+  auto guard = PopupForScope(popup);
   {
-    TBusy busy(busy_, refreshPending_);
-    struct TDrop {
-      TComPtr<IContextMenu>& handler;
-      ~TDrop() { handler.Reset(); }
-    } drop{menuHandler_};
+    auto busy = BusyForScope(busy_, refreshPending_);
+    TFinally drop([this] { menuHandler_.Reset(); });
     menuHandler_ = menu;
     UINT chosen = PTShTrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screenPos.x, screenPos.y,
                                      HandleAllocated() ? handle_ : nullptr);
@@ -2807,7 +2738,7 @@ void TPTCustomShellTree::Edit(const TVITEMA& tvItem) {
     return;
   }
   {
-    TFlag ending(endingEdit_);
+    auto ending = SetForScope(endingEdit_, true);
     if (tvItem.pszText) {
       String text = tvItem.pszText;
       if (OnEdited) OnEdited(this, node, text);
@@ -2825,7 +2756,7 @@ void TPTCustomShellTree::Edit(const TVITEMA& tvItem) {
         if (watching) skipNextChange_ = true;
         LPITEMIDLIST made = nullptr;
         {
-          TDepth sync(syncDepth_);
+          auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
           hr = parent->SetNameOf(GetParentHWND(), rel, wide.c_str(), SHGDN_INFOLDER | SHGDN_FOREDITING, &made);
         }
         renamed.reset(made);
@@ -2844,7 +2775,7 @@ void TPTCustomShellTree::Edit(const TVITEMA& tvItem) {
         TPTShTreeData* shown = NodeData(selected);
         if (shown && (selected == node || selected->HasAsParent(node))) {
           TPidl abs = CopyIdList(nullptr, shown->GetAbsPidl());
-          TDepth sync(syncDepth_);
+          auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
           selectedFolder_->SetIdList(abs.get());
           if (shellList_) shellList_->Folder()->SetIdList(abs.get());
           if (shellCombo_) shellCombo_->GetSelectedFolder()->SetIdList(abs.get());
@@ -2937,7 +2868,7 @@ void TPTCustomShellTree::Dispatch(TMessage& msg) {
       return;
     case TVM_DELETEITEM:
       if (!msg.LParam || reinterpret_cast<HTREEITEM>(msg.LParam) == TVI_ROOT) {
-        TDepth sync(syncDepth_);
+        auto sync = SetForScope(syncDepth_, syncDepth_ + 1);
         TPTCustomTreeView::Dispatch(msg);
         return;
       }
@@ -2954,14 +2885,10 @@ void TPTCustomShellTree::Dispatch(TMessage& msg) {
       HIMAGELIST state = StateImages() ? StateImages()->Handle() : nullptr;
       COLORREF oldNormal = normal ? ImageList_SetBkColor(normal, colour) : CLR_NONE;
       COLORREF oldState = state ? ImageList_SetBkColor(state, colour) : CLR_NONE;
-      struct TRestore {
-        HIMAGELIST normal, state;
-        COLORREF oldNormal, oldState;
-        ~TRestore() {
-          if (normal) ImageList_SetBkColor(normal, oldNormal);
-          if (state) ImageList_SetBkColor(state, oldState);
-        }
-      } restore{normal, state, oldNormal, oldState};
+      TFinally restore([=] {
+        if (normal) ImageList_SetBkColor(normal, oldNormal);
+        if (state) ImageList_SetBkColor(state, oldState);
+      });
       TPTCustomTreeView::Dispatch(msg);
       return;
     }

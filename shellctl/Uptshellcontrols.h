@@ -374,8 +374,8 @@ class TPTCustomShellList : public TPTCustomListView, public TPTShListOwner, publ
   IShellDetails* pendingDetails_ = nullptr;
   std::unordered_set<TPTShListData*> data_;
   TPTForwardingDropTarget* dropTarget_ = nullptr;
-  TImageList* smallImages_ = nullptr;
-  TImageList* largeImages_ = nullptr;
+  TOwned<TImageList> smallImages_;
+  TOwned<TImageList> largeImages_;
   bool inCreateWnd_ = false;
   bool inDestroyWnd_ = false;
   bool loaded_ = false;
@@ -588,7 +588,7 @@ class TPTCustomShellTree : public TPTCustomTreeView, public TPTDropTargetHandler
   TTreeNode* lastInsertedNode_ = nullptr;
   std::unordered_set<TPTShTreeData*> data_;
   TPTForwardingDropTarget* dropTarget_ = nullptr;
-  TImageList* images_ = nullptr;
+  TOwned<TImageList> images_;
   bool loaded_ = false;
   bool inDestroyWnd_ = false;
   // Interaction.

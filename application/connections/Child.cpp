@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
-#include "application/frame/Main.h"
 #include "classlib/Dialogs.h"
 #include "application/frame/Regdataunit.h"
-#include "application/frame/Newaccount.h"
 
 namespace {
 
@@ -300,9 +299,9 @@ struct TFormMdi::TListingFill {
 
 // ---------------------------------------------------------------- window
 
-TConnectionWindow* TFormMdi::Create(TComponent* owner) { return new TFormMdi(owner); }
+TConnectionWindow* TFormMdi::Create(TComponent* owner, TConnectionHost* host) { return new TFormMdi(owner, host); }
 
-TFormMdi::TFormMdi(TComponent* owner) : TForm(owner) {
+TFormMdi::TFormMdi(TComponent* owner, TConnectionHost* host) : TForm(owner), host_(host) {
   // One per connection: the second is "FormMdi_1", and so on.
   String name = "FormMdi";
   for (int n = 1; owner && owner->FindComponent(name); ++n) name = "FormMdi_" + IntToStr(n);
@@ -364,8 +363,7 @@ TFormMdi::TFormMdi(TComponent* owner) : TForm(owner) {
   LogLines.reset(new TStringList);
   LogWinsockInfo();
   ServerType = 0;
-  TFormMain* main = Main();
-  ProfilesPath = main && !main->ProfilesPath.empty() ? main->ProfilesPath : ProfileFileName();
+  ProfilesPath = host_ ? host_->ProfileFile() : String();
   ResumeOffset = 0;
   CancelRequested = UploadAfterListing = ConnectionLost = false;
   ListingFile = MakeListingFileName();
@@ -381,11 +379,6 @@ TFormMdi::~TFormMdi() {
   StopListing();
   DetachClient();
   if (!ListingFile.empty()) DeleteFileStr(ListingFile);
-}
-
-TFormMain* TFormMdi::Main() const {
-  if (auto* m = dynamic_cast<TFormMain*>(Owner())) return m;
-  return FormMain;
 }
 
 TLabel* TFormMdi::PanelLabel(TWinControl* parent, const char* name, int left, int top, int width) {
@@ -484,7 +477,7 @@ void TFormMdi::BuildForm() {
   RemoteFiles->OnSelectItem = {this, &TFormMdi::ListSelectItem};
   RemoteFiles->OnColumnClick = {this, &TFormMdi::RemoteFilesColumnClick};
   RemoteFiles->SetSortType(stBoth);
-  if (TFormMain* main = Main()) RemoteDirs->SetSmallImages(main->Imgsmall);
+  if (TConnectionHost* host = host_) RemoteDirs->SetSmallImages(host->SmallImages());
   if (DirParser) {
     RemoteFiles->SetSmallImages(DirParser->ImageList1);
     RemoteFiles->SetLargeImages(DirParser->ImageList2);
@@ -492,11 +485,14 @@ void TFormMdi::BuildForm() {
 }
 
 void TFormMdi::BuildMenus() {
-  TFormMain* main = Main();
-  auto menu = [&](const char* name, TControl* control, std::initializer_list<TAction*> actions) {
+  // nullopt: a separator. An action the host has not is left out.
+  using TEntry = std::optional<THostAction>;
+  auto menu = [&](const char* name, TControl* control, std::initializer_list<TEntry> entries) {
     auto* m = new TPopupMenu(this);
     m->SetName(name);
-    for (TAction* a : actions) {
+    for (const TEntry& e : host_ ? entries : std::initializer_list<TEntry>{}) {
+      TBasicAction* a = e ? host_->HostAction(*e) : nullptr;
+      if (e && !a) continue;
       auto* item = new TMenuItem(m);
       if (a)
         item->SetAction(a);
@@ -507,20 +503,14 @@ void TFormMdi::BuildMenus() {
     control->SetPopupMenu(m);
     return m;
   };
-  if (!main) {
-    PopupMenu1 = menu("PopupMenu1", RemoteDirs, {});
-    PopupMenu2 = menu("PopupMenu2", RemoteFiles, {});
-    PopupMenu3 = menu("PopupMenu3", MemoInfo, {});
-    return;
-  }
+  using enum THostAction;
   PopupMenu1 = menu("PopupMenu1", RemoteDirs,
-                    {main->ActionUpDir, main->ActionChangeDir, nullptr, main->ActionMkdDir, main->ActionRenameDir,
-                     main->ActionRemoveDir, nullptr, main->ActionBatchDownload, main->ActionBatchDelete, nullptr,
-                     main->ActionChmodDir, main->ActionRefreshRemote});
+                    {UpDir, ChangeDir, std::nullopt, MkdDir, RenameDir, RemoveDir, std::nullopt, BatchDownload,
+                     BatchDelete, std::nullopt, ChmodDir, RefreshRemote});
   PopupMenu2 = menu("PopupMenu2", RemoteFiles,
-                    {main->ActionDownloadFile, main->ActionResumeDown, nullptr, main->ActionRenameRemoteFile,
-                     main->ActionDeleteRemote, nullptr, main->ActionChmod, main->ActionDirInfo});
-  PopupMenu3 = menu("PopupMenu3", MemoInfo, {main->ActionSaveLog});
+                    {DownloadFile, ResumeDown, std::nullopt, RenameRemoteFile, DeleteRemote, std::nullopt, Chmod,
+                     DirInfo});
+  PopupMenu3 = menu("PopupMenu3", MemoInfo, {SaveLog});
 }
 
 // ---------------------------------------------------------------- the main window's view
@@ -656,8 +646,8 @@ void TFormMdi::ConnectFailed(const String& message) {
   }
   if (ServerSaid426()) {
     AddLog("Error: Connect Time out!");
-    if (TFormMain* main = Main())
-      main->InfoBox("The socket timed out waiting for a response from the server.", "Connect Time out");
+    if (TConnectionHost* host = host_)
+      host->InfoBox("The socket timed out waiting for a response from the server.", "Connect Time out");
   } else {
     AddLog("Error: " + message);
     ResumeOffset = 0;
@@ -671,18 +661,18 @@ bool TFormMdi::AskRelogin() {
 }
 
 bool TFormMdi::CanStartCommand() {
-  TFormMain* main = Main();
+  TConnectionHost* host = host_;
   if (Ftp1->GetConnected() || busy_) {
     if (Ftp1->GetConnected() && Ftp1->ClientState() == ftpReady && !busy_) return true;
-    if (main && AskYesNo("Please wait for the current command to complete or open another connection. Would "
+    if (host && AskYesNo("Please wait for the current command to complete or open another connection. Would "
                          "you like to open another connection?",
                          "Nembra Busy...") &&
-        main->ActionNew)
-      main->ActionNew->Execute();
+        host->HostAction(THostAction::New))
+      host->HostAction(THostAction::New)->Execute();
     return false;
   }
-  if (main && !main->CheckConnection()) return false;
-  if (ConnectionLost && main && !AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?"))
+  if (host && !host->CheckConnection()) return false;
+  if (ConnectionLost && host && !AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?"))
     return false;
   // The login keeps the request-done event: the operation that asked is
   // dropped and may be started again once connected.
@@ -694,7 +684,7 @@ bool TFormMdi::CanStartCommand() {
 
 void TFormMdi::BeginBusy() {
   busy_ = true;
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  if (TConnectionHost* host = host_) host->ChildStateChanged(this);
   for (TControl* c : std::initializer_list<TControl*>{PProgress, Prog1, RemoteDirs, RemoteFiles, MemoInfo})
     c->SetCursor(crHourGlass);
   for (TControl* c : std::initializer_list<TControl*>{CancelB, CloseB, ReconB}) c->SetCursor(crAppStart);
@@ -703,7 +693,7 @@ void TFormMdi::BeginBusy() {
 
 void TFormMdi::EndBusy() {
   busy_ = false;
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  if (TConnectionHost* host = host_) host->ChildStateChanged(this);
   for (TControl* c : std::initializer_list<TControl*>{PProgress, Prog1, RemoteDirs, RemoteFiles, MemoInfo, CancelB,
                                                       CloseB, ReconB})
     c->SetCursor(crDefault);
@@ -737,7 +727,7 @@ void TFormMdi::FlushLog() {
 }
 
 void TFormMdi::SetStatus(int panel, const String& text) {
-  if (TFormMain* main = Main()) main->SetStatusText(this, panel, text);
+  if (TConnectionHost* host = host_) host->ChildStatusText(this, panel, text);
 }
 
 void TFormMdi::LogWinsockInfo() {
@@ -803,15 +793,15 @@ void TFormMdi::Ftp1StateChange(TObject*) {
 
 void TFormMdi::Ftp1SessionConnected(TObject*, WORD) {
   SetCaption(Ftp1->HostName());
-  TFormMain* main = Main();
-  if (main) main->RenameChildTab(this);
+  TConnectionHost* host = host_;
+  if (host) host->ChildCaptionChanged(this);
   CloseB->SetHint("Close " + Ftp1->HostName());
   ReconB->SetEnabled(false);
   TimeOut->Tag = 0;
   TimeOut->SetEnabled(true);
   ConnectionLost = false;
   saw500_ = false;
-  if (main) main->UpdateActionStates();
+  if (host) host->ChildStateChanged(this);
 }
 
 void TFormMdi::Ftp1SessionClosed(TObject*, WORD) {
@@ -819,20 +809,20 @@ void TFormMdi::Ftp1SessionClosed(TObject*, WORD) {
   TimeOut->SetEnabled(false);
   ReconB->SetEnabled(true);
   if (saw500_) ConnectionLost = true;
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  if (TConnectionHost* host = host_) host->ChildStateChanged(this);
 }
 
 void TFormMdi::Ftp1BgException(TObject*, Exception& e, bool& canClose) {
   EndBusy();
-  TFormMain* main = Main();
+  TConnectionHost* host = host_;
   if (e.Message == "FTP component not connected") {
-    if (main && main->AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?")) Connect();
+    if (host && host->AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?")) Connect();
   } else {
-    if (main) main->ErrorBox("There was an error with the connection. Error: " + e.Message, "Connection Error");
+    if (host) host->ErrorBox("There was an error with the connection. Error: " + e.Message, "Connection Error");
     canClose = true;
   }
   TimeOut->Tag = 0;
-  if (main) main->UpdateActionStates();
+  if (host) host->ChildStateChanged(this);
 }
 
 void TFormMdi::TimeOutTimer(TObject*) {
@@ -893,11 +883,11 @@ void TFormMdi::HoldIdleCount(bool hold) {
 void TFormMdi::ReconBClick(TObject*) { Connect(); }
 
 void TFormMdi::RemoteDirsClick(TObject*) {
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  if (TConnectionHost* host = host_) host->ChildStateChanged(this);
 }
 
 void TFormMdi::RemoteFilesClick(TObject*) {
-  if (TFormMain* main = Main()) main->UpdateActionStates();
+  if (TConnectionHost* host = host_) host->ChildStateChanged(this);
 }
 
 void TFormMdi::ListSelectItem(TObject*, TListItem*, bool) {
@@ -958,7 +948,7 @@ void TFormMdi::RequestFailed(const String& message) {
   // file, a cancel) are told as they are.
   if (ServerSaid426()) {
     AddLog("Error: Timed out!");
-    if (TFormMain* main = Main()) main->InfoBox(kTimedOutText, "Timed Out!");
+    if (TConnectionHost* host = host_) host->InfoBox(kTimedOutText, "Timed Out!");
   } else {
     AddLog("Error: " + message);
   }
@@ -1088,7 +1078,7 @@ void TFormMdi::FillSlice(WPARAM generation) {
     }
     fill_.reset();
     RemoteFiles->SetSortType(stBoth);
-    if (TFormMain* main = Main()) main->UpdateActionStates();
+    if (TConnectionHost* host = host_) host->ChildStateChanged(this);
     return;
   }
   while (!f.Added()) {
@@ -1116,7 +1106,7 @@ void TFormMdi::Dispatch(TMessage& msg) {
       return;
     case WM_SELECTION_CHANGED:
       selectionPosted_ = false;
-      if (TFormMain* main = Main()) main->UpdateActionStates();
+      if (TConnectionHost* host = host_) host->ChildStateChanged(this);
       return;
     default:
       TForm::Dispatch(msg);
@@ -1245,10 +1235,10 @@ void TFormMdi::UploadRequestDone(TObject*, TFtpRequest request, WORD error) {
 }
 
 void TFormMdi::DownloadSelected() {
-  TFormMain* main = Main();
-  String folder = main ? main->LocalFolder() : String();
+  TConnectionHost* host = host_;
+  String folder = host ? host->LocalFolder() : String();
   if (folder.empty() || !DirectoryExists(folder)) {
-    if (main) main->InfoBox("Please select a folder on a local drive to download into.", "Download");
+    if (host) host->InfoBox("Please select a folder on a local drive to download into.", "Download");
     return;
   }
   if (!CanStartCommand()) return;
@@ -1312,7 +1302,7 @@ void TFormMdi::DownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
     RequestFailed(Ftp1->ErrorMessage());
     return;
   }
-  TFormMain* main = Main();
+  TConnectionHost* host = host_;
   switch (request) {
     case ftpTypeSetAsync:
       PrepareNextDownload();
@@ -1335,7 +1325,7 @@ void TFormMdi::DownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
       Ftp1->GetAsync();
       break;
     case ftpGetAsync:
-      if (main) main->RefreshLocalFiles();
+      if (host) host->LocalFilesChanged();
       Transferring = false;
       if (cancelled_) {
         EndCancelledTransfer(false);
@@ -1349,13 +1339,13 @@ void TFormMdi::DownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
         Ftp1->SizeAsync();
       } else {
         ClearOperation();
-        if (main) main->RefreshLocalFiles();
+        if (host) host->LocalFilesChanged();
         EndBusy();
       }
       break;
     case ftpDirAsync:
       ParseListing();
-      if (main) main->RefreshLocalFiles();
+      if (host) host->LocalFilesChanged();
       ClearOperation();
       EndBusy();
       break;
@@ -1389,7 +1379,7 @@ void TFormMdi::EndCancelledTransfer(bool upload) {
     Ftp1->PwdAsync();
     return;
   }
-  if (TFormMain* main = Main()) main->RefreshLocalFiles();
+  if (TConnectionHost* host = host_) host->LocalFilesChanged();
   cancelled_ = false;
   EndBusy();
 }
@@ -1504,7 +1494,7 @@ void TFormMdi::FormShow(TObject*) {
 void TFormMdi::FormActivate(TObject*) { SetWindowState(wsMaximized); }
 
 void TFormMdi::FormCloseQuery(TObject*, bool& canClose) {
-  if (TFormMain* main = Main()) main->RemoveChildTab(this);
+  if (TConnectionHost* host = host_) host->ChildGoing(this);
   canClose = true;
 }
 
@@ -1540,18 +1530,18 @@ void TFormMdi::FormClose(TObject*, TCloseAction& action) {
 
 void TFormMdi::InfoBox(const String& text, const String& caption) {
   THeldIdleCount held(this);
-  if (TFormMain* main = Main()) main->InfoBox(text, caption);
+  if (TConnectionHost* host = host_) host->InfoBox(text, caption);
 }
 
 void TFormMdi::ErrorBox(const String& text, const String& caption) {
   THeldIdleCount held(this);
-  if (TFormMain* main = Main()) main->ErrorBox(text, caption);
+  if (TConnectionHost* host = host_) host->ErrorBox(text, caption);
 }
 
 bool TFormMdi::AskYesNo(const String& text, const String& caption) {
   THeldIdleCount held(this);
-  TFormMain* main = Main();
-  return main && main->AskYesNo(text, caption);
+  TConnectionHost* host = host_;
+  return host && host->AskYesNo(text, caption);
 }
 
 // ---------------------------------------------------------------- rows

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "application/connections/Parser2.h"
-#include "application/frame/Connectionwindow.h"
+#include "application/frame/Connectionhost.h"
 #include "classlib/Buttons.h"
 #include "classlib/Comctrls.h"
 #include "classlib/Extctrls.h"
@@ -29,8 +29,6 @@
 #include "classlib/Stdctrls.h"
 #include "protocols/Ftpcli.h"
 #include "shellctl/Upttreelist.h"
-
-class TFormMain;
 
 // ---------------------------------------------------------------- texts
 
@@ -85,10 +83,13 @@ int NoopSeconds(int setting);
 
 class TFormMdi : public TForm, public TConnectionWindow {
  public:
-  explicit TFormMdi(TComponent* owner);
+  // host: what the window asks of the window that holds it (nullptr: none;
+  // then there is no profile file and the popup menus stay empty).
+  TFormMdi(TComponent* owner, TConnectionHost* host);
   ~TFormMdi() override;
   // The main window's factory of connection windows.
-  static TConnectionWindow* Create(TComponent* owner);
+  static TConnectionWindow* Create(TComponent* owner, TConnectionHost* host);
+  TConnectionHost* Host() const { return host_; }
 
   TFtpClient* Ftp1;
   TTimer* Timer1;   // progress, 100 ms; Tag: tenths since the file started
@@ -122,7 +123,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
 
   // The section of accounts.dat this window connects with.
   String ProfileName;
-  // The profile file: the main window's, else the program folder's.
+  // The profile file: the host's.
   String ProfilesPath;
   TOwned<TMemIniFile> ProfileIni;
   String StartDir;
@@ -267,7 +268,6 @@ class TFormMdi : public TForm, public TConnectionWindow {
   struct TListingJob;
   struct TListingFill;
 
-  TFormMain* Main() const;
   void BuildForm();
   void BuildMenus();
   TLabel* PanelLabel(TWinControl* parent, const char* name, int left, int top, int width);
@@ -306,6 +306,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   bool ListingEndStep(TFtpRequest request);
   void DetachClient();
 
+  TConnectionHost* host_;
   bool busy_ = false;
   // Boxes for the window now open.
   int held_ = 0;

@@ -1,10 +1,13 @@
-// What the main window needs of a connection window. The connection window
-// implements it; tests fake it. The main window keeps a child in the tab of
-// its window, closes it through its window (whose close query hands it back
-// through TFormMain::RemoveChildTab) and reads its caption there.
+// What the main window needs of a connection window: the only way it
+// reaches one. The connection window implements it; tests fake it. The main
+// window keeps a child in the tab of its window, closes it through its
+// window (whose close query hands it back through its host's ChildGoing)
+// and reads its caption there.
 #pragma once
 
 #include "classlib/Forms.h"
+
+class TConnectionHost;
 
 class TConnectionWindow {
  public:
@@ -66,8 +69,9 @@ class THeldIdleCount {
   TConnectionWindow* w_;
 };
 
-// Makes a connection window owned by owner (the main window).
-using TConnectionWindowFactory = TConnectionWindow* (*)(TComponent* owner);
+// Makes a connection window owned by owner that asks host (both the main
+// window) for what it needs of it.
+using TConnectionWindowFactory = TConnectionWindow* (*)(TComponent* owner, TConnectionHost* host);
 // The factory the main window uses (nullptr: none yet); installing one
 // returns the one it replaces.
 TConnectionWindowFactory ConnectionWindowFactory();

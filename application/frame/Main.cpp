@@ -448,6 +448,29 @@ int TFormMain::LocalSelectionCount() const { return LocList->SelCount(); }
 
 void TFormMain::RefreshLocalFiles() { LocList->RefreshItems(); }
 
+TBasicAction* TFormMain::HostAction(THostAction action) {
+  switch (action) {
+    case THostAction::UpDir: return ActionUpDir;
+    case THostAction::ChangeDir: return ActionChangeDir;
+    case THostAction::MkdDir: return ActionMkdDir;
+    case THostAction::RenameDir: return ActionRenameDir;
+    case THostAction::RemoveDir: return ActionRemoveDir;
+    case THostAction::BatchDownload: return ActionBatchDownload;
+    case THostAction::BatchDelete: return ActionBatchDelete;
+    case THostAction::ChmodDir: return ActionChmodDir;
+    case THostAction::RefreshRemote: return ActionRefreshRemote;
+    case THostAction::DownloadFile: return ActionDownloadFile;
+    case THostAction::ResumeDown: return ActionResumeDown;
+    case THostAction::RenameRemoteFile: return ActionRenameRemoteFile;
+    case THostAction::DeleteRemote: return ActionDeleteRemote;
+    case THostAction::Chmod: return ActionChmod;
+    case THostAction::DirInfo: return ActionDirInfo;
+    case THostAction::SaveLog: return ActionSaveLog;
+    case THostAction::New: return ActionNew;
+  }
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- quick connect
 
 // The names replace the combo's entries; a chosen name stays chosen.
@@ -550,7 +573,7 @@ void TFormMain::OpenConnection(const String& profileName) {
     TDrawingLock lock(client);
     TConnectionWindowFactory factory = ConnectionWindowFactory();
     if (!factory) throw EInvalidOperation("No connection window can be opened");
-    child = factory(this);
+    child = factory(this, this);
     TCustomForm* window = child->Window();
     FormMdi = child;
     formMdiWindow_ = window;

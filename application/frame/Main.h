@@ -7,8 +7,7 @@
 
 #include <vector>
 
-#include "Connectionwindow.h"
-#include "Frameservices.h"
+#include "Connectionhost.h"
 #include "Newaccount.h"
 #include "bars/Dxbar.h"
 #include "bars/extitems/Dxbarextitems.h"
@@ -29,7 +28,7 @@ struct TActionInputs {
   int Local = 0;           // selected entries of the local file list
 };
 
-class TFormMain : public TForm, public TFrameServices {
+class TFormMain : public TForm, public TConnectionHost {
  public:
   explicit TFormMain(TComponent* owner, const String& profilesPath = ProfileFileName());
   ~TFormMain() override;
@@ -156,21 +155,29 @@ class TFormMain : public TForm, public TFrameServices {
   String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
   TCustomImageList* SmallImages() override { return Imgsmall; }
 
+  // ---- the connection windows' host
+  void ChildStateChanged(TConnectionWindow*) override { UpdateActionStates(); }
+  void ChildStatusText(TConnectionWindow* child, int panel, const String& text) override {
+    SetStatusText(child, panel, text);
+  }
+  void ChildCaptionChanged(TConnectionWindow* child) override { RenameChildTab(child); }
+  void ChildGoing(TConnectionWindow* child) override { RemoveChildTab(child); }
+  void LocalFilesChanged() override { RefreshLocalFiles(); }
+  String ProfileFile() override { return ProfilesPath.empty() ? ProfileFileName() : ProfilesPath; }
+  // The action of the same name.
+  TBasicAction* HostAction(THostAction action) override;
+
   // ---- the local pane, as the connection windows use it.
   // The folder tree selects path (a path that names no folder selects the
   // desktop).
   void SelectLocalFolder(const String& path);
   // The path of the folder selected in the tree ("" for none, or for one
   // that is no folder of the file system).
-  String LocalFolder() const;
+  String LocalFolder() const override;
   // An entry of the file list.
-  struct TLocalEntry {
-    String Path;         // full path
-    String DisplayName;  // as the list shows it
-    bool Folder = false;
-  };
+  using TLocalEntry = ::TLocalEntry;
   // The selected entries of the file list, in list order.
-  std::vector<TLocalEntry> LocalSelection() const;
+  std::vector<TLocalEntry> LocalSelection() const override;
   int LocalSelectionCount() const;
   // The file list reads its folder again.
   void RefreshLocalFiles();

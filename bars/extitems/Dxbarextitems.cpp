@@ -1,5 +1,6 @@
-// The extended items' unit: its start and end with the registration table,
-// and the image combo with its "Select item" dialog.
+// The extended items' unit: its start and end with the registration table
+// and the objects the items share, and the image combo with its "Select
+// item" dialog.
 #include "Dxbarextitems.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <iterator>
 
 #include "bars/Dxbarstrs.h"
+#include "classlib/Dialogs.h"
 
 DX_BAR_ITEM_CLASS_IMPL(TdxBarImageCombo)
 DX_BAR_CONTROL_CLASS_IMPL(TdxBarImageComboControl)
@@ -22,31 +24,106 @@ struct TExtItem {
   TdxBarItemControlClass (*Control)();
 };
 
-// The registration table, in its order. TdxBarStatic, TdxBarLargeButton,
-// TdxBarColorCombo, TdxBarFontNameCombo, TdxBarDateCombo and
-// TdxBarTreeViewCombo come before the image combo, TdxBarToolbarsListItem,
-// TdxBarSpinEdit, TdxBarControlContainerItem, TdxBarProgressItem,
-// TdxBarMRUListItem and TdxBarInPlaceSubItem after it; each joins with its
-// item, as do the objects only they share.
+// The registration table, in its order. TdxBarDateCombo and
+// TdxBarTreeViewCombo come between the font-name combo and the image combo;
+// each joins with its item, as do the objects only they share.
 const TExtItem kExtItems[] = {
+    {&TdxBarStatic::Class, &TdxBarStaticControl::Class},
+    {&TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
+    {&TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
+    {&TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
     {&TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
+    {&TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},
+    {&TdxBarSpinEdit::Class, &TdxBarSpinEditControl::Class},
+    {&TdxBarControlContainerItem::Class, &TdxBarControlContainerControl::Class},
+    {&TdxBarProgressItem::Class, &TdxBarProgressControl::Class},
+    {&TdxBarMRUListItem::Class, &TdxBarContainerItemControl::Class},
+    {&TdxBarInPlaceSubItem::Class, &TdxBarInPlaceSubItemControl::Class},
 };
+
+// The shared objects.
+TBitmap* gTrueTypeGlyph = nullptr;
+TBitmap* gNonTrueTypeGlyph = nullptr;
+TColorDialog* gColorDialog = nullptr;
+TFontDialog* gFontDialog = nullptr;
+WORD gFirstWeekDay = 0;
+String* gTodayCaption = nullptr;
+String* gClearCaption = nullptr;
+
+TBitmap* LoadMark(const char* name) {
+  auto* b = new TBitmap;
+  try {
+    b->LoadFromResourceName(GetModuleHandleA(nullptr), name);
+  } catch (const Exception&) {
+    // Without the bars' resources the font names show without marks.
+  }
+  return b;
+}
+
+void MakeSharedObjects() {
+  gTrueTypeGlyph = LoadMark("DXBARTRUETYPEFONT");
+  gNonTrueTypeGlyph = LoadMark("DXBARNONTRUETYPEFONT");
+  gColorDialog = new TColorDialog(nullptr);
+  gFontDialog = new TFontDialog(nullptr);
+  gFirstWeekDay = dxBarLocaleFirstWeekDay(GetThreadLocale());
+  gTodayCaption = new String(dxBarLoadStr(dxSBAR_DATETODAY));
+  gClearCaption = new String(dxBarLoadStr(dxSBAR_DATECLEAR));
+}
+
+void FreeSharedObjects() {
+  gFontDialog->Free();
+  gFontDialog = nullptr;
+  gColorDialog->Free();
+  gColorDialog = nullptr;
+  delete gNonTrueTypeGlyph;
+  gNonTrueTypeGlyph = nullptr;
+  delete gTrueTypeGlyph;
+  gTrueTypeGlyph = nullptr;
+  delete gTodayCaption;
+  gTodayCaption = nullptr;
+  delete gClearCaption;
+  gClearCaption = nullptr;
+}
+
+const String& Caption(const String* s) {
+  static const String empty;
+  return s ? *s : empty;
+}
 
 }  // namespace
 
 void dxBarExtItemsInitialize() {
   if (gExtInitCount++ > 0) return;
   dxBarInitialize();
+  MakeSharedObjects();
   for (const TExtItem& e : kExtItems) dxBarRegisterItem(e.Item(), e.Control(), true);
 }
 
 void dxBarExtItemsFinalize() {
   if (gExtInitCount == 0 || --gExtInitCount > 0) return;
   for (size_t i = std::size(kExtItems); i-- > 0;) dxBarUnregisterItem(kExtItems[i].Item());
+  FreeSharedObjects();
   dxBarFinalize();
 }
 
 bool dxBarExtItemsInitialized() { return gExtInitCount > 0; }
+
+TBitmap* dxBarTrueTypeGlyph() { return gTrueTypeGlyph; }
+TBitmap* dxBarNonTrueTypeGlyph() { return gNonTrueTypeGlyph; }
+TColorDialog* dxBarColorDialog() { return gColorDialog; }
+TFontDialog* dxBarFontDialog() { return gFontDialog; }
+WORD dxBarFirstWeekDay() { return gFirstWeekDay; }
+const String& dxBarTodayCaption() { return Caption(gTodayCaption); }
+const String& dxBarClearCaption() { return Caption(gClearCaption); }
+
+WORD dxBarLocaleFirstWeekDay(LCID locale) {
+  // The locale counts from Monday (0) to Sunday (6).
+  char value[2] = {};
+  if (GetLocaleInfoA(locale, LOCALE_IFIRSTDAYOFWEEK, value, sizeof value) == 0) return 0;
+  if (value[0] < '0' || value[0] > '9') return 0;
+  int day = value[0] - '0' + 1;
+  return static_cast<WORD>(day > 6 ? 0 : day);
+}
 
 // ---------------------------------------------------------------- image combo
 

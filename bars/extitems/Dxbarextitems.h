@@ -1,11 +1,17 @@
 // The extended items of the command bars, beside the core's: their unit's
 // start and end, which registers them after the core classes, and the
-// image combo, a combo whose entries may each show an image.
+// image combo, a combo whose entries may each show an image. The static
+// item, progress item, large button, spin edit and control container are
+// in Dxbarsimpleitems.h.
 #pragma once
 
 #include <vector>
 
 #include "bars/Dxbarwinitems.h"
+#include "bars/extitems/Dxbarsimpleitems.h"
+
+class TColorDialog;
+class TFontDialog;
 
 // Start and end of the extended items, counted like the core's: the first
 // start starts the core unit and then registers the extended classes after
@@ -22,6 +28,21 @@ class TdxBarExtItemsUnit {
   TdxBarExtItemsUnit(const TdxBarExtItemsUnit&) = delete;
   TdxBarExtItemsUnit& operator=(const TdxBarExtItemsUnit&) = delete;
 };
+
+// The objects the extended items share, made at the unit's start and freed
+// at its end (null outside): the font-name combo's marks of TrueType and
+// other families, the colour and font dialogs (callers set, run and read
+// them, never free them), the first day of the week of the user's locale
+// (0 Sunday to 6 Saturday) and the date navigator's button captions.
+TBitmap* dxBarTrueTypeGlyph();
+TBitmap* dxBarNonTrueTypeGlyph();
+TColorDialog* dxBarColorDialog();
+TFontDialog* dxBarFontDialog();
+WORD dxBarFirstWeekDay();
+const String& dxBarTodayCaption();
+const String& dxBarClearCaption();
+// The first day of the week of a locale, 0 (Sunday) when it cannot be read.
+WORD dxBarLocaleFirstWeekDay(LCID locale);
 
 // ---------------------------------------------------------------- image combo
 
@@ -79,3 +100,8 @@ class TdxBarImageComboControl : public TdxBarComboControl {
   int GetHeight() override;
   virtual void ImagesChanged();
 };
+
+// The colour and font-name combos, and the toolbars list, MRU list and
+// in-place sub items.
+#include "bars/extitems/Dxbarpickers.h"
+#include "bars/extitems/Dxbarlists.h"

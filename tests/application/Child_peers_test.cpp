@@ -75,11 +75,11 @@ TEST_P(ChildPeers, ListsDownloadsAndUploads) {
     TListItem* it = child->RemoteFiles->Items()->Item(i);
     EXPECT_EQ(it->SubItems()->Get(0), IntToStr(manifest[it->Caption()].Size)) << it->Caption();
   }
-  SaveScreenshot(form->Handle(), "listing");
+  SaveScreenshot(frame->Handle(), "listing");
 
   // Downloads in binary mode.
   String into = MakeTempFolder("peer-" + Tag());
-  form->SelectLocalFolder(into);
+  host.Folder = into;
   SelectFiles(child, {"size0.bin", "size1.bin", "size1461.bin", "size10m.bin"});
   child->DownloadSelected();
   ASSERT_TRUE(WaitIdle(child, 60000));
@@ -97,7 +97,7 @@ TEST_P(ChildPeers, ListsDownloadsAndUploads) {
   EXPECT_EQ(text, "Hello from Nembra's test FTP server\n");
   EXPECT_TRUE(LogHas(child, "-->  TYPE A"));
   EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
-  form->CloseAllChildren();
+  CloseChildren();
 
   // Uploads into the start directory of another profile.
   PeerProfile("Upload", "/upload");
@@ -121,7 +121,7 @@ TEST_P(ChildPeers, ListsDownloadsAndUploads) {
   for (const String& p : {big, blanks})
     EXPECT_NE(std::find(shown.begin(), shown.end(), ExtractFileName(p)), shown.end()) << p;
   EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
 }
 
 namespace {

@@ -173,8 +173,8 @@ TEST_F(ChildTest, FormAsDesigned) {
   TReg::WriteInteger(SettingsSection, "Column1Size", 0);
   TReg::WriteInteger(SettingsSection, "RemoteDirSize", -5);
   TReg::WriteInteger(SettingsSection, "Column2Size", 95);
-  OpenMain();
-  auto* child = new TFormMdi(form.get());
+  OpenFrame();
+  auto* child = new TFormMdi(frame.get(), &host);
   child->Show();
   ASSERT_TRUE(WaitVisible(child->Handle()));
   String listing = child->ListingFile;
@@ -210,7 +210,7 @@ TEST_F(ChildTest, FormAsDesigned) {
   EXPECT_TRUE(child->RemoteFiles->MultiSelect());
   EXPECT_FALSE(child->RemoteDirs->MultiSelect());
   EXPECT_EQ(child->RemoteFiles->SortType(), stBoth);
-  EXPECT_EQ(child->RemoteDirs->SmallImages(), form->Imgsmall);
+  EXPECT_EQ(child->RemoteDirs->SmallImages(), host.SmallImages());
   EXPECT_EQ(child->RemoteFiles->SmallImages(), DirParser->ImageList1);
   EXPECT_EQ(child->SplitRem->MinSize(), 150);
   EXPECT_EQ(child->PInfoMain->Constraints()->MinHeight(), 31);
@@ -220,7 +220,7 @@ TEST_F(ChildTest, FormAsDesigned) {
   EXPECT_EQ(child->CloseB->Caption(), "Close Connection");
   EXPECT_EQ(child->ReconB->Caption(), "Reconnect");
 
-  // The popup menus carry the main window's actions.
+  // The popup menus carry the host's actions.
   auto actions = [](TPopupMenu* m) {
     std::vector<String> names;
     for (int i = 0; i < m->Items()->Count(); ++i) {
@@ -244,12 +244,12 @@ TEST_F(ChildTest, FormAsDesigned) {
   for (int i = 0; i < 1000; ++i) child->AddLog(line);
   EXPECT_TRUE(WaitUntil([&] { return GetWindowTextLengthA(child->MemoInfo->Handle()) > 60000; }));
   EXPECT_EQ(child->MemoInfo->Lines()->Get(child->MemoInfo->Lines()->Count() - 1), line);
-  SaveScreenshot(form->Handle());
+  SaveScreenshot(frame->Handle());
 
   // Closing keeps the sizes and removes the listing file.
   child->PRemTree->SetWidth(210);
   child->Close();
-  ASSERT_TRUE(WaitUntil([&] { return form->MDIChildCount() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return frame->MDIChildCount() == 0; }));
   EXPECT_FALSE(FileExists(listing));
   EXPECT_EQ(TReg::ReadInteger(SettingsSection, "RemoteDirSize"), 210);
   EXPECT_EQ(TReg::ReadInteger(SettingsSection, "Column2Size"), 95);
@@ -276,8 +276,8 @@ TEST_F(ChildTest, LoadProfile) {
       // No Noop: the keep-alive's 120 seconds.
       {{}, {{"TimeOutDisable", 1}}, "21", ftpShareDenyNone, 122, 1514, false, ftpDirect},
   };
-  OpenMain();
-  auto* child = new TFormMdi(form.get());
+  OpenFrame();
+  auto* child = new TFormMdi(frame.get(), &host);
   int n = 0;
   for (const Row& r : rows) {
     SCOPED_TRACE(n);
@@ -346,17 +346,18 @@ TEST_F(ChildTest, LoginChainTranscripts) {
       for (int i = 0; i < child->LogLines->Count(); ++i)
         EXPECT_EQ(child->LogLines->Get(i).find("secret"), String::npos) << child->LogLines->Get(i);
       EXPECT_EQ(child->Caption(), "127.0.0.1");
-      EXPECT_EQ(form->TabCon->Tabs()->Get(0), "127.0.0.1");
+      ASSERT_FALSE(host.Captions.empty());
+      EXPECT_EQ(host.Captions.back(), "127.0.0.1");
       EXPECT_EQ(child->DirCombo->Text(), "/home");
-      EXPECT_EQ(form->Stat1->Panels()->Items(2)->Text(), "Directory: /home");
+      EXPECT_EQ(host.Status[2], "Directory: /home");
       EXPECT_EQ(child->CloseB->Hint(), "Close 127.0.0.1");
       EXPECT_FALSE(child->ReconB->Enabled());
       EXPECT_TRUE(child->TimeOut->Enabled());
-      EXPECT_TRUE(form->ActionRefreshRemote->Enabled());
-      SaveScreenshot(form->Handle());
+      EXPECT_GT(host.StateChanges, 0);
+      SaveScreenshot(frame->Handle());
     }
-    EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
-    form->CloseAllChildren();
+    EXPECT_TRUE(host.Boxes.empty());
+    CloseChildren();
   }
 }
 
@@ -375,7 +376,7 @@ TEST_F(ChildTest, LoginFailures) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
-    dialogs.Dialogs.Boxes.clear();
+    host.Boxes.clear();
     TFtpScript script;
     script.Replies = r.replies;
     int port = r.refused ? FreePort() : StartServer(script).Port();
@@ -390,8 +391,8 @@ TEST_F(ChildTest, LoginFailures) {
     for (size_t i = 0; i < errors.size(); ++i) EXPECT_TRUE(StartsText(r.errors[i], errors[i])) << errors[i];
     EXPECT_EQ(BoxCaptions(), r.boxes);
     if (!r.boxes.empty())
-      EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, "The socket timed out waiting for a response from the server.");
-    form->CloseAllChildren();
+      EXPECT_EQ(host.Boxes[0].Text, "The socket timed out waiting for a response from the server.");
+    CloseChildren();
   }
 }
 
@@ -409,10 +410,10 @@ TEST_F(ChildTest, BusyWindowAsksAndSendsNothingThenClosesDuringAHeldList) {
   WriteFileBytes(file, "up");
   TStringList paths;
   paths.Add(file);
-  dialogs.Dialogs.Answers = {IDNO};
+  host.Answers = {false};
   child->UploadFiles(&paths);
   ASSERT_EQ(BoxCaptions(), (std::vector<String>{"Nembra Busy..."}));
-  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text,
+  EXPECT_EQ(host.Boxes[0].Text,
             "Please wait for the current command to complete or open another connection. Would you like to open "
             "another connection?");
   PumpFor(300);
@@ -422,10 +423,10 @@ TEST_F(ChildTest, BusyWindowAsksAndSendsNothingThenClosesDuringAHeldList) {
   String listing = child->ListingFile;
   ASSERT_TRUE(FileExists(listing));
   child->Close();
-  ASSERT_TRUE(WaitUntil([&] { return form->MDIChildCount() == 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return frame->MDIChildCount() == 0; }));
   PumpFor(200);
   EXPECT_FALSE(FileExists(listing));
-  EXPECT_FALSE(form->TabCon->Visible());
+  EXPECT_EQ(host.Going, (std::vector<TConnectionWindow*>{child}));
   EXPECT_EQ(BoxCaptions().size(), 1u);
 }
 
@@ -457,14 +458,14 @@ TEST_F(ChildTest, AReply500KeepsTheIdleTimerUntilTheServerCloses) {
   EXPECT_FALSE(child->TimeOut->Enabled());
   EXPECT_TRUE(child->ReconB->Enabled());
   // The next operation offers to reconnect; No starts nothing.
-  dialogs.Dialogs.Answers = {IDNO};
+  host.Answers = {false};
   EXPECT_FALSE(child->CanStartCommand());
   EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Reconnect?"}));
   EXPECT_FALSE(child->Busy());
   PumpFor(200);
   EXPECT_EQ(server.Count("USER"), 1);
   // Yes logs in again, and the operation that asked does not run.
-  dialogs.Dialogs.Answers = {IDYES};
+  host.Answers = {true};
   EXPECT_FALSE(child->CanStartCommand());
   ASSERT_TRUE(WaitIdle(child));
   EXPECT_EQ(server.Count("USER"), 2);
@@ -508,17 +509,17 @@ TEST_F(ChildTest, DownloadWithoutSizeAndARefusedRetr) {
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(WaitIdle(child));
     SelectFiles(child);
-    ASSERT_TRUE(WaitUntil([&] { return form->ActionDownloadFile->Enabled(); }));
-    form->ActionDownloadFile->Execute();
+    ASSERT_EQ(child->SelectedFileCount(), 1);
+    child->DownloadSelected();
     ASSERT_TRUE(WaitIdle(child));
     EXPECT_EQ(From(server.Commands(), kLogin.size()),
               (std::vector<String>{"TYPE I", "SIZE data.bin", "PASV", "RETR data.bin"}));
     EXPECT_EQ(ReadFileBytes(target), r.after);
     EXPECT_EQ(LogLinesStarting(child, "Error: "), r.errors);
-    EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+    EXPECT_TRUE(host.Boxes.empty());
     EXPECT_TRUE(child->Connected());
     EXPECT_EQ(child->DownloadList->Count(), 0);
-    form->CloseAllChildren();
+    CloseChildren();
   }
 }
 
@@ -538,7 +539,7 @@ TEST_F(ChildTest, HostileNamesStayOutOfOtherFolders) {
   TFormMdi* child = Open("Scripted");
   ASSERT_NE(child, nullptr);
   ASSERT_TRUE(WaitIdle(child));
-  form->SelectLocalFolder(target);
+  host.Folder = target;
   SelectFiles(child);
   child->DownloadSelected();
   ASSERT_TRUE(WaitIdle(child));
@@ -565,7 +566,7 @@ TEST_F(ChildTest, HostileNamesStayOutOfOtherFolders) {
   EXPECT_FALSE(FileExists("C:\\evil2.txt"));
   // One line for each name refused (".." is no file of the listing).
   EXPECT_EQ(LogLinesStarting(child, "Error: Not downloaded: ").size(), 6u);
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
 }
 
 TEST_F(ChildTest, DownloadNeedsALocalFolder) {
@@ -577,18 +578,12 @@ TEST_F(ChildTest, DownloadNeedsALocalFolder) {
   TFormMdi* child = Open("Scripted");
   ASSERT_NE(child, nullptr);
   ASSERT_TRUE(WaitIdle(child));
-  // My Computer: a folder of the shell that is none of the file system.
-  TTreeNode* computer = nullptr;
-  TTreeNodes* nodes = form->LocTree->Items();
-  for (int i = 0; i < nodes->Count() && !computer; ++i)
-    if (nodes->Item(i)->Text() == "My Computer") computer = nodes->Item(i);
-  ASSERT_NE(computer, nullptr);
-  computer->SetSelected(true);
-  ASSERT_TRUE(WaitUntil([&] { return form->LocalFolder().empty(); }));
+  // A folder of the shell that is none of the file system.
+  host.Folder = "";
   SelectFiles(child);
   child->DownloadSelected();
   EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Download"}));
-  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, "Please select a folder on a local drive to download into.");
+  EXPECT_EQ(host.Boxes[0].Text, "Please select a folder on a local drive to download into.");
   PumpFor(200);
   EXPECT_EQ(server.Commands(), kLogin);
   EXPECT_FALSE(child->Busy());
@@ -622,14 +617,14 @@ TEST_F(ChildTest, CancelledDownloadKeepsTheConnection) {
   EXPECT_TRUE(StartsText("Remaining: ", child->Timer->Caption()));
   ASSERT_TRUE(WaitUntil([&] { return child->SizeSpeed->Caption() != first; }, 5000));
   EXPECT_TRUE(EndsText(" Kbps)", child->SizeSpeed->Caption()));
-  SaveScreenshot(form->Handle(), "transfer");
+  SaveScreenshot(frame->Handle(), "transfer");
 
   ASSERT_TRUE(ClickButton(child->CancelB));
   EXPECT_EQ(child->SizeSpeed->Caption(), "Transfer Cancelled");
   ASSERT_TRUE(WaitIdle(child));
   EXPECT_TRUE(server.SawAbort());
   EXPECT_TRUE(child->Connected());
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
   EXPECT_LT(FileSizeOf(local + "\\big.bin"), 400000);
 
   // The next listing goes over the same connection.
@@ -642,7 +637,7 @@ TEST_F(ChildTest, CancelledDownloadKeepsTheConnection) {
   EXPECT_EQ(server.Count("USER"), 1);
   EXPECT_EQ(server.Count("LIST"), 2);
   EXPECT_EQ(server.Stored()["after.txt"], "after");
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
 }
 
 TEST_F(ChildTest, ACancelAfterTheLastByteStartsNoFurtherFile) {
@@ -672,7 +667,7 @@ TEST_F(ChildTest, ACancelAfterTheLastByteStartsNoFurtherFile) {
   EXPECT_EQ(ReadFileBytes(local + "\\a.bin"), first);
   EXPECT_FALSE(FileExists(local + "\\b.bin"));
   EXPECT_TRUE(child->Connected());
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
   EXPECT_EQ(child->DownloadList->Count(), 0);
   EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty());
 }
@@ -701,7 +696,7 @@ TEST_F(ChildTest, CancelledUploadEndsWithPwdAndList) {
   EXPECT_EQ(From(server.Commands(), kLogin.size()),
             (std::vector<String>{"TYPE I", "PASV", "STOR large.bin", "PWD", "PASV", "LIST"}));
   EXPECT_TRUE(child->Connected());
-  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_TRUE(host.Boxes.empty());
   EXPECT_EQ(child->UploadList->Count(), 0);
 }
 
@@ -718,6 +713,8 @@ TEST_F(ChildTest, UploadActionSkipsFoldersAndFilesItCannotRead) {
   // A folder, and a folder named like a compressed folder (taken as a file).
   ForceDirectories(local + "\\sub");
   ForceDirectories(local + "\\old.zip");
+  // The road through the main window: its upload action and local list.
+  OpenMain();
   TFormMdi* child = Open("Scripted");
   ASSERT_NE(child, nullptr);
   ASSERT_TRUE(WaitIdle(child));

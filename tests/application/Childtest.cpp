@@ -174,15 +174,16 @@ void ChildTest::SetUp() {
   profiles = dir + "\\accounts.dat";
   local = dir + "\\local";
   ForceDirectories(local);
+  host.Profiles = profiles;
+  host.Folder = local;
   previousFactory_ = SetConnectionWindowFactory(&TFormMdi::Create);
   if (!DirParser) DirParser = new TDirParser(Application);
 }
 
 void ChildTest::TearDown() {
-  if (form) {
-    form->CloseAllChildren();
-    form.reset();
-  }
+  CloseChildren();
+  form.reset();
+  frame.reset();
   PumpFor(50);
   servers_.clear();
   SetConnectionWindowFactory(previousFactory_);
@@ -210,6 +211,30 @@ void ChildTest::ScriptedProfile(int port, const std::map<String, String>& more) 
   WriteProfile("Scripted", keys);
 }
 
+void ChildTest::OpenFrame() {
+  frame.reset(new TForm(Application));
+  frame->SetName("ChildFrame");
+  frame->SetCaption("Connection host");
+  frame->SetBounds(10, 10, 1000, 720);
+  frame->SetFormStyle(fsMDIForm);
+  frame->EndLoading();
+  frame->Show();
+  ASSERT_TRUE(WaitVisible(frame->Handle()));
+}
+
+TCustomForm* ChildTest::Frame() const {
+  if (form) return form.get();
+  return frame.get();
+}
+
+void ChildTest::CloseChildren() {
+  if (form) form->CloseAllChildren();
+  if (frame) {
+    for (int i = frame->MDIChildCount() - 1; i >= 0; --i) frame->MDIChildren(i)->Close();
+    WaitUntil([&] { return frame->MDIChildCount() == 0; });
+  }
+}
+
 void ChildTest::OpenMain() {
   TReg::WriteBool("FormMain", "MaxState", false);
   TReg::WriteInteger("FormMain", "Left", 10);
@@ -223,10 +248,18 @@ void ChildTest::OpenMain() {
 }
 
 TFormMdi* ChildTest::Open(const String& profile) {
-  if (!form) OpenMain();
-  if (!form) return nullptr;
-  form->OpenConnection(profile);
-  return dynamic_cast<TFormMdi*>(FormMdi);
+  if (form) {
+    form->OpenConnection(profile);
+    return dynamic_cast<TFormMdi*>(FormMdi);
+  }
+  if (!frame) OpenFrame();
+  if (!frame) return nullptr;
+  auto* child = new TFormMdi(frame.get(), &host);
+  child->SetCaption(profile);
+  child->Show();
+  child->SetProfileName(profile);
+  child->Connect();
+  return child;
 }
 
 bool ChildTest::WaitIdle(TFormMdi* child, DWORD ms) {
@@ -260,7 +293,7 @@ void ChildTest::SelectFiles(TFormMdi* child, std::initializer_list<const char*> 
 }
 
 std::vector<String> ChildTest::BoxCaptions() const {
-  std::vector<String> c;
+  std::vector<String> c = host.BoxCaptions();
   for (const auto& b : dialogs.Dialogs.Boxes) c.push_back(b.caption);
   return c;
 }

@@ -1,7 +1,8 @@
-// The connection window's test bench: the main window with a profile file
-// and a local folder of the test's own, the real connection window opened
-// from it, and a scripted FTP server (passive mode) whose answers, files
-// and pacing each test sets.
+// The connection window's test bench: the real connection window in a plain
+// MDI frame with the fake host (or, where a test opens it, in the main
+// window), a profile file and a local folder of the test's own, and a
+// scripted FTP server (passive mode) whose answers, files and pacing each
+// test sets.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "../protocols/Ftpscript.h"
 #include "application/connections/Child.h"
 #include "application/frame/Main.h"
+#include "support/Fakehost.h"
 #include "support/Testutil.h"
 
 // A scripted FTP server on 127.0.0.1 for one connection. Every command is
@@ -80,10 +82,17 @@ class ChildTest : public ::testing::Test {
   void WriteProfile(const String& name, const std::map<String, String>& keys);
   // A passive profile "Scripted" for the scripted server (and more keys).
   void ScriptedProfile(int port, const std::map<String, String>& more = {});
-  // The main window, shown, with the local folder selected.
+  // The plain frame, shown, its host in the local folder.
+  void OpenFrame();
+  // The main window, shown, with the local folder selected: Open opens the
+  // connection windows from it from now on.
   void OpenMain();
+  // The frame that holds the connection windows.
+  TCustomForm* Frame() const;
   // Opens a connection window for a profile; nullptr when none came.
   TFormMdi* Open(const String& profile);
+  // Closes every connection window.
+  void CloseChildren();
   // Until the window is idle and its lists are full.
   bool WaitIdle(TFormMdi* child, DWORD ms = 15000);
   bool LogHas(TFormMdi* child, const String& line) const;
@@ -92,9 +101,12 @@ class ChildTest : public ::testing::Test {
   std::vector<String> Captions(TCustomListView* list) const;
   // Selects the entries of the file list with these captions (all with none).
   void SelectFiles(TFormMdi* child, std::initializer_list<const char*> names = {});
+  // The captions of the boxes the host (or the main window) showed.
   std::vector<String> BoxCaptions() const;
 
   String dir, profiles, local;
+  TFakeHost host;
+  TOwned<TForm> frame;
   TOwned<TFormMain> form;
   TScopedDialogs dialogs;
 

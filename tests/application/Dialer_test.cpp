@@ -3,6 +3,7 @@
 // and help; and one run over the real rasapi32.
 #include "Dialtest.h"
 #include "application/frame/Frameservices.h"
+#include "support/Fakehost.h"
 #include "support/Input.h"
 #include "support/Screenshot.h"
 
@@ -12,17 +13,6 @@ namespace {
 
 HRASCONN H(uintptr_t n) { return reinterpret_cast<HRASCONN>(n); }
 
-class TFakeFrame : public TFrameServices {
- public:
-  bool CheckConnection() override { return true; }
-  void InfoBox(const String&, const String&) override {}
-  void ErrorBox(const String&, const String&) override {}
-  bool AskYesNo(const String&, const String&) override { return false; }
-  String HelpPath() override { return "C:\\Nembra\\nembra3.hlp"; }
-  String ExecuteSaveDialog(TComponent*, const String&, const String&) override { return ""; }
-  void RefreshProfileList() override {}
-  TCustomImageList* SmallImages() override { return nullptr; }
-};
 
 }  // namespace
 
@@ -192,10 +182,10 @@ TEST_F(DialTest, AboutHelpAndThePhonebookDialogs) {
             std::vector<String>{ownHelp + "|" + IntToStr(HELP_COMMAND) + "|JI(`',`IDH_dialer')"});
   EXPECT_EQ(Application->HelpFile, ownHelp);
   dialogs.Dialogs.HelpCalls.clear();
-  TFakeFrame frame;
-  TFrameServices* previous = SetFrameServices(&frame);
-  FormDial->Button3->Click();
-  SetFrameServices(previous);
+  {
+    TFakeHost frame;
+    FormDial->Button3->Click();
+  }
   EXPECT_EQ(dialogs.Dialogs.HelpCalls,
             std::vector<String>{"C:\\Nembra\\nembra3.hlp|" + IntToStr(HELP_COMMAND) + "|JI(`',`IDH_dialer')"});
   EXPECT_EQ(Application->HelpFile, "C:\\Nembra\\nembra3.hlp");

@@ -98,7 +98,7 @@ TEST_F(LoginTest, ConnectAsksForAProfileUntilOneIsShown) {
   WriteProfiles(kThreeProfiles);
   Open();
   ASSERT_TRUE(Click(login->Button1->Handle()));
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"No Account: You need to select an account!"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"No Account: You need to select an account!"});
   EXPECT_TRUE(login->Visible());
   EXPECT_TRUE(login->Cancelled);
 
@@ -245,7 +245,7 @@ TEST_F(LoginTest, EditProfileOpensTheManagerOnTheShownProfile) {
   EXPECT_EQ(Panels(), kNoPanels);
   EXPECT_FALSE(EditEnabled());
   ASSERT_TRUE(Click(login->Button1->Handle()));
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"No Account: You need to select an account!"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"No Account: You need to select an account!"});
   EXPECT_TRUE(login->Visible());
   EXPECT_EQ(frame.Refreshes, 2);
   PumpFor(200);

@@ -14,11 +14,13 @@
 #include "application/frame/Dialer.h"
 #include "application/frame/Rasdlr.h"
 #include "bars/Dxbarcontrols.h"
+#include "bars/Heldframes.h"
 #include "bars/customize/Dxbarcustform.h"
 #include "application/frame/Regdataunit.h"
 #include "resources/Frameimages.h"
 #include "support/Input.h"
 #include "support/Modal.h"
+#include "support/Pixels.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
 #include "support/Winwait.h"
@@ -26,15 +28,15 @@
 namespace {
 
 // A connection window as the frame sees it: an MDI child whose close query
-// hands it to RemoveChildTab and whose close frees it.
+// tells its host it is going and whose close frees it.
 class TFakeChild : public TForm, public TConnectionWindow {
  public:
-  explicit TFakeChild(TComponent* owner) : TForm(owner), frame_(dynamic_cast<TFormMain*>(owner)) {
+  TFakeChild(TComponent* owner, TConnectionHost* host) : TForm(owner), host_(host) {
     SetFormStyle(fsMDIChild);
     SetBounds(0, 0, 300, 200);
     OnCloseQuery = [this](TObject*, bool& canClose) {
       ++CloseQueries;
-      frame_->RemoveChildTab(this);
+      host_->ChildGoing(this);
       canClose = true;
     };
     OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
@@ -77,12 +79,12 @@ class TFakeChild : public TForm, public TConnectionWindow {
   static std::set<TFakeChild*> Live;
 
  private:
-  TFormMain* frame_;
+  TConnectionHost* host_;
 };
 std::set<TFakeChild*> TFakeChild::Live;
 
-TConnectionWindow* MakeFakeChild(TComponent* owner) { return new TFakeChild(owner); }
-TConnectionWindow* FailToMakeChild(TComponent*) { throw Exception("the window could not be made"); }
+TConnectionWindow* MakeFakeChild(TComponent* owner, TConnectionHost* host) { return new TFakeChild(owner, host); }
+TConnectionWindow* FailToMakeChild(TComponent*, TConnectionHost*) { throw Exception("the window could not be made"); }
 
 // What Settings and FormMain hold under the test's title.
 std::map<String, String> Stored(const String& section) {
@@ -322,6 +324,44 @@ TEST_F(MainTest, TheBarsWithTheProfileNamesAboveTheLocalFolder) {
   EXPECT_FALSE(listShown());
   EXPECT_EQ(form->ComboQuick->ItemIndex(), 1);
   SaveScreenshot(form->Handle());
+}
+
+TEST_F(MainTest, AMenuOpenedByTheKeyboardUnfoldsAndEndsAtItsBoundsPainted) {
+  PutNormalPlacement(800, 600);
+  Open();
+  ASSERT_TRUE(BringToFront(form->Handle()));
+  TdxBarManager* m = form->Bar1;
+  auto* sub = dynamic_cast<TdxBarSubItem*>(form->FindComponent("SubConnections"));
+  ASSERT_NE(sub, nullptr);
+  auto menu = [&] { return dynamic_cast<TdxBarSubMenuControl*>(sub->ItemLinks()->BarControl()); };
+  auto shown = [&] { return menu() && menu()->HandleAllocated() && IsWindowVisible(menu()->Handle()); };
+  // Where and how the menu stands without the animation.
+  m->SetMenuAnimations(maNone);
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(WaitUntil(shown, 2000));
+  TRect bounds = menu()->GetWindowRect();
+  TDibSurface still = CaptureWindow(menu()->Handle());
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(WaitUntil([&] { return ActiveBarControl() == nullptr; }, 2000));
+  // As the program has it: unfolding.
+  m->SetMenuAnimations(maUnfold);
+  THeldFrames frames;
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(WaitUntil([&] { return shown() && !dxBarMenuAnimating(); }, 3000));
+  EXPECT_EQ(frames.Kinds, std::vector<TdxBarMenuAnimations>({maUnfold}));
+  EXPECT_GT(frames.Count, 3);
+  EXPECT_EQ(menu()->GetWindowRect(), bounds);
+  TDibSurface unfolded = CaptureWindow(menu()->Handle());
+  SaveScreenshot(form->Handle(), "unfolded");
+  ASSERT_EQ(unfolded.Width(), still.Width());
+  ASSERT_EQ(unfolded.Height(), still.Height());
+  int differing = 0;
+  for (int y = 0; y < still.Height(); ++y)
+    for (int x = 0; x < still.Width(); ++x) differing += still.Pixel(x, y) != unfolded.Pixel(x, y);
+  EXPECT_EQ(differing, 0);
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
 }
 
 TEST_F(MainTest, StoredSizesOfThePane) {

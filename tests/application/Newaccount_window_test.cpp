@@ -85,7 +85,7 @@ TEST_F(WizardTest, NextWalksThePagesWithoutChecksAndFinishAsksForTheName) {
   ASSERT_TRUE(Click(wizard->CheckProxy->Handle()));
 
   ASSERT_TRUE(Next());  // Finish
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"Missing Field: You must enter a name for this profile"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"Missing Field: You must enter a name for this profile"});
   EXPECT_EQ(wizard->Page->ActivePageIndex(), 0);
   EXPECT_FALSE(wizard->Button1->Enabled());
   EXPECT_EQ(WindowText(wizard->Button2->Handle()), "Next >");
@@ -122,7 +122,7 @@ TEST_F(WizardTest, FinishGoesToTheFirstMissingField) {
     ToLastPage();
     frame.Boxes.clear();
     ASSERT_TRUE(Next());
-    EXPECT_EQ(frame.Boxes, std::vector<String>{String("Missing Field: ") + row.message});
+    EXPECT_EQ(frame.BoxLines(), std::vector<String>{String("Missing Field: ") + row.message});
     EXPECT_EQ(wizard->Page->ActivePageIndex(), row.page);
     EXPECT_EQ(GetFocus(), (wizard.get()->*row.focus)->Handle()) << "focus on " << DescribeWindow(GetFocus());
     EXPECT_TRUE(wizard->WizardCancelled);
@@ -218,7 +218,7 @@ TEST_F(WizardTest, AnExistingNameIsOverwrittenOnlyWhenTheUserAgrees) {
   ToLastPage();
   frame.Answers = {false};
   ASSERT_TRUE(Next());
-  EXPECT_EQ(frame.Boxes,
+  EXPECT_EQ(frame.BoxLines(),
             std::vector<String>{"Profile Exists? A profile named \"alpha\" already exists. Do you want to overwrite it?"});
   EXPECT_EQ(Profiles(), kAlphaBravo);
   EXPECT_EQ(wizard->Page->ActivePageIndex(), 0);

@@ -260,7 +260,7 @@ TEST_F(PrefTest, TheBufferTakesDigitsOnlyAndABadOneWritesNothing) {
   ASSERT_TRUE(FocusWindow(buffer));
   SendMessageA(buffer, EM_SETSEL, 4, 4);
   ASSERT_TRUE(TypeText("a"));
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"Digits Only: You can enter digits only in this field!"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"Digits Only: You can enter digits only in this field!"});
   EXPECT_EQ(form->EditBuffer->Text(), "1514");
   ASSERT_TRUE(KeyChord({VK_BACK}));
   EXPECT_EQ(form->EditBuffer->Text(), "151");

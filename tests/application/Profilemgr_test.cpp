@@ -162,7 +162,7 @@ TEST_F(ManagerTest, SaveRefusesMissingFieldsAndABadPortWithoutTouchingAnything) 
     Errors.clear();
     ASSERT_TRUE(Save());
     if (*row.box) {
-      EXPECT_EQ(frame.Boxes, std::vector<String>{row.box});
+      EXPECT_EQ(frame.BoxLines(), std::vector<String>{row.box});
     } else {
       ASSERT_TRUE(WaitErrors(1));
       EXPECT_EQ(Errors[0], "EConvertError: '" + manager->Port_Edit->Text() + "' is not a valid integer value");
@@ -264,7 +264,7 @@ TEST_F(ManagerTest, DeleteNeedsASelectionAndKeepsTheOthersInOrder) {
   WriteProfiles(kThreeProfiles);
   Open();
   ASSERT_TRUE(Click(manager->ButDel->Handle()));
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"Delete Error: You need to select a profile to delete!"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"Delete Error: You need to select a profile to delete!"});
   EXPECT_EQ(Profiles(), kThreeProfiles);
 
   ASSERT_TRUE(ClickProfile("Alpha"));
@@ -313,7 +313,7 @@ TEST_F(ManagerTest, TheBoxesSwitchTheirFieldsAndThePortTakesDigitsOnly) {
   ASSERT_TRUE(FocusWindow(port));
   SendMessageA(port, EM_SETSEL, 2, 2);
   ASSERT_TRUE(TypeText("a"));
-  EXPECT_EQ(frame.Boxes, std::vector<String>{"Digits Only: You can enter digits only in this field!"});
+  EXPECT_EQ(frame.BoxLines(), std::vector<String>{"Digits Only: You can enter digits only in this field!"});
   EXPECT_EQ(manager->Port_Edit->Text(), "21");
   ASSERT_TRUE(TypeText("7"));
   EXPECT_EQ(manager->Port_Edit->Text(), "217");

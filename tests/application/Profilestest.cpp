@@ -10,46 +10,13 @@ const char kThreeProfiles[] =
     "[bravo]\r\nProxy=x\r\nHostName=ftp.bravo.example\r\nUserName=anonymous\r\nPassWord=guest@example.com\r\n"
     "Port=21\r\nAnonymous=1\r\nServerType=9\r\n\r\n";
 
-TFakeFrame::TFakeFrame() {
-  images_ = new TImageList(nullptr);
-  TBitmap glyph;
-  glyph.SetSize(16, 16);
-  for (int i = 0; i < 6; ++i) {
-    glyph.Canvas()->Brush()->SetColor(i == 5 ? kProfileImageColor : clGray);
-    glyph.Canvas()->FillRect(TRect(0, 0, 16, 16));
-    images_->Add(&glyph, nullptr);
-  }
-}
-
-TFakeFrame::~TFakeFrame() { images_->Free(); }
-
-void TFakeFrame::InfoBox(const String& text, const String& caption) { Boxes.push_back(caption + ": " + text); }
-
-void TFakeFrame::ErrorBox(const String& text, const String& caption) {
-  ADD_FAILURE() << "unexpected error box: [" << caption << "] " << text;
-}
-
-bool TFakeFrame::AskYesNo(const String& text, const String& caption) {
-  Boxes.push_back(caption + "? " + text);
-  if (Answers.empty()) return false;
-  bool yes = Answers.front();
-  Answers.pop_front();
-  return yes;
-}
-
-String TFakeFrame::ExecuteSaveDialog(TComponent*, const String&, const String&) {
-  ADD_FAILURE() << "unexpected save dialog";
-  return "";
-}
-
 void ProfilesTest::SetUp() {
   dir = MakeTempFolder("profiles");
   path = dir + "\\accounts.dat";
-  previous_ = SetFrameServices(&frame);
+  frame.FailOnError = frame.FailOnSave = true;
 }
 
 void ProfilesTest::TearDown() {
-  SetFrameServices(previous_);
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_TRUE(dialogs.Dialogs.Boxes.empty()) << "a message box bypassed the main window";
 }

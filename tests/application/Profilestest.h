@@ -1,6 +1,6 @@
-// The bench of the profile windows and the preferences: a fake main window
-// (boxes with queued answers, refreshes, the help path and the small
-// images), a profile file in a folder of the test's own, and the
+// The bench of the profile windows and the preferences: the fake host as
+// the main window (boxes with queued answers, refreshes, the help path and
+// the small images), a profile file in a folder of the test's own, and the
 // exceptions that reach the application's hook.
 #pragma once
 
@@ -9,34 +9,8 @@
 #include <deque>
 #include <vector>
 
-#include "application/frame/Frameservices.h"
-#include "classlib/Imglist.h"
+#include "support/Fakehost.h"
 #include "support/Testutil.h"
-
-// The colour of image 5 (a profile) of the fake's small images.
-constexpr TColor kProfileImageColor = 0x00B000;  // green
-
-class TFakeFrame : public TFrameServices {
- public:
-  TFakeFrame();
-  ~TFakeFrame() override;
-  bool CheckConnection() override { return true; }
-  // Recorded as "caption: text"; questions as "caption? text".
-  void InfoBox(const String& text, const String& caption) override;
-  void ErrorBox(const String& text, const String& caption) override;
-  bool AskYesNo(const String& text, const String& caption) override;
-  String HelpPath() override { return "C:\\Nembra\\nembra3.hlp"; }
-  String ExecuteSaveDialog(TComponent*, const String&, const String&) override;
-  void RefreshProfileList() override { ++Refreshes; }
-  TCustomImageList* SmallImages() override { return images_; }
-
-  std::vector<String> Boxes;
-  std::deque<bool> Answers;  // AskYesNo answers, front first; No when empty
-  int Refreshes = 0;
-
- private:
-  TImageList* images_;
-};
 
 class ProfilesTest : public ::testing::Test {
  protected:
@@ -55,12 +29,10 @@ class ProfilesTest : public ::testing::Test {
   const std::vector<String>& Helps() const { return dialogs.Dialogs.HelpCalls; }
 
   String dir, path;
-  TFakeFrame frame;
+  // Error boxes and save dialogs fail the test.
+  TFakeHost frame;
   TScopedDialogs dialogs;
   std::vector<String> Errors;
-
- private:
-  TFrameServices* previous_ = nullptr;
 };
 
 // The three profiles most tests start from, in file order.

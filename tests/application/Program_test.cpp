@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "application/frame/Startup.h"
+#include "application/Startup.h"
 #include "classlib/Registry.h"
 #include "support/Modal.h"
 #include "support/Png.h"

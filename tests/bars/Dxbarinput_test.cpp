@@ -3,6 +3,7 @@
 // accelerators, clicks that open and close menus, outside clicks, the
 // submenu delay, dragging and docking bars, popup menus.
 #include "Menufixture.h"
+#include "classlib/Extctrls.h"
 #include "support/Input.h"
 #include "support/Modal.h"
 #include "support/Pixels.h"
@@ -15,14 +16,6 @@ namespace {
 struct TShownFrame : TShownMenuFrame {
   using TShownMenuFrame::TShownMenuFrame;
   TdxBarControl* MainMenu() { return Form->MainMenu()->Control(); }
-  TdxBarItemControl* Title(const String& sub) { return Form->Control(Form->MainMenu(), "Sub" + sub); }
-  TdxBarSubMenuControl* Menu(const String& sub) {
-    return dynamic_cast<TdxBarSubMenuControl*>(Form->Sub(sub)->ItemLinks()->BarControl());
-  }
-  bool MenuShown(const String& sub) {
-    TdxBarSubMenuControl* m = Menu(sub);
-    return m && m->HandleAllocated() && IsWindowVisible(m->Handle());
-  }
   ::testing::AssertionResult Hover(TdxBarItemControl* control) {
     if (!control) return ::testing::AssertionFailure() << "no control";
     return Warp(TMenuFrame::Centre(control));
@@ -33,10 +26,6 @@ struct TShownFrame : TShownMenuFrame {
     if (!control) return ::testing::AssertionFailure() << "no control";
     if (auto r = Warp(TMenuFrame::Centre(control)); !r) return r;
     return Click(Form->Handle(), FormPoint(TMenuFrame::Centre(control)), button);
-  }
-  POINT FormPoint(POINT screen) {
-    ScreenToClient(Form->Handle(), &screen);
-    return screen;
   }
   TdxBarControl* Standard() { return Form->Standard()->Control(); }
 };
@@ -248,6 +237,68 @@ TEST(BarsInput, APopupMenuNearTheBottomOpensUpwardAndKeepsAQuit) {
   ResetQuitReceived();
   EXPECT_TRUE(quit || QuitReceived());
   EXPECT_EQ(f.Form->EditMenu->SubMenuControl(), nullptr);
+}
+
+namespace {
+std::function<void()> gWatchTick;
+void CALLBACK WatchTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  if (gWatchTick) gWatchTick();
+}
+}  // namespace
+
+// The menu's own loop hands what it does not take to the application's
+// filter: the mouse over a control with a hint shows the hint while the
+// menu is open.
+TEST(BarsInput, WhileAPopupMenuIsOpenTheApplicationsHintsShow) {
+  TShownFrame f;
+  auto* panel = new TPanel(f.Form);
+  panel->SetParent(f.Form);
+  panel->SetAlign(alRight);
+  panel->SetWidth(120);
+  panel->SetHint("Panel|The panel beside the text");
+  panel->SetShowHint(true);
+  auto pause = SetForScope(Application->HintPause, 50);
+  TdxBarPopupMenu* popup = f.Form->EditMenu;
+  HWND tip = nullptr;
+  bool open = false;
+  String hint;
+  uint64_t deadline = GetTickCount64() + 5000;
+  // A thread timer looks from inside the menu's loop and closes the menu
+  // once the hint shows (or the time is up).
+  gWatchTick = [&] {
+    TdxBarSubMenuControl* menu = popup->SubMenuControl();
+    if (!menu) return;
+    HWND t = FindTopWindow("Panel", "THintWindow");
+    if (!(t && IsWindowVisible(t)) && GetTickCount64() < deadline) return;
+    tip = t;
+    open = popup->Shown() && IsWindowVisible(menu->Handle());
+    hint = Application->Hint();
+    SaveDesktopScreenshot("hint");
+    menu->HideAll();
+    deadline = 0;
+  };
+  UINT_PTR watch = SetTimer(nullptr, 0, 20, WatchTimerProc);
+  auto client = [&](HWND wnd) {
+    POINT p = CentreOf(wnd);
+    ScreenToClient(f.Form->Handle(), &p);
+    return p;
+  };
+  POINT onEdit = client(f.Form->Edit1->Handle());
+  onEdit.x = 40;
+  // The right click opens the menu, whose loop takes the move to the panel.
+  EXPECT_TRUE(Gesture(f.Form->Handle(), {{TGestureStep::Move, onEdit},
+                                         {TGestureStep::ButtonDown, onEdit, 0, mbRight},
+                                         {TGestureStep::ButtonUp, onEdit, 0, mbRight},
+                                         {TGestureStep::Move, client(panel->Handle())}}));
+  EXPECT_TRUE(WaitUntil([&] { return deadline == 0; }, 8000));
+  KillTimer(nullptr, watch);
+  gWatchTick = nullptr;
+  EXPECT_TRUE(open);
+  EXPECT_NE(tip, nullptr);
+  EXPECT_EQ(hint, "The panel beside the text");
+  EXPECT_EQ(popup->SubMenuControl(), nullptr);
+  ASSERT_TRUE(Warp(POINT{1270, 1010}));
+  Application->CancelHint();
 }
 
 TEST(BarsInput, ShiftF10OnALinkedEditOpensItsMenuAtTheCaret) {

@@ -234,13 +234,6 @@ class TSaveCounter : public TdxBarLayoutStore {
   std::vector<String> Saves;
 };
 
-String HelperPath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  String s = path;
-  return s.substr(0, s.find_last_of('\\') + 1) + "bars_helper.exe";
-}
-
 }  // namespace
 
 TEST(BarsForm, TheLastDestroySavesTheLayoutOnceARecreatedWindowNothing) {
@@ -277,21 +270,13 @@ TEST(BarsForm, FloatingBarsHideWhileAnotherProgramIsActive) {
   };
   EXPECT_EQ(captionColor(), GetSysColor(COLOR_ACTIVECAPTION));
   // Another program takes the activation.
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  String cmd = "\"" + HelperPath() + "\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) << HelperPath();
-  HWND helper = WaitForTopWindow("Bars helper", "", 10000, true);
-  bool away = helper && WaitUntil([&] { return GetForegroundWindow() == helper; }, 5000);
+  TBarsHelper helper;
+  bool away = helper.InFront();
   bool hidden = WaitUntil([&] { return !IsWindowVisible(bar); }, 3000);
   SaveScreenshot(f.Form->Handle(), "inactive");
   COLORREF inactive = captionColor();
   // The other program ends and the form is active again: the bar shows.
-  if (helper) PostMessageA(helper, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  helper.Close();
   ASSERT_TRUE(away);
   EXPECT_TRUE(hidden);
   EXPECT_EQ(inactive, GetSysColor(COLOR_INACTIVECAPTION));

@@ -649,6 +649,29 @@ TEST(BarsLayout, AKeyValueOfTheWrongTypeEndsTheLoadingAndTheFormKeepsItsBars) {
   form->Free();
 }
 
+namespace {
+std::vector<String> gLogged;
+void RecordLogged(TObject* sender, const String& message) {
+  gLogged.push_back((sender ? sender->ClassName() + ": " : String()) + message);
+}
+}  // namespace
+
+TEST(BarsLayout, AStoredLayoutTheFormCannotLoadIsLoggedNotShown) {
+  TTestKey key("Unloadable");
+  key.Str("", "BarCount", "9");
+  TTestStore store(key.Path);
+  TScopedDialogs dialogs;
+  gLogged.clear();
+  TErrorLog previous = SetExceptionLog(RecordLogged);
+  auto* form = new TBarsFixtureForm;
+  ProcessQueuedMessages();
+  SetExceptionLog(previous);
+  EXPECT_EQ(gLogged, std::vector<String>{"TdxBarManager: Invalid data type for 'BarCount'"});
+  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  EXPECT_EQ(Dump(form->Bar1), Resource("FIXTUREDUMP"));
+  form->Free();
+}
+
 TEST(BarsLayout, PathsNameKeysBelowTheRoot) {
   struct TCase {
     const char* Path;

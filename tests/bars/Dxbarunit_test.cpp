@@ -21,6 +21,12 @@ class TUnregisteredButton : public TdxBarButton {
 };
 DX_BAR_ITEM_CLASS_IMPL(TUnregisteredButton)
 
+// The extended items registered after the core's ten classes (seven of
+// them visible).
+constexpr int kExtItems = 11;
+constexpr int kAll = 10 + kExtItems;
+constexpr int kVisible = 7 + kExtItems;
+
 }  // namespace
 
 TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
@@ -29,17 +35,17 @@ TEST(BarsRegistry, CoreClassesComeFirstInOrder) {
                             TdxBarContainerItem::Class()};
   // The quick customization items and the system-menu item are not
   // offered to the user; the extended items follow.
-  ASSERT_EQ(dxBarItemCount(), 11);
+  ASSERT_EQ(dxBarItemCount(), kAll);
   for (int i = 0; i < 7; ++i) EXPECT_EQ(dxBarItemClass(i), core[i]) << i;
   EXPECT_EQ(dxBarItemClass(7), TdxBarQuickCustExtButton::Class());
   EXPECT_EQ(dxBarItemClass(8), TdxBarQuickCustItem::Class());
   EXPECT_EQ(dxBarItemClass(9), TSystemMenuSubItem::Class());
-  EXPECT_EQ(dxBarItemClass(10), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarItemClass(11), nullptr);
-  EXPECT_EQ(dxBarVisibleItemCount(), 8);
+  EXPECT_EQ(dxBarItemClass(10), TdxBarStatic::Class());
+  EXPECT_EQ(dxBarItemClass(kAll), nullptr);
+  EXPECT_EQ(dxBarVisibleItemCount(), kVisible);
   EXPECT_EQ(dxBarVisibleItemClass(6), TdxBarContainerItem::Class());
-  EXPECT_EQ(dxBarVisibleItemClass(7), TdxBarImageCombo::Class());
-  for (int index : {-1, 8, 9}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
+  EXPECT_EQ(dxBarVisibleItemClass(7), TdxBarStatic::Class());
+  for (int index : {-1, kVisible, kVisible + 1}) EXPECT_EQ(dxBarVisibleItemClass(index), nullptr) << index;
   // Made by name, each with its control.
   TBarsForm* form = new TBarsForm;
   auto* combo = dynamic_cast<TdxBarCombo*>(dxBarFindClass("TdxBarCombo")(form));
@@ -58,10 +64,10 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
 
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarSubItemControl::Class(), false);
   dxBarRegisterItem(TUnregisteredButton::Class(), TdxBarButtonControl::Class(), true);
-  EXPECT_EQ(dxBarItemCount(), 13);
-  EXPECT_EQ(dxBarItemClass(12), TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarVisibleItemCount(), 9);
-  EXPECT_EQ(dxBarVisibleItemClass(8), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarItemCount(), kAll + 2);
+  EXPECT_EQ(dxBarItemClass(kAll + 1), TUnregisteredButton::Class());
+  EXPECT_EQ(dxBarVisibleItemCount(), kVisible + 1);
+  EXPECT_EQ(dxBarVisibleItemClass(kVisible), TUnregisteredButton::Class());
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarSubItemControl::Class());
   // Registered items are made by name.
   TComponent* made = dxBarFindClass("TUnregisteredButton")(form);
@@ -69,11 +75,11 @@ TEST(BarsRegistry, AppendsUnregistersTheFirstMatchAndLooksUpTheExactClass) {
   EXPECT_EQ(form->Manager->IndexOfItem(static_cast<TdxBarItem*>(made)), 2);
 
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 12);
+  EXPECT_EQ(dxBarItemCount(), kAll + 1);
   EXPECT_EQ(dxBarItemControlClass(mine), TdxBarButtonControl::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
   dxBarUnregisterItem(TUnregisteredButton::Class());
-  EXPECT_EQ(dxBarItemCount(), 11);
+  EXPECT_EQ(dxBarItemCount(), kAll);
   EXPECT_EQ(dxBarItemControlClass(mine), nullptr);
   form->Free();
 }
@@ -112,7 +118,7 @@ TEST(BarsUnit, StartsOnceAndLoadsTheCursors) {
   TdxBarManagerList* list = dxBarManagerList;
   dxBarInitialize();
   EXPECT_EQ(dxBarManagerList, list);
-  EXPECT_EQ(dxBarItemCount(), 11);
+  EXPECT_EQ(dxBarItemCount(), kAll);
   dxBarFinalize();
   EXPECT_TRUE(dxBarInitialized());
   EXPECT_EQ(dxBarManagerList, list);

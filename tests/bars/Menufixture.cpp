@@ -235,6 +235,58 @@ TShownMenuFrame::~TShownMenuFrame() {
   ProcessQueuedMessages();
 }
 
+TdxBarItemControl* TShownMenuFrame::Title(const String& sub) const {
+  return Form->Control(Form->MainMenu(), "Sub" + sub);
+}
+
+TdxBarSubMenuControl* TShownMenuFrame::Menu(const String& sub) const {
+  return dynamic_cast<TdxBarSubMenuControl*>(Form->Sub(sub)->ItemLinks()->BarControl());
+}
+
+bool TShownMenuFrame::MenuShown(const String& sub) const {
+  TdxBarSubMenuControl* m = Menu(sub);
+  return m && m->HandleAllocated() && IsWindowVisible(m->Handle());
+}
+
+POINT TShownMenuFrame::FormPoint(POINT screen) const {
+  ScreenToClient(Form->Handle(), &screen);
+  return screen;
+}
+
+::testing::AssertionResult TShownMenuFrame::ClickAt(POINT screen) const {
+  if (auto r = Warp(screen); !r) return r;
+  return Click(Form->Handle(), FormPoint(screen));
+}
+
+// ---------------------------------------------------------------- the other program
+
+TBarsHelper::TBarsHelper() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  String exe = path;
+  exe = exe.substr(0, exe.find_last_of('\\') + 1) + "bars_helper.exe";
+  String cmd = "\"" + exe + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &process_)) {
+    ADD_FAILURE() << "could not start " << exe;
+    process_ = PROCESS_INFORMATION{};
+    return;
+  }
+  window_ = WaitForTopWindow("Bars helper", "", 10000, true);
+  inFront_ = window_ && WaitUntil([&] { return GetForegroundWindow() == window_; }, 5000);
+}
+
+void TBarsHelper::Close() {
+  if (!process_.hProcess) return;
+  if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+  process_ = PROCESS_INFORMATION{};
+  window_ = nullptr;
+}
+
 // ---------------------------------------------------------------- the frame with fake input
 
 TFakeFrame::TFakeFrame() {

@@ -64,6 +64,33 @@ struct TShownMenuFrame {
   TMenuFrame* Form;
   explicit TShownMenuFrame(TRect bounds = Bounds(20, 20, 640, 420));
   ~TShownMenuFrame();
+  // A title of the main menu bar, the menu of a sub item and whether it
+  // shows.
+  TdxBarItemControl* Title(const String& sub) const;
+  TdxBarSubMenuControl* Menu(const String& sub) const;
+  bool MenuShown(const String& sub) const;
+  POINT FormPoint(POINT screen) const;
+  // A click at a screen point, through the form (a menu never comes to the
+  // foreground).
+  ::testing::AssertionResult ClickAt(POINT screen) const;
+};
+
+// bars_helper, the other program: started, its window takes the
+// activation; closed (and waited for) by Close or at the end of the scope.
+class TBarsHelper {
+ public:
+  TBarsHelper();
+  ~TBarsHelper() { Close(); }
+  TBarsHelper(const TBarsHelper&) = delete;
+  TBarsHelper& operator=(const TBarsHelper&) = delete;
+  // The program started and its window is the foreground window.
+  bool InFront() const { return inFront_; }
+  void Close();
+
+ private:
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+  bool inFront_ = false;
 };
 
 // The frame shown and active, with the bars' timers and input state faked

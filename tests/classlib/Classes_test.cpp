@@ -228,3 +228,53 @@ TEST(Events, BoundToTheSameObjectAndMemberCompareEqual) {
   EXPECT_EQ(x.a, 1);
   EXPECT_FALSE(none);
 }
+
+TEST(Finally, RunsOnReturnAndOnExceptionAndKeepsTheFirstError) {
+  std::vector<String> seen;
+  auto body = [&](bool fail) {
+    TFinally done([&] { seen.push_back("clean-up"); });
+    if (fail) throw Exception("body failed");
+    seen.push_back("body");
+  };
+  body(false);
+  EXPECT_THROW(body(true), Exception);
+  EXPECT_EQ(seen, std::vector<String>({"body", "clean-up", "clean-up"}));
+  // A clean-up that raises after a normal return raises from the scope; one
+  // that raises while the body's error unwinds leaves that error going on.
+  auto failing = [](bool fail) {
+    TFinally done([] { throw Exception("clean-up failed"); });
+    if (fail) throw Exception("body failed");
+  };
+  for (bool fail : {false, true}) {
+    try {
+      failing(fail);
+      ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message, fail ? "body failed" : "clean-up failed");
+    }
+  }
+  {
+    TFinally dismissed([&] { seen.push_back("dismissed"); });
+    dismissed.Dismiss();
+  }
+  EXPECT_EQ(seen.size(), 3u);
+}
+
+TEST(Finally, SetForScopeGivesTheOldValueBackNestedAndOnError) {
+  int depth = 0;
+  {
+    auto outer = SetForScope(depth, depth + 1);
+    {
+      auto inner = SetForScope(depth, depth + 1);
+      EXPECT_EQ(depth, 2);
+    }
+    EXPECT_EQ(depth, 1);
+    try {
+      auto failing = SetForScope(depth, 7);
+      throw Exception("failed");
+    } catch (const Exception&) {
+    }
+    EXPECT_EQ(depth, 1);
+  }
+  EXPECT_EQ(depth, 0);
+}

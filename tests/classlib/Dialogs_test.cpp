@@ -8,16 +8,7 @@
 
 namespace {
 
-// The real dialogs for the lifetime of the object (the test run fails on
-// any other use of them).
-class TRealDialogs {
- public:
-  TRealDialogs() : previous_(SetSystemDialogs(nullptr)) {}
-  ~TRealDialogs() { SetSystemDialogs(previous_); }
-
- private:
-  TSystemDialogs* previous_;
-};
+using TRealDialogs = TScopedRealDialogs;
 
 TOwned<TForm> ActiveForm(const String& caption) {
   TOwned<TForm> f(new TForm(Application));

@@ -128,6 +128,29 @@ TEST(Application, NestedPumpKeepsQuitForTheOuterLoop) {
   Application->ResetTerminated();
 }
 
+// A pump for a range takes only those messages; a mode's own look sees
+// each message first, and what it took is not dispatched.
+TEST(Application, APumpsRangeAndItsModesLook) {
+  TCountingObject obj;
+  HWND w = AllocateHWnd(&obj);
+  ASSERT_NE(w, nullptr);
+  PostMessageA(w, WM_USER + 6, 0, 0);
+  for (int k = 1; k <= 3; ++k) PostMessageA(w, WM_USER + 7, k, 0);
+  TPumpFilter range;
+  range.First = range.Last = WM_USER + 7;
+  std::vector<int> taken;
+  range.Take = [&](MSG& msg) {
+    taken.push_back(static_cast<int>(msg.wParam));
+    return msg.wParam == 2;
+  };
+  EXPECT_EQ(PumpUntil(nullptr, kPumpQueued, nullptr, range), prTimeout);
+  EXPECT_EQ(taken, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(obj.received, (std::vector<int>{1, 3}));
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, w, WM_USER + 6, WM_USER + 6, PM_REMOVE));
+  DeallocateHWnd(w);
+}
+
 TEST(Application, ExceptionHookAndErrorBox) {
   TScopedDialogs d;
   Application->OnException = nullptr;

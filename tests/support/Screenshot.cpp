@@ -41,7 +41,8 @@ bool Shootable(HWND wnd) {
   if (!IsWindowVisible(wnd) || gShot.count(wnd)) return false;
   if (GetAncestor(wnd, GA_PARENT) != GetDesktopWindow()) return false;
   String cls = WindowClass(wnd);
-  if (cls == "tooltips_class32" || cls == "IME") return false;
+  // A bar's shadow strips show in the shots of what they shade.
+  if (cls == "tooltips_class32" || cls == "IME" || cls == "TdxBarShadowPart") return false;
   RECT r{};
   GetWindowRect(wnd, &r);
   return r.right > r.left && r.bottom > r.top;

@@ -124,3 +124,16 @@ class TScopedDialogs {
  private:
   TSystemDialogs* previous_;
 };
+
+// The real system dialogs for the lifetime of the object (the test run
+// fails on any other use of them).
+class TScopedRealDialogs {
+ public:
+  TScopedRealDialogs() : previous_(SetSystemDialogs(nullptr)) {}
+  ~TScopedRealDialogs() { SetSystemDialogs(previous_); }
+  TScopedRealDialogs(const TScopedRealDialogs&) = delete;
+  TScopedRealDialogs& operator=(const TScopedRealDialogs&) = delete;
+
+ private:
+  TSystemDialogs* previous_;
+};

@@ -42,7 +42,7 @@ class DnsTool : public ::testing::Test {
     PumpFor(100);
   }
 
-  TFakeFrame frame;
+  TFakeHost frame;
   TScopedDialogs dialogs;
   TFormDns* form = nullptr;
 };

@@ -38,7 +38,7 @@ class FingerTool : public ::testing::Test {
     return form->Button1->Enabled() && !form->Button2->Enabled() && Screen->Cursor() == crDefault;
   }
 
-  TFakeFrame frame;
+  TFakeHost frame;
   TScopedDialogs dialogs;
   TFormFinger* form = nullptr;
 };

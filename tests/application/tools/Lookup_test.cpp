@@ -35,7 +35,7 @@ class LookupTool : public ::testing::Test {
     EXPECT_EQ(Screen->Cursor(), crDefault);
   }
 
-  TFakeFrame frame;
+  TFakeHost frame;
   TScopedDialogs dialogs;
   TFormLookup* form = nullptr;
 };
@@ -105,7 +105,7 @@ TEST(ToolOpeners, ShowModallyOnlyWithAConnection) {
       {ShowFingerTool, "Finger Query"}, {ShowLookupTool, "DNS Lookup"}, {ShowDnsTool, "DNS Queries"},
       {ShowPingTool, "Ping Utility"},   {ShowUrlTool, "URL Retrieval"},
   };
-  TFakeFrame frame;
+  TFakeHost frame;
   const int forms = Screen->FormCount();
   for (const auto& t : tools) {
     SCOPED_TRACE(t.caption);

@@ -66,7 +66,7 @@ class PingTool : public ::testing::Test {
 
   std::vector<String> Lines() const { return MemoLines(form->Memo1); }
 
-  TFakeFrame frame;
+  TFakeHost frame;
   TScopedDialogs dialogs;
   TFormPing* form = nullptr;
 };
@@ -266,7 +266,7 @@ TEST_F(PingTool, HelpOpensItsTopic) {
 TEST(PingToolClose, MidTraceCancelsAndCleansUpOnce) {
   const TNetnsHosts hosts;
   ASSERT_TRUE(hosts.Ready());
-  TFakeFrame frame;
+  TFakeHost frame;
   // A start-up of the test's own: a second clean-up of the window's would
   // end it.
   WSADATA data;

@@ -6,38 +6,6 @@
 
 #include "support/Testutil.h"
 
-TFakeFrame::TFakeFrame() { previous_ = SetFrameServices(this); }
-
-TFakeFrame::~TFakeFrame() { SetFrameServices(previous_); }
-
-bool TFakeFrame::CheckConnection() {
-  ++Checks;
-  return Connected;
-}
-
-void TFakeFrame::InfoBox(const String& text, const String& caption) { Boxes.push_back({"info", text, caption}); }
-
-void TFakeFrame::ErrorBox(const String& text, const String& caption) { Boxes.push_back({"error", text, caption}); }
-
-bool TFakeFrame::AskYesNo(const String& text, const String& caption) {
-  ADD_FAILURE() << "unexpected question: [" << caption << "] " << text;
-  return false;
-}
-
-String TFakeFrame::ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) {
-  Saves.push_back({owner, filter, name});
-  if (SaveAnswers.empty()) return String();
-  String path = SaveAnswers.front();
-  SaveAnswers.pop_front();
-  return path;
-}
-
-std::vector<String> TFakeFrame::BoxTexts() const {
-  std::vector<String> t;
-  for (const TBox& b : Boxes) t.push_back(b.Kind + ": " + b.Caption + ": " + b.Text);
-  return t;
-}
-
 TExceptionLog::TExceptionLog() : previous_(Application->OnException) {
   Application->OnException = [this](TObject*, Exception& e) { Seen.push_back(e.ClassName() + ": " + e.Message); };
 }

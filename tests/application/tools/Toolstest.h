@@ -1,6 +1,6 @@
-// What the network tools' tests share: a fake of the main window's
-// services, a record of the exceptions that reach the application, and the
-// lines of a memo.
+// What the network tools' tests share: the fake host (support/Fakehost.h)
+// as the main window's services, a record of the exceptions that reach the
+// application, and the lines of a memo.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,48 +8,8 @@
 #include <deque>
 #include <vector>
 
-#include "application/frame/Frameservices.h"
 #include "classlib/Stdctrls.h"
-
-// The main window's services for a test, installed for the object's
-// lifetime; records the boxes and save dialogs and answers from a queue.
-class TFakeFrame : public TFrameServices {
- public:
-  TFakeFrame();
-  ~TFakeFrame() override;
-  TFakeFrame(const TFakeFrame&) = delete;
-  TFakeFrame& operator=(const TFakeFrame&) = delete;
-
-  struct TBox {
-    String Kind;  // "info", "error"
-    String Text, Caption;
-  };
-  struct TSave {
-    TComponent* Owner;
-    String Filter, Name;
-  };
-  bool Connected = true;
-  int Checks = 0;
-  std::vector<TBox> Boxes;
-  std::vector<TSave> Saves;
-  // The paths the save dialog answers, front first; cancelled when empty.
-  std::deque<String> SaveAnswers;
-
-  bool CheckConnection() override;
-  void InfoBox(const String& text, const String& caption) override;
-  void ErrorBox(const String& text, const String& caption) override;
-  bool AskYesNo(const String& text, const String& caption) override;
-  String HelpPath() override { return "C:\\Nembra\\nembra3.hlp"; }
-  String ExecuteSaveDialog(TComponent* owner, const String& filter, const String& name) override;
-  void RefreshProfileList() override {}
-  TCustomImageList* SmallImages() override { return nullptr; }
-
-  // "kind: caption: text" of each box.
-  std::vector<String> BoxTexts() const;
-
- private:
-  TFrameServices* previous_;
-};
+#include "support/Fakehost.h"
 
 // Records "Class: message" of every exception that reaches the
 // application's hook while the object lives.

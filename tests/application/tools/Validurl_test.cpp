@@ -99,7 +99,7 @@ class UrlTool : public ::testing::Test {
 
   bool Idle() const { return form->ButVal->Enabled() && !form->ButCan->Enabled() && Screen->Cursor() == crDefault; }
 
-  TFakeFrame frame;
+  TFakeHost frame;
   TScopedDialogs dialogs;
   String folder;
   TFormHttp* form = nullptr;

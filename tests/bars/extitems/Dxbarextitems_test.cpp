@@ -38,16 +38,53 @@ String Indexes(TdxBarImageCombo* combo) {
 
 }  // namespace
 
-TEST(BarsExtItems, TheImageComboRegistersAfterTheCoreAndGoesWithItsUnit) {
+namespace {
+
+// The extended classes in their order of registration, with the control
+// class each gets; those not built yet have none.
+struct TExtClass {
+  const char* Name;
+  TdxBarItemClass (*Item)();
+  TdxBarItemControlClass (*Control)();
+};
+const TExtClass kExtClasses[] = {
+    {"TdxBarStatic", &TdxBarStatic::Class, &TdxBarStaticControl::Class},
+    {"TdxBarLargeButton", &TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
+    {"TdxBarColorCombo", &TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
+    {"TdxBarFontNameCombo", &TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
+    {"TdxBarDateCombo", nullptr, nullptr},
+    {"TdxBarTreeViewCombo", nullptr, nullptr},
+    {"TdxBarImageCombo", &TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
+    {"TdxBarToolbarsListItem", &TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},
+    {"TdxBarSpinEdit", &TdxBarSpinEdit::Class, &TdxBarSpinEditControl::Class},
+    {"TdxBarControlContainerItem", &TdxBarControlContainerItem::Class, &TdxBarControlContainerControl::Class},
+    {"TdxBarProgressItem", &TdxBarProgressItem::Class, &TdxBarProgressControl::Class},
+    {"TdxBarMRUListItem", &TdxBarMRUListItem::Class, &TdxBarContainerItemControl::Class},
+    {"TdxBarInPlaceSubItem", &TdxBarInPlaceSubItem::Class, &TdxBarInPlaceSubItemControl::Class},
+};
+
+}  // namespace
+
+TEST(BarsExtItems, TheExtendedClassesRegisterAfterTheCoreInOrderAndGoWithTheirUnit) {
   // The core has three items not offered to the user.
   int core = 10;
-  ASSERT_EQ(dxBarItemCount(), core + 1);
-  EXPECT_EQ(dxBarItemClass(core), TdxBarImageCombo::Class());
-  EXPECT_EQ(dxBarVisibleItemClass(core - 3), TdxBarImageCombo::Class());
+  int k = 0;
   TBarsForm* form = new TBarsForm;
-  auto* made = dynamic_cast<TdxBarImageCombo*>(dxBarFindClass("TdxBarImageCombo")(form));
-  ASSERT_NE(made, nullptr);
-  EXPECT_EQ(dxBarItemControlClass(made), TdxBarImageComboControl::Class());
+  for (const TExtClass& c : kExtClasses) {
+    if (!c.Item) continue;
+    SCOPED_TRACE(c.Name);
+    ASSERT_GT(dxBarItemCount(), core + k);
+    EXPECT_EQ(dxBarItemClass(core + k), c.Item());
+    EXPECT_EQ(dxBarVisibleItemClass(core - 3 + k), c.Item());
+    EXPECT_STREQ(c.Item()->Name, c.Name);
+    TComponent* made = dxBarFindClass(c.Name)(form);
+    auto* item = dynamic_cast<TdxBarItem*>(made);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(*c.Item()->Type, typeid(*item));
+    EXPECT_EQ(dxBarItemControlClass(item), c.Control());
+    ++k;
+  }
+  EXPECT_EQ(dxBarItemCount(), core + k);
   form->Free();
 
   // The core stays while the extended items end: they cannot be made by
@@ -56,11 +93,11 @@ TEST(BarsExtItems, TheImageComboRegistersAfterTheCoreAndGoesWithItsUnit) {
   dxBarExtItemsFinalize();
   EXPECT_FALSE(dxBarExtItemsInitialized());
   EXPECT_EQ(dxBarItemCount(), core);
-  EXPECT_EQ(dxBarFindClass("TdxBarImageCombo"), nullptr);
+  for (const TExtClass& c : kExtClasses) EXPECT_EQ(dxBarFindClass(c.Name), nullptr) << c.Name;
   EXPECT_NE(dxBarFindClass("TdxBarCombo"), nullptr);
   dxBarExtItemsInitialize();
   dxBarFinalize();
-  EXPECT_EQ(dxBarItemClass(core), TdxBarImageCombo::Class());
+  EXPECT_EQ(dxBarItemCount(), core + k);
 }
 
 TEST(BarsExtItems, ImageIndexesAreCutAtTheEntriesAndFollowTheirEntries) {

@@ -1,13 +1,13 @@
 #include "Startup.h"
 
-#include "Dialer.h"
-#include "Dlgapi.h"
 #include "application/connections/Child.h"
 #include "application/connections/Parser2.h"
-#include "Main.h"
-#include "Rasdlr.h"
-#include "Regdataunit.h"
-#include "Splash.h"
+#include "application/frame/Dialer.h"
+#include "application/frame/Dlgapi.h"
+#include "application/frame/Main.h"
+#include "application/frame/Rasdlr.h"
+#include "application/frame/Regdataunit.h"
+#include "application/frame/Splash.h"
 #include "bars/Dxbarstore.h"
 
 const char* const NoDialupText =
