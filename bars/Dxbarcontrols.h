@@ -739,6 +739,8 @@ class TdxBarSubMenuControl : public TCustomdxBarControl {
   // is made and placed; finished, placed and painted when the worker's
   // frames are done (it sends WMAnimationDone) or the animation stops.
   static constexpr UINT WMAnimationDone = WM_USER + 2;
+  // Asks the menu to click its key-selected item (Enter, once the key is done).
+  static constexpr UINT WMClickKeySelected = WM_USER + 3;
   TdxBarMenuAnimations AnimationKind() const { return animationKind_; }
   void StartAnimation(bool flippedH, bool flippedV);
   void AnimationFinished(bool place, const TRect& final);

@@ -1181,7 +1181,9 @@ void TdxBarSubMenuControl::KeyDownMenu(TMessage& msg) {
   }
   switch (key) {
     case VK_RETURN:
-      if (selectedControl_) selectedControl_->Click(false);
+      // The command runs once the key is done with: run inside the keyboard
+      // hook, a modal window it opens would take the same Enter.
+      if (selectedControl_ && HandleAllocated()) PostMessageA(handle_, WMClickKeySelected, 0, 0);
       return;
     case VK_ESCAPE: {
       if (parentBar_ && parentBar_->SelectedControl()) {
@@ -1220,6 +1222,10 @@ void TdxBarSubMenuControl::KeyDownMenu(TMessage& msg) {
 
 void TdxBarSubMenuControl::WndProc(TMessage& msg) {
   switch (msg.Msg) {
+    case WMClickKeySelected:
+      if (selectedControl_) selectedControl_->Click(false);
+      msg.Result = 0;
+      return;
     case WMAnimationDone:
       AnimationDone();
       msg.Result = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "classlib/Dialogs.h"
 #include "application/frame/Regdataunit.h"
 
 namespace {
@@ -266,6 +267,17 @@ int CompareRemoteNames(const String& a, const String& b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+int NoopSeconds(int setting) { return setting < 1 ? 120 : setting; }
+
+TIdleTick IdleTick(bool ready, bool timeOutDisabled, bool keepAlive, int idle, int noop, int timeout) {
+  if (timeOutDisabled) {
+    if (ready) return idle >= NoopSeconds(noop) ? (keepAlive ? itNoop : itReset) : itNothing;
+    // A request runs for minutes: the count only starts again.
+    return idle >= 60 ? itReset : itNothing;
+  }
+  return idle >= timeout ? itTimeOut : itNothing;
+}
+
 // ---------------------------------------------------------------- listing
 
 // A parse on a thread of its own: it reads the listing file, makes the
@@ -345,6 +357,7 @@ TFormMdi::TFormMdi(TComponent* owner, TConnectionHost* host) : TForm(owner), hos
   DownloadList.reset(new TStringList);
   UploadList.reset(new TStringList);
   DeleteList.reset(new TStringList);
+  ChmodList.reset(new TStringList);
   BatchDirs.reset(new TStringList);
   BatchFiles.reset(new TStringList);
   LogLines.reset(new TStringList);
@@ -435,6 +448,8 @@ void TFormMdi::BuildForm() {
   DirCombo->SetStyle(csDropDown);
   DirCombo->SetBounds(2, 2, PDirCombo->Width() - 92, 21);
   DirCombo->SetAnchors(TAnchors{akLeft, akTop, akRight});
+  DirCombo->OnKeyDown = {this, &TFormMdi::DirComboKeyDown};
+  DirCombo->OnSelect = {this, &TFormMdi::DirComboClick};
   ReconB = MakeControl<TSpeedButton>(this, PDirCombo, "ReconB");
   ReconB->SetBounds(PDirCombo->Width() - 86, 2, 84, 21);
   ReconB->SetAnchors(TAnchors{akTop, akRight});
@@ -447,6 +462,8 @@ void TFormMdi::BuildForm() {
   RemoteDirs->OnClick = {this, &TFormMdi::RemoteDirsClick};
   RemoteDirs->OnCompare = {this, &TFormMdi::RemoteDirsCompare};
   RemoteDirs->OnSelectItem = {this, &TFormMdi::ListSelectItem};
+  RemoteDirs->OnDblClick = {this, &TFormMdi::RemoteDirsDblClick};
+  RemoteDirs->OnColumnClick = {this, &TFormMdi::RemoteDirsColumnClick};
   SplitRem = MakeControl<TSplitter>(this, PListing, "SplitRem");
   SplitRem->SetAlign(alLeft);
   SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
@@ -458,6 +475,7 @@ void TFormMdi::BuildForm() {
   RemoteFiles->OnClick = {this, &TFormMdi::RemoteFilesClick};
   RemoteFiles->OnCompare = {this, &TFormMdi::RemoteFilesCompare};
   RemoteFiles->OnSelectItem = {this, &TFormMdi::ListSelectItem};
+  RemoteFiles->OnColumnClick = {this, &TFormMdi::RemoteFilesColumnClick};
   RemoteFiles->SetSortType(stBoth);
   if (TConnectionHost* host = host_) RemoteDirs->SetSmallImages(host->SmallImages());
   if (DirParser) {
@@ -522,7 +540,7 @@ void TFormMdi::LoadProfile(const String& name) {
   StartDir = ini->ReadString(name, "StartDir", "");
   TimeOutDisabled = TReg::ReadInteger(SettingsSection, "TimeOutDisable") != 0;
   KeepAliveOn = TReg::ReadBool(SettingsSection, "KeepAlive");
-  NoopInterval = TReg::ReadInteger(SettingsSection, "Noop");
+  NoopInterval = NoopSeconds(TReg::ReadInteger(SettingsSection, "Noop"));
   if (TimeOutDisabled) {
     Ftp1->SetTimeout(NoopInterval + 2);
   } else {
@@ -646,16 +664,15 @@ bool TFormMdi::CanStartCommand() {
   TConnectionHost* host = host_;
   if (Ftp1->GetConnected() || busy_) {
     if (Ftp1->GetConnected() && Ftp1->ClientState() == ftpReady && !busy_) return true;
-    if (host && host->AskYesNo("Please wait for the current command to complete or open another connection. Would "
-                               "you like to open another connection?",
-                               "Nembra Busy...") &&
+    if (host && AskYesNo("Please wait for the current command to complete or open another connection. Would "
+                         "you like to open another connection?",
+                         "Nembra Busy...") &&
         host->HostAction(THostAction::New))
       host->HostAction(THostAction::New)->Execute();
     return false;
   }
   if (host && !host->CheckConnection()) return false;
-  if (ConnectionLost && host &&
-      !host->AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?"))
+  if (ConnectionLost && host && !AskYesNo("The connection was lost, would you like to reconnect?", "Reconnect?"))
     return false;
   // The login keeps the request-done event: the operation that asked is
   // dropped and may be started again once connected.
@@ -809,9 +826,58 @@ void TFormMdi::Ftp1BgException(TObject*, Exception& e, bool& canClose) {
 }
 
 void TFormMdi::TimeOutTimer(TObject*) {
-  // The idle count; the time-out and the keep-alive come with the remote
-  // directory operations.
+  // A question or input box of the window keeps the connection as it is.
+  if (held_ > 0) return;
   ++TimeOut->Tag;
+  bool ready = Ftp1->ClientState() == ftpReady && !busy_;
+  switch (IdleTick(ready, TimeOutDisabled, KeepAliveOn, static_cast<int>(TimeOut->Tag), NoopInterval,
+                   Ftp1->Timeout())) {
+    case itNoop:
+      SendKeepAlive(true);
+      break;
+    case itReset:
+      SendKeepAlive(false);
+      break;
+    case itTimeOut:
+      TimeOut->SetEnabled(false);
+      Ftp1->Abort();
+      if (busy_) {
+        ClearOperation();
+        ResetTransferPanel();
+        EndBusy();
+      }
+      ConnectionLost = true;
+      TimeOut->Tag = 0;
+      TimeOut->SetEnabled(false);
+      AddLog("Connection Timed Out!");
+      break;
+    case itNothing:
+      break;
+  }
+}
+
+void TFormMdi::SendKeepAlive(bool send) {
+  if (send && KeepAliveOn) {
+    Ftp1->OnRequestDone = {this, &TFormMdi::NoopRequestDone};
+    Ftp1->SetLocalFileName("NOOP");
+    Ftp1->QuoteAsync();
+  }
+  TimeOut->Tag = 0;
+}
+
+void TFormMdi::NoopRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  if (request == ftpRqAbort) RequestAborted();
+}
+
+void TFormMdi::HoldIdleCount(bool hold) {
+  if (hold)
+    ++held_;
+  else if (held_ > 0)
+    --held_;
 }
 
 void TFormMdi::ReconBClick(TObject*) { Connect(); }
@@ -864,6 +930,8 @@ void TFormMdi::ClearOperation() {
   DownloadList->Clear();
   downloadSizes_.clear();
   DeleteList->Clear();
+  ChmodList->Clear();
+  queueDone_ = 0;
   Ftp1->Tag = 0;
   Transferring = false;
   CancelRequested = false;
@@ -1456,4 +1524,368 @@ void TFormMdi::FormClose(TObject*, TCloseAction& action) {
   DetachClient();
   if (!ListingFile.empty() && FileExists(ListingFile)) DeleteFileStr(ListingFile);
   action = caFree;
+}
+
+// ---------------------------------------------------------------- boxes
+
+void TFormMdi::InfoBox(const String& text, const String& caption) {
+  THeldIdleCount held(this);
+  if (TConnectionHost* host = host_) host->InfoBox(text, caption);
+}
+
+void TFormMdi::ErrorBox(const String& text, const String& caption) {
+  THeldIdleCount held(this);
+  if (TConnectionHost* host = host_) host->ErrorBox(text, caption);
+}
+
+bool TFormMdi::AskYesNo(const String& text, const String& caption) {
+  THeldIdleCount held(this);
+  TConnectionHost* host = host_;
+  return host && host->AskYesNo(text, caption);
+}
+
+// ---------------------------------------------------------------- rows
+
+String TFormMdi::RowName(TListItem* item) {
+  if (!item) return String();
+  const TDirItemData* data = TDirParser::ItemData(item);
+  return data ? data->Name : item->Caption();
+}
+
+TListItem* TFormMdi::SelectedDirItem() const {
+  TListItem* item = RemoteDirs->Selected();
+  if (!item) return nullptr;
+  const TDirItemData* data = TDirParser::ItemData(item);
+  // The ".." row is no folder to rename, remove or change the mode of.
+  if (data ? data->Kind == dekUp : item->Caption() == "..") return nullptr;
+  return item;
+}
+
+String TFormMdi::SelectedDirName() { return RowName(SelectedDirItem()); }
+
+namespace {
+
+String PermissionsOf(TListItem* item) {
+  return item && item->SubItems()->Count() > 2 ? item->SubItems()->Get(2) : String();
+}
+
+}  // namespace
+
+String TFormMdi::SelectedDirPermissions() { return PermissionsOf(SelectedDirItem()); }
+
+String TFormMdi::SelectedFilePermissions() { return PermissionsOf(RemoteFiles->Selected()); }
+
+bool TFormMdi::Listed(const String& name) const {
+  for (TPTListView* list : {RemoteDirs, RemoteFiles})
+    for (int i = 0; i < list->Items()->Count(); ++i) {
+      TListItem* item = list->Items()->Item(i);
+      const TDirItemData* data = TDirParser::ItemData(item);
+      if (data && data->Kind == dekUp) continue;
+      if (RowName(item) == name) return true;
+    }
+  return false;
+}
+
+// ---------------------------------------------------------------- directories
+
+void TFormMdi::ChangeDir(const String& dir) {
+  // The client refuses an empty directory.
+  if (dir.empty() || !CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->SetHostDirName(dir);
+  Ftp1->CwdAsync();
+}
+
+void TFormMdi::MakeDir(const String& name) {
+  if (name.empty() || !CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->SetHostFileName(name);
+  Ftp1->MkdAsync();
+}
+
+void TFormMdi::RenameDir(const String& newName) {
+  if (!CanStartCommand()) return;
+  String old = SelectedDirName();
+  if (old.empty() || newName.empty() || newName == old) return;
+  if (Listed(newName)) {
+    if (!AskYesNo("\"" + newName + "\" already exists on the server. Replace it?", "Rename Directory")) return;
+    if (!CanStartCommand()) return;
+  }
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->SetHostFileName(old);
+  Ftp1->SetLocalFileName(newName);
+  Ftp1->RenAsync();
+}
+
+void TFormMdi::RemoveDir(const String& name) {
+  if (name.empty() || name == ".." || !CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->SetHostFileName(name);
+  Ftp1->RmdAsync();
+}
+
+void TFormMdi::RefreshRemote() {
+  if (!CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->PwdAsync();
+}
+
+void TFormMdi::GeneralRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpCwdAsync:
+    case ftpConnectAsync:
+    case ftpRmdAsync:
+    case ftpDeleAsync:
+    case ftpRenAsync:
+    case ftpCDupAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpMkdAsync:
+      // Into the folder just made.
+      Ftp1->SetHostDirName(Ftp1->HostFileName());
+      Ftp1->CwdAsync();
+      break;
+    default:
+      ListingEndStep(request);
+      break;
+  }
+}
+
+bool TFormMdi::ListingEndStep(TFtpRequest request) {
+  switch (request) {
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      return true;
+    case ftpDirAsync:
+      ParseListing();
+      ClearOperation();
+      EndBusy();
+      return true;
+    case ftpRqAbort:
+      RequestAborted();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TFormMdi::ListAgainAfterFailure() {
+  if (queueDone_ == 0 || !Ftp1->GetConnected()) return false;
+  // Part of the queue is done: the lists show what the server now holds;
+  // the entries after the failing one stay untouched.
+  RequestFailed(Ftp1->ErrorMessage());
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
+  Ftp1->PwdAsync();
+  return true;
+}
+
+void TFormMdi::RemoteDirsDblClick(TObject*) {
+  TListItem* item = RemoteDirs->Selected();
+  if (!item) return;
+  // A link goes to its target (its name when it has none), any other row
+  // to its name: a caption may hold " -> " of its own.
+  const TDirItemData* data = TDirParser::ItemData(item);
+  String dir = !data ? item->Caption() : data->Kind == dekLink && !data->Target.empty() ? data->Target : data->Name;
+  ChangeDir(dir);
+}
+
+void TFormMdi::DirComboKeyDown(TObject*, WORD& key, TShiftState) {
+  if (key != VK_RETURN) return;
+  String dir = DirCombo->Text();
+  if (!dir.empty()) ChangeDir(dir);
+}
+
+void TFormMdi::DirComboClick(TObject*) {
+  // The edit still holds the text before the pick.
+  int index = DirCombo->ItemIndex();
+  if (index < 0 || index >= DirCombo->Items()->Count()) return;
+  String dir = DirCombo->Items()->Get(index);
+  if (!dir.empty()) ChangeDir(dir);
+}
+
+// ---------------------------------------------------------------- files
+
+void TFormMdi::DeleteSelected() {
+  if (!CanStartCommand()) return;
+  DeleteList->Clear();
+  for (TListItem* it = RemoteFiles->GetNextItem(nullptr, sdAll, {isSelected}); it;
+       it = RemoteFiles->GetNextItem(it, sdAll, {isSelected}))
+    DeleteList->Add(RowName(it));
+  // The connection may have changed while the question was open.
+  if (!AskYesNo("Are you sure you want to delete the file(s) from the server?", "Delete Files?") ||
+      DeleteList->Count() == 0 || !CanStartCommand()) {
+    DeleteList->Clear();
+    return;
+  }
+  queueDone_ = 0;
+  Ftp1->OnRequestDone = {this, &TFormMdi::DeleteRequestDone};
+  BeginBusy();
+  PrepareNextDelete();
+  Ftp1->DeleAsync();
+}
+
+void TFormMdi::PrepareNextDelete() {
+  Ftp1->Tag = DeleteList->Count();
+  if (DeleteList->Count() == 0) return;
+  Transferring = false;
+  Ftp1->SetHostFileName(DeleteList->Get(0));
+  DeleteList->Delete(0);
+}
+
+void TFormMdi::DeleteRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (request == ftpDeleAsync && ListAgainAfterFailure()) return;
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpDeleAsync:
+      ++queueDone_;
+      Transferring = false;
+      PrepareNextDelete();
+      if (Ftp1->Tag != 0)
+        Ftp1->DeleAsync();
+      else
+        Ftp1->PwdAsync();
+      break;
+    case ftpRenAsync:
+    case ftpConnectAsync:
+      Ftp1->PwdAsync();
+      break;
+    default:
+      ListingEndStep(request);
+      break;
+  }
+}
+
+void TFormMdi::RenameSelectedFile() {
+  if (!CanStartCommand()) return;
+  if (RemoteFiles->SelCount() != 1) {
+    ErrorBox("You must have ONE file selected to rename.", "Rename Error");
+    return;
+  }
+  String old = RowName(RemoteFiles->Selected());
+  String name;
+  {
+    THeldIdleCount held(this);
+    name = InputBox("Rename File", "New name for the file \"" + old + "\":", old);
+  }
+  if (name.empty() || name == old) return;
+  if (Listed(name) && !AskYesNo("\"" + name + "\" already exists on the server. Replace it?", "Rename File")) return;
+  if (!CanStartCommand()) return;
+  Transferring = false;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::DeleteRequestDone};
+  Ftp1->SetHostFileName(old);
+  Ftp1->SetLocalFileName(name);
+  Ftp1->RenAsync();
+}
+
+// ---------------------------------------------------------------- permissions
+
+// The quote box changes nothing on the wire: "QUOTE" is a word of other
+// clients' command lines, not of the protocol, so the SITE command goes as
+// it is either way.
+void TFormMdi::ChmodFiles(const String& mode, bool) {
+  if (!CanStartCommand()) return;
+  if (RemoteFiles->SelCount() == 0) {
+    InfoBox("You didn't select a file to CHMOD!", "CHMOD Error");
+    return;
+  }
+  if (mode.empty()) return;
+  ChmodList->Clear();
+  for (TListItem* it = RemoteFiles->GetNextItem(nullptr, sdAll, {isSelected}); it;
+       it = RemoteFiles->GetNextItem(it, sdAll, {isSelected}))
+    ChmodList->Add("SITE CHMOD " + mode + " " + RowName(it));
+  queueDone_ = 0;
+  Ftp1->OnRequestDone = {this, &TFormMdi::ChmodRequestDone};
+  BeginBusy();
+  PrepareNextChmod();
+  Ftp1->QuoteAsync();
+}
+
+void TFormMdi::ChmodDir(const String& mode, bool) {
+  if (!CanStartCommand()) return;
+  TListItem* item = SelectedDirItem();
+  if (!item) {
+    InfoBox("You didn't select a directory to CHMOD!", "CHMOD Error");
+    return;
+  }
+  if (mode.empty()) return;
+  Ftp1->OnRequestDone = {this, &TFormMdi::ChmodDirRequestDone};
+  BeginBusy();
+  Ftp1->SetLocalFileName("SITE CHMOD " + mode + " " + RowName(item));
+  Ftp1->QuoteAsync();
+}
+
+void TFormMdi::PrepareNextChmod() {
+  Ftp1->Tag = ChmodList->Count();
+  if (ChmodList->Count() == 0) return;
+  Transferring = false;
+  Ftp1->SetLocalFileName(ChmodList->Get(0));
+  ChmodList->Delete(0);
+}
+
+void TFormMdi::ChmodRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (request == ftpQuoteAsync && ListAgainAfterFailure()) return;
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpQuoteAsync:
+      ++queueDone_;
+      Transferring = false;
+      PrepareNextChmod();
+      if (Ftp1->Tag != 0)
+        Ftp1->QuoteAsync();
+      else
+        Ftp1->PwdAsync();
+      break;
+    default:
+      ListingEndStep(request);
+      break;
+  }
+}
+
+void TFormMdi::ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error) {
+  if (error == 0 && request == ftpQuoteAsync) {
+    Transferring = false;
+    Ftp1->PwdAsync();
+    return;
+  }
+  // One command: nothing is half done when it fails.
+  queueDone_ = 0;
+  ChmodRequestDone(sender, request, error);
+}
+
+// ---------------------------------------------------------------- sorting
+
+void TFormMdi::RemoteFilesColumnClick(TObject*, TListColumn* column) {
+  int index = column ? column->Index() : -1;
+  if (index != 0 && index != 1) return;
+  if (index == SortColumn) {
+    RemoteFiles->SetHeaderSortDirection(RemoteFiles->HeaderSortDirection() == ptsdDesc ? ptsdAsc : ptsdDesc);
+  } else {
+    SortColumn = index;
+    RemoteFiles->SetHeaderSortColumn(index);
+    RemoteFiles->SetHeaderSortDirection(ptsdDesc);
+  }
+  RemoteFiles->AlphaSort();
+}
+
+void TFormMdi::RemoteDirsColumnClick(TObject*, TListColumn*) {
+  RemoteDirs->SetHeaderSortDirection(RemoteDirs->HeaderSortDirection() == ptsdDesc ? ptsdAsc : ptsdDesc);
+  RemoteDirs->AlphaSort();
 }

@@ -71,6 +71,14 @@ String MakeListingFileIn(const String& folder);
 // prefix first.
 int CompareRemoteNames(const String& a, const String& b);
 
+// What a tick of the idle timer does, with the idle count after the tick:
+// the client ready (idle) or running a request, the settings TimeOutDisable,
+// KeepAlive and Noop (below 1: 120), and the client's time-out in seconds.
+enum TIdleTick { itNothing, itNoop, itReset, itTimeOut };
+TIdleTick IdleTick(bool ready, bool timeOutDisabled, bool keepAlive, int idle, int noop, int timeout);
+// The keep-alive interval of the setting Noop: below 1 counts as 120.
+int NoopSeconds(int setting);
+
 // ---------------------------------------------------------------- window
 
 class TFormMdi : public TForm, public TConnectionWindow {
@@ -127,6 +135,8 @@ class TFormMdi : public TForm, public TConnectionWindow {
   TOwned<TStringList> UploadList;
   TOwned<TStringList> DownloadList;
   TOwned<TStringList> DeleteList;
+  // The SITE CHMOD command lines still to send.
+  TOwned<TStringList> ChmodList;
   TOwned<TStringList> BatchDirs;
   TOwned<TStringList> BatchFiles;
   String BatchBase, BatchStartDir;
@@ -155,6 +165,22 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void DownloadSelected() override;
   // UploadList := paths, then UploadFiles.
   void UploadFiles(const TStrings* paths) override;
+  String CurrentDirectory() override { return CurrentDir; }
+  String SelectedDirName() override;
+  String SelectedDirPermissions() override;
+  String SelectedFilePermissions() override;
+  void ChangeDir(const String& dir) override;
+  void MakeDir(const String& name) override;
+  void RenameDir(const String& newName) override;
+  void RemoveDir(const String& name) override;
+  void DeleteSelected() override;
+  void RenameSelectedFile() override;
+  void RefreshRemote() override;
+  void ChmodFiles(const String& mode, bool asQuote) override;
+  void ChmodDir(const String& mode, bool asQuote) override;
+  void HoldIdleCount(bool hold) override;
+  // A question or input box for the window is open.
+  bool IdleCountHeld() const { return held_ > 0; }
 
   // ---- operations
   void LoadProfile(const String& name);
@@ -184,6 +210,11 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void UploadFiles();
   void PrepareNextUpload();
   void PrepareNextDownload();
+  void PrepareNextDelete();
+  void PrepareNextChmod();
+  // Sends NOOP (when send is set and the keep-alive is on); the idle count
+  // starts again in every case.
+  void SendKeepAlive(bool send);
   void ShowUploadStart(int64_t position);
   void ShowDownloadStart(int64_t position);
   void ShowTransferProgress();
@@ -196,6 +227,11 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void Ftp1RequestDone(TObject* sender, TFtpRequest request, WORD error);
   void UploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void DownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void GeneralRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void DeleteRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void ChmodRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void NoopRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void Ftp1Display(TObject* sender, String& message);
   void Ftp1Command(TObject* sender, String& command);
   void Ftp1Response(TObject* sender);
@@ -213,6 +249,11 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void RemoteDirsClick(TObject* sender);
   void RemoteFilesClick(TObject* sender);
   void ListSelectItem(TObject* sender, TListItem* item, bool selected);
+  void RemoteDirsDblClick(TObject* sender);
+  void DirComboKeyDown(TObject* sender, WORD& key, TShiftState shift);
+  void DirComboClick(TObject* sender);
+  void RemoteFilesColumnClick(TObject* sender, TListColumn* column);
+  void RemoteDirsColumnClick(TObject* sender, TListColumn* column);
   void RemoteFilesCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
   void RemoteDirsCompare(TObject* sender, TListItem* item1, TListItem* item2, LPARAM data, int& compare);
   void FormShow(TObject* sender);
@@ -247,10 +288,30 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // reads the directory again.
   void EndCancelledTransfer(bool upload);
   void StartTransferType();
+  // The window's boxes: the idle count stands still while one is open.
+  void InfoBox(const String& text, const String& caption);
+  void ErrorBox(const String& text, const String& caption);
+  bool AskYesNo(const String& text, const String& caption);
+  // The selected row of the folder list, nullptr with none or the ".." row.
+  TListItem* SelectedDirItem() const;
+  // The name of a row (a link's without " -> target").
+  static String RowName(TListItem* item);
+  // A row of either list has this name.
+  bool Listed(const String& name) const;
+  // After a failed DELE or SITE CHMOD that followed done ones: the lists
+  // are read again.
+  bool ListAgainAfterFailure();
+  // The steps the directory operations end with (PWD, LIST, the listing,
+  // or the abort's end); false for any other request.
+  bool ListingEndStep(TFtpRequest request);
   void DetachClient();
 
   TConnectionHost* host_;
   bool busy_ = false;
+  // Boxes for the window now open.
+  int held_ = 0;
+  // Commands of the running DELE or CHMOD queue that the server took.
+  int queueDone_ = 0;
   // A 500 reply came: a close by the server now means the connection was lost.
   bool saw500_ = false;
   // The user cancelled the running transfer: no further file of it starts.

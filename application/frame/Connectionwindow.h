@@ -28,6 +28,45 @@ class TConnectionWindow {
   // Uploads the files of these full local paths, in order, into the
   // current remote directory.
   virtual void UploadFiles(const TStrings* paths) {}
+
+  // ---- remote folders and files
+  // The current remote directory.
+  virtual String CurrentDirectory() { return String(); }
+  // The name of the selected folder ("" with none, or with the ".." row
+  // selected) and the permission texts of it and of the first selected file.
+  virtual String SelectedDirName() { return String(); }
+  virtual String SelectedDirPermissions() { return String(); }
+  virtual String SelectedFilePermissions() { return String(); }
+  virtual void ChangeDir(const String& dir) {}
+  // Makes the folder, then changes into it.
+  virtual void MakeDir(const String& name) {}
+  // Renames the selected folder.
+  virtual void RenameDir(const String& newName) {}
+  virtual void RemoveDir(const String& name) {}
+  // Asks, then deletes the selected files.
+  virtual void DeleteSelected() {}
+  // Asks for the new name of the one selected file.
+  virtual void RenameSelectedFile() {}
+  // Reads the current directory again.
+  virtual void RefreshRemote() {}
+  // Sets the mode ("644") on the selected files or folder.
+  virtual void ChmodFiles(const String& mode, bool asQuote) {}
+  virtual void ChmodDir(const String& mode, bool asQuote) {}
+  // A question or input box for the window opens (true) or closes: while
+  // one is open its idle count stands still.
+  virtual void HoldIdleCount(bool hold) {}
+};
+
+// A question or input box for the window is open for the life of it.
+class THeldIdleCount {
+ public:
+  explicit THeldIdleCount(TConnectionWindow* w) : w_(w) { w_->HoldIdleCount(true); }
+  ~THeldIdleCount() { w_->HoldIdleCount(false); }
+  THeldIdleCount(const THeldIdleCount&) = delete;
+  THeldIdleCount& operator=(const THeldIdleCount&) = delete;
+
+ private:
+  TConnectionWindow* w_;
 };
 
 // Makes a connection window owned by owner that asks host (both the main

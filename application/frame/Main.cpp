@@ -1,6 +1,8 @@
 #include "Main.h"
 
 #include "About.h"
+#include "application/connections/Chmod.h"
+#include "classlib/Dialogs.h"
 #include "Dialer.h"
 #include "Dlgapi.h"
 #include "Formplacement.h"
@@ -416,6 +418,16 @@ void TFormMain::CreateActions() {
     Application->HelpFile = helpPath_;
     Application->HelpCommand(HELP_PARTIALKEY, reinterpret_cast<ULONG_PTR>(noKey));
   };
+  ActionUpDir->OnExecute = {this, &TFormMain::ActionUpDirExecute};
+  ActionChangeDir->OnExecute = {this, &TFormMain::ActionChangeDirExecute};
+  ActionMkdDir->OnExecute = {this, &TFormMain::ActionMkdDirExecute};
+  ActionRenameDir->OnExecute = {this, &TFormMain::ActionRenameDirExecute};
+  ActionRemoveDir->OnExecute = {this, &TFormMain::ActionRemoveDirExecute};
+  ActionRefreshRemote->OnExecute = {this, &TFormMain::ActionRefreshRemoteExecute};
+  ActionDeleteRemote->OnExecute = {this, &TFormMain::ActionDeleteRemoteExecute};
+  ActionRenameRemoteFile->OnExecute = {this, &TFormMain::ActionRenameRemoteFileExecute};
+  ActionChmod->OnExecute = {this, &TFormMain::ActionChmodExecute};
+  ActionChmodDir->OnExecute = {this, &TFormMain::ActionChmodDirExecute};
 }
 
 // ---------------------------------------------------------------- local pane
@@ -782,6 +794,108 @@ void TFormMain::ActionUploadFileExecute(TObject*) {
 }
 
 void TFormMain::ActionToolbarsExecute(TObject*) { Bar1->Customizing(true); }
+
+// ---------------------------------------------------------------- remote folders and files
+
+String TFormMain::ChildInputBox(TConnectionWindow* child, const String& caption, const String& prompt,
+                                const String& preset) {
+  // The box is modal: the window stays while it is open.
+  THeldIdleCount held(child);
+  return InputBox(caption, prompt, preset);
+}
+
+void TFormMain::ActionUpDirExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->ChangeDir("..");
+}
+
+void TFormMain::ActionChangeDirExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  // Cancelled: the preset, so the directory is read again.
+  child->ChangeDir(ChildInputBox(child, "Change Directory", "Directory to change to:", child->CurrentDirectory()));
+}
+
+void TFormMain::ActionMkdDirExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  String name = ChildInputBox(child, "Create Directory", "Directory to create:", "");
+  if (!name.empty()) child->MakeDir(name);
+}
+
+void TFormMain::ActionRenameDirExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  String old = child->SelectedDirName();
+  if (old.empty()) {
+    InfoBox("You need to select a remote directory to rename.", "Select Directory");
+    return;
+  }
+  String name = ChildInputBox(child, "Rename Directory", "New name for directory:", old);
+  if (!name.empty()) child->RenameDir(name);
+}
+
+void TFormMain::ActionRemoveDirExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  String name = child->SelectedDirName();
+  if (name.empty()) {
+    InfoBox("You need to select a remote directory to delete.", "Select Directory");
+    return;
+  }
+  bool yes;
+  {
+    THeldIdleCount held(child);
+    yes = AskYesNo("Are you sure you want to delete the remote directory " + name + "?", "Delete Directory");
+  }
+  if (yes) child->RemoveDir(name);
+}
+
+void TFormMain::ActionRefreshRemoteExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->RefreshRemote();
+}
+
+void TFormMain::ActionDeleteRemoteExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->DeleteSelected();
+}
+
+void TFormMain::ActionRenameRemoteFileExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->RenameSelectedFile();
+}
+
+void TFormMain::EditPermissions(TConnectionWindow* child, bool folder) {
+  bool none = folder ? child->SelectedDirName().empty() : child->SelectedFileCount() == 0;
+  if (none) {
+    // Nothing to set: the window tells so without the editor.
+    if (folder)
+      child->ChmodDir(String(), false);
+    else
+      child->ChmodFiles(String(), false);
+    return;
+  }
+  TOwned<TFormMod> editor(new TFormMod(Application));
+  String permissions = folder ? child->SelectedDirPermissions() : child->SelectedFilePermissions();
+  if (!permissions.empty()) editor->Permissions = permissions;
+  {
+    THeldIdleCount held(child);
+    editor->ShowModal();
+  }
+  if (editor->Cancelled) return;
+  String mode = editor->ModeText;
+  bool quote = editor->SendAsQuote;
+  editor.reset();
+  if (folder)
+    child->ChmodDir(mode, quote);
+  else
+    child->ChmodFiles(mode, quote);
+}
+
+void TFormMain::ActionChmodExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) EditPermissions(child, false);
+}
+
+void TFormMain::ActionChmodDirExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) EditPermissions(child, true);
+}
 
 void TFormMain::ActionAboutExecute(TObject*) {
   TOwned<TFormAbout> about(new TFormAbout(Application));

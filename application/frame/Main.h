@@ -210,6 +210,18 @@ class TFormMain : public TForm, public TConnectionHost {
   // folders are refused with a box each) go to the active window's upload.
   void ActionUploadFileExecute(TObject* sender);
   void ActionToolbarsExecute(TObject* sender);
+  // The remote folders and files of the active connection window.
+  void ActionUpDirExecute(TObject* sender);
+  void ActionChangeDirExecute(TObject* sender);
+  void ActionMkdDirExecute(TObject* sender);
+  void ActionRenameDirExecute(TObject* sender);
+  void ActionRemoveDirExecute(TObject* sender);
+  void ActionRefreshRemoteExecute(TObject* sender);
+  void ActionDeleteRemoteExecute(TObject* sender);
+  void ActionRenameRemoteFileExecute(TObject* sender);
+  // The permission editor on the selected files or folder.
+  void ActionChmodExecute(TObject* sender);
+  void ActionChmodDirExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
 
  protected:
@@ -224,6 +236,10 @@ class TFormMain : public TForm, public TConnectionHost {
   // form's event go back to what they were.
   void ReleaseHooks();
   TConnectionWindow* ActiveChild() const;
+  // An input box for child, its idle count held while it is open; the
+  // preset when cancelled.
+  String ChildInputBox(TConnectionWindow* child, const String& caption, const String& prompt, const String& preset);
+  void EditPermissions(TConnectionWindow* child, bool folder);
   TConnectionWindow* TabChild(int index) const;
   // The tab follows the active child however it changed.
   void ActiveFormChange(TObject* sender);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "Childtest.h"
+#include "support/Modal.h"
 #include "support/Peers.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
@@ -121,6 +122,143 @@ TEST_P(ChildPeers, ListsDownloadsAndUploads) {
     EXPECT_NE(std::find(shown.begin(), shown.end(), ExtractFileName(p)), shown.end()) << p;
   EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
   EXPECT_TRUE(host.Boxes.empty());
+}
+
+namespace {
+
+// The names in a folder of the disk (files and folders, sorted).
+std::vector<String> DiskNames(const String& folder) {
+  std::vector<String> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    String n = fd.cFileName;
+    if (n != "." && n != "..") names.push_back(n);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The mode of a file of the disk, as stat gives it ("640").
+String ModeOf(const String& zPath) {
+  THostRun r = RunHostCommand("stat -c %a " + ShellQuote(HostPath(zPath)));
+  String out = r.Out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return r.Status == 0 ? out : "(stat: " + out + ")";
+}
+
+}  // namespace
+
+TEST_P(ChildPeers, FoldersFilesAndModes) {
+  const TPeerCase& c = GetParam();
+  // In the main window: the editor opens from its action.
+  OpenMain();
+  // A fresh folder under upload/ with four files, all the FTP account's.
+  String name = "ops-" + Tag() + "-" + IntToStr(GetCurrentProcessId());
+  String disk = PeerFolder(c.Name) + "root\\upload\\" + name;
+  ASSERT_TRUE(ForceDirectories(disk));
+  for (const char* f : {"a.txt", "b.txt", "c.txt", "d.txt"}) WriteFileBytes(disk + "\\" + f, f);
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)));
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+  PeerProfile("Ops", "/upload/" + name);
+  TFormMdi* child = Open("Ops");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  ASSERT_TRUE(child->Connected()) << child->LogLines->Text();
+  // After each step the rows are what the disk holds.
+  auto rowsMatchDisk = [&]() -> ::testing::AssertionResult {
+    std::vector<String> rows;
+    for (TPTListView* l : {child->RemoteDirs, child->RemoteFiles})
+      for (const String& caption : Captions(l))
+        if (caption != "..") rows.push_back(caption);
+    std::sort(rows.begin(), rows.end());
+    std::vector<String> onDisk = DiskNames(disk);
+    if (rows == onDisk) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "rows " << ::testing::PrintToString(rows) << ", disk "
+                                         << ::testing::PrintToString(onDisk);
+  };
+  auto step = [&](const char* what, const std::function<void()>& act) {
+    SCOPED_TRACE(what);
+    act();
+    ASSERT_TRUE(WaitIdle(child, 30000));
+  };
+  step("make", [&] { child->MakeDir("made"); });
+  EXPECT_EQ(child->CurrentDir, "/upload/" + name + "/made");
+  EXPECT_TRUE(DirectoryExists(disk + "\\made"));
+  step("up", [&] { child->ChangeDir(".."); });
+  EXPECT_EQ(child->CurrentDir, "/upload/" + name);
+  EXPECT_TRUE(rowsMatchDisk());
+  step("rename folder", [&] {
+    for (int i = 0; i < child->RemoteDirs->Items()->Count(); ++i)
+      if (child->RemoteDirs->Items()->Item(i)->Caption() == "made") child->RemoteDirs->Items()->Item(i)->SetSelected(true);
+    child->RenameDir("renamed");
+  });
+  EXPECT_TRUE(DirectoryExists(disk + "\\renamed"));
+  EXPECT_TRUE(rowsMatchDisk());
+  step("remove folder", [&] { child->RemoveDir("renamed"); });
+  EXPECT_FALSE(DirectoryExists(disk + "\\renamed"));
+  EXPECT_TRUE(rowsMatchDisk());
+  step("delete two", [&] {
+    SelectFiles(child, {"a.txt", "b.txt"});
+    dialogs.Dialogs.Answers = {IDYES};
+    child->DeleteSelected();
+  });
+  EXPECT_EQ(DiskNames(disk), (std::vector<String>{"c.txt", "d.txt"}));
+  EXPECT_TRUE(rowsMatchDisk());
+  step("rename file", [&] {
+    SelectFiles(child, {"c.txt"});
+    dialogs.Dialogs.InputAnswers = {{true, "e.txt"}};
+    child->RenameSelectedFile();
+  });
+  EXPECT_EQ(DiskNames(disk), (std::vector<String>{"d.txt", "e.txt"}));
+  EXPECT_EQ(ReadFileBytes(disk + "\\e.txt"), "c.txt");
+  EXPECT_TRUE(rowsMatchDisk());
+  step("file mode", [&] {
+    SelectFiles(child, {"e.txt"});
+    child->ChmodFiles("640", false);
+  });
+  EXPECT_EQ(ModeOf(disk + "\\e.txt"), "640");
+  step("folder for the mode", [&] {
+    child->MakeDir("modes");
+  });
+  step("back", [&] { child->ChangeDir(".."); });
+  step("folder mode", [&] {
+    for (int i = 0; i < child->RemoteDirs->Items()->Count(); ++i)
+      if (child->RemoteDirs->Items()->Item(i)->Caption() == "modes") child->RemoteDirs->Items()->Item(i)->SetSelected(true);
+    child->ChmodDir("750", false);
+  });
+  EXPECT_EQ(ModeOf(disk + "\\modes"), "750");
+  EXPECT_TRUE(rowsMatchDisk());
+  // The listing shows the modes the server now has.
+  for (int i = 0; i < child->RemoteFiles->Items()->Count(); ++i) {
+    TListItem* it = child->RemoteFiles->Items()->Item(i);
+    if (it->Caption() == "e.txt") EXPECT_EQ(it->SubItems()->Get(2), "-rw-r-----");
+  }
+  EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
+  EXPECT_EQ(BoxCaptions(), (std::vector<String>{"Delete Files?"}));
+  SaveScreenshot(form->Handle(), "operations");
+
+  // The editor opens on a setgid folder with its mode.
+  step("listing", [&] { child->ChangeDir("/listing"); });
+  bool found = false;
+  for (int i = 0; i < child->RemoteDirs->Items()->Count(); ++i)
+    if (child->RemoteDirs->Items()->Item(i)->Caption() == "setgid") {
+      child->RemoteDirs->Items()->Item(i)->SetSelected(true);
+      found = true;
+    }
+  ASSERT_TRUE(found) << ::testing::PrintToString(Captions(child->RemoteDirs));
+  ASSERT_TRUE(WaitUntil([&] { return form->ActionChmodDir->Enabled(); }));
+  std::vector<String> shown;
+  {
+    TModalDriver modal;
+    modal.Window("File Permissions").Press("&Cancel");
+    form->ActionChmodDir->Execute();
+    EXPECT_TRUE(modal.Done());
+    if (!modal.Seen().empty()) shown = modal.Seen()[0].Texts;
+  }
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "755"), shown.end()) << ::testing::PrintToString(shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ChildPeers,

@@ -273,7 +273,8 @@ TEST_F(ChildTest, LoadProfile) {
        ftpShareDenyWrite, 45, 4096, true, ftpProxy},
       {{}, {{"TimeOutDisable", 1}, {"Noop", 120}, {"TimeOut", 45}, {"ShareAccess", 3}}, "21", ftpShareExclusive, 122,
        1514, false, ftpDirect},
-      {{}, {{"TimeOutDisable", 1}}, "21", ftpShareDenyNone, 2, 1514, false, ftpDirect},
+      // No Noop: the keep-alive's 120 seconds.
+      {{}, {{"TimeOutDisable", 1}}, "21", ftpShareDenyNone, 122, 1514, false, ftpDirect},
   };
   OpenFrame();
   auto* child = new TFormMdi(frame.get(), &host);

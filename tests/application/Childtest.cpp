@@ -96,6 +96,14 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "200 Type set\r\n");
     } else if (verb == "NOOP") {
       SendBytes(s, "200 NOOP ok\r\n");
+    } else if (verb == "MKD") {
+      SendBytes(s, "257 \"" + arg + "\" created\r\n");
+    } else if (verb == "RMD" || verb == "DELE" || verb == "RNTO") {
+      SendBytes(s, "250 " + verb + " ok\r\n");
+    } else if (verb == "RNFR") {
+      SendBytes(s, "350 Ready for RNTO\r\n");
+    } else if (verb == "SITE") {
+      SendBytes(s, "200 SITE ok\r\n");
     } else if (verb == "PASV") {
       listener = std::make_unique<TDataListener>();
       portCmd.clear();

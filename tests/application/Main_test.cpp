@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -54,8 +55,28 @@ class TFakeChild : public TForm, public TConnectionWindow {
   int SelectedFileCount() override { return Files; }
   void SetProfileName(const String& name) override { ProfileName = name; }
   void Connect() override { Connects.push_back(ProfileName); }
+  String CurrentDirectory() override { return Dir; }
+  String SelectedDirName() override { return DirName; }
+  String SelectedDirPermissions() override { return DirPermissions; }
+  String SelectedFilePermissions() override { return FilePermissions; }
+  void ChangeDir(const String& dir) override { Called("ChangeDir " + dir); }
+  void MakeDir(const String& name) override { Called("MakeDir " + name); }
+  void RenameDir(const String& name) override { Called("RenameDir " + name); }
+  void RemoveDir(const String& name) override { Called("RemoveDir " + name); }
+  void DeleteSelected() override { Called("DeleteSelected"); }
+  void RenameSelectedFile() override { Called("RenameSelectedFile"); }
+  void RefreshRemote() override { Called("RefreshRemote"); }
+  void ChmodFiles(const String& mode, bool quote) override { Called("ChmodFiles " + mode + (quote ? " quote" : "")); }
+  void ChmodDir(const String& mode, bool quote) override { Called("ChmodDir " + mode + (quote ? " quote" : "")); }
+  void HoldIdleCount(bool hold) override { Held += hold ? 1 : -1; }
+
+  // Each operation called, with the count of holds open at the call.
+  void Called(const String& what) { Calls.push_back(what + (Held != 0 ? " (held)" : "")); }
 
   bool IsConnected = false;
+  String Dir, DirName, DirPermissions, FilePermissions;
+  std::vector<String> Calls;
+  int Held = 0;
   int Dirs = 0, Files = 0;
   String ProfileName;
   std::vector<String> Connects;
@@ -819,6 +840,153 @@ TEST_F(MainTest, DialerAndAboutShownModally) {
     EXPECT_TRUE(modal.Done());
   }
   EXPECT_EQ(FindTopWindow("About Nembra"), nullptr);
+}
+
+// ---------------------------------------------------------------- remote folders and files
+
+namespace {
+
+// The dialogs seam, noting how many holds of the child's idle count were
+// open at each box.
+class THoldSeeingDialogs : public TRecordingDialogs {
+ public:
+  TFakeChild* Child = nullptr;
+  std::vector<int> HeldAt;
+  int MessageBox(HWND owner, const String& text, const String& caption, UINT flags) override {
+    HeldAt.push_back(Child ? Child->Held : -1);
+    return TRecordingDialogs::MessageBox(owner, text, caption, flags);
+  }
+  bool InputQuery(const String& caption, const String& prompt, String& value) override {
+    HeldAt.push_back(Child ? Child->Held : -1);
+    return TRecordingDialogs::InputQuery(caption, prompt, value);
+  }
+};
+
+}  // namespace
+
+TEST_F(MainTest, RemoteFolderAndFileActions) {
+  Open();
+  struct Row {
+    const char* what;
+    TAction* TFormMain::*action;
+    String dirName;
+    int files;
+    std::vector<TRecordingDialogs::TInputAnswer> inputs;
+    std::vector<int> answers;
+    std::vector<String> calls;
+    std::vector<String> queries;  // caption|prompt|preset
+    std::vector<String> boxes;    // caption|text
+  } rows[] = {
+      {"up", &TFormMain::ActionUpDir, "", 0, {}, {}, {"ChangeDir .."}, {}, {}},
+      {"change", &TFormMain::ActionChangeDir, "", 0, {{true, "pub"}}, {}, {"ChangeDir pub"},
+       {"Change Directory|Directory to change to:|/home/ada"}, {}},
+      // Cancelled: the preset, read again.
+      {"change cancelled", &TFormMain::ActionChangeDir, "", 0, {}, {}, {"ChangeDir /home/ada"},
+       {"Change Directory|Directory to change to:|/home/ada"}, {}},
+      {"make", &TFormMain::ActionMkdDir, "", 0, {{true, "new"}}, {}, {"MakeDir new"},
+       {"Create Directory|Directory to create:|"}, {}},
+      {"make cancelled", &TFormMain::ActionMkdDir, "", 0, {}, {}, {}, {"Create Directory|Directory to create:|"}, {}},
+      {"make empty", &TFormMain::ActionMkdDir, "", 0, {{true, ""}}, {}, {}, {"Create Directory|Directory to create:|"},
+       {}},
+      {"rename none", &TFormMain::ActionRenameDir, "", 0, {}, {}, {}, {},
+       {"Select Directory|You need to select a remote directory to rename."}},
+      {"rename", &TFormMain::ActionRenameDir, "old", 0, {{true, "new"}}, {}, {"RenameDir new"},
+       {"Rename Directory|New name for directory:|old"}, {}},
+      {"remove none", &TFormMain::ActionRemoveDir, "", 0, {}, {}, {}, {},
+       {"Select Directory|You need to select a remote directory to delete."}},
+      {"remove yes", &TFormMain::ActionRemoveDir, "old", 0, {}, {IDYES}, {"RemoveDir old"}, {},
+       {"Delete Directory|Are you sure you want to delete the remote directory old?"}},
+      {"remove no", &TFormMain::ActionRemoveDir, "old", 0, {}, {IDNO}, {}, {},
+       {"Delete Directory|Are you sure you want to delete the remote directory old?"}},
+      {"refresh", &TFormMain::ActionRefreshRemote, "", 0, {}, {}, {"RefreshRemote"}, {}, {}},
+      {"delete", &TFormMain::ActionDeleteRemote, "", 2, {}, {}, {"DeleteSelected"}, {}, {}},
+      {"rename file", &TFormMain::ActionRenameRemoteFile, "", 1, {}, {}, {"RenameSelectedFile"}, {}, {}},
+      // Only the ".." row selected: the window tells so, without the editor.
+      {"chmod dir none", &TFormMain::ActionChmodDir, "", 0, {}, {}, {"ChmodDir "}, {}, {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    THoldSeeingDialogs seen;
+    TSystemDialogs* previous = SetSystemDialogs(&seen);
+    TFakeChild* child = OpenChild("p");
+    seen.Child = child;
+    child->IsConnected = true;
+    child->Dir = "/home/ada";
+    child->DirName = r.dirName;
+    child->Files = r.files;
+    // A row of the folder list is selected (".." when DirName is "").
+    child->Dirs = 1;
+    form->UpdateActionStates();
+    seen.InputAnswers = r.inputs;
+    seen.Answers = r.answers;
+    (form.get()->*r.action)->Execute();
+    SetSystemDialogs(previous);
+    EXPECT_EQ(child->Calls, r.calls);
+    std::vector<String> queries, boxes;
+    for (const auto& q : seen.InputQueries) queries.push_back(q.Caption + "|" + q.Prompt + "|" + q.Value);
+    for (const auto& b : seen.Boxes) boxes.push_back(b.caption + "|" + b.text);
+    EXPECT_EQ(queries, r.queries);
+    EXPECT_EQ(boxes, r.boxes);
+    // The idle count stands still while the window's input boxes and
+    // questions are open (not for a missing selection's box).
+    bool selectionBox = !r.boxes.empty() && StartsText("Select Directory|", r.boxes[0]);
+    for (size_t i = 0; i < seen.HeldAt.size(); ++i) EXPECT_EQ(seen.HeldAt[i], selectionBox ? 0 : 1) << i;
+    EXPECT_EQ(child->Held, 0);
+    form->CloseAllChildren();
+    ASSERT_TRUE(WaitLive(0));
+  }
+}
+
+TEST_F(MainTest, PermissionEditorFromTheActions) {
+  Open();
+  TFakeChild* child = OpenChild("p");
+  child->IsConnected = true;
+  child->Files = 2;
+  child->FilePermissions = "-rwxr-x---";
+  child->DirName = "docs";
+  child->DirPermissions = "drwxr-sr-x";
+  child->Dirs = 1;
+  form->UpdateActionStates();
+  struct Row {
+    const char* what;
+    TAction* TFormMain::*action;
+    bool quote;
+    const char* button;  // "" Escape
+    const char* shown;   // the mode the editor opens with
+    std::vector<String> calls;
+  } rows[] = {
+      {"files", &TFormMain::ActionChmod, false, "&OK", "750", {"ChmodFiles 750"}},
+      {"files as quote", &TFormMain::ActionChmod, true, "&OK", "750", {"ChmodFiles 750 quote"}},
+      {"files cancelled", &TFormMain::ActionChmod, false, "&Cancel", "750", {}},
+      {"folder escaped", &TFormMain::ActionChmodDir, false, "", "755", {}},
+      {"folder", &TFormMain::ActionChmodDir, false, "&OK", "755", {"ChmodDir 755"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    child->Calls.clear();
+    int heldInside = -1;
+    {
+      TModalDriver modal;
+      modal.Window("File Permissions").Do("the hold", [&](HWND) {
+        heldInside = child->Held;
+        return true;
+      });
+      if (r.quote) modal.Check("Send as QUOTE");
+      if (*r.button)
+        modal.Press(r.button);
+      else
+        modal.Key(VK_ESCAPE);
+      (form.get()->*r.action)->Execute();
+      EXPECT_TRUE(modal.Done());
+      ASSERT_FALSE(modal.Seen().empty());
+      std::vector<String> texts = modal.Seen()[0].Texts;
+      EXPECT_NE(std::find(texts.begin(), texts.end(), r.shown), texts.end()) << modal.Seen()[0].Text();
+    }
+    EXPECT_EQ(heldInside, 1);
+    EXPECT_EQ(child->Held, 0);
+    EXPECT_EQ(child->Calls, r.calls);
+    EXPECT_EQ(FindTopWindow("File Permissions"), nullptr);
+  }
 }
 
 TEST_F(MainTest, CustomizeToolbarsMovesAButtonUntilClosed) {

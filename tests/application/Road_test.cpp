@@ -381,10 +381,7 @@ TEST(Road, HelpToolsProfilesAndServerToServer) {
     ASSERT_TRUE(MenuItem(main, 5, t.Down));
     HWND w = ProgramWindow(program, t.Caption);
     ASSERT_NE(w, nullptr) << DescribeWindows(TopWindows(true, true));
-    // The Enter that chose the item reaches the window too (the bars run
-    // the command inside their keyboard hook, so the window's own loop
-    // sees the key again) and may press its default button: a box that it
-    // brings is answered.
+    // A box the window brings at its opening is answered.
     PumpFor(500);
     for (HWND extra : TopWindows(true, true)) {
       DWORD id = 0;
@@ -544,4 +541,192 @@ TEST(Road, HelpToolsProfilesAndServerToServer) {
   EXPECT_NE(profiles.find("UserName=" + String(kFtpUser)), String::npos);
   DeleteFileStr(vsftpdUpload + copied);
   DeleteFileStr(pureUpload + copied);
+}
+
+namespace {
+
+// The children of a window of another process with this text, left to right.
+std::vector<HWND> ChildrenWithText(HWND parent, const String& text) {
+  std::vector<HWND> found;
+  for (HWND w : ChildWindows(parent, true))
+    if (WindowText(w) == text) found.push_back(w);
+  std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
+    RECT ra, rb;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return ra.left < rb.left;
+  });
+  return found;
+}
+
+// The text of a connection window's path combo: its one window whose text
+// is a path.
+String RemotePath(HWND child) {
+  for (HWND w : ChildWindows(child, true)) {
+    // The control's own text: GetWindowText gives only the title another
+    // process's edit was made with.
+    char text[1024] = {};
+    SendMessageTimeoutA(w, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (text[0] == '/') return text;
+  }
+  return "";
+}
+
+String HostMode(const String& zPath) {
+  THostRun r = RunHostCommand("stat -c %a " + ShellQuote(HostPath(zPath)));
+  String out = r.Out;
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+TEST(Road, FoldersFilesAndPermissions) {
+  // A fresh start folder on the server with two files of the FTP account.
+  String tag = IntToStr(GetCurrentProcessId());
+  String start = "road-ops-" + tag;
+  String disk = PeerFolder("vsftpd") + "root\\upload\\" + start;
+  ASSERT_TRUE(ForceDirectories(disk));
+  WriteFileBytes(disk + "\\first.txt", "first\r\n");
+  WriteFileBytes(disk + "\\second.txt", "second\r\n");
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)) +
+                                  " && chmod 644 " + ShellQuote(HostPath(disk)) + "/*.txt");
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+
+  String folder = MakeTempFolder("road-ops");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
+                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
+                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
+  String localDir = MakeTempFolder("road-ops-local");
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+    r.WriteString("LastDir", localDir);
+    r.WriteInteger("LastShortcut", 0);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND local = FindChildByClass(main, "TListView");
+    return local && IsWindowVisible(local);
+  }, kStepMs));
+  PumpFor(500);
+  // Quick Connect with the profile chosen last time.
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND child = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
+  std::vector<HWND> remote;
+  auto listed = [&](int dirs, int files) {
+    return WaitUntil([&] {
+      remote = ChildrenOfClass(child, "TListView");
+      return remote.size() == 2 && ItemCount(remote[0]) == dirs && ItemCount(remote[1]) == files;
+    }, kStepMs);
+  };
+  ASSERT_TRUE(listed(1, 2));
+  String home = "/upload/" + start;
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs))
+      << RemotePath(child);
+
+  // Directories menu (two to the right of Connections), New Remote
+  // Directory (its third item), a name typed, Enter.
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND box = ProgramWindow(program, "Create Directory");
+  ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
+  ASSERT_TRUE(BringToFront(box));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText("made-by-hand"));
+  PumpFor(300);
+  SaveScreenshot(box, "input");
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home + "/made-by-hand"; }, kStepMs)) << RemotePath(child);
+  EXPECT_TRUE(DirectoryExists(disk + "\\made-by-hand"));
+  ASSERT_TRUE(listed(1, 0));
+  // Up Directory: the menu's first item.
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs)) << RemotePath(child);
+  ASSERT_TRUE(listed(2, 2));
+
+  // The new folder (the row under "..") renamed from the folder list's
+  // popup menu: Up, Change, New, Rename.
+  ASSERT_TRUE(Click(remote[0], FirstRow(remote[0])));
+  ASSERT_TRUE(KeyChord({VK_DOWN}));
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  box = ProgramWindow(program, "Rename Directory");
+  ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
+  // The preset is selected: typing replaces it.
+  ASSERT_TRUE(BringToFront(box));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText("renamed"));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return DirectoryExists(disk + "\\renamed"); }, kStepMs));
+  EXPECT_FALSE(DirectoryExists(disk + "\\made-by-hand"));
+  ASSERT_TRUE(listed(2, 2));
+
+  // The first file deleted from the file list's popup menu (Download,
+  // Resume, Rename, Delete), Yes to the question.
+  PumpFor(300);
+  ASSERT_TRUE(Click(remote[1], FirstRow(remote[1])));
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  box = ProgramWindow(program, "Delete Files?");
+  ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
+  PumpFor(300);
+  SaveScreenshot(box, "question");
+  std::vector<HWND> yes = ChildrenWithText(box, "&Yes");
+  ASSERT_EQ(yes.size(), 1u);
+  ASSERT_TRUE(Click(yes[0]));
+  ASSERT_TRUE(WaitUntil([&] { return !FileExists(disk + "\\first.txt"); }, kStepMs));
+  ASSERT_TRUE(listed(2, 1));
+
+  // The other file's permissions from the same menu (its fifth item):
+  // Group and Other Readable unticked by clicks, OK.
+  PumpFor(300);
+  ASSERT_TRUE(Click(remote[1], FirstRow(remote[1])));
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND editor = ProgramWindow(program, "File Permissions");
+  ASSERT_NE(editor, nullptr) << DescribeWindows(TopWindows(true, true));
+  std::vector<HWND> readable = ChildrenWithText(editor, "Readable");
+  ASSERT_EQ(readable.size(), 3u);
+  ASSERT_TRUE(Click(readable[1]));
+  ASSERT_TRUE(Click(readable[2]));
+  PumpFor(300);
+  SaveScreenshot(editor, "editor");
+  std::vector<HWND> ok = ChildrenWithText(editor, "&OK");
+  ASSERT_EQ(ok.size(), 1u);
+  ASSERT_TRUE(Click(ok[0]));
+  ASSERT_TRUE(WaitUntil([&] { return HostMode(disk + "\\second.txt") == "600"; }, kStepMs))
+      << HostMode(disk + "\\second.txt");
+
+  // On the server's disk: the renamed folder, one file gone, 600.
+  EXPECT_TRUE(DirectoryExists(disk + "\\renamed"));
+  EXPECT_FALSE(FileExists(disk + "\\first.txt"));
+  EXPECT_EQ(ReadFileBytes(disk + "\\second.txt"), "second\r\n");
+  ASSERT_TRUE(listed(2, 1));
+  PumpFor(500);
+  SaveScreenshot(main, "final");
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }

@@ -5,6 +5,7 @@
 #include "Menufixture.h"
 #include "classlib/Extctrls.h"
 #include "support/Input.h"
+#include "support/Modal.h"
 #include "support/Pixels.h"
 #include "support/Screenshot.h"
 #include "support/Testutil.h"
@@ -324,4 +325,34 @@ TEST(BarsInput, ShiftF10OnALinkedEditOpensItsMenuAtTheCaret) {
   PumpFor(100);
   EXPECT_EQ(f.Form->EditMenu->SubMenuControl(), nullptr);
   EXPECT_EQ(GetFocus(), edit->Handle());
+}
+
+TEST(BarsInput, EnterOnAnEntryLeavesTheBoxItOpensOpen) {
+  TShownFrame f;
+  // The entry opens the library's own input box (no seam).
+  bool answered = true;
+  int runs = 0;
+  ASSERT_TRUE(FocusWindow(f.Form->Edit1->Handle()));
+  ASSERT_TRUE(KeyChord({VK_MENU, 'F'}));
+  ASSERT_TRUE(WaitFor([&] { return f.MenuShown("File"); }, 2000));
+  TdxBarItemControl* entry = f.Form->MenuControl("File", "ButtonNew");
+  ASSERT_NE(entry, nullptr);
+  entry->Item()->OnClick = [&](TObject*) {
+    ++runs;
+    TSystemDialogs real;
+    String value = "preset";
+    answered = real.InputQuery("Probe", "Name:", value);
+  };
+  {
+    TModalDriver modal;
+    // The Enter that chose the entry is not the box's: it stays open.
+    modal.Window("Probe").Do("open a while", [start = GetTickCount64()](HWND box) {
+      return IsWindowVisible(box) && GetTickCount64() - start >= 500;
+    });
+    modal.Press("Cancel");
+    ASSERT_TRUE(KeyChord({VK_RETURN}));
+    EXPECT_TRUE(modal.Finish());
+  }
+  EXPECT_FALSE(answered);
+  EXPECT_EQ(runs, 1);
 }

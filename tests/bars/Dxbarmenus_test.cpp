@@ -355,6 +355,9 @@ TEST(BarsListItems, AGeneratedEntryLivesUntilItsClickHasRun) {
   SaveScreenshot(view->Handle());
   view->SetKeySelectedItem(links->VisibleItems(2)->Control());
   SendMessageA(view->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  // Enter clicks once the key is done with.
+  EXPECT_TRUE(seen.empty());
+  EXPECT_TRUE(WaitFor([&] { return !seen.empty(); }, 2000));
   EXPECT_EQ(seen, std::vector<String>({"1 &2 beta.txt"}));
   EXPECT_FALSE(f.Shown("View"));
   // The View links are as defined again; the entries are made anew when

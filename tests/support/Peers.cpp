@@ -1,5 +1,7 @@
 #include "Peers.h"
 
+#include "Testutil.h"
+
 #include <winsock2.h>
 
 #include <windows.h>
@@ -134,4 +136,64 @@ TNetnsHosts::TNetnsHosts() {
       return ::testing::AssertionFailure() << "no route to " << target << " through " << Router;
   }
   return ::testing::AssertionSuccess();
+}
+
+// ---------------------------------------------------------------- host commands
+
+String HostPath(const String& zPath) {
+  if (zPath.size() < 3 || (zPath[0] != 'Z' && zPath[0] != 'z') || zPath[1] != ':' || zPath[2] != '\\') return "";
+  String p = zPath.substr(2);
+  std::replace(p.begin(), p.end(), '\\', '/');
+  return p;
+}
+
+String ShellQuote(const String& text) {
+  String q = "'";
+  for (char c : text) q += c == '\'' ? String("'\\''") : String(1, c);
+  return q + "'";
+}
+
+THostRun RunHostCommand(const String& command, DWORD timeoutMs) {
+  static int serial = 0;
+  String base = "/tmp/nembra-host-" + IntToStr(static_cast<int64_t>(GetCurrentProcessId())) + "-" + IntToStr(++serial);
+  auto windows = [](const String& host) {
+    String w = "Z:" + host;
+    std::replace(w.begin(), w.end(), '/', '\\');
+    return w;
+  };
+  String script = base + ".sh", out = base + ".out", status = base + ".status";
+  THostRun run;
+  {
+    // The status file is written last, under another name first, so that
+    // it is whole once it exists.
+    String text = "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin\nexport PATH\n( " + command +
+                  "\n) >" + out + " 2>&1\necho $? >" + status + ".part\nmv " + status + ".part " + status + "\n";
+    HANDLE h = CreateFileA(windows(script).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return run;
+    DWORD n = 0;
+    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
+    CloseHandle(h);
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  String line = "Z:\\bin\\sh " + script;
+  if (!CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    DeleteFileA(windows(script).c_str());
+    return run;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  String statusFile = windows(status);
+  for (ULONGLONG end = GetTickCount64() + timeoutMs; GetTickCount64() < end;) {
+    if (GetFileAttributesA(statusFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      String code = ReadFileBytes(statusFile);
+      run.Status = atoi(code.c_str());
+      run.Out = ReadFileBytes(windows(out));
+      break;
+    }
+    Sleep(20);
+  }
+  for (const String& f : {script, out, status}) DeleteFileA(windows(f).c_str());
+  return run;
 }

@@ -53,6 +53,23 @@ inline constexpr const char* kFingerUser = "nembrafinger";
 // are PeerFolder(name) + "root\\".
 String PeerFolder(const String& name);
 
+// A command of the host's shell (sh -c, with the usual PATH), run from the
+// Windows side through Wine: Z:\bin\sh starts, but the standard handles do
+// not reach it, so the command's output and exit status come back through
+// files under /tmp. Waits up to timeoutMs; the status is -1 when the
+// command did not end (or could not start). Used for what the peers' files
+// need done as the host's root: stat, chown, mkdir, ln -s.
+struct THostRun {
+  int Status = -1;
+  String Out;  // its standard output and error
+};
+THostRun RunHostCommand(const String& command, DWORD timeoutMs = 20000);
+// The host path of a path on Wine's Z: drive ("Z:\a\b" gives "/a/b"); ""
+// for any other path.
+String HostPath(const String& zPath);
+// A path quoted for the host's shell: 'it''s' as 'it'\''s'.
+String ShellQuote(const String& text);
+
 // The test hosts of tests/peers/netns.sh (ICMP echo), read from the file it
 // writes into the build tree: a router that answers TTL 1, a far host
 // behind it, and an address the router drops. Ready() tells whether the

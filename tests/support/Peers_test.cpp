@@ -41,3 +41,20 @@ TEST(HttpPeerFiles, LargeBodyHashBesideIt) {
   ASSERT_GE(line.size(), 64u);
   EXPECT_EQ(FileSha256(www + "large.bin"), line.substr(0, 64));
 }
+
+TEST(HostCommand, OutputStatusAndAFileOfTheHost) {
+  THostRun failed = RunHostCommand("echo no; exit 3");
+  EXPECT_EQ(failed.Status, 3);
+  EXPECT_EQ(failed.Out, "no\n");
+  THostRun made = RunHostCommand("d=$(mktemp -d) && mkdir \"$d/sub\" && chmod 750 \"$d/sub\" && stat -c %a \"$d/sub\" "
+                                 "&& rm -r \"$d\"");
+  EXPECT_EQ(made.Status, 0) << made.Out;
+  EXPECT_EQ(made.Out, "750\n");
+  String peer = PeerFolder("vsftpd") + "root\\hello.txt";
+  THostRun stat = RunHostCommand("stat -c %U " + ShellQuote(HostPath(peer)));
+  EXPECT_EQ(stat.Status, 0) << stat.Out;
+  EXPECT_EQ(stat.Out, String(kFtpUser) + "\n");
+  EXPECT_EQ(HostPath("Z:\\tmp\\a b"), "/tmp/a b");
+  EXPECT_EQ(HostPath("C:\\tmp"), "");
+  EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
+}
