@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "application/connections/Chmod.h"
 #include "application/connections/Child.h"
 #include "application/connections/Parser2.h"
 #include "application/connections/Stos.h"
@@ -89,6 +90,7 @@ void Run() {
   } modules;
   SetConnectionWindowFactory(&TFormMdi::Create);
   SetStoSWindowFactory(&TFormStoS::Create);
+  SetPermissionEditor(&TFormMod::Edit);
   FormMain = Application->CreateForm<TFormMain>();
   Reg = new TReg(Application);
   RasDialer = new TRasDialer(Application);

@@ -58,6 +58,16 @@ TButton* MakeButton(TFormMod* form, const char* name, const char* caption, int l
 
 }  // namespace
 
+bool TFormMod::Edit(const String& permissions, TPermissionChoice& choice) {
+  TOwned<TFormMod> editor(new TFormMod(Application));
+  if (!permissions.empty()) editor->Permissions = permissions;
+  editor->ShowModal();
+  if (editor->Cancelled) return false;
+  choice.ModeText = editor->ModeText;
+  choice.SendAsQuote = editor->SendAsQuote;
+  return true;
+}
+
 TFormMod::TFormMod(TComponent* owner) : TForm(owner) {
   SetName("FormMod");
   SetCaption("File Permissions");

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "application/frame/Permissioneditor.h"
 #include "classlib/Stdctrls.h"
 
 // The boxes in order: owner r, w, x; group r, w, x; others r, w, x.
@@ -23,6 +24,9 @@ bool PermissionBoxesOf(const String& text, TPermissionBoxes& boxes);
 class TFormMod : public TForm {
  public:
   explicit TFormMod(TComponent* owner);
+  // The editor shown modally over permissions, owned by the application
+  // and freed (the program's permission editor).
+  static bool Edit(const String& permissions, TPermissionChoice& choice);
 
   TLabel* Label1;
   TGroupBox* GroupBox1;

@@ -1,12 +1,12 @@
 #include "Main.h"
 
 #include "About.h"
-#include "application/connections/Chmod.h"
 #include "classlib/Dialogs.h"
 #include "Dialer.h"
 #include "Dlgapi.h"
 #include "Formplacement.h"
 #include "Newaccount.h"
+#include "Permissioneditor.h"
 #include "Preferences.h"
 #include "Profilemgr.h"
 #include "Rasdlr.h"
@@ -872,17 +872,18 @@ void TFormMain::EditPermissions(TConnectionWindow* child, bool folder) {
       child->ChmodFiles(String(), false);
     return;
   }
-  TOwned<TFormMod> editor(new TFormMod(Application));
+  TPermissionEditor edit = PermissionEditor();
+  if (!edit) return;
   String permissions = folder ? child->SelectedDirPermissions() : child->SelectedFilePermissions();
-  if (!permissions.empty()) editor->Permissions = permissions;
+  TPermissionChoice choice;
+  bool chosen;
   {
     THeldIdleCount held(child);
-    editor->ShowModal();
+    chosen = edit(permissions, choice);
   }
-  if (editor->Cancelled) return;
-  String mode = editor->ModeText;
-  bool quote = editor->SendAsQuote;
-  editor.reset();
+  if (!chosen) return;
+  String mode = choice.ModeText;
+  bool quote = choice.SendAsQuote;
   if (folder)
     child->ChmodDir(mode, quote);
   else

@@ -11,8 +11,10 @@
 #include <set>
 
 #include "Fakeras.h"
+#include "application/connections/Chmod.h"
 #include "application/connections/Stos.h"
 #include "application/frame/About.h"
+#include "application/frame/Permissioneditor.h"
 #include "application/frame/Stoswindow.h"
 #include "application/tools/Dnsqry.h"
 #include "application/frame/Dialer.h"
@@ -938,6 +940,8 @@ TEST_F(MainTest, RemoteFolderAndFileActions) {
 }
 
 TEST_F(MainTest, PermissionEditorFromTheActions) {
+  TPermissionEditor previous = SetPermissionEditor(&TFormMod::Edit);
+  TFinally restore([&] { SetPermissionEditor(previous); });
   Open();
   TFakeChild* child = OpenChild("p");
   child->IsConnected = true;
