@@ -193,6 +193,7 @@ void ChildTest::SetUp() {
   host.Profiles = profiles;
   host.Folder = local;
   previousFactory_ = SetConnectionWindowFactory(&TFormMdi::Create);
+  previousEditor_ = SetPermissionEditor(&TFormMod::Edit);
   if (!DirParser) DirParser = new TDirParser(Application);
 }
 
@@ -203,6 +204,7 @@ void ChildTest::TearDown() {
   PumpFor(50);
   servers_.clear();
   SetConnectionWindowFactory(previousFactory_);
+  SetPermissionEditor(previousEditor_);
   TRegistry r;
   r.DeleteKey(TReg::GetKeyPath());
   Application->Title = savedTitle_;

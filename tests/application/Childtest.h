@@ -12,6 +12,7 @@
 
 #include "../protocols/Ftpscript.h"
 #include "application/connections/Child.h"
+#include "application/connections/Chmod.h"
 #include "application/frame/Main.h"
 #include "support/Fakehost.h"
 #include "support/Testutil.h"
@@ -118,5 +119,6 @@ class ChildTest : public ::testing::Test {
   std::vector<std::unique_ptr<TFtpScriptServer>> servers_;
   String savedTitle_;
   TConnectionWindowFactory previousFactory_ = nullptr;
+  TPermissionEditor previousEditor_ = nullptr;
   TdxBarExtItemsUnit bars_;
 };
