@@ -2,7 +2,8 @@
 // menu through the item's place, which sits in the bar window at the link
 // placed last and waits under the bars' parking window otherwise; without a
 // control, a hatched placeholder.
-#include "Dxbarsimpleitems.h"
+#include "Dxbarcontainer.h"
+#include "Dxbarstatic.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 // The large button: its glyphs and image indexes, its sizes and painting on
 // toolbars (glyph layouts, the hot glyph, grey while not hot); in menus it
 // is the plain button.
-#include "Dxbarsimpleitems.h"
+#include "Dxbarlargebutton.h"
+#include "Dxbarstatic.h"
 
 DX_BAR_ITEM_CLASS_IMPL(TdxBarLargeButton)
 DX_BAR_CONTROL_CLASS_IMPL(TdxBarLargeButtonControl)

@@ -1,6 +1,6 @@
 // The progress item: a static item whose link ends in a progress bar, in
 // blocks or smooth, and whose range and position change only its bar.
-#include "Dxbarsimpleitems.h"
+#include "Dxbarprogress.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The spin edit: a number kept within its range with a prefix, stepped by
 // the two buttons at the field's right end (repeating while one is held, on
 // the bars' timers) and by Up and Down while it is edited.
-#include "Dxbarsimpleitems.h"
+#include "Dxbarspinedit.h"
 
 #include <windowsx.h>
 

@@ -1,6 +1,6 @@
 // The static item and its control: automatic sizes, indents, the five
 // border styles and the glyph and caption inside them.
-#include "Dxbarsimpleitems.h"
+#include "Dxbarstatic.h"
 
 #include <algorithm>
 
