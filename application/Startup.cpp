@@ -11,6 +11,7 @@
 #include "application/frame/Regdataunit.h"
 #include "application/frame/Splash.h"
 #include "application/frame/Stoswindow.h"
+#include "application/tools/Tools.h"
 #include "bars/Dxbarstore.h"
 
 const char* const NoDialupText =
@@ -91,6 +92,7 @@ void Run() {
   SetConnectionWindowFactory(&TFormMdi::Create);
   SetStoSWindowFactory(&TFormStoS::Create);
   SetPermissionEditor(&TFormMod::Edit);
+  SetToolWindowOpener(&ShowToolWindow);
   FormMain = Application->CreateForm<TFormMain>();
   Reg = new TReg(Application);
   RasDialer = new TRasDialer(Application);

@@ -12,11 +12,7 @@
 #include "Rasdlr.h"
 #include "Regdataunit.h"
 #include "Stoswindow.h"
-#include "application/tools/Dnsqry.h"
-#include "application/tools/Fingerclient.h"
-#include "application/tools/Lookup.h"
-#include "application/tools/Pingunit.h"
-#include "application/tools/Validurl.h"
+#include "Toolwindow.h"
 #include "bars/Dxbardefinition.h"
 #include "resources/Frameimages.h"
 
@@ -396,11 +392,17 @@ void TFormMain::CreateActions() {
     TOwned<TCustomForm> stos(factory(Application, ProfilesPath));
     stos->ShowModal();
   };
-  ActionDNS->OnExecute = [](TObject*) { ShowDnsTool(); };
-  ActionPing->OnExecute = [](TObject*) { ShowPingTool(); };
-  ActionUrlInfo->OnExecute = [](TObject*) { ShowUrlTool(); };
-  ActionFinger->OnExecute = [](TObject*) { ShowFingerTool(); };
-  ActionLookup->OnExecute = [](TObject*) { ShowLookupTool(); };
+  // The network tools come from their opener (Toolwindow.h).
+  const std::pair<TAction*, TToolWindow> tools[] = {
+      {ActionDNS, TToolWindow::Dns},       {ActionPing, TToolWindow::Ping},
+      {ActionUrlInfo, TToolWindow::UrlInfo}, {ActionFinger, TToolWindow::Finger},
+      {ActionLookup, TToolWindow::Lookup},
+  };
+  for (const auto& [action, tool] : tools) {
+    action->OnExecute = [tool](TObject*) {
+      if (TToolWindowOpener open = ToolWindowOpener()) open(tool);
+    };
+  }
   ActionQmark->OnExecute = [](TObject*) {
     SystemDialogs()->ShellExecuteFile(nullptr, "open", MakerWebAddress, "", "", SW_SHOWNORMAL);
   };

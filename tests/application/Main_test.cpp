@@ -16,6 +16,7 @@
 #include "application/frame/About.h"
 #include "application/frame/Permissioneditor.h"
 #include "application/frame/Stoswindow.h"
+#include "application/tools/Tools.h"
 #include "application/tools/Dnsqry.h"
 #include "application/frame/Dialer.h"
 #include "application/frame/Rasdlr.h"
@@ -122,6 +123,7 @@ class MainTest : public ::testing::Test {
     dir = MakeTempFolder("main");
     profiles = dir + "\\accounts.dat";
     previousFactory_ = SetConnectionWindowFactory(&MakeFakeChild);
+    previousTools_ = SetToolWindowOpener(&ShowToolWindow);
   }
   void TearDown() override {
     if (form) {
@@ -133,6 +135,7 @@ class MainTest : public ::testing::Test {
     TFakeChild::Live.clear();
     EXPECT_EQ(FormMdi, nullptr);
     SetConnectionWindowFactory(previousFactory_);
+    SetToolWindowOpener(previousTools_);
     TRegistry r;
     r.DeleteKey(TReg::GetKeyPath());
     Application->Title = savedTitle_;
@@ -191,6 +194,7 @@ class MainTest : public ::testing::Test {
  private:
   String savedTitle_;
   TConnectionWindowFactory previousFactory_ = nullptr;
+  TToolWindowOpener previousTools_ = nullptr;
 };
 
 // The actions never disabled.
