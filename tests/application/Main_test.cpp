@@ -1376,9 +1376,12 @@ TEST_F(MainTest, TypedLettersChooseTheFirstProfileBeginningWithThem) {
   ASSERT_TRUE(bar && bar->Control());
   HWND barWnd = bar->Control()->Handle();
   TRect combo = bar->Control()->GetItemRect(bar->ItemLinks()->Items(0)->Control());
-  // A click on the combo's text focuses it (the list stays closed).
+  // A click on the combo focuses it and drops its list.
   ASSERT_TRUE(Click(barWnd, POINT{combo.left + 20, (combo.top + combo.bottom) / 2}));
   ASSERT_TRUE(WaitUntil([&] { return GetFocus() && IsChild(barWnd, GetFocus()); }));
+  HWND names = nullptr;
+  ASSERT_NE(names = WaitForTopWindow("", "TdxBarDropDownListBox"), nullptr);
+  int n = 0;
   struct TCase {
     const char* Typed;
     const char* Chosen;
@@ -1391,10 +1394,20 @@ TEST_F(MainTest, TypedLettersChooseTheFirstProfileBeginningWithThem) {
       {"LA", "Lab east"},            // case ignored
   };
   for (const TCase& c : cases) {
+    // The first three with the list open (its selection follows), the
+    // others with it closed (F4).
+    if (n++ == 3) {
+      ASSERT_TRUE(KeyChord({VK_F4}));
+      ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(names); }));
+    }
     PumpFor(1100);
     ASSERT_TRUE(TypeText(c.Typed));
     EXPECT_TRUE(WaitUntil([&] { return form->QuickConnectText() == c.Chosen; }, 3000))
         << c.Typed << ": " << form->QuickConnectText();
+    if (n <= 3) {
+      EXPECT_EQ(SendMessageA(names, LB_GETCURSEL, 0, 0), form->QuickConnectIndex()) << c.Typed;
+      if (n == 3) SaveScreenshot(form->Handle(), "typed-in-the-list");
+    }
   }
   SaveScreenshot(form->Handle(), "typed");
   // The field shows the choice; Quick Connect opens it.
