@@ -863,17 +863,20 @@ void TdxBarComboControl::TypeToChoose(char c) {
     typed_ = String(1, c);
     index = find(typed_);
   }
-  if (index < 0 || index == combo->ItemIndex()) return;
-  std::shared_ptr<const bool> alive = Alive();
-  combo->SetItemIndex(index);
-  if (!*alive) return;
+  if (index < 0) return;
+  if (index != combo->ItemIndex()) {
+    std::shared_ptr<const bool> alive = Alive();
+    combo->SetItemIndex(index);
+    if (!*alive) return;
+  }
   SetLocalItemIndex(index);
   if (droppedDown_) combo->CheckLocalPos();
 }
 
 void TdxBarComboControl::WndProc(TMessage& msg) {
   std::shared_ptr<const bool> alive = Alive();
-  if (msg.Msg == WM_CHAR && EditorHidden() && static_cast<unsigned char>(msg.WParam) >= ' ' && msg.WParam < 256 && msg.WParam != 127) {
+  bool printable = msg.WParam >= ' ' && msg.WParam < 256 && msg.WParam != 127;
+  if (msg.Msg == WM_CHAR && printable && EditorHidden()) {
     if (DoKeyPress(msg) && *alive) TypeToChoose(static_cast<char>(msg.WParam));
     msg.Result = 0;
     return;
