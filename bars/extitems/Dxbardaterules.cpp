@@ -53,7 +53,9 @@ void dxBarShiftMonth(int& year, int& month, int n) {
   }
 }
 
-double dxBarDateOf(double d) { return std::trunc(d + 1e-11); }
+// Negative dates count their time from the day's start too, so the rounding
+// goes away from zero: a whole day before 1899-12-30 stays that day.
+double dxBarDateOf(double d) { return std::trunc(d < 0 ? d - 1e-11 : d + 1e-11); }
 
 double dxBarFirstOfMonth(double d) {
   int y, m, day;

@@ -34,6 +34,9 @@ TEST(BarsDateRules, MonthsAndYears) {
   // A time just short of midnight by rounding still counts as the next day.
   EXPECT_EQ(dxBarDateOf(EncodeDate(2024, 3, 5) + 0.75), EncodeDate(2024, 3, 5));
   EXPECT_EQ(dxBarDateOf(EncodeDate(2024, 3, 6) - 1e-12), EncodeDate(2024, 3, 6));
+  // Whole days before 1899-12-30 keep their day; their times stay in it.
+  EXPECT_EQ(dxBarDateOf(EncodeDate(1700, 5, 1)), EncodeDate(1700, 5, 1));
+  EXPECT_EQ(dxBarDateOf(-1.25), -1.0);
 }
 
 TEST(BarsDateRules, TheGridCoversSixWeeksFromTheFirstDay) {
