@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "Dirinfo.h"
 #include "classlib/Dialogs.h"
 #include "application/frame/Regdataunit.h"
 
@@ -1637,6 +1638,29 @@ void TFormMdi::RefreshRemote() {
   BeginBusy();
   Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
   Ftp1->PwdAsync();
+}
+
+void TFormMdi::ShowDirInfo() {
+  if (!CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::DirInfoRequestDone};
+  Ftp1->PwdAsync();
+}
+
+void TFormMdi::DirInfoRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  bool listed = request == ftpDirAsync;
+  ListingEndStep(request);
+  if (listed) ShowListingWindow();
+}
+
+void TFormMdi::ShowListingWindow() {
+  TOwned<TFormDir> window(new TFormDir(Application, host_));
+  window->Memo1->Lines()->LoadFromFile(ListingFile);
+  window->ShowModal();
 }
 
 void TFormMdi::GeneralRequestDone(TObject*, TFtpRequest request, WORD error) {
