@@ -1042,8 +1042,10 @@ void TFormMdi::ParseListing() {
     std::string text;
     job->Read = ReadWholeFile(file, text);
     job->Rows = ParseListingRows(kind, job->Read ? SplitLines(text) : std::vector<std::string>());
-    std::stable_sort(job->Rows.Files.begin(), job->Rows.Files.end(),
-                     [](const TDirRow& a, const TDirRow& b) { return CompareRemoteNames(a.Caption, b.Caption) < 0; });
+    // Servers mostly list in name order already: a check is cheaper than a sort.
+    auto byName = [](const TDirRow& a, const TDirRow& b) { return CompareRemoteNames(a.Caption, b.Caption) < 0; };
+    if (!std::is_sorted(job->Rows.Files.begin(), job->Rows.Files.end(), byName))
+      std::stable_sort(job->Rows.Files.begin(), job->Rows.Files.end(), byName);
     PostMessageA(wnd, WM_LISTING_PARSED, generation, 0);
   });
 }
