@@ -12,12 +12,20 @@
 #include "application/frame/Splash.h"
 #include "application/frame/Stoswindow.h"
 #include "application/tools/Tools.h"
-#include "bars/Dxbarstore.h"
 
 const char* const NoDialupText =
     "This version of Nembra requires that you have Dialup Networking Installed on your PC.\n"
     "        There is a DSL version that does not require this, please download that version.";
 const char* const InstanceMutexName = "nbra3.exe";
+
+TProgramUnits::TProgramUnits() : previousStore_(dxBarSetLayoutStore(dxBarStandardLayoutStore())) {
+  SetConnectionWindowFactory(&TFormMdi::Create);
+  SetStoSWindowFactory(&TFormStoS::Create);
+  SetPermissionEditor(&TFormMod::Edit);
+  SetToolWindowOpener(&ShowToolWindow);
+}
+
+TProgramUnits::~TProgramUnits() { dxBarSetLayoutStore(previousStore_); }
 
 namespace {
 
@@ -64,14 +72,7 @@ void FreeGlobal(T*& global) {
 
 void Run() {
   // The bars stay up until the windows that hold them are gone.
-  TdxBarExtItemsUnit bars;
-  // The main window's bars load their layout as it is made and save it
-  // as its window goes.
-  TdxBarLayoutStore* previousStore = dxBarSetLayoutStore(dxBarStandardLayoutStore());
-  struct TStoreBack {
-    TdxBarLayoutStore* Store;
-    ~TStoreBack() { dxBarSetLayoutStore(Store); }
-  } storeBack{previousStore};
+  TProgramUnits units;
   TOwned<TFormSplash> splash(new TFormSplash(nullptr));
   splash->Show();
   splash->Update();
@@ -89,10 +90,6 @@ void Run() {
       FreeGlobal(FormMain);
     }
   } modules;
-  SetConnectionWindowFactory(&TFormMdi::Create);
-  SetStoSWindowFactory(&TFormStoS::Create);
-  SetPermissionEditor(&TFormMod::Edit);
-  SetToolWindowOpener(&ShowToolWindow);
   FormMain = Application->CreateForm<TFormMain>();
   Reg = new TReg(Application);
   RasDialer = new TRasDialer(Application);

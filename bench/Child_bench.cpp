@@ -5,8 +5,10 @@
 // Meanwhile a thread posts a message to the main window every 10 ms; the
 // worst delay between posting and handling tells whether the program kept
 // answering.
-//   child_bench.exe HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR
-// (LISTDIR and BIGDIR as the server names them; LOCALDIR a Windows path).
+//   child_bench.exe HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR [ENTRIES]
+// (LISTDIR and BIGDIR as the server names them; LOCALDIR a Windows path;
+// ENTRIES the rows LISTDIR holds, 100000 by default). The bars, the layout
+// store and the frame's seams are started as the program's start does.
 // Prints "RESULT step seconds worst-delay-ms items-or-bytes" for each of
 // list, relist and download, or "FAILED text"; bench/childcompare.sh runs
 // it beside curl.
@@ -16,8 +18,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "application/Startup.h"
 #include "application/connections/Child.h"
 #include "application/frame/Main.h"
 #include "application/frame/Regdataunit.h"
@@ -114,17 +118,17 @@ bool Measure(HWND main, const char* name, int64_t& amount, const std::function<b
 
 int main(int argc, char** argv) {
   if (argc < 9) {
-    std::fprintf(stderr, "usage: child_bench HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR\n");
+    std::fprintf(stderr, "usage: child_bench HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR [ENTRIES]\n");
     return 2;
   }
+  const int64_t entries = argc > 9 ? std::atoll(argv[9]) : 100000;
   Application->Initialize();
   Application->Title = "NembraBench-" + IntToStr(GetCurrentProcessId());
   TPrintedDialogs dialogs;
   SetSystemDialogs(&dialogs);
-  TdxBarUnit bars;
+  TProgramUnits units;
   TReg::WriteBool(SettingsSection, "Lanline", true);
   DirParser = new TDirParser(Application);
-  SetConnectionWindowFactory(&TFormMdi::Create);
 
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -177,7 +181,7 @@ int main(int argc, char** argv) {
   bool ok = Measure(main, "list", amount, [&] { return chain(true); }, idle, items);
   // Again: the rows of the first listing go first.
   ok = ok && Measure(main, "relist", amount, [&] { return chain(false); }, idle, items);
-  if (!ok || amount < 100000) {
+  if (!ok || amount < entries) {
     if (child)
       for (int i = std::max(0, child->LogLines->Count() - 15); i < child->LogLines->Count(); ++i)
         std::printf("log: %s\n", child->LogLines->Get(i).c_str());

@@ -1,7 +1,9 @@
-// Lines per second converting a Unix listing of 100,000 lines.
+// Lines per second converting a Unix listing of 100,000 lines (or as many
+// as the first argument says).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,16 +11,17 @@
 
 namespace {
 
-const int kLines = 100000;
+// The listing's lines: the first argument, 100,000 by default.
+int gLines = 100000;
 const int kRounds = 7;
 
 std::vector<std::string> MakeListing() {
   static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::vector<std::string> lines;
-  lines.reserve(kLines);
+  lines.reserve(gLines);
   char buf[256];
-  for (int i = 0; i < kLines; ++i) {
+  for (int i = 0; i < gLines; ++i) {
     const char* month = months[i % 12];
     const int day = 1 + i % 28;
     switch (i % 4) {
@@ -53,8 +56,8 @@ double BestLinesPerSecond(P&& prepare, F&& convert, double& median) {
     const auto start = std::chrono::steady_clock::now();
     const int kept = convert();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (kept != kLines) std::printf("  warning: %d of %d lines kept\n", kept, kLines);
-    rates.push_back(kLines / took.count());
+    if (kept != gLines) std::printf("  warning: %d of %d lines kept\n", kept, gLines);
+    rates.push_back(gLines / took.count());
   }
   std::sort(rates.begin(), rates.end());
   median = rates[rates.size() / 2];
@@ -63,7 +66,8 @@ double BestLinesPerSecond(P&& prepare, F&& convert, double& median) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1) gLines = std::max(1, std::atoi(argv[1]));
   const std::vector<std::string> listing = MakeListing();
   const TFtpDate today{2024, 6, 15};
 
@@ -80,7 +84,7 @@ int main() {
         return names.Count();
       },
       median);
-  std::printf("FTP_ConvertLines, string lists: %d lines, best %.0f lines/s, median %.0f lines/s\n", kLines, best,
+  std::printf("FTP_ConvertLines, string lists: %d lines, best %.0f lines/s, median %.0f lines/s\n", gLines, best,
               median);
 
   std::vector<std::string> n, s, m, d, t, l;
@@ -92,7 +96,7 @@ int main() {
         return static_cast<int>(n.size());
       },
       median);
-  std::printf("FTP_ConvertLines, vectors:      %d lines, best %.0f lines/s, median %.0f lines/s\n", kLines, best,
+  std::printf("FTP_ConvertLines, vectors:      %d lines, best %.0f lines/s, median %.0f lines/s\n", gLines, best,
               median);
   return 0;
 }

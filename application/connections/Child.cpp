@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "Dirinfo.h"
 #include "classlib/Dialogs.h"
 #include "application/frame/Regdataunit.h"
 
@@ -1041,8 +1042,10 @@ void TFormMdi::ParseListing() {
     std::string text;
     job->Read = ReadWholeFile(file, text);
     job->Rows = ParseListingRows(kind, job->Read ? SplitLines(text) : std::vector<std::string>());
-    std::stable_sort(job->Rows.Files.begin(), job->Rows.Files.end(),
-                     [](const TDirRow& a, const TDirRow& b) { return CompareRemoteNames(a.Caption, b.Caption) < 0; });
+    // Servers mostly list in name order already: a check is cheaper than a sort.
+    auto byName = [](const TDirRow& a, const TDirRow& b) { return CompareRemoteNames(a.Caption, b.Caption) < 0; };
+    if (!std::is_sorted(job->Rows.Files.begin(), job->Rows.Files.end(), byName))
+      std::stable_sort(job->Rows.Files.begin(), job->Rows.Files.end(), byName);
     PostMessageA(wnd, WM_LISTING_PARSED, generation, 0);
   });
 }
@@ -1637,6 +1640,29 @@ void TFormMdi::RefreshRemote() {
   BeginBusy();
   Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
   Ftp1->PwdAsync();
+}
+
+void TFormMdi::ShowDirInfo() {
+  if (!CanStartCommand()) return;
+  BeginBusy();
+  Ftp1->OnRequestDone = {this, &TFormMdi::DirInfoRequestDone};
+  Ftp1->PwdAsync();
+}
+
+void TFormMdi::DirInfoRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  bool listed = request == ftpDirAsync;
+  ListingEndStep(request);
+  if (listed) ShowListingWindow();
+}
+
+void TFormMdi::ShowListingWindow() {
+  TOwned<TFormDir> window(new TFormDir(Application, host_));
+  window->Memo1->Lines()->LoadFromFile(ListingFile);
+  window->ShowModal();
 }
 
 void TFormMdi::GeneralRequestDone(TObject*, TFtpRequest request, WORD error) {

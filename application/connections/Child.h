@@ -176,6 +176,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void DeleteSelected() override;
   void RenameSelectedFile() override;
   void RefreshRemote() override;
+  void ShowDirInfo() override;
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
   void HoldIdleCount(bool hold) override;
@@ -201,6 +202,8 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // between messages (ListingPending until they are full).
   void ParseListing();
   bool ListingPending() const { return job_ != nullptr || fill_ != nullptr; }
+  // Shows ListingFile's text in the directory information window, modally.
+  void ShowListingWindow();
   void RememberCurrentDir();
   void RequestFailed(const String& message);
   void RequestAborted();
@@ -228,6 +231,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void UploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void DownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void GeneralRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void DirInfoRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void DeleteRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);

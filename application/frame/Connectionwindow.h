@@ -49,6 +49,8 @@ class TConnectionWindow {
   virtual void RenameSelectedFile() {}
   // Reads the current directory again.
   virtual void RefreshRemote() {}
+  // Reads the current directory again and shows its listing's raw text.
+  virtual void ShowDirInfo() {}
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}

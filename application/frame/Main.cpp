@@ -426,6 +426,7 @@ void TFormMain::CreateActions() {
   ActionRenameDir->OnExecute = {this, &TFormMain::ActionRenameDirExecute};
   ActionRemoveDir->OnExecute = {this, &TFormMain::ActionRemoveDirExecute};
   ActionRefreshRemote->OnExecute = {this, &TFormMain::ActionRefreshRemoteExecute};
+  ActionDirInfo->OnExecute = {this, &TFormMain::ActionDirInfoExecute};
   ActionDeleteRemote->OnExecute = {this, &TFormMain::ActionDeleteRemoteExecute};
   ActionRenameRemoteFile->OnExecute = {this, &TFormMain::ActionRenameRemoteFileExecute};
   ActionChmod->OnExecute = {this, &TFormMain::ActionChmodExecute};
@@ -854,6 +855,10 @@ void TFormMain::ActionRemoveDirExecute(TObject*) {
 
 void TFormMain::ActionRefreshRemoteExecute(TObject*) {
   if (TConnectionWindow* child = ActiveChild()) child->RefreshRemote();
+}
+
+void TFormMain::ActionDirInfoExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->ShowDirInfo();
 }
 
 void TFormMain::ActionDeleteRemoteExecute(TObject*) {

@@ -217,6 +217,7 @@ class TFormMain : public TForm, public TConnectionHost {
   void ActionRenameDirExecute(TObject* sender);
   void ActionRemoveDirExecute(TObject* sender);
   void ActionRefreshRemoteExecute(TObject* sender);
+  void ActionDirInfoExecute(TObject* sender);
   void ActionDeleteRemoteExecute(TObject* sender);
   void ActionRenameRemoteFileExecute(TObject* sender);
   // The permission editor on the selected files or folder.

@@ -9,6 +9,7 @@
 
 #include "Childtest.h"
 #include "application/connections/Chmod.h"
+#include "application/connections/Dirinfo.h"
 #include "application/frame/Regdataunit.h"
 #include "support/Input.h"
 #include "support/Modal.h"
@@ -777,4 +778,47 @@ TEST_F(ChildRemote, KeepAliveInRealTimeAndAQuestionKeepsTheConnection) {
   EXPECT_EQ(Sent(), Concat({"DELE a.txt"}, kRelist));
   EXPECT_FALSE(LogHas(child, "Connection Timed Out!"));
   EXPECT_TRUE(child->Connected());
+}
+
+// ---------------------------------------------------------------- directory information
+
+TEST_F(ChildRemote, DirectoryInformationShowsTheListingAsSentAndSavesIt) {
+  const int kBigRows = 100000;
+  TFtpScript script;
+  script.Listing = StandardListing();
+  TFormMdi* child = Connect(script);
+  ASSERT_NE(child, nullptr);
+  // The next listing is long: the window holds all of it.
+  String big;
+  for (int i = 0; i < kBigRows; ++i) big += UnixLine("f" + IntToStr(i) + ".txt", i);
+  server_->SetListing(big);
+  const String saved = dir + "\\listing.txt";
+  dialogs.Dialogs.SaveNames = {saved};
+  String shown;
+  TModalDriver modal;
+  modal.Window("Directory Information")
+      .Do("read and shoot", [&](HWND wnd) {
+        auto* window = dynamic_cast<TFormDir*>(TWinControl::FindControl(wnd));
+        if (!window) return false;
+        shown = window->Memo1->Text();
+        SaveScreenshot(wnd);
+        return true;
+      })
+      .Press("&Save As")
+      .Press("&Help")
+      .Press("&Close");
+  form->ActionDirInfo->Execute();
+  ASSERT_TRUE(modal.Finish());
+  EXPECT_EQ(Sent(), kRelist);
+  EXPECT_TRUE(shown == big) << shown.size() << " of " << big.size() << " bytes";
+  String file = ReadFileBytes(saved);
+  EXPECT_TRUE(file == big) << file.size() << " of " << big.size() << " bytes";
+  ASSERT_EQ(dialogs.Dialogs.SaveDialogs.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.SaveDialogs[0].Filter, "Text Files (*.txt)|*.txt");
+  ASSERT_EQ(dialogs.Dialogs.HelpCalls.size(), 1u);
+  EXPECT_NE(dialogs.Dialogs.HelpCalls[0].find("IDH_dir_info"), String::npos) << dialogs.Dialogs.HelpCalls[0];
+  // The lists fill while the window shows (the server may have let the
+  // connection go by then: the window stays open as long as the user likes).
+  ASSERT_TRUE(WaitUntil([&] { return !child->ListingPending(); }, 30000));
+  EXPECT_EQ(child->RemoteFiles->Items()->Count(), kBigRows);
 }

@@ -40,6 +40,11 @@ int TFtpScriptServer::Count(const String& verb) const {
   return n;
 }
 
+void TFtpScriptServer::SetListing(const String& listing) {
+  std::lock_guard<std::mutex> g(m_);
+  script_.Listing = listing;
+}
+
 std::map<String, String> TFtpScriptServer::Stored() const {
   std::lock_guard<std::mutex> g(m_);
   return stored_;
@@ -166,7 +171,12 @@ void TFtpScriptServer::Serve(SOCKET s) {
         closesocket(d);
         continue;
       }
-      SendBytes(d, script_.Listing);
+      String listing;
+      {
+        std::lock_guard<std::mutex> g(m_);
+        listing = script_.Listing;
+      }
+      SendBytes(d, listing);
       closesocket(d);
       SendBytes(s, "226 Directory send OK\r\n");
     } else if (verb == "QUIT") {

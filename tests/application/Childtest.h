@@ -59,6 +59,8 @@ class TFtpScriptServer {
   int Count(const String& verb) const;
   // What STOR received, by name.
   std::map<String, String> Stored() const;
+  // What the next LIST sends.
+  void SetListing(const String& listing);
   // The server saw the data connection of a transfer close early.
   bool SawAbort() const { return aborted_; }
   void Join() { peer_->Join(); }
