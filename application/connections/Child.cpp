@@ -1659,6 +1659,214 @@ void TFormMdi::DirInfoRequestDone(TObject*, TFtpRequest request, WORD error) {
   if (listed) ShowListingWindow();
 }
 
+// ---------------------------------------------------------------- resume
+
+// Byte offsets of converted text do not match on both sides: a resume runs
+// only in binary mode.
+bool TFormMdi::RefuseAsciiResume() {
+  if (ComboMode->ItemIndex() == 0) return false;
+  if (TConnectionHost* host = host_) host->ErrorBox("Resume works in Binary mode only.", "Resume Error");
+  return true;
+}
+
+void TFormMdi::ResumeUpload(const String& localPath) {
+  ResumeFile = localPath;
+  ResumeUpload();
+}
+
+void TFormMdi::ResumeUpload() {
+  if (!CanStartCommand()) return;
+  if (ResumeFile.empty() || RefuseAsciiResume()) return;
+  String why = NotUploadable(ResumeFile);
+  if (!why.empty()) {
+    AddLog("Error: " + why + ", not uploaded: " + ResumeFile);
+    return;
+  }
+  cancelled_ = false;
+  Ftp1->OnRequestDone = {this, &TFormMdi::ResumeUploadRequestDone};
+  BeginBusy();
+  StartTransferType();
+}
+
+void TFormMdi::PrepareResumeUpload() {
+  Transferring = true;
+  TransferSize = std::max<int64_t>(FileSizeOf(ResumeFile), 0);
+  sizeKnown_ = true;
+  Ftp1->SetHostFileName(ExtractFileName(ResumeFile));
+  Ftp1->SetLocalFileName(ResumeFile);
+  CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+}
+
+void TFormMdi::ResumeUploadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (cancelled_ && (request == ftpRestPutAsync || request == ftpSizeAsync || request == ftpTypeSetAsync)) {
+      EndCancelledTransfer(true);
+      return;
+    }
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpTypeSetAsync:
+      PrepareResumeUpload();
+      Ftp1->SizeAsync();
+      break;
+    case ftpSizeAsync:
+      if (cancelled_) {
+        EndCancelledTransfer(true);
+        break;
+      }
+      ResumeOffset = Ftp1->SizeReply();
+      if (ResumeOffset >= TransferSize) {
+        // The server's copy is not smaller: nothing is sent, and the file
+        // stays armed for another try.
+        AddLog("Nothing to resume: the server holds " + IntToStr(ResumeOffset) + " bytes of " +
+               Ftp1->HostFileName() + ", the local file " + IntToStr(TransferSize) + " bytes");
+        ResumeOffset = 0;
+        ClearOperation();
+        ResetTransferPanel();
+        EndBusy();
+        break;
+      }
+      Ftp1->SetRestartOffset(ResumeOffset);
+      ShowUploadStart(ResumeOffset);
+      Ftp1->RestPutAsync();
+      break;
+    case ftpRestPutAsync:
+    case ftpPutAsync:
+      Transferring = false;
+      if (cancelled_) {
+        EndCancelledTransfer(true);
+        break;
+      }
+      ResumeOffset = 0;
+      ResumeFile.clear();
+      ResetTransferPanel();
+      CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+      Ftp1->PwdAsync();
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      ListingEndStep(request);
+      break;
+  }
+}
+
+void TFormMdi::ResumeDownload() {
+  if (!CanStartCommand()) return;
+  TConnectionHost* host = host_;
+  if (RemoteFiles->SelCount() != 1) {
+    if (host) host->ErrorBox("You must select a single file to resume the download of.", "Resume Download Error");
+    return;
+  }
+  if (RefuseAsciiResume()) return;
+  String folder = host ? host->LocalFolder() : String();
+  if (folder.empty() || !DirectoryExists(folder)) {
+    if (host) host->InfoBox("Please select a folder on a local drive to download into.", "Download");
+    return;
+  }
+  TListItem* it = RemoteFiles->Selected();
+  const TDirItemData* data = TDirParser::ItemData(it);
+  ResumeFile = data ? data->Name : it->Caption();
+  String size = it->SubItems()->Count() > 0 ? it->SubItems()->Get(0) : String();
+  listingSize_ = IsDecimal(size) ? StrToInt64Def(size, -1) : -1;
+  downloadFolder_ = folder;
+  cancelled_ = false;
+  Ftp1->OnRequestDone = {this, &TFormMdi::ResumeDownloadRequestDone};
+  BeginBusy();
+  StartTransferType();
+}
+
+bool TFormMdi::PrepareResumeDownload() {
+  String path, reason;
+  if (!LocalPathIn(downloadFolder_, ResumeFile, path, reason)) {
+    AddLog("Error: Not downloaded: \"" + ResumeFile + "\": " + reason);
+    return false;
+  }
+  Transferring = true;
+  ResumeOffset = FileExists(path) ? std::max<int64_t>(FileSizeOf(path), 0) : 0;
+  TransferSize = 0;
+  sizeKnown_ = false;
+  Ftp1->SetHostFileName(ResumeFile);
+  Ftp1->SetLocalFileName(path);
+  CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+  return true;
+}
+
+void TFormMdi::ResumeDownloadSized() {
+  if (sizeKnown_ && TransferSize <= ResumeOffset) {
+    AddLog("Nothing to resume: the local file holds " + IntToStr(ResumeOffset) + " bytes of " + ResumeFile +
+           ", the server " + IntToStr(TransferSize) + " bytes");
+    ResumeOffset = 0;
+    ClearOperation();
+    ResetTransferPanel();
+    EndBusy();
+    return;
+  }
+  Ftp1->SetRestartOffset(ResumeOffset);
+  ShowDownloadStart(ResumeOffset);
+  Ftp1->RestGetAsync();
+}
+
+void TFormMdi::ResumeDownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    if (cancelled_ && (request == ftpRestGetAsync || request == ftpSizeAsync || request == ftpTypeSetAsync)) {
+      EndCancelledTransfer(false);
+      return;
+    }
+    if (request == ftpSizeAsync && Ftp1->GetConnected()) {
+      // A server that refuses SIZE: the listing's size is the total.
+      TransferSize = std::max<int64_t>(listingSize_, 0);
+      sizeKnown_ = listingSize_ >= 0;
+      ResumeDownloadSized();
+      return;
+    }
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  TConnectionHost* host = host_;
+  switch (request) {
+    case ftpTypeSetAsync:
+      if (!PrepareResumeDownload()) {
+        ClearOperation();
+        EndBusy();
+        break;
+      }
+      Ftp1->SizeAsync();
+      break;
+    case ftpSizeAsync:
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      TransferSize = Ftp1->SizeReply();
+      sizeKnown_ = true;
+      ResumeDownloadSized();
+      break;
+    case ftpRestGetAsync:
+    case ftpGetAsync:
+      Transferring = false;
+      if (host) host->LocalFilesChanged();
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      ResumeOffset = 0;
+      ResumeFile.clear();
+      ResetTransferPanel();
+      ClearOperation();
+      EndBusy();
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
 void TFormMdi::ShowListingWindow() {
   TOwned<TFormDir> window(new TFormDir(Application, host_));
   window->Memo1->Lines()->LoadFromFile(ListingFile);

@@ -177,6 +177,10 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void RenameSelectedFile() override;
   void RefreshRemote() override;
   void ShowDirInfo() override;
+  // ResumeFile := localPath, then ResumeUpload.
+  void ResumeUpload(const String& localPath) override;
+  void ResumeUpload();
+  void ResumeDownload() override;
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
   void HoldIdleCount(bool hold) override;
@@ -213,6 +217,14 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void UploadFiles();
   void PrepareNextUpload();
   void PrepareNextDownload();
+  void PrepareResumeUpload();
+  // False when the remote name gives no local path (logged).
+  bool PrepareResumeDownload();
+  // The remote size is known (or not): resumes, or tells there is nothing
+  // to resume.
+  void ResumeDownloadSized();
+  // A resume is asked for in ASCII mode: refused with a box.
+  bool RefuseAsciiResume();
   void PrepareNextDelete();
   void PrepareNextChmod();
   // Sends NOOP (when send is set and the keep-alive is on); the idle count
@@ -232,6 +244,8 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void DownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void GeneralRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void DirInfoRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void ResumeUploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void ResumeDownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void DeleteRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);

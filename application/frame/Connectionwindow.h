@@ -51,6 +51,12 @@ class TConnectionWindow {
   virtual void RefreshRemote() {}
   // Reads the current directory again and shows its listing's raw text.
   virtual void ShowDirInfo() {}
+  // Sends the rest of the local file at this full path after the bytes the
+  // server's copy already holds.
+  virtual void ResumeUpload(const String& localPath) {}
+  // Fetches the rest of the one selected remote file after the bytes its
+  // local copy already holds.
+  virtual void ResumeDownload() {}
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}

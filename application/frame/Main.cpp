@@ -427,6 +427,8 @@ void TFormMain::CreateActions() {
   ActionRemoveDir->OnExecute = {this, &TFormMain::ActionRemoveDirExecute};
   ActionRefreshRemote->OnExecute = {this, &TFormMain::ActionRefreshRemoteExecute};
   ActionDirInfo->OnExecute = {this, &TFormMain::ActionDirInfoExecute};
+  ActionResumeUp->OnExecute = {this, &TFormMain::ActionResumeUpExecute};
+  ActionResumeDown->OnExecute = {this, &TFormMain::ActionResumeDownExecute};
   ActionDeleteRemote->OnExecute = {this, &TFormMain::ActionDeleteRemoteExecute};
   ActionRenameRemoteFile->OnExecute = {this, &TFormMain::ActionRenameRemoteFileExecute};
   ActionChmod->OnExecute = {this, &TFormMain::ActionChmodExecute};
@@ -859,6 +861,26 @@ void TFormMain::ActionRefreshRemoteExecute(TObject*) {
 
 void TFormMain::ActionDirInfoExecute(TObject*) {
   if (TConnectionWindow* child = ActiveChild()) child->ShowDirInfo();
+}
+
+void TFormMain::ActionResumeUpExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  std::vector<TLocalEntry> selected = LocalSelection();
+  if (selected.size() != 1) {
+    InfoBox("You must select a single file for the resume upload operation.", "Resume Error");
+    return;
+  }
+  // A folder is refused whatever its name (even one ending in .zip).
+  if (selected[0].Folder) {
+    InfoBox("You can not resume the upload of a folder.", "Resume Error");
+    return;
+  }
+  child->ResumeUpload(selected[0].Path);
+}
+
+void TFormMain::ActionResumeDownExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->ResumeDownload();
 }
 
 void TFormMain::ActionDeleteRemoteExecute(TObject*) {

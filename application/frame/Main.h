@@ -218,6 +218,8 @@ class TFormMain : public TForm, public TConnectionHost {
   void ActionRemoveDirExecute(TObject* sender);
   void ActionRefreshRemoteExecute(TObject* sender);
   void ActionDirInfoExecute(TObject* sender);
+  void ActionResumeUpExecute(TObject* sender);
+  void ActionResumeDownExecute(TObject* sender);
   void ActionDeleteRemoteExecute(TObject* sender);
   void ActionRenameRemoteFileExecute(TObject* sender);
   // The permission editor on the selected files or folder.

@@ -77,6 +77,8 @@ void TFtpScriptServer::Serve(SOCKET s) {
   };
   String cmd;
   int count = 0;
+  // The offset of the last REST: the next RETR sends from there.
+  size_t restAt = 0;
   while (NextCmd(s, log_, cmd)) {
     if (script_.CloseAfter && ++count > script_.CloseAfter) return;
     size_t blank = cmd.find(' ');
@@ -107,6 +109,9 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "250 " + verb + " ok\r\n");
     } else if (verb == "RNFR") {
       SendBytes(s, "350 Ready for RNTO\r\n");
+    } else if (verb == "REST") {
+      restAt = static_cast<size_t>(StrToInt64Def(arg, 0));
+      SendBytes(s, "350 Restarting at " + arg + "\r\n");
     } else if (verb == "SITE") {
       SendBytes(s, "200 SITE ok\r\n");
     } else if (verb == "PASV") {
@@ -130,7 +135,8 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "150 Opening data connection\r\n");
       SOCKET d = accept();
       bool whole = d != INVALID_SOCKET;
-      String data = f->second;
+      String data = f->second.substr(std::min(restAt, f->second.size()));
+      restAt = 0;
       bool cut = script_.RetrCutAfter >= 0 && static_cast<size_t>(script_.RetrCutAfter) < data.size();
       if (cut) data.resize(static_cast<size_t>(script_.RetrCutAfter));
       size_t step = script_.PaceBytes > 0 ? static_cast<size_t>(script_.PaceBytes) : data.size();

@@ -21,7 +21,8 @@
 // recorded. Defaults: banner 220, USER 331, PASS 230, SYST 215, PWD 257
 // "/home", CWD 250, TYPE 200, SIZE 213 with the file's size (550 without
 // the file), PASV from a listener of its own, PORT 200 (the next transfer
-// connects to its address), NOOP 200, MKD 257, RMD, DELE and RNTO 250,
+// connects to its address), REST 350 (the next RETR sends from there;
+// STOR records only what it received), NOOP 200, MKD 257, RMD, DELE and RNTO 250,
 // RNFR 350, SITE 200, QUIT 221 and the transfers below;
 // anything else 502.
 struct TFtpScript {
