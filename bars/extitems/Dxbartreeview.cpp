@@ -49,6 +49,7 @@ TdxBarTreeView::TdxBarTreeView(TComponent* owner, TdxBarTreeViewCombo* combo, bo
   visible_ = false;
   tabStop_ = false;
   SetReadOnly(true);
+  SetHideSelection(false);
   SetBounds(0, 0, 150, 200);
 }
 
@@ -143,10 +144,7 @@ void TdxBarTreeView::NCHitTest(TMessage& msg) {
   TTreeView::WndProc(msg);
 }
 
-bool TdxBarTreeView::NodeClicked() {
-  POINT p;
-  GetCursorPos(&p);
-  ::ScreenToClient(handle_, &p);
+bool TdxBarTreeView::NodeClicked(POINT p) {
   THitTests hit = GetHitTestInfoAt(p.x, p.y);
   if (!(hit.Contains(htOnItem) || hit.Contains(htOnIcon) || hit.Contains(htOnLabel) ||
         hit.Contains(htOnStateIcon)))
@@ -268,6 +266,17 @@ void TdxBarTreeView::WndProc(TMessage& msg) {
         return;
       }
       break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      // The tree's own handling waits for the release (a drag may start),
+      // so the click is whole when it returns.
+      POINT p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
+      bool dbl = msg.Msg == WM_LBUTTONDBLCLK;
+      TTreeView::WndProc(msg);
+      if (combo_ && HandleAllocated() && IsWindowVisible(handle_) && dbl == combo_->ChooseByDblClick())
+        NodeClicked(p);
+      return;
+    }
     case TVM_SETITEMA:
     case TVM_SETITEMW: {
       TTreeView::WndProc(msg);
@@ -285,19 +294,6 @@ void TdxBarTreeView::WndProc(TMessage& msg) {
       break;
   }
   TTreeView::WndProc(msg);
-}
-
-void TdxBarTreeView::Dispatch(TMessage& msg) {
-  if (msg.Msg == CN_NOTIFY && combo_) {
-    UINT code = reinterpret_cast<NMHDR*>(msg.LParam)->code;
-    bool choose = (code == NM_CLICK && !combo_->ChooseByDblClick()) ||
-                  (code == NM_DBLCLK && combo_->ChooseByDblClick());
-    if (choose && NodeClicked()) {
-      msg.Result = 1;
-      return;
-    }
-  }
-  TTreeView::Dispatch(msg);
 }
 
 void TdxBarTreeView::Change(TTreeNode* node) {

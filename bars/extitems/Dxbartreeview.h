@@ -40,7 +40,6 @@ class TdxBarTreeView : public TTreeView {
   void CreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   void WndProc(TMessage& msg) override;
-  void Dispatch(TMessage& msg) override;
   void Change(TTreeNode* node) override;
   void Delete(TTreeNode* node) override;
 
@@ -50,8 +49,9 @@ class TdxBarTreeView : public TTreeView {
   void SetMouseAboveClose(bool value);
   bool InCloseButton(POINT screen) const;
   void NCHitTest(TMessage& msg);
-  // A click (or double click) at the cursor: chooses the node under it.
-  bool NodeClicked();
+  // A click (or double click) at a client point: chooses the node on
+  // whose item, icon, label or state icon it lies.
+  bool NodeClicked(POINT p);
 
   TdxBarTreeViewCombo* combo_;
   bool popup_;

@@ -4,6 +4,10 @@
 // keeping the focus, and the "Select item" dialog where the combo is a
 // button.
 #include "Itemsfixture.h"
+
+#include <atomic>
+#include <thread>
+
 #include "support/Input.h"
 #include "support/Modal.h"
 #include "support/Screenshot.h"
@@ -55,12 +59,26 @@ struct TTreeItems : TItemsFixture {
   }
 };
 
+// Clicks at a screen point, the buttons sent from another thread while
+// this one pumps: a press in the tree waits in a loop of its own for the
+// release. Nothing is brought to the front (that would close a menu).
 ::testing::AssertionResult ClickAtScreen(POINT p, int times = 1) {
   if (auto r = MoveTo(p); !r) return r;
-  for (int i = 0; i < times; ++i) {
-    if (auto r = MouseDown(); !r) return r;
-    if (auto r = MouseUp(); !r) return r;
-  }
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    for (int i = 0; i < 2 * times; ++i) {
+      INPUT in{};
+      in.type = INPUT_MOUSE;
+      in.mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+      SendInput(1, &in, sizeof in);
+      Sleep(40);
+    }
+    done = true;
+  });
+  bool finished = WaitUntil([&] { return done.load(); }, 3000);
+  sender.join();
+  WaitInputProcessed();
+  if (!finished) return ::testing::AssertionFailure() << "the clicks were not sent";
   return ::testing::AssertionSuccess();
 }
 
@@ -77,7 +95,7 @@ TEST(BarsTreeComboInput, DroppedBelowTheStripIsAtTheBottomAndADoubleClickChooses
   HWND popup = f.Popup();
   RECT w;
   GetWindowRect(popup, &w);
-  TRect item = TItemsFixture::ScreenRect(c);
+  TRect item = c->Parent()->GetItemScreenRect(c);
   EXPECT_GE(w.top, item.bottom - 1);
   EXPECT_EQ(f.Tree()->Corner(), coBottomRight);
   EXPECT_EQ(w.right - w.left, 150);
@@ -224,7 +242,7 @@ TEST(BarsTreeComboInput, NearTheScreensBottomTheStripIsAtTheTop) {
   ASSERT_TRUE(f.Open(c));
   RECT w;
   GetWindowRect(f.Popup(), &w);
-  TRect item = TItemsFixture::ScreenRect(c);
+  TRect item = c->Parent()->GetItemScreenRect(c);
   EXPECT_LE(w.bottom, item.top + 1);
   EXPECT_TRUE(dxCornerIsTop(f.Tree()->Corner())) << f.Tree()->Corner();
   TRect grip = f.Tree()->GripRect();
