@@ -71,6 +71,7 @@ constexpr int dxSBAR_DATECLEAR = 39451;
 constexpr int dxSBAR_DATEDIALOGCAPTION = 39452;
 constexpr int dxSBAR_DIALOGOK = 39453;
 constexpr int dxSBAR_DIALOGCANCEL = 39454;
+constexpr int dxSBAR_TREEVIEWDIALOGCAPTION = 39455;
 constexpr int dxSBAR_IMAGEDIALOGCAPTION = 39458;
 constexpr int dxSBAR_PLACEFORCONTROL = 39459;
 

@@ -114,6 +114,26 @@ NON_TRUETYPE_FONT = [
     "             ",
 ]
 
+# A combo box over a small tree: a root with two children.
+TREE_VIEW_COMBO = [
+    "GGGGGGGGGGGGGGGG",
+    "GWWWWWWWWWWFFFFK",
+    "GWKKKKKWWWWFKKFK",
+    "GWWWWWWWWWWFFKFK",
+    "GKKKKKKKKKKKKKKK",
+    "                ",
+    " BB             ",
+    " BB KKKKK       ",
+    "  G             ",
+    "  G             ",
+    "  GGBB          ",
+    "    BB KKKKK    ",
+    "  G             ",
+    "  GGBB          ",
+    "    BB KKKKK    ",
+    "                ",
+]
+
 
 def bmp(picture):
     height = len(picture)
@@ -133,5 +153,6 @@ if __name__ == "__main__":
     (here / "dxbarimagecombo.bmp").write_bytes(bmp(IMAGE_COMBO))
     (here / "dxbarcolorcombo.bmp").write_bytes(bmp(COLOR_COMBO))
     (here / "dxbarfontnamecombo.bmp").write_bytes(bmp(FONT_NAME_COMBO))
+    (here / "dxbartreeviewcombo.bmp").write_bytes(bmp(TREE_VIEW_COMBO))
     (here / "dxbartruetypefont.bmp").write_bytes(bmp(TRUETYPE_FONT))
     (here / "dxbarnontruetypefont.bmp").write_bytes(bmp(NON_TRUETYPE_FONT))

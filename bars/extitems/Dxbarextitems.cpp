@@ -32,6 +32,7 @@ const TExtItem kExtItems[] = {
     {&TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
     {&TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
     {&TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
+    {&TdxBarTreeViewCombo::Class, &TdxBarTreeViewComboControl::Class},
     {&TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
     {&TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},
     {&TdxBarSpinEdit::Class, &TdxBarSpinEditControl::Class},

@@ -105,3 +105,4 @@ class TdxBarImageComboControl : public TdxBarComboControl {
 // in-place sub items.
 #include "bars/extitems/Dxbarpickers.h"
 #include "bars/extitems/Dxbarlists.h"
+#include "bars/extitems/Dxbartreeview.h"

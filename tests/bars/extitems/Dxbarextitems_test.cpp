@@ -53,7 +53,7 @@ const TExtClass kExtClasses[] = {
     {"TdxBarColorCombo", &TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
     {"TdxBarFontNameCombo", &TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
     {"TdxBarDateCombo", nullptr, nullptr},
-    {"TdxBarTreeViewCombo", nullptr, nullptr},
+    {"TdxBarTreeViewCombo", &TdxBarTreeViewCombo::Class, &TdxBarTreeViewComboControl::Class},
     {"TdxBarImageCombo", &TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
     {"TdxBarToolbarsListItem", &TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},
     {"TdxBarSpinEdit", &TdxBarSpinEdit::Class, &TdxBarSpinEditControl::Class},
