@@ -302,7 +302,6 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   SplitE->SetLeft(160);
   SplitE->SetWidth(3);
   SplitE->SetMinSize(150);
-  SplitE->OnMoved = [this](TObject*) { wantedDirSize_ = PTree->Width(); };
   PList = MakeControl<TPanel>(this, PMain, "PList");
   PList->SetAlign(alClient);
   PList->SetCaption("");
@@ -312,8 +311,6 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
   SplitMain->SetTop(90);
   SplitMain->SetHeight(3);
   SplitMain->SetMinSize(90);
-  // A drag sets the size the pane keeps through later resizes.
-  SplitMain->OnMoved = [this](TObject*) { wantedListSize_ = PMain->Height(); };
   CreateLocalPane();
 
   EndLoading();
@@ -340,6 +337,8 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
 
 TFormMain::~TFormMain() {
   ReleaseHooks();
+  // The list clears its items as it goes, after this part of the frame.
+  if (LocList) LocList->OnSelectItem = nullptr;
   if (formMdiWindow_) FormMdi = nullptr;
   if (FormMain == this) FormMain = nullptr;
 }
@@ -461,7 +460,7 @@ void TFormMain::CreateLocalPane() {
 
 void TFormMain::LocListSelectItem(TObject*, TListItem*, bool) {
   // A range of many items refreshes the actions once.
-  if (localSelectionPosted_ || !HandleAllocated()) return;
+  if (localSelectionPosted_ || IsDestroying() || !HandleAllocated()) return;
   localSelectionPosted_ = PostMessageA(Handle(), WM_LOCAL_SELECTION_CHANGED, 0, 0) != FALSE;
 }
 
@@ -557,6 +556,7 @@ void TFormMain::SetStatusText(TConnectionWindow* child, int panel, const String&
 }
 
 void TFormMain::ShowActiveStatus() {
+  if (!TabCon || !Stat1 || Stat1->Panels()->Count() < 3) return;
   TCustomForm* active = TabCon->Tabs()->Count() > 0 ? ActiveMDIChild() : nullptr;
   auto it = active ? statusTexts_.find(active) : statusTexts_.end();
   for (int panel = 1; panel <= 2; ++panel)
@@ -743,6 +743,8 @@ void TFormMain::FormShow(TObject*) {
   SelectLocalFolder(TReg::ReadString(SettingsSection, "LastDir"));
   wantedListSize_ = TReg::ReadSettingInteger("LocalListSize");
   wantedDirSize_ = TReg::ReadSettingInteger("LocalDirSize");
+  fittedListSize_ = PMain->Height();
+  fittedDirSize_ = PTree->Width();
   FitLocalPane();
   UpdateActionStates();
 }
@@ -763,8 +765,14 @@ void TFormMain::FormClose(TObject*, TCloseAction&) {
 
 void TFormMain::FitLocalPane() {
   if (wantedListSize_ <= 0 || !HandleAllocated() || IsIconic(Handle())) return;
+  // A size set since the last fit (a drag of the splitter, a caller) is
+  // the one wanted from now on.
+  if (PMain->Height() != fittedListSize_) wantedListSize_ = PMain->Height();
+  if (PTree->Width() != fittedDirSize_) wantedDirSize_ = PTree->Width();
   PMain->SetHeight(TReg::FitPaneSize("LocalListSize", wantedListSize_, SplitMain->MaxSizeOf(PMain)));
   PTree->SetWidth(TReg::FitPaneSize("LocalDirSize", wantedDirSize_, SplitE->MaxSizeOf(PTree)));
+  fittedListSize_ = PMain->Height();
+  fittedDirSize_ = PTree->Width();
 }
 
 void TFormMain::FormResize(TObject*) {

@@ -259,6 +259,7 @@ class TFormMain : public TForm, public TConnectionHost {
   // the pane beyond it stay on the screen.
   void FitLocalPane();
   int wantedListSize_ = 0, wantedDirSize_ = 0;
+  int fittedListSize_ = 0, fittedDirSize_ = 0;
 
   // ---- the status bar's connection panels (1 and 2) of each child.
   void ShowActiveStatus();
