@@ -843,8 +843,44 @@ void TdxBarComboControl::SetLocalItemIndex(int index) {
   if (EditorHidden()) Repaint();
 }
 
+void TdxBarComboControl::TypeToChoose(char c) {
+  TdxBarCustomCombo* combo = CustomCombo();
+  if (!combo) return;
+  // A pause starts a new search, as in a list box.
+  DWORD now = GetTickCount();
+  if (now - typedAt_ > 1000) typed_.clear();
+  typedAt_ = now;
+  typed_ += c;
+  TStrings* items = combo->Items();
+  auto find = [&](const String& prefix) {
+    for (int i = 0; i < items->Count(); ++i)
+      if (items->Get(i).size() >= prefix.size() && SameText(items->Get(i).substr(0, prefix.size()), prefix)) return i;
+    return -1;
+  };
+  int index = find(typed_);
+  if (index < 0 && typed_.size() > 1) {
+    // No entry goes on with the letters: the last one starts again.
+    typed_ = String(1, c);
+    index = find(typed_);
+  }
+  if (index < 0) return;
+  if (index != combo->ItemIndex()) {
+    std::shared_ptr<const bool> alive = Alive();
+    combo->SetItemIndex(index);
+    if (!*alive) return;
+  }
+  SetLocalItemIndex(index);
+  if (droppedDown_) combo->CheckLocalPos();
+}
+
 void TdxBarComboControl::WndProc(TMessage& msg) {
   std::shared_ptr<const bool> alive = Alive();
+  bool printable = msg.WParam >= ' ' && msg.WParam < 256 && msg.WParam != 127;
+  if (msg.Msg == WM_CHAR && printable && EditorHidden()) {
+    if (DoKeyPress(msg) && *alive) TypeToChoose(static_cast<char>(msg.WParam));
+    msg.Result = 0;
+    return;
+  }
   if (msg.Msg == WM_KEYDOWN) {
     WORD key = static_cast<WORD>(msg.WParam);
     TdxBarCustomCombo* combo = CustomCombo();

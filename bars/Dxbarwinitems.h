@@ -246,6 +246,7 @@ class TdxBarCustomCombo : public TCustomdxBarCombo {
 
  protected:
   friend class TdxBarDropDownListBox;
+  friend class TdxBarComboControl;
   // Keeps the focused control's browsed entry in step with its text, and
   // the open list's selection with the entry.
   void CheckLocalPos();
@@ -439,5 +440,10 @@ class TdxBarComboControl : public TCustomdxBarComboControl {
   void WndProc(TMessage& msg) override;
 
  private:
+  // Without an editor a typed character chooses, as in a drop-down list.
+  void TypeToChoose(char c);
   int localItemIndex_ = -1;
+  // The letters typed so far and when the last one came.
+  String typed_;
+  DWORD typedAt_ = 0;
 };

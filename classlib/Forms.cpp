@@ -335,9 +335,12 @@ void TCustomForm::SetBounds(int left, int top, int width, int height) {
 }
 
 void TCustomForm::AlignControls(TControl* control, TRect& rect) {
+  // A pass started inside another aligns nothing and leaves rect whole: the
+  // outer pass places the client window (else it would cover the bars).
+  bool nested = alignLevel_ > 0;
   TCustomControl::AlignControls(control, rect);
   // The MDI client window takes what the aligned controls leave.
-  if (clientHandle_)
+  if (clientHandle_ && !nested)
     SetWindowPos(clientHandle_, HWND_BOTTOM, rect.left, rect.top, std::max(rect.Width(), 0),
                  std::max(rect.Height(), 0), SWP_NOACTIVATE);
 }

@@ -6,6 +6,14 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 export NEMBRA_BUILD=${NEMBRA_BUILD:-$top/build}
 "$top/scripts/setup.sh"
 "$top/scripts/build.sh"
+# The display the program will show on: the one set, else the build's own
+# when it runs; a Wine session of the prefix left on another one goes first.
+want=${DISPLAY:-}
+if [ -z "$want" ] && [ -f "$NEMBRA_BUILD/wine/xvfb.pid" ] && [ -f "$NEMBRA_BUILD/wine/display" ] &&
+  kill -0 "$(cat "$NEMBRA_BUILD/wine/xvfb.pid")" 2>/dev/null; then
+  want=$(cat "$NEMBRA_BUILD/wine/display")
+fi
+"$top/scripts/wine-leftover.sh" "$NEMBRA_BUILD" "$want" || exit 1
 "$top/scripts/wineprefix.sh" "$NEMBRA_BUILD"
 own_display=
 if [ -z "${DISPLAY:-}" ]; then

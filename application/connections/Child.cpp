@@ -308,6 +308,10 @@ TFormMdi::TFormMdi(TComponent* owner, TConnectionHost* host) : TForm(owner), hos
   SetName(name);
   SetFormStyle(fsMDIChild);
   SetBounds(0, 0, 640, 420);
+  // It opens maximised, as its activation makes it.
+  SetWindowState(wsMaximized);
+  // Shown on the frame's menu bar while the window is maximised.
+  if (HICON icon = LoadIconA(GetModuleHandleA(nullptr), "NEMBRACONNECTION")) SetIcon(icon);
   OnShow = {this, &TFormMdi::FormShow};
   OnActivate = {this, &TFormMdi::FormActivate};
   OnCloseQuery = {this, &TFormMdi::FormCloseQuery};

@@ -1307,3 +1307,113 @@ TEST_F(MainTest, DnsQueriesFromTheMenuAskDnsmasq) {
   ASSERT_TRUE(KeyChord({VK_RETURN}));
   EXPECT_TRUE(modal.Finish(20000)) << memo;
 }
+
+// ---------------------------------------------------------------- commands chosen with Enter
+
+TEST_F(MainTest, EnterOnAMenuItemReachesNoWindowItOpens) {
+  Put("Lanline", 1);
+  Open();
+  FormDial = new TFormDial(Application);
+  auto stillOpenAfter = [](DWORD ms) {
+    return [ms, since = DWORD(0)](HWND wnd) mutable {
+      if (!since) since = GetTickCount();
+      return IsWindowVisible(wnd) && GetTickCount() - since >= ms;
+    };
+  };
+  // Connections, then five menus to the right: Utilities, its first item
+  // Dialer. The Enter that chose it does not press the dial window's
+  // default button (Connect).
+  {
+    TModalDriver modal;
+    modal.Window("Palvane - RAS Dialer Utility")
+        .Do("still open", stillOpenAfter(400))
+        .Do("shot", [](HWND wnd) {
+          SaveScreenshot(wnd, "dialer");
+          return true;
+        })
+        .Press("&Close");
+    ASSERT_TRUE(FocusWindow(form->LocList->Handle()));
+    ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_RIGHT}));
+    ASSERT_TRUE(KeyChord({VK_RETURN}));
+    EXPECT_TRUE(modal.Finish(10000));
+  }
+  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty()) << dialogs.Dialogs.Boxes[0].text;
+  FormDial->Free();
+  FormDial = nullptr;
+  // Help, its first item About: the box stays open until OK.
+  {
+    TModalDriver modal;
+    modal.Window("About Nembra")
+        .Do("still open", stillOpenAfter(400))
+        .Do("shot", [](HWND wnd) {
+          SaveScreenshot(wnd, "about");
+          return true;
+        })
+        .Press("&OK");
+    ASSERT_TRUE(FocusWindow(form->LocList->Handle()));
+    ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+    for (int i = 0; i < 6; ++i) ASSERT_TRUE(KeyChord({VK_RIGHT}));
+    ASSERT_TRUE(KeyChord({VK_RETURN}));
+    EXPECT_TRUE(modal.Finish(10000));
+  }
+  EXPECT_EQ(FindTopWindow("About Nembra"), nullptr);
+}
+
+// ---------------------------------------------------------------- the quick-connect combo
+
+TEST_F(MainTest, TypedLettersChooseTheFirstProfileBeginningWithThem) {
+  WriteFileBytes(profiles, "[Local test server]\r\nHostName=127.0.0.1\r\n\r\n"
+                           "[Lab east]\r\nHostName=e.example\r\n\r\n"
+                           "[Mirror]\r\nHostName=m.example\r\n\r\n"
+                           "[Local second]\r\nHostName=s.example\r\n\r\n");
+  Put("Lanline", 1);
+  Open();
+  // Sorted: Lab east, Local second, Local test server, Mirror.
+  ASSERT_EQ(form->QuickConnectCount(), 4);
+  form->SetQuickConnectIndex(3);
+  TdxBar* bar = form->Bar1->BarByCaption("Quick Connect");
+  ASSERT_TRUE(bar && bar->Control());
+  HWND barWnd = bar->Control()->Handle();
+  TRect combo = bar->Control()->GetItemRect(bar->ItemLinks()->Items(0)->Control());
+  // A click on the combo focuses it and drops its list.
+  ASSERT_TRUE(Click(barWnd, POINT{combo.left + 20, (combo.top + combo.bottom) / 2}));
+  ASSERT_TRUE(WaitUntil([&] { return GetFocus() && IsChild(barWnd, GetFocus()); }));
+  HWND names = nullptr;
+  ASSERT_NE(names = WaitForTopWindow("", "TdxBarDropDownListBox"), nullptr);
+  int n = 0;
+  struct TCase {
+    const char* Typed;
+    const char* Chosen;
+  } cases[] = {
+      {"l", "Lab east"},             // the first beginning with the letter
+      {"loc", "Local second"},       // the letters go on the search
+      {"local t", "Local test server"},
+      {"m", "Mirror"},               // after a pause a letter starts again
+      {"x", "Mirror"},               // no profile: the choice stays
+      {"LA", "Lab east"},            // case ignored
+  };
+  for (const TCase& c : cases) {
+    // The first three with the list open (its selection follows), the
+    // others with it closed (F4).
+    if (n++ == 3) {
+      ASSERT_TRUE(KeyChord({VK_F4}));
+      ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(names); }));
+    }
+    PumpFor(1100);
+    ASSERT_TRUE(TypeText(c.Typed));
+    EXPECT_TRUE(WaitUntil([&] { return form->QuickConnectText() == c.Chosen; }, 3000))
+        << c.Typed << ": " << form->QuickConnectText();
+    if (n <= 3) {
+      EXPECT_EQ(SendMessageA(names, LB_GETCURSEL, 0, 0), form->QuickConnectIndex()) << c.Typed;
+      if (n == 3) SaveScreenshot(form->Handle(), "typed-in-the-list");
+    }
+  }
+  SaveScreenshot(form->Handle(), "typed");
+  // The field shows the choice; Quick Connect opens it.
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  EXPECT_EQ(form->QuickConnectText(), "Lab east");
+  form->ActionQuickCon->Execute();
+  ASSERT_NE(TFakeChild::Live.size(), 0u);
+  EXPECT_EQ((*TFakeChild::Live.begin())->ProfileName, "Lab east");
+}
