@@ -446,22 +446,27 @@ void TSplitter::Moved() {
   if (OnMoved) OnMoved(this);
 }
 
+int TSplitter::MaxSizeOf(TControl* control) const {
+  if (!parent_) return 0;
+  bool horizontal = Horizontal();
+  TRect client = parent_->ClientRect();
+  int size = (horizontal ? client.Width() : client.Height()) - minSize_;
+  for (int i = 0; i < parent_->ControlCount(); ++i) {
+    TControl* c = parent_->Controls(i);
+    if (!c->Visible() || c == control) continue;
+    TAlign a = c->Align();
+    if (horizontal ? (a == alLeft || a == alRight) : (a == alTop || a == alBottom)) size -= SizeOf(c);
+  }
+  return size;
+}
+
 void TSplitter::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseDown(button, shift, x, y);
   if (button != mbLeft || control_) return;
   control_ = Neighbour();
   if (!control_) return;
-  // What the parent may give the control: its client size less MinSize
-  // and less every other control aligned on the same axis.
+  maxSize_ = MaxSizeOf(control_);
   bool horizontal = Horizontal();
-  TRect client = parent_->ClientRect();
-  maxSize_ = (horizontal ? client.Width() : client.Height()) - minSize_;
-  for (int i = 0; i < parent_->ControlCount(); ++i) {
-    TControl* c = parent_->Controls(i);
-    if (!c->Visible() || c == control_) continue;
-    TAlign a = c->Align();
-    if (horizontal ? (a == alLeft || a == alRight) : (a == alTop || a == alBottom)) maxSize_ -= SizeOf(c);
-  }
   startSize_ = newSize_ = SizeOf(control_);
   TPoint p = ClientToScreen(TPoint(x, y));
   startPos_ = horizontal ? p.x : p.y;

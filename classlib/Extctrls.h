@@ -150,6 +150,9 @@ class TSplitter : public TGraphicControl {
   // The control the splitter resizes: the one it touches on its aligned
   // side.
   TControl* Neighbour() const;
+  // The largest size a drag gives control: the parent's client size less
+  // MinSize and less every other visible control aligned on the same axis.
+  int MaxSizeOf(TControl* control) const;
 
   TSplitCanResizeEvent OnCanResize;
   // A drag ended.

@@ -849,6 +849,8 @@ void TPTCustomShellList::RefreshItems() {
   for (int i = 0; i < present.Count(); ++i) static_cast<TListItem*>(present.Objects(i))->Delete();
   SetAllocBy(now.Count());
   for (int i = 0; i < now.Count(); ++i) AddNewShellItem(CopyIdList(nullptr, now.PIDL(i)));
+  // New items go where the list's sort puts them, not at the end.
+  if (now.Count() > 0) SortList();
 }
 
 // -------- change reaction

@@ -1492,10 +1492,16 @@ void TFormMdi::CloseBClick(TObject*) { Close(); }
 
 void TFormMdi::FormShow(TObject*) {
   ComboMode->SetItemIndex(0);
-  PRemTree->SetWidth(TReg::ReadSettingInteger("RemoteDirSize"));
+  // The window shows maximised in the frame's client: stored sizes wider
+  // than that take the defaults, so the file list and the splitter stay.
+  int room = ClientWidth();
+  RECT frame{};
+  if (HandleAllocated() && GetClientRect(GetParent(Handle()), &frame)) room = std::max<int>(room, frame.right);
+  PRemTree->SetWidth(TReg::ReadPaneSize("RemoteDirSize", room - SplitRem->Width() - SplitRem->MinSize()));
   SplitRem->SetLeft(PRemTree->Left() + PRemTree->Width());
+  int listRoom = room - PRemTree->Width() - SplitRem->Width();
   const char* names[] = {"Column1Size", "Column2Size", "Column3Size", "Column4Size"};
-  for (int i = 0; i < 4; ++i) RemoteFiles->Columns()->Items(i)->SetWidth(TReg::ReadSettingInteger(names[i]));
+  for (int i = 0; i < 4; ++i) RemoteFiles->Columns()->Items(i)->SetWidth(TReg::ReadPaneSize(names[i], listRoom));
 }
 
 void TFormMdi::FormActivate(TObject*) { SetWindowState(wsMaximized); }

@@ -842,8 +842,7 @@ void TFormStoS::Button4Click(TObject*) {
 // ---------------------------------------------------------------- show and close
 
 void TFormStoS::FormShow(TObject*) {
-  int width = TReg::ReadInteger(SettingsSection, "StoSSize");
-  Panel2->SetWidth(width < 1 ? 331 : width);
+  Panel2->SetWidth(TReg::ReadPaneSize("StoSSize", Splitter1->MaxSizeOf(Panel2)));
 }
 
 void TFormStoS::DetachClients() {

@@ -20,6 +20,9 @@ TFormMain* FormMain = nullptr;
 
 namespace {
 
+// Posted once a run of selection changes of the local file list is through.
+constexpr UINT WM_LOCAL_SELECTION_CHANGED = WM_USER + 40;
+
 enum TCategory { catDefault, catConnections, catView, catDirectories, catFiles, catBatch, catUtilities, catHelp, catMenus };
 
 const char* const kCategoryNames[] = {"Default", "Connections", "View",      "Directories", "Files",
@@ -334,6 +337,8 @@ TFormMain::TFormMain(TComponent* owner, const String& profilesPath) : TForm(owne
 
 TFormMain::~TFormMain() {
   ReleaseHooks();
+  // The list clears its items as it goes, after this part of the frame.
+  if (LocList) LocList->OnSelectItem = nullptr;
   if (formMdiWindow_) FormMdi = nullptr;
   if (FormMain == this) FormMain = nullptr;
 }
@@ -452,7 +457,14 @@ void TFormMain::CreateLocalPane() {
   LocList->SetMultiSelect(true);
   LocList->SetDragMode(dmAutomatic);
   LocList->OnClick = {this, &TFormMain::LocListClick};
+  LocList->OnSelectItem = {this, &TFormMain::LocListSelectItem};
   LocTree->SetShellList(LocList);
+}
+
+void TFormMain::LocListSelectItem(TObject*, TListItem*, bool) {
+  // A range of many items refreshes the actions once.
+  if (localSelectionPosted_ || IsDestroying() || !HandleAllocated()) return;
+  localSelectionPosted_ = PostMessageA(Handle(), WM_LOCAL_SELECTION_CHANGED, 0, 0) != FALSE;
 }
 
 void TFormMain::SelectLocalFolder(const String& path) { LocTree->SetSelectedPathName(path); }
@@ -540,8 +552,18 @@ TConnectionWindow* TFormMain::TabChild(int index) const {
 void TFormMain::SetStatusText(TConnectionWindow* child, int panel, const String& text) {
   if (!child || panel < 0 || panel > 2) return;
   TCustomForm* active = ActiveMDIChild();
+  // Kept only for a window with a tab: a going one leaves nothing behind.
+  if (panel > 0 && TabCon->Tabs()->IndexOfObject(child->Window()) >= 0) statusTexts_[child->Window()][panel - 1] = text;
   if (!active || active != child->Window()) return;
   Stat1->Panels()->Items(panel)->SetText(text);
+}
+
+void TFormMain::ShowActiveStatus() {
+  if (!TabCon || !Stat1 || Stat1->Panels()->Count() < 3) return;
+  TCustomForm* active = TabCon->Tabs()->Count() > 0 ? ActiveMDIChild() : nullptr;
+  auto it = active ? statusTexts_.find(active) : statusTexts_.end();
+  for (int panel = 1; panel <= 2; ++panel)
+    Stat1->Panels()->Items(panel)->SetText(it == statusTexts_.end() ? String() : it->second[panel - 1]);
 }
 
 void TFormMain::RemoveChildTab(TConnectionWindow* child) {
@@ -549,6 +571,7 @@ void TFormMain::RemoveChildTab(TConnectionWindow* child) {
     TCustomForm* window = child->Window();
     // The close query of the window calls this again: the tabs are looked
     // up afresh after every close.
+    statusTexts_.erase(window);
     for (int i; (i = TabCon->Tabs()->IndexOfObject(window)) >= 0;) {
       TabCon->Tabs()->Delete(i);
       window->Close();
@@ -557,6 +580,7 @@ void TFormMain::RemoveChildTab(TConnectionWindow* child) {
   int count = TabCon->Tabs()->Count();
   if (count == 0) {
     TabCon->SetVisible(false);
+    ShowActiveStatus();
     return;
   }
   TabCon->SetVisible(true);
@@ -650,6 +674,7 @@ void TFormMain::UpdateActionStates() {
   }
   in.Local = LocalSelectionCount();
   SetActionStates(in);
+  ShowActiveStatus();
 }
 
 void TFormMain::SetActionStates(const TActionInputs& in) {
@@ -719,8 +744,11 @@ String TFormMain::ExecuteSaveDialog(TComponent* owner, const String& filter, con
 
 void TFormMain::FormShow(TObject*) {
   SelectLocalFolder(TReg::ReadString(SettingsSection, "LastDir"));
-  PMain->SetHeight(TReg::ReadSettingInteger("LocalListSize"));
-  PTree->SetWidth(TReg::ReadSettingInteger("LocalDirSize"));
+  wantedListSize_ = TReg::ReadSettingInteger("LocalListSize");
+  wantedDirSize_ = TReg::ReadSettingInteger("LocalDirSize");
+  fittedListSize_ = PMain->Height();
+  fittedDirSize_ = PTree->Width();
+  FitLocalPane();
   UpdateActionStates();
 }
 
@@ -738,7 +766,20 @@ void TFormMain::FormClose(TObject*, TCloseAction&) {
   TReg::SaveFormPlacement(placement);
 }
 
+void TFormMain::FitLocalPane() {
+  if (wantedListSize_ <= 0 || !HandleAllocated() || IsIconic(Handle())) return;
+  // A size set since the last fit (a drag of the splitter, a caller) is
+  // the one wanted from now on.
+  if (PMain->Height() != fittedListSize_) wantedListSize_ = PMain->Height();
+  if (PTree->Width() != fittedDirSize_) wantedDirSize_ = PTree->Width();
+  PMain->SetHeight(TReg::FitPaneSize("LocalListSize", wantedListSize_, SplitMain->MaxSizeOf(PMain)));
+  PTree->SetWidth(TReg::FitPaneSize("LocalDirSize", wantedDirSize_, SplitE->MaxSizeOf(PTree)));
+  fittedListSize_ = PMain->Height();
+  fittedDirSize_ = PTree->Width();
+}
+
 void TFormMain::FormResize(TObject*) {
+  FitLocalPane();
   int width = (Stat1->Width() - 100) / 2;
   Stat1->Panels()->Items(1)->SetWidth(width);
   Stat1->Panels()->Items(2)->SetWidth(width);
@@ -941,6 +982,7 @@ void TFormMain::Notification(TComponent* component, TOperation operation) {
     FormMdi = nullptr;
     formMdiWindow_ = nullptr;
   }
+  if (auto* window = dynamic_cast<TCustomForm*>(component)) statusTexts_.erase(window);
   // A connection window freed without its close leaves no tab behind.
   if (!IsDestroying() && TabCon && component != TabCon) {
     bool dropped = false;
@@ -948,7 +990,10 @@ void TFormMain::Notification(TComponent* component, TOperation operation) {
       TabCon->Tabs()->Delete(i);
       dropped = true;
     }
-    if (dropped && TabCon->Tabs()->Count() == 0) TabCon->SetVisible(false);
+    if (dropped && TabCon->Tabs()->Count() == 0) {
+      TabCon->SetVisible(false);
+      ShowActiveStatus();
+    }
   }
 }
 
@@ -959,6 +1004,11 @@ void TFormMain::Dispatch(TMessage& msg) {
     if (IsIconic(Handle())) TForm::Dispatch(msg);
     SetForegroundWindow(Handle());
     msg.Result = 0;
+    return;
+  }
+  if (msg.Msg == WM_LOCAL_SELECTION_CHANGED) {
+    localSelectionPosted_ = false;
+    UpdateActionStates();
     return;
   }
   TForm::Dispatch(msg);

@@ -5,6 +5,8 @@
 // boxes and other services the rest of the program calls.
 #pragma once
 
+#include <array>
+#include <map>
 #include <vector>
 
 #include "Connectionhost.h"
@@ -128,7 +130,8 @@ class TFormMain : public TForm, public TConnectionHost {
   void ErrorBox(const String& text, const String& caption) override;
   bool AskYesNo(const String& text, const String& caption) override;
   // Panel 0, 1 or 2 takes the text when child is the active child; any
-  // other panel or child changes nothing.
+  // other panel or child changes nothing. Panels 1 and 2 are kept per
+  // child and show the active child's own (empty with none).
   void SetStatusText(TConnectionWindow* child, int panel, const String& text);
   // Drops the child's tab and closes the child; with no tab left TabCon
   // hides, else the last tab becomes current.
@@ -249,6 +252,21 @@ class TFormMain : public TForm, public TConnectionHost {
 
   // ---- the local pane: LocTree in PTree bound to LocList in PList.
   void CreateLocalPane();
+  // Every change of the file list's selection (clicks, keys, typed
+  // letters) refreshes the actions once the changes are through.
+  void LocListSelectItem(TObject* sender, TListItem* item, bool selected);
+  bool localSelectionPosted_ = false;
+
+  // The local pane in the sizes wanted (stored, or set by a drag) where
+  // the window has room for them, else in the defaults: each splitter and
+  // the pane beyond it stay on the screen.
+  void FitLocalPane();
+  int wantedListSize_ = 0, wantedDirSize_ = 0;
+  int fittedListSize_ = 0, fittedDirSize_ = 0;
+
+  // ---- the status bar's connection panels (1 and 2) of each child.
+  void ShowActiveStatus();
+  std::map<TCustomForm*, std::array<String, 2>> statusTexts_;
 
   // ---- the quick-connect combo: replaces its entries (kept sorted).
   void FillQuickConnect(TStrings* names);

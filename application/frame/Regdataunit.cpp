@@ -165,6 +165,15 @@ int TReg::ReadSettingInteger(const String& name) {
   return v;
 }
 
+int TReg::FitPaneSize(const String& name, int value, int room) {
+  if (value >= 1 && value <= room) return value;
+  for (const TSettingLimit& l : kSettingLimits)
+    if (name == l.name) value = l.belowLow;
+  return std::max(1, std::min(value, room));
+}
+
+int TReg::ReadPaneSize(const String& name, int room) { return FitPaneSize(name, ReadSettingInteger(name), room); }
+
 void TReg::LoadFormPlacement(TPlacementWindow& window) {
   TRegistry r;
   OpenForRead(r, window.PlacementName());

@@ -74,6 +74,11 @@ class TReg : public TComponent {
   //   ShareAccess outside 0..3 -> 0.
   // Other names (LastShortcut) read as ReadInteger does.
   static int ReadSettingInteger(const String& name);
+  // A pane or column size (of a name above) that fits room: a value
+  // outside 1..room takes the name's default, itself cut to room (never
+  // below 1). ReadPaneSize does so with the stored value.
+  static int FitPaneSize(const String& name, int value, int room);
+  static int ReadPaneSize(const String& name, int room);
 
   // Restores the placement kept under the window's name: a stored
   // "MaxState" true maximises the window; false applies each stored "Left",

@@ -464,6 +464,27 @@ TEST_F(ShellListTest, RefreshKeepsItemsAndWaitsForAnEdit) {
   EXPECT_EQ(list->Items()->Count(), 6);
 }
 
+TEST_F(ShellListTest, ARefreshSortsNewItemsIn) {
+  String dir = MakeShellTestFolder("list-sortin");
+  MakeFile(dir + "\\a.txt");
+  MakeFile(dir + "\\c.txt");
+  ForceDirectories(dir + "\\m");
+  ShowFolder(dir);
+  EXPECT_EQ(Captions(list), (std::vector<String>{"m", "a.txt", "c.txt"}));
+  MakeFile(dir + "\\b.txt");
+  ForceDirectories(dir + "\\b");
+  list->RefreshItems();
+  const std::vector<String> ascending = {"b", "m", "a.txt", "b.txt", "c.txt"};
+  EXPECT_EQ(Captions(list), ascending);
+  // Reversed, a new item goes where the reversed order puts it.
+  list->SetSortColumn(-1);
+  DeleteFileA((dir + "\\b.txt").c_str());
+  list->RefreshItems();
+  MakeFile(dir + "\\b.txt");
+  list->RefreshItems();
+  EXPECT_EQ(Captions(list), std::vector<String>(ascending.rbegin(), ascending.rend()));
+}
+
 TEST_F(ShellListTest, EnumerationEndsAndFailures) {
   String dir = MakeListFolder("ends");
   String empty = MakeShellTestFolder("list-ends-empty");
