@@ -1811,6 +1811,12 @@ void TFormMdi::ResumeDownloadSized() {
     EndBusy();
     return;
   }
+  // Nothing local yet: a plain download.
+  if (ResumeOffset == 0) {
+    ShowDownloadStart(0);
+    Ftp1->GetAsync();
+    return;
+  }
   Ftp1->SetRestartOffset(ResumeOffset);
   ShowDownloadStart(ResumeOffset);
   Ftp1->RestGetAsync();
