@@ -719,6 +719,43 @@ TEST(Road, FoldersFilesAndPermissions) {
   ASSERT_TRUE(WaitUntil([&] { return HostMode(disk + "\\second.txt") == "600"; }, kStepMs))
       << HostMode(disk + "\\second.txt");
 
+  // A download cut short goes on from the same menu's second item, Resume
+  // Download: the local copy ends whole.
+  WriteFileBytes(localDir + "\\second.txt", "sec");
+  PumpFor(300);
+  ASSERT_TRUE(Click(remote[1], FirstRow(remote[1])));
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  for (int i = 0; i < 2; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(localDir + "\\second.txt") == "second\r\n"; }, kStepMs))
+      << ReadFileBytes(localDir + "\\second.txt");
+
+  // Utilities (five to the right of Connections), Remote Directory
+  // Information (its fourth item): the listing as sent, closed with Escape.
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(KeyChord({VK_RIGHT}));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND info = ProgramWindow(program, "Directory Information");
+  ASSERT_NE(info, nullptr) << DescribeWindows(TopWindows(true, true));
+  bool listsFile = false;
+  // Another process's edit: its text comes by WM_GETTEXT (GetWindowText
+  // reads only its title).
+  for (HWND c : ChildrenOfClass(info, "TMemo")) {
+    char text[4096] = {};
+    DWORD_PTR got = 0;
+    SendMessageTimeoutA(c, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &got);
+    if (String(text).find("second.txt") != String::npos) listsFile = true;
+  }
+  EXPECT_TRUE(listsFile);
+  PumpFor(300);
+  SaveScreenshot(info, "dirinfo");
+  ASSERT_TRUE(BringToFront(info));
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(info) || !IsWindowVisible(info); }, kStepMs));
+
   // On the server's disk: the renamed folder, one file gone, 600.
   EXPECT_TRUE(DirectoryExists(disk + "\\renamed"));
   EXPECT_FALSE(FileExists(disk + "\\first.txt"));
