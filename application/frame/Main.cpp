@@ -698,6 +698,9 @@ void TFormMain::SetActionStates(const TActionInputs& in) {
   for (TAction* a : {ActionQuote, ActionCWD, ActionCDUP, ActionPWD, ActionHELP, ActionSYST, ActionSITE, ActionLIST,
                      ActionNLST, ActionSTOR, ActionRETR, ActionSTAT, ActionSIZE, ActionQUIT})
     a->SetEnabled(c);
+  // A command without its handler yet stays disabled.
+  for (int i = 0; i < ActionList1->ActionCount(); ++i)
+    if (auto* a = dynamic_cast<TAction*>(ActionList1->Actions(i)); a && !a->OnExecute) a->SetEnabled(false);
 }
 
 bool TFormMain::CheckConnection() {
