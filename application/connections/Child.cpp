@@ -2139,3 +2139,11 @@ void TFormMdi::RemoteDirsColumnClick(TObject*, TListColumn*) {
   RemoteDirs->SetHeaderSortDirection(RemoteDirs->HeaderSortDirection() == ptsdDesc ? ptsdAsc : ptsdDesc);
   RemoteDirs->AlphaSort();
 }
+
+// ---------------------------------------------------------------- batch
+
+void TFormMdi::BatchUpload(const String&) {}
+
+void TFormMdi::BatchDownload() {}
+
+void TFormMdi::BatchDelete() {}

@@ -181,6 +181,9 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ResumeUpload(const String& localPath) override;
   void ResumeUpload();
   void ResumeDownload() override;
+  void BatchUpload(const String& localFolder) override;
+  void BatchDownload() override;
+  void BatchDelete() override;
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
   void HoldIdleCount(bool hold) override;

@@ -57,6 +57,13 @@ class TConnectionWindow {
   // Fetches the rest of the one selected remote file after the bytes its
   // local copy already holds.
   virtual void ResumeDownload() {}
+  // Copies the local folder at this full path, with everything under it,
+  // into the current remote directory.
+  virtual void BatchUpload(const String& localFolder) {}
+  // Copies the selected remote folder's tree into the local folder.
+  virtual void BatchDownload() {}
+  // Deletes the selected remote folder with everything under it.
+  virtual void BatchDelete() {}
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}
