@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "Dirinfo.h"
+#include "Userpass.h"
 #include "classlib/Dialogs.h"
 #include "application/frame/Regdataunit.h"
 
@@ -18,6 +19,8 @@ constexpr UINT WM_LISTING_FILL = WM_USER + 21;
 constexpr UINT WM_SELECTION_CHANGED = WM_USER + 22;
 // Log lines wait to reach the memo.
 constexpr UINT WM_LOG_FLUSH = WM_USER + 23;
+// The lists of a raw LIST are full: its listing window opens.
+constexpr UINT WM_SHOW_LISTING = WM_USER + 24;
 
 // Rows added between two checks of the time, and the time a slice takes
 // at most before the window handles its other messages.
@@ -661,8 +664,15 @@ void TFormMdi::ConnectFailed(const String& message) {
 }
 
 bool TFormMdi::AskRelogin() {
-  // The re-login window comes with the raw commands.
-  return false;
+  // The server waits for the next USER meanwhile.
+  THeldIdleCount held(this);
+  TOwned<TFormUserPass> form(new TFormUserPass(Application));
+  form->EditUser->SetText(Ftp1->UserName());
+  form->ShowModal();
+  if (form->Cancelled) return false;
+  Ftp1->SetUserName(form->UserName);
+  Ftp1->SetPassWord(form->Password);
+  return true;
 }
 
 bool TFormMdi::CanStartCommand() {
@@ -999,6 +1009,7 @@ void TFormMdi::EndFillUpdate() {
 
 void TFormMdi::StopListing() {
   ++listingGeneration_;
+  listingWindowAfterFill_ = false;
   if (fill_) {
     EndFillUpdate();
     RemoteFiles->SetSortType(stBoth);
@@ -1086,6 +1097,10 @@ void TFormMdi::FillSlice(WPARAM generation) {
     fill_.reset();
     RemoteFiles->SetSortType(stBoth);
     if (TConnectionHost* host = host_) host->ChildStateChanged(this);
+    if (listingWindowAfterFill_) {
+      listingWindowAfterFill_ = false;
+      PostMessageA(Handle(), WM_SHOW_LISTING, 0, 0);
+    }
     return;
   }
   while (!f.Added()) {
@@ -1110,6 +1125,9 @@ void TFormMdi::Dispatch(TMessage& msg) {
       return;
     case WM_LOG_FLUSH:
       FlushLog();
+      return;
+    case WM_SHOW_LISTING:
+      if (!closing_) ShowListingWindow();
       return;
     case WM_SELECTION_CHANGED:
       selectionPosted_ = false;
@@ -2118,6 +2136,279 @@ void TFormMdi::ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD er
   // One command: nothing is half done when it fails.
   queueDone_ = 0;
   ChmodRequestDone(sender, request, error);
+}
+
+// ---------------------------------------------------------------- raw commands
+
+bool NeedsDataConnection(const String& line) {
+  static const char* const words[] = {"RETR", "STOR", "STOU", "APPE", "LIST", "NLST",
+                                      "MLSD", "PASV", "EPSV", "PORT", "EPRT", "REST"};
+  String word = UpperCase(FirstWord(line));
+  for (const char* w : words)
+    if (word == w) return true;
+  return false;
+}
+
+bool TFormMdi::StartRawCommand() {
+  if (!CanStartCommand()) return false;
+  BeginBusy();
+  ShowListingAfter = RawStorPending = false;
+  Ftp1->OnRequestDone = {this, &TFormMdi::RawCommandRequestDone};
+  return true;
+}
+
+void TFormMdi::SendRawLine(const String& line) {
+  if (!StartRawCommand()) return;
+  Ftp1->SetLocalFileName(line);
+  Ftp1->QuoteAsync();
+}
+
+void TFormMdi::SendQuote(const String& line) {
+  if (line.empty()) return;
+  // The quote request reads one reply: a data command's transfer would be
+  // read as the next command's replies.
+  if (NeedsDataConnection(line)) {
+    InfoBox("The command " + UpperCase(FirstWord(line)) +
+                " opens a data connection or sets up the next one, which a quoted command cannot do. Please use "
+                "LIST, NLST, STOR or RETR of the Commands menu instead.",
+            "Send Quote Command");
+    return;
+  }
+  SendRawLine(line);
+}
+
+void TFormMdi::SendCWD(const String& dir) {
+  if (dir.empty() || !StartRawCommand()) return;
+  Ftp1->SetHostDirName(dir);
+  Ftp1->CwdAsync();
+}
+
+void TFormMdi::SendCDUP() {
+  if (!StartRawCommand()) return;
+  Ftp1->SetHostDirName("..");
+  Ftp1->CDupAsync();
+}
+
+void TFormMdi::SendPWD() {
+  if (!StartRawCommand()) return;
+  Ftp1->PwdAsync();
+}
+
+void TFormMdi::SendHELP(const String& line) {
+  if (line.empty()) return;
+  SendRawLine(line);
+}
+
+void TFormMdi::SendSYST() {
+  if (!StartRawCommand()) return;
+  Ftp1->SystAsync();
+}
+
+void TFormMdi::SendSITE(const String& parameters) {
+  if (parameters.empty()) return;
+  SendRawLine("SITE " + parameters);
+}
+
+void TFormMdi::SendRawListing(bool names) {
+  if (!StartRawCommand()) return;
+  // Bare, into the listing file: never the file of the last transfer.
+  Ftp1->SetHostFileName("");
+  Ftp1->SetLocalFileName(ListingFile);
+  ShowListingAfter = true;
+  if (names)
+    Ftp1->LsAsync();
+  else
+    Ftp1->DirAsync();
+}
+
+void TFormMdi::SendLIST() { SendRawListing(false); }
+
+void TFormMdi::SendNLST() { SendRawListing(true); }
+
+String TFormMdi::RawTransferFolder() {
+  String folder = host_ ? host_->LocalFolder() : String();
+  if (!folder.empty() && DirectoryExists(folder)) return folder;
+  InfoBox("Please select a folder on a local drive to transfer with.", "Transfer");
+  return String();
+}
+
+void TFormMdi::SendSTOR(const String& name) {
+  if (name.empty()) return;
+  String folder = RawTransferFolder();
+  if (folder.empty()) return;
+  String path, reason;
+  if (!LocalPathIn(folder, name, path, reason)) {
+    AddLog("Error: Not uploaded: \"" + name + "\": " + reason);
+    return;
+  }
+  String why = NotUploadable(path);
+  if (!why.empty()) {
+    AddLog("Error: " + why + ", not uploaded: " + path);
+    return;
+  }
+  if (!StartRawCommand()) return;
+  cancelled_ = false;
+  ResetTransferPanel();
+  Transferring = true;
+  int64_t size = FileSizeOf(path);
+  if (size > 0) TransferSize = size;
+  sizeKnown_ = true;
+  Ftp1->SetHostFileName(name);
+  Ftp1->SetLocalFileName(path);
+  CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+  RawStorPending = true;
+  StartTransferType();
+}
+
+void TFormMdi::SendRETR(const String& name) {
+  if (name.empty()) return;
+  String folder = RawTransferFolder();
+  if (folder.empty()) return;
+  // The remote path's last part names the local file.
+  String base = name.substr(name.rfind('/') == String::npos ? 0 : name.rfind('/') + 1);
+  String path, reason;
+  if (!LocalPathIn(folder, base, path, reason)) {
+    AddLog("Error: Not downloaded: \"" + name + "\": " + reason);
+    return;
+  }
+  if (!StartRawCommand()) return;
+  cancelled_ = false;
+  ResetTransferPanel();
+  Transferring = true;
+  TransferSize = 0;
+  sizeKnown_ = false;
+  Ftp1->SetHostFileName(name);
+  Ftp1->SetLocalFileName(path);
+  CancelB->OnClick = {this, &TFormMdi::CancelTransfer};
+  RawStorPending = false;
+  StartTransferType();
+}
+
+void TFormMdi::SendSIZE(const String& name) {
+  if (name.empty()) return;
+  SendRawLine("SIZE " + name);
+}
+
+void TFormMdi::SendSTAT() { SendRawLine("STAT "); }
+
+void TFormMdi::SendQUIT() {
+  if (!StartRawCommand()) return;
+  Ftp1->QuitAsync();
+}
+
+void TFormMdi::RawCommandRequestDone(TObject*, TFtpRequest request, WORD error) {
+  bool transfer = request == ftpTypeSetAsync || request == ftpSizeAsync || request == ftpGetAsync ||
+                  request == ftpPutAsync;
+  if (error != 0) {
+    if (cancelled_ && transfer) {
+      bool upload = RawStorPending || request == ftpPutAsync;
+      RawStorPending = false;
+      EndCancelledTransfer(upload);
+      return;
+    }
+    // Any 2xx reply to CDUP is done: servers answer 200 as well as 250.
+    if (request == ftpCDupAsync && Ftp1->ReplyCode() >= 200 && Ftp1->ReplyCode() < 300) {
+      Ftp1->PwdAsync();
+      return;
+    }
+    // A server without SIZE: the file comes without a known size.
+    if (request == ftpSizeAsync && Ftp1->GetConnected()) {
+      TransferSize = 0;
+      sizeKnown_ = false;
+      ShowDownloadStart(0);
+      Ftp1->GetAsync();
+      return;
+    }
+    ShowListingAfter = RawStorPending = false;
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  TConnectionHost* host = host_;
+  switch (request) {
+    case ftpCwdAsync:
+    case ftpCDupAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      break;
+    case ftpDirAsync:
+      ParseListing();
+      ClearOperation();
+      EndBusy();
+      if (ShowListingAfter) {
+        ShowListingAfter = false;
+        listingWindowAfterFill_ = true;
+      }
+      break;
+    case ftpLsAsync:
+      // The names shown raw; the lists keep what they show.
+      ClearOperation();
+      EndBusy();
+      if (ShowListingAfter) {
+        ShowListingAfter = false;
+        ShowListingWindow();
+      }
+      break;
+    case ftpTypeSetAsync:
+      if (cancelled_) {
+        bool upload = RawStorPending;
+        RawStorPending = false;
+        EndCancelledTransfer(upload);
+      } else if (RawStorPending) {
+        RawStorPending = false;
+        ShowUploadStart(0);
+        Ftp1->PutAsync();
+      } else {
+        Ftp1->SizeAsync();
+      }
+      break;
+    case ftpSizeAsync:
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      TransferSize = Ftp1->SizeReply();
+      sizeKnown_ = true;
+      ShowDownloadStart(0);
+      Ftp1->GetAsync();
+      break;
+    case ftpGetAsync:
+      if (host) host->LocalFilesChanged();
+      Transferring = false;
+      if (cancelled_) {
+        EndCancelledTransfer(false);
+        break;
+      }
+      ResetTransferPanel();
+      Timer1->SetEnabled(false);
+      Timer1->Tag = 1;
+      ClearOperation();
+      EndBusy();
+      break;
+    case ftpPutAsync:
+      Transferring = false;
+      if (cancelled_) {
+        EndCancelledTransfer(true);
+        break;
+      }
+      ResetTransferPanel();
+      Timer1->SetEnabled(false);
+      Timer1->Tag = 1;
+      CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+      Ftp1->PwdAsync();
+      break;
+    case ftpRqAbort:
+      ShowListingAfter = RawStorPending = false;
+      RequestAborted();
+      break;
+    default:
+      // QUOTE, SYST, QUIT: the reply is in the log.
+      ClearOperation();
+      EndBusy();
+      break;
+  }
 }
 
 // ---------------------------------------------------------------- sorting

@@ -71,6 +71,11 @@ String MakeListingFileIn(const String& folder);
 // prefix first.
 int CompareRemoteNames(const String& a, const String& b);
 
+// The command line names a command that opens a data connection or sets
+// up the next one (RETR, STOR, STOU, APPE, LIST, NLST, MLSD, PASV, EPSV,
+// PORT, EPRT, REST; the first word, in any case): no typed line may send it.
+bool NeedsDataConnection(const String& line);
+
 // What a tick of the idle timer does, with the idle count after the tick:
 // the client ready (idle) or running a request, the settings TimeOutDisable,
 // KeepAlive and Noop (below 1: 120), and the client's time-out in seconds.
@@ -186,6 +191,21 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void BatchDelete() override;
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
+  // ---- raw commands
+  void SendQuote(const String& line) override;
+  void SendCWD(const String& dir) override;
+  void SendCDUP() override;
+  void SendPWD() override;
+  void SendHELP(const String& line) override;
+  void SendSYST() override;
+  void SendSITE(const String& parameters) override;
+  void SendLIST() override;
+  void SendNLST() override;
+  void SendSTOR(const String& name) override;
+  void SendRETR(const String& name) override;
+  void SendSIZE(const String& name) override;
+  void SendSTAT() override;
+  void SendQUIT() override;
   void HoldIdleCount(bool hold) override;
   // A question or input box for the window is open.
   bool IdleCountHeld() const { return held_ > 0; }
@@ -253,6 +273,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ChmodRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void NoopRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void RawCommandRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void Ftp1Display(TObject* sender, String& message);
   void Ftp1Command(TObject* sender, String& command);
   void Ftp1Response(TObject* sender);
@@ -326,6 +347,14 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // or the abort's end); false for any other request.
   bool ListingEndStep(TFtpRequest request);
   void DetachClient();
+  // ---- raw commands
+  // Starts a raw command: false when none may start now.
+  bool StartRawCommand();
+  // Sends a command line through the quote request.
+  void SendRawLine(const String& line);
+  void SendRawListing(bool names);
+  // The local folder of a raw transfer ("" after telling there is none).
+  String RawTransferFolder();
 
   TConnectionHost* host_;
   bool busy_ = false;
@@ -353,4 +382,6 @@ class TFormMdi : public TForm, public TConnectionWindow {
   std::unique_ptr<TListingJob> job_;
   std::unique_ptr<TListingFill> fill_;
   WPARAM listingGeneration_ = 0;
+  // The raw LIST's listing window shows once the lists are full.
+  bool listingWindowAfterFill_ = false;
 };

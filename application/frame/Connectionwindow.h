@@ -67,6 +67,29 @@ class TConnectionWindow {
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}
+  // ---- raw commands: each sends one command (the listing, the transfer or
+  // the directory change it starts ends as its menu command's would).
+  // A typed command line, sent as it stands; those that need a data
+  // connection or set one up are refused with a box.
+  virtual void SendQuote(const String& line) {}
+  virtual void SendCWD(const String& dir) {}
+  virtual void SendCDUP() {}
+  // PWD, then the listing of that directory.
+  virtual void SendPWD() {}
+  virtual void SendHELP(const String& line) {}
+  virtual void SendSYST() {}
+  // "SITE " and the parameters.
+  virtual void SendSITE(const String& parameters) {}
+  // The listing, shown raw once the lists are full; NLST's at once.
+  virtual void SendLIST() {}
+  virtual void SendNLST() {}
+  // The file of this name in the local folder, uploaded.
+  virtual void SendSTOR(const String& name) {}
+  // The remote file, saved in the local folder under its last part.
+  virtual void SendRETR(const String& name) {}
+  virtual void SendSIZE(const String& name) {}
+  virtual void SendSTAT() {}
+  virtual void SendQUIT() {}
   // A question or input box for the window opens (true) or closes: while
   // one is open its idle count stands still.
   virtual void HoldIdleCount(bool hold) {}

@@ -438,6 +438,53 @@ void TFormMain::CreateActions() {
   ActionRenameRemoteFile->OnExecute = {this, &TFormMain::ActionRenameRemoteFileExecute};
   ActionChmod->OnExecute = {this, &TFormMain::ActionChmodExecute};
   ActionChmodDir->OnExecute = {this, &TFormMain::ActionChmodDirExecute};
+  CreateRawCommandActions();
+}
+
+// ---------------------------------------------------------------- raw commands
+
+void TFormMain::CreateRawCommandActions() {
+  using TSendText = void (TConnectionWindow::*)(const String&);
+  // The text typed (the empty preset when cancelled): sent when not empty.
+  const struct {
+    TAction* Action;
+    const char* Caption;
+    const char* Prompt;
+    TSendText Send;
+  } asked[] = {
+      {ActionQuote, "Send Quote Command", "Type in a command to send to the server:", &TConnectionWindow::SendQuote},
+      {ActionCWD, "Send CWD Command", "Type in the directory to change to:", &TConnectionWindow::SendCWD},
+      {ActionSITE, "Send SITE Command", "Type in the parameter pass to the server with the command:",
+       &TConnectionWindow::SendSITE},
+      {ActionSTOR, "Send STOR Command", "Type in the name of the file to store on the server:",
+       &TConnectionWindow::SendSTOR},
+      {ActionRETR, "Send RETR Command", "Type in the name of the file to retrieve from the server:",
+       &TConnectionWindow::SendRETR},
+      {ActionSIZE, "Send SIZE Command", "Type in the name of the file to retrieve the size of:",
+       &TConnectionWindow::SendSIZE},
+  };
+  for (const auto& a : asked) {
+    String caption = a.Caption, prompt = a.Prompt;
+    TSendText send = a.Send;
+    a.Action->OnExecute = [this, caption, prompt, send](TObject*) {
+      TConnectionWindow* child = ActiveChild();
+      if (!child) return;
+      String text = ChildInputBox(child, caption, prompt, "");
+      if (!text.empty()) (child->*send)(text);
+    };
+  }
+  const std::pair<TAction*, void (TConnectionWindow::*)()> plain[] = {
+      {ActionCDUP, &TConnectionWindow::SendCDUP}, {ActionPWD, &TConnectionWindow::SendPWD},
+      {ActionSYST, &TConnectionWindow::SendSYST}, {ActionLIST, &TConnectionWindow::SendLIST},
+      {ActionNLST, &TConnectionWindow::SendNLST}, {ActionSTAT, &TConnectionWindow::SendSTAT},
+      {ActionQUIT, &TConnectionWindow::SendQUIT}};
+  for (const auto& [action, send] : plain)
+    action->OnExecute = [this, send](TObject*) {
+      if (TConnectionWindow* child = ActiveChild()) (child->*send)();
+    };
+  ActionHELP->OnExecute = [this](TObject*) {
+    if (TConnectionWindow* child = ActiveChild()) child->SendHELP("HELP");
+  };
 }
 
 // ---------------------------------------------------------------- local pane

@@ -238,6 +238,9 @@ class TFormMain : public TForm, public TConnectionHost {
 
  private:
   void CreateActions();
+  // The Commands menu's actions: each sends its command through the
+  // active connection window, those with an argument after an input box.
+  void CreateRawCommandActions();
   // The application's exception hook, the frame services and the active
   // form's event go back to what they were.
   void ReleaseHooks();

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "Childtest.h"
+#include "application/connections/Dirinfo.h"
 #include "support/Modal.h"
 #include "support/Peers.h"
 #include "support/Screenshot.h"
@@ -259,6 +260,92 @@ TEST_P(ChildPeers, FoldersFilesAndModes) {
     if (!modal.Seen().empty()) shown = modal.Seen()[0].Texts;
   }
   EXPECT_NE(std::find(shown.begin(), shown.end(), "755"), shown.end()) << ::testing::PrintToString(shown);
+}
+
+TEST_P(ChildPeers, RawCommands) {
+  const TPeerCase& c = GetParam();
+  // A fresh folder under upload/ with one file of the FTP account.
+  String name = "raw-" + Tag() + "-" + IntToStr(GetCurrentProcessId());
+  String disk = PeerFolder(c.Name) + "root\\upload\\" + name;
+  ASSERT_TRUE(ForceDirectories(disk));
+  WriteFileBytes(disk + "\\f.txt", "raw f\r\n");
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)) +
+                                  " && chmod 644 " + ShellQuote(HostPath(disk)) + "/f.txt");
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+  PeerProfile("Raw", "/upload/" + name);
+  TFormMdi* child = Open("Raw");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  ASSERT_TRUE(child->Connected()) << child->LogLines->Text();
+  // The reply lines a command brought.
+  auto replies = [&](const std::function<void()>& act) {
+    int from = child->LogLines->Count();
+    act();
+    EXPECT_TRUE(WaitIdle(child, 30000));
+    std::vector<String> got;
+    for (int i = from; i < child->LogLines->Count(); ++i)
+      if (child->LogLines->Get(i).rfind("<-- ", 0) == 0) got.push_back(child->LogLines->Get(i));
+    return got;
+  };
+  struct Row {
+    const char* what;
+    std::function<void()> act;
+  } answered[] = {
+      {"SYST", [&] { child->SendSYST(); }},
+      {"STAT", [&] { child->SendSTAT(); }},
+      {"HELP", [&] { child->SendHELP("HELP"); }},
+      {"SITE CHMOD", [&] { child->SendSITE("CHMOD 600 f.txt"); }},
+      {"QUOTE TYPE I", [&] { child->SendQuote("TYPE I"); }},
+  };
+  for (const Row& r : answered) {
+    SCOPED_TRACE(r.what);
+    std::vector<String> got = replies(r.act);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.back().substr(4, 1), "2") << ::testing::PrintToString(got);
+  }
+  EXPECT_EQ(ModeOf(disk + "\\f.txt"), "600");
+  std::vector<String> size = replies([&] { child->SendSIZE("/size10m.bin"); });
+  EXPECT_EQ(size, (std::vector<String>{"<-- 213 10485760"}));
+
+  // The raw listings show what is there.
+  for (bool names : {false, true}) {
+    SCOPED_TRACE(names ? "NLST" : "LIST");
+    String shown;
+    TModalDriver modal(20000);
+    modal.Window("Directory Information")
+        .Do("read the memo",
+            [&](HWND w) {
+              auto* form = dynamic_cast<TFormDir*>(TControl::FindControl(w));
+              if (!form) return false;
+              shown = form->Memo1->Text();
+              return true;
+            })
+        .Key(VK_ESCAPE);
+    if (names)
+      child->SendNLST();
+    else
+      child->SendLIST();
+    ASSERT_TRUE(modal.Finish(30000));
+    ASSERT_TRUE(WaitIdle(child, 30000));
+    EXPECT_NE(shown.find("f.txt"), String::npos) << shown;
+  }
+
+  // A raw STOR from the local folder, then a raw RETR of the server's file.
+  WriteFileBytes(local + "\\up.bin", RandomBytes(100000, static_cast<unsigned>(c.Port) + c.Passive));
+  child->SendSTOR("up.bin");
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  EXPECT_EQ(FileSha256(disk + "\\up.bin"), FileSha256(local + "\\up.bin"));
+  std::vector<String> rows = Captions(child->RemoteFiles);
+  EXPECT_NE(std::find(rows.begin(), rows.end(), "up.bin"), rows.end());
+  child->SendRETR("f.txt");
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  EXPECT_EQ(FileSha256(local + "\\f.txt"), FileSha256(disk + "\\f.txt"));
+  EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
+
+  child->SendQUIT();
+  ASSERT_TRUE(WaitUntil([&] { return !child->Connected() && !child->Busy(); }, 15000));
+  EXPECT_TRUE(child->ReconB->Enabled());
+  EXPECT_TRUE(host.Boxes.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ChildPeers,

@@ -97,8 +97,12 @@ void TFtpScriptServer::Serve(SOCKET s) {
       SendBytes(s, "215 UNIX Type: L8\r\n");
     } else if (verb == "PWD") {
       SendBytes(s, "257 \"/home\" is the current directory\r\n");
-    } else if (verb == "CWD") {
+    } else if (verb == "CWD" || verb == "CDUP") {
       SendBytes(s, "250 Directory changed\r\n");
+    } else if (verb == "HELP") {
+      SendBytes(s, "214-The following commands are recognized.\r\n CWD CDUP LIST NLST RETR STOR SIZE SITE\r\n214 Help OK.\r\n");
+    } else if (verb == "STAT") {
+      SendBytes(s, "211 Scripted FTP status: logged in\r\n");
     } else if (verb == "TYPE") {
       SendBytes(s, "200 Type set\r\n");
     } else if (verb == "NOOP") {
@@ -166,6 +170,12 @@ void TFtpScriptServer::Serve(SOCKET s) {
         stored_[arg] = got;
       }
       SendBytes(s, "226 Transfer complete\r\n");
+    } else if (verb == "NLST") {
+      SendBytes(s, "150 Here comes the name list\r\n");
+      SOCKET d = accept();
+      SendBytes(d, script_.Names);
+      closesocket(d);
+      SendBytes(s, "226 Directory send OK\r\n");
     } else if (verb == "LIST") {
       SendBytes(s, "150 Here comes the directory listing\r\n");
       SOCKET d = accept();

@@ -19,9 +19,10 @@
 
 // A scripted FTP server on 127.0.0.1 for one connection. Every command is
 // recorded. Defaults: banner 220, USER 331, PASS 230, SYST 215, PWD 257
-// "/home", CWD 250, TYPE 200, SIZE 213 with the file's size (550 without
-// the file), PASV from a listener of its own, PORT 200 (the next transfer
-// connects to its address), REST 350 (the next RETR sends from there;
+// "/home", CWD and CDUP 250, HELP a 214 of three lines, STAT 211, TYPE
+// 200, SIZE 213 with the file's size (550 without the file), PASV from a
+// listener of its own, PORT 200 (the next transfer connects to its
+// address), REST 350 (the next RETR sends from there;
 // STOR records only what it received), NOOP 200, MKD 257, RMD, DELE and RNTO 250,
 // RNFR 350, SITE 200, QUIT 221 and the transfers below;
 // anything else 502.
@@ -33,6 +34,8 @@ struct TFtpScript {
   std::map<String, String> Files;
   // What LIST sends, lines ending in CR LF.
   String Listing;
+  // What NLST sends.
+  String Names;
   // LIST answers 150 and then nothing until the client goes.
   bool HoldList = false;
   // RETR sends PaceBytes every PaceMs (0: all at once).

@@ -71,6 +71,20 @@ class TFakeChild : public TForm, public TConnectionWindow {
   void RefreshRemote() override { Called("RefreshRemote"); }
   void ChmodFiles(const String& mode, bool quote) override { Called("ChmodFiles " + mode + (quote ? " quote" : "")); }
   void ChmodDir(const String& mode, bool quote) override { Called("ChmodDir " + mode + (quote ? " quote" : "")); }
+  void SendQuote(const String& line) override { Called("SendQuote " + line); }
+  void SendCWD(const String& dir) override { Called("SendCWD " + dir); }
+  void SendCDUP() override { Called("SendCDUP"); }
+  void SendPWD() override { Called("SendPWD"); }
+  void SendHELP(const String& line) override { Called("SendHELP " + line); }
+  void SendSYST() override { Called("SendSYST"); }
+  void SendSITE(const String& parameters) override { Called("SendSITE " + parameters); }
+  void SendLIST() override { Called("SendLIST"); }
+  void SendNLST() override { Called("SendNLST"); }
+  void SendSTOR(const String& name) override { Called("SendSTOR " + name); }
+  void SendRETR(const String& name) override { Called("SendRETR " + name); }
+  void SendSIZE(const String& name) override { Called("SendSIZE " + name); }
+  void SendSTAT() override { Called("SendSTAT"); }
+  void SendQUIT() override { Called("SendQUIT"); }
   void HoldIdleCount(bool hold) override { Held += hold ? 1 : -1; }
 
   // Each operation called, with the count of holds open at the call.
@@ -209,9 +223,7 @@ const std::set<String> kConnected = {"UpDir", "ChangeDir", "MkdDir", "RefreshRem
 
 // The commands not built yet: disabled whatever the rules say.
 const std::set<String> kUnbuilt = {"New",  "ListView", "DetailView", "LgIconView", "SmIconView",  "NewLocalDir",
-                                   "RefreshLocal", "BatchUpload", "BatchDownload", "BatchDelete", "SaveLog",
-                                   "Quote", "CWD", "CDUP", "PWD", "HELP", "SYST", "SITE", "LIST", "NLST", "STOR",
-                                   "RETR", "STAT", "SIZE", "QUIT"};
+                                   "RefreshLocal", "BatchUpload", "BatchDownload", "BatchDelete", "SaveLog"};
 
 // The enabled actions: these, less the commands not built yet.
 std::set<String> Plus(std::set<String> a, std::initializer_list<std::set<String>> more) {
@@ -949,6 +961,65 @@ TEST_F(MainTest, RemoteFolderAndFileActions) {
     form->CloseAllChildren();
     ASSERT_TRUE(WaitLive(0));
   }
+}
+
+TEST_F(MainTest, RawCommandActions) {
+  Open();
+  struct Row {
+    TAction* TFormMain::*action;
+    std::vector<TRecordingDialogs::TInputAnswer> inputs;
+    std::vector<String> calls;
+    String query;  // caption|prompt|preset, "" for none
+  } rows[] = {
+      {&TFormMain::ActionQuote, {{true, "NOOP"}}, {"SendQuote NOOP"},
+       "Send Quote Command|Type in a command to send to the server:|"},
+      {&TFormMain::ActionQuote, {}, {}, "Send Quote Command|Type in a command to send to the server:|"},
+      {&TFormMain::ActionQuote, {{true, ""}}, {}, "Send Quote Command|Type in a command to send to the server:|"},
+      {&TFormMain::ActionCWD, {{true, "pub"}}, {"SendCWD pub"},
+       "Send CWD Command|Type in the directory to change to:|"},
+      {&TFormMain::ActionCWD, {}, {}, "Send CWD Command|Type in the directory to change to:|"},
+      {&TFormMain::ActionSITE, {{true, "CHMOD 600 f"}}, {"SendSITE CHMOD 600 f"},
+       "Send SITE Command|Type in the parameter pass to the server with the command:|"},
+      {&TFormMain::ActionSITE, {{true, ""}}, {}, "Send SITE Command|Type in the parameter pass to the server with the command:|"},
+      {&TFormMain::ActionSTOR, {{true, "up.txt"}}, {"SendSTOR up.txt"},
+       "Send STOR Command|Type in the name of the file to store on the server:|"},
+      {&TFormMain::ActionSTOR, {}, {}, "Send STOR Command|Type in the name of the file to store on the server:|"},
+      {&TFormMain::ActionRETR, {{true, "a.bin"}}, {"SendRETR a.bin"},
+       "Send RETR Command|Type in the name of the file to retrieve from the server:|"},
+      {&TFormMain::ActionRETR, {}, {}, "Send RETR Command|Type in the name of the file to retrieve from the server:|"},
+      {&TFormMain::ActionSIZE, {{true, "a.bin"}}, {"SendSIZE a.bin"},
+       "Send SIZE Command|Type in the name of the file to retrieve the size of:|"},
+      {&TFormMain::ActionSIZE, {}, {}, "Send SIZE Command|Type in the name of the file to retrieve the size of:|"},
+      {&TFormMain::ActionCDUP, {}, {"SendCDUP"}, ""},
+      {&TFormMain::ActionPWD, {}, {"SendPWD"}, ""},
+      {&TFormMain::ActionHELP, {}, {"SendHELP HELP"}, ""},
+      {&TFormMain::ActionSYST, {}, {"SendSYST"}, ""},
+      {&TFormMain::ActionLIST, {}, {"SendLIST"}, ""},
+      {&TFormMain::ActionNLST, {}, {"SendNLST"}, ""},
+      {&TFormMain::ActionSTAT, {}, {"SendSTAT"}, ""},
+      {&TFormMain::ActionQUIT, {}, {"SendQUIT"}, ""},
+  };
+  TFakeChild* child = OpenChild("p");
+  child->IsConnected = true;
+  form->UpdateActionStates();
+  for (const Row& r : rows) {
+    TAction* action = form.get()->*r.action;
+    SCOPED_TRACE(action->Name() + ::testing::PrintToString(r.calls));
+    EXPECT_TRUE(action->Enabled());
+    child->Calls.clear();
+    dialogs.Dialogs.InputQueries.clear();
+    dialogs.Dialogs.InputAnswers = r.inputs;
+    action->Execute();
+    EXPECT_EQ(child->Calls, r.calls);
+    std::vector<String> queries;
+    for (const auto& q : dialogs.Dialogs.InputQueries) queries.push_back(q.Caption + "|" + q.Prompt + "|" + q.Value);
+    EXPECT_EQ(queries, r.query.empty() ? std::vector<String>{} : std::vector<String>{r.query});
+    EXPECT_EQ(child->Held, 0);
+  }
+  // Without a connected window they are disabled.
+  child->IsConnected = false;
+  form->UpdateActionStates();
+  for (const Row& r : rows) EXPECT_FALSE((form.get()->*r.action)->Enabled()) << (form.get()->*r.action)->Name();
 }
 
 TEST_F(MainTest, PermissionEditorFromTheActions) {

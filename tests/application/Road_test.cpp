@@ -767,3 +767,87 @@ TEST(Road, FoldersFilesAndPermissions) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }
+
+TEST(Road, SiteAndListFromTheCommandsMenu) {
+  // A fresh start folder on the server with a file of the FTP account.
+  String tag = IntToStr(GetCurrentProcessId());
+  String start = "road-raw-" + tag;
+  String disk = PeerFolder("vsftpd") + "root\\upload\\" + start;
+  ASSERT_TRUE(ForceDirectories(disk));
+  WriteFileBytes(disk + "\\f", "raw commands\r\n");
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)) +
+                                  " && chmod 644 " + ShellQuote(HostPath(disk)) + "/f");
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+
+  String folder = MakeTempFolder("road-raw");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
+                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
+                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+    r.WriteString("LastDir", MakeTempFolder("road-raw-local"));
+    r.WriteInteger("LastShortcut", 0);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND local = FindChildByClass(main, "TListView");
+    return local && IsWindowVisible(local);
+  }, kStepMs));
+  PumpFor(500);
+  // Quick Connect with the profile chosen last time.
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND child = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
+  ASSERT_TRUE(WaitUntil([&] {
+    std::vector<HWND> remote = ChildrenOfClass(child, "TListView");
+    return remote.size() == 2 && ItemCount(remote[1]) == 1;
+  }, kStepMs));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == "/upload/" + start; }, kStepMs)) << RemotePath(child);
+
+  // Utilities (five to the right of Connections), Commands (its second
+  // item), then an item of the Commands menu (disabled ones count).
+  auto command = [&](int down) -> ::testing::AssertionResult {
+    if (auto r = MenuItem(main, 5, 1); !r) return r;
+    for (int i = 0; i < down; ++i)
+      if (auto r = KeyChord({VK_DOWN}); !r) return r;
+    return KeyChord({VK_RETURN});
+  };
+  // SITE: CDUP, CWD, PWD, SYST, STAT, HELP, SITE.
+  ASSERT_TRUE(command(6));
+  HWND box = ProgramWindow(program, "Send SITE Command");
+  ASSERT_NE(box, nullptr) << DescribeWindows(TopWindows(true, true));
+  ASSERT_TRUE(BringToFront(box));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText("CHMOD 600 f"));
+  PumpFor(300);
+  SaveScreenshot(box, "site");
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return HostMode(disk + "\\f") == "600"; }, kStepMs)) << HostMode(disk + "\\f");
+
+  // LIST, two further down (after QUOTE): the listing window, closed with
+  // Escape.
+  PumpFor(300);
+  ASSERT_TRUE(command(8));
+  HWND info = ProgramWindow(program, "Directory Information");
+  ASSERT_NE(info, nullptr) << DescribeWindows(TopWindows(true, true));
+  String listed;
+  for (HWND c : ChildrenOfClass(info, "TMemo")) listed += ControlText(c);
+  // The file's row, with the mode just set.
+  EXPECT_EQ(listed.rfind("-rw-------", 0), 0u) << listed;
+  PumpFor(300);
+  SaveScreenshot(info, "list");
+  ASSERT_TRUE(BringToFront(info));
+  ASSERT_TRUE(KeyChord({VK_ESCAPE}));
+  ASSERT_TRUE(Gone(info));
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
+}
