@@ -7,6 +7,7 @@
 #include "Childtest.h"
 #include "application/connections/Dirinfo.h"
 #include "application/connections/Userpass.h"
+#include "support/Input.h"
 #include "support/Modal.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
@@ -47,8 +48,8 @@ class ChildRaw : public ChildTest {
     return l;
   }
   // Until n commands came since the mark and the window is idle again.
-  ::testing::AssertionResult Settled(TFormMdi* child, size_t n) {
-    if (!WaitUntil([&] { return Sent().size() >= n; }, 10000))
+  ::testing::AssertionResult Settled(TFormMdi* child, size_t n, DWORD ms = 10000) {
+    if (!WaitUntil([&] { return Sent().size() >= n; }, ms))
       return ::testing::AssertionFailure() << "sent " << ::testing::PrintToString(Sent());
     if (!WaitIdle(child)) return ::testing::AssertionFailure() << "still busy";
     PumpFor(100);
@@ -58,6 +59,11 @@ class ChildRaw : public ChildTest {
   size_t sent_ = 0;
   int logged_ = 0;
 };
+
+// The transfer panel's Cancel, clicked where it is drawn.
+::testing::AssertionResult ClickButton(TSpeedButton* b) {
+  return Click(b->Parent()->Handle(), POINT{b->Left() + b->Width() / 2, b->Top() + b->Height() / 2});
+}
 
 bool Holds(const std::vector<String>& lines, const String& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -266,6 +272,49 @@ TEST_F(ChildRaw, RefusedBeforeAnythingIsSent) {
   EXPECT_EQ(ReadFileBytes(local + "\\x"), "only inside");
   EXPECT_FALSE(FileExists(dir + "\\x"));
   EXPECT_EQ(LogLinesStarting(child, "Error: ").size(), 5u);
+}
+
+TEST_F(ChildRaw, CancelledRawTransfersKeepTheConnection) {
+  TFtpScript script;
+  script.Listing = kListing;
+  script.Files = {{"big.bin", String(400000, 'r')}};
+  script.PaceBytes = 4000;
+  script.PaceMs = 25;
+  script.PaceStor = true;
+  TFormMdi* child = Connect(script);
+  ASSERT_NE(child, nullptr);
+  WriteFileBytes(local + "\\large.bin", String(4 << 20, 's'));
+  struct Row {
+    const char* what;
+    std::function<void()> act;
+    std::vector<String> sent;
+  } rows[] = {
+      {"RETR", [&] { child->SendRETR("big.bin"); }, {"TYPE I", "SIZE big.bin", "PASV", "RETR big.bin"}},
+      // The server may hold part of the file: the directory is read again.
+      {"STOR", [&] { child->SendSTOR("large.bin"); }, Concat({"TYPE I", "PASV", "STOR large.bin"}, kRelist)},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    Mark(child);
+    r.act();
+    ASSERT_TRUE(WaitUntil([&] { return child->TransferDone > 0; }, 10000));
+    ASSERT_TRUE(ClickButton(child->CancelB));
+    EXPECT_EQ(child->SizeSpeed->Caption(), "Transfer Cancelled");
+    ASSERT_TRUE(Settled(child, r.sent.size(), 30000));
+    EXPECT_EQ(Sent(), r.sent);
+    EXPECT_TRUE(child->Connected());
+    EXPECT_FALSE(child->Transferring);
+    EXPECT_FALSE(child->RawStorPending);
+    EXPECT_FALSE(child->Timer1->Enabled());
+  }
+  EXPECT_LT(FileSizeOf(local + "\\big.bin"), 400000);
+  EXPECT_TRUE(host.Boxes.empty());
+  // The next command goes over the same connection.
+  Mark(child);
+  child->SendPWD();
+  ASSERT_TRUE(Settled(child, kRelist.size()));
+  EXPECT_EQ(Sent(), kRelist);
+  EXPECT_EQ(server_->Count("USER"), 1);
 }
 
 TEST_F(ChildRaw, AnotherUserAndPasswordAfter530) {
