@@ -67,8 +67,8 @@ class TConnectionWindow {
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}
-  // ---- raw commands: each sends one command (the listing, the transfer or
-  // the directory change it starts ends as its menu command's would).
+  // ---- raw commands: each sends one command and finishes what it starts
+  // (a directory change is listed, a transfer runs to its end).
   // A typed command line, sent as it stands; those that need a data
   // connection or set one up are refused with a box.
   virtual void SendQuote(const String& line) {}

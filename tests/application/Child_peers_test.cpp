@@ -1,7 +1,8 @@
 // The connection window against vsftpd, pure-ftpd and proftpd on loopback,
 // in passive and active mode: a profile from accounts.dat logs in and lists
 // the seeded root; files download with the manifest's hashes (one in ASCII
-// mode); a large random file and a name with blanks upload into upload/.
+// mode); a large random file and a name with blanks upload into upload/;
+// the raw commands are answered, set a mode, list and move files.
 #include <gtest/gtest.h>
 
 #include <algorithm>

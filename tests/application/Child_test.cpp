@@ -9,6 +9,7 @@
 #include "Childtest.h"
 #include "application/frame/Regdataunit.h"
 #include "support/Input.h"
+#include "support/Modal.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
 
@@ -369,7 +370,7 @@ TEST_F(ChildTest, LoginFailures) {
     std::vector<String> errors;
     std::vector<String> boxes;
   } rows[] = {
-      // A refused login without a new one: nothing is logged.
+      // A refused login whose new user name is not given: nothing is logged.
       {"530", {{"PASS", {"530 Login incorrect\r\n"}}}, false, {}, {}},
       {"426", {{"USER", {"426 Timed out\r\n"}}}, false, {"Error: Connect Time out!"}, {"Connect Time out"}},
       {"refused", {}, true, {"Error: 500 "}, {}},
@@ -381,9 +382,15 @@ TEST_F(ChildTest, LoginFailures) {
     script.Replies = r.replies;
     int port = r.refused ? FreePort() : StartServer(script).Port();
     ScriptedProfile(port);
+    std::unique_ptr<TModalDriver> modal;
+    if (String(r.what) == "530") {
+      modal = std::make_unique<TModalDriver>();
+      modal->Window("Username/Password").Press("&Cancel");
+    }
     TFormMdi* child = Open("Scripted");
     ASSERT_NE(child, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !child->Busy(); }, 15000));
+    if (modal) EXPECT_TRUE(modal->Finish());
     EXPECT_TRUE(child->ReconB->Enabled());
     EXPECT_FALSE(child->Connected());
     std::vector<String> errors = LogLinesStarting(child, "Error: ");
