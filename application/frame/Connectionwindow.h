@@ -6,6 +6,7 @@
 #pragma once
 
 #include "classlib/Forms.h"
+#include "classlib/Listview.h"
 
 class TConnectionHost;
 
@@ -67,6 +68,10 @@ class TConnectionWindow {
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}
+  // The view style of its remote lists.
+  virtual void SetViewStyle(TViewStyle style) {}
+  // Its log, one entry a line (nullptr with none).
+  virtual const TStrings* LogLineList() { return nullptr; }
   // ---- raw commands: each sends one command and finishes what it starts
   // (a directory change is listed, a transfer runs to its end).
   // A typed command line, sent as it stands; those that need a data

@@ -234,6 +234,14 @@ TEST_F(ChildRaw, RefusedBeforeAnythingIsSent) {
       {"RETR of a folder", [&] { child->SendRETR("pub/"); }, "", "Error: Not downloaded: \"pub/\": "},
       {"STOR of another folder", [&] { child->SendSTOR("..\\accounts.dat"); }, "", "Error: Not uploaded: "},
       {"STOR of a missing file", [&] { child->SendSTOR("missing.txt"); }, "", "Error: File not found, not uploaded: "},
+      // An existing local file, kept: No to the question.
+      {"RETR onto a local file",
+       [&] {
+         WriteFileBytes(local + "\\kept.txt", "kept");
+         dialogs.Dialogs.QuestionAnswers = {mrNo};
+         child->SendRETR("kept.txt");
+       },
+       "", "Skipped: \"kept.txt\" already exists in "},
       {"RETR without a folder",
        [&] {
          host.Folder = "";
@@ -262,6 +270,9 @@ TEST_F(ChildRaw, RefusedBeforeAnythingIsSent) {
   }
   ASSERT_FALSE(host.Boxes.empty());
   EXPECT_EQ(host.Boxes[0].Text, "Please select a folder on a local drive to transfer with.");
+  EXPECT_EQ(ReadFileBytes(local + "\\kept.txt"), "kept");
+  ASSERT_EQ(dialogs.Dialogs.Questions.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Questions[0].Caption, "Replace File");
 
   // A remote path that climbs: its last part, inside the folder.
   host.Folder = local;
