@@ -768,19 +768,30 @@ TEST(Road, FoldersFilesAndPermissions) {
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }
 
-TEST(Road, NewConnectionViewsAndTheLog) {
-  String folder = MakeTempFolder("road-login");
+TEST(Road, LoginRawCommandsTheLogAndAView) {
+  // A fresh start folder on the server with a file of the FTP account.
+  String tag = IntToStr(GetCurrentProcessId());
+  String start = "road-raw-" + tag;
+  String disk = PeerFolder("vsftpd") + "root\\upload\\" + start;
+  ASSERT_TRUE(ForceDirectories(disk));
+  WriteFileBytes(disk + "\\f", "raw commands\r\n");
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)) +
+                                  " && chmod 644 " + ShellQuote(HostPath(disk)) + "/f");
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+
+  String folder = MakeTempFolder("road-raw");
+  String localDir = MakeTempFolder("road-raw-local");
   String exe = folder + "\\nbra3.exe";
   ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
   WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
                                                 "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
-                                                "\r\nPassive=1\r\nServerType=0\r\n");
-  String localDir = MakeTempFolder("road-login-local");
+                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
   {
     TRegistry r;
     ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
     r.WriteInteger("Lanline", 1);
     r.WriteString("LastDir", localDir);
+    r.WriteInteger("LastShortcut", 0);
   }
 
   TProgramRun program(exe);
@@ -809,78 +820,6 @@ TEST(Road, NewConnectionViewsAndTheLog) {
   std::vector<HWND> remote;
   ASSERT_TRUE(WaitUntil([&] {
     remote = ChildrenOfClass(child, "TListView");
-    return remote.size() == 2 && ItemCount(remote[0]) >= 1 && !RemotePath(child).empty();
-  }, kStepMs));
-
-  // View (one to the right), List View (its third item): the local list
-  // and the window's lists.
-  ASSERT_TRUE(MenuItem(main, 1, 2));
-  auto listStyle = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & LVS_TYPEMASK) == LVS_LIST; };
-  ASSERT_TRUE(WaitUntil([&] {
-    return listStyle(FindChildByClass(main, "TListView")) && listStyle(remote[0]) && listStyle(remote[1]);
-  }, kStepMs));
-  PumpFor(300);
-  SaveScreenshot(main, "list-view");
-
-  // Utilities (five to the right), Save Log... (its third item): a name
-  // typed, Enter.
-  String saved = localDir + "\\road.log";
-  ASSERT_TRUE(MenuItem(main, 5, 2));
-  // The save dialog (untitled, as the frame's dialogs are).
-  HWND save = ProgramWindow(program, "", "#32770");
-  ASSERT_NE(save, nullptr) << DescribeWindows(TopWindows(true, true));
-  ASSERT_TRUE(BringToFront(save));
-  PumpFor(300);
-  ASSERT_TRUE(TypeText(saved));
-  ASSERT_TRUE(KeyChord({VK_RETURN}));
-  ASSERT_TRUE(WaitUntil([&] { return FileExists(saved) && ReadFileBytes(saved).find("-->  PWD") != String::npos; },
-                        kStepMs))
-      << (FileExists(saved) ? ReadFileBytes(saved) : String("no file"));
-
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
-}
-
-TEST(Road, SiteAndListFromTheCommandsMenu) {
-  // A fresh start folder on the server with a file of the FTP account.
-  String tag = IntToStr(GetCurrentProcessId());
-  String start = "road-raw-" + tag;
-  String disk = PeerFolder("vsftpd") + "root\\upload\\" + start;
-  ASSERT_TRUE(ForceDirectories(disk));
-  WriteFileBytes(disk + "\\f", "raw commands\r\n");
-  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)) +
-                                  " && chmod 644 " + ShellQuote(HostPath(disk)) + "/f");
-  ASSERT_EQ(chown.Status, 0) << chown.Out;
-
-  String folder = MakeTempFolder("road-raw");
-  String exe = folder + "\\nbra3.exe";
-  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
-  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
-                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
-                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
-  {
-    TRegistry r;
-    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
-    r.WriteInteger("Lanline", 1);
-    r.WriteString("LastDir", MakeTempFolder("road-raw-local"));
-    r.WriteInteger("LastShortcut", 0);
-  }
-
-  TProgramRun program(exe);
-  HWND main = MainWindowOf(program);
-  ASSERT_NE(main, nullptr);
-  ASSERT_TRUE(WaitUntil([&] {
-    HWND local = FindChildByClass(main, "TListView");
-    return local && IsWindowVisible(local);
-  }, kStepMs));
-  PumpFor(500);
-  // Quick Connect with the profile chosen last time.
-  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
-  ASSERT_TRUE(KeyChord({VK_RETURN}));
-  HWND child = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
-  ASSERT_TRUE(WaitUntil([&] {
-    std::vector<HWND> remote = ChildrenOfClass(child, "TListView");
     return remote.size() == 2 && ItemCount(remote[1]) == 1;
   }, kStepMs));
   ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == "/upload/" + start; }, kStepMs)) << RemotePath(child);
@@ -920,6 +859,31 @@ TEST(Road, SiteAndListFromTheCommandsMenu) {
   ASSERT_TRUE(BringToFront(info));
   ASSERT_TRUE(KeyChord({VK_ESCAPE}));
   ASSERT_TRUE(Gone(info));
+
+  // Utilities, Save Log... (its third item): a name typed, Enter; the file
+  // holds the SITE command sent.
+  String saved = localDir + "\\road.log";
+  ASSERT_TRUE(MenuItem(main, 5, 2));
+  // The save dialog (untitled, as the frame's dialogs are).
+  HWND save = ProgramWindow(program, "", "#32770");
+  ASSERT_NE(save, nullptr) << DescribeWindows(TopWindows(true, true));
+  ASSERT_TRUE(BringToFront(save));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText(saved));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] {
+    return FileExists(saved) && ReadFileBytes(saved).find("-->  SITE CHMOD 600 f") != String::npos;
+  }, kStepMs)) << (FileExists(saved) ? ReadFileBytes(saved) : String("no file"));
+
+  // View (one to the right), List View (its third item): the local list
+  // and the window's lists.
+  ASSERT_TRUE(MenuItem(main, 1, 2));
+  auto listStyle = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & LVS_TYPEMASK) == LVS_LIST; };
+  ASSERT_TRUE(WaitUntil([&] {
+    return listStyle(FindChildByClass(main, "TListView")) && listStyle(remote[0]) && listStyle(remote[1]);
+  }, kStepMs));
+  PumpFor(300);
+  SaveScreenshot(main, "list-view");
 
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
