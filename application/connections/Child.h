@@ -181,9 +181,18 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ResumeUpload(const String& localPath) override;
   void ResumeUpload();
   void ResumeDownload() override;
+  // Each asks first; the walk of a download or delete goes by absolute
+  // paths that PWD must confirm, and each ends back in the directory it
+  // started in, with its listing.
   void BatchUpload(const String& localFolder) override;
   void BatchDownload() override;
   void BatchDelete() override;
+  // Asked before a download writes over the local file at path (several:
+  // more files may follow): replace it, skip it, or stop.
+  enum TReplaceAnswer { raReplace, raSkip, raCancel };
+  TReplaceAnswer AskReplaceLocal(const String& path, bool several);
+  // A batch runs (from its start to the end of its last listing).
+  bool BatchRunning() const { return batch_ != nullptr; }
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
   void HoldIdleCount(bool hold) override;
@@ -253,6 +262,12 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ChmodRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void NoopRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchUploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchDownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchDeleteRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  // The last steps of every batch: back to the start, its listing, the end line.
+  void BatchEndRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchCancelClick(TObject* sender);
   void Ftp1Display(TObject* sender, String& message);
   void Ftp1Command(TObject* sender, String& command);
   void Ftp1Response(TObject* sender);
@@ -327,6 +342,33 @@ class TFormMdi : public TForm, public TConnectionWindow {
   bool ListingEndStep(TFtpRequest request);
   void DetachClient();
 
+  // ---- batch
+  struct TBatchRun;
+  // The local files and folders of folder, in BatchFiles and BatchDirs.
+  void CollectLocalTree(const String& folder, int depth);
+  // The remote path of a local entry below BatchBase.
+  String ToRemotePath(const String& path) const;
+  void PrepareNextBatchDir();
+  // False when no file is left.
+  bool PrepareNextBatchFile();
+  // CWD to the next directory of the walk; false when none is left.
+  bool EnterNextBatchDir();
+  // The next directory of the walk: CWD to it, or the end.
+  void NextBatchDownloadDir();
+  void NextBatchDeleteDir();
+  // The rows of the directory just listed go to the walk.
+  void CollectRemoteFiles(const TDirRows& rows);
+  // False when no file is left (or the run stops).
+  bool PrepareNextBatchDownload();
+  bool PrepareNextBatchDelete();
+  bool PrepareNextRemoveDir();
+  // After a CWD of the walk: PWD must name the directory asked for.
+  bool BatchPwdMatches();
+  // Ends the run: a stop (error text, or a cancel with ""), or done.
+  void StopBatch(const String& error);
+  void FinishBatch();
+  void BatchProgress();
+
   TConnectionHost* host_;
   bool busy_ = false;
   // Boxes for the window now open.
@@ -350,6 +392,9 @@ class TFormMdi : public TForm, public TConnectionWindow {
   std::vector<String> pendingLog_;
   bool logPosted_ = false;
 
+  // "Yes to all" was answered in the running operation.
+  bool replaceAll_ = false;
+  std::unique_ptr<TBatchRun> batch_;
   std::unique_ptr<TListingJob> job_;
   std::unique_ptr<TListingFill> fill_;
   WPARAM listingGeneration_ = 0;
