@@ -71,6 +71,9 @@ class TFakeChild : public TForm, public TConnectionWindow {
   void RefreshRemote() override { Called("RefreshRemote"); }
   void ChmodFiles(const String& mode, bool quote) override { Called("ChmodFiles " + mode + (quote ? " quote" : "")); }
   void ChmodDir(const String& mode, bool quote) override { Called("ChmodDir " + mode + (quote ? " quote" : "")); }
+  void BatchUpload(const String& folder) override { Called("BatchUpload " + folder); }
+  void BatchDownload() override { Called("BatchDownload"); }
+  void BatchDelete() override { Called("BatchDelete"); }
   void HoldIdleCount(bool hold) override { Held += hold ? 1 : -1; }
 
   // Each operation called, with the count of holds open at the call.
@@ -209,7 +212,7 @@ const std::set<String> kConnected = {"UpDir", "ChangeDir", "MkdDir", "RefreshRem
 
 // The commands not built yet: disabled whatever the rules say.
 const std::set<String> kUnbuilt = {"New",  "ListView", "DetailView", "LgIconView", "SmIconView",  "NewLocalDir",
-                                   "RefreshLocal", "BatchUpload", "BatchDownload", "BatchDelete", "SaveLog",
+                                   "RefreshLocal", "SaveLog",
                                    "Quote", "CWD", "CDUP", "PWD", "HELP", "SYST", "SITE", "LIST", "NLST", "STOR",
                                    "RETR", "STAT", "SIZE", "QUIT"};
 
@@ -880,6 +883,7 @@ class THoldSeeingDialogs : public TRecordingDialogs {
 
 TEST_F(MainTest, RemoteFolderAndFileActions) {
   Open();
+  form->SelectLocalFolder(dir);
   struct Row {
     const char* what;
     TAction* TFormMain::*action;
@@ -917,6 +921,10 @@ TEST_F(MainTest, RemoteFolderAndFileActions) {
       {"rename file", &TFormMain::ActionRenameRemoteFile, "", 1, {}, {}, {"RenameSelectedFile"}, {}, {}},
       // Only the ".." row selected: the window tells so, without the editor.
       {"chmod dir none", &TFormMain::ActionChmodDir, "", 0, {}, {}, {"ChmodDir "}, {}, {}},
+      // The window asks its own questions.
+      {"batch upload", &TFormMain::ActionBatchUpload, "", 0, {}, {}, {"BatchUpload " + dir}, {}, {}},
+      {"batch download", &TFormMain::ActionBatchDownload, "docs", 0, {}, {}, {"BatchDownload"}, {}, {}},
+      {"batch delete", &TFormMain::ActionBatchDelete, "docs", 0, {}, {}, {"BatchDelete"}, {}, {}},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -949,6 +957,18 @@ TEST_F(MainTest, RemoteFolderAndFileActions) {
     form->CloseAllChildren();
     ASSERT_TRUE(WaitLive(0));
   }
+}
+
+TEST_F(MainTest, BatchDeleteWithoutAFolderAsksWhichOne) {
+  Open();
+  TFakeChild* child = OpenChild("p");
+  child->IsConnected = true;
+  child->Dirs = 0;
+  form->ActionBatchDeleteExecute(nullptr);
+  EXPECT_TRUE(child->Calls.empty());
+  ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "Which Directory?");
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, "You must select a remote directory to delete");
 }
 
 TEST_F(MainTest, PermissionEditorFromTheActions) {
