@@ -279,7 +279,8 @@ std::map<String, String> DiskTree(const String& root, const std::set<String>& sk
       String n = fd.cFileName;
       if (n == "." || n == ".." || skip.count(rel + n) != 0 || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
         continue;
-      if (std::any_of(n.begin(), n.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80; })) continue;
+      if (std::any_of(n.begin(), n.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80 || ch == '?'; }))
+        continue;
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         found[rel + n + "/"] = "";
         walk(d + "\\" + n, rel + n + "/");
@@ -362,10 +363,26 @@ TEST_P(ChildPeers, BatchTreeDownloadUploadAndDelete) {
   host.Answers = {true};
   child->BatchDelete();
   ASSERT_TRUE(WaitIdle(child, 60000));
-  EXPECT_TRUE(LogHas(child, "Completed batch delete operation")) << child->LogLines->Text();
-  EXPECT_FALSE(DirectoryExists(disk + "\\tree"));
+  // What a server leaves out of its listing (pure-ftpd a pipe, proftpd a
+  // link to "."), it keeps: the last RMD fails and ends the run.
+  THostRun rest = RunHostCommand("ls -A " + ShellQuote(HostPath(disk + "\\tree")) + " 2>/dev/null | tr '\\n' ' '");
+  std::set<String> kept;
+  for (size_t i = 0; i < rest.Out.size();) {
+    size_t e = rest.Out.find(' ', i);
+    if (e == String::npos) e = rest.Out.size();
+    if (e > i) kept.insert(rest.Out.substr(i, e - i));
+    i = e + 1;
+  }
+  for (const String& k : kept) EXPECT_TRUE(k == "pipe" || k == "loop") << k;
+  if (kept.empty()) {
+    EXPECT_TRUE(LogHas(child, "Completed batch delete operation")) << child->LogLines->Text();
+    EXPECT_FALSE(DirectoryExists(disk + "\\tree"));
+    EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
+  } else {
+    EXPECT_EQ(LogLinesStarting(child, "Batch delete stopped: ").size(), 1u) << child->LogLines->Text();
+  }
+  EXPECT_EQ(String(c.Name) == "vsftpd", kept.empty()) << ::testing::PrintToString(kept);
   EXPECT_EQ(ReadFileBytes(disk + "\\outside\\sentinel.txt"), "sentinel");
-  EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
   SaveScreenshot(frame->Handle(), "batch");
 }
 
