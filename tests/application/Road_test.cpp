@@ -838,7 +838,7 @@ TEST(Road, BatchUploadDownloadAndDelete) {
   // Batch menu (four to the right of Connections), Batch Upload (its first item), Yes.
   ASSERT_TRUE(MenuItem(main, 4, 0));
   ASSERT_TRUE(yes("upload-question"));
-  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(disk + "\\top.txt") == "top\r\n"; }, 60000));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(disk + "\\top.txt") && ReadFileBytes(disk + "\\top.txt") == "top\r\n"; }, 60000));
   ASSERT_TRUE(listed(2, 2));
   EXPECT_EQ(ReadFileBytes(disk + "\\a\\b\\deep.txt"), "deep\r\n");
   EXPECT_EQ(FileSha256(disk + "\\a\\big.bin"), Sha256Hex(big));
@@ -861,8 +861,10 @@ TEST(Road, BatchUploadDownloadAndDelete) {
   if (WaitUntil([&] { return FileSizeOf(bigCopy) > 0 && FileSizeOf(bigCopy) < static_cast<int64_t>(big.size()); },
                 30000))
     SaveScreenshot(main, "downloading");
-  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(into + "\\top.txt") == "top\r\n"; }, 60000));
-  EXPECT_EQ(ReadFileBytes(into + "\\a\\b\\deep.txt"), "deep\r\n");
+  // Its last file: the deepest.
+  String deep = into + "\\a\\b\\deep.txt";
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(deep) && ReadFileBytes(deep) == "deep\r\n"; }, 60000));
+  EXPECT_EQ(ReadFileBytes(into + "\\top.txt"), "top\r\n");
   EXPECT_EQ(FileSha256(bigCopy), Sha256Hex(big));
   ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs)) << RemotePath(child);
   ASSERT_TRUE(listed(2, 2));
