@@ -198,6 +198,8 @@ TEST_F(ChildBatch, DownloadWalksByAbsolutePathsAndEndsAtTheStart) {
   TFtpScript script;
   script.Tree.Folders = {"/home", "/home/docs", "/home/docs/in", "/home/empty"};
   script.Tree.Files = {{"/home/top.txt", "top"}, {"/home/docs/d.txt", "dd"}, {"/home/docs/in/i.txt", "iii"}};
+  // A refused SIZE: the file comes all the same.
+  script.Replies["SIZE"] = {"550 Could not get file size.\r\n"};
   TFormMdi* child = Connect(script);
   ASSERT_NE(child, nullptr);
   host.Answers = {true};
@@ -214,6 +216,7 @@ TEST_F(ChildBatch, DownloadWalksByAbsolutePathsAndEndsAtTheStart) {
   EXPECT_EQ(LocalTree(local),
             (std::vector<String>{"docs\\", "docs\\d.txt", "docs\\in\\", "docs\\in\\i.txt", "empty\\", "top.txt"}));
   EXPECT_EQ(ReadFileBytes(local + "\\docs\\in\\i.txt"), "iii");
+  EXPECT_EQ(ReadFileBytes(local + "\\top.txt"), "top");
   EXPECT_EQ(child->CurrentDir, "/home");
   EXPECT_EQ(child->LogLines->Get(child->LogLines->Count() - 1), "Completed batch download operation");
   EXPECT_TRUE(LogLinesStarting(child, "Error").empty());
@@ -378,6 +381,28 @@ TEST_F(ChildBatch, DeleteOfTheUpRowOrALink) {
   EXPECT_EQ(Sent(), Concat({"DELE lnk"}, kRelist));
   EXPECT_EQ(server_->Tree().Files.count("/home/target/x"), 1u);
   EXPECT_TRUE(server_->Tree().Rows["/home"].empty());
+}
+
+// ---------------------------------------------------------------- busy, cancel and the replace question
+
+TEST_F(ChildBatch, ABusyWindowStartsNoBatch) {
+  TFtpScript script;
+  script.Tree.Folders = {"/home", "/home/t"};
+  script.HoldList = true;
+  TFtpScriptServer& server = StartServer(script);
+  ScriptedProfile(server.Port());
+  TFormMdi* child = Open("Scripted");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return server.Count("LIST") == 1; }, 10000));
+  size_t sent = server.Commands().size();
+  host.Answers = {false, false, false};
+  child->BatchDownload();
+  child->BatchDelete();
+  child->BatchUpload(local);
+  EXPECT_EQ(host.BoxCaptions(), (std::vector<String>{"Nembra Busy...", "Nembra Busy...", "Nembra Busy..."}));
+  PumpFor(300);
+  EXPECT_EQ(server.Commands().size(), sent);
+  EXPECT_FALSE(child->BatchRunning());
 }
 
 // ---------------------------------------------------------------- cancel and the replace question
