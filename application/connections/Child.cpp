@@ -1100,7 +1100,9 @@ void TFormMdi::ListingParsed(WPARAM generation) {
   job_.reset();
   // A batch walk takes the rows as parsed, whatever the lists do with them.
   std::optional<TDirRows> walk;
-  if (batch_ && batch_->WaitingRows && busy_) {
+  bool walking = Ftp1->OnRequestDone == TFtpRequestDone{this, &TFormMdi::BatchDownloadRequestDone} ||
+                 Ftp1->OnRequestDone == TFtpRequestDone{this, &TFormMdi::BatchDeleteRequestDone};
+  if (batch_ && batch_->WaitingRows && busy_ && walking) {
     batch_->WaitingRows = false;
     walk = fill_->Rows;
   }
