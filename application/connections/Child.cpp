@@ -1312,6 +1312,8 @@ void TFormMdi::DownloadSelected() {
   if (DownloadList->Count() == 0) return;
   downloadFolder_ = folder;
   cancelled_ = false;
+  replaceAll_ = false;
+  severalDownloads_ = DownloadList->Count() > 1;
   Ftp1->OnRequestDone = {this, &TFormMdi::DownloadRequestDone};
   BeginBusy();
   StartTransferType();
@@ -1331,6 +1333,13 @@ void TFormMdi::PrepareNextDownload() {
     String path, reason;
     if (!LocalPathIn(downloadFolder_, name, path, reason)) {
       AddLog("Error: Not downloaded: \"" + name + "\": " + reason);
+      continue;
+    }
+    TReplaceAnswer answer = AskReplaceLocal(path, severalDownloads_);
+    if (answer == raSkip) continue;
+    if (answer == raCancel) {
+      DownloadList->Clear();
+      downloadSizes_.clear();
       continue;
     }
     Transferring = true;
@@ -1600,6 +1609,37 @@ void TFormMdi::InfoBox(const String& text, const String& caption) {
 void TFormMdi::ErrorBox(const String& text, const String& caption) {
   THeldIdleCount held(this);
   if (TConnectionHost* host = host_) host->ErrorBox(text, caption);
+}
+
+TFormMdi::TReplaceAnswer TFormMdi::AskReplaceLocal(const String& path, bool several) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || replaceAll_) return raReplace;
+  String name = ExtractFileName(path), folder = ExtractFileDir(path);
+  std::vector<TSystemDialogs::TDlgButton> buttons{{"&Yes", mrYes}};
+  if (several) buttons.push_back({"Yes to &all", mrYesToAll});
+  buttons.push_back({"&No", mrNo});
+  buttons.push_back({"Cancel", mrCancel});
+  TModalResult answer;
+  {
+    THeldIdleCount held(this);
+    answer = SystemDialogs()->MessageDlg(Application->Handle(),
+                                         "The file " + name + " already exists in " + folder +
+                                             ". Do you want to replace it?",
+                                         "Replace File", buttons);
+  }
+  switch (answer) {
+    case mrYesToAll:
+      replaceAll_ = true;
+      return raReplace;
+    case mrYes:
+      return raReplace;
+    case mrNo:
+      AddLog("Skipped: \"" + name + "\" already exists in " + folder);
+      return raSkip;
+    default:
+      AddLog("Download cancelled: \"" + name + "\" already exists in " + folder);
+      return raCancel;
+  }
 }
 
 bool TFormMdi::AskYesNo(const String& text, const String& caption) {
@@ -2191,20 +2231,9 @@ void TFormMdi::RemoteDirsColumnClick(TObject*, TListColumn*) {
   RemoteDirs->AlphaSort();
 }
 
-// ---------------------------------------------------------------- replace question
-
-TFormMdi::TReplaceAnswer TFormMdi::AskReplaceLocal(const String& path, bool several) {
-  if (replaceAll_) return raReplace;
-  THeldIdleCount held(this);
-  String text = "The file " + ExtractFileName(path) + " already exists in " + ExcludeTrailingBackslash(ExtractFilePath(path)) +
-                ". Do you want to replace it?";
-  int answer = Application->MessageBox(text, "Replace File", (several ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION);
-  if (answer == IDYES) return raReplace;
-  if (answer == IDNO) {
-    AddLog("Skipped (kept the local file): " + path);
-    return raSkip;
-  }
-  return raCancel;
+void TFormMdi::SetViewStyle(TViewStyle style) {
+  RemoteFiles->SetViewStyle(style);
+  RemoteDirs->SetViewStyle(style);
 }
 
 // ---------------------------------------------------------------- batch

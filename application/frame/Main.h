@@ -232,6 +232,13 @@ class TFormMain : public TForm, public TConnectionHost {
   void ActionBatchDownloadExecute(TObject* sender);
   void ActionBatchDeleteExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
+  void ActionNewExecute(TObject* sender);
+  void ActionNewLocalDirExecute(TObject* sender);
+  void ActionRefreshLocalExecute(TObject* sender);
+  void ActionSaveLogExecute(TObject* sender);
+  // The view actions: the style on the local list and the active window's
+  // lists, the chosen action checked.
+  void ViewExecute(TObject* sender);
 
  protected:
   void Notification(TComponent* component, TOperation operation) override;

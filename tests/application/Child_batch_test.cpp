@@ -7,6 +7,7 @@
 
 #include "Childtest.h"
 #include "support/Input.h"
+#include "support/Modal.h"
 #include "support/Peers.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
@@ -459,22 +460,59 @@ TEST_F(ChildBatch, CancelStopsAfterTheCurrentCommand) {
 }
 
 TEST_F(ChildBatch, DownloadAsksBeforeReplacingALocalFile) {
-  TFtpScript script;
-  script.Tree.Folders = {"/home"};
-  for (const char* n : {"a.txt", "b.txt", "c.txt", "d.txt"}) script.Tree.Files[String("/home/") + n] = "new";
-  TFormMdi* child = Connect(script);
-  ASSERT_NE(child, nullptr);
-  for (const char* n : {"a.txt", "b.txt", "c.txt"}) WriteFileBytes(local + "\\" + n, "old");
-  host.Answers = {true};
-  // a: kept; b: replaced; c: the run stops.
-  dialogs.Dialogs.Answers = {IDNO, IDYES, IDCANCEL};
-  child->BatchDownload();
-  ASSERT_TRUE(WaitIdle(child));
-  EXPECT_EQ(dialogs.Dialogs.Boxes.size(), 3u);
-  EXPECT_EQ(server_->Count("RETR"), 1);
-  EXPECT_EQ(ReadFileBytes(local + "\\a.txt"), "old");
-  EXPECT_EQ(ReadFileBytes(local + "\\b.txt"), "new");
-  EXPECT_EQ(ReadFileBytes(local + "\\c.txt"), "old");
-  EXPECT_FALSE(FileExists(local + "\\d.txt"));
-  EXPECT_EQ(LogLinesStarting(child, "Batch download cancelled: 1 files").size(), 1u);
+  // a, b and c are there already (c in a folder below); d is new.
+  struct Row {
+    const char* what;
+    std::vector<const char*> presses;  // the question's buttons, in turn
+    std::map<String, String> after;    // the local files
+    int retrs;
+    const char* log;
+  } rows[] = {
+      {"yes to all", {"Yes to &all"}, {{"a.txt", "new"}, {"b.txt", "new"}, {"in\\c.txt", "new"}, {"in\\d.txt", "new"}},
+       4, "Completed batch download operation"},
+      {"no, yes, cancel", {"&No", "&Yes", "Cancel"}, {{"a.txt", "old"}, {"b.txt", "new"}, {"in\\c.txt", "old"}}, 1,
+       "Batch download cancelled: 1 files in 1 folders downloaded, 1 skipped"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    TFtpScript script;
+    script.Tree.Folders = {"/home", "/home/in"};
+    for (const char* n : {"a.txt", "b.txt", "in/c.txt", "in/d.txt"}) script.Tree.Files[String("/home/") + n] = "new";
+    TFormMdi* child = Connect(script);
+    ASSERT_NE(child, nullptr);
+    String into = MakeTempFolder("replace");
+    ForceDirectories(into + "\\in");
+    for (const char* n : {"a.txt", "b.txt", "in\\c.txt"}) WriteFileBytes(into + "\\" + n, "old");
+    host.Folder = into;
+    host.Answers = {true};
+    {
+      TScopedRealDialogs real;
+      TModalDriver modal;
+      bool first = true;
+      for (const char* press : r.presses) {
+        modal.Window("Replace File");
+        if (first)
+          modal.Do("shot", [](HWND w) {
+            SaveScreenshot(w, "question");
+            return true;
+          });
+        first = false;
+        modal.Press(press);
+      }
+      child->BatchDownload();
+      EXPECT_TRUE(modal.Finish());
+      ASSERT_TRUE(WaitIdle(child));
+      ASSERT_FALSE(modal.Seen().empty());
+      EXPECT_EQ(modal.Seen()[0].Text(), "The file a.txt already exists in " + into + ". Do you want to replace it?");
+      EXPECT_EQ(modal.Seen()[0].Buttons, (std::vector<String>{"&Yes", "Yes to &all", "&No", "Cancel"}));
+    }
+    std::map<String, String> after;
+    for (const String& f : LocalTree(into))
+      if (f.back() != '\\') after[f] = ReadFileBytes(into + "\\" + f);
+    EXPECT_EQ(after, r.after);
+    EXPECT_EQ(server_->Count("RETR"), r.retrs);
+    EXPECT_TRUE(LogHas(child, r.log)) << child->LogLines->Text();
+    EXPECT_TRUE(child->Connected());
+    CloseChildren();
+  }
 }
