@@ -165,7 +165,7 @@ TEST_F(ChildBatch, UploadTranscripts) {
 }
 
 TEST_F(ChildBatch, UploadTakesAnArchiveFolderAndSkipsLinks) {
-  String root = local + "\\up";
+  String root = MakeTempFolder("batch-up");
   ForceDirectories(root + "\\arch");
   WriteFileBytes(root + "\\arch\\x.txt", "x");
   // Wine may keep no such attribute on a folder: the folder is taken either way.
@@ -177,8 +177,10 @@ TEST_F(ChildBatch, UploadTakesAnArchiveFolderAndSkipsLinks) {
   // the file it names.)
   String unixRoot = UnixPathOf(root);
   ASSERT_FALSE(unixRoot.empty());
-  THostRun ln = RunHostCommand("ln -s " + ShellQuote(unixRoot) + " " + ShellQuote(unixRoot + "/loop"));
+  THostRun ln = RunHostCommand("ln -sfn " + ShellQuote(unixRoot) + " " + ShellQuote(unixRoot + "/loop"));
   ASSERT_EQ(ln.Status, 0) << ln.Out;
+  // Gone after the test: a clean-up walking into it would never end either.
+  TFinally unlink([&] { RunHostCommand("rm -f " + ShellQuote(unixRoot + "/loop")); });
   TFtpScript script;
   script.Tree.Folders = {"/home"};
   TFormMdi* child = Connect(script);
