@@ -1,16 +1,18 @@
 // The connection window under load, in process with the main window: open
 // in another folder, it changes into a folder of many entries (CWD, PWD,
 // LIST, parse, both lists filled), lists it again (the previous rows
-// cleared first), and downloads a large file.
+// cleared first), downloads a large file, and (given BATCHDIR) makes a
+// batch download of a folder tree.
 // Meanwhile a thread posts a message to the main window every 10 ms; the
 // worst delay between posting and handling tells whether the program kept
 // answering.
-//   child_bench.exe HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR [ENTRIES]
-// (LISTDIR and BIGDIR as the server names them; LOCALDIR a Windows path;
-// ENTRIES the rows LISTDIR holds, 100000 by default). The bars, the layout
+//   child_bench.exe HOST PORT USER PASS LISTDIR BIGDIR BIGNAME LOCALDIR [ENTRIES [BATCHDIR]]
+// (LISTDIR, BIGDIR and BATCHDIR as the server names them; LOCALDIR a
+// Windows path; ENTRIES the rows LISTDIR holds, 100000 by default; the
+// batch download goes into LOCALDIR\batch). The bars, the layout
 // store and the frame's seams are started as the program's start does.
 // Prints "RESULT step seconds worst-delay-ms items-or-bytes" for each of
-// list, relist and download, or "FAILED text"; bench/childcompare.sh runs
+// list, relist, download and batch (files written), or "FAILED text"; bench/childcompare.sh runs
 // it beside curl.
 #include <windows.h>
 
@@ -37,14 +39,30 @@ double Now() {
   return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// Message boxes are printed and answered at once: nobody watches.
+// Message boxes are printed and answered at once: nobody watches. A batch
+// goes on.
 class TPrintedDialogs : public TSystemDialogs {
  public:
   int MessageBox(HWND, const String& text, const String& caption, UINT) override {
     std::printf("box %s: %s\n", caption.c_str(), text.c_str());
-    return IDNO;
+    return caption == "Continue?" ? IDYES : IDNO;
   }
 };
+
+// The files below a folder.
+int64_t FilesBelow(const String& folder) {
+  int64_t n = 0;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  do {
+    String name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    n += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FilesBelow(folder + "\\" + name) : 1;
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return n;
+}
 
 // The probe: posting times go in lParam (QueryPerformanceCounter ticks).
 WNDPROC gOldProc = nullptr;
@@ -135,7 +153,9 @@ int main(int argc, char** argv) {
   String profiles = String(temp) + "child_bench_accounts.dat";
   {
     TMemIniFile ini(profiles);
-    for (auto [name, dir] : {std::pair{"List", argv[6]}, std::pair{"Big", argv[6]}}) {
+    const char* batchDir = argc > 10 ? argv[10] : argv[6];
+    for (auto [name, dir] : {std::pair<const char*, const char*>{"List", argv[6]}, std::pair<const char*, const char*>{"Big", argv[6]},
+                             std::pair<const char*, const char*>{"Batch", batchDir}}) {
       ini.WriteString(name, "HostName", argv[1]);
       ini.WriteString(name, "Port", argv[2]);
       ini.WriteString(name, "UserName", argv[3]);
@@ -214,6 +234,29 @@ int main(int argc, char** argv) {
     form->CloseAllChildren();
     ProcessQueuedMessages();
     DeleteFileA(target.c_str());
+  }
+
+  // The batch download, in a window of its own, into a folder of its own.
+  if (rc == 0 && argc > 10) {
+    String into = String(argv[8]) + "\\batch";
+    ForceDirectories(into);
+    form->SelectLocalFolder(into);
+    form->OpenConnection("Batch");
+    child = dynamic_cast<TFormMdi*>(FormMdi);
+    PumpUntil(idle, DeadlineAfter(60000));
+    ok = Measure(main, "batch", amount, [&] {
+      child->BatchDownload();
+      return child->Busy();
+    }, idle, [&] { return FilesBelow(into); });
+    if (!ok || !child->LogLines->Count() ||
+        child->LogLines->Get(child->LogLines->Count() - 1) != "Completed batch download operation") {
+      for (int i = std::max(0, child->LogLines->Count() - 15); i < child->LogLines->Count(); ++i)
+        std::printf("log: %s\n", child->LogLines->Get(i).c_str());
+      std::printf("FAILED batch download\n");
+      rc = 1;
+    }
+    form->CloseAllChildren();
+    ProcessQueuedMessages();
   }
   SetWindowLongPtrA(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gOldProc));
   form->Free();

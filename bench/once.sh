@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # One small run of an FTP bench program in the test run, against the test
-# run's vsftpd (its fixture): a folder of 1,000 entries, a file of 1 MiB and
-# 20 small files, made in the server's root under bench-once-NAME/ and
-# removed at the end. Passes when the program ends well and prints every
-# figure it owes; the figures themselves are not judged.
+# run's vsftpd (its fixture): a folder of 1,000 entries, a file of 1 MiB,
+# 20 small files and a tree of 20 files in four folders, made in the
+# server's root under bench-once-NAME/ and removed at the end. Passes when
+# the program ends well and prints every figure it owes; the figures
+# themselves are not judged.
 #   bench/once.sh BUILD PORTBASE ftpcli|child
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,6 +28,11 @@ mkdir -p "$dir/list" "$dir/big" "$dir/many" "$local"
 python3 - "$dir" <<'PY'
 import os, sys
 d = sys.argv[1]
+for i in range(4):
+    os.makedirs(os.path.join(d, "tree", "dir%d" % i, "in"))
+    for j in range(5):
+        with open(os.path.join(d, "tree", "dir%d" % i, "in" if j % 2 else "", "f%d.txt" % j), "wb") as f:
+            f.write(os.urandom(100))
 for i in range(1000):
     os.close(os.open(os.path.join(d, "list", "entry_%06d.txt" % i), os.O_CREAT | os.O_WRONLY, 0o644))
 for i in range(20):
@@ -70,10 +76,12 @@ ftpcli)
   done
   ;;
 child)
-  run child_bench "${login[@]}" "/$remote/list" "/$remote/big" big.bin "$(win "$local")" 1000
+  run child_bench "${login[@]}" "/$remote/list" "/$remote/big" big.bin "$(win "$local")" 1000 "/$remote/tree"
   expect "^RESULT list [0-9.]+ [0-9.]+ 1000 "
   expect "^RESULT relist [0-9.]+ [0-9.]+ 1000 "
   expect "^RESULT download [0-9.]+ [0-9.]+ 1048576 "
+  expect "^RESULT batch [0-9.]+ [0-9.]+ 20 "
+  diff -r "$dir/tree" "$local/batch"
   ;;
 *)
   echo "usage: once.sh BUILD PORTBASE ftpcli|child" >&2

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "Dirinfo.h"
 #include "Userpass.h"
@@ -299,6 +300,44 @@ struct TFormMdi::TListingFill {
   size_t Dirs = 0, Files = 0;
   bool Updating = false;
   bool Added() const { return Dirs >= Rows.Directories.size() && Files >= Rows.Files.size(); }
+};
+
+// The state of a batch upload, download or delete.
+struct TFormMdi::TBatchRun {
+  enum TKind { bkUpload, bkDownload, bkDelete } Kind = bkUpload;
+  struct TDir {
+    String Remote, Local;
+    int Depth = 0;
+  };
+  // Directories still to visit, the next last; the one worked on.
+  std::vector<TDir> Stack;
+  TDir Current;
+  // Remote paths visited, in visiting order.
+  std::vector<String> Visited;
+  std::set<String> Seen;
+  // The files of Current still to do.
+  std::deque<TDirRow> Files;
+  // Names (upper case) already written in Current's local folder.
+  std::set<String> Written;
+  // Directories still to remove, the next last.
+  std::vector<String> Remove;
+  TDirParserKind Parser = dpUnix;
+  bool WaitingRows = false;
+  bool Cancelled = false;
+  // The walk is over: back at the start, the directories go.
+  bool Removing = false;
+  // The chosen entry is a link: it goes itself.
+  bool LinkOnly = false;
+  // The run is on its last steps.
+  bool Ending = false;
+  int Total = 0;    // files of an upload
+  int Done = 0;     // files moved or deleted
+  int Folders = 0;  // folders made or removed
+  int Skipped = 0;  // files and folders left out
+  String Incomplete;
+  String Stopped;  // why the run stopped ("" when it did not)
+
+  bool Walks() const { return Kind != bkUpload; }
 };
 
 // ---------------------------------------------------------------- window
@@ -951,6 +990,9 @@ void TFormMdi::ClearOperation() {
   Transferring = false;
   CancelRequested = false;
   cancelled_ = false;
+  batch_.reset();
+  BatchDirs->Clear();
+  BatchFiles->Clear();
 }
 
 void TFormMdi::RequestFailed(const String& message) {
@@ -1067,12 +1109,21 @@ void TFormMdi::ListingParsed(WPARAM generation) {
   fill_ = std::make_unique<TListingFill>();
   fill_->Rows = std::move(job_->Rows);
   job_.reset();
+  // A batch walk takes the rows as parsed, whatever the lists do with them.
+  std::optional<TDirRows> walk;
+  bool walking = Ftp1->OnRequestDone == TFtpRequestDone{this, &TFormMdi::BatchDownloadRequestDone} ||
+                 Ftp1->OnRequestDone == TFtpRequestDone{this, &TFormMdi::BatchDeleteRequestDone};
+  if (batch_ && batch_->WaitingRows && busy_ && walking) {
+    batch_->WaitingRows = false;
+    walk = fill_->Rows;
+  }
   // The rows come in the list's order: it need not keep itself ordered
   // while they are added.
   RemoteFiles->SetSortType(stNone);
   for (TPTListView* l : {RemoteDirs, RemoteFiles}) l->Items()->BeginUpdate();
   fill_->Updating = true;
   FillSlice(generation);
+  if (walk && batch_) CollectRemoteFiles(*walk);
 }
 
 void TFormMdi::FillSlice(WPARAM generation) {
@@ -2482,8 +2533,796 @@ void TFormMdi::SetViewStyle(TViewStyle style) {
 
 // ---------------------------------------------------------------- batch
 
-void TFormMdi::BatchUpload(const String&) {}
+namespace {
 
-void TFormMdi::BatchDownload() {}
+// Past this many levels below its start a walk stops.
+constexpr int kBatchMaxDepth = 64;
 
-void TFormMdi::BatchDelete() {}
+// A remote name the walk may send: no path of its own, no control characters.
+bool SendableName(const String& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 32 || c == '\x7F') return false;
+  return true;
+}
+
+// A path below dir as PWD joins it: "/a" below "/".
+String JoinRemote(const String& dir, const String& name) {
+  return !dir.empty() && dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+String WithoutTrailingSlash(String path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// A Unix row that is neither a file nor a folder: a pipe, a device, a socket.
+bool SpecialRow(const TDirRow& row, TDirParserKind kind) {
+  if (kind != dpUnix && kind != dpApple) return false;
+  return !row.Permissions.empty() && row.Permissions[0] != '-' && row.Permissions[0] != 'd';
+}
+
+}  // namespace
+
+void TFormMdi::BatchUpload(const String& localFolder) {
+  if (!CanStartCommand()) return;
+  String folder = localFolder;
+  if (folder.empty() || !DirectoryExists(folder)) {
+    InfoBox("Please select a folder on a local drive to upload.", "Batch Upload");
+    return;
+  }
+  if (!AskYesNo("This will upload all files and sub-directories of the folder:\n\n [" + folder +
+                    "]\n\nAll files and sub-directories will be created on the server in\nthe current directory. "
+                    "This can be a lengthy process.\nDo you want to continue?",
+                "Continue?") ||
+      !CanStartCommand())
+    return;
+  AddLog("Initiating batch upload operation");
+  BatchDirs->Clear();
+  BatchFiles->Clear();
+  batch_ = std::make_unique<TBatchRun>();
+  batch_->Kind = TBatchRun::bkUpload;
+  // A drive root keeps its "\"; its contents, never the folder itself, go
+  // into the current remote directory.
+  String from = folder;
+  if (folder.back() == '\\') {
+    BatchBase = folder;
+    from.pop_back();
+  } else {
+    BatchBase = folder + "\\";
+  }
+  BatchStartDir = CurrentDir;
+  CollectLocalTree(from, 0);
+  // Every folder before the folders inside it.
+  BatchDirs->Sort();
+  BatchFiles->Sort();
+  batch_->Total = BatchFiles->Count();
+  cancelled_ = false;
+  BeginBusy();
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  Ftp1->OnRequestDone = {this, &TFormMdi::BatchUploadRequestDone};
+  if (BatchDirs->Count() > 0) {
+    PrepareNextBatchDir();
+    Ftp1->MkdAsync();
+  } else if (BatchFiles->Count() > 0) {
+    StartTransferType();
+  } else {
+    ClearOperation();
+    EndBusy();
+  }
+}
+
+void TFormMdi::CollectLocalTree(const String& folder, int depth) {
+  TBatchRun& b = *batch_;
+  if (depth > kBatchMaxDepth) {
+    AddLog("Skipped (deeper than " + IntToStr(kBatchMaxDepth) + " levels): " + folder);
+    ++b.Skipped;
+    return;
+  }
+  WIN32_FIND_DATAW fd;
+  std::wstring pattern = StringToWide(folder + "\\*");
+  HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+      AddLog("Skipped (the folder cannot be read): " + folder);
+      ++b.Skipped;
+    }
+    return;
+  }
+  do {
+    std::wstring wide = fd.cFileName;
+    if (wide == L"." || wide == L"..") continue;
+    String name;
+    if (!TryWideToString(wide.c_str(), -1, name)) {
+      AddLog("Skipped (a name the code page cannot hold) in: " + folder);
+      ++b.Skipped;
+      continue;
+    }
+    String path = folder + "\\" + name;
+    // Links and junctions: their targets may lie anywhere, or be the folder itself.
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      AddLog("Skipped (a link): " + path);
+      ++b.Skipped;
+      continue;
+    }
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CollectLocalTree(path, depth + 1);
+      BatchDirs->Add(path);
+    } else {
+      BatchFiles->Add(path);
+    }
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+String TFormMdi::ToRemotePath(const String& path) const {
+  String rest = path.compare(0, BatchBase.size(), BatchBase) == 0 ? path.substr(BatchBase.size()) : path;
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  return rest;
+}
+
+void TFormMdi::PrepareNextBatchDir() {
+  Ftp1->Tag = BatchDirs->Count();
+  if (BatchDirs->Count() == 0) return;
+  Transferring = false;
+  Ftp1->SetHostFileName(ToRemotePath(BatchDirs->Get(0)));
+  BatchDirs->Delete(0);
+}
+
+bool TFormMdi::PrepareNextBatchFile() {
+  TBatchRun& b = *batch_;
+  ResetTransferPanel();
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  while (BatchFiles->Count() > 0) {
+    Ftp1->Tag = BatchFiles->Count();
+    String path = BatchFiles->Get(0);
+    BatchFiles->Delete(0);
+    String why = NotUploadable(path);
+    if (!why.empty()) {
+      AddLog("Skipped (" + why + "): " + path);
+      ++b.Skipped;
+      continue;
+    }
+    Transferring = true;
+    int64_t size = std::max<int64_t>(FileSizeOf(path), 0);
+    if (size != 0) TransferSize = size;
+    sizeKnown_ = true;
+    Ftp1->SetHostFileName(ToRemotePath(path));
+    Ftp1->SetLocalFileName(path);
+    return true;
+  }
+  Ftp1->Tag = 0;
+  Timer1->SetEnabled(false);
+  return false;
+}
+
+void TFormMdi::BatchUploadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (!batch_) return;
+  TBatchRun& b = *batch_;
+  int code = Ftp1->ReplyCode();
+  bool connected = Ftp1->GetConnected();
+  if (error != 0) {
+    if (request == ftpPutAsync && cancelled_) {
+      b.Incomplete = Ftp1->HostFileName();
+      StopBatch("");
+      return;
+    }
+    if (request == ftpMkdAsync && code == 550 && connected) {
+      // The folder is there already.
+    } else if (request == ftpPutAsync && (code == 550 || code == 553) && connected) {
+      AddLog("Skipped (refused by the server): " + Ftp1->LocalFileName());
+      ++b.Skipped;
+      Transferring = false;
+      Timer1->SetEnabled(false);
+      if (b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextBatchFile()) {
+        ShowUploadStart(0);
+        BatchProgress();
+        Ftp1->PutAsync();
+      } else {
+        FinishBatch();
+      }
+      return;
+    } else {
+      StopBatch(Ftp1->ErrorMessage());
+      return;
+    }
+  }
+  switch (request) {
+    case ftpMkdAsync:
+      Transferring = false;
+      ++b.Folders;
+      if (b.Cancelled) {
+        StopBatch("");
+        break;
+      }
+      PrepareNextBatchDir();
+      if (Ftp1->Tag != 0)
+        Ftp1->MkdAsync();
+      else
+        StartTransferType();
+      break;
+    case ftpTypeSetAsync:
+      if (b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextBatchFile()) {
+        ShowUploadStart(0);
+        BatchProgress();
+        Ftp1->PutAsync();
+      } else {
+        FinishBatch();
+      }
+      break;
+    case ftpPutAsync:
+      Transferring = false;
+      ++b.Done;
+      Timer1->SetEnabled(false);
+      Timer1->Tag = 1;
+      if (cancelled_ || b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextBatchFile()) {
+        ShowUploadStart(0);
+        BatchProgress();
+        Ftp1->PutAsync();
+      } else {
+        FinishBatch();
+      }
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::BatchDownload() {
+  if (!CanStartCommand()) return;
+  TConnectionHost* host = host_;
+  String folder = host ? host->LocalFolder() : String();
+  if (folder.empty() || !DirectoryExists(folder)) {
+    InfoBox("Please select a folder on a local drive to download into.", "Download");
+    return;
+  }
+  if (!AskYesNo("This will download all files and sub-directories and recreate the directory structure\non your "
+                "computer. This can be a lengthy process. Do you want to continue?",
+                "Continue?") ||
+      !CanStartCommand())
+    return;
+  AddLog("Initiating batch download operation");
+  BatchDirs->Clear();
+  BatchFiles->Clear();
+  BatchBase = BatchStartDir = CurrentDir;
+  batch_ = std::make_unique<TBatchRun>();
+  batch_->Kind = TBatchRun::bkDownload;
+  batch_->Parser = ConnectionParserKind(ServerType);
+  batch_->Stack.push_back({CurrentDir, folder, 0});
+  replaceAll_ = false;
+  cancelled_ = false;
+  BeginBusy();
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  Ftp1->OnRequestDone = {this, &TFormMdi::BatchDownloadRequestDone};
+  NextBatchDownloadDir();
+}
+
+bool TFormMdi::EnterNextBatchDir() {
+  TBatchRun& b = *batch_;
+  if (b.Stack.empty()) return false;
+  b.Current = b.Stack.back();
+  b.Stack.pop_back();
+  b.Files.clear();
+  b.Written.clear();
+  BatchFiles->Clear();
+  if (b.Current.Depth > kBatchMaxDepth) {
+    StopBatch("The tree goes deeper than " + IntToStr(kBatchMaxDepth) + " levels below " + BatchBase + ": " +
+              b.Current.Remote);
+    return true;
+  }
+  if (b.Seen.count(b.Current.Remote) != 0) {
+    StopBatch("The directory " + b.Current.Remote + " came twice in the walk");
+    return true;
+  }
+  Ftp1->SetHostDirName(b.Current.Remote);
+  Ftp1->CwdAsync();
+  return true;
+}
+
+void TFormMdi::NextBatchDownloadDir() {
+  TBatchRun& b = *batch_;
+  if (b.Cancelled) {
+    StopBatch("");
+    return;
+  }
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  if (!EnterNextBatchDir()) FinishBatch();
+}
+
+bool TFormMdi::BatchPwdMatches() {
+  TBatchRun& b = *batch_;
+  String reported = Ftp1->DirResult();
+  if (WithoutTrailingSlash(reported) == WithoutTrailingSlash(b.Current.Remote)) return true;
+  StopBatch("After CWD " + b.Current.Remote + " the server reports the directory " + reported +
+            ": the walk stops");
+  return false;
+}
+
+void TFormMdi::CollectRemoteFiles(const TDirRows& rows) {
+  TBatchRun& b = *batch_;
+  bool download = b.Kind == TBatchRun::bkDownload;
+  b.Files.clear();
+  BatchFiles->Clear();
+  String tooLong;
+  // The local path of a name in the current folder; false (logged) when it
+  // has none or a name written already differs from it only in case.
+  auto localPath = [&](const String& name, const String& remote, String& path) {
+    String reason;
+    if (!LocalPathIn(b.Current.Local, name, path, reason)) {
+      if (reason == "the local path is too long" && tooLong.empty()) tooLong = remote;
+      AddLog("Error: Not downloaded: \"" + remote + "\": " + reason);
+      ++b.Skipped;
+      return false;
+    }
+    if (!b.Written.insert(AnsiUpperCase(name)).second) {
+      AddLog("Skipped (its name differs only in case from one written already): " + remote);
+      ++b.Skipped;
+      return false;
+    }
+    return true;
+  };
+  auto skip = [&](const String& why, const String& remote) {
+    AddLog("Skipped (" + why + "): " + remote);
+    ++b.Skipped;
+  };
+  std::vector<TBatchRun::TDir> below;
+  for (const TDirRow& r : rows.Directories) {
+    if (r.Kind == dekUp) continue;
+    String name = r.Name, remote = JoinRemote(b.Current.Remote, name);
+    if (!SendableName(name)) {
+      skip("a name that cannot be sent", remote);
+      continue;
+    }
+    if (r.Kind == dekLink) {
+      // Never entered: a delete takes the link itself away.
+      if (download)
+        skip("a link", remote);
+      else
+        b.Files.push_back(r);
+      continue;
+    }
+    String path;
+    if (download && !localPath(name, remote, path)) continue;
+    below.push_back({remote, path, b.Current.Depth + 1});
+  }
+  for (const TDirRow& r : rows.Files) {
+    String name = r.Name, remote = JoinRemote(b.Current.Remote, name);
+    if (!SendableName(name)) {
+      skip("a name that cannot be sent", remote);
+      continue;
+    }
+    if (download) {
+      if (SpecialRow(r, b.Parser)) {
+        skip("not a plain file", remote);
+        continue;
+      }
+      String path;
+      if (!localPath(name, remote, path)) continue;
+    }
+    b.Files.push_back(r);
+  }
+  if (!tooLong.empty()) {
+    StopBatch("The local path for " + tooLong + " is too long");
+    return;
+  }
+  for (const TDirRow& r : b.Files) BatchFiles->Add(r.Name);
+  // The first listed is the first entered.
+  for (auto it = below.rbegin(); it != below.rend(); ++it) b.Stack.push_back(*it);
+  if (download) {
+    if (b.Files.empty())
+      NextBatchDownloadDir();
+    else
+      StartTransferType();
+  } else if (PrepareNextBatchDelete()) {
+    Ftp1->DeleAsync();
+  } else {
+    NextBatchDeleteDir();
+  }
+}
+
+bool TFormMdi::PrepareNextBatchDownload() {
+  TBatchRun& b = *batch_;
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  while (!b.Files.empty()) {
+    Ftp1->Tag = static_cast<int>(b.Files.size());
+    TDirRow row = b.Files.front();
+    b.Files.pop_front();
+    if (BatchFiles->Count() > 0) BatchFiles->Delete(0);
+    String name = row.Name, path, reason;
+    if (!LocalPathIn(b.Current.Local, name, path, reason)) continue;
+    if (DirectoryExists(path)) {
+      AddLog("Skipped (a local folder has its name): " + path);
+      ++b.Skipped;
+      continue;
+    }
+    if (FileExists(path)) {
+      TReplaceAnswer answer = AskReplaceLocal(path, true);
+      if (!batch_) return false;
+      if (answer == raCancel) {
+        StopBatch("");
+        return false;
+      }
+      if (answer == raSkip) {
+        ++b.Skipped;
+        continue;
+      }
+    }
+    listingSize_ = IsDecimal(row.Size) ? StrToInt64Def(row.Size, -1) : -1;
+    Transferring = true;
+    TransferSize = 0;
+    sizeKnown_ = false;
+    Ftp1->SetHostFileName(name);
+    Ftp1->SetLocalFileName(path);
+    return true;
+  }
+  Ftp1->Tag = 0;
+  Timer1->SetEnabled(false);
+  return false;
+}
+
+void TFormMdi::BatchDownloadRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (!batch_) return;
+  TBatchRun& b = *batch_;
+  if (error != 0) {
+    if (request == ftpGetAsync && FileExists(Ftp1->LocalFileName())) b.Incomplete = Ftp1->LocalFileName();
+    if (cancelled_ && (request == ftpGetAsync || request == ftpSizeAsync || request == ftpTypeSetAsync)) {
+      StopBatch("");
+      return;
+    }
+    if (request == ftpSizeAsync && Ftp1->GetConnected()) {
+      // A server that refuses SIZE: the listing's size, or none.
+      TransferSize = std::max<int64_t>(listingSize_, 0);
+      sizeKnown_ = listingSize_ >= 0;
+      ShowDownloadStart(0);
+      BatchProgress();
+      Ftp1->GetAsync();
+      return;
+    }
+    StopBatch(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpCwdAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpPwdAsync: {
+      if (!BatchPwdMatches()) break;
+      RememberCurrentDir();
+      b.Seen.insert(b.Current.Remote);
+      b.Visited.push_back(b.Current.Remote);
+      BatchDirs->Add(b.Current.Remote);
+      if (b.Current.Depth > 0 && !CreateDirectoryA(b.Current.Local.c_str(), nullptr) &&
+          !DirectoryExists(b.Current.Local)) {
+        AddLog("Skipped with everything in it (the local folder cannot be made): " + b.Current.Local);
+        ++b.Skipped;
+        NextBatchDownloadDir();
+        break;
+      }
+      if (b.Current.Depth > 0) ++b.Folders;
+      Ftp1->DirAsync();
+      break;
+    }
+    case ftpDirAsync:
+      b.WaitingRows = true;
+      ParseListing();
+      break;
+    case ftpTypeSetAsync:
+    case ftpGetAsync:
+      if (request == ftpGetAsync) {
+        Transferring = false;
+        ++b.Done;
+        ResetTransferPanel();
+        Timer1->SetEnabled(false);
+        Timer1->Tag = 1;
+      }
+      if (cancelled_ || b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextBatchDownload()) {
+        ShowDownloadStart(0);
+        BatchProgress();
+        Ftp1->SizeAsync();
+      } else if (batch_ && !batch_->Ending) {
+        NextBatchDownloadDir();
+      }
+      break;
+    case ftpSizeAsync:
+      if (cancelled_ || b.Cancelled) {
+        StopBatch("");
+        break;
+      }
+      TransferSize = Ftp1->SizeReply();
+      sizeKnown_ = true;
+      ShowDownloadStart(0);
+      BatchProgress();
+      Ftp1->GetAsync();
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::BatchDelete() {
+  if (!CanStartCommand()) return;
+  TListItem* item = RemoteDirs->Selected();
+  if (!item) return;
+  const TDirItemData* data = TDirParser::ItemData(item);
+  bool up = data ? data->Kind == dekUp : item->Caption() == "..";
+  bool link = data && data->Kind == dekLink;
+  String name = RowName(item);
+  if (!AskYesNo("Are you sure you want to delete all files and sub-directories from the server?", "Continue?")) return;
+  if (up) {
+    InfoBox("You can not delete the up directory symbol!", "Come on now...");
+    return;
+  }
+  if (!CanStartCommand()) return;
+  if (!SendableName(name)) {
+    AddLog("Error: Not deleted: \"" + name + "\": the name cannot be sent");
+    return;
+  }
+  String target = JoinRemote(CurrentDir, name);
+  AddLog("Initiating batch delete operation");
+  BatchDirs->Clear();
+  BatchFiles->Clear();
+  BatchBase = target;
+  BatchStartDir = CurrentDir;
+  batch_ = std::make_unique<TBatchRun>();
+  batch_->Kind = TBatchRun::bkDelete;
+  batch_->Parser = ConnectionParserKind(ServerType);
+  cancelled_ = false;
+  BeginBusy();
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  Ftp1->OnRequestDone = {this, &TFormMdi::BatchDeleteRequestDone};
+  if (link) {
+    // A link goes itself; what it points to stays.
+    batch_->LinkOnly = true;
+    Ftp1->SetHostFileName(name);
+    Ftp1->DeleAsync();
+    return;
+  }
+  batch_->Stack.push_back({target, String(), 0});
+  NextBatchDeleteDir();
+}
+
+bool TFormMdi::PrepareNextBatchDelete() {
+  TBatchRun& b = *batch_;
+  CancelB->OnClick = {this, &TFormMdi::BatchCancelClick};
+  Ftp1->Tag = static_cast<int>(b.Files.size());
+  if (b.Files.empty()) return false;
+  Transferring = false;
+  String name = b.Files.front().Name;
+  b.Files.pop_front();
+  if (BatchFiles->Count() > 0) BatchFiles->Delete(0);
+  Ftp1->SetHostFileName(name);
+  TransferFile->SetCaption("Deleting: " + JoinRemote(b.Current.Remote, name));
+  BatchProgress();
+  return true;
+}
+
+bool TFormMdi::PrepareNextRemoveDir() {
+  TBatchRun& b = *batch_;
+  String base = BatchBase + "/";
+  while (!b.Remove.empty()) {
+    Ftp1->Tag = static_cast<int>(b.Remove.size());
+    String path = b.Remove.back();
+    b.Remove.pop_back();
+    // Only the tree chosen, whatever the walk met.
+    if (path != BatchBase && path.compare(0, base.size(), base) != 0) continue;
+    Transferring = false;
+    Ftp1->SetHostFileName(path);
+    TransferFile->SetCaption("Deleting: " + path);
+    BatchProgress();
+    return true;
+  }
+  Ftp1->Tag = 0;
+  return false;
+}
+
+void TFormMdi::NextBatchDeleteDir() {
+  TBatchRun& b = *batch_;
+  if (b.Cancelled) {
+    StopBatch("");
+    return;
+  }
+  if (EnterNextBatchDir()) return;
+  // Out of the tree, then its directories, the last visited first.
+  b.Removing = true;
+  b.Remove = b.Visited;
+  Ftp1->SetHostDirName(BatchStartDir);
+  Ftp1->CwdAsync();
+}
+
+void TFormMdi::BatchDeleteRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (!batch_) return;
+  TBatchRun& b = *batch_;
+  if (error != 0) {
+    StopBatch(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpCwdAsync:
+      if (!b.Removing) {
+        Ftp1->PwdAsync();
+      } else if (PrepareNextRemoveDir()) {
+        Ftp1->RmdAsync();
+      } else {
+        AddLog("Completed batch delete operation");
+        FinishBatch();
+      }
+      break;
+    case ftpPwdAsync:
+      if (!BatchPwdMatches()) break;
+      RememberCurrentDir();
+      b.Seen.insert(b.Current.Remote);
+      b.Visited.push_back(b.Current.Remote);
+      BatchDirs->Add(b.Current.Remote);
+      Ftp1->DirAsync();
+      break;
+    case ftpDirAsync:
+      b.WaitingRows = true;
+      ParseListing();
+      break;
+    case ftpDeleAsync:
+      Transferring = false;
+      ++b.Done;
+      if (b.LinkOnly) {
+        AddLog("Completed batch delete operation");
+        FinishBatch();
+      } else if (b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextBatchDelete()) {
+        Ftp1->DeleAsync();
+      } else {
+        NextBatchDeleteDir();
+      }
+      break;
+    case ftpRmdAsync:
+      Transferring = false;
+      ++b.Folders;
+      if (b.Cancelled) {
+        StopBatch("");
+      } else if (PrepareNextRemoveDir()) {
+        Ftp1->RmdAsync();
+      } else {
+        AddLog("Completed batch delete operation");
+        FinishBatch();
+      }
+      break;
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}
+
+void TFormMdi::BatchProgress() {
+  if (!batch_) return;
+  TBatchRun& b = *batch_;
+  switch (b.Kind) {
+    case TBatchRun::bkUpload:
+      AsFile->SetCaption(AsFile->Caption() + "   (file " + IntToStr(b.Done + b.Skipped + 1) + " of " +
+                         IntToStr(b.Total) + ")");
+      break;
+    case TBatchRun::bkDownload:
+      AsFile->SetCaption(AsFile->Caption() + "   (" + IntToStr(b.Done) + " files, " + IntToStr(b.Folders) +
+                         " folders so far)");
+      break;
+    case TBatchRun::bkDelete:
+      AsFile->SetCaption("Files removed: " + IntToStr(b.Done));
+      break;
+  }
+}
+
+void TFormMdi::BatchCancelClick(TObject* sender) {
+  if (!batch_) {
+    CancelBClick(sender);
+    return;
+  }
+  // The batch stops once the command now running is answered.
+  batch_->Cancelled = true;
+  if (Transferring) {
+    CancelTransfer(sender);
+    return;
+  }
+  SizeSpeed->SetCaption("Cancelling...");
+}
+
+void TFormMdi::StopBatch(const String& error) {
+  TBatchRun& b = *batch_;
+  if (b.Ending) return;
+  b.Ending = true;
+  b.Stopped = error.empty() ? String("cancelled") : error;
+  if (!error.empty()) AddLog("Error: " + error);
+  String what;
+  switch (b.Kind) {
+    case TBatchRun::bkUpload:
+      what = "Batch upload " + String(error.empty() ? "cancelled" : "stopped") + ": " + IntToStr(b.Done) + " of " +
+             IntToStr(b.Total) + " files uploaded, " + IntToStr(b.Skipped) + " skipped";
+      break;
+    case TBatchRun::bkDownload:
+      what = "Batch download " + String(error.empty() ? "cancelled" : "stopped") + ": " + IntToStr(b.Done) +
+             " files in " + IntToStr(b.Folders) + " folders downloaded, " + IntToStr(b.Skipped) + " skipped";
+      break;
+    case TBatchRun::bkDelete:
+      what = "Batch delete " + String(error.empty() ? "cancelled" : "stopped") + ": " + IntToStr(b.Done) +
+             " files deleted, " + IntToStr(b.Folders) + " directories removed";
+      break;
+  }
+  AddLog(what);
+  if (!b.Incomplete.empty()) AddLog("Incomplete file: " + b.Incomplete);
+  if (!Ftp1->GetConnected()) {
+    String message = Ftp1->ErrorMessage();
+    RequestFailed(message.empty() ? String("Disconnected") : message);
+    if (TConnectionHost* host = host_) host->LocalFilesChanged();
+    return;
+  }
+  b.Ending = false;
+  FinishBatch();
+}
+
+void TFormMdi::FinishBatch() {
+  TBatchRun& b = *batch_;
+  b.Ending = true;
+  Transferring = false;
+  Timer1->SetEnabled(false);
+  CancelB->OnClick = {this, &TFormMdi::CancelBClick};
+  Ftp1->OnRequestDone = {this, &TFormMdi::BatchEndRequestDone};
+  // An upload never left the start; a delete is back there for its removals.
+  if (b.Kind == TBatchRun::bkUpload || b.Removing || b.LinkOnly) {
+    Ftp1->PwdAsync();
+    return;
+  }
+  Ftp1->SetHostDirName(BatchStartDir);
+  Ftp1->CwdAsync();
+}
+
+void TFormMdi::BatchEndRequestDone(TObject*, TFtpRequest request, WORD error) {
+  if (error != 0) {
+    RequestFailed(Ftp1->ErrorMessage());
+    return;
+  }
+  switch (request) {
+    case ftpCwdAsync:
+      Ftp1->PwdAsync();
+      break;
+    case ftpPwdAsync:
+      RememberCurrentDir();
+      Ftp1->DirAsync();
+      break;
+    case ftpDirAsync: {
+      ParseListing();
+      std::unique_ptr<TBatchRun> run = std::move(batch_);
+      TConnectionHost* host = host_;
+      bool done = run && run->Stopped.empty();
+      if (done && run->Kind == TBatchRun::bkUpload)
+        AddLog("Completed batch upload operation" +
+               (run->Skipped > 0 ? " (" + IntToStr(run->Skipped) + " files skipped)" : String()));
+      if (done && run->Kind == TBatchRun::bkDownload) AddLog("Completed batch download operation");
+      ClearOperation();
+      ResetTransferPanel();
+      EndBusy();
+      if (run && run->Kind == TBatchRun::bkDownload && host) host->LocalFilesChanged();
+      if (done && run->Kind == TBatchRun::bkUpload && run->Skipped > 0)
+        InfoBox(IntToStr(run->Skipped) + " file(s) or folder(s) were not uploaded. The log names each of them.",
+                "Batch Upload");
+      break;
+    }
+    case ftpRqAbort:
+      RequestAborted();
+      break;
+    default:
+      break;
+  }
+}

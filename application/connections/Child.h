@@ -186,9 +186,14 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ResumeUpload(const String& localPath) override;
   void ResumeUpload();
   void ResumeDownload() override;
+  // Each asks first; the walk of a download or delete goes by absolute
+  // paths that PWD must confirm, and each ends back in the directory it
+  // started in, with its listing.
   void BatchUpload(const String& localFolder) override;
   void BatchDownload() override;
   void BatchDelete() override;
+  // A batch runs (from its start to the end of its last listing).
+  bool BatchRunning() const { return batch_ != nullptr; }
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
   void SetViewStyle(TViewStyle style) override;
@@ -276,6 +281,12 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void ChmodDirRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void NoopRequestDone(TObject* sender, TFtpRequest request, WORD error);
   void RawCommandRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchUploadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchDownloadRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchDeleteRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  // The last steps of every batch: back to the start, its listing, the end line.
+  void BatchEndRequestDone(TObject* sender, TFtpRequest request, WORD error);
+  void BatchCancelClick(TObject* sender);
   void Ftp1Display(TObject* sender, String& message);
   void Ftp1Command(TObject* sender, String& command);
   void Ftp1Response(TObject* sender);
@@ -364,6 +375,33 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // The local folder of a raw transfer ("" after telling there is none).
   String RawTransferFolder();
 
+  // ---- batch
+  struct TBatchRun;
+  // The local files and folders of folder, in BatchFiles and BatchDirs.
+  void CollectLocalTree(const String& folder, int depth);
+  // The remote path of a local entry below BatchBase.
+  String ToRemotePath(const String& path) const;
+  void PrepareNextBatchDir();
+  // False when no file is left.
+  bool PrepareNextBatchFile();
+  // CWD to the next directory of the walk; false when none is left.
+  bool EnterNextBatchDir();
+  // The next directory of the walk: CWD to it, or the end.
+  void NextBatchDownloadDir();
+  void NextBatchDeleteDir();
+  // The rows of the directory just listed go to the walk.
+  void CollectRemoteFiles(const TDirRows& rows);
+  // False when no file is left (or the run stops).
+  bool PrepareNextBatchDownload();
+  bool PrepareNextBatchDelete();
+  bool PrepareNextRemoveDir();
+  // After a CWD of the walk: PWD must name the directory asked for.
+  bool BatchPwdMatches();
+  // Ends the run: a stop (error text, or a cancel with ""), or done.
+  void StopBatch(const String& error);
+  void FinishBatch();
+  void BatchProgress();
+
   TConnectionHost* host_;
   bool busy_ = false;
   // Boxes for the window now open.
@@ -389,6 +427,7 @@ class TFormMdi : public TForm, public TConnectionWindow {
   std::vector<String> pendingLog_;
   bool logPosted_ = false;
 
+  std::unique_ptr<TBatchRun> batch_;
   std::unique_ptr<TListingJob> job_;
   std::unique_ptr<TListingFill> fill_;
   WPARAM listingGeneration_ = 0;

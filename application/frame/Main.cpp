@@ -445,6 +445,9 @@ void TFormMain::CreateActions() {
   ActionRenameRemoteFile->OnExecute = {this, &TFormMain::ActionRenameRemoteFileExecute};
   ActionChmod->OnExecute = {this, &TFormMain::ActionChmodExecute};
   ActionChmodDir->OnExecute = {this, &TFormMain::ActionChmodDirExecute};
+  ActionBatchUpload->OnExecute = {this, &TFormMain::ActionBatchUploadExecute};
+  ActionBatchDownload->OnExecute = {this, &TFormMain::ActionBatchDownloadExecute};
+  ActionBatchDelete->OnExecute = {this, &TFormMain::ActionBatchDeleteExecute};
   CreateRawCommandActions();
 }
 
@@ -1074,6 +1077,26 @@ void TFormMain::ActionChmodExecute(TObject*) {
 
 void TFormMain::ActionChmodDirExecute(TObject*) {
   if (TConnectionWindow* child = ActiveChild()) EditPermissions(child, true);
+}
+
+// ---------------------------------------------------------------- batch
+
+void TFormMain::ActionBatchUploadExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->BatchUpload(LocalFolder());
+}
+
+void TFormMain::ActionBatchDownloadExecute(TObject*) {
+  if (TConnectionWindow* child = ActiveChild()) child->BatchDownload();
+}
+
+void TFormMain::ActionBatchDeleteExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  if (child->SelectedDirCount() < 1) {
+    InfoBox("You must select a remote directory to delete", "Which Directory?");
+    return;
+  }
+  child->BatchDelete();
 }
 
 void TFormMain::ActionAboutExecute(TObject*) {

@@ -228,6 +228,9 @@ class TFormMain : public TForm, public TConnectionHost {
   // The permission editor on the selected files or folder.
   void ActionChmodExecute(TObject* sender);
   void ActionChmodDirExecute(TObject* sender);
+  void ActionBatchUploadExecute(TObject* sender);
+  void ActionBatchDownloadExecute(TObject* sender);
+  void ActionBatchDeleteExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
   void ActionNewExecute(TObject* sender);
   void ActionNewLocalDirExecute(TObject* sender);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <set>
 
 #include "Childtest.h"
 #include "application/connections/Dirinfo.h"
@@ -347,6 +349,129 @@ TEST_P(ChildPeers, RawCommands) {
   ASSERT_TRUE(WaitUntil([&] { return !child->Connected() && !child->Busy(); }, 15000));
   EXPECT_TRUE(child->ReconB->Enabled());
   EXPECT_TRUE(host.Boxes.empty());
+}
+
+namespace {
+
+// Every plain file below root (relative, "/" between folders) with its
+// SHA-256, and the folders with a trailing "/"; links (Wine shows a link to
+// a folder as a reparse point), the names in skip and names not in ASCII
+// (which Wine spells in its own way) are left out.
+std::map<String, String> DiskTree(const String& root, const std::set<String>& skip = {}) {
+  std::map<String, String> found;
+  std::function<void(const String&, const String&)> walk = [&](const String& d, const String& rel) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((d + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+      String n = fd.cFileName;
+      if (n == "." || n == ".." || skip.count(rel + n) != 0 || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        continue;
+      if (std::any_of(n.begin(), n.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0x80 || ch == '?'; }))
+        continue;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        found[rel + n + "/"] = "";
+        walk(d + "\\" + n, rel + n + "/");
+      } else {
+        found[rel + n] = FileSha256(d + "\\" + n);
+      }
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  };
+  walk(root, "");
+  return found;
+}
+
+}  // namespace
+
+TEST_P(ChildPeers, BatchTreeDownloadUploadAndDelete) {
+  const TPeerCase& c = GetParam();
+  // A tree of the FTP account's under upload/, beside a folder outside it.
+  String name = "batch-" + Tag() + "-" + IntToStr(GetCurrentProcessId());
+  String disk = PeerFolder(c.Name) + "root\\upload\\" + name;
+  ASSERT_TRUE(ForceDirectories(disk));
+  THostRun made = RunHostCommand(
+      "set -e; cd " + ShellQuote(HostPath(disk)) +
+      "; mkdir -p outside tree/sub/nested tree/empty 'tree/with blanks' tree/setgid; chmod g+s tree/setgid"
+      "; printf sentinel > outside/sentinel.txt; printf n > tree/sub/n.txt; printf b > 'tree/with blanks/a b.txt'"
+      "; printf h > 'tree/#hash.txt'; printf p > 'tree/100%.txt'; printf q > \"tree/it's.txt\""
+      "; printf e > tree/$(printf 'caf\\351').txt; printf s > tree/setgid/s.txt; : > tree/zero.bin"
+      "; head -c 5242880 /dev/urandom > tree/sub/nested/random.bin; ln -s sub tree/link_in"
+      "; ln -s ../outside tree/link_out; ln -s . tree/loop; ln -s zero.bin tree/file_link; mkfifo tree/pipe"
+      "; printf C > tree/Case.txt; printf c > tree/case.txt; chown -R " +
+      String(kFtpUser) + ":" + kFtpUser + " .");
+  ASSERT_EQ(made.Status, 0) << made.Out;
+  PeerProfile("Batch", "/upload/" + name + "/tree");
+  TFormMdi* child = Open("Batch");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  ASSERT_TRUE(child->Connected()) << child->LogLines->Text();
+
+  // Download: the tree less its links, its pipe and one of the case twins.
+  String into = MakeTempFolder("batch-" + Tag());
+  host.Folder = into;
+  host.Answers = {true};
+  child->BatchDownload();
+  ASSERT_TRUE(WaitIdle(child, 120000));
+  EXPECT_TRUE(LogHas(child, "Completed batch download operation")) << child->LogLines->Text();
+  // Links, the pipe and the case twins are none of the server's plain files.
+  const std::set<String> left = {"link_in", "link_out", "loop", "file_link", "pipe", "Case.txt", "case.txt"};
+  EXPECT_EQ(DiskTree(into, left), DiskTree(disk + "\\tree", left));
+  for (const char* n : {"link_in", "link_out", "loop", "file_link", "pipe"}) EXPECT_FALSE(FileExists(into + "\\" + n)) << n;
+  // One of the twins (Wine finds either by both names).
+  std::vector<String> names = DiskNames(into);
+  EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const String& n) { return SameText(n, "case.txt"); }), 1)
+      << ::testing::PrintToString(names);
+  EXPECT_EQ(ReadFileBytes(into + "\\caf\xE9.txt"), "e");
+  EXPECT_EQ(child->CurrentDir, "/upload/" + name + "/tree");
+
+  // Upload of the copy into a new folder: byte-equal on the server's disk.
+  ASSERT_TRUE(WaitIdle(child));
+  child->MakeDir("/upload/" + name + "/copy");
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  ASSERT_EQ(child->CurrentDir, "/upload/" + name + "/copy");
+  host.Answers = {true};
+  child->BatchUpload(into);
+  ASSERT_TRUE(WaitIdle(child, 120000));
+  EXPECT_TRUE(LogHas(child, "Completed batch upload operation")) << child->LogLines->Text();
+  EXPECT_EQ(DiskTree(disk + "\\copy"), DiskTree(into));
+  THostRun e9copy = RunHostCommand("cat " + ShellQuote(HostPath(disk + "\\copy")) + "/$(printf 'caf\\351').txt");
+  EXPECT_EQ(e9copy.Out, "e");
+
+  // Delete: the tree goes, what lies outside it stays.
+  child->ChangeDir("/upload/" + name);
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  bool found = false;
+  for (int i = 0; i < child->RemoteDirs->Items()->Count(); ++i)
+    if (child->RemoteDirs->Items()->Item(i)->Caption() == "tree") {
+      child->RemoteDirs->Items()->Item(i)->SetSelected(true);
+      found = true;
+    }
+  ASSERT_TRUE(found);
+  host.Answers = {true};
+  child->BatchDelete();
+  ASSERT_TRUE(WaitIdle(child, 60000));
+  // What a server leaves out of its listing (pure-ftpd a pipe, proftpd a
+  // link to "."), it keeps: the last RMD fails and ends the run.
+  THostRun rest = RunHostCommand("ls -A " + ShellQuote(HostPath(disk + "\\tree")) + " 2>/dev/null | tr '\\n' ' '");
+  std::set<String> kept;
+  for (size_t i = 0; i < rest.Out.size();) {
+    size_t e = rest.Out.find(' ', i);
+    if (e == String::npos) e = rest.Out.size();
+    if (e > i) kept.insert(rest.Out.substr(i, e - i));
+    i = e + 1;
+  }
+  for (const String& k : kept) EXPECT_TRUE(k == "pipe" || k == "loop") << k;
+  if (kept.empty()) {
+    EXPECT_TRUE(LogHas(child, "Completed batch delete operation")) << child->LogLines->Text();
+    EXPECT_FALSE(DirectoryExists(disk + "\\tree"));
+    EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
+  } else {
+    EXPECT_EQ(LogLinesStarting(child, "Batch delete stopped: ").size(), 1u) << child->LogLines->Text();
+  }
+  EXPECT_EQ(String(c.Name) == "vsftpd", kept.empty()) << ::testing::PrintToString(kept);
+  EXPECT_EQ(ReadFileBytes(disk + "\\outside\\sentinel.txt"), "sentinel");
+  SaveScreenshot(frame->Handle(), "batch");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ChildPeers,

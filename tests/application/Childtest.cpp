@@ -28,6 +28,7 @@ String UnixLine(const String& name, int64_t size, bool dir) {
 }
 
 TFtpScriptServer::TFtpScriptServer(TFtpScript script) : script_(std::move(script)) {
+  if (UsesTree()) script_.Tree.Folders.insert({"/", "/home"});
   std::vector<TScriptedPeer::TScript> each(static_cast<size_t>(std::max(1, script_.Connections)),
                                            [this](SOCKET s) { Serve(s); });
   peer_ = std::make_unique<TScriptedPeer>(std::move(each));
@@ -43,6 +44,54 @@ int TFtpScriptServer::Count(const String& verb) const {
 void TFtpScriptServer::SetListing(const String& listing) {
   std::lock_guard<std::mutex> g(m_);
   script_.Listing = listing;
+}
+
+TFtpScript::TTree TFtpScriptServer::Tree() const {
+  std::lock_guard<std::mutex> g(m_);
+  return script_.Tree;
+}
+
+namespace {
+
+String ParentOf(const String& path) {
+  size_t i = path.rfind('/');
+  return i == 0 || i == String::npos ? String("/") : path.substr(0, i);
+}
+
+String NameOf(const String& path) { return path.substr(path.rfind('/') + 1); }
+
+}  // namespace
+
+String TFtpScriptServer::TreePath(const String& dir, const String& arg) {
+  String joined = !arg.empty() && arg[0] == '/' ? arg : dir + "/" + arg;
+  std::vector<String> parts;
+  for (size_t i = 0; i <= joined.size();) {
+    size_t e = joined.find('/', i);
+    if (e == String::npos) e = joined.size();
+    String part = joined.substr(i, e - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = e + 1;
+  }
+  String path;
+  for (const String& p : parts) path += "/" + p;
+  return path.empty() ? String("/") : path;
+}
+
+String TFtpScriptServer::TreeListing(const String& dir) const {
+  const TFtpScript::TTree& t = script_.Tree;
+  String listing;
+  for (const String& f : t.Folders)
+    if (f != dir && f != "/" && ParentOf(f) == dir) listing += UnixLine(NameOf(f), 512, true);
+  for (const auto& [path, bytes] : t.Files)
+    if (ParentOf(path) == dir) listing += UnixLine(NameOf(path), static_cast<int64_t>(bytes.size()));
+  auto rows = t.Rows.find(dir);
+  if (rows != t.Rows.end())
+    for (const auto& [name, line] : rows->second) listing += line;
+  return listing;
 }
 
 std::map<String, String> TFtpScriptServer::Stored() const {
@@ -79,15 +128,79 @@ void TFtpScriptServer::Serve(SOCKET s) {
   int count = 0;
   // The offset of the last REST: the next RETR sends from there.
   size_t restAt = 0;
+  // The server's directory in a tree.
+  String cwd = "/home";
+  // A file RETR or SIZE names, by its argument.
+  auto fileOf = [&](const String& arg, String& bytes) {
+    std::lock_guard<std::mutex> g(m_);
+    const std::map<String, String>& files = UsesTree() ? script_.Tree.Files : script_.Files;
+    auto f = files.find(UsesTree() ? TreePath(cwd, arg) : arg);
+    if (f == files.end()) return false;
+    bytes = f->second;
+    return true;
+  };
   while (NextCmd(s, log_, cmd)) {
     if (script_.CloseAfter && ++count > script_.CloseAfter) return;
     size_t blank = cmd.find(' ');
     String verb = UpperCase(cmd.substr(0, blank));
     String arg = blank == String::npos ? String() : cmd.substr(blank + 1);
+    if (auto delay = script_.DelayMs.find(verb); delay != script_.DelayMs.end()) Sleep(static_cast<DWORD>(delay->second));
     String over = scripted(verb);
     if (!over.empty()) {
       SendBytes(s, over);
       continue;
+    }
+    if (UsesTree()) {
+      String reply;
+      {
+        std::lock_guard<std::mutex> g(m_);
+        TFtpScript::TTree& t = script_.Tree;
+        String path = TreePath(cwd, verb == "CDUP" ? String("..") : arg);
+        auto empty = [&](const String& folder) {
+          String below = folder + "/";
+          for (const String& f : t.Folders)
+            if (f.compare(0, below.size(), below) == 0) return false;
+          for (const auto& [p, bytes] : t.Files)
+            if (p.compare(0, below.size(), below) == 0) return false;
+          auto rows = t.Rows.find(folder);
+          return rows == t.Rows.end() || rows->second.empty();
+        };
+        if (verb == "CWD" || verb == "CDUP") {
+          if (t.Folders.count(path) != 0) {
+            cwd = path;
+            reply = "250 Directory successfully changed.\r\n";
+          } else {
+            reply = "550 Failed to change directory.\r\n";
+          }
+        } else if (verb == "PWD") {
+          reply = "257 \"" + (script_.PwdOf ? script_.PwdOf(cwd) : cwd) + "\" is the current directory\r\n";
+        } else if (verb == "MKD") {
+          bool taken = t.Folders.count(path) != 0 || t.Files.count(path) != 0;
+          if (taken || t.Folders.count(ParentOf(path)) == 0) {
+            reply = "550 Create directory operation failed.\r\n";
+          } else {
+            t.Folders.insert(path);
+            reply = "257 \"" + path + "\" created\r\n";
+          }
+        } else if (verb == "RMD") {
+          if (path != "/" && path != cwd && t.Folders.count(path) != 0 && empty(path)) {
+            t.Folders.erase(path);
+            reply = "250 Remove directory operation successful.\r\n";
+          } else {
+            reply = "550 Remove directory operation failed.\r\n";
+          }
+        } else if (verb == "DELE") {
+          auto rows = t.Rows.find(ParentOf(path));
+          if (t.Files.erase(path) != 0 || (rows != t.Rows.end() && rows->second.erase(NameOf(path)) != 0))
+            reply = "250 Delete operation successful.\r\n";
+          else
+            reply = "550 Delete operation failed.\r\n";
+        }
+      }
+      if (!reply.empty()) {
+        SendBytes(s, reply);
+        continue;
+      }
     }
     if (verb == "USER") {
       SendBytes(s, "331 Password please\r\n");
@@ -127,19 +240,19 @@ void TFtpScriptServer::Serve(SOCKET s) {
       portCmd = cmd;
       SendBytes(s, "200 PORT command successful\r\n");
     } else if (verb == "SIZE") {
-      auto f = script_.Files.find(arg);
-      SendBytes(s, f == script_.Files.end() ? String("550 No such file\r\n")
-                                            : "213 " + IntToStr(static_cast<int64_t>(f->second.size())) + "\r\n");
+      String bytes;
+      SendBytes(s, !fileOf(arg, bytes) ? String("550 No such file\r\n")
+                                       : "213 " + IntToStr(static_cast<int64_t>(bytes.size())) + "\r\n");
     } else if (verb == "RETR") {
-      auto f = script_.Files.find(arg);
-      if (f == script_.Files.end()) {
+      String bytes;
+      if (!fileOf(arg, bytes)) {
         SendBytes(s, "550 No such file\r\n");
         continue;
       }
       SendBytes(s, "150 Opening data connection\r\n");
       SOCKET d = accept();
       bool whole = d != INVALID_SOCKET;
-      String data = f->second.substr(std::min(restAt, f->second.size()));
+      String data = bytes.substr(std::min(restAt, bytes.size()));
       restAt = 0;
       bool cut = script_.RetrCutAfter >= 0 && static_cast<size_t>(script_.RetrCutAfter) < data.size();
       if (cut) data.resize(static_cast<size_t>(script_.RetrCutAfter));
@@ -168,6 +281,7 @@ void TFtpScriptServer::Serve(SOCKET s) {
       {
         std::lock_guard<std::mutex> g(m_);
         stored_[arg] = got;
+        if (UsesTree()) script_.Tree.Files[TreePath(cwd, arg)] = got;
       }
       SendBytes(s, "226 Transfer complete\r\n");
     } else if (verb == "NLST") {
@@ -190,7 +304,7 @@ void TFtpScriptServer::Serve(SOCKET s) {
       String listing;
       {
         std::lock_guard<std::mutex> g(m_);
-        listing = script_.Listing;
+        listing = UsesTree() ? TreeListing(cwd) : script_.Listing;
       }
       SendBytes(d, listing);
       closesocket(d);

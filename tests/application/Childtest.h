@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <set>
 #include <mutex>
 
 #include "../protocols/Ftpscript.h"
@@ -52,6 +54,21 @@ struct TFtpScript {
   int RetrCutAfter = -1;
   // Connections served, one after the other.
   int Connections = 1;
+  // Milliseconds before the reply to a command, by verb.
+  std::map<String, int> DelayMs;
+  // A tree the commands act on in place of Files and Listing, when it has a
+  // folder: CWD, CDUP, PWD, LIST, SIZE, RETR, STOR, MKD, RMD and DELE take
+  // paths relative to the server's directory (at first "/home") or
+  // absolute. Folders and files by absolute path; Rows: lines a folder's
+  // LIST adds as they are (links, pipes, odd names), by the entry's name,
+  // which DELE takes away.
+  struct TTree {
+    std::set<String> Folders;
+    std::map<String, String> Files;
+    std::map<String, std::map<String, String>> Rows;
+  } Tree;
+  // What PWD reports for the server's directory (none: that directory).
+  std::function<String(const String& dir)> PwdOf;
 };
 
 class TFtpScriptServer {
@@ -65,12 +82,19 @@ class TFtpScriptServer {
   std::map<String, String> Stored() const;
   // What the next LIST sends.
   void SetListing(const String& listing);
+  // The tree as the commands left it.
+  TFtpScript::TTree Tree() const;
   // The server saw the data connection of a transfer close early.
   bool SawAbort() const { return aborted_; }
   void Join() { peer_->Join(); }
 
  private:
   void Serve(SOCKET s);
+  bool UsesTree() const { return !script_.Tree.Folders.empty(); }
+  // A path of the tree: arg below dir, or arg itself when absolute, with
+  // "." and ".." taken out.
+  static String TreePath(const String& dir, const String& arg);
+  String TreeListing(const String& dir) const;
   TFtpScript script_;
   TCmdLog log_;
   mutable std::mutex m_;

@@ -86,6 +86,9 @@ class TFakeChild : public TForm, public TConnectionWindow {
   void SendSIZE(const String& name) override { Called("SendSIZE " + name); }
   void SendSTAT() override { Called("SendSTAT"); }
   void SendQUIT() override { Called("SendQUIT"); }
+  void BatchUpload(const String& folder) override { Called("BatchUpload " + folder); }
+  void BatchDownload() override { Called("BatchDownload"); }
+  void BatchDelete() override { Called("BatchDelete"); }
   void HoldIdleCount(bool hold) override { Held += hold ? 1 : -1; }
   void SetViewStyle(TViewStyle style) override { Styles.push_back(style); }
   const TStrings* LogLineList() override { return &Log; }
@@ -227,7 +230,7 @@ const std::set<String> kConnected = {"UpDir", "ChangeDir", "MkdDir", "RefreshRem
                                      "NLST", "STOR", "RETR", "STAT", "SIZE", "QUIT"};
 
 // The commands not built yet: disabled whatever the rules say.
-const std::set<String> kUnbuilt = {"BatchUpload", "BatchDownload", "BatchDelete"};
+const std::set<String> kUnbuilt = {};
 
 // The enabled actions: these, less the commands not built yet.
 std::set<String> Plus(std::set<String> a, std::initializer_list<std::set<String>> more) {
@@ -1035,6 +1038,7 @@ class THoldSeeingDialogs : public TRecordingDialogs {
 
 TEST_F(MainTest, RemoteFolderAndFileActions) {
   Open();
+  form->SelectLocalFolder(dir);
   struct Row {
     const char* what;
     TAction* TFormMain::*action;
@@ -1072,6 +1076,10 @@ TEST_F(MainTest, RemoteFolderAndFileActions) {
       {"rename file", &TFormMain::ActionRenameRemoteFile, "", 1, {}, {}, {"RenameSelectedFile"}, {}, {}},
       // Only the ".." row selected: the window tells so, without the editor.
       {"chmod dir none", &TFormMain::ActionChmodDir, "", 0, {}, {}, {"ChmodDir "}, {}, {}},
+      // The window asks its own questions.
+      {"batch upload", &TFormMain::ActionBatchUpload, "", 0, {}, {}, {"BatchUpload " + dir}, {}, {}},
+      {"batch download", &TFormMain::ActionBatchDownload, "docs", 0, {}, {}, {"BatchDownload"}, {}, {}},
+      {"batch delete", &TFormMain::ActionBatchDelete, "docs", 0, {}, {}, {"BatchDelete"}, {}, {}},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -1163,6 +1171,18 @@ TEST_F(MainTest, RawCommandActions) {
   child->IsConnected = false;
   form->UpdateActionStates();
   for (const Row& r : rows) EXPECT_FALSE((form.get()->*r.action)->Enabled()) << (form.get()->*r.action)->Name();
+}
+
+TEST_F(MainTest, BatchDeleteWithoutAFolderAsksWhichOne) {
+  Open();
+  TFakeChild* child = OpenChild("p");
+  child->IsConnected = true;
+  child->Dirs = 0;
+  form->ActionBatchDeleteExecute(nullptr);
+  EXPECT_TRUE(child->Calls.empty());
+  ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "Which Directory?");
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, "You must select a remote directory to delete");
 }
 
 TEST_F(MainTest, PermissionEditorFromTheActions) {

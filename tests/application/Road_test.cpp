@@ -888,3 +888,129 @@ TEST(Road, LoginRawCommandsTheLogAndAView) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }
+
+TEST(Road, BatchUploadDownloadAndDelete) {
+  // A fresh, empty start folder on the server.
+  String tag = IntToStr(GetCurrentProcessId());
+  String start = "road-batch-" + tag;
+  String disk = PeerFolder("vsftpd") + "root\\upload\\" + start;
+  ASSERT_TRUE(ForceDirectories(disk));
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)));
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+
+  String folder = MakeTempFolder("road-batch");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
+                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
+                                                "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
+  // The local tree: a folder in it, a small file and one large enough to
+  // watch the panel with.
+  String tree = MakeTempFolder("road-batch-tree");
+  ForceDirectories(tree + "\\a\\b");
+  WriteFileBytes(tree + "\\a\\b\\deep.txt", "deep\r\n");
+  WriteFileBytes(tree + "\\top.txt", "top\r\n");
+  WriteFileBytes(tree + "\\readme.txt", "readme\r\n");
+  String big(48 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 2654435761u) >> 13);
+  WriteFileBytes(tree + "\\a\\big.bin", big);
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+    r.WriteString("LastDir", tree);
+    r.WriteInteger("LastShortcut", 0);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+  HWND localList = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    localList = FindChildByClass(main, "TListView");
+    return localList && IsWindowVisible(localList) && ItemCount(localList) == 3;
+  }, kStepMs));
+  PumpFor(500);
+  // Quick Connect with the profile chosen last time.
+  ASSERT_TRUE(KeyChord({VK_MENU, 'C'}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  HWND child = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
+  std::vector<HWND> remote;
+  auto listed = [&](int dirs, int files) {
+    return WaitUntil([&] {
+      remote = ChildrenOfClass(child, "TListView");
+      return remote.size() == 2 && ItemCount(remote[0]) == dirs && ItemCount(remote[1]) == files;
+    }, kStepMs);
+  };
+  ASSERT_TRUE(listed(1, 0));
+  String home = "/upload/" + start;
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs)) << RemotePath(child);
+  auto yes = [&](const char* shot) -> ::testing::AssertionResult {
+    HWND box = ProgramWindow(program, "Continue?");
+    if (!box) return ::testing::AssertionFailure() << "no question; " << DescribeWindows(TopWindows(true, true));
+    PumpFor(300);
+    if (*shot) SaveScreenshot(box, shot);
+    std::vector<HWND> buttons = ChildrenWithText(box, "&Yes");
+    if (buttons.size() != 1) return ::testing::AssertionFailure() << "no Yes";
+    return Click(buttons[0]);
+  };
+
+  // Batch menu (four to the right of Connections), Batch Upload (its first item), Yes.
+  ASSERT_TRUE(MenuItem(main, 4, 0));
+  ASSERT_TRUE(yes("upload-question"));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(disk + "\\top.txt") && ReadFileBytes(disk + "\\top.txt") == "top\r\n"; }, 60000));
+  ASSERT_TRUE(listed(2, 2));
+  EXPECT_EQ(ReadFileBytes(disk + "\\a\\b\\deep.txt"), "deep\r\n");
+  EXPECT_EQ(FileSha256(disk + "\\a\\big.bin"), Sha256Hex(big));
+
+  // Into another local folder: the local list's first row (the folder a)
+  // opened with a double click, so that the tree selects it.
+  ASSERT_TRUE(DoubleClick(localList, FirstRow(localList)));
+  ASSERT_TRUE(WaitUntil([&] { return ItemCount(localList) == 2; }, kStepMs));
+  PumpFor(1000);
+  String into = tree + "\\a";
+  // Batch Download from the folder list's popup menu on its ".." row (Up,
+  // Change, New, Rename, Delete, Batch Download), Yes.
+  ASSERT_TRUE(Click(remote[0], FirstRow(remote[0])));
+  PumpFor(300);
+  ASSERT_TRUE(KeyChord({VK_SHIFT, VK_F10}));
+  for (int i = 0; i < 6; ++i) ASSERT_TRUE(KeyChord({VK_DOWN}));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(yes(""));
+  String bigCopy = into + "\\a\\big.bin";
+  if (WaitUntil([&] { return FileSizeOf(bigCopy) > 0 && FileSizeOf(bigCopy) < static_cast<int64_t>(big.size()); },
+                30000))
+    SaveScreenshot(main, "downloading");
+  // Its last file: the deepest.
+  String deep = into + "\\a\\b\\deep.txt";
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(deep) && ReadFileBytes(deep) == "deep\r\n"; }, 60000));
+  EXPECT_EQ(ReadFileBytes(into + "\\top.txt"), "top\r\n");
+  EXPECT_EQ(FileSha256(bigCopy), Sha256Hex(big));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home; }, kStepMs)) << RemotePath(child);
+  ASSERT_TRUE(listed(2, 2));
+
+  // Up Directory, the start folder picked in the folder list by typing its
+  // name, Batch Delete (the Batch menu's third item), Yes.
+  ASSERT_TRUE(MenuItem(main, 2, 0));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == "/upload"; }, kStepMs)) << RemotePath(child);
+  ASSERT_TRUE(WaitUntil([&] {
+    remote = ChildrenOfClass(child, "TListView");
+    return remote.size() == 2 && ItemCount(remote[0]) > 1;
+  }, kStepMs));
+  PumpFor(500);
+  ASSERT_TRUE(Click(remote[0], FirstRow(remote[0])));
+  ASSERT_TRUE(TypeText(start));
+  PumpFor(500);
+  ASSERT_TRUE(MenuItem(main, 4, 2));
+  ASSERT_TRUE(yes("delete-question"));
+  ASSERT_TRUE(WaitUntil([&] { return !DirectoryExists(disk); }, 60000));
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == "/upload"; }, kStepMs));
+  PumpFor(1000);
+  SaveScreenshot(main, "end");
+  // The local copies stay.
+  EXPECT_EQ(ReadFileBytes(into + "\\top.txt"), "top\r\n");
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
+}
