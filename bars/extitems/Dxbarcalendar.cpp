@@ -785,8 +785,11 @@ void TdxBarDateNavigator::Paint() {
         else
           back = dxBarSysColor(style == cs3D ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
       }
-      if (selected && style != csUltraFlat)
+      // On the flat style's button face the highlight text may not show.
+      if (selected && style == cs3D)
         text = dxBarSysColor(COLOR_HIGHLIGHTTEXT);
+      else if (selected && style == csFlat)
+        text = dxBarSysColor(COLOR_BTNTEXT);
       else if (d < firstDate_ || d > last)
         text = dxBarSysColor(COLOR_GRAYTEXT);
       Fill(dc, cell, back);
