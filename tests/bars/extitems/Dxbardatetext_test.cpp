@@ -194,5 +194,15 @@ TEST(BarsDateCombo, TheTextIsAlwaysADatesAndTodayComesFromTheSystem) {
   EXPECT_EQ(nav->FirstDate(), EncodeDate(2024, 5, 1));
   EXPECT_EQ(nav->GetSelStart(), EncodeDate(2024, 5, 20));
   EXPECT_EQ(nav->GetSelFinish(), EncodeDate(2024, 5, 20));
+  // The arrows stop at the months a text can show.
+  nav->SetFirstDate(EncodeDate(1601, 1, 15));
+  EXPECT_EQ(nav->FirstDate(), EncodeDate(1601, 1, 1));
+  nav->StepToPast();
+  EXPECT_EQ(nav->FirstDate(), EncodeDate(1601, 1, 1));
+  nav->SetFirstDate(EncodeDate(9999, 12, 31));
+  nav->StepToFuture();
+  EXPECT_EQ(nav->FirstDate(), EncodeDate(9999, 12, 1));
+  nav->StepToPast();
+  EXPECT_EQ(nav->FirstDate(), EncodeDate(9999, 11, 1));
   form->Free();
 }
