@@ -279,6 +279,8 @@ class TdxBarSystem {
   // A hook of the current thread.
   virtual HHOOK SetHook(int idHook, HOOKPROC proc);
   virtual void RemoveHook(HHOOK hook);
+  // The day it is (the date items' "today").
+  virtual double Today();
 };
 TdxBarSystem* dxBarSystem();
 // Installs s (null: the real system) and returns the one it replaces.

@@ -572,6 +572,7 @@ HHOOK TdxBarSystem::SetHook(int idHook, HOOKPROC proc) {
   return SetWindowsHookExA(idHook, proc, nullptr, GetCurrentThreadId());
 }
 void TdxBarSystem::RemoveHook(HHOOK hook) { UnhookWindowsHookEx(hook); }
+double TdxBarSystem::Today() { return Date(); }
 
 TdxBarSystem* dxBarSystem() { return gSystem; }
 

@@ -134,6 +134,26 @@ TREE_VIEW_COMBO = [
     "                ",
 ]
 
+# A combo box over a small calendar page, its top row red.
+DATE_COMBO = [
+    "GGGGGGGGGGGGGGGG",
+    "GWWWWWWWWWWFFFFK",
+    "GWKKKKKWWWWFKKFK",
+    "GWWWWWWWWWWFFKFK",
+    "GKKKKKKKKKKKKKKK",
+    "                ",
+    "  KKKKKKKKKKK   ",
+    "  KRRRRRRRRRK   ",
+    "  KRRRRRRRRRK   ",
+    "  KWWWWWWWWWK   ",
+    "  KWKWKWKWKWK   ",
+    "  KWWWWWWWWWK   ",
+    "  KWKWKWBWKWK   ",
+    "  KWWWWWWWWWK   ",
+    "  KKKKKKKKKKK   ",
+    "                ",
+]
+
 
 def bmp(picture):
     height = len(picture)
@@ -154,5 +174,6 @@ if __name__ == "__main__":
     (here / "dxbarcolorcombo.bmp").write_bytes(bmp(COLOR_COMBO))
     (here / "dxbarfontnamecombo.bmp").write_bytes(bmp(FONT_NAME_COMBO))
     (here / "dxbartreeviewcombo.bmp").write_bytes(bmp(TREE_VIEW_COMBO))
+    (here / "dxbardatecombo.bmp").write_bytes(bmp(DATE_COMBO))
     (here / "dxbartruetypefont.bmp").write_bytes(bmp(TRUETYPE_FONT))
     (here / "dxbarnontruetypefont.bmp").write_bytes(bmp(NON_TRUETYPE_FONT))

@@ -24,14 +24,13 @@ struct TExtItem {
   TdxBarItemControlClass (*Control)();
 };
 
-// The registration table, in its order. TdxBarDateCombo and
-// TdxBarTreeViewCombo come between the font-name combo and the image combo;
-// each joins with its item, as do the objects only they share.
+// The registration table, in its order.
 const TExtItem kExtItems[] = {
     {&TdxBarStatic::Class, &TdxBarStaticControl::Class},
     {&TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
     {&TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
     {&TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
+    {&TdxBarDateCombo::Class, &TdxBarDateComboControl::Class},
     {&TdxBarTreeViewCombo::Class, &TdxBarTreeViewComboControl::Class},
     {&TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
     {&TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},

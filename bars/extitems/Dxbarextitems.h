@@ -106,3 +106,5 @@ class TdxBarImageComboControl : public TdxBarComboControl {
 #include "bars/extitems/Dxbarpickers.h"
 #include "bars/extitems/Dxbarlists.h"
 #include "bars/extitems/Dxbartreeview.h"
+// The date combo with its calendar.
+#include "bars/extitems/Dxbardatecombo.h"

@@ -30,6 +30,7 @@ class TFakeBarSystem : public TdxBarSystem {
   COLORREF GetSysColor(int index) override;
   HHOOK SetHook(int idHook, HOOKPROC proc) override;
   void RemoveHook(HHOOK hook) override;
+  double Today() override { return TodayDate; }
 
   // Live timers of this interval.
   int LiveTimers(UINT elapse) const;
@@ -42,6 +43,7 @@ class TFakeBarSystem : public TdxBarSystem {
   TPoint Cursor{-1, -1};
   std::map<int, COLORREF> Colors;  // the real colour for the others
   std::vector<String> HookCalls;   // "set 2", "remove 4" (hook ids)
+  TDateTime TodayDate = EncodeDate(2024, 9, 4);  // a Wednesday
 
  private:
   UINT_PTR nextTimer_ = 1;

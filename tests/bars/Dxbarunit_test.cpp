@@ -23,7 +23,7 @@ DX_BAR_ITEM_CLASS_IMPL(TUnregisteredButton)
 
 // The extended items registered after the core's ten classes (seven of
 // them visible).
-constexpr int kExtItems = 12;
+constexpr int kExtItems = 13;
 constexpr int kAll = 10 + kExtItems;
 constexpr int kVisible = 7 + kExtItems;
 

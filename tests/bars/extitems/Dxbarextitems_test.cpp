@@ -52,7 +52,7 @@ const TExtClass kExtClasses[] = {
     {"TdxBarLargeButton", &TdxBarLargeButton::Class, &TdxBarLargeButtonControl::Class},
     {"TdxBarColorCombo", &TdxBarColorCombo::Class, &TdxBarColorComboControl::Class},
     {"TdxBarFontNameCombo", &TdxBarFontNameCombo::Class, &TdxBarComboControl::Class},
-    {"TdxBarDateCombo", nullptr, nullptr},
+    {"TdxBarDateCombo", &TdxBarDateCombo::Class, &TdxBarDateComboControl::Class},
     {"TdxBarTreeViewCombo", &TdxBarTreeViewCombo::Class, &TdxBarTreeViewComboControl::Class},
     {"TdxBarImageCombo", &TdxBarImageCombo::Class, &TdxBarImageComboControl::Class},
     {"TdxBarToolbarsListItem", &TdxBarToolbarsListItem::Class, &TdxBarToolbarsListItemControl::Class},
