@@ -9,6 +9,7 @@
 
 #include "Childtest.h"
 #include "support/Input.h"
+#include "support/Pixels.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
 
@@ -202,6 +203,15 @@ TEST_F(MainDrag, FilesDroppedOnAFolderRowGoIntoIt) {
       EXPECT_EQ(child->RemoteDirs->GetNextItem(nullptr, sdAll, {isDropHilited}), target);
       PumpFor(200);
       SaveScreenshot(form->Handle(), "over-row");
+      // ... in the selection colour, the rows beside it not.
+      TDibSurface shot = CaptureClient(child->RemoteDirs->Handle());
+      auto highlighted = [&](TListItem* it) {
+        TRect label = it->DisplayRect(drLabel);
+        RECT rc{label.left, label.top, label.right, label.bottom};
+        return CountColor(shot, rc, GetSysColor(COLOR_HIGHLIGHT)) * 2 > (rc.right - rc.left) * (rc.bottom - rc.top);
+      };
+      EXPECT_TRUE(highlighted(target));
+      EXPECT_FALSE(highlighted(Row(child->RemoteDirs, "..")));
       ASSERT_TRUE(MouseUp());
     } else {
       ASSERT_TRUE(DragScreen(form->LocList->Handle(), from, to));
