@@ -251,6 +251,25 @@ class TPromptButton : public TWinControl {
   bool default_, cancel_;
 };
 
+// The size of text in font, at most half the screen wide (wrapped beyond)
+// and at least one line high; tm gets the font's metrics.
+SIZE PromptExtent(TFont* font, const String& text, TEXTMETRICA& tm) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font->Handle());
+  GetTextMetricsA(dc, &tm);
+  RECT r{0, 0, 0, 0};
+  UINT format = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
+  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format);
+  int maxW = std::max(Screen->Width() / 2, 240);
+  if (r.right > maxW) {
+    r = {0, 0, maxW, 0};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, format | DT_WORDBREAK | DT_EDITCONTROL);
+  }
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return {r.right, std::max<LONG>(r.bottom, tm.tmHeight)};
+}
+
 class TInputQueryForm : public TForm {
  public:
   TInputQueryForm(const String& caption, const String& prompt, const String& value) : TForm(nullptr) {
@@ -261,21 +280,9 @@ class TInputQueryForm : public TForm {
 
     // Sized to the prompt, up to half the screen's width (wrapped beyond).
     const int margin = 8, gap = 6, buttonW = 75, buttonH = 25;
-    HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, Font()->Handle());
     TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    RECT text{0, 0, 0, 0};
-    UINT format = DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS;
-    DrawTextA(dc, prompt.c_str(), static_cast<int>(prompt.size()), &text, format);
-    int maxW = std::max(Screen->Width() / 2, 240);
-    if (text.right > maxW) {
-      text = {0, 0, maxW, 0};
-      DrawTextA(dc, prompt.c_str(), static_cast<int>(prompt.size()), &text, format | DT_WORDBREAK | DT_EDITCONTROL);
-    }
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    int textW = text.right, textH = std::max<int>(text.bottom, tm.tmHeight);
+    SIZE extent = PromptExtent(Font(), prompt, tm);
+    int textW = extent.cx, textH = extent.cy;
     int clientW = std::max({textW + 2 * margin, 2 * buttonW + gap + 2 * margin, 260});
     int editTop = margin + textH + gap, editH = tm.tmHeight + 8;
     int buttonTop = editTop + editH + 2 * gap;
@@ -308,6 +315,68 @@ class TInputQueryForm : public TForm {
   TPromptEdit* edit_;
 };
 
+
+// The system's question icon, drawn by a static.
+class TDlgIcon : public TWinControl {
+ public:
+  using TWinControl::TWinControl;
+
+ protected:
+  void CreateParams(TCreateParams& params) override {
+    TWinControl::CreateParams(params);
+    params.WindowClass = &ControlSuperclass("TDlgIcon", "STATIC");
+    params.Style |= SS_ICON;
+  }
+  void CreateWnd() override {
+    TWinControl::CreateWnd();
+    SendMessageA(handle_, STM_SETICON, reinterpret_cast<WPARAM>(LoadIconA(nullptr, IDI_QUESTION)), 0);
+  }
+};
+
+// A question and a row of buttons, right-aligned below it.
+class TMessageForm : public TForm {
+ public:
+  TMessageForm(const String& text, const String& caption, const std::vector<TSystemDialogs::TDlgButton>& buttons)
+      : TForm(nullptr) {
+    SetCaption(caption);
+    SetBorderStyle(bsDialog);
+    SetBorderIcons({biSystemMenu});
+    SetPosition(poScreenCenter);
+
+    const int margin = 10, gap = 6, iconW = GetSystemMetrics(SM_CXICON), buttonH = 25;
+    TEXTMETRICA tm{};
+    SIZE extent = PromptExtent(Font(), text, tm);
+    int buttonW = 75;
+    for (const auto& b : buttons) buttonW = std::max<int>(buttonW, static_cast<int>(b.Caption.size()) * tm.tmAveCharWidth + 16);
+    int count = static_cast<int>(buttons.size());
+    int rowW = count * buttonW + std::max(count - 1, 0) * gap;
+    int textLeft = margin + iconW + 2 * gap;
+    int clientW = std::max<int>(textLeft + extent.cx + margin, rowW + 2 * margin);
+    int buttonTop = margin + std::max<int>(extent.cy, GetSystemMetrics(SM_CYICON)) + 2 * gap;
+
+    auto* icon = new TDlgIcon(this);
+    icon->SetParent(this);
+    icon->SetBounds(margin, margin, iconW, GetSystemMetrics(SM_CYICON));
+    auto* label = new TPromptLabel(this);
+    label->SetParent(this);
+    label->SetBounds(textLeft, margin, extent.cx, extent.cy);
+    label->SetCaption(text);
+    int left = clientW - margin - rowW;
+    for (int i = 0; i < count; ++i) {
+      const auto& b = buttons[static_cast<size_t>(i)];
+      bool cancel = b.Result == mrCancel;
+      auto* button = new TPromptButton(this, 100 + i, b.Result, i == 0, cancel);
+      button->SetParent(this);
+      button->SetBounds(left + i * (buttonW + gap), buttonTop, buttonW, buttonH);
+      button->SetCaption(b.Caption);
+      if (i == 0) SetActiveControl(button);
+    }
+    SetClientWidth(clientW);
+    SetClientHeight(buttonTop + buttonH + margin);
+    EndLoading();
+  }
+};
+
 }  // namespace
 
 bool TSystemDialogs::InputQuery(const String& caption, const String& prompt, String& value) {
@@ -319,6 +388,13 @@ bool TSystemDialogs::InputQuery(const String& caption, const String& prompt, Str
 
 bool InputQuery(const String& caption, const String& prompt, String& value) {
   return SystemDialogs()->InputQuery(caption, prompt, value);
+}
+
+TModalResult TSystemDialogs::MessageDlg(HWND, const String& text, const String& caption,
+                                       const std::vector<TDlgButton>& buttons) {
+  TOwned<TMessageForm> form(new TMessageForm(text, caption, buttons));
+  TModalResult result = form->ShowModal();
+  return result == mrNone ? mrCancel : result;
 }
 
 String InputBox(const String& caption, const String& prompt, const String& defaultValue) {

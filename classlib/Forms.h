@@ -7,6 +7,20 @@
 #include <commdlg.h>
 
 #include <optional>
+#include <vector>
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrAbort = IDABORT;
+constexpr TModalResult mrRetry = IDRETRY;
+constexpr TModalResult mrIgnore = IDIGNORE;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+constexpr TModalResult mrAll = mrNo + 1;
+constexpr TModalResult mrNoToAll = mrAll + 1;
+constexpr TModalResult mrYesToAll = mrNoToAll + 1;
 
 // The dialogs that block until a person answers. Tests install their own.
 class TSystemDialogs {
@@ -24,6 +38,17 @@ class TSystemDialogs {
   // text typed in value. The default (Dialogs.cpp) shows the library's own
   // modal input form.
   virtual bool InputQuery(const String& caption, const String& prompt, String& value);
+  // A question with buttons of the system's own choosing, for answers a
+  // MessageBox has no buttons for: each button's caption and the result it
+  // gives, the first the default; the mrCancel one (or closing the window)
+  // answers Escape. The default (Dialogs.cpp) shows the library's own modal
+  // form with the question icon.
+  struct TDlgButton {
+    String Caption;
+    TModalResult Result;
+  };
+  virtual TModalResult MessageDlg(HWND owner, const String& text, const String& caption,
+                                  const std::vector<TDlgButton>& buttons);
   // ShellExecuteA (empty texts passed as empty texts); true when it
   // started something (a result above 32).
   virtual bool ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
@@ -50,19 +75,6 @@ enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormStateItem { fsCreating, fsVisible, fsShowing, fsModal, fsActivated };
 using TFormState = TSet<TFormStateItem>;
-
-using TModalResult = int;
-constexpr TModalResult mrNone = 0;
-constexpr TModalResult mrOk = IDOK;
-constexpr TModalResult mrCancel = IDCANCEL;
-constexpr TModalResult mrAbort = IDABORT;
-constexpr TModalResult mrRetry = IDRETRY;
-constexpr TModalResult mrIgnore = IDIGNORE;
-constexpr TModalResult mrYes = IDYES;
-constexpr TModalResult mrNo = IDNO;
-constexpr TModalResult mrAll = mrNo + 1;
-constexpr TModalResult mrNoToAll = mrAll + 1;
-constexpr TModalResult mrYesToAll = mrNoToAll + 1;
 
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 using TCloseQueryEvent = TEvent<TObject*, bool&>;

@@ -1266,6 +1266,8 @@ void TFormMdi::DownloadSelected() {
   if (DownloadList->Count() == 0) return;
   downloadFolder_ = folder;
   cancelled_ = false;
+  replaceAll_ = false;
+  severalDownloads_ = DownloadList->Count() > 1;
   Ftp1->OnRequestDone = {this, &TFormMdi::DownloadRequestDone};
   BeginBusy();
   StartTransferType();
@@ -1285,6 +1287,13 @@ void TFormMdi::PrepareNextDownload() {
     String path, reason;
     if (!LocalPathIn(downloadFolder_, name, path, reason)) {
       AddLog("Error: Not downloaded: \"" + name + "\": " + reason);
+      continue;
+    }
+    TReplaceAnswer answer = AskReplaceLocal(path, severalDownloads_);
+    if (answer == raSkip) continue;
+    if (answer == raCancel) {
+      DownloadList->Clear();
+      downloadSizes_.clear();
       continue;
     }
     Transferring = true;
@@ -1554,6 +1563,37 @@ void TFormMdi::InfoBox(const String& text, const String& caption) {
 void TFormMdi::ErrorBox(const String& text, const String& caption) {
   THeldIdleCount held(this);
   if (TConnectionHost* host = host_) host->ErrorBox(text, caption);
+}
+
+TFormMdi::TReplaceAnswer TFormMdi::AskReplaceLocal(const String& path, bool several) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || replaceAll_) return raReplace;
+  String name = ExtractFileName(path), folder = ExtractFileDir(path);
+  std::vector<TSystemDialogs::TDlgButton> buttons{{"&Yes", mrYes}};
+  if (several) buttons.push_back({"Yes to &all", mrYesToAll});
+  buttons.push_back({"&No", mrNo});
+  buttons.push_back({"Cancel", mrCancel});
+  TModalResult answer;
+  {
+    THeldIdleCount held(this);
+    answer = SystemDialogs()->MessageDlg(Application->Handle(),
+                                         "The file " + name + " already exists in " + folder +
+                                             ". Do you want to replace it?",
+                                         "Replace File", buttons);
+  }
+  switch (answer) {
+    case mrYesToAll:
+      replaceAll_ = true;
+      return raReplace;
+    case mrYes:
+      return raReplace;
+    case mrNo:
+      AddLog("Skipped: \"" + name + "\" already exists in " + folder);
+      return raSkip;
+    default:
+      AddLog("Download cancelled: \"" + name + "\" already exists in " + folder);
+      return raCancel;
+  }
 }
 
 bool TFormMdi::AskYesNo(const String& text, const String& caption) {
@@ -2159,6 +2199,11 @@ void TFormMdi::RemoteFilesColumnClick(TObject*, TListColumn* column) {
 void TFormMdi::RemoteDirsColumnClick(TObject*, TListColumn*) {
   RemoteDirs->SetHeaderSortDirection(RemoteDirs->HeaderSortDirection() == ptsdDesc ? ptsdAsc : ptsdDesc);
   RemoteDirs->AlphaSort();
+}
+
+void TFormMdi::SetViewStyle(TViewStyle style) {
+  RemoteFiles->SetViewStyle(style);
+  RemoteDirs->SetViewStyle(style);
 }
 
 // ---------------------------------------------------------------- batch

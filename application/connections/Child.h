@@ -186,6 +186,8 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void BatchDelete() override;
   void ChmodFiles(const String& mode, bool asQuote) override;
   void ChmodDir(const String& mode, bool asQuote) override;
+  void SetViewStyle(TViewStyle style) override;
+  const TStrings* LogLineList() override { return LogLines.get(); }
   void HoldIdleCount(bool hold) override;
   // A question or input box for the window is open.
   bool IdleCountHeld() const { return held_ > 0; }
@@ -329,6 +331,12 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void InfoBox(const String& text, const String& caption);
   void ErrorBox(const String& text, const String& caption);
   bool AskYesNo(const String& text, const String& caption);
+  // Before a download writes the local file at path: asks when it exists,
+  // unless this operation's "Yes to all" was given (replaceAll_, reset as
+  // each operation starts). Several: the operation has more files, so the
+  // question offers "Yes to all". No logs the skip.
+  enum TReplaceAnswer { raReplace, raSkip, raCancel };
+  TReplaceAnswer AskReplaceLocal(const String& path, bool several);
   // The selected row of the folder list, nullptr with none or the ".." row.
   TListItem* SelectedDirItem() const;
   // The name of a row (a link's without " -> target").
@@ -369,6 +377,8 @@ class TFormMdi : public TForm, public TConnectionWindow {
   // The download's folder and the listing's size of each queued name
   // (-1: none), in step with DownloadList.
   String downloadFolder_;
+  bool replaceAll_ = false;
+  bool severalDownloads_ = false;
   std::deque<int64_t> downloadSizes_;
   int64_t listingSize_ = -1;
   bool closing_ = false;

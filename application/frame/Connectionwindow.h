@@ -6,6 +6,7 @@
 #pragma once
 
 #include "classlib/Forms.h"
+#include "classlib/Listview.h"
 
 class TConnectionHost;
 
@@ -72,6 +73,10 @@ class TConnectionWindow {
   // Sets the mode ("644") on the selected files or folder.
   virtual void ChmodFiles(const String& mode, bool asQuote) {}
   virtual void ChmodDir(const String& mode, bool asQuote) {}
+  // The view style of its remote lists.
+  virtual void SetViewStyle(TViewStyle style) {}
+  // Its log, one entry a line (nullptr with none).
+  virtual const TStrings* LogLineList() { return nullptr; }
   // A question or input box for the window opens (true) or closes: while
   // one is open its idle count stands still.
   virtual void HoldIdleCount(bool hold) {}

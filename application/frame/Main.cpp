@@ -5,6 +5,7 @@
 #include "Dialer.h"
 #include "Dlgapi.h"
 #include "Formplacement.h"
+#include "Login.h"
 #include "Newaccount.h"
 #include "Permissioneditor.h"
 #include "Preferences.h"
@@ -387,6 +388,12 @@ void TFormMain::CreateActions() {
   ActionUploadFile->OnExecute = {this, &TFormMain::ActionUploadFileExecute};
   ActionAbout->OnExecute = {this, &TFormMain::ActionAboutExecute};
   ActionToolbars->OnExecute = {this, &TFormMain::ActionToolbarsExecute};
+  ActionNew->OnExecute = {this, &TFormMain::ActionNewExecute};
+  ActionNewLocalDir->OnExecute = {this, &TFormMain::ActionNewLocalDirExecute};
+  ActionRefreshLocal->OnExecute = {this, &TFormMain::ActionRefreshLocalExecute};
+  ActionSaveLog->OnExecute = {this, &TFormMain::ActionSaveLogExecute};
+  for (TAction* a : {ActionListView, ActionDetailView, ActionLgIconView, ActionSmIconView})
+    a->OnExecute = {this, &TFormMain::ViewExecute};
   // Each window for the one use, owned by the application.
   ActionPreferences->OnExecute = [](TObject*) {
     TOwned<TFormPref> pref(new TFormPref(Application));
@@ -852,6 +859,57 @@ void TFormMain::ActionUploadFileExecute(TObject*) {
 }
 
 void TFormMain::ActionToolbarsExecute(TObject*) { Bar1->Customizing(true); }
+
+void TFormMain::ActionNewExecute(TObject*) {
+  if (!CheckConnection()) return;
+  String profile;
+  {
+    TOwned<TLogForm> login(new TLogForm(Application, ProfilesPath));
+    login->ShowModal();
+    if (login->Cancelled) return;
+    profile = login->ProfileName;
+  }
+  OpenConnection(profile);
+}
+
+// ---------------------------------------------------------------- the local side
+
+void TFormMain::ActionNewLocalDirExecute(TObject*) {
+  if (!LocTree->CreateNewFolder(true)) ErrorBox("There was an error creating the directory.", "Directory Error");
+}
+
+void TFormMain::ActionRefreshLocalExecute(TObject*) {
+  LocTree->RefreshNodes();
+  LocList->RefreshItems();
+}
+
+void TFormMain::ActionSaveLogExecute(TObject*) {
+  TConnectionWindow* child = ActiveChild();
+  const TStrings* lines = child ? child->LogLineList() : nullptr;
+  if (!lines) return;
+  String name = ExecuteSaveDialog(this, "Log Files (*.log)|*.log", String());
+  if (name.empty()) return;
+  String text;
+  for (int i = 0; i < lines->Count(); ++i) text += lines->Get(i) + "\r\n";
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0, written = 0;
+  if (!error && (!WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+                 written != text.size()))
+    error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+  if (file != INVALID_HANDLE_VALUE && !CloseHandle(file) && !error) error = GetLastError();
+  if (error) ErrorBox("The log could not be saved to " + name + ": " + SysErrorMessage(error), "Save Log");
+}
+
+void TFormMain::ViewExecute(TObject* sender) {
+  auto* chosen = static_cast<TAction*>(sender);
+  TViewStyle style = chosen == ActionListView    ? vsList
+                     : chosen == ActionLgIconView ? vsIcon
+                     : chosen == ActionSmIconView ? vsSmallIcon
+                                                  : vsReport;
+  LocList->SetViewStyle(style);
+  for (TAction* a : {ActionListView, ActionDetailView, ActionLgIconView, ActionSmIconView}) a->SetChecked(a == chosen);
+  if (TConnectionWindow* child = ActiveChild()) child->SetViewStyle(style);
+}
 
 // ---------------------------------------------------------------- remote folders and files
 

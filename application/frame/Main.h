@@ -229,6 +229,13 @@ class TFormMain : public TForm, public TConnectionHost {
   void ActionChmodExecute(TObject* sender);
   void ActionChmodDirExecute(TObject* sender);
   void ActionAboutExecute(TObject* sender);
+  void ActionNewExecute(TObject* sender);
+  void ActionNewLocalDirExecute(TObject* sender);
+  void ActionRefreshLocalExecute(TObject* sender);
+  void ActionSaveLogExecute(TObject* sender);
+  // The view actions: the style on the local list and the active window's
+  // lists, the chosen action checked.
+  void ViewExecute(TObject* sender);
 
   // ---- drags between the local list and the active window's remote lists
   TLocalDrag LocalDrag(TObject* source) override;

@@ -9,6 +9,7 @@
 #include "Childtest.h"
 #include "application/frame/Regdataunit.h"
 #include "support/Input.h"
+#include "support/Modal.h"
 #include "support/Screenshot.h"
 #include "support/Winwait.h"
 
@@ -521,6 +522,100 @@ TEST_F(ChildTest, DownloadWithoutSizeAndARefusedRetr) {
     EXPECT_EQ(child->DownloadList->Count(), 0);
     CloseChildren();
   }
+}
+
+TEST_F(ChildTest, ADownloadAsksBeforeReplacingALocalFile) {
+  // a.txt and b.txt are there already; c.txt is new.
+  struct Row {
+    const char* what;
+    std::initializer_list<const char*> selected;
+    std::vector<TModalResult> answers;
+    std::vector<String> retrs;
+    String a, b, c;  // the local files after ("" none)
+    size_t questions;
+    std::vector<String> log;
+  } rows[] = {
+      {"yes to all", {}, {mrYesToAll}, {"RETR a.txt", "RETR b.txt", "RETR c.txt"}, "new a", "new b", "new c", 1, {}},
+      {"no, then yes", {}, {mrNo, mrYes}, {"RETR b.txt", "RETR c.txt"}, "old a", "new b", "new c", 2,
+       {"Skipped: \"a.txt\" already exists in " + local}},
+      {"cancel", {}, {mrCancel}, {}, "old a", "old b", "", 1,
+       {"Download cancelled: \"a.txt\" already exists in " + local}},
+      {"one file, yes", {"b.txt"}, {mrYes}, {"RETR b.txt"}, "old a", "new b", "", 1, {}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    TFtpScript script;
+    for (const char* n : {"a", "b", "c"}) {
+      script.Files[String(n) + ".txt"] = "new " + String(n);
+      script.Listing += UnixLine(String(n) + ".txt", 5);
+    }
+    TFtpScriptServer& server = StartServer(script);
+    ScriptedProfile(server.Port());
+    DeleteFileStr(local + "\\c.txt");
+    WriteFileBytes(local + "\\a.txt", "old a");
+    WriteFileBytes(local + "\\b.txt", "old b");
+    dialogs.Dialogs.Questions.clear();
+    dialogs.Dialogs.QuestionAnswers = r.answers;
+    TFormMdi* child = Open("Scripted");
+    ASSERT_NE(child, nullptr);
+    ASSERT_TRUE(WaitIdle(child));
+    SelectFiles(child, r.selected);
+    child->DownloadSelected();
+    ASSERT_TRUE(WaitIdle(child));
+    std::vector<String> retrs;
+    for (const String& c : server.Commands())
+      if (c.rfind("RETR ", 0) == 0) retrs.push_back(c);
+    EXPECT_EQ(retrs, r.retrs);
+    EXPECT_EQ(ReadFileBytes(local + "\\a.txt"), r.a);
+    EXPECT_EQ(ReadFileBytes(local + "\\b.txt"), r.b);
+    EXPECT_EQ(FileExists(local + "\\c.txt") ? ReadFileBytes(local + "\\c.txt") : String(), r.c);
+    const auto& q = dialogs.Dialogs.Questions;
+    ASSERT_EQ(q.size(), r.questions);
+    String first = r.selected.size() == 1 ? "b.txt" : "a.txt";
+    EXPECT_EQ(q[0].Text, "The file " + first + " already exists in " + local + ". Do you want to replace it?");
+    EXPECT_EQ(q[0].Caption, "Replace File");
+    EXPECT_EQ(q[0].Buttons, r.selected.size() == 1
+                                ? (std::vector<String>{"&Yes", "&No", "Cancel"})
+                                : (std::vector<String>{"&Yes", "Yes to &all", "&No", "Cancel"}));
+    std::vector<String> log = LogLinesStarting(child, "Skipped: ");
+    for (const String& l : LogLinesStarting(child, "Download cancelled: ")) log.push_back(l);
+    EXPECT_EQ(log, r.log);
+    EXPECT_TRUE(child->Connected());
+    EXPECT_FALSE(child->Busy());
+    EXPECT_EQ(child->DownloadList->Count(), 0);
+    CloseChildren();
+  }
+}
+
+TEST_F(ChildTest, TheReplaceQuestionAsAPersonSeesIt) {
+  TFtpScript script;
+  script.Files["a.txt"] = "new a";
+  script.Files["b.txt"] = "new b";
+  script.Listing = UnixLine("a.txt", 5) + UnixLine("b.txt", 5);
+  TFtpScriptServer& server = StartServer(script);
+  ScriptedProfile(server.Port());
+  WriteFileBytes(local + "\\a.txt", "old a");
+  TFormMdi* child = Open("Scripted");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child));
+  SelectFiles(child);
+  TScopedRealDialogs real;
+  TModalDriver modal;
+  modal.Window("Replace File")
+      .Do("shot", [](HWND w) {
+        SaveScreenshot(w, "question");
+        return true;
+      })
+      .Press("&No");
+  child->DownloadSelected();
+  EXPECT_TRUE(modal.Finish());
+  ASSERT_TRUE(WaitIdle(child));
+  ASSERT_FALSE(modal.Seen().empty());
+  EXPECT_EQ(modal.Seen()[0].Text(), "The file a.txt already exists in " + local + ". Do you want to replace it?");
+  EXPECT_EQ(modal.Seen()[0].Buttons, (std::vector<String>{"&Yes", "Yes to &all", "&No", "Cancel"}));
+  EXPECT_EQ(ReadFileBytes(local + "\\a.txt"), "old a");
+  EXPECT_EQ(ReadFileBytes(local + "\\b.txt"), "new b");
+  EXPECT_EQ(server.Count("RETR"), 1);
 }
 
 TEST_F(ChildTest, HostileNamesStayOutOfOtherFolders) {

@@ -19,6 +19,7 @@
 #include "application/tools/Tools.h"
 #include "application/tools/Dnsqry.h"
 #include "application/frame/Dialer.h"
+#include "application/frame/Login.h"
 #include "application/frame/Rasdlr.h"
 #include "bars/Dxbarcontrols.h"
 #include "bars/Heldframes.h"
@@ -72,6 +73,8 @@ class TFakeChild : public TForm, public TConnectionWindow {
   void ChmodFiles(const String& mode, bool quote) override { Called("ChmodFiles " + mode + (quote ? " quote" : "")); }
   void ChmodDir(const String& mode, bool quote) override { Called("ChmodDir " + mode + (quote ? " quote" : "")); }
   void HoldIdleCount(bool hold) override { Held += hold ? 1 : -1; }
+  void SetViewStyle(TViewStyle style) override { Styles.push_back(style); }
+  const TStrings* LogLineList() override { return &Log; }
 
   // Each operation called, with the count of holds open at the call.
   void Called(const String& what) { Calls.push_back(what + (Held != 0 ? " (held)" : "")); }
@@ -84,6 +87,8 @@ class TFakeChild : public TForm, public TConnectionWindow {
   String ProfileName;
   std::vector<String> Connects;
   int CloseQueries = 0;
+  std::vector<TViewStyle> Styles;
+  TStringList Log;
   static std::set<TFakeChild*> Live;
 
  private:
@@ -208,9 +213,7 @@ const std::set<String> kConnected = {"UpDir", "ChangeDir", "MkdDir", "RefreshRem
                                      "NLST", "STOR", "RETR", "STAT", "SIZE", "QUIT"};
 
 // The commands not built yet: disabled whatever the rules say.
-const std::set<String> kUnbuilt = {"New",  "ListView", "DetailView", "LgIconView", "SmIconView",  "NewLocalDir",
-                                   "RefreshLocal", "BatchUpload", "BatchDownload", "BatchDelete", "SaveLog",
-                                   "Quote", "CWD", "CDUP", "PWD", "HELP", "SYST", "SITE", "LIST", "NLST", "STOR",
+const std::set<String> kUnbuilt = {"BatchUpload", "BatchDownload", "BatchDelete", "Quote", "CWD", "CDUP", "PWD", "HELP", "SYST", "SITE", "LIST", "NLST", "STOR",
                                    "RETR", "STAT", "SIZE", "QUIT"};
 
 // The enabled actions: these, less the commands not built yet.
@@ -854,6 +857,145 @@ TEST_F(MainTest, DialerAndAboutShownModally) {
     EXPECT_TRUE(modal.Done());
   }
   EXPECT_EQ(FindTopWindow("About Nembra"), nullptr);
+}
+
+// ---------------------------------------------------------------- the local side, views and the log
+
+TEST_F(MainTest, NewConnectionOpensTheProfilePickedInTheLoginWindow) {
+  WriteFileBytes(profiles, kThreeProfiles);
+  Put("Lanline", 1);
+  Open();
+  auto pick = [&](const String& name) {
+    return [name](HWND w) {
+      auto* login = dynamic_cast<TLogForm*>(TControl::FindControl(w));
+      if (!login) return false;
+      TListItems* items = login->List_Prof->Items();
+      for (int i = 0; i < items->Count(); ++i)
+        if (items->Item(i)->Caption() == name) {
+          items->Item(i)->SetSelected(true);
+          login->ShowProfile();
+          SaveScreenshot(w, "login");
+          return true;
+        }
+      return false;
+    };
+  };
+  {
+    TModalDriver modal;
+    modal.Window("Login").Do("pick Charlie", pick("Charlie")).Press("C&onnect");
+    form->ActionNew->Execute();
+    EXPECT_TRUE(modal.Done());
+  }
+  auto* child = dynamic_cast<TFakeChild*>(FormMdi);
+  ASSERT_NE(child, nullptr);
+  EXPECT_EQ(child->Connects, std::vector<String>{"Charlie"});
+  {
+    TModalDriver modal;
+    modal.Window("Login").Do("pick Alpha", pick("Alpha")).Press("&Cancel");
+    form->ActionNew->Execute();
+    EXPECT_TRUE(modal.Done());
+  }
+  EXPECT_EQ(Tabs(), std::vector<String>{"Charlie"});
+  EXPECT_EQ(FindTopWindow("Login"), nullptr);
+  // No connection and no dialling: no login window at all.
+  Put("Lanline", 0);
+  TScopedFakeRas ras;
+  dialogs.Dialogs.Answers = {IDNO};
+  form->ActionNew->Execute();
+  EXPECT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(Tabs(), std::vector<String>{"Charlie"});
+}
+
+TEST_F(MainTest, NewLocalDirectoryAndRefreshLocal) {
+  String folder = MakeTempFolder("localside");
+  Put("LastDir", folder);
+  Open();
+  auto names = [&] {
+    std::set<String> n;
+    for (int i = 0; i < form->LocList->Items()->Count(); ++i) n.insert(form->LocList->GetShListData(i)->GetDisplayName());
+    return n;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return SameText(form->LocalFolder(), folder); }));
+  // A file made behind the list's back shows after the refresh.
+  WriteFileBytes(folder + "\\behind.txt", "b");
+  form->ActionRefreshLocal->Execute();
+  ASSERT_TRUE(WaitUntil([&] { return names().count("behind.txt") == 1; }));
+  // The new folder on disk, its name open for editing in the tree.
+  form->ActionNewLocalDir->Execute();
+  EXPECT_TRUE(DirectoryExists(folder + "\\New Folder"));
+  EXPECT_NE(reinterpret_cast<HWND>(SendMessageA(form->LocTree->Handle(), TVM_GETEDITCONTROL, 0, 0)), nullptr);
+  SaveScreenshot(form->Handle(), "new-folder");
+  SendMessageA(form->LocTree->Handle(), TVM_ENDEDITLABELNOW, TRUE, 0);
+  EXPECT_TRUE(dialogs.Dialogs.Boxes.empty());
+  // A folder of the shell outside the file system (My Computer): nothing
+  // can be made there.
+  TTreeNode* outside = nullptr;
+  for (TTreeNode* n = form->LocTree->Items()->GetFirstNode(); n && !outside; n = n->GetNext())
+    if (TPTShTreeData* data = form->LocTree->NodeData(n); data && n->Level() == 1 && data->GetPathName().empty())
+      outside = n;
+  ASSERT_NE(outside, nullptr);
+  form->LocTree->SetSelected(outside);
+  ASSERT_TRUE(WaitUntil([&] { return form->LocalFolder().empty(); }));
+  form->ActionNewLocalDir->Execute();
+  ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "Directory Error");
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].text, "There was an error creating the directory.");
+}
+
+TEST_F(MainTest, ViewsChangeTheLocalListAndTheActiveWindowOnly) {
+  Open();
+  TFakeChild* first = OpenChild("a");
+  TFakeChild* second = OpenChild("b");
+  ASSERT_EQ(dynamic_cast<TFakeChild*>(form->ActiveMDIChild()), second);
+  struct Row {
+    TAction* TFormMain::*action;
+    TViewStyle style;
+  } rows[] = {{&TFormMain::ActionListView, vsList},
+              {&TFormMain::ActionLgIconView, vsIcon},
+              {&TFormMain::ActionSmIconView, vsSmallIcon},
+              {&TFormMain::ActionDetailView, vsReport}};
+  std::vector<TViewStyle> styles;
+  for (const Row& r : rows) {
+    (form.get()->*r.action)->Execute();
+    styles.push_back(r.style);
+    EXPECT_EQ(form->LocList->ViewStyle(), r.style);
+    for (const Row& o : rows) EXPECT_EQ((form.get()->*o.action)->Checked(), o.action == r.action);
+  }
+  EXPECT_EQ(second->Styles, styles);
+  EXPECT_TRUE(first->Styles.empty());
+  first->Show();
+  first->SetFocus();
+  ASSERT_TRUE(WaitUntil([&] { return form->ActiveMDIChild() == first; }));
+  form->ActionListView->Execute();
+  EXPECT_EQ(first->Styles, std::vector<TViewStyle>{vsList});
+  EXPECT_EQ(second->Styles.size(), 4u);
+}
+
+TEST_F(MainTest, SaveLogWritesTheActiveWindowsLog) {
+  Put("LastDir", dir);
+  Open();
+  TFakeChild* child = OpenChild("p");
+  child->IsConnected = true;
+  child->Log.Add("-->  SITE CHMOD 600 f");
+  child->Log.Add("<--  200 SITE CHMOD command ok.");
+  form->UpdateActionStates();
+  String name = dir + "\\saved.log";
+  dialogs.Dialogs.SaveNames = {name};
+  form->ActionSaveLog->Execute();
+  EXPECT_EQ(ReadFileBytes(name), "-->  SITE CHMOD 600 f\r\n<--  200 SITE CHMOD command ok.\r\n");
+  ASSERT_EQ(dialogs.Dialogs.SaveDialogs.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.SaveDialogs[0].Filter, "Log Files (*.log)|*.log");
+  EXPECT_TRUE(SameText(dialogs.Dialogs.SaveDialogs[0].InitialDir, dir));
+  // Cancelled: nothing written.
+  DeleteFileStr(name);
+  form->ActionSaveLog->Execute();
+  EXPECT_FALSE(FileExists(name));
+  // A folder that is not there: a box, no file.
+  dialogs.Dialogs.SaveNames = {dir + "\\missing\\x.log"};
+  form->ActionSaveLog->Execute();
+  ASSERT_EQ(dialogs.Dialogs.Boxes.size(), 1u);
+  EXPECT_EQ(dialogs.Dialogs.Boxes[0].caption, "Save Log");
+  EXPECT_TRUE(StartsText("The log could not be saved to " + dir + "\\missing\\x.log: ", dialogs.Dialogs.Boxes[0].text));
 }
 
 // ---------------------------------------------------------------- remote folders and files

@@ -824,3 +824,76 @@ TEST(Road, FoldersFilesAndPermissions) {
   PostMessageA(main, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.ExitCode(kStepMs), 0u);
 }
+
+TEST(Road, NewConnectionViewsAndTheLog) {
+  String folder = MakeTempFolder("road-login");
+  String exe = folder + "\\nbra3.exe";
+  ASSERT_TRUE(CopyFileA(NBRA3_EXE, exe.c_str(), FALSE));
+  WriteFileBytes(folder + "\\accounts.dat", "[Road]\r\nHostName=127.0.0.1\r\nUserName=" + String(kFtpUser) +
+                                                "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
+                                                "\r\nPassive=1\r\nServerType=0\r\n");
+  String localDir = MakeTempFolder("road-login-local");
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
+    r.WriteInteger("Lanline", 1);
+    r.WriteString("LastDir", localDir);
+  }
+
+  TProgramRun program(exe);
+  HWND main = MainWindowOf(program);
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND local = FindChildByClass(main, "TListView");
+    return local && IsWindowVisible(local);
+  }, kStepMs));
+  PumpFor(500);
+  // Connections, New Connection... (its second item): the profile picked
+  // in the login window by a click, Connect.
+  ASSERT_TRUE(MenuItem(main, 0, 1));
+  HWND login = ProgramWindow(program, "Login");
+  ASSERT_NE(login, nullptr) << DescribeWindows(TopWindows(true, true));
+  HWND profiles = FindChildByClass(login, "TListView");
+  ASSERT_NE(profiles, nullptr);
+  ASSERT_TRUE(Click(profiles, POINT{20, 8}));
+  PumpFor(300);
+  SaveScreenshot(login, "login");
+  std::vector<HWND> connect = ChildrenWithText(login, "C&onnect");
+  ASSERT_EQ(connect.size(), 1u);
+  ASSERT_TRUE(Click(connect[0]));
+  HWND child = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (child = FindChildByClass(main, "TFormMdi")) != nullptr; }, kStepMs));
+  std::vector<HWND> remote;
+  ASSERT_TRUE(WaitUntil([&] {
+    remote = ChildrenOfClass(child, "TListView");
+    return remote.size() == 2 && ItemCount(remote[0]) >= 1 && !RemotePath(child).empty();
+  }, kStepMs));
+
+  // View (one to the right), List View (its third item): the local list
+  // and the window's lists.
+  ASSERT_TRUE(MenuItem(main, 1, 2));
+  auto listStyle = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & LVS_TYPEMASK) == LVS_LIST; };
+  ASSERT_TRUE(WaitUntil([&] {
+    return listStyle(FindChildByClass(main, "TListView")) && listStyle(remote[0]) && listStyle(remote[1]);
+  }, kStepMs));
+  PumpFor(300);
+  SaveScreenshot(main, "list-view");
+
+  // Utilities (five to the right), Save Log... (its third item): a name
+  // typed, Enter.
+  String saved = localDir + "\\road.log";
+  ASSERT_TRUE(MenuItem(main, 5, 2));
+  // The save dialog (untitled, as the frame's dialogs are).
+  HWND save = ProgramWindow(program, "", "#32770");
+  ASSERT_NE(save, nullptr) << DescribeWindows(TopWindows(true, true));
+  ASSERT_TRUE(BringToFront(save));
+  PumpFor(300);
+  ASSERT_TRUE(TypeText(saved));
+  ASSERT_TRUE(KeyChord({VK_RETURN}));
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(saved) && ReadFileBytes(saved).find("-->  PWD") != String::npos; },
+                        kStepMs))
+      << (FileExists(saved) ? ReadFileBytes(saved) : String("no file"));
+
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.ExitCode(kStepMs), 0u);
+}

@@ -42,6 +42,10 @@ class TFailingDialogs : public TSystemDialogs {
     ADD_FAILURE() << "unexpected input box: [" << caption << "] " << prompt;
     return false;
   }
+  TModalResult MessageDlg(HWND, const String& text, const String& caption, const std::vector<TDlgButton>&) override {
+    ADD_FAILURE() << "unexpected question: [" << caption << "] " << text;
+    return mrCancel;
+  }
   bool ShellExecuteFile(HWND, const String& verb, const String& file, const String&, const String&, int) override {
     ADD_FAILURE() << "unexpected shell call: " << verb << " " << file;
     return false;

@@ -155,6 +155,14 @@ bool TRecordingDialogs::InputQuery(const String& caption, const String& prompt, 
   return a.Ok;
 }
 
+TModalResult TRecordingDialogs::MessageDlg(HWND owner, const String& text, const String& caption,
+                                          const std::vector<TDlgButton>& buttons) {
+  TQuestion q{owner, text, caption, {}};
+  for (const auto& b : buttons) q.Buttons.push_back(b.Caption);
+  Questions.push_back(q);
+  return TakeFront(QuestionAnswers, buttons.empty() ? mrCancel : buttons.front().Result);
+}
+
 bool TRecordingDialogs::ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
                                          const String& directory, int showCmd) {
   ShellCalls.push_back({wnd, verb, file, parameters, directory, showCmd});

@@ -75,6 +75,12 @@ class TRecordingDialogs : public TSystemDialogs {
     bool Ok;
     String Text;
   };
+  // A question with buttons of the caller's choosing.
+  struct TQuestion {
+    HWND Owner;
+    String Text, Caption;
+    std::vector<String> Buttons;  // the captions, in order
+  };
   struct TShellCall {
     HWND Wnd;
     String Verb, File, Parameters, Directory;
@@ -88,6 +94,8 @@ class TRecordingDialogs : public TSystemDialogs {
   bool ChooseColor(CHOOSECOLORA& cc) override;
   bool ChooseFont(CHOOSEFONTA& cf) override;
   bool InputQuery(const String& caption, const String& prompt, String& value) override;
+  TModalResult MessageDlg(HWND owner, const String& text, const String& caption,
+                          const std::vector<TDlgButton>& buttons) override;
   bool ShellExecuteFile(HWND wnd, const String& verb, const String& file, const String& parameters,
                         const String& directory, int showCmd) override;
 
@@ -108,6 +116,8 @@ class TRecordingDialogs : public TSystemDialogs {
   std::vector<TFontChoice> FontResults;   // cancelled when empty
   std::vector<TInputQuery> InputQueries;
   std::vector<TInputAnswer> InputAnswers;  // cancelled when empty
+  std::vector<TQuestion> Questions;
+  std::vector<TModalResult> QuestionAnswers;  // the first button's when empty
   std::vector<TShellCall> ShellCalls;
   std::vector<bool> ShellResults;  // true when empty
 };
