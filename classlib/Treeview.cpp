@@ -355,6 +355,7 @@ void TTreeNodes::FreeTree(TTreeNode* node) {
   for (TTreeNode* c : node->children_) FreeTree(c);
   node->children_.clear();
   if (owner_->savedSelection_ == node) owner_->savedSelection_ = nullptr;
+  if (owner_->draggedNode_ == node) owner_->draggedNode_ = nullptr;
   --count_;
   delete node;
 }
@@ -983,6 +984,8 @@ void TCustomTreeView::CNNotify(TMessage& msg) {
       return;
     case TVN_BEGINDRAGA:
     case TVN_BEGINDRAGW:
+      // The item's handle lies at the same place in both forms.
+      draggedNode_ = Items()->GetNode(tv->itemNew.hItem);
       if (DragMode() == dmAutomatic || autoDragPending_) BeginDrag(true);
       return;
     case TVN_DELETEITEMA:

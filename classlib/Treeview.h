@@ -210,6 +210,8 @@ class TCustomTreeView : public TWinControl {
   // The node at a client point (on its icon, label or state icon).
   TTreeNode* GetNodeAt(int x, int y) const;
   THitTests GetHitTestInfoAt(int x, int y) const;
+  // The node of the last drag the window reported (nullptr once it goes).
+  TTreeNode* DraggedNode() const { return draggedNode_; }
   bool IsEditing() const;
   void FullExpand();
   void FullCollapse();
@@ -330,6 +332,7 @@ class TCustomTreeView : public TWinControl {
   bool suppressEvents_ = false;
   int modelOp_ = 0;
   bool autoDragPending_ = false;
+  TTreeNode* draggedNode_ = nullptr;
 };
 
 class TTreeView : public TCustomTreeView {

@@ -395,6 +395,7 @@ TFormMdi::TFormMdi(TComponent* owner, TConnectionHost* host) : TForm(owner), hos
 
   BuildForm();
   BuildMenus();
+  BindDrops();
   EndLoading();
 
   // Construction.
@@ -407,6 +408,7 @@ TFormMdi::TFormMdi(TComponent* owner, TConnectionHost* host) : TForm(owner), hos
   ChmodList.reset(new TStringList);
   BatchDirs.reset(new TStringList);
   BatchFiles.reset(new TStringList);
+  DroppedFiles.reset(new TStringList);
   LogLines.reset(new TStringList);
   LogWinsockInfo();
   ServerType = 0;
@@ -747,6 +749,9 @@ void TFormMdi::BeginBusy() {
 
 void TFormMdi::EndBusy() {
   busy_ = false;
+  // Every end: a later listing uploads nothing that was dropped before.
+  UploadAfterListing = false;
+  if (DroppedFiles) DroppedFiles->Clear();
   if (TConnectionHost* host = host_) host->ChildStateChanged(this);
   for (TControl* c : std::initializer_list<TControl*>{PProgress, Prog1, RemoteDirs, RemoteFiles, MemoInfo, CancelB,
                                                       CloseB, ReconB})
@@ -1710,13 +1715,16 @@ bool TFormMdi::Listed(const String& name) const {
 
 // ---------------------------------------------------------------- directories
 
-void TFormMdi::ChangeDir(const String& dir) {
+void TFormMdi::ChangeDir(const String& dir) { StartChangeDir(dir); }
+
+bool TFormMdi::StartChangeDir(const String& dir) {
   // The client refuses an empty directory.
-  if (dir.empty() || !CanStartCommand()) return;
+  if (dir.empty() || !CanStartCommand()) return false;
   BeginBusy();
   Ftp1->OnRequestDone = {this, &TFormMdi::GeneralRequestDone};
   Ftp1->SetHostDirName(dir);
   Ftp1->CwdAsync();
+  return true;
 }
 
 void TFormMdi::MakeDir(const String& name) {
@@ -2013,6 +2021,15 @@ void TFormMdi::GeneralRequestDone(TObject*, TFtpRequest request, WORD error) {
       Ftp1->SetHostDirName(Ftp1->HostFileName());
       Ftp1->CwdAsync();
       break;
+    case ftpDirAsync: {
+      // The folder a drop landed on is listed: its files go there.
+      bool upload = UploadAfterListing;
+      TStringList files;
+      files.Assign(DroppedFiles.get());
+      ListingEndStep(request);
+      if (upload) UploadDroppedFiles(&files);
+      break;
+    }
     default:
       ListingEndStep(request);
       break;
@@ -2049,14 +2066,18 @@ bool TFormMdi::ListAgainAfterFailure() {
   return true;
 }
 
-void TFormMdi::RemoteDirsDblClick(TObject*) {
-  TListItem* item = RemoteDirs->Selected();
-  if (!item) return;
+String TFormMdi::RowDir(TListItem* item) {
+  if (!item) return String();
   // A link goes to its target (its name when it has none), any other row
   // to its name: a caption may hold " -> " of its own.
   const TDirItemData* data = TDirParser::ItemData(item);
-  String dir = !data ? item->Caption() : data->Kind == dekLink && !data->Target.empty() ? data->Target : data->Name;
-  ChangeDir(dir);
+  return !data ? item->Caption() : data->Kind == dekLink && !data->Target.empty() ? data->Target : data->Name;
+}
+
+void TFormMdi::RemoteDirsDblClick(TObject*) {
+  TListItem* item = RemoteDirs->Selected();
+  if (!item) return;
+  ChangeDir(RowDir(item));
 }
 
 void TFormMdi::DirComboKeyDown(TObject*, WORD& key, TShiftState) {
@@ -3325,4 +3346,87 @@ void TFormMdi::BatchEndRequestDone(TObject*, TFtpRequest request, WORD error) {
     default:
       break;
   }
+}
+
+// ---------------------------------------------------------------- drops
+
+void TFormMdi::BindDrops() {
+  RemoteFiles->OnDragOver = {this, &TFormMdi::RemoteFilesDragOver};
+  RemoteFiles->OnDragDrop = {this, &TFormMdi::RemoteFilesDragDrop};
+  RemoteDirs->OnDragOver = {this, &TFormMdi::RemoteDirsDragOver};
+  RemoteDirs->OnDragDrop = {this, &TFormMdi::RemoteDirsDragDrop};
+}
+
+TRemoteList TFormMdi::RemoteListOf(TObject* object) {
+  if (!object) return TRemoteList::None;
+  if (object == RemoteFiles) return TRemoteList::Files;
+  if (object == RemoteDirs) return TRemoteList::Dirs;
+  return TRemoteList::None;
+}
+
+void TFormMdi::RemoteFilesDragOver(TObject*, TObject* source, int, int, TDragState, bool& accept) {
+  TLocalDrag drag = host_ ? host_->LocalDrag(source) : TLocalDrag();
+  // A tree node outside the file system is no folder to upload.
+  accept = drag.Kind == TLocalDrag::Files || (drag.Kind == TLocalDrag::Folder && !drag.FolderPath.empty());
+}
+
+void TFormMdi::RemoteFilesDragDrop(TObject*, TObject* source, int, int) {
+  TLocalDrag drag = host_ ? host_->LocalDrag(source) : TLocalDrag();
+  if (drag.Kind == TLocalDrag::Files) {
+    TStringList files;
+    for (const String& p : drag.Paths) files.Add(p);
+    UploadDroppedFiles(&files);
+  } else if (drag.Kind == TLocalDrag::Folder) {
+    BatchUploadDropped(drag.FolderPath);
+  }
+}
+
+void TFormMdi::UploadDroppedFiles(const TStrings* files) {
+  // A running operation keeps its queue.
+  if (!CanStartCommand()) return;
+  UploadList->Clear();
+  if (files) UploadList->AddStrings(files);
+  UploadFiles();
+}
+
+void TFormMdi::BatchUploadDropped(const String& folder) {
+  if (!folder.empty()) BatchUpload(folder);
+}
+
+void TFormMdi::MarkDropRow(TListItem* row) {
+  for (TListItem* it = RemoteDirs->GetNextItem(nullptr, sdAll, {isDropHilited}); it;
+       it = RemoteDirs->GetNextItem(it, sdAll, {isDropHilited}))
+    if (it != row) it->SetDropTarget(false);
+  // The rows' paint stages only while a drag is over the list.
+  if (row)
+    RemoteDirs->OnPTCustomDrawEx = {this, &TFormMdi::RemoteDirsDrawDropRow};
+  else
+    RemoteDirs->OnPTCustomDrawEx = nullptr;
+  if (row && !row->DropTarget()) row->SetDropTarget(true);
+}
+
+void TFormMdi::RemoteDirsDrawDropRow(TObject*, TPTCustomDraw* cd, TListItem* item) {
+  if (!item || !item->DropTarget()) return;
+  cd->Brush()->SetColor(clHighlight);
+  cd->Font()->SetColor(clHighlightText);
+}
+
+void TFormMdi::RemoteDirsDragOver(TObject*, TObject* source, int x, int y, TDragState state, bool& accept) {
+  TListItem* row = state == dsDragLeave ? nullptr : RemoteDirs->GetItemAt(x, y);
+  accept = row && host_ && host_->LocalDrag(source).Kind == TLocalDrag::Files;
+  MarkDropRow(accept ? row : nullptr);
+}
+
+void TFormMdi::RemoteDirsDragDrop(TObject*, TObject* source, int x, int y) {
+  MarkDropRow(nullptr);
+  TListItem* row = RemoteDirs->GetItemAt(x, y);
+  if (!row || !host_) return;
+  TLocalDrag drag = host_->LocalDrag(source);
+  if (drag.Kind != TLocalDrag::Files) return;
+  String dir = RowDir(row);
+  if (!StartChangeDir(dir)) return;
+  // Set once the CWD is on its way; every end clears both.
+  DroppedFiles->Clear();
+  for (const String& p : drag.Paths) DroppedFiles->Add(p);
+  UploadAfterListing = true;
 }

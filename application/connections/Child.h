@@ -316,6 +316,22 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void FormCloseQuery(TObject* sender, bool& canClose);
   void FormClose(TObject* sender, TCloseAction& action);
 
+  // ---- drops from the main window's local pane
+  TRemoteList RemoteListOf(TObject* object) override;
+  // The files of a drop on a folder row, copied at the drop: uploaded once
+  // that folder is listed (UploadAfterListing).
+  TOwned<TStringList> DroppedFiles;
+  // UploadList := files (the old content always replaced), then as
+  // UploadFiles. Nothing changes when no command can start.
+  void UploadDroppedFiles(const TStrings* files);
+  // BatchUpload of the folder dragged from the local tree.
+  void BatchUploadDropped(const String& folder);
+  void RemoteFilesDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+  void RemoteFilesDragDrop(TObject* sender, TObject* source, int x, int y);
+  // Only the row under the pointer takes a drop, marked as the drop target.
+  void RemoteDirsDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+  void RemoteDirsDragDrop(TObject* sender, TObject* source, int x, int y);
+
  protected:
   void Dispatch(TMessage& msg) override;
 
@@ -401,6 +417,16 @@ class TFormMdi : public TForm, public TConnectionWindow {
   void StopBatch(const String& error);
   void FinishBatch();
   void BatchProgress();
+  // The directory a row of the folder list changes into, as its double
+  // click does: a link's target (its name when it has none).
+  static String RowDir(TListItem* item);
+  // ChangeDir; true when the CWD was sent.
+  bool StartChangeDir(const String& dir);
+  void BindDrops();
+  // Marks row (nullptr: none) as the folder list's drop target; while one
+  // is marked the list paints it in the selection colours.
+  void MarkDropRow(TListItem* row);
+  void RemoteDirsDrawDropRow(TObject* sender, TPTCustomDraw* cd, TListItem* item);
 
   TConnectionHost* host_;
   bool busy_ = false;

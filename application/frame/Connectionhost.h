@@ -41,6 +41,18 @@ struct TLocalEntry {
   bool Folder = false;
 };
 
+// What a drag from the local pane carries onto a connection window's lists.
+struct TLocalDrag {
+  enum TKind { None, Files, Folder };
+  TKind Kind = None;
+  // Files: the full paths of the local list's files (its plain folders are
+  // left out).
+  std::vector<String> Paths;
+  // Folder: the local tree's dragged folder ("" for one outside the file
+  // system).
+  String FolderPath;
+};
+
 class TConnectionHost : public TFrameServices {
  public:
   // The child's connection, selection or busy state changed: the host's
@@ -63,4 +75,7 @@ class TConnectionHost : public TFrameServices {
   virtual String ProfileFile() = 0;
   // The host's action, nullptr when it has none.
   virtual TBasicAction* HostAction(THostAction action) = 0;
+  // What a drag whose source (as the drag events give it) is source
+  // carries from the local pane; None for any other source.
+  virtual TLocalDrag LocalDrag(TObject* source) { return TLocalDrag(); }
 };

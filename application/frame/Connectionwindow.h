@@ -10,6 +10,9 @@
 
 class TConnectionHost;
 
+// The remote list a control is.
+enum class TRemoteList { None, Files, Dirs };
+
 class TConnectionWindow {
  public:
   virtual ~TConnectionWindow() = default;
@@ -29,6 +32,8 @@ class TConnectionWindow {
   // Uploads the files of these full local paths, in order, into the
   // current remote directory.
   virtual void UploadFiles(const TStrings* paths) {}
+  // Which of its remote lists the object (a drag's source) is.
+  virtual TRemoteList RemoteListOf(TObject* object) { return TRemoteList::None; }
 
   // ---- remote folders and files
   // The current remote directory.

@@ -23,6 +23,16 @@ namespace {
 
 // Posted once a run of selection changes of the local file list is through.
 constexpr UINT WM_LOCAL_SELECTION_CHANGED = WM_USER + 40;
+// A drag from the local list ended: the folders it left out are told.
+constexpr UINT WM_DRAG_FOLDER_BOXES = WM_USER + 41;
+
+// An entry of the local list that uploads as a file: a file, or a
+// compressed folder of the shell (*.zip).
+bool UploadsAsFile(const TLocalEntry& e) { return !e.Folder || UpperCase(ExtractFileExt(e.Path)) == ".ZIP"; }
+
+String FolderMustUseBatchText(const String& name) {
+  return "The item " + name + " is a folder, please use a batch operation to upload folders.";
+}
 
 enum TCategory { catDefault, catConnections, catView, catDirectories, catFiles, catBatch, catUtilities, catHelp, catMenus };
 
@@ -516,6 +526,7 @@ void TFormMain::CreateLocalPane() {
   LocList->OnClick = {this, &TFormMain::LocListClick};
   LocList->OnSelectItem = {this, &TFormMain::LocListSelectItem};
   LocTree->SetShellList(LocList);
+  BindLocalDrags();
 }
 
 void TFormMain::LocListSelectItem(TObject*, TListItem*, bool) {
@@ -888,10 +899,8 @@ void TFormMain::ActionUploadFileExecute(TObject*) {
   if (!child || selected.empty()) return;
   TStringList paths;
   for (const TLocalEntry& e : selected) {
-    // A compressed folder of the shell is a file.
-    if (e.Folder && UpperCase(ExtractFileExt(e.Path)) != ".ZIP") {
-      InfoBox("The item " + e.DisplayName + " is a folder, please use a batch operation to upload folders.",
-              "Folders Must Use Batch");
+    if (!UploadsAsFile(e)) {
+      InfoBox(FolderMustUseBatchText(e.DisplayName), "Folders Must Use Batch");
       continue;
     }
     paths.Add(e.Path);
@@ -1137,10 +1146,87 @@ void TFormMain::Dispatch(TMessage& msg) {
     msg.Result = 0;
     return;
   }
+  if (msg.Msg == WM_DRAG_FOLDER_BOXES) {
+    ShowDragFolderBoxes();
+    return;
+  }
   if (msg.Msg == WM_LOCAL_SELECTION_CHANGED) {
     localSelectionPosted_ = false;
     UpdateActionStates();
     return;
   }
   TForm::Dispatch(msg);
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+void TFormMain::BindLocalDrags() {
+  LocList->OnStartDrag = {this, &TFormMain::LocListStartDrag};
+  LocList->OnEndDrag = {this, &TFormMain::LocListEndDrag};
+  LocList->OnDragOver = {this, &TFormMain::LocListDragOver};
+  LocList->OnDragDrop = {this, &TFormMain::LocListDragDrop};
+}
+
+void TFormMain::LocListStartDrag(TObject*, TDragObject*&) {
+  DragList->Clear();
+  dragFolders_.clear();
+  if (!ActiveChild()) return;
+  // No box while the mouse is captured: the folders are told at the end.
+  for (const TLocalEntry& e : LocalSelection()) {
+    if (UploadsAsFile(e))
+      DragList->Add(e.Path);
+    else
+      dragFolders_.push_back(e.DisplayName);
+  }
+}
+
+void TFormMain::LocListEndDrag(TObject*, TObject* target, int, int) {
+  // Only a drop that was taken tells what it left out.
+  if (!target) dragFolders_.clear();
+  if (!dragFolders_.empty() && HandleAllocated()) PostMessageA(Handle(), WM_DRAG_FOLDER_BOXES, 0, 0);
+}
+
+void TFormMain::ShowDragFolderBoxes() {
+  std::vector<String> folders;
+  folders.swap(dragFolders_);
+  for (const String& name : folders) InfoBox(FolderMustUseBatchText(name), "Folders Must Use Batch");
+}
+
+TLocalDrag TFormMain::LocalDrag(TObject* source) {
+  TLocalDrag drag;
+  if (!source) return drag;
+  if (source == LocList) {
+    drag.Kind = TLocalDrag::Files;
+    for (int i = 0; i < DragList->Count(); ++i) drag.Paths.push_back(DragList->Get(i));
+  } else if (source == LocTree) {
+    drag.Kind = TLocalDrag::Folder;
+    // The node dragged, not the one selected; a virtual folder has no path.
+    if (TPTShTreeData* data = LocTree->NodeData(LocTree->DraggedNode())) {
+      String path = data->GetPathName();
+      if (!path.empty() && DirectoryExists(path)) drag.FolderPath = path;
+    }
+  }
+  return drag;
+}
+
+void TFormMain::LocListDragOver(TObject*, TObject* source, int, int, TDragState, bool& accept) {
+  TConnectionWindow* child = ActiveChild();
+  accept = child && child->RemoteListOf(source) != TRemoteList::None;
+}
+
+void TFormMain::LocListDragDrop(TObject*, TObject* source, int, int) {
+  TConnectionWindow* child = ActiveChild();
+  if (!child) return;
+  switch (child->RemoteListOf(source)) {
+    case TRemoteList::Files:
+      child->DownloadSelected();
+      break;
+    case TRemoteList::Dirs:
+      InfoBox("To download the entire contents of a remote directory, please\nchange to that directory and use the "
+              "Batch Download operation.",
+              "Batch Operation?");
+      break;
+    default:
+      break;
+  }
 }

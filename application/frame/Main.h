@@ -240,6 +240,17 @@ class TFormMain : public TForm, public TConnectionHost {
   // lists, the chosen action checked.
   void ViewExecute(TObject* sender);
 
+  // ---- drags between the local list and the active window's remote lists
+  TLocalDrag LocalDrag(TObject* source) override;
+  // DragList := the dragged files (the upload's rule: a folder named *.zip
+  // counts as a file); the plain folders are told once the drag has ended.
+  void LocListStartDrag(TObject* sender, TDragObject*& dragObject);
+  void LocListEndDrag(TObject* sender, TObject* target, int x, int y);
+  // Only the active window's remote lists drop here: files download,
+  // folders are told to use the batch download.
+  void LocListDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+  void LocListDragDrop(TObject* sender, TObject* source, int x, int y);
+
  protected:
   void Notification(TComponent* component, TOperation operation) override;
   // A restore request of a second start (SC_RESTORE without a cursor
@@ -276,6 +287,12 @@ class TFormMain : public TForm, public TConnectionHost {
   void FitLocalPane();
   int wantedListSize_ = 0, wantedDirSize_ = 0;
   int fittedListSize_ = 0, fittedDirSize_ = 0;
+
+  // ---- drags from the local list
+  void BindLocalDrags();
+  void ShowDragFolderBoxes();
+  // The display names of the plain folders the last drag left out.
+  std::vector<String> dragFolders_;
 
   // ---- the status bar's connection panels (1 and 2) of each child.
   void ShowActiveStatus();

@@ -304,6 +304,15 @@ std::vector<HWND> ChildrenByPlace(HWND parent, const String& className) {
   return found;
 }
 
+// Moves the cursor there, also with SetCursorPos: Wine puts an injected
+// position back a moment later.
+::testing::AssertionResult WarpTo(POINT screen) {
+  SetCursorPos(screen.x, screen.y);
+  ::testing::AssertionResult r = MoveTo(screen);
+  WaitInputProcessed();
+  return r;
+}
+
 // Chooses an entry of a drop-down list combo by keys.
 ::testing::AssertionResult ChooseByKeys(HWND combo, const String& entry) {
   LRESULT index = SendMessageA(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -572,6 +581,26 @@ String RemotePath(HWND child) {
   return "";
 }
 
+// The centre of a row's label in another process's report list, in the
+// list's client coordinates: the rectangle is asked for in memory of that
+// process.
+POINT RowCentreOf(HWND list, int index) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(list, &pid);
+  RECT r{LVIR_LABEL, 0, 0, 0};
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return POINT{};
+  void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+  if (remote && WriteProcessMemory(process, remote, &r, sizeof r, nullptr) &&
+      SendMessageA(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote)))
+    ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+  else
+    r = RECT{};
+  if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
 String HostMode(const String& zPath) {
   THostRun r = RunHostCommand("stat -c %a " + ShellQuote(HostPath(zPath)));
   String out = r.Out;
@@ -600,6 +629,10 @@ TEST(Road, FoldersFilesAndPermissions) {
                                                 "\r\nPassWord=" + kFtpPassword + "\r\nPort=" + PeerPortStr(ppVsftpd) +
                                                 "\r\nPassive=1\r\nServerType=0\r\nStartDir=/upload/" + start + "\r\n");
   String localDir = MakeTempFolder("road-ops-local");
+  // The local list's first row: dragged onto a remote folder at the end.
+  String dragged(150000, '\0');
+  for (size_t i = 0; i < dragged.size(); ++i) dragged[i] = static_cast<char>(i * 131 >> 2);
+  WriteFileBytes(localDir + "\\a-dragged.bin", dragged);
   {
     TRegistry r;
     ASSERT_TRUE(r.OpenKey("\\Software\\Quellmark\\Nembra3\\Settings", true));
@@ -761,6 +794,30 @@ TEST(Road, FoldersFilesAndPermissions) {
   EXPECT_FALSE(FileExists(disk + "\\first.txt"));
   EXPECT_EQ(ReadFileBytes(disk + "\\second.txt"), "second\r\n");
   ASSERT_TRUE(listed(2, 1));
+
+  // The local file dragged with the mouse onto the folder row under "..":
+  // held over the row for the picture, then let go. It goes into that
+  // folder.
+  HWND localList = nullptr;
+  for (HWND l : ChildrenOfClass(main, "TListView"))
+    if (!IsChild(child, l)) localList = l;
+  ASSERT_NE(localList, nullptr);
+  POINT from = ClientPoint(localList, FirstRow(localList).x, FirstRow(localList).y);
+  POINT row = RowCentreOf(remote[0], 1);
+  ASSERT_GT(row.y, FirstRow(remote[0]).y);
+  POINT to = ClientPoint(remote[0], row.x, row.y);
+  ASSERT_TRUE(BringToFront(main));
+  ASSERT_TRUE(WarpTo(from));
+  ASSERT_TRUE(MouseDown());
+  for (int i = 1; i <= 10; ++i)
+    ASSERT_TRUE(WarpTo(POINT{from.x + (to.x - from.x) * i / 10, from.y + (to.y - from.y) * i / 10}));
+  PumpFor(500);
+  SaveScreenshot(main, "drag-over-row");
+  ASSERT_TRUE(MouseUp());
+  String arrived = disk + "\\renamed\\a-dragged.bin";
+  ASSERT_TRUE(WaitUntil([&] { return FileSha256(arrived) == Sha256Hex(dragged); }, kStepMs)) << FileSizeOf(arrived);
+  ASSERT_TRUE(WaitUntil([&] { return RemotePath(child) == home + "/renamed"; }, kStepMs)) << RemotePath(child);
+  ASSERT_TRUE(listed(1, 1));
   PumpFor(500);
   SaveScreenshot(main, "final");
 

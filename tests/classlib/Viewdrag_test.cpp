@@ -109,6 +109,11 @@ TEST_F(TDragFixture, ANodeDraggedOntoTheList) {
   EXPECT_EQ(source, tree);
   EXPECT_EQ(endTarget, list);
   EXPECT_FALSE(DragActive());
+  // The dragged node, not the selected one, until it goes.
+  EXPECT_EQ(tree->DraggedNode(), refuse);
+  refuse->Delete();
+  refuse = nullptr;
+  EXPECT_EQ(tree->DraggedNode(), nullptr);
 }
 
 TEST_F(TDragFixture, APressBesideTheItemsStartsNoDrag) {
