@@ -2,7 +2,8 @@
 // in passive and active mode: a profile from accounts.dat logs in and lists
 // the seeded root; files download with the manifest's hashes (one in ASCII
 // mode); a large random file and a name with blanks upload into upload/;
-// the raw commands are answered, set a mode, list and move files.
+// the raw commands are answered, set a mode, list and move files; cut
+// transfers resume both ways, also past 4 GiB.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -472,6 +473,99 @@ TEST_P(ChildPeers, BatchTreeDownloadUploadAndDelete) {
   EXPECT_EQ(String(c.Name) == "vsftpd", kept.empty()) << ::testing::PrintToString(kept);
   EXPECT_EQ(ReadFileBytes(disk + "\\outside\\sentinel.txt"), "sentinel");
   SaveScreenshot(frame->Handle(), "batch");
+}
+
+namespace {
+
+// The bytes of a file from offset to its end.
+String TailBytes(const String& path, int64_t offset) {
+  String out;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  LARGE_INTEGER at;
+  at.QuadPart = offset;
+  char buffer[65536];
+  DWORD got = 0;
+  if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN))
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) out.append(buffer, got);
+  CloseHandle(h);
+  return out;
+}
+
+int64_t SizeOfFile(const String& path) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a)) return -1;
+  return (static_cast<int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+}
+
+}  // namespace
+
+TEST_P(ChildPeers, ResumeBothWaysAndPastFourGiB) {
+  const TPeerCase& c = GetParam();
+  String name = "resume-" + Tag() + "-" + IntToStr(GetCurrentProcessId());
+  String disk = PeerFolder(c.Name) + "root\\upload\\" + name;
+  ASSERT_TRUE(ForceDirectories(disk));
+  unsigned seed = static_cast<unsigned>(c.Port) * 2 + c.Passive + GetTickCount();
+  const size_t size = 20u << 20;
+  const String down = RandomBytes(size, seed), up = RandomBytes(size, seed + 1);
+  // Cut at offsets of their own, the same in no two runs.
+  const size_t cutDown = 1 + (seed * 2654435761u) % (size - 1), cutUp = 1 + (seed * 40503u + 7) % (size - 1);
+  WriteFileBytes(disk + "\\down.bin", down);
+  WriteFileBytes(disk + "\\up.bin", up.substr(0, cutUp));
+  THostRun chown = RunHostCommand("chown -R " + String(kFtpUser) + ":" + kFtpUser + " " + ShellQuote(HostPath(disk)));
+  ASSERT_EQ(chown.Status, 0) << chown.Out;
+  String into = MakeTempFolder("resume-" + Tag());
+  host.Folder = into;
+  WriteFileBytes(into + "\\down.bin", down.substr(0, cutDown));
+  WriteFileBytes(into + "\\up.bin", up);
+  PeerProfile("Resume", "/upload/" + name);
+  TFormMdi* child = Open("Resume");
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  SCOPED_TRACE("cut at " + IntToStr(static_cast<int64_t>(cutDown)) + " and " + IntToStr(static_cast<int64_t>(cutUp)));
+
+  SelectFiles(child, {"down.bin"});
+  child->ResumeDownload();
+  ASSERT_TRUE(WaitIdle(child, 60000));
+  EXPECT_EQ(FileSha256(into + "\\down.bin"), FileSha256(disk + "\\down.bin"));
+  child->ResumeUpload(into + "\\up.bin");
+  ASSERT_TRUE(WaitIdle(child, 60000));
+  EXPECT_EQ(FileSha256(disk + "\\up.bin"), FileSha256(into + "\\up.bin"));
+  EXPECT_TRUE(LogHas(child, "-->  REST " + IntToStr(static_cast<int64_t>(cutDown))));
+  EXPECT_TRUE(LogHas(child, "-->  REST " + IntToStr(static_cast<int64_t>(cutUp))));
+
+  // Past 4 GiB: the first 4 GiB + 100 bytes are here (a sparse file, with
+  // the server's blocks that fall into it); the rest comes.
+  String sparse = PeerFolder(c.Name) + "root\\sparse4g.bin";
+  const int64_t whole = SizeOfFile(sparse), part = (int64_t(1) << 32) + 100;
+  ASSERT_GT(whole, part);
+  {
+    HANDLE h = CreateFileA((into + "\\sparse4g.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER at;
+    at.QuadPart = part;
+    ASSERT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+    for (int64_t off : {int64_t(0), (int64_t(1) << 31) - 32768, (int64_t(1) << 32) - 32768}) {
+      String block = TailBytes(sparse, off).substr(0, static_cast<size_t>(std::min<int64_t>(65536, part - off)));
+      at.QuadPart = off;
+      DWORD written = 0;
+      ASSERT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
+                  WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &written, nullptr));
+    }
+    CloseHandle(h);
+  }
+  child->ChangeDir("/");
+  ASSERT_TRUE(WaitIdle(child, 30000));
+  SelectFiles(child, {"sparse4g.bin"});
+  child->ResumeDownload();
+  ASSERT_TRUE(WaitIdle(child, 120000));
+  EXPECT_TRUE(LogHas(child, "-->  REST " + IntToStr(part)));
+  EXPECT_EQ(SizeOfFile(into + "\\sparse4g.bin"), whole);
+  const int64_t tail = whole - (1 << 20) - 65536;
+  EXPECT_TRUE(TailBytes(into + "\\sparse4g.bin", tail) == TailBytes(sparse, tail));
+  EXPECT_TRUE(LogLinesStarting(child, "Error: ").empty()) << child->LogLines->Text();
+  CloseChildren();
+  DeleteFileStr(into + "\\sparse4g.bin");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ChildPeers,
